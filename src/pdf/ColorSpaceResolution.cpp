@@ -1,0 +1,122 @@
+#include "PDFFileStruct.h"
+
+std::shared_ptr<TColorSpace> PDFFileStruct::getColorSpace(OstrelNode *node)
+{
+    auto record = std::make_shared<TColorSpace>();
+    if (!node)
+        return record;
+    const OstrelNode::ChildList *children = node->children();
+    if (children) {
+        for (size_t i = 0; i < children->size() && i <= 3; ++i) {
+            OstrelNode *child = (*children)[i].get();
+            switch (i) {
+            case 0:
+                record->setName(child->value());
+                break;
+            case 1:
+                getColorSpaceBase(*record, child);
+                break;
+            case 2:
+                record->setCount(leadingInteger(child->value()));
+                break;
+            case 3:
+                if (child->type() == PdfTypeString) {
+                    record->setStream(child->stringData());
+                } else if (child->type() == PdfTypeStream) {
+                    if (std::optional<QByteArray> data = child->streamData())
+                        record->setStream(*data);
+                }
+                break;
+            }
+        }
+        return record;
+    }
+    if (node->type() == PdfTypeName)
+        record->setName(node->value());
+    return record;
+}
+
+void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node)
+{
+    if (!node)
+        return;
+    TBaseColor &base = record.getBase();
+    const OstrelNode::ChildList *children = node->children();
+    if (!children) {
+        if (node->type() == PdfTypeName)
+            base.setName(node->value());
+        return;
+    }
+    if (node->type() == PdfTypeStream) {
+        if (std::optional<QByteArray> data = node->streamData())
+            base.setStream(*data);
+        for (const auto &entry : *children) {
+            const QString &key = entry->name();
+            if (key == QLatin1String("/N"))
+                base.setCount(leadingInteger(entry->value()));
+            else if (key == QLatin1String("/Alternate"))
+                base.setAlternate(entry->value());
+            else if (key == QLatin1String("/Length"))
+                base.setLength(leadingInteger(entry->value()));
+            else if (key == QLatin1String("/Filter"))
+                base.setFilter(entry->value());
+        }
+        return;
+    }
+    if (node->type() != PdfTypeArray)
+        return;
+    if (!children->empty() && (*children)[0]->value() == QLatin1String("/DeviceN")) {
+        if (children->size() > 1)
+            base.setArray(getDeviceNnames((*children)[1].get()));
+        if (children->size() > 2) {
+            getColorSpaceBase(record, (*children)[2].get());
+            base.setName(QStringLiteral("/DeviceN"));
+        }
+        return;
+    }
+    if (children->size() >= 2)
+        getColorSpaceBase(record, (*children)[1].get());
+    if (!children->empty())
+        base.setName((*children)[0]->value());
+}
+
+QStringList PDFFileStruct::getDeviceNnames(OstrelNode *node)
+{
+    QStringList names;
+    if (!node || node->type() != PdfTypeArray)
+        return names;
+    if (const OstrelNode::ChildList *children = node->children())
+        for (const auto &child : *children)
+            names.append(child->value());
+    return names;
+}
+
+std::optional<std::vector<double>> PDFFileStruct::getDecodeColorSpze(const TColorSpace *record, std::int32_t bps)
+{
+    if (!record)
+        return std::nullopt;
+    // An absent family name compares equal to the first name tested.
+    const std::optional<QString> &name = record->getName();
+    int components = 0;
+    if (!name || *name == QLatin1String("/DeviceCMYK")) {
+        components = 4;
+    } else if (*name == QLatin1String("/DeviceGray") || *name == QLatin1String("/CalGray")) {
+        components = 1;
+    } else if (*name == QLatin1String("/DeviceRGB") || *name == QLatin1String("/CalRGB")) {
+        components = 3;
+    } else {
+        switch (record->getBase().count()) {
+        case 3: components = 3; break;
+        case 4: components = 4; break;
+        case 1: components = 1; break;
+        default: components = bps == 1 ? 1 : 4; break;
+        }
+    }
+    std::vector<double> decode;
+    decode.reserve(size_t(components) * 2);
+    for (int i = 0; i < components; ++i) {
+        decode.push_back(0.0);
+        decode.push_back(1.0);
+    }
+    return decode;
+}

@@ -1,0 +1,130 @@
+#include "OstrelNode.h"
+
+#include <climits>
+
+std::unique_ptr<OstrelNode> OstrelNode::initWithCatalog(const PdfObject &catalog)
+{
+    std::unique_ptr<OstrelNode> node(new OstrelNode);
+    node->m_type = PdfTypeDictionary;
+    node->m_object = catalog;
+    node->m_isRoot = true;
+    return node;
+}
+
+std::unique_ptr<OstrelNode> OstrelNode::initWithObject(const PdfObject &object, const QString &name)
+{
+    std::unique_ptr<OstrelNode> node(new OstrelNode);
+    node->m_object = object;
+    node->m_type = object.type();
+    node->m_name = name;
+    return node;
+}
+
+const OstrelNode::ChildList *OstrelNode::children()
+{
+    if (m_children)
+        return &*m_children;
+    if (m_type == PdfTypeDictionary || m_type == PdfTypeStream) {
+        ChildList list;
+        list.reserve(size_t(std::max(0, m_object.dictionaryCount())));
+        m_object.forEachEntry([&](const QByteArray &key, const PdfObject &value) {
+            if (value.isValid())
+                list.push_back(initWithObject(value, QLatin1Char('/') + QString::fromLatin1(key)));
+        });
+        m_children = std::move(list);
+        return &*m_children;
+    }
+    if (m_type == PdfTypeArray) {
+        ChildList list;
+        const int count = m_object.arrayCount();
+        list.reserve(size_t(std::max(0, count)));
+        for (int i = 0; i < count; ++i) {
+            PdfObject element = m_object.at(i);
+            if (element.isValid())
+                list.push_back(initWithObject(element, QString::number(i)));
+        }
+        m_children = std::move(list);
+        return &*m_children;
+    }
+    return nullptr;
+}
+
+QString OstrelNode::value() const
+{
+    switch (m_type) {
+    case PdfTypeNull:
+        return QStringLiteral("null");
+    case PdfTypeBoolean: {
+        bool b = false;
+        m_object.getBoolean(&b);
+        return b ? QStringLiteral("true") : QStringLiteral("false");
+    }
+    case PdfTypeInteger: {
+        std::int32_t v = 0;
+        m_object.getInteger(&v);
+        return QString::number(v);
+    }
+    case PdfTypeReal: {
+        double v = 0;
+        m_object.getNumber(&v);
+        return QString::asprintf("%g", v);
+    }
+    case PdfTypeName:
+        return QLatin1Char('/') + QString::fromLatin1(m_object.name().value_or(QByteArray()));
+    case PdfTypeString:
+        return m_object.textString().value_or(QString());
+    default:
+        return QString();
+    }
+}
+
+std::optional<QByteArray> OstrelNode::streamData() const
+{
+    std::optional<PdfStreamData> data = streamDataWithFormat();
+    if (!data)
+        return std::nullopt;
+    return std::move(data->bytes);
+}
+
+std::optional<PdfStreamData> OstrelNode::streamDataWithFormat() const
+{
+    if (m_type != PdfTypeStream)
+        return std::nullopt;
+    return m_object.copyStreamData(m_object.decodedSizeLimit());
+}
+
+QByteArray OstrelNode::stringData() const
+{
+    return m_object.stringBytes().value_or(QByteArray());
+}
+
+QString OstrelNode::object2Name() const
+{
+    return m_object.identityKey();
+}
+
+std::int32_t leadingInteger(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    qint64 v = 0;
+    while (i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9')) {
+        v = v * 10 + (text[i].unicode() - '0');
+        if (v > qint64(INT_MAX) + 1)
+            v = qint64(INT_MAX) + 1;
+        ++i;
+    }
+    if (negative)
+        v = -v;
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return std::int32_t(v);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "PdfObject.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// One PDF object of the document tree, with the name under which its parent
+// holds it ("/Pages" for a dictionary entry, "0", "1", ... for an array
+// element; the root has no name). Children are built on first request and
+// then stay as they are for the node's lifetime. A tree belongs to the parse
+// thread of one file and is never shared.
+class OstrelNode
+{
+public:
+    using ChildList = std::vector<std::unique_ptr<OstrelNode>>;
+
+    // The root node over the document catalog: type dictionary, no name.
+    static std::unique_ptr<OstrelNode> initWithCatalog(const PdfObject &catalog);
+    static std::unique_ptr<OstrelNode> initWithObject(const PdfObject &object, const QString &name);
+
+    QString stringValue() const { return m_name; }
+    std::int32_t type() const { return m_type; }
+    const QString &name() const { return m_name; }
+
+    // None (nullptr) for objects that cannot have children; an empty list for
+    // an empty dictionary or array.
+    const ChildList *children();
+
+    // Value text of a scalar: "null", "true"/"false", "%d", "%g", "/Name",
+    // the decoded text string; "" for everything else.
+    QString value() const;
+
+    // The stream's data with its filters undone (JPEG and JPEG 2000 data
+    // stay coded), limited to what the stream can sensibly need.
+    std::optional<QByteArray> streamData() const;
+    std::optional<PdfStreamData> streamDataWithFormat() const;
+    const PdfObject &stream() const { return m_object; }
+    const PdfObject &object() const { return m_object; }
+
+    QByteArray stringData() const;
+
+    // Identity of the underlying object: equal for the same resolved object,
+    // different for different objects of one open document.
+    QString object2Name() const;
+
+private:
+    OstrelNode() = default;
+
+    std::int32_t m_type = PdfTypeInvalid;
+    PdfObject m_object;
+    bool m_isRoot = false;
+    QString m_name;
+    std::optional<ChildList> m_children;
+};
+
+// Reads the leading decimal integer of a text as numeric entries are read:
+// leading spaces, an optional sign, digits; 0 when there are none; clamped
+// to 32 bits. "100" gives 100, "1e+08" gives 1, "/Name" gives 0.
+std::int32_t leadingInteger(const QString &text);

@@ -1,0 +1,307 @@
+#include "PdfObject.h"
+
+#include "PdfDate.h"
+#include "PdfStreamDecoder.h"
+
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <climits>
+#include <exception>
+
+namespace {
+
+// The PDF library reports damage by exceptions; they stop here.
+template<typename F, typename R>
+R guarded(F &&f, R fallback)
+{
+    try {
+        return f();
+    } catch (const std::exception &) {
+        return fallback;
+    }
+}
+
+} // namespace
+
+PdfObject::PdfObject() = default;
+
+PdfObject::PdfObject(const QPDFObjectHandle &handle)
+    : m_handle(std::make_unique<QPDFObjectHandle>(handle))
+{
+}
+
+PdfObject::~PdfObject() = default;
+
+PdfObject::PdfObject(const PdfObject &other)
+    : m_handle(other.m_handle ? std::make_unique<QPDFObjectHandle>(*other.m_handle) : nullptr)
+{
+}
+
+PdfObject &PdfObject::operator=(const PdfObject &other)
+{
+    if (this != &other)
+        m_handle = other.m_handle ? std::make_unique<QPDFObjectHandle>(*other.m_handle) : nullptr;
+    return *this;
+}
+
+PdfObject::PdfObject(PdfObject &&) noexcept = default;
+PdfObject &PdfObject::operator=(PdfObject &&) noexcept = default;
+
+std::int32_t PdfObject::type() const
+{
+    if (!m_handle)
+        return PdfTypeInvalid;
+    return guarded([&] {
+        switch (m_handle->getTypeCode()) {
+        case ::ot_null: return PdfTypeNull;
+        case ::ot_boolean: return PdfTypeBoolean;
+        case ::ot_integer: return PdfTypeInteger;
+        case ::ot_real: return PdfTypeReal;
+        case ::ot_name: return PdfTypeName;
+        case ::ot_string: return PdfTypeString;
+        case ::ot_array: return PdfTypeArray;
+        case ::ot_dictionary: return PdfTypeDictionary;
+        case ::ot_stream: return PdfTypeStream;
+        default: return PdfTypeInvalid;
+        }
+    }, PdfTypeInvalid);
+}
+
+bool PdfObject::getBoolean(bool *value) const
+{
+    if (!m_handle)
+        return false;
+    return guarded([&] {
+        if (!m_handle->isBool())
+            return false;
+        *value = m_handle->getBoolValue();
+        return true;
+    }, false);
+}
+
+bool PdfObject::getInteger(std::int32_t *value) const
+{
+    if (!m_handle)
+        return false;
+    return guarded([&] {
+        if (!m_handle->isInteger())
+            return false;
+        *value = m_handle->getIntValueAsInt();
+        return true;
+    }, false);
+}
+
+bool PdfObject::getNumber(double *value) const
+{
+    if (!m_handle)
+        return false;
+    return guarded([&] {
+        if (!m_handle->isNumber())
+            return false;
+        *value = m_handle->getNumericValue();
+        return true;
+    }, false);
+}
+
+std::optional<QByteArray> PdfObject::name() const
+{
+    if (!m_handle)
+        return std::nullopt;
+    return guarded([&]() -> std::optional<QByteArray> {
+        if (!m_handle->isName())
+            return std::nullopt;
+        std::string n = m_handle->getName(); // with its leading slash
+        if (!n.empty() && n[0] == '/')
+            n.erase(0, 1);
+        return QByteArray(n.data(), qsizetype(n.size()));
+    }, std::optional<QByteArray>());
+}
+
+std::optional<QByteArray> PdfObject::stringBytes() const
+{
+    if (!m_handle)
+        return std::nullopt;
+    return guarded([&]() -> std::optional<QByteArray> {
+        if (!m_handle->isString())
+            return std::nullopt;
+        std::string s = m_handle->getStringValue();
+        return QByteArray(s.data(), qsizetype(s.size()));
+    }, std::optional<QByteArray>());
+}
+
+std::optional<QString> PdfObject::textString() const
+{
+    if (!m_handle)
+        return std::nullopt;
+    return guarded([&]() -> std::optional<QString> {
+        if (!m_handle->isString())
+            return std::nullopt;
+        std::string s = m_handle->getUTF8Value();
+        return QString::fromUtf8(s.data(), qsizetype(s.size()));
+    }, std::optional<QString>());
+}
+
+std::optional<QDateTime> PdfObject::date() const
+{
+    std::optional<QByteArray> bytes = stringBytes();
+    if (!bytes)
+        return std::nullopt;
+    return parsePdfDate(*bytes);
+}
+
+int PdfObject::dictionaryCount() const
+{
+    if (!m_handle)
+        return 0;
+    return guarded([&] {
+        QPDFObjectHandle dict = m_handle->isStream() ? m_handle->getDict() : *m_handle;
+        if (!dict.isDictionary())
+            return 0;
+        return int(dict.getKeys().size());
+    }, 0);
+}
+
+void PdfObject::forEachEntry(const std::function<void(const QByteArray &, const PdfObject &)> &visit) const
+{
+    if (!m_handle)
+        return;
+    // Gather first, visit afterwards: a damaged entry must not end the visit
+    // of the others, and the visitor's own work is outside the guard.
+    std::vector<std::pair<QByteArray, PdfObject>> entries;
+    try {
+        QPDFObjectHandle dict = m_handle->isStream() ? m_handle->getDict() : *m_handle;
+        if (!dict.isDictionary())
+            return;
+        const std::set<std::string> keys = dict.getKeys(); // sorted by name
+        entries.reserve(keys.size());
+        for (const std::string &key : keys) {
+            try {
+                QPDFObjectHandle value = dict.getKey(key);
+                std::string k = key;
+                if (!k.empty() && k[0] == '/')
+                    k.erase(0, 1);
+                entries.emplace_back(QByteArray(k.data(), qsizetype(k.size())), PdfObject(value));
+            } catch (const std::exception &) {
+            }
+        }
+    } catch (const std::exception &) {
+        return;
+    }
+    for (const auto &[key, value] : entries)
+        visit(key, value);
+}
+
+PdfObject PdfObject::get(const char *key) const
+{
+    if (!m_handle)
+        return {};
+    return guarded([&] {
+        QPDFObjectHandle dict = m_handle->isStream() ? m_handle->getDict() : *m_handle;
+        if (!dict.isDictionary())
+            return PdfObject();
+        const std::string k = std::string("/") + key;
+        if (!dict.hasKey(k))
+            return PdfObject();
+        return PdfObject(dict.getKey(k));
+    }, PdfObject());
+}
+
+bool PdfObject::getString(const char *key, PdfObject *value) const
+{
+    PdfObject entry = get(key);
+    if (entry.type() != PdfTypeString)
+        return false;
+    *value = entry;
+    return true;
+}
+
+bool PdfObject::getName(const char *key, QByteArray *value) const
+{
+    std::optional<QByteArray> n = get(key).name();
+    if (!n)
+        return false;
+    *value = *n;
+    return true;
+}
+
+bool PdfObject::getIntegerEntry(const char *key, std::int32_t *value) const
+{
+    return get(key).getInteger(value);
+}
+
+bool PdfObject::getBooleanEntry(const char *key, bool *value) const
+{
+    return get(key).getBoolean(value);
+}
+
+bool PdfObject::getArray(const char *key, PdfObject *value) const
+{
+    PdfObject entry = get(key);
+    if (entry.type() != PdfTypeArray)
+        return false;
+    *value = entry;
+    return true;
+}
+
+int PdfObject::arrayCount() const
+{
+    if (!m_handle)
+        return 0;
+    return guarded([&] { return m_handle->isArray() ? m_handle->getArrayNItems() : 0; }, 0);
+}
+
+PdfObject PdfObject::at(int index) const
+{
+    if (!m_handle || index < 0)
+        return {};
+    return guarded([&] {
+        if (!m_handle->isArray() || index >= m_handle->getArrayNItems())
+            return PdfObject();
+        return PdfObject(m_handle->getArrayItem(index));
+    }, PdfObject());
+}
+
+bool PdfObject::getNumberAt(int index, double *value) const
+{
+    return at(index).getNumber(value);
+}
+
+PdfObject PdfObject::streamDictionary() const
+{
+    if (!m_handle)
+        return {};
+    return guarded([&] { return m_handle->isStream() ? PdfObject(m_handle->getDict()) : PdfObject(); }, PdfObject());
+}
+
+std::optional<PdfStreamData> PdfObject::copyStreamData(qint64 maxBytes) const
+{
+    if (type() != PdfTypeStream)
+        return std::nullopt;
+    return decodePdfStream(*this, maxBytes);
+}
+
+qint64 PdfObject::decodedSizeLimit() const
+{
+    return pdfStreamDecodedSizeLimit(*this);
+}
+
+QString PdfObject::identityKey() const
+{
+    if (!m_handle)
+        return {};
+    return guarded([&] {
+        QPDFObjGen og = m_handle->getObjGen();
+        if (og.isIndirect())
+            return QStringLiteral("%1 %2").arg(og.getObj()).arg(og.getGen());
+        // A direct object has no number; its storage address is unique while
+        // the document is open.
+        return QStringLiteral("direct %1").arg(quintptr(m_handle->getObjectPtr()), 0, 16);
+    }, QString());
+}
+
+bool PdfObject::isIndirect() const
+{
+    if (!m_handle)
+        return false;
+    return guarded([&] { return m_handle->isIndirect(); }, false);
+}

@@ -1,0 +1,319 @@
+#include "PdfStreamDecoder.h"
+
+#include "pdf/filters/CcittFaxDecoder.h"
+#include "pdf/filters/Jbig2Decoder.h"
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <cmath>
+#include <exception>
+#include <stdexcept>
+
+namespace {
+
+// Collects a pipeline's output and refuses to grow past a limit. Throwing
+// from write() makes the PDF library stop decoding at once.
+class LimitedBuffer final : public Pipeline
+{
+public:
+    explicit LimitedBuffer(qint64 limit)
+        : Pipeline("limited buffer", nullptr)
+        , m_limit(limit)
+    {
+    }
+    void write(unsigned char const *data, size_t len) override
+    {
+        if (len > size_t(m_limit) || qint64(len) > m_limit - m_data.size()) {
+            m_overflow = true;
+            throw std::length_error("decoded stream passes its size limit");
+        }
+        m_data.append(reinterpret_cast<const char *>(data), qsizetype(len));
+    }
+    void finish() override {}
+
+    QByteArray m_data;
+    qint64 m_limit;
+    bool m_overflow = false;
+};
+
+bool isGeneralFilter(const QByteArray &name)
+{
+    return name == "FlateDecode" || name == "LZWDecode" || name == "ASCII85Decode" || name == "ASCIIHexDecode"
+        || name == "RunLengthDecode";
+}
+
+std::int32_t intParam(const PdfObject &parms, const char *key, std::int32_t fallback)
+{
+    std::int32_t v = 0;
+    if (parms.getIntegerEntry(key, &v))
+        return v;
+    double d = 0;
+    if (parms.get(key).getNumber(&d) && std::isfinite(d) && std::fabs(d) < 2e9)
+        return std::int32_t(d);
+    return fallback;
+}
+
+bool boolParam(const PdfObject &parms, const char *key, bool fallback)
+{
+    bool v = false;
+    return parms.getBooleanEntry(key, &v) ? v : fallback;
+}
+
+// Predictor parameters the decoder would allocate rows for; refused when a
+// row could not be reasonable, before the library sees them.
+bool predictorParamsAcceptable(const PdfObject &parms, qint64 maxBytes)
+{
+    const std::int32_t predictor = intParam(parms, "Predictor", 1);
+    if (predictor < 2)
+        return true;
+    const qint64 colors = intParam(parms, "Colors", 1);
+    const qint64 bpc = intParam(parms, "BitsPerComponent", 8);
+    const qint64 columns = intParam(parms, "Columns", 1);
+    if (colors < 1 || colors > 64 || columns < 1)
+        return false;
+    if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)
+        return false;
+    const qint64 rowBytes = (columns * colors * bpc + 7) / 8; // fits: columns < 2^31
+    return rowBytes <= std::min<qint64>(maxBytes, qint64(64) << 20);
+}
+
+// Copies the scalar parameters the general filters read into a new direct
+// dictionary, so the scratch stream refers to nothing of the document.
+QPDFObjectHandle copyGeneralParms(const PdfObject &parms)
+{
+    QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
+    for (const char *key : {"Predictor", "Colors", "BitsPerComponent", "Columns", "EarlyChange"}) {
+        std::int32_t v = 0;
+        PdfObject entry = parms.get(key);
+        double d = 0;
+        if (entry.getInteger(&v))
+            dict.replaceKey(std::string("/") + key, QPDFObjectHandle::newInteger(v));
+        else if (entry.getNumber(&d) && std::isfinite(d) && std::fabs(d) < 2e9)
+            dict.replaceKey(std::string("/") + key, QPDFObjectHandle::newInteger(static_cast<long long>(d)));
+    }
+    return dict;
+}
+
+// Runs a run of general filters through the PDF library's own decoders, on a
+// scratch stream that holds only these bytes and these filters.
+std::optional<QByteArray> decodeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qint64 maxBytes)
+{
+    for (const PdfFilterStep &step : steps)
+        if (!predictorParamsAcceptable(step.parms, maxBytes))
+            return std::nullopt;
+    LimitedBuffer out(maxBytes);
+    bool attempted = false;
+    try {
+        QPDF scratch;
+        scratch.setSuppressWarnings(true);
+        scratch.emptyPDF();
+        QPDFObjectHandle stream = scratch.newStream(std::string(input.constData(), size_t(input.size())));
+        QPDFObjectHandle filters = QPDFObjectHandle::newArray();
+        QPDFObjectHandle parms = QPDFObjectHandle::newArray();
+        for (const PdfFilterStep &step : steps) {
+            filters.appendItem(QPDFObjectHandle::newName("/" + step.name.toStdString()));
+            parms.appendItem(step.parms.type() == PdfTypeDictionary ? copyGeneralParms(step.parms)
+                                                                    : QPDFObjectHandle::newNull());
+        }
+        QPDFObjectHandle dict = stream.getDict();
+        dict.replaceKey("/Filter", filters);
+        dict.replaceKey("/DecodeParms", parms);
+        stream.pipeStreamData(&out, &attempted, 0, qpdf_dl_specialized, true, false);
+    } catch (const std::exception &) {
+        // Falls through: the output so far is what could be decoded.
+    }
+    if (out.m_overflow || !attempted)
+        return std::nullopt;
+    if (out.m_data.isEmpty() && !input.isEmpty())
+        return std::nullopt;
+    return std::move(out.m_data);
+}
+
+std::optional<QByteArray> decodeCcitt(const QByteArray &input, const PdfObject &parms, qint64 maxBytes)
+{
+    CcittFaxParams p;
+    p.k = intParam(parms, "K", 0);
+    p.columns = intParam(parms, "Columns", 1728);
+    p.rows = intParam(parms, "Rows", 0);
+    p.endOfLine = boolParam(parms, "EndOfLine", false);
+    p.encodedByteAlign = boolParam(parms, "EncodedByteAlign", false);
+    p.endOfBlock = boolParam(parms, "EndOfBlock", true);
+    p.blackIs1 = boolParam(parms, "BlackIs1", false);
+    p.damagedRowsBeforeError = intParam(parms, "DamagedRowsBeforeError", 0);
+    if (p.columns < 1 || p.rows < 0)
+        return std::nullopt;
+    return decodeCcittFax(QByteArrayView(input), p, maxBytes);
+}
+
+std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObject &parms, qint64 maxBytes)
+{
+    QByteArray globals;
+    PdfObject globalsStream = parms.get("JBIG2Globals");
+    if (globalsStream.type() == PdfTypeStream) {
+        std::optional<PdfStreamData> g = decodePdfStream(globalsStream, kMaxAuxiliaryStreamBytes);
+        if (g && g->format == PdfStreamFormat::Raw)
+            globals = g->bytes;
+    }
+    return decodeJbig2(QByteArrayView(input), QByteArrayView(globals), maxBytes);
+}
+
+std::optional<QByteArray> rawStreamBytes(const PdfObject &stream)
+{
+    const QPDFObjectHandle *h = stream.handle();
+    if (!h)
+        return std::nullopt;
+    try {
+        std::shared_ptr<Buffer> raw = const_cast<QPDFObjectHandle *>(h)->getRawStreamData();
+        if (!raw)
+            return std::nullopt;
+        return QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize()));
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
+}
+
+int colorComponentsOf(const PdfObject &cs)
+{
+    if (std::optional<QByteArray> n = cs.name()) {
+        if (*n == "DeviceGray" || *n == "CalGray" || *n == "G" || *n == "Indexed" || *n == "I")
+            return 1;
+        if (*n == "DeviceRGB" || *n == "CalRGB" || *n == "RGB" || *n == "Lab")
+            return 3;
+        return 4;
+    }
+    if (cs.type() == PdfTypeArray) {
+        std::optional<QByteArray> family = cs.at(0).name();
+        if (!family)
+            return 4;
+        if (*family == "ICCBased") {
+            std::int32_t n = 0;
+            if (cs.at(1).getIntegerEntry("N", &n) && n >= 1 && n <= 32)
+                return n;
+            return 4;
+        }
+        if (*family == "DeviceN") {
+            const int n = cs.at(1).arrayCount();
+            return n >= 1 && n <= 32 ? n : 32;
+        }
+        if (*family == "Indexed" || *family == "I" || *family == "Separation" || *family == "CalGray")
+            return 1;
+        if (*family == "CalRGB" || *family == "Lab")
+            return 3;
+        return 4;
+    }
+    return 4;
+}
+
+} // namespace
+
+QByteArray expandFilterAbbreviation(const QByteArray &name)
+{
+    if (name == "Fl")
+        return "FlateDecode";
+    if (name == "AHx")
+        return "ASCIIHexDecode";
+    if (name == "A85")
+        return "ASCII85Decode";
+    if (name == "LZW")
+        return "LZWDecode";
+    if (name == "RL")
+        return "RunLengthDecode";
+    if (name == "CCF")
+        return "CCITTFaxDecode";
+    if (name == "DCT")
+        return "DCTDecode";
+    return name;
+}
+
+QList<PdfFilterStep> pdfStreamFilters(const PdfObject &stream)
+{
+    QList<PdfFilterStep> steps;
+    const PdfObject filter = stream.get("Filter");
+    const PdfObject parms = stream.get("DecodeParms");
+    if (std::optional<QByteArray> single = filter.name()) {
+        PdfObject p = parms.type() == PdfTypeArray ? parms.at(0) : parms;
+        steps.append({expandFilterAbbreviation(*single), p});
+    } else if (filter.type() == PdfTypeArray) {
+        const int n = filter.arrayCount();
+        for (int i = 0; i < n; ++i) {
+            std::optional<QByteArray> name = filter.at(i).name();
+            // A non-name element cannot be a filter: the chain is unreadable.
+            PdfObject p = parms.type() == PdfTypeArray ? parms.at(i) : (i == 0 ? parms : PdfObject());
+            steps.append({name ? expandFilterAbbreviation(*name) : QByteArray(), p});
+        }
+    }
+    return steps;
+}
+
+std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes)
+{
+    if (maxBytes <= 0)
+        return std::nullopt;
+    std::optional<QByteArray> raw = rawStreamBytes(stream);
+    if (!raw)
+        return std::nullopt;
+    const QList<PdfFilterStep> steps = pdfStreamFilters(stream);
+
+    QByteArray bytes = std::move(*raw);
+    qsizetype i = 0;
+    while (i < steps.size()) {
+        const QByteArray &name = steps[i].name;
+        if (name == "DCTDecode")
+            return PdfStreamData{bytes, PdfStreamFormat::JPEG};
+        if (name == "JPXDecode")
+            return PdfStreamData{bytes, PdfStreamFormat::JPEG2000};
+        std::optional<QByteArray> next;
+        if (isGeneralFilter(name)) {
+            qsizetype j = i;
+            while (j < steps.size() && isGeneralFilter(steps[j].name))
+                ++j;
+            next = decodeGeneral(bytes, steps.mid(i, j - i), maxBytes);
+            i = j;
+        } else if (name == "CCITTFaxDecode") {
+            next = decodeCcitt(bytes, steps[i].parms, maxBytes);
+            ++i;
+        } else if (name == "JBIG2Decode") {
+            next = decodeJbig2Step(bytes, steps[i].parms, maxBytes);
+            ++i;
+        } else if (name == "Crypt") {
+            // Decryption already happened when the raw bytes were read.
+            next = std::move(bytes);
+            ++i;
+        } else {
+            return std::nullopt;
+        }
+        if (!next)
+            return std::nullopt;
+        bytes = std::move(*next);
+    }
+    if (bytes.size() > maxBytes)
+        return std::nullopt;
+    return PdfStreamData{bytes, PdfStreamFormat::Raw};
+}
+
+qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream)
+{
+    QByteArray subtype;
+    if (!stream.getName("Subtype", &subtype) || subtype != "Image")
+        return kMaxAuxiliaryStreamBytes;
+    double w = 0, h = 0;
+    if (!stream.get("Width").getNumber(&w) || !stream.get("Height").getNumber(&h) || !(w >= 1) || !(h >= 1))
+        return kMaxAuxiliaryStreamBytes;
+    bool imageMask = false;
+    stream.getBooleanEntry("ImageMask", &imageMask);
+    double bpc = 8;
+    stream.get("BitsPerComponent").getNumber(&bpc);
+    if (imageMask)
+        bpc = 1;
+    if (!(bpc >= 1 && bpc <= 16))
+        bpc = 16;
+    const double components = imageMask ? 1 : colorComponentsOf(stream.get("ColorSpace"));
+    const double rowBytes = std::ceil(std::floor(w) * components * bpc / 8.0);
+    const double expected = rowBytes * std::floor(h);
+    // Twice the need and a fixed slack cover padded rows and trailing bytes.
+    const double limit = expected * 2.0 + double(1 << 20);
+    return limit >= double(kMaxDecodedStreamBytes) ? kMaxDecodedStreamBytes : qint64(limit);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "PdfObject.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+// The chain of filters of one stream, as its dictionary names them, with the
+// abbreviated names of inline images expanded (/Fl -> FlateDecode).
+struct PdfFilterStep {
+    QByteArray name;   // without slash, full name
+    PdfObject parms;   // its /DecodeParms dictionary, or invalid
+};
+QList<PdfFilterStep> pdfStreamFilters(const PdfObject &stream);
+QByteArray expandFilterAbbreviation(const QByteArray &name);
+
+// Undoes the stream's filters in order and stops before DCTDecode (format
+// JPEG) or JPXDecode (format JPEG2000), whose data is returned still coded.
+// A filter that fails part-way gives what was decoded before the failure;
+// nothing decoded, an unknown filter or a result larger than maxBytes gives
+// none. Nothing larger than maxBytes is ever allocated.
+std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes);
+
+// The default decoded-size limit of a stream: for an image, a generous
+// multiple of what its dictionary can use; otherwise a fixed bound.
+qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream);
+
+inline constexpr qint64 kMaxDecodedStreamBytes = qint64(1) << 30;
+inline constexpr qint64 kMaxAuxiliaryStreamBytes = qint64(64) << 20;

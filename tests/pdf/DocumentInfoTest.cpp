@@ -1,0 +1,97 @@
+#include "PdfTestSupport.h"
+
+#include "pdf/PdfDate.h"
+
+using namespace fixture;
+
+namespace {
+
+// Runs a body with the process time zone set, then puts it back.
+template<typename F>
+void withTimeZone(const char *tz, F body)
+{
+    const QByteArray old = qgetenv("TZ");
+    qputenv("TZ", tz);
+    tzset();
+    body();
+    qputenv("TZ", old);
+    tzset();
+}
+
+} // namespace
+
+TEST_F(PdfTest, InfoTextWithoutInformationDictionary)
+{
+    PdfFixture pdf;
+    for (int i = 0; i < 12; ++i)
+        pdf.page({});
+    WriteOptions options;
+    options.version = "1.7";
+    const auto record = parse(writeFixture(pdf, QStringLiteral("f.pdf"), options));
+    EXPECT_EQ(record->info(), QStringLiteral("    PDF Version\t- 1.7\n    Pages\t\t- 12\n    Encrypted\t- No\n"
+                                             "    Title\t\t- \n    Author\t\t- \n    Subject\t\t- \n    Keywords\t- \n"
+                                             "    Creator\t\t- \n    Producer\t- \n    Created\t- \n    Modified\t- "));
+}
+
+TEST_F(PdfTest, InfoTextEntriesDatesAndEncryption)
+{
+    PdfFixture pdf;
+    pdf.page({});
+    // UTF-16BE with a byte order mark: "Grüße €".
+    const std::string utf16("\xfe\xff\x00G\x00r\x00\xfc\x00\xdf\x00""e\x00 \x20\xac", 16);
+    pdf.setInfo({{"Title", string(utf16)}, {"Author", string("Ann")}, {"Subject", integer(5)},
+                 {"Producer", string("qpdf")}, {"CreationDate", string("D:20240131120000Z")},
+                 {"ModDate", string("not a date")}});
+    WriteOptions options;
+    options.encrypt = true;
+    const QString file = writeFixture(pdf, QStringLiteral("enc.pdf"), options);
+
+    withTimeZone("UTC", [&] {
+        const auto record = parse(file);
+        const QStringList lines = record->info().split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 11);
+        EXPECT_EQ(lines[2], QStringLiteral("    Encrypted\t- Yes"));
+        EXPECT_EQ(lines[3], QString::fromUtf8("    Title\t\t- Grüße €"));
+        EXPECT_EQ(lines[4], QStringLiteral("    Author\t\t- Ann"));
+        EXPECT_EQ(lines[5], QStringLiteral("    Subject\t\t- "));
+        EXPECT_EQ(lines[8], QStringLiteral("    Producer\t- qpdf"));
+        EXPECT_EQ(lines[9], QStringLiteral("    Created\t- 2024-01-31 12:00:00"));
+        EXPECT_EQ(lines[10], QStringLiteral("    Modified\t- "));
+    });
+    withTimeZone("UTC-1", [&] { // POSIX sign: one hour ahead of UTC
+        EXPECT_TRUE(parse(file)->info().contains(QStringLiteral("    Created\t- 2024-01-31 13:00:00\n")));
+    });
+
+    // A file that needs a password is not opened: no text, no images.
+    options.userPassword = "secret";
+    const auto locked = parse(writeFixture(pdf, QStringLiteral("locked.pdf"), options));
+    EXPECT_TRUE(locked->info().isEmpty());
+    EXPECT_FALSE(PdfDocument::open(path(QStringLiteral("locked.pdf"))));
+}
+
+TEST(PdfDate, Formats)
+{
+    const struct {
+        const char *text;
+        const char *utc; // empty: not a date
+    } rows[] = {
+        {"D:20240131120000Z", "2024-01-31T12:00:00Z"},
+        {"D:20240131120000+01'00'", "2024-01-31T11:00:00Z"},
+        {"D:20240131120000-05'30", "2024-01-31T17:30:00Z"},
+        {"20240131", "2024-01-31T00:00:00Z"},
+        {"D:2024", "2024-01-01T00:00:00Z"},
+        {"D:20241301", ""},
+        {"D:20240230", ""},
+        {"yesterday", ""},
+        {"", ""},
+    };
+    for (const auto &row : rows) {
+        const auto date = parsePdfDate(QByteArray(row.text));
+        if (!*row.utc) {
+            EXPECT_FALSE(date) << row.text;
+        } else {
+            ASSERT_TRUE(date) << row.text;
+            EXPECT_EQ(date->toString(Qt::ISODate), QString::fromLatin1(row.utc)) << row.text;
+        }
+    }
+}

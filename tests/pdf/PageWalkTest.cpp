@@ -1,0 +1,147 @@
+#include "PdfTestSupport.h"
+
+using namespace fixture;
+
+namespace {
+
+// A small gray image told apart by its width.
+Obj gray(PdfFixture &pdf, int w, int h = 2)
+{
+    return pdf.image(w, h, 8, name("DeviceGray"), std::string(size_t(w * h), '\x80'));
+}
+
+} // namespace
+
+// Images are found page by page in /Kids order, within a dictionary in key
+// order, an image used in a form while the form is analysed, and an image
+// shared by pages (or by a page and a form) once, at its first use.
+TEST_F(PdfTest, WalkOrderFormsAndSharing)
+{
+    PdfFixture pdf;
+    Obj shared = gray(pdf, 10);
+    Obj a = gray(pdf, 1), b = gray(pdf, 2), c = gray(pdf, 3), d = gray(pdf, 4);
+    Obj inForm = gray(pdf, 5);
+    Obj form = pdf.form({{"/X1", inForm}, {"/X2", shared}});
+    pdf.page({{"/Im2", b}, {"/Im1", a}, {"/Sh", shared}});
+    pdf.page({{"/A", form}, {"/B", c}, {"/Sh", shared}});
+    pdf.page({{"/Sh", shared}, {"/Z", d}});
+    const auto record = parse(writeFixture(pdf));
+
+    // Page 1: /Im1, /Im2, /Sh (sorted keys); page 2: the form's image first,
+    // then /B; the shared image is not recorded again anywhere.
+    EXPECT_EQ(widths(*record), QList<int>({1, 2, 10, 5, 3, 4}));
+    const QList<ImageCandidate> found = record->candidates();
+    ASSERT_EQ(found.size(), 6);
+    const QList<int> pages = {found[0].page, found[1].page, found[2].page, found[3].page, found[4].page, found[5].page};
+    EXPECT_EQ(pages, QList<int>({1, 1, 1, 2, 2, 3}));
+    EXPECT_EQ(found[0].resourceName, QStringLiteral("/Im1"));
+    EXPECT_EQ(found[0].width, 1);
+    EXPECT_EQ(found[0].bitsPerComponent, 8);
+    EXPECT_EQ(found[0].colorSpace, QStringLiteral("/DeviceGray"));
+}
+
+// Nested page tree nodes with inherited resources: the node's resources are
+// found with the node's first page; /Parent and /Contents are never taken.
+TEST_F(PdfTest, InheritedResourcesAndSkippedEntries)
+{
+    PdfFixture pdf;
+    Obj first = gray(pdf, 1);
+    pdf.page({{"/P1", first}});
+    Obj inherited = gray(pdf, 3);
+    Obj node = pdf.pageTreeNode(Obj(), {{"Resources", dict({{"XObject", dict({{"/Inh", inherited}})}})}});
+    Obj second = gray(pdf, 2);
+    pdf.page({{"/P2", second}}, node);
+    pdf.page({}, node);
+    // A content stream that claims to be an image is still never analysed.
+    Obj page4 = pdf.page({});
+    page4.replaceKey("/Contents", gray(pdf, 7));
+    // An image reachable only through an annotation's appearance is not found.
+    Obj annotImage = gray(pdf, 8);
+    Obj appearance = pdf.form({{"/Hidden", annotImage}});
+    page4.replaceKey("/Annots", array({pdf.qpdf().makeIndirectObject(
+        dict({{"Type", name("Annot")}, {"Subtype", name("Stamp")}, {"AP", dict({{"N", appearance}})}}))}));
+    const auto record = parse(writeFixture(pdf));
+
+    EXPECT_EQ(widths(*record), QList<int>({1, 2, 3}));
+    const QList<ImageCandidate> found = record->candidates();
+    ASSERT_EQ(found.size(), 3);
+    EXPECT_EQ(found[0].page, 1);
+    EXPECT_EQ(found[1].page, 2);
+    EXPECT_EQ(found[2].page, 2); // the node's first page
+}
+
+TEST_F(PdfTest, NonImagesMasksAndMissingPages)
+{
+    PdfFixture pdf;
+    Obj smask = gray(pdf, 2);
+    Obj masked = pdf.image(2, 2, 8, name("DeviceGray"), std::string(4, '\0'), {}, {{"SMask", smask}});
+    // A stream with no /Subtype /Image is not an image.
+    Obj thumb = pdf.stream(std::string(4, '\0'), {{"Width", integer(2)}, {"Height", integer(2)}});
+    // An image stored under the resource name /SMask is built, never listed.
+    Obj hidden = gray(pdf, 3);
+    pdf.page({{"/Im", masked}, {"/T", thumb}, {"/SMask", hidden}});
+    const auto record = parse(writeFixture(pdf));
+    EXPECT_EQ(widths(*record), QList<int>({2}));
+
+    PdfFixture noPages;
+    noPages.catalog().removeKey("/Pages");
+    EXPECT_TRUE(parse(writeFixture(noPages, QStringLiteral("nopages.pdf")))->candidates().isEmpty());
+}
+
+// A /Kids entry pointing back up the tree, a page tree node listing itself
+// and a form holding itself in its resources end without looping.
+TEST_F(PdfTest, CyclesAreCut)
+{
+    PdfFixture pdf;
+    Obj img = gray(pdf, 1);
+    Obj node = pdf.pageTreeNode();
+    pdf.page({{"/I", img}}, node);
+    Obj kids = node.getKey("/Kids");
+    kids.appendItem(pdf.pagesRoot());
+    kids.appendItem(node);
+    Obj form = pdf.form({});
+    Obj img2 = gray(pdf, 2);
+    form.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/Self", form);
+    form.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/J", img2);
+    pdf.page({{"/F", form}});
+    const auto record = parse(writeFixture(pdf));
+    EXPECT_EQ(widths(*record), QList<int>({1, 2}));
+}
+
+// A page tree where every level lists the next level twice would have 2^40
+// paths; each node is walked once and the walk ends at once.
+TEST_F(PdfTest, SharedSubtreesAreWalkedOnce)
+{
+    PdfFixture pdf;
+    Obj img = gray(pdf, 1);
+    Obj leaf = pdf.page({{"/I", img}});
+    Obj level = leaf;
+    for (int i = 0; i < 40; ++i) {
+        Obj n = pdf.qpdf().makeIndirectObject(dict({{"Type", name("Pages")}, {"Count", integer(1)}}));
+        pdf.setKids(n, {level, level});
+        level = n;
+    }
+    pdf.setKids(pdf.pagesRoot(), {level});
+    const auto record = parse(writeFixture(pdf));
+    EXPECT_EQ(widths(*record), QList<int>({1}));
+}
+
+TEST_F(PdfTest, StopFlagEndsTheWalkAndKeepsWhatWasFound)
+{
+    PdfFixture pdf;
+    for (int i = 0; i < 5; ++i)
+        pdf.page({{"/I", gray(pdf, 1)}});
+    const QString file = writeFixture(pdf);
+    PDFFileStruct record;
+    record.setFilePath(file);
+    // Not running: nothing is walked.
+    record.fillImageListArray(&record);
+    EXPECT_TRUE(record.candidates().isEmpty());
+    EXPECT_FALSE(record.info().isEmpty()); // the document was opened and described
+    record.setIsThreading(true);
+    record.fillImageListArray(&record);
+    EXPECT_EQ(record.candidates().size(), 5);
+    EXPECT_TRUE(record.IsValid());
+    QFile::remove(file);
+    EXPECT_FALSE(record.IsValid());
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "PdfFixture.h"
+#include "pdf/PDFFileStruct.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+// A fresh temporary folder per test, and helpers to walk a written fixture.
+class PdfTest : public ::testing::Test
+{
+protected:
+    QString path(const QString &fileName) const { return m_dir.filePath(fileName); }
+
+    QString writeFixture(fixture::PdfFixture &pdf, const QString &fileName = QStringLiteral("f.pdf"),
+                         const fixture::WriteOptions &options = {})
+    {
+        const QString p = path(fileName);
+        pdf.write(p, options);
+        return p;
+    }
+
+    // Parses a file synchronously and gives the record.
+    std::unique_ptr<PDFFileStruct> parse(const QString &file)
+    {
+        auto record = std::make_unique<PDFFileStruct>();
+        record->setFilePath(file);
+        record->setIsThreading(true);
+        record->fillImageListArray(record.get());
+        record->setIsThreading(false);
+        return record;
+    }
+
+    // The writer renumbers objects, so fixtures tell their images apart by
+    // width: the widths of the found images, in order.
+    static QList<int> widths(const PDFFileStruct &record)
+    {
+        QList<int> w;
+        for (const ImageCandidate &c : record.candidates())
+            w << int(c.width);
+        return w;
+    }
+
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,161 @@
+#include "PdfTestSupport.h"
+
+#include "pdf/PdfStreamDecoder.h"
+
+#include <random>
+
+using namespace fixture;
+
+namespace {
+
+std::string sampleBytes(size_t n, unsigned seed = 7)
+{
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = char(i % 7 == 0 ? rng() & 0xff : (i / 3) & 0xff); // some runs, some noise
+    return s;
+}
+
+} // namespace
+
+class StreamDataTest : public PdfTest
+{
+protected:
+    // Stores each stream under /S0, /S1, ... of the catalog, writes the file
+    // and opens it again.
+    std::vector<std::optional<PdfStreamData>> decodeAll(PdfFixture &pdf, const std::vector<Obj> &streams,
+                                                        qint64 limit = kMaxDecodedStreamBytes)
+    {
+        for (size_t i = 0; i < streams.size(); ++i)
+            pdf.catalog().replaceKey("/S" + std::to_string(i), streams[i]);
+        m_doc = PdfDocument::open(writeFixture(pdf));
+        EXPECT_TRUE(m_doc);
+        std::vector<std::optional<PdfStreamData>> out;
+        for (size_t i = 0; i < streams.size(); ++i)
+            out.push_back(m_doc->catalog().get(("S" + std::to_string(i)).c_str()).copyStreamData(limit));
+        return out;
+    }
+    std::shared_ptr<PdfDocument> m_doc;
+};
+
+// Every general filter, alone, abbreviated and chained, gives back the
+// original bytes.
+TEST_F(StreamDataTest, GeneralFiltersRoundTrip)
+{
+    const std::string data = sampleBytes(5000);
+    const std::vector<std::vector<std::string>> chains = {
+        {}, {"FlateDecode"}, {"LZWDecode"}, {"ASCII85Decode"}, {"ASCIIHexDecode"}, {"RunLengthDecode"},
+        {"Fl"}, {"AHx"}, {"A85"}, {"LZW"}, {"RL"},
+        {"ASCII85Decode", "FlateDecode"}, {"ASCIIHexDecode", "RunLengthDecode", "LZWDecode"},
+    };
+    PdfFixture pdf;
+    std::vector<Obj> streams;
+    for (const auto &chain : chains)
+        streams.push_back(pdf.image(50, 100, 8, name("DeviceGray"), data, chain));
+    const auto results = decodeAll(pdf, streams);
+    for (size_t i = 0; i < chains.size(); ++i) {
+        ASSERT_TRUE(results[i]) << "chain " << i;
+        EXPECT_EQ(results[i]->format, PdfStreamFormat::Raw);
+        EXPECT_EQ(results[i]->bytes.toStdString(), data) << "chain " << i;
+    }
+}
+
+TEST_F(StreamDataTest, PredictorsAndLzwEarlyChange)
+{
+    const int columns = 37, colors = 3;
+    const std::string data = sampleBytes(size_t(columns) * colors * 11);
+    PdfFixture pdf;
+    std::vector<Obj> streams;
+    for (int type = 0; type <= 4; ++type) {
+        streams.push_back(pdf.stream(flate(pngPredict(data, columns, colors, 8, type)),
+                                     {{"Filter", name("FlateDecode")},
+                                      {"DecodeParms", dict({{"Predictor", integer(10 + type)}, {"Colors", integer(colors)},
+                                                            {"Columns", integer(columns)}})}}));
+    }
+    streams.push_back(pdf.stream(flate(tiffPredict(data, columns, colors, 8)),
+                                 {{"Filter", name("FlateDecode")},
+                                  {"DecodeParms", dict({{"Predictor", integer(2)}, {"Colors", integer(colors)},
+                                                        {"Columns", integer(columns)}})}}));
+    streams.push_back(pdf.stream(lzw(pngPredict(data, columns, colors, 8, 4), false),
+                                 {{"Filter", array({name("LZWDecode")})},
+                                  {"DecodeParms", array({dict({{"Predictor", integer(15)}, {"Colors", integer(colors)},
+                                                               {"Columns", integer(columns)}, {"EarlyChange", integer(0)}})})}}));
+    const auto results = decodeAll(pdf, streams);
+    for (size_t i = 0; i < results.size(); ++i) {
+        ASSERT_TRUE(results[i]) << i;
+        EXPECT_EQ(results[i]->bytes.toStdString(), data) << i;
+    }
+}
+
+// DCTDecode and JPXDecode stop the chain: what comes back is the still-coded
+// data after the filters before them, with its format.
+TEST_F(StreamDataTest, PhotographicFiltersStopTheChain)
+{
+    const std::string jpegLike = "\xff\xd8\xff\xe0 fake jpeg data \xff\xd9";
+    PdfFixture pdf;
+    const auto results = decodeAll(pdf, {
+        pdf.image(1, 1, 8, name("DeviceRGB"), jpegLike, {"DCTDecode"}),
+        pdf.image(1, 1, 8, name("DeviceRGB"), jpegLike, {"ASCII85Decode", "DCTDecode"}),
+        pdf.image(1, 1, 8, name("DeviceRGB"), jpegLike, {"FlateDecode", "DCT"}),
+        pdf.image(1, 1, 8, name("DeviceRGB"), jpegLike, {"ASCIIHexDecode", "JPXDecode"}),
+        pdf.image(1, 1, 8, name("DeviceRGB"), jpegLike, {"BogusDecode"}),
+        pdf.stream("abc", {{"Filter", array({integer(3)})}}),
+    });
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(results[size_t(i)]);
+        EXPECT_EQ(results[size_t(i)]->format, PdfStreamFormat::JPEG);
+        EXPECT_EQ(results[size_t(i)]->bytes.toStdString(), jpegLike);
+    }
+    ASSERT_TRUE(results[3]);
+    EXPECT_EQ(results[3]->format, PdfStreamFormat::JPEG2000);
+    EXPECT_EQ(results[3]->bytes.toStdString(), jpegLike);
+    EXPECT_FALSE(results[4]); // unknown filter
+    EXPECT_FALSE(results[5]); // a number is not a filter
+}
+
+// A stream that inflates past its limit is refused without being held
+// whole; damaged data gives what decoded before the damage.
+TEST_F(StreamDataTest, LimitsAndDamage)
+{
+    const std::string zeros(64 << 20, '\0');
+    const std::string bomb = flate(zeros);
+    const std::string data = sampleBytes(200000);
+    std::string truncated = flate(data);
+    truncated.resize(truncated.size() / 2);
+    PdfFixture pdf;
+    const auto results = decodeAll(pdf, {
+        pdf.stream(bomb, {{"Filter", name("FlateDecode")}}),
+        pdf.stream(truncated, {{"Filter", name("FlateDecode")}}),
+        pdf.stream("zzzz not flate at all", {{"Filter", name("FlateDecode")}}),
+        pdf.stream(flate(data), {{"Filter", name("FlateDecode")},
+                                 {"DecodeParms", dict({{"Predictor", integer(12)}, {"Columns", integer(2000000000)}})}}),
+    }, qint64(16) << 20);
+    EXPECT_FALSE(results[0]);
+    ASSERT_TRUE(results[1]);
+    EXPECT_GT(results[1]->bytes.size(), 1000);
+    EXPECT_LT(results[1]->bytes.size(), qsizetype(data.size()));
+    EXPECT_EQ(results[1]->bytes.toStdString(), data.substr(0, size_t(results[1]->bytes.size())));
+    EXPECT_FALSE(results[2]);
+    EXPECT_FALSE(results[3]);
+}
+
+// The default limit follows the image dictionary: a 10 x 10 gray image may
+// not inflate to 64 MiB.
+TEST_F(StreamDataTest, DefaultLimitFollowsTheImage)
+{
+    PdfFixture pdf;
+    Obj small = pdf.image(10, 10, 8, name("DeviceGray"), std::string(64 << 20, '\0'), {"FlateDecode"});
+    Obj fine = pdf.image(10, 10, 8, name("DeviceGray"), std::string(100, '\x11'), {"FlateDecode"});
+    pdf.catalog().replaceKey("/A", small);
+    pdf.catalog().replaceKey("/B", fine);
+    auto doc = PdfDocument::open(writeFixture(pdf));
+    ASSERT_TRUE(doc);
+    const PdfObject a = doc->catalog().get("A");
+    EXPECT_LT(a.decodedSizeLimit(), qint64(2) << 20);
+    EXPECT_FALSE(a.copyStreamData(a.decodedSizeLimit()));
+    const PdfObject b = doc->catalog().get("B");
+    const auto data = b.copyStreamData(b.decodedSizeLimit());
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->bytes, QByteArray(100, '\x11'));
+}

@@ -1,0 +1,338 @@
+#include "PdfFixture.h"
+
+#include <qpdf/Pl_Flate.hh>
+#include <qpdf/Pl_RunLength.hh>
+#include <qpdf/Pl_String.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <QFile>
+
+#include <stdexcept>
+
+namespace fixture {
+
+Obj name(const std::string &n)
+{
+    return QPDFObjectHandle::newName(n.empty() || n[0] != '/' ? "/" + n : n);
+}
+Obj integer(long long v) { return QPDFObjectHandle::newInteger(v); }
+Obj real(double v) { return QPDFObjectHandle::newReal(v, 6); }
+Obj boolean(bool v) { return QPDFObjectHandle::newBool(v); }
+Obj string(const std::string &bytes) { return QPDFObjectHandle::newString(bytes); }
+Obj array(const std::vector<Obj> &items) { return QPDFObjectHandle::newArray(items); }
+Obj dict(const Dict &items)
+{
+    std::map<std::string, QPDFObjectHandle> m;
+    for (const auto &[k, v] : items)
+        m[k.empty() || k[0] != '/' ? "/" + k : k] = v;
+    return QPDFObjectHandle::newDictionary(m);
+}
+
+std::string flate(const std::string &data)
+{
+    std::string out;
+    Pl_String sink("sink", nullptr, out);
+    Pl_Flate deflate("deflate", &sink, Pl_Flate::a_deflate);
+    deflate.write(reinterpret_cast<const unsigned char *>(data.data()), data.size());
+    deflate.finish();
+    return out;
+}
+
+std::string runLength(const std::string &data)
+{
+    std::string out;
+    Pl_String sink("sink", nullptr, out);
+    Pl_RunLength rl("rl", &sink, Pl_RunLength::a_encode);
+    rl.write(reinterpret_cast<const unsigned char *>(data.data()), data.size());
+    rl.finish();
+    return out;
+}
+
+std::string asciiHex(const std::string &data)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (size_t i = 0; i < data.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        out += digits[c >> 4];
+        out += digits[c & 15];
+        if (i % 32 == 31)
+            out += '\n';
+    }
+    out += '>';
+    return out;
+}
+
+std::string ascii85(const std::string &data)
+{
+    std::string out;
+    size_t i = 0;
+    while (i < data.size()) {
+        unsigned char chunk[4] = {0, 0, 0, 0};
+        const size_t n = std::min<size_t>(4, data.size() - i);
+        for (size_t j = 0; j < n; ++j)
+            chunk[j] = static_cast<unsigned char>(data[i + j]);
+        unsigned long v = (unsigned long)chunk[0] << 24 | (unsigned long)chunk[1] << 16 | (unsigned long)chunk[2] << 8 | chunk[3];
+        if (n == 4 && v == 0) {
+            out += 'z';
+        } else {
+            char enc[5];
+            for (int j = 4; j >= 0; --j) {
+                enc[j] = char('!' + v % 85);
+                v /= 85;
+            }
+            out.append(enc, n + 1);
+        }
+        i += n;
+    }
+    out += "~>";
+    return out;
+}
+
+std::string lzw(const std::string &data, bool earlyChange)
+{
+    // A straightforward LZW coder as the PDF standard describes it.
+    std::map<std::string, int> table;
+    auto reset = [&] {
+        table.clear();
+        for (int c = 0; c < 256; ++c)
+            table[std::string(1, char(c))] = c;
+    };
+    std::string out;
+    unsigned long bitBuffer = 0;
+    int bitCount = 0;
+    int codeWidth = 9;
+    int nextCode = 258;
+    auto put = [&](int code) {
+        bitBuffer = (bitBuffer << codeWidth) | unsigned(code);
+        bitCount += codeWidth;
+        while (bitCount >= 8) {
+            out += char((bitBuffer >> (bitCount - 8)) & 0xff);
+            bitCount -= 8;
+        }
+    };
+    auto widthFor = [&](int next) {
+        const int e = earlyChange ? 1 : 0;
+        if (next + e > 2048) return 12;
+        if (next + e > 1024) return 11;
+        if (next + e > 512) return 10;
+        return 9;
+    };
+    reset();
+    put(256);
+    std::string w;
+    for (char c : data) {
+        std::string wc = w + c;
+        if (table.count(wc)) {
+            w = wc;
+            continue;
+        }
+        put(table[w]);
+        table[wc] = nextCode++;
+        codeWidth = widthFor(nextCode);
+        if (nextCode >= 4094) {
+            put(256);
+            reset();
+            nextCode = 258;
+            codeWidth = 9;
+        }
+        w = std::string(1, c);
+    }
+    if (!w.empty()) {
+        put(table[w]);
+        ++nextCode;
+        codeWidth = widthFor(nextCode);
+    }
+    put(257);
+    if (bitCount > 0)
+        out += char((bitBuffer << (8 - bitCount)) & 0xff);
+    return out;
+}
+
+std::string pngPredict(const std::string &data, int columns, int colors, int bpc, int pngType)
+{
+    const size_t rowBytes = (size_t(columns) * colors * bpc + 7) / 8;
+    const size_t bpp = std::max<size_t>(1, size_t(colors) * bpc / 8);
+    std::string out;
+    std::string prev(rowBytes, '\0');
+    for (size_t r = 0; r * rowBytes < data.size(); ++r) {
+        std::string row = data.substr(r * rowBytes, rowBytes);
+        row.resize(rowBytes, '\0');
+        out += char(pngType);
+        for (size_t i = 0; i < rowBytes; ++i) {
+            const int x = static_cast<unsigned char>(row[i]);
+            const int a = i >= bpp ? static_cast<unsigned char>(row[i - bpp]) : 0;
+            const int b = static_cast<unsigned char>(prev[i]);
+            const int c = i >= bpp ? static_cast<unsigned char>(prev[i - bpp]) : 0;
+            int pred = 0;
+            switch (pngType) {
+            case 1: pred = a; break;
+            case 2: pred = b; break;
+            case 3: pred = (a + b) / 2; break;
+            case 4: {
+                const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+                pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+                break;
+            }
+            default: break;
+            }
+            out += char((x - pred) & 0xff);
+        }
+        prev = row;
+    }
+    return out;
+}
+
+std::string tiffPredict(const std::string &data, int columns, int colors, int bpc)
+{
+    if (bpc != 8)
+        throw std::invalid_argument("tiffPredict fixture handles 8 bits only");
+    const size_t rowBytes = size_t(columns) * colors;
+    std::string out = data;
+    for (size_t r = 0; r * rowBytes < data.size(); ++r)
+        for (size_t i = rowBytes - 1; i >= size_t(colors) && r * rowBytes + i < data.size(); --i)
+            out[r * rowBytes + i] = char(data[r * rowBytes + i] - data[r * rowBytes + i - colors]);
+    return out;
+}
+
+PdfFixture::PdfFixture()
+    : m_pdf(std::make_shared<QPDF>())
+{
+    m_pdf->emptyPDF();
+}
+
+Obj PdfFixture::catalog() { return m_pdf->getRoot(); }
+Obj PdfFixture::pagesRoot() { return m_pdf->getRoot().getKey("/Pages"); }
+
+Obj PdfFixture::stream(const std::string &bytes, const Dict &dictionary)
+{
+    Obj s = m_pdf->newStream(bytes);
+    Obj d = s.getDict();
+    for (const auto &[k, v] : dictionary)
+        d.replaceKey(k.empty() || k[0] != '/' ? "/" + k : k, v);
+    return s;
+}
+
+Obj PdfFixture::image(int width, int height, int bpc, const Obj &colorSpace, const std::string &samples,
+                      const std::vector<std::string> &filters, const Dict &extra)
+{
+    std::string data = samples;
+    // PDF lists filters in decoding order, so the last one was applied first.
+    for (auto it = filters.rbegin(); it != filters.rend(); ++it) {
+        const std::string &f = *it;
+        if (f == "FlateDecode" || f == "Fl") data = flate(data);
+        else if (f == "ASCIIHexDecode" || f == "AHx") data = asciiHex(data);
+        else if (f == "ASCII85Decode" || f == "A85") data = ascii85(data);
+        else if (f == "RunLengthDecode" || f == "RL") data = runLength(data);
+        else if (f == "LZWDecode" || f == "LZW") data = lzw(data);
+        // Anything else (DCT, JPX, CCITT, JBIG2): samples are already coded.
+    }
+    Dict d{{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(width)},
+           {"Height", integer(height)}};
+    if (bpc > 0)
+        d["BitsPerComponent"] = integer(bpc);
+    if (Obj cs = colorSpace; cs.isInitialized() && !cs.isNull())
+        d["ColorSpace"] = colorSpace;
+    if (filters.size() == 1) {
+        d["Filter"] = name(filters[0]);
+    } else if (!filters.empty()) {
+        std::vector<Obj> names;
+        for (const auto &f : filters)
+            names.push_back(name(f));
+        d["Filter"] = array(names);
+    }
+    for (const auto &[k, v] : extra)
+        d[k] = v;
+    return stream(data, d);
+}
+
+Obj PdfFixture::form(const Dict &xobjects, const Dict &extra)
+{
+    Dict d{{"Type", name("XObject")}, {"Subtype", name("Form")},
+           {"BBox", array({integer(0), integer(0), integer(10), integer(10)})},
+           {"Resources", dict({{"XObject", dict(xobjects)}})}};
+    for (const auto &[k, v] : extra)
+        d[k] = v;
+    return stream("q Q\n", d);
+}
+
+Obj PdfFixture::page(const Dict &xobjects, Obj parent)
+{
+    if (parent.isNull() || !parent.isInitialized())
+        parent = pagesRoot();
+    Dict d{{"Type", name("Page")}, {"Parent", parent},
+           {"MediaBox", array({integer(0), integer(0), integer(612), integer(792)})},
+           {"Contents", stream("q Q\n")}};
+    if (!xobjects.empty())
+        d["Resources"] = dict({{"XObject", dict(xobjects)}});
+    Obj p = m_pdf->makeIndirectObject(dict(d));
+    Obj kids = parent.getKey("/Kids");
+    if (!kids.isArray()) {
+        kids = QPDFObjectHandle::newArray();
+        parent.replaceKey("/Kids", kids);
+    }
+    kids.appendItem(p);
+    parent.replaceKey("/Count", integer(kids.getArrayNItems()));
+    return p;
+}
+
+Obj PdfFixture::pageTreeNode(Obj parent, const Dict &extra)
+{
+    if (parent.isNull() || !parent.isInitialized())
+        parent = pagesRoot();
+    Dict d{{"Type", name("Pages")}, {"Parent", parent}, {"Kids", array({})}, {"Count", integer(0)}};
+    for (const auto &[k, v] : extra)
+        d[k] = v;
+    Obj node = m_pdf->makeIndirectObject(dict(d));
+    Obj kids = parent.getKey("/Kids");
+    kids.appendItem(node);
+    return node;
+}
+
+void PdfFixture::setKids(Obj node, const std::vector<Obj> &kids)
+{
+    node.replaceKey("/Kids", array(kids));
+    node.replaceKey("/Count", integer(long(kids.size())));
+}
+
+void PdfFixture::setInfo(const Dict &entries)
+{
+    Obj info = m_pdf->makeIndirectObject(dict(entries));
+    m_pdf->getTrailer().replaceKey("/Info", info);
+}
+
+std::string PdfFixture::write(const QString &path, const WriteOptions &options)
+{
+    QPDFWriter writer(*m_pdf);
+    writer.setOutputMemory();
+    writer.setStreamDataMode(qpdf_s_preserve);
+    writer.setObjectStreamMode(qpdf_o_disable);
+    writer.setStaticID(true);
+    if (!options.version.empty())
+        writer.forcePDFVersion(options.version);
+    if (options.encrypt) {
+        if (options.aes256) {
+            writer.setR6EncryptionParameters(options.userPassword.c_str(), options.ownerPassword.c_str(), true, true,
+                                             true, true, true, true, qpdf_r3p_full, true);
+        } else {
+            writer.setR4EncryptionParametersInsecure(options.userPassword.c_str(), options.ownerPassword.c_str(), true,
+                                                     true, true, true, true, true, qpdf_r3p_full, true, true);
+        }
+    }
+    writer.write();
+    std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
+    std::string bytes(reinterpret_cast<const char *>(buffer->getBuffer()), buffer->getSize());
+    if (!path.isEmpty() && !writeFile(path, bytes))
+        throw std::runtime_error("cannot write fixture file");
+    return bytes;
+}
+
+bool writeFile(const QString &path, const std::string &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+}
+
+} // namespace fixture
