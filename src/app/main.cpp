@@ -1,11 +1,72 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "CommandLine.h"
+#include "HeadlessModes.h"
 
-int main(int argc, char *argv[])
+#include <QApplication>
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+// True when a window can be shown: a platform plugin was chosen explicitly
+// (offscreen, for instance), or an X11 or Wayland display is there.
+bool displayAvailable()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+int runWindow(int argc, char *argv[], const CommandLine &)
 {
     QApplication app(argc, argv);
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Zembrix"));
+    window.resize(1000, 700);
     window.show();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cl = parseCommandLine(arguments);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    switch (cl.mode) {
+    case CommandLine::Mode::UsageError:
+        err << "zembrix: " << cl.error << "\n\n" << usageText();
+        return 2;
+    case CommandLine::Mode::Help:
+        out << "Zembrix extracts the raster images of PDF files.\n\n" << usageText();
+        return 0;
+    case CommandLine::Mode::Version:
+        out << "zembrix " << ZEMBRIX_VERSION << "\n";
+        return 0;
+    case CommandLine::Mode::Info: {
+        QCoreApplication app(argc, argv);
+        return runInfo(cl, out, err);
+    }
+    case CommandLine::Mode::List:
+    case CommandLine::Mode::Extract:
+        err << "zembrix: this build does not have the " << (cl.mode == CommandLine::Mode::List ? "--list" : "--extract")
+            << " mode yet\n";
+        return 2;
+    case CommandLine::Mode::Window:
+        break;
+    }
+    if (!displayAvailable()) {
+        err << "zembrix: no display found (DISPLAY and WAYLAND_DISPLAY are not set), so the window cannot open.\n"
+               "The headless modes work without a display:\n\n"
+            << usageText();
+        return 1;
+    }
+    return runWindow(argc, argv, cl);
 }

@@ -86,3 +86,12 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
         mOstrelData.reset();
     }
 }
+
+void PDFFileStruct::describe(std::shared_ptr<PdfDocument> document)
+{
+    mOstrelData = OstrelDataSource::initWithPdfDocument(std::move(document));
+    if (mOstrelData) {
+        makeInfo();
+        mOstrelData.reset();
+    }
+}

@@ -72,6 +72,10 @@ public:
     // Runs on the parse thread; `owner` is the record itself.
     void fillImageListArray(PDFFileStruct *owner);
 
+    // Builds the information text of an already opened document, without
+    // walking it.
+    void describe(std::shared_ptr<PdfDocument> document);
+
     // The page walk.
     void cgPdfParsing(PDFFileStruct *owner);
     void parsePdfPages(OstrelNode *node, PDFFileStruct *owner);

@@ -1,0 +1,128 @@
+#include "CommandLine.h"
+
+namespace {
+
+CommandLine usageError(const QString &message)
+{
+    CommandLine cl;
+    cl.mode = CommandLine::Mode::UsageError;
+    cl.error = message;
+    return cl;
+}
+
+} // namespace
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage:\n"
+        "  zembrix [FILE.pdf ...]                    open the window with these files\n"
+        "  zembrix --info FILE.pdf                   print the document information text\n"
+        "  zembrix --list FILE.pdf ...               list the images found, one line each\n"
+        "  zembrix --extract FILE.pdf ... --out DIR [--format NAME] [--dpi N] [--pattern P]\n"
+        "                                            write every image of the files to DIR\n"
+        "  zembrix --help | --version\n"
+        "\n"
+        "Formats: JPEG, JPEG-2000, TIFF, PNG (default), BMP, ICNS, HEIC. DPI 72 by default.\n"
+        "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\").\n");
+}
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    CommandLine cl;
+    bool modeSet = false;
+    bool optionsEnded = false;
+    auto setMode = [&](CommandLine::Mode mode) {
+        if (modeSet && cl.mode != mode)
+            return false;
+        cl.mode = mode;
+        modeSet = true;
+        return true;
+    };
+    bool outSeen = false, formatSeen = false, dpiSeen = false, patternSeen = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments[i];
+        if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
+            cl.files << arg;
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        auto value = [&](QString *out) {
+            if (i + 1 >= arguments.size())
+                return false;
+            *out = arguments[++i];
+            return true;
+        };
+        if (arg == QLatin1String("--help")) {
+            if (!setMode(CommandLine::Mode::Help))
+                return usageError(QStringLiteral("--help cannot be combined with other modes"));
+        } else if (arg == QLatin1String("--version")) {
+            if (!setMode(CommandLine::Mode::Version))
+                return usageError(QStringLiteral("--version cannot be combined with other modes"));
+        } else if (arg == QLatin1String("--info")) {
+            if (!setMode(CommandLine::Mode::Info))
+                return usageError(QStringLiteral("only one of --info, --list and --extract may be given"));
+        } else if (arg == QLatin1String("--list")) {
+            if (!setMode(CommandLine::Mode::List))
+                return usageError(QStringLiteral("only one of --info, --list and --extract may be given"));
+        } else if (arg == QLatin1String("--extract")) {
+            if (!setMode(CommandLine::Mode::Extract))
+                return usageError(QStringLiteral("only one of --info, --list and --extract may be given"));
+        } else if (arg == QLatin1String("--out")) {
+            if (!value(&cl.outDir) || cl.outDir.isEmpty())
+                return usageError(QStringLiteral("--out needs a folder"));
+            outSeen = true;
+        } else if (arg == QLatin1String("--format")) {
+            if (!value(&cl.format))
+                return usageError(QStringLiteral("--format needs a format name"));
+            formatSeen = true;
+        } else if (arg == QLatin1String("--dpi")) {
+            QString text;
+            bool ok = false;
+            if (!value(&text) || (cl.dpi = text.toDouble(&ok), !ok) || !(cl.dpi >= 1 && cl.dpi <= 100000))
+                return usageError(QStringLiteral("--dpi needs a positive number"));
+            dpiSeen = true;
+        } else if (arg == QLatin1String("--pattern")) {
+            if (!value(&cl.pattern) || cl.pattern.isEmpty())
+                return usageError(QStringLiteral("--pattern needs a name pattern"));
+            patternSeen = true;
+        } else {
+            return usageError(QStringLiteral("unknown option %1").arg(arg));
+        }
+    }
+
+    const bool extractOptions = outSeen || formatSeen || dpiSeen || patternSeen;
+    switch (cl.mode) {
+    case CommandLine::Mode::Help:
+    case CommandLine::Mode::Version:
+        break;
+    case CommandLine::Mode::Info:
+        if (cl.files.size() != 1)
+            return usageError(QStringLiteral("--info takes exactly one file"));
+        if (extractOptions)
+            return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+        break;
+    case CommandLine::Mode::List:
+        if (cl.files.isEmpty())
+            return usageError(QStringLiteral("--list needs at least one file"));
+        if (extractOptions)
+            return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+        break;
+    case CommandLine::Mode::Extract:
+        if (cl.files.isEmpty())
+            return usageError(QStringLiteral("--extract needs at least one file"));
+        if (!outSeen)
+            return usageError(QStringLiteral("--extract needs --out DIR"));
+        break;
+    case CommandLine::Mode::Window:
+        if (extractOptions)
+            return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+        break;
+    case CommandLine::Mode::UsageError:
+        break;
+    }
+    return cl;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for. Parsing never exits; the caller prints
+// the error or the usage text and chooses the exit status.
+struct CommandLine {
+    enum class Mode { Window, Info, List, Extract, Help, Version, UsageError };
+    Mode mode = Mode::Window;
+    QStringList files;
+    QString outDir;
+    QString format = QStringLiteral("PNG");
+    double dpi = 72;
+    QString pattern = QStringLiteral("$_###");
+    QString error; // for UsageError
+};
+
+CommandLine parseCommandLine(const QStringList &arguments);
+QString usageText();

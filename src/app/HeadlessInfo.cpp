@@ -1,0 +1,29 @@
+#include "HeadlessModes.h"
+
+#include "pdf/PDFFileStruct.h"
+
+#include <QFileInfo>
+
+int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err)
+{
+    const QString file = cl.files.value(0);
+    const QFileInfo info(file);
+    if (!info.exists()) {
+        err << "zembrix: " << file << ": no such file\n";
+        return 1;
+    }
+    if (!info.isFile() || !info.isReadable()) {
+        err << "zembrix: " << file << ": cannot be read\n";
+        return 1;
+    }
+    std::shared_ptr<PdfDocument> document = PdfDocument::open(file);
+    if (!document) {
+        err << "zembrix: " << file << ": not a readable PDF file (damaged, or protected by a password)\n";
+        return 1;
+    }
+    PDFFileStruct record;
+    record.setFilePath(file);
+    record.describe(std::move(document));
+    out << record.info() << "\n";
+    return 0;
+}
