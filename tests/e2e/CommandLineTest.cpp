@@ -1,0 +1,101 @@
+#include "PdfFixture.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace fixture;
+
+namespace {
+
+struct ProcessResult {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+ProcessResult zembrix(const QStringList &args, QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ZEMBRIX_BINARY), args);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(CommandLine, InfoPrintsTheDocumentText)
+{
+    QTemporaryDir dir;
+    PdfFixture pdf;
+    pdf.page({});
+    pdf.page({});
+    pdf.setInfo({{"Title", string("Report")}, {"ModDate", string("D:20240131120000Z")}});
+    WriteOptions options;
+    options.version = "1.6";
+    pdf.write(dir.filePath("a.pdf"), options);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TZ", "UTC");
+    const ProcessResult r = zembrix({"--info", dir.filePath("a.pdf")}, env);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty());
+    EXPECT_TRUE(r.out.startsWith("    PDF Version\t- 1.6\n    Pages\t\t- 2\n    Encrypted\t- No\n    Title\t\t- Report\n"));
+    EXPECT_TRUE(r.out.endsWith("    Modified\t- 2024-01-31 12:00:00\n"));
+}
+
+// Missing, unreadable, damaged and password-protected inputs give one line on
+// standard error and status 1; usage mistakes give the usage and status 2.
+TEST(CommandLine, ErrorsAndUsage)
+{
+    QTemporaryDir dir;
+    std::mt19937 rng(5);
+    std::string noise(3000, '\0');
+    for (char &c : noise)
+        c = char(rng());
+    writeFile(dir.filePath("noise.pdf"), noise);
+    PdfFixture pdf;
+    pdf.page({});
+    WriteOptions locked;
+    locked.encrypt = true;
+    locked.userPassword = "pw";
+    pdf.write(dir.filePath("locked.pdf"), locked);
+
+    for (const QString &file : {dir.filePath("missing.pdf"), dir.filePath("noise.pdf"), dir.filePath("locked.pdf"), dir.path()}) {
+        const ProcessResult r = zembrix({"--info", file});
+        EXPECT_EQ(r.status, 1) << file.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(file)) << r.err.toStdString();
+    }
+    for (const QStringList &args : {QStringList{"--bogus"}, QStringList{"--info"}, QStringList{"--info", "a", "b"},
+                                    QStringList{"--extract", "a.pdf"}, QStringList{"--list", "--info", "a.pdf"},
+                                    QStringList{"--dpi", "x"}}) {
+        const ProcessResult r = zembrix(args);
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("Usage:"));
+    }
+    const ProcessResult help = zembrix({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("--extract"));
+    const ProcessResult version = zembrix({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith("zembrix "));
+}
+
+TEST(CommandLine, WithoutDisplayNamesTheHeadlessModes)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    const ProcessResult r = zembrix({}, env);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("no display"));
+    EXPECT_TRUE(r.err.contains("--extract"));
+}
