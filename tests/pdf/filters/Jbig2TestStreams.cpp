@@ -1,0 +1,369 @@
+#include "Jbig2TestStreams.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+namespace jbig2test {
+
+namespace {
+
+void put32(QByteArray &out, std::uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.append(char((v >> shift) & 0xff));
+}
+
+void put16(QByteArray &out, std::uint16_t v)
+{
+    out.append(char(v >> 8));
+    out.append(char(v & 0xff));
+}
+
+QByteArray regionInformation(std::uint32_t width, std::uint32_t height, std::uint32_t x, std::uint32_t y)
+{
+    QByteArray out;
+    put32(out, width);
+    put32(out, height);
+    put32(out, x);
+    put32(out, y);
+    out.append('\0'); // external combination operator OR
+    return out;
+}
+
+// The MQ coder's probability estimation table (T.88 table E.1): Qe, NMPS, NLPS, SWITCH.
+struct QeRow {
+    std::uint16_t qe;
+    std::uint8_t nmps;
+    std::uint8_t nlps;
+    bool switchMps;
+};
+constexpr QeRow kQe[47] = {
+    {0x5601, 1, 1, true},   {0x3401, 2, 6, false},  {0x1801, 3, 9, false},  {0x0AC1, 4, 12, false},
+    {0x0521, 5, 29, false}, {0x0221, 38, 33, false}, {0x5601, 7, 6, true},  {0x5401, 8, 14, false},
+    {0x4801, 9, 14, false}, {0x3801, 10, 14, false}, {0x3001, 11, 17, false}, {0x2401, 12, 18, false},
+    {0x1C01, 13, 20, false}, {0x1601, 29, 21, false}, {0x5601, 15, 14, true}, {0x5401, 16, 14, false},
+    {0x5101, 17, 15, false}, {0x4801, 18, 16, false}, {0x3801, 19, 17, false}, {0x3401, 20, 18, false},
+    {0x3001, 21, 19, false}, {0x2801, 22, 19, false}, {0x2401, 23, 20, false}, {0x2201, 24, 21, false},
+    {0x1C01, 25, 22, false}, {0x1801, 26, 23, false}, {0x1601, 27, 24, false}, {0x1401, 28, 25, false},
+    {0x1201, 29, 26, false}, {0x1101, 30, 27, false}, {0x0AC1, 31, 28, false}, {0x09C1, 32, 29, false},
+    {0x08A1, 33, 30, false}, {0x0521, 34, 31, false}, {0x0441, 35, 32, false}, {0x02A1, 36, 33, false},
+    {0x0221, 37, 34, false}, {0x0141, 38, 35, false}, {0x0111, 39, 36, false}, {0x0085, 40, 37, false},
+    {0x0049, 41, 38, false}, {0x0025, 42, 39, false}, {0x0015, 43, 40, false}, {0x0009, 44, 41, false},
+    {0x0005, 45, 42, false}, {0x0001, 45, 43, false}, {0x5601, 46, 46, false},
+};
+
+struct Context {
+    std::uint8_t index = 0;
+    std::uint8_t mps = 0;
+};
+
+// The MQ arithmetic encoder of T.88 annex E (E.2), with the 0xFF 0xAC end marker.
+class MqEncoder
+{
+public:
+    void encode(Context &cx, int bit)
+    {
+        const std::uint32_t qe = kQe[cx.index].qe;
+        m_a -= qe;
+        if (bit == cx.mps) {
+            if ((m_a & 0x8000) != 0) {
+                m_c += qe;
+                return;
+            }
+            if (m_a < qe)
+                m_a = qe;
+            else
+                m_c += qe;
+            cx.index = kQe[cx.index].nmps;
+        } else {
+            if (m_a < qe)
+                m_c += qe;
+            else
+                m_a = qe;
+            if (kQe[cx.index].switchMps)
+                cx.mps = std::uint8_t(1 - cx.mps);
+            cx.index = kQe[cx.index].nlps;
+        }
+        do {
+            m_a <<= 1;
+            m_c <<= 1;
+            if (--m_ct == 0)
+                byteOut();
+        } while ((m_a & 0x8000) == 0);
+    }
+
+    QByteArray finish()
+    {
+        const std::uint32_t tempC = m_c + m_a;
+        m_c |= 0xffff;
+        if (m_c >= tempC)
+            m_c -= 0x8000;
+        m_c <<= m_ct;
+        byteOut();
+        m_c <<= m_ct;
+        byteOut();
+        pushByte();
+        if (m_b != 0xff)
+            m_out.append(char(0xff));
+        m_out.append(char(0xac));
+        return m_out;
+    }
+
+private:
+    void pushByte()
+    {
+        if (m_started)
+            m_out.append(char(m_b));
+        m_started = true;
+    }
+    void byteOut()
+    {
+        if (m_b == 0xff) {
+            pushByte();
+            m_b = std::uint8_t(m_c >> 20);
+            m_c &= 0xfffff;
+            m_ct = 7;
+            return;
+        }
+        if (m_c >= 0x8000000) {
+            ++m_b;
+            if (m_b == 0xff) {
+                m_c &= 0x7ffffff;
+                pushByte();
+                m_b = std::uint8_t(m_c >> 20);
+                m_c &= 0xfffff;
+                m_ct = 7;
+                return;
+            }
+        }
+        pushByte();
+        m_b = std::uint8_t(m_c >> 19);
+        m_c &= 0x7ffff;
+        m_ct = 8;
+    }
+
+    std::uint32_t m_a = 0x8000;
+    std::uint32_t m_c = 0;
+    int m_ct = 12;
+    std::uint8_t m_b = 0;
+    bool m_started = false; // the byte before the first one is not part of the output
+    QByteArray m_out;
+};
+
+// Integer coding with the IAx procedure (T.88 annex A.2); `oob` codes the out-of-band value.
+class IntegerEncoder
+{
+public:
+    void encode(MqEncoder &mq, int value) { put(mq, value < 0, std::abs(value)); }
+    void encodeOob(MqEncoder &mq) { put(mq, true, 0); }
+
+private:
+    void put(MqEncoder &mq, bool negative, int magnitude)
+    {
+        struct Range {
+            int prefix;
+            int prefixBits;
+            int valueBits;
+            int offset;
+        };
+        static constexpr Range ranges[] = {
+            {0b0, 1, 2, 0},        {0b10, 2, 4, 4},        {0b110, 3, 6, 20},
+            {0b1110, 4, 8, 84},    {0b11110, 5, 12, 340},  {0b11111, 5, 32, 4436},
+        };
+        const Range *r = ranges;
+        while (r != std::end(ranges) - 1 && magnitude >= (r + 1)->offset)
+            ++r;
+        m_prev = 1;
+        bit(mq, negative);
+        for (int i = r->prefixBits - 1; i >= 0; --i)
+            bit(mq, (r->prefix >> i) & 1);
+        const std::uint32_t v = std::uint32_t(magnitude - r->offset);
+        for (int i = r->valueBits - 1; i >= 0; --i)
+            bit(mq, (v >> i) & 1);
+    }
+    void bit(MqEncoder &mq, int b)
+    {
+        mq.encode(m_contexts[m_prev], b);
+        m_prev = m_prev < 256 ? (m_prev << 1) | b : (((m_prev << 1) | b) & 511) | 256;
+    }
+    Context m_contexts[512];
+    int m_prev = 1;
+};
+
+// Symbol ID coding with the IAID procedure (T.88 annex A.3).
+class SymbolIdEncoder
+{
+public:
+    explicit SymbolIdEncoder(int codeLength) : m_length(codeLength), m_contexts(std::size_t(1) << codeLength) {}
+    void encode(MqEncoder &mq, int id)
+    {
+        int prev = 1;
+        for (int i = m_length - 1; i >= 0; --i) {
+            const int b = (id >> i) & 1;
+            mq.encode(m_contexts[prev], b);
+            prev = (prev << 1) | b;
+        }
+    }
+
+private:
+    int m_length;
+    std::vector<Context> m_contexts;
+};
+
+// Generic region coding, template 0 with the nominal AT pixels (3,-1), (-3,-1), (2,-2), (-2,-2),
+// no typical prediction (6.2.5.3).
+void encodeGeneric(MqEncoder &mq, std::vector<Context> &contexts, const TestBitmap &bitmap)
+{
+    auto px = [&](int x, int y) -> unsigned {
+        return (x >= 0 && y >= 0 && x < bitmap.width && y < bitmap.height && bitmap.at(x, y)) ? 1u : 0u;
+    };
+    for (int y = 0; y < bitmap.height; ++y) {
+        for (int x = 0; x < bitmap.width; ++x) {
+            const unsigned cx = px(x - 1, y) | px(x - 2, y) << 1 | px(x - 3, y) << 2 | px(x - 4, y) << 3
+                | px(x + 3, y - 1) << 4 | px(x + 2, y - 1) << 5 | px(x + 1, y - 1) << 6 | px(x, y - 1) << 7
+                | px(x - 1, y - 1) << 8 | px(x - 2, y - 1) << 9 | px(x - 3, y - 1) << 10
+                | px(x + 2, y - 2) << 11 | px(x + 1, y - 2) << 12 | px(x, y - 2) << 13
+                | px(x - 1, y - 2) << 14 | px(x - 2, y - 2) << 15;
+            mq.encode(contexts[cx], bitmap.at(x, y) ? 1 : 0);
+        }
+    }
+}
+
+void putNominalAt(QByteArray &out)
+{
+    for (int v : {3, -1, -3, -1, 2, -2, -2, -2})
+        out.append(char(v));
+}
+
+} // namespace
+
+QByteArray segment(std::uint32_t number, int type, std::uint32_t page, const QByteArray &data,
+                   const std::vector<std::uint32_t> &referredTo)
+{
+    QByteArray out;
+    put32(out, number);
+    out.append(char((type & 0x3f) | (page > 255 ? 0x40 : 0)));
+    out.append(char(referredTo.size() << 5));
+    for (std::uint32_t r : referredTo) {
+        if (number <= 256)
+            out.append(char(r));
+        else if (number <= 65536)
+            put16(out, std::uint16_t(r));
+        else
+            put32(out, r);
+    }
+    if (page > 255)
+        put32(out, page);
+    else
+        out.append(char(page));
+    put32(out, std::uint32_t(data.size()));
+    return out + data;
+}
+
+QByteArray pageInformation(std::uint32_t width, std::uint32_t height, std::uint8_t flags, std::uint16_t striping)
+{
+    QByteArray out;
+    put32(out, width);
+    put32(out, height);
+    put32(out, 0); // resolution unknown
+    put32(out, 0);
+    out.append(char(flags));
+    put16(out, striping);
+    return out;
+}
+
+QByteArray endOfStripe(std::uint32_t lastRow)
+{
+    QByteArray out;
+    put32(out, lastRow);
+    return out;
+}
+
+QByteArray mmrGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint32_t y, const QByteArray &t6)
+{
+    QByteArray out = regionInformation(bitmap.width, bitmap.height, x, y);
+    out.append('\x01'); // MMR
+    return out + t6;
+}
+
+QByteArray arithmeticGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint32_t y)
+{
+    QByteArray out = regionInformation(bitmap.width, bitmap.height, x, y);
+    out.append('\0'); // MQ coded, template 0, no typical prediction
+    putNominalAt(out);
+    MqEncoder mq;
+    std::vector<Context> contexts(65536);
+    encodeGeneric(mq, contexts, bitmap);
+    return out + mq.finish();
+}
+
+QByteArray symbolDictionary(const std::vector<TestBitmap> &symbols)
+{
+    QByteArray out;
+    put16(out, 0); // MQ coded, no refinement/aggregation, template 0
+    putNominalAt(out);
+    put32(out, std::uint32_t(symbols.size())); // exported
+    put32(out, std::uint32_t(symbols.size())); // new
+
+    MqEncoder mq;
+    IntegerEncoder deltaHeight, deltaWidth, exportRuns;
+    std::vector<Context> generic(65536); // shared by all symbol bitmaps
+    int height = 0;
+    for (std::size_t i = 0; i < symbols.size();) {
+        deltaHeight.encode(mq, symbols[i].height - height);
+        height = symbols[i].height;
+        int width = 0;
+        for (; i < symbols.size() && symbols[i].height == height; ++i) {
+            deltaWidth.encode(mq, symbols[i].width - width);
+            width = symbols[i].width;
+            encodeGeneric(mq, generic, symbols[i]);
+        }
+        deltaWidth.encodeOob(mq); // end of the height class
+    }
+    exportRuns.encode(mq, 0); // no symbol left out,
+    exportRuns.encode(mq, int(symbols.size())); // then all exported
+    return out + mq.finish();
+}
+
+QByteArray textRegion(int width, int height, const std::vector<int> &symbolWidths, std::vector<Placement> placements)
+{
+    QByteArray out = regionInformation(width, height, 0, 0);
+    put16(out, 0x0010); // MQ coded, one strip size, reference corner top left, OR
+    put32(out, std::uint32_t(placements.size()));
+
+    int codeLength = 0;
+    while ((std::size_t(1) << codeLength) < symbolWidths.size())
+        ++codeLength;
+    MqEncoder mq;
+    IntegerEncoder deltaT, firstS, deltaS;
+    SymbolIdEncoder ids(codeLength);
+
+    // Strips of height 1: one strip per row holding symbols, symbols left to right.
+    std::sort(placements.begin(), placements.end(),
+              [](const Placement &a, const Placement &b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+    deltaT.encode(mq, 0); // STRIPT starts at 0
+    int stripT = 0;
+    int firstSInStrip = 0;
+    for (std::size_t i = 0; i < placements.size();) {
+        const int t = placements[i].y;
+        deltaT.encode(mq, t - stripT);
+        stripT = t;
+        int curS = 0;
+        for (bool first = true; i < placements.size() && placements[i].y == t; ++i, first = false) {
+            const Placement &p = placements[i];
+            if (first) {
+                firstS.encode(mq, p.x - firstSInStrip);
+                firstSInStrip = p.x;
+            } else {
+                deltaS.encode(mq, p.x - curS);
+            }
+            ids.encode(mq, p.symbol);
+            curS = p.x + symbolWidths[std::size_t(p.symbol)] - 1;
+        }
+        deltaS.encodeOob(mq); // end of the strip
+    }
+    return out + mq.finish();
+}
+
+} // namespace jbig2test

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "TestBitmap.h"
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <vector>
+
+// Builders for embedded JBIG2 streams (ITU-T T.88 segments without the file header), the form
+// PDF uses. Bitmaps are in JBIG2's sense: black pixels are coded as 1.
+namespace jbig2test {
+
+enum SegmentType : int {
+    SymbolDictionary = 0,
+    ImmediateTextRegion = 6,
+    ImmediateGenericRegion = 38,
+    ImmediateLosslessGenericRegion = 39,
+    PageInformation = 48,
+    EndOfPage = 49,
+    EndOfStripe = 50,
+};
+
+// A segment: header (7.2) and data. `page` 0 is for the segments of a globals stream.
+QByteArray segment(std::uint32_t number, int type, std::uint32_t page, const QByteArray &data,
+                   const std::vector<std::uint32_t> &referredTo = {});
+
+// Page information segment data (7.4.8). `striping`: bit 15 striped, bits 0-14 maximum stripe size.
+QByteArray pageInformation(std::uint32_t width, std::uint32_t height, std::uint8_t flags = 0,
+                           std::uint16_t striping = 0);
+
+QByteArray endOfStripe(std::uint32_t lastRow);
+
+// Generic region segment data (7.4.6) for `bitmap` placed at (x, y) of the page: MMR coded with
+// the given T.6 data, or coded with the MQ coder (template 0, nominal AT pixels).
+QByteArray mmrGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint32_t y, const QByteArray &t6);
+QByteArray arithmeticGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint32_t y);
+
+// Symbol dictionary data (7.4.2), arithmetic coded, exporting all `symbols` in order. Symbols must
+// come in order of non-decreasing height.
+QByteArray symbolDictionary(const std::vector<TestBitmap> &symbols);
+
+struct Placement {
+    int symbol; // index among the exported symbols
+    int x;      // top-left corner on the region
+    int y;
+};
+
+// Text region data (7.4.3), arithmetic coded, placing symbols of widths `symbolWidths`.
+QByteArray textRegion(int width, int height, const std::vector<int> &symbolWidths, std::vector<Placement> placements);
+
+} // namespace jbig2test
