@@ -1,0 +1,446 @@
+#include "Jpeg2000Decoder.h"
+
+#include "ImageProperties.h"
+#include "Jp2HeaderBoxes.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include <openjpeg.h>
+
+namespace {
+
+constexpr OPJ_SIZE_T kStreamChunk = 1 << 20;
+
+enum class Container { None, J2K, JP2 };
+
+Container detectContainer(QByteArrayView data)
+{
+    static const uchar jp2Signature[12] = {0x00, 0x00, 0x00, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    static const uchar socSiz[4] = {0xFF, 0x4F, 0xFF, 0x51};
+    if (data.size() >= 12 && std::memcmp(data.data(), jp2Signature, 12) == 0)
+        return Container::JP2;
+    if (data.size() >= 4 && std::memcmp(data.data(), socSiz, 4) == 0)
+        return Container::J2K;
+    return Container::None;
+}
+
+// The encoded bytes as an OpenJPEG input stream.
+struct MemorySource {
+    const uchar *data = nullptr;
+    quint64 size = 0;
+    quint64 pos = 0;
+};
+
+OPJ_SIZE_T readSource(void *buffer, OPJ_SIZE_T count, void *user)
+{
+    auto *source = static_cast<MemorySource *>(user);
+    if (source->pos >= source->size)
+        return OPJ_SIZE_T(-1);
+    const quint64 n = std::min<quint64>(count, source->size - source->pos);
+    std::memcpy(buffer, source->data + source->pos, size_t(n));
+    source->pos += n;
+    return OPJ_SIZE_T(n);
+}
+
+// Skipping past the end succeeds, like a file seek; the next read reports
+// the end.
+OPJ_OFF_T skipSource(OPJ_OFF_T count, void *user)
+{
+    auto *source = static_cast<MemorySource *>(user);
+    if (count < 0) {
+        if (quint64(-count) > source->pos)
+            return -1;
+        source->pos -= quint64(-count);
+        return count;
+    }
+    source->pos = std::min(source->size, source->pos + std::min<quint64>(quint64(count), source->size));
+    return count;
+}
+
+OPJ_BOOL seekSource(OPJ_OFF_T offset, void *user)
+{
+    auto *source = static_cast<MemorySource *>(user);
+    if (offset < 0 || quint64(offset) > source->size)
+        return OPJ_FALSE;
+    source->pos = quint64(offset);
+    return OPJ_TRUE;
+}
+
+void ignoreMessage(const char *, void *) {}
+
+struct CodecDeleter {
+    void operator()(opj_codec_t *codec) const { opj_destroy_codec(codec); }
+};
+struct StreamDeleter {
+    void operator()(opj_stream_t *stream) const { opj_stream_destroy(stream); }
+};
+struct ImageDeleter {
+    void operator()(opj_image_t *image) const { opj_image_destroy(image); }
+};
+
+// One OpenJPEG decoder over one buffer. Members are destroyed image first,
+// codec last, as OpenJPEG requires.
+class OpenJpegReader {
+public:
+    bool readHeader(QByteArrayView data)
+    {
+        const Container container = detectContainer(data);
+        if (container == Container::None)
+            return false;
+        source_ = {reinterpret_cast<const uchar *>(data.data()), quint64(data.size()), 0};
+
+        codec_.reset(opj_create_decompress(container == Container::JP2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
+        if (!codec_)
+            return false;
+        opj_set_info_handler(codec_.get(), ignoreMessage, nullptr);
+        opj_set_warning_handler(codec_.get(), ignoreMessage, nullptr);
+        opj_set_error_handler(codec_.get(), ignoreMessage, nullptr);
+        opj_dparameters_t parameters;
+        opj_set_default_decoder_parameters(&parameters);
+        if (!opj_setup_decoder(codec_.get(), &parameters))
+            return false;
+        // Damaged or truncated codestreams give what could be decoded.
+        opj_decoder_set_strict_mode(codec_.get(), OPJ_FALSE);
+        // No worker threads, whatever OPJ_NUM_THREADS says: callers run one
+        // decode per thread already.
+        opj_codec_set_threads(codec_.get(), 0);
+
+        stream_.reset(opj_stream_create(std::min<OPJ_SIZE_T>(kStreamChunk, OPJ_SIZE_T(data.size())), OPJ_TRUE));
+        if (!stream_)
+            return false;
+        opj_stream_set_read_function(stream_.get(), readSource);
+        opj_stream_set_skip_function(stream_.get(), skipSource);
+        opj_stream_set_seek_function(stream_.get(), seekSource);
+        opj_stream_set_user_data(stream_.get(), &source_, nullptr);
+        opj_stream_set_user_data_length(stream_.get(), source_.size);
+
+        opj_image_t *image = nullptr;
+        const bool ok = opj_read_header(stream_.get(), codec_.get(), &image);
+        image_.reset(image);
+        return ok && image && image->numcomps > 0 && image->x1 > image->x0 && image->y1 > image->y0
+            && image->x1 - image->x0 <= uint(INT_MAX) && image->y1 - image->y0 <= uint(INT_MAX);
+    }
+
+    bool decode()
+    {
+        return opj_decode(codec_.get(), stream_.get(), image_.get())
+            && opj_end_decompress(codec_.get(), stream_.get());
+    }
+
+    const opj_image_t &image() const { return *image_; }
+    int width() const { return int(image_->x1 - image_->x0); }
+    int height() const { return int(image_->y1 - image_->y0); }
+
+private:
+    MemorySource source_;
+    std::unique_ptr<opj_codec_t, CodecDeleter> codec_;
+    std::unique_ptr<opj_stream_t, StreamDeleter> stream_;
+    std::unique_ptr<opj_image_t, ImageDeleter> image_;
+};
+
+enum class Space { Unspecified, Gray, RGB, YCC, EYCC, CMYK };
+
+// The colour space from the JP2 'colr' box: an enumerated space, or the
+// data colour space field of an ICC profile.
+Space spaceOf(const opj_image_t &image)
+{
+    switch (image.color_space) {
+    case OPJ_CLRSPC_SRGB:
+        return Space::RGB;
+    case OPJ_CLRSPC_GRAY:
+        return Space::Gray;
+    case OPJ_CLRSPC_SYCC:
+        return Space::YCC;
+    case OPJ_CLRSPC_EYCC:
+        return Space::EYCC;
+    case OPJ_CLRSPC_CMYK:
+        return Space::CMYK;
+    default:
+        break;
+    }
+    if (image.icc_profile_buf && image.icc_profile_len >= 20) {
+        const char *signature = reinterpret_cast<const char *>(image.icc_profile_buf) + 16;
+        if (std::memcmp(signature, "GRAY", 4) == 0)
+            return Space::Gray;
+        if (std::memcmp(signature, "RGB ", 4) == 0)
+            return Space::RGB;
+        if (std::memcmp(signature, "CMYK", 4) == 0)
+            return Space::CMYK;
+    }
+    return Space::Unspecified;
+}
+
+struct Layout {
+    ColorModel model = ColorModel::Gray;
+    std::vector<int> channels;  // component indices: colour ones, then alpha if any
+    bool hasAlpha = false;
+};
+
+std::optional<Layout> chooseLayout(int count, const std::vector<bool> &isAlpha, Space space)
+{
+    Layout layout;
+    int alpha = -1;
+    for (int i = 0; i < count; ++i) {
+        if (!isAlpha[size_t(i)])
+            layout.channels.push_back(i);
+        else if (alpha < 0)
+            alpha = i;
+    }
+    const bool rgbSpace = space == Space::RGB || space == Space::YCC || space == Space::EYCC;
+    if (alpha < 0 && (layout.channels.size() == 2 || (layout.channels.size() == 4 && rgbSpace))) {
+        alpha = layout.channels.back();
+        layout.channels.pop_back();
+    }
+    const size_t spaceComponents = space == Space::Gray ? 1 : rgbSpace ? 3 : space == Space::CMYK ? 4 : 0;
+    if (layout.channels.size() > 4 && spaceComponents)
+        layout.channels.resize(spaceComponents);  // extra channels are not shown
+    switch (layout.channels.size()) {
+    case 1:
+        layout.model = ColorModel::Gray;
+        break;
+    case 3:
+        layout.model = ColorModel::RGB;
+        break;
+    case 4:
+        layout.model = ColorModel::CMYK;
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (alpha >= 0) {
+        layout.channels.push_back(alpha);
+        layout.hasAlpha = true;
+    }
+    return layout;
+}
+
+// One decoded component as it is read for each output pixel.
+struct Plane {
+    const OPJ_INT32 *data = nullptr;
+    int width = 0;
+    std::vector<int> column;  // component column for each output column
+    std::vector<int> row;     // component row for each output row
+    int offset = 0;           // added to signed samples
+    int max = 0;              // 2^prec - 1
+    std::vector<quint16> scale;  // value -> output sample
+};
+
+// Component sample (x, y) covers the image points [x * dx, (x + 1) * dx),
+// so output point p reads sample p / dx - ceil(x0 / dx), clamped.
+std::vector<int> replicationIndex(OPJ_UINT32 origin, int count, OPJ_UINT32 step, OPJ_UINT32 planeOrigin,
+                                  OPJ_UINT32 planeSize)
+{
+    std::vector<int> index(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const qint64 at = qint64((quint64(origin) + quint64(i)) / step) - qint64(planeOrigin);
+        index[size_t(i)] = int(std::clamp<qint64>(at, 0, qint64(planeSize) - 1));
+    }
+    return index;
+}
+
+std::vector<quint16> scaleTable(int max, int outBits)
+{
+    const quint32 outMax = (1u << outBits) - 1;
+    std::vector<quint16> table(size_t(max) + 1);
+    for (int v = 0; v <= max; ++v)
+        table[size_t(v)] = quint16((quint64(v) * outMax + quint64(max) / 2) / quint64(max));
+    return table;
+}
+
+// YCbCr to RGB on samples of the given precision, with the coefficients and
+// rounding of OpenJPEG's tools (sYCC: ITU-R BT.601 full range; e-sYCC: IEC
+// 61966-2-1 amendment 1).
+void yccToRgb(int &y, int &cb, int &cr, int max, bool extended)
+{
+    const int half = (max + 1) / 2;
+    int r, g, b;
+    cb -= half;
+    cr -= half;
+    if (extended) {
+        r = int(float(y) - 0.0000368f * float(cb) + 1.40199f * float(cr) + 0.5f);
+        g = int(1.0003f * float(y) - 0.344125f * float(cb) - 0.7141128f * float(cr) + 0.5f);
+        b = int(0.999823f * float(y) + 1.77204f * float(cb) - 0.000008f * float(cr) + 0.5f);
+    } else {
+        r = y + int(1.402f * float(cr));
+        g = y - int(0.344f * float(cb) + 0.714f * float(cr));
+        b = y + int(1.772f * float(cb));
+    }
+    y = std::clamp(r, 0, max);
+    cb = std::clamp(g, 0, max);
+    cr = std::clamp(b, 0, max);
+}
+
+bool needsYccConversion(const opj_image_t &image, const Layout &layout, Space space)
+{
+    if (layout.model != ColorModel::RGB)
+        return false;
+    const opj_image_comp_t &c0 = image.comps[layout.channels[0]];
+    const opj_image_comp_t &c1 = image.comps[layout.channels[1]];
+    const opj_image_comp_t &c2 = image.comps[layout.channels[2]];
+    if (c0.prec != c1.prec || c0.prec != c2.prec)
+        return false;
+    if (space == Space::YCC || space == Space::EYCC)
+        return true;
+    // A codestream with no colour space whose chroma is subsampled: YCbCr.
+    return space == Space::Unspecified && c0.dx == 1 && c0.dy == 1 && (c1.dx != 1 || c1.dy != 1);
+}
+
+// Number of bytes of OpenJPEG's 32-bit planes for the image, or -1 on
+// overflow. A paletted JP2 grows to paletteChannels full-size planes.
+qint64 planeBytes(const opj_image_t &image, int paletteChannels)
+{
+    qint64 total = 0;
+    const quint64 fullW = image.x1 - image.x0, fullH = image.y1 - image.y0;
+    for (OPJ_UINT32 i = 0; i < image.numcomps; ++i) {
+        const opj_image_comp_t &c = image.comps[i];
+        if (c.dx == 0 || c.dy == 0)
+            return -1;
+        auto ceilDiv = [](quint64 a, quint64 b) { return (a + b - 1) / b; };
+        const qint64 w = qint64(ceilDiv(image.x1, c.dx) - ceilDiv(image.x0, c.dx));
+        const qint64 h = qint64(ceilDiv(image.y1, c.dy) - ceilDiv(image.y0, c.dy));
+        qint64 bytes = 0;
+        if (qMulOverflow(w, h, &bytes) || qMulOverflow(bytes, qint64(4), &bytes) || qAddOverflow(total, bytes, &total))
+            return -1;
+    }
+    qint64 palette = 0;
+    if (paletteChannels > 0
+        && (qMulOverflow(qint64(fullW * fullH), qint64(4 * paletteChannels), &palette)
+            || qAddOverflow(total, palette, &total)))
+        return -1;
+    return total;
+}
+
+RasterImage buildRaster(const opj_image_t &image, const Layout &layout, Space space, qint64 maxBytes)
+{
+    const int width = int(image.x1 - image.x0), height = int(image.y1 - image.y0);
+    const int channels = int(layout.channels.size());
+    int outBits = 8;
+    for (int index : layout.channels) {
+        const opj_image_comp_t &c = image.comps[index];
+        if (c.prec < 1 || c.prec > 16 || !c.data || c.w == 0 || c.h == 0 || c.dx == 0 || c.dy == 0)
+            return {};
+        if (c.prec > 8)
+            outBits = 16;
+    }
+    RasterImage raster = RasterImage::create(width, height, layout.model, outBits, layout.hasAlpha, maxBytes);
+    if (raster.isNull())
+        return {};
+
+    std::vector<Plane> planes(static_cast<size_t>(channels));
+    for (int k = 0; k < channels; ++k) {
+        const opj_image_comp_t &c = image.comps[layout.channels[size_t(k)]];
+        Plane &p = planes[size_t(k)];
+        p.data = c.data;
+        p.width = int(c.w);
+        p.column = replicationIndex(image.x0, width, c.dx, c.x0, c.w);
+        p.row = replicationIndex(image.y0, height, c.dy, c.y0, c.h);
+        p.max = int((1u << c.prec) - 1);
+        p.offset = c.sgnd ? int(1u << (c.prec - 1)) : 0;
+        p.scale = scaleTable(p.max, outBits);
+    }
+    const bool ycc = needsYccConversion(image, layout, space);
+    const bool extended = space == Space::EYCC;
+
+    std::vector<std::vector<int>> values(static_cast<size_t>(channels), std::vector<int>(static_cast<size_t>(width)));
+    for (int y = 0; y < height; ++y) {
+        for (int k = 0; k < channels; ++k) {
+            const Plane &p = planes[size_t(k)];
+            const OPJ_INT32 *src = p.data + qint64(p.row[size_t(y)]) * p.width;
+            int *out = values[size_t(k)].data();
+            for (int x = 0; x < width; ++x)
+                out[x] = int(std::clamp<qint64>(qint64(src[p.column[size_t(x)]]) + p.offset, 0, p.max));
+        }
+        if (ycc) {
+            for (int x = 0; x < width; ++x)
+                yccToRgb(values[0][size_t(x)], values[1][size_t(x)], values[2][size_t(x)], planes[0].max, extended);
+        }
+        if (outBits == 8) {
+            uchar *out = raster.row(y);
+            for (int x = 0; x < width; ++x)
+                for (int k = 0; k < channels; ++k)
+                    *out++ = uchar(planes[size_t(k)].scale[size_t(values[size_t(k)][size_t(x)])]);
+        } else {
+            quint16 *out = reinterpret_cast<quint16 *>(raster.row(y));
+            for (int x = 0; x < width; ++x)
+                for (int k = 0; k < channels; ++k)
+                    *out++ = planes[size_t(k)].scale[size_t(values[size_t(k)][size_t(x)])];
+        }
+    }
+    return raster;
+}
+
+std::vector<bool> alphaFlags(const opj_image_t &image)
+{
+    std::vector<bool> flags(image.numcomps);
+    for (OPJ_UINT32 i = 0; i < image.numcomps; ++i)
+        flags[i] = image.comps[i].alpha != 0;
+    return flags;
+}
+
+} // namespace
+
+RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes)
+{
+    OpenJpegReader reader;
+    if (!reader.readHeader(data))
+        return {};
+
+    // Refuse before decoding what would not fit: OpenJPEG's planes, and the
+    // raster of at most five 16-bit channels that could come out.
+    const auto boxes = readJp2HeaderBoxes(data);
+    const int paletteChannels = boxes ? boxes->paletteChannels : 0;
+    const qint64 planes = planeBytes(reader.image(), paletteChannels);
+    qint64 pixels = 0, rasterBytes = 0;
+    const int channels = std::min(5, std::max(int(reader.image().numcomps), paletteChannels));
+    const int sampleBytes = reader.image().comps[0].prec > 8 ? 2 : 1;
+    if (planes < 0 || planes > maxBytes || qMulOverflow(qint64(reader.width()), qint64(reader.height()), &pixels)
+        || qMulOverflow(pixels, qint64(channels * sampleBytes), &rasterBytes) || rasterBytes > maxBytes)
+        return {};
+
+    if (!reader.decode())
+        return {};
+    const opj_image_t &image = reader.image();
+    const Space space = spaceOf(image);
+    const auto layout = chooseLayout(int(image.numcomps), alphaFlags(image), space);
+    if (!layout)
+        return {};
+    return buildRaster(image, *layout, space, maxBytes);
+}
+
+std::optional<QString> jpeg2000PropertiesText(QByteArrayView data)
+{
+    OpenJpegReader reader;
+    if (!reader.readHeader(data))
+        return std::nullopt;
+    const opj_image_t &image = reader.image();
+
+    ImageProperties properties;
+    properties.pixelWidth = reader.width();
+    properties.pixelHeight = reader.height();
+    properties.depth = int(image.comps[0].prec);
+
+    // Before decoding, the channels are the codestream's components; a JP2
+    // palette and channel definitions are read from the header boxes.
+    int count = int(image.numcomps);
+    std::vector<bool> isAlpha = alphaFlags(image);
+    if (const auto boxes = readJp2HeaderBoxes(data)) {
+        if (boxes->paletteChannels > 0) {
+            count = boxes->paletteChannels;
+            properties.depth = boxes->paletteDepth;
+        }
+        isAlpha.assign(size_t(count), false);
+        for (int channel : boxes->alphaChannels)
+            if (channel >= 0 && channel < count)
+                isAlpha[size_t(channel)] = true;
+        properties.dpiWidth = boxes->dpiWidth;
+        properties.dpiHeight = boxes->dpiHeight;
+    }
+    const auto layout = chooseLayout(count, isAlpha, spaceOf(image));
+    if (!layout)
+        return std::nullopt;
+    properties.model = layout->model;
+    return formatPropertiesText(properties);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "RasterImage.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+// Decodes a JPEG 2000 codestream (J2K) or JP2 file, told apart by their
+// signatures, with OpenJPEG.
+//
+// Channels: a JP2 palette is expanded and the channel definitions applied by
+// OpenJPEG. Opacity channels (JP2 'cdef') become alpha; without them two
+// components are gray + alpha, four are CMYK, or RGB + alpha when the 'colr'
+// box names sRGB or sYCC. sYCC and e-sYCC data, and three-component
+// data of no stated colour space whose chroma is subsampled, are converted to
+// RGB the way OpenJPEG's own tools do. A JP2 CMYK image stays CMYK.
+//
+// Samples: subsampled components are replicated to full size, signed ones
+// offset to unsigned; precisions up to 8 bits are scaled to full 8-bit
+// range, 9 to 16 bits to full 16-bit range (so 12-bit 4095 becomes 65535).
+// Precisions above 16 give a null image.
+//
+// maxBytes limits the decoded raster and, separately, OpenJPEG's planes of
+// 32-bit samples; both are checked from the header before decoding.
+// Thread-safe: every call has its own codec.
+RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes = 1LL << 30);
+
+// The braces part of the image description (see formatPropertiesText()) from
+// the codestream header and the JP2 header boxes: colour model, depth of the
+// first component (of the palette for a paletted JP2), pixel size, and the
+// resolution of a JP2 'res ' box. std::nullopt when the header cannot be read.
+std::optional<QString> jpeg2000PropertiesText(QByteArrayView data);

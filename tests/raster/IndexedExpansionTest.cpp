@@ -1,0 +1,236 @@
+#include "raster/IndexedExpansion.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kLimit = 64LL << 20;
+
+// A lookup of `entries` entries of `size` bytes, entry k = (k*16+1, k*16+2, ...).
+QByteArray makeLookup(int entries, int size)
+{
+    QByteArray lookup;
+    for (int k = 0; k < entries; ++k)
+        for (int c = 0; c < size; ++c)
+            lookup.append(char(k * 16 + c + 1));
+    return lookup;
+}
+
+QByteArray pixelAt(const RasterImage &image, int x, int y)
+{
+    const int size = image.samplesPerPixel();
+    return QByteArray(reinterpret_cast<const char *>(image.row(y)) + x * size, size);
+}
+
+QByteArray entry(const QByteArray &lookup, int k, int size)
+{
+    return lookup.mid(k * size, size);
+}
+
+// Expected entry numbers, row by row, against both expansions.
+void expectEntries(const QByteArray &indices, int width, int height, int bits, const std::vector<int> &expected)
+{
+    for (const bool cmyk : {false, true}) {
+        SCOPED_TRACE(cmyk ? "CMYK" : "RGB");
+        const int size = cmyk ? 4 : 3;
+        const QByteArray lookup = makeLookup(16, size);
+        const RasterImage image = cmyk
+            ? makeCmykIndexedImage(QByteArrayView(lookup), QByteArrayView(indices), width, height, bits, kLimit)
+            : makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(indices), width, height, bits, kLimit);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.model, cmyk ? ColorModel::CMYK : ColorModel::RGB);
+        EXPECT_EQ(image.bitsPerComponent, 8);
+        EXPECT_FALSE(image.hasAlpha);
+        ASSERT_EQ(image.width, width);
+        ASSERT_EQ(image.height, height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                EXPECT_EQ(pixelAt(image, x, y), entry(lookup, expected[size_t(y * width + x)], size))
+                    << "pixel " << x << "," << y;
+    }
+}
+
+TEST(IndexedExpansion, EightBitIndicesBlackAndWhite)
+{
+    const QByteArray lookup = QByteArray::fromHex("000000ffffff");
+    const RasterImage image =
+        makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(QByteArray::fromHex("00010100")), 2, 2, 8, kLimit);
+    ASSERT_FALSE(image.isNull());
+    const QImage picture = rasterToQImage(image);
+    EXPECT_EQ(picture.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(picture.pixel(1, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(picture.pixel(0, 1), qRgb(255, 255, 255));
+    EXPECT_EQ(picture.pixel(1, 1), qRgb(0, 0, 0));
+}
+
+TEST(IndexedExpansion, ReadsIndicesRowByRow)
+{
+    struct Case {
+        const char *name;
+        int width, height, bits;
+        const char *hex;
+        std::vector<int> entries;
+    };
+    const Case cases[] = {
+        {"4-bit, 4x1: high nibble first", 4, 1, 4, "1230", {1, 2, 3, 0}},
+        {"4-bit, 3x2: padding nibble skipped", 3, 2, 4, "1 2 3 f 4 5 6 f", {1, 2, 3, 4, 5, 6}},
+        {"4-bit, 5x1", 5, 1, 4, "abcdef", {10, 11, 12, 13, 14}},
+        {"8-bit, more data than W x H", 2, 2, 8, "0102030405060708", {1, 2, 3, 4}},
+        {"8-bit, 3x2", 3, 2, 8, "0f0e0d0c0b0a", {15, 14, 13, 12, 11, 10}},
+        {"1-bit, 3x2: rows of one byte", 3, 2, 1, "a0 40", {1, 0, 1, 0, 1, 0}},
+        {"1-bit, 10x2: rows of two bytes", 10, 2, 1, "ff c0 00 7f",
+         {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+        {"2-bit, 5x2: rows of two bytes", 5, 2, 2, "1b c0 e4 40", {0, 1, 2, 3, 3, 3, 2, 1, 0, 1}},
+        {"2-bit, 1x3", 1, 3, 2, "40 80 c0", {1, 2, 3}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        expectEntries(QByteArray::fromHex(c.hex), c.width, c.height, c.bits, c.entries);
+    }
+}
+
+TEST(IndexedExpansion, IndicesPastTheTableTakeTheLastEntry)
+{
+    // Three RGB entries and a broken last one: indices 2..255 give entry 2.
+    const QByteArray lookup = QByteArray::fromHex("102030 405060 708090 ffff");
+    const RasterImage image = makeRgbIndexedImage(QByteArrayView(lookup),
+                                                  QByteArrayView(QByteArray::fromHex("00 02 03 ff")), 4, 1, 8, kLimit);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(pixelAt(image, 0, 0), QByteArray::fromHex("102030"));
+    EXPECT_EQ(pixelAt(image, 1, 0), QByteArray::fromHex("708090"));
+    EXPECT_EQ(pixelAt(image, 2, 0), QByteArray::fromHex("708090"));
+    EXPECT_EQ(pixelAt(image, 3, 0), QByteArray::fromHex("708090"));
+
+    // 4-bit CMYK with a single entry.
+    const QByteArray cmyk = QByteArray::fromHex("01020304");
+    const RasterImage one = makeCmykIndexedImage(QByteArrayView(cmyk), QByteArrayView(QByteArray::fromHex("0f")), 2, 1,
+                                                 4, kLimit);
+    ASSERT_FALSE(one.isNull());
+    EXPECT_EQ(pixelAt(one, 1, 0), cmyk);
+
+    // A lookup shorter than one entry gives no image.
+    EXPECT_TRUE(makeRgbIndexedImage(QByteArrayView(QByteArray::fromHex("0102")), QByteArrayView(QByteArray(4, '\0')), 2,
+                                    2, 8, kLimit)
+                    .isNull());
+    EXPECT_TRUE(makeCmykIndexedImage(QByteArrayView(), QByteArrayView(QByteArray(4, '\0')), 2, 2, 8, kLimit).isNull());
+}
+
+TEST(IndexedExpansion, OddWidthCmykKeepsItsRows)
+{
+    // 5 wide, 4-bit: rows of 3 bytes, the sixth nibble of each is padding.
+    const QByteArray data = QByteArray::fromHex("01234f 56789f 0abcdf");
+    expectEntries(data, 5, 3, 4, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 10, 11, 12, 13});
+}
+
+TEST(IndexedExpansion, RefusesWhatItCannotExpand)
+{
+    const QByteArray lookup = makeLookup(16, 3);
+    struct Case {
+        const char *name;
+        int width, height, bits;
+        qsizetype dataBytes;
+        bool built;
+    };
+    const Case cases[] = {
+        {"8-bit, one index short", 4, 4, 8, 15, false},
+        {"8-bit, exact", 4, 4, 8, 16, true},
+        {"4-bit, 3x2 needs 4 bytes", 3, 2, 4, 4, true},
+        // The data reaches W x H index positions when its padding nibble
+        // counts, as the expansion has always counted; the last pixel stays 0.
+        {"4-bit, 3x2 with 3 bytes", 3, 2, 4, 3, true},
+        {"4-bit, 3x2 with 2 bytes", 3, 2, 4, 2, false},
+        {"1-bit, 9x1 with one byte", 9, 1, 1, 1, false},
+        {"16-bit indices", 2, 2, 16, 8, false},
+        {"3-bit indices", 2, 2, 3, 8, false},
+        {"0-bit indices", 2, 2, 0, 8, false},
+        {"width 0", 0, 2, 8, 8, false},
+        {"height 0", 2, 0, 8, 8, false},
+        {"negative height", 2, -2, 8, 8, false},
+        {"huge", INT_MAX, INT_MAX, 8, 8, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray data(c.dataBytes, '\x11');
+        const RasterImage image =
+            makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(data), c.width, c.height, c.bits, kLimit);
+        EXPECT_EQ(!image.isNull(), c.built);
+    }
+
+    const QByteArray data = QByteArray::fromHex("12 30 45 60");
+    const RasterImage shortRow = makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(data.left(3)), 3, 2, 4, kLimit);
+    ASSERT_FALSE(shortRow.isNull());
+    EXPECT_EQ(pixelAt(shortRow, 1, 1), entry(lookup, 5, 3));
+    EXPECT_EQ(pixelAt(shortRow, 2, 1), QByteArray(3, '\0'));
+
+    // The limit is on the expanded result: 10 x 10 RGB is 300 bytes.
+    const QByteArray hundred(100, '\x01');
+    EXPECT_FALSE(makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(hundred), 10, 10, 8, 300).isNull());
+    EXPECT_TRUE(makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(hundred), 10, 10, 8, 299).isNull());
+    EXPECT_TRUE(makeCmykIndexedImage(QByteArrayView(makeLookup(2, 4)), QByteArrayView(hundred), 10, 10, 8, 399).isNull());
+}
+
+TEST(IndexedExpansion, GrayEntriesAreOneByte)
+{
+    const QByteArray lookup = QByteArray::fromHex("00 80 ff");
+    const RasterImage image = expandIndexedImage(QByteArrayView(lookup), ColorModel::Gray,
+                                                 QByteArrayView(QByteArray::fromHex("1b")), 4, 1, 2, kLimit);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.model, ColorModel::Gray);
+    EXPECT_EQ(image.samples, QByteArray::fromHex("00 80 ff ff"));
+}
+
+// Index of pixel (x, y) read at its bit position, or -1 past the data.
+int referenceIndex(const QByteArray &data, int width, int bits, int x, int y)
+{
+    const qint64 rowBits = (qint64(width) * bits + 7) / 8 * 8;
+    const qint64 bit = y * rowBits + qint64(x) * bits;
+    if (bit / 8 >= data.size())
+        return -1;
+    return (uchar(data[bit / 8]) >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
+}
+
+TEST(IndexedExpansion, RandomParametersMatchAReferenceReader)
+{
+    std::mt19937 random(77);
+    const int depths[] = {-1, 0, 1, 2, 3, 4, 8, 16};
+    int built = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const bool cmyk = random() % 2;
+        const int size = cmyk ? 4 : 3;
+        QByteArray lookup(qsizetype(random() % 50), Qt::Uninitialized);
+        for (char &c : lookup)
+            c = char(random());
+        QByteArray data(qsizetype(random() % 400), Qt::Uninitialized);
+        for (char &c : data)
+            c = char(random());
+        const int width = random() % 16 == 0 ? int(random()) : int(random() % 30) - 1;
+        const int height = random() % 16 == 0 ? int(random()) : int(random() % 30) - 1;
+        const int bits = depths[random() % std::size(depths)];
+        const qint64 maxBytes = random() % 4 == 0 ? qint64(random() % 3000) : kLimit;
+        const RasterImage image = cmyk
+            ? makeCmykIndexedImage(QByteArrayView(lookup), QByteArrayView(data), width, height, bits, maxBytes)
+            : makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(data), width, height, bits, maxBytes);
+        if (image.isNull())
+            continue;
+        ++built;
+        ASSERT_EQ(image.width, width);
+        ASSERT_EQ(image.height, height);
+        ASSERT_LE(image.samples.size(), maxBytes);
+        const int entries = int(lookup.size() / size);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const int index = referenceIndex(data, width, bits, x, y);
+                const QByteArray expected =
+                    index < 0 ? QByteArray(size, '\0') : entry(lookup, std::min(index, entries - 1), size);
+                ASSERT_EQ(pixelAt(image, x, y), expected) << round << ": pixel " << x << "," << y;
+            }
+    }
+    EXPECT_GT(built, 100);
+}
+
+} // namespace

@@ -1,0 +1,251 @@
+#include "raster/SampleImageBuilder.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <random>
+
+namespace {
+
+constexpr qint64 kLimit = 64LL << 20;
+
+QByteArray patternBytes(qsizetype size, unsigned seed = 1)
+{
+    std::mt19937 random(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &c : bytes)
+        c = char(random() & 0xff);
+    return bytes;
+}
+
+RasterImage build(const QByteArray &data, int bpc, SampleColorMode mode, int width, int height,
+                  qint64 maxBytes = kLimit)
+{
+    return makeImageFromSamples(QByteArrayView(data), data.size(), bpc, mode, width, height, maxBytes);
+}
+
+// Sample `index` of row `y`, read bit by bit at its position in the data
+// (rows of rowBytes bytes, high-order bit first), scaled to 0..255 below
+// 8 bits: a reader that shares nothing with the builder.
+int referenceSample(const QByteArray &data, qint64 rowBytes, int y, qint64 index, int bits)
+{
+    const qint64 start = y * rowBytes * 8 + index * bits;
+    int value = 0;
+    for (int b = 0; b < bits; ++b) {
+        const qint64 bit = start + b;
+        value = value << 1 | ((uchar(data[bit / 8]) >> (7 - bit % 8)) & 1);
+    }
+    return bits < 8 ? value * 255 / ((1 << bits) - 1) : value;
+}
+
+int builtSample(const RasterImage &image, int y, qint64 index)
+{
+    if (image.bitsPerComponent == 16)
+        return reinterpret_cast<const quint16 *>(image.row(y))[index];
+    return image.row(y)[index];
+}
+
+// Every sample of the image against the reference reader.
+void expectSamplesFromData(const RasterImage &image, const QByteArray &data, qint64 rowBytes, int bits)
+{
+    const qint64 perRow = qint64(image.width) * image.samplesPerPixel();
+    for (int y = 0; y < image.height; ++y)
+        for (qint64 i = 0; i < perRow; ++i)
+            ASSERT_EQ(builtSample(image, y, i), referenceSample(data, rowBytes, y, i, bits))
+                << "row " << y << " sample " << i;
+}
+
+struct LayoutCase {
+    const char *name;
+    int width, height;
+    qsizetype dataBytes;
+    int bpc;
+    SampleColorMode mode;
+    bool built;
+    ColorModel model;     // when built
+    bool alpha;           // when built
+    int sampleBits;       // bits per sample read from the data
+};
+
+TEST(SampleImageBuilder, InfersTheLayoutFromTheByteCount)
+{
+    const LayoutCase cases[] = {
+        {"RGB 8-bit 100x50, 15000 bytes: 24 bpp", 100, 50, 15000, 8, SampleColorMode::RGB, true, ColorModel::RGB, false, 8},
+        {"gray 1-bit 10x10, rows of 2 bytes: 1 bpp", 10, 10, 20, 1, SampleColorMode::Gray, true, ColorModel::Gray, false, 1},
+        {"image mask through the 8-bit RGB call", 16, 8, 16, 8, SampleColorMode::RGB, true, ColorModel::Gray, false, 1},
+        {"RGB with 4 bytes per pixel gets alpha", 7, 5, 140, 8, SampleColorMode::RGB, true, ColorModel::RGB, true, 8},
+        {"CMYK 8-bit: 32 bpp without alpha", 7, 5, 140, 8, SampleColorMode::CMYK, true, ColorModel::CMYK, false, 8},
+        {"RGB 16-bit: 48 bpp", 5, 4, 120, 16, SampleColorMode::RGB, true, ColorModel::RGB, false, 16},
+        {"gray 16-bit", 5, 4, 40, 16, SampleColorMode::Gray, true, ColorModel::Gray, false, 16},
+        {"gray 16-bit at 32 bpp: gray with alpha", 5, 4, 80, 16, SampleColorMode::Gray, true, ColorModel::Gray, true, 16},
+        {"gray 8-bit", 9, 3, 27, 8, SampleColorMode::Gray, true, ColorModel::Gray, false, 8},
+        {"gray 4-bit", 10, 3, 15, 4, SampleColorMode::Gray, true, ColorModel::Gray, false, 4},
+        {"gray 2-bit, rows of 3 bytes", 10, 3, 9, 2, SampleColorMode::Gray, true, ColorModel::Gray, false, 2},
+        {"gray 4-bit, 3 wide: padding gives 5 bpp", 3, 4, 8, 4, SampleColorMode::Gray, true, ColorModel::Gray, false, 4},
+        {"gray 2-bit, 5 wide: padding gives 3 bpp", 5, 4, 8, 2, SampleColorMode::Gray, true, ColorModel::Gray, false, 2},
+        {"RGB 2-bit: 6 bpp", 4, 2, 6, 2, SampleColorMode::RGB, true, ColorModel::RGB, false, 2},
+        {"CMYK 2-bit: 8 bpp", 3, 2, 6, 2, SampleColorMode::CMYK, true, ColorModel::CMYK, false, 2},
+        {"CMYK 4-bit: 16 bpp", 3, 2, 12, 4, SampleColorMode::CMYK, true, ColorModel::CMYK, false, 4},
+        {"RGB 4-bit: 12 -> 8 bpp, 2 samples", 10, 4, 60, 4, SampleColorMode::RGB, false, ColorModel::RGB, false, 0},
+        {"3 components tried as CMYK", 6, 6, 108, 8, SampleColorMode::CMYK, false, ColorModel::RGB, false, 0},
+        {"3 components tried as RGB", 6, 6, 108, 8, SampleColorMode::RGB, true, ColorModel::RGB, false, 8},
+        {"1 component tried as CMYK", 6, 6, 36, 8, SampleColorMode::CMYK, false, ColorModel::RGB, false, 0},
+        {"1 component tried as RGB", 6, 6, 36, 8, SampleColorMode::RGB, false, ColorModel::RGB, false, 0},
+        {"1 component tried as gray", 6, 6, 36, 8, SampleColorMode::Gray, true, ColorModel::Gray, false, 8},
+        {"RGB 8-bit missing its last row: 21 -> 16 bpp", 10, 10, 270, 8, SampleColorMode::RGB, false, ColorModel::RGB, false, 0},
+        {"RGB 8-bit one byte short", 10, 10, 299, 8, SampleColorMode::RGB, false, ColorModel::RGB, false, 0},
+        {"gray 8-bit data of 2 bytes per pixel", 4, 4, 32, 8, SampleColorMode::Gray, false, ColorModel::Gray, false, 0},
+        {"gray mode at 32 bpp of 8-bit samples", 4, 4, 64, 8, SampleColorMode::Gray, false, ColorModel::Gray, false, 0},
+        {"RGB 5 bytes per pixel", 4, 4, 80, 8, SampleColorMode::RGB, false, ColorModel::RGB, false, 0},
+        {"1-bit gray 3 wide: 2 bpp, two 1-bit samples", 3, 10, 10, 1, SampleColorMode::Gray, false, ColorModel::Gray, false, 0},
+        {"16-bit gray at 24 bpp", 4, 4, 48, 16, SampleColorMode::Gray, false, ColorModel::Gray, false, 0},
+        {"3 bits per component", 4, 4, 24, 3, SampleColorMode::Gray, false, ColorModel::Gray, false, 0},
+        {"0 bits per component", 4, 4, 48, 0, SampleColorMode::RGB, false, ColorModel::Gray, false, 0},
+        {"32 bits per component", 4, 4, 192, 32, SampleColorMode::RGB, false, ColorModel::Gray, false, 0},
+        {"less than one bit per pixel", 100, 100, 1000, 8, SampleColorMode::RGB, false, ColorModel::Gray, false, 0},
+        {"width 0", 0, 10, 30, 8, SampleColorMode::RGB, false, ColorModel::Gray, false, 0},
+        {"height 0", 10, 0, 30, 8, SampleColorMode::RGB, false, ColorModel::Gray, false, 0},
+        {"negative width", -3, 10, 90, 8, SampleColorMode::RGB, false, ColorModel::Gray, false, 0},
+        {"no data", 3, 3, 0, 8, SampleColorMode::RGB, false, ColorModel::Gray, false, 0},
+    };
+    for (const LayoutCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray data = patternBytes(c.dataBytes);
+        const RasterImage image = build(data, c.bpc, c.mode, c.width, c.height);
+        ASSERT_EQ(!image.isNull(), c.built);
+        if (!c.built)
+            continue;
+        EXPECT_EQ(image.width, c.width);
+        EXPECT_EQ(image.height, c.height);
+        EXPECT_EQ(image.model, c.model);
+        EXPECT_EQ(image.hasAlpha, c.alpha);
+        EXPECT_EQ(image.bitsPerComponent, c.sampleBits == 16 ? 16 : 8);
+        expectSamplesFromData(image, data, c.dataBytes / c.height, c.sampleBits);
+        EXPECT_FALSE(rasterToQImage(image).isNull());
+    }
+}
+
+TEST(SampleImageBuilder, OneBitGrayMatchesQtMonoImages)
+{
+    // 10 x 10, rows padded to 2 bytes: 0 black, 1 white (the device gray
+    // model), compared with QImage's own reading of the same bits.
+    const QByteArray data = patternBytes(20, 7);
+    const RasterImage image = build(data, 1, SampleColorMode::Gray, 10, 10);
+    ASSERT_FALSE(image.isNull());
+    QImage mono(reinterpret_cast<const uchar *>(data.constData()), 10, 10, 2, QImage::Format_Mono);
+    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    const QImage expected = mono.convertToFormat(QImage::Format_Grayscale8);
+    const QImage built = rasterToQImage(image);
+    ASSERT_EQ(built.format(), QImage::Format_Grayscale8);
+    for (int y = 0; y < 10; ++y)
+        EXPECT_EQ(std::memcmp(built.constScanLine(y), expected.constScanLine(y), 10), 0) << "row " << y;
+}
+
+TEST(SampleImageBuilder, ReadsRowsOfCountOverHeightBytes)
+{
+    // 3 x 2 RGB with rows of 10 bytes (one byte of padding each): 26 bits
+    // per pixel inferred, rounded to 24; row 1 starts at byte 10.
+    QByteArray data(20, '\0');
+    for (int i = 0; i < 9; ++i) {
+        data[i] = char(10 + i);
+        data[10 + i] = char(100 + i);
+    }
+    const RasterImage image = build(data, 8, SampleColorMode::RGB, 3, 2);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.bytesPerRow, 9);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(image.row(0)[i], 10 + i);
+        EXPECT_EQ(image.row(1)[i], 100 + i);
+    }
+    // Only `count` bytes belong to the image: the rest of the view is not
+    // part of the layout inference.
+    const QByteArray longer = data + QByteArray(1000, '\x55');
+    const RasterImage same = makeImageFromSamples(QByteArrayView(longer), 20, 8, SampleColorMode::RGB, 3, 2, kLimit);
+    ASSERT_FALSE(same.isNull());
+    EXPECT_EQ(same.samples, image.samples);
+}
+
+TEST(SampleImageBuilder, SixteenBitSamplesAreBigEndianAndAlphaIsLast)
+{
+    const QByteArray rgb16 = QByteArray::fromHex("0102 a0b0 ffff 0000 8000 00ff");
+    const RasterImage wide = build(rgb16, 16, SampleColorMode::RGB, 2, 1);
+    ASSERT_FALSE(wide.isNull());
+    const quint16 *samples = reinterpret_cast<const quint16 *>(wide.row(0));
+    const quint16 expected[] = {0x0102, 0xa0b0, 0xffff, 0x0000, 0x8000, 0x00ff};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(samples[i], expected[i]);
+
+    // 4 bytes per pixel: R, G, B, then a straight alpha.
+    const QByteArray rgba = QByteArray::fromHex("ff000080 00ff00ff");
+    const QImage picture = rasterToQImage(build(rgba, 8, SampleColorMode::RGB, 2, 1));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.pixel(0, 0), qRgba(255, 0, 0, 128));
+    EXPECT_EQ(picture.pixel(1, 0), qRgba(0, 255, 0, 255));
+}
+
+TEST(SampleImageBuilder, SizesAreCheckedBeforeAllocating)
+{
+    const QByteArray data = patternBytes(64);
+    // Products past 64 bits, and layouts whose result would exceed the limit.
+    EXPECT_TRUE(build(data, 8, SampleColorMode::RGB, INT_MAX, INT_MAX).isNull());
+    EXPECT_TRUE(build(data, 1, SampleColorMode::Gray, INT_MAX, 1).isNull());
+    EXPECT_TRUE(build(data, 1, SampleColorMode::Gray, 1, INT_MAX).isNull());
+    EXPECT_TRUE(makeImageFromSamples(QByteArrayView(data), LLONG_MAX, 8, SampleColorMode::RGB, 1, 1, kLimit).isNull());
+    // A count beyond the bytes that exist is refused rather than read.
+    EXPECT_TRUE(makeImageFromSamples(QByteArrayView(data), 4800, 8, SampleColorMode::RGB, 40, 40, kLimit).isNull());
+    EXPECT_TRUE(makeImageFromSamples(QByteArrayView(data), -1, 8, SampleColorMode::RGB, 1, 1, kLimit).isNull());
+
+    const QByteArray rgb = patternBytes(300);
+    EXPECT_FALSE(build(rgb, 8, SampleColorMode::RGB, 10, 10, 300).isNull());
+    EXPECT_TRUE(build(rgb, 8, SampleColorMode::RGB, 10, 10, 299).isNull());
+    // 1-bit data: the limit is on the unpacked 8-bit result.
+    const QByteArray mask = patternBytes(200);
+    EXPECT_FALSE(build(mask, 1, SampleColorMode::Gray, 40, 40, 1600).isNull());
+    EXPECT_TRUE(build(mask, 1, SampleColorMode::Gray, 40, 40, 1599).isNull());
+}
+
+TEST(SampleImageBuilder, RandomParametersNeverCrash)
+{
+    std::mt19937 random(20240611);
+    const int bpcs[] = {-8, 0, 1, 2, 3, 4, 5, 8, 12, 16, 24, 32};
+    int built = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const int width = random() % 8 == 0 ? int(random()) : int(random() % 40) - 2;
+        const int height = random() % 8 == 0 ? int(random()) : int(random() % 40) - 2;
+        // Mostly a data size near a plausible layout, sometimes any size.
+        const int pixelBits[] = {1, 2, 3, 4, 5, 6, 8, 12, 16, 24, 32, 48, 64};
+        qsizetype size = qsizetype(random() % 6000);
+        if (random() % 4 != 0 && width > 0 && height > 0 && qint64(width) * height < 1000)
+            size = qsizetype(qint64(width) * height * pixelBits[random() % std::size(pixelBits)] / 8 + random() % 3);
+        const QByteArray data = patternBytes(size, unsigned(round));
+        qint64 count = data.size();
+        switch (random() % 4) {
+        case 0: count -= qint64(random() % 5); break;
+        case 1: count += qint64(random() % 5); break;
+        default: break;
+        }
+        const int bpc = bpcs[random() % std::size(bpcs)];
+        const auto mode = SampleColorMode(random() % 3);
+        const qint64 maxBytes = random() % 4 == 0 ? qint64(random() % 20000) : kLimit;
+        const RasterImage image = makeImageFromSamples(QByteArrayView(data), count, bpc, mode, width, height, maxBytes);
+        if (image.isNull())
+            continue;
+        ++built;
+        ASSERT_EQ(image.width, width);
+        ASSERT_EQ(image.height, height);
+        ASSERT_LE(image.samples.size(), maxBytes);
+        ASSERT_EQ(image.samples.size(), image.bytesPerRow * height);
+        ASSERT_TRUE(mode != SampleColorMode::Gray || image.model == ColorModel::Gray);
+        ASSERT_TRUE(image.model != ColorModel::CMYK || (mode == SampleColorMode::CMYK && !image.hasAlpha));
+        // One bit per pixel is read as 1-bit gray whatever bpc says.
+        const bool oneBitPerPixel = count * 8 / (qint64(width) * height) == 1;
+        const int bits = oneBitPerPixel ? 1 : bpc;
+        expectSamplesFromData(image, data, count / height, bits);
+    }
+    EXPECT_GT(built, 100);
+}
+
+} // namespace
