@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+// What the core asks of the application's window controller: status text,
+// the busy spinner, refreshes of the browser, the file table and the tool
+// buttons, undo registration and export alerts. The GUI derives from it; the
+// tests fake it. Every default does nothing, so the core runs headless with
+// the base class itself.
+class ControllerInterface
+{
+public:
+    ControllerInterface() = default;
+    ControllerInterface(const ControllerInterface &) = delete;
+    ControllerInterface &operator=(const ControllerInterface &) = delete;
+    virtual ~ControllerInterface();
+
+    // Callable from any thread; GUI implementations post their work to the
+    // main thread.
+    virtual void setStatusText(const QString &text);
+    virtual void startSpinAnimation();
+    virtual void stopSpinAnimation();
+    virtual void setToolsButtonState();
+    virtual void updateIKDatasource(); // refresh browser and sliders
+    virtual void updateFileList();     // refresh the file table's counts
+
+    // Main thread: one undo step; the closure restores the previous state.
+    // Running it may register the step that redoes the change.
+    virtual void registerUndo(std::function<void()> undo);
+
+    // Export failures: the alert panel in the window, a line on standard
+    // error headless.
+    virtual void showAlert(const QString &message, const QString &text);
+
+    // Running parse threads; each counts itself in and out.
+    std::atomic<int> &threadCount() { return m_threadCount; }
+
+private:
+    std::atomic<int> m_threadCount{0};
+};
+
+// The one controller of the process, from any thread. Never null: a
+// do-nothing controller until one is set. The caller of setMainController
+// keeps ownership and must restore nullptr (the do-nothing one) before the
+// controller is destroyed.
+ControllerInterface *mainController();
+void setMainController(ControllerInterface *controller);

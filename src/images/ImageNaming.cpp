@@ -1,0 +1,45 @@
+#include "images/PDFImageStruct.h"
+
+#include <QRandomGenerator>
+
+QString PDFImageStruct::makeNamePattern(const QString &pattern, qint32 value)
+{
+    QString prefix;
+    QString suffix;
+    qsizetype width = 0;
+    for (const QChar unit : pattern) {
+        if (unit == u'#')
+            ++width;
+        else if (width == 0)
+            prefix.append(unit);
+        else
+            suffix.append(unit);
+    }
+
+    // A negative value keeps its "-" in front of the digits, and padding goes
+    // in front of the "-": width 3 and -5 give "0-5".
+    QString digits = QString::number(value);
+    if (width == 0)
+        return pattern + digits;
+    if (digits.size() < width)
+        digits.prepend(QString(width - digits.size(), u'0'));
+    return prefix + digits + suffix;
+}
+
+void PDFImageStruct::setNamePattern1(const QString &pattern, qint32 value)
+{
+    if (!changed())
+        setImagename(makeNamePattern(pattern, value));
+}
+
+QString PDFImageStruct::imageUID() const
+{
+    return imagename() + QString::number(genRandom(1000000, 9999999));
+}
+
+qint64 PDFImageStruct::genRandom(qint64 lowest, qint64 highest)
+{
+    if (highest <= lowest)
+        return lowest;
+    return QRandomGenerator::system()->bounded(lowest, highest);
+}

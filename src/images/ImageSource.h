@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// Where an image record's picture came from and what its dictionary said,
+// as the headless listing prints it.
+struct ImageSource {
+    QString objectKey;        // object number and generation, "12 0"
+    int page = 0;             // 1-based page on which the image was first found
+    double width = 0;         // /Width and /Height as written
+    double height = 0;
+    int bitsPerComponent = 0;
+    QString colorSpace;       // colour space family name ("/DeviceRGB"), empty when missing
+    QString filter;           // the current filter name, "" when there is none
+};

@@ -1,0 +1,171 @@
+#include "images/PDFImageStruct.h"
+
+#include "images/ControllerInterface.h"
+
+std::shared_ptr<PDFImageStruct> PDFImageStruct::create()
+{
+    // The constructor is private, so make_shared cannot reach it.
+    return std::shared_ptr<PDFImageStruct>(new PDFImageStruct);
+}
+
+QImage PDFImageStruct::image() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_image;
+}
+
+void PDFImageStruct::setImage(const QImage &image)
+{
+    std::lock_guard lock(m_mutex);
+    m_image = image;
+}
+
+QString PDFImageStruct::info() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_info;
+}
+
+void PDFImageStruct::setInfo(const QString &info)
+{
+    std::lock_guard lock(m_mutex);
+    m_info = info;
+}
+
+QString PDFImageStruct::imagename() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_imagename;
+}
+
+void PDFImageStruct::setImagename(const QString &name)
+{
+    std::lock_guard lock(m_mutex);
+    m_imagename = name;
+}
+
+ImageSource PDFImageStruct::source() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_source;
+}
+
+void PDFImageStruct::setSource(const ImageSource &source)
+{
+    std::lock_guard lock(m_mutex);
+    m_source = source;
+}
+
+void PDFImageStruct::resetParameters()
+{
+    m_flip.store(0);
+    m_angle.store(0.0f);
+    m_brightness.store(0.0f);
+    m_contrast.store(1.0f);
+    m_saturation.store(1.0f);
+    m_gamma.store(1.0f);
+    m_hue.store(0.0f);
+}
+
+// The step calls the setter again, so undoing registers the redo step in turn.
+// It holds the record weakly: once the record's file has dropped it, the step
+// does nothing.
+template <typename Argument, typename Value>
+void PDFImageStruct::registerUndoOf(void (PDFImageStruct::*setter)(Argument), Value oldValue)
+{
+    std::weak_ptr<PDFImageStruct> weak = weak_from_this();
+    mainController()->registerUndo([weak, setter, oldValue] {
+        if (std::shared_ptr<PDFImageStruct> record = weak.lock())
+            (record.get()->*setter)(oldValue);
+    });
+}
+
+void PDFImageStruct::editDone()
+{
+    invalidateVersion();
+    mainController()->updateIKDatasource();
+}
+
+void PDFImageStruct::setFlip(int flip)
+{
+    registerUndoOf(&PDFImageStruct::setFlip, m_flip.load());
+    m_flip.store(flip);
+    editDone();
+}
+
+void PDFImageStruct::setAngle(float angle)
+{
+    registerUndoOf(&PDFImageStruct::setAngle, m_angle.load());
+    m_angle.store(angle);
+    editDone();
+}
+
+void PDFImageStruct::setBrightness(float brightness)
+{
+    registerUndoOf(&PDFImageStruct::setBrightness, m_brightness.load());
+    m_brightness.store(brightness);
+    editDone();
+}
+
+void PDFImageStruct::setContrast(float contrast)
+{
+    registerUndoOf(&PDFImageStruct::setContrast, m_contrast.load());
+    m_contrast.store(contrast);
+    editDone();
+}
+
+void PDFImageStruct::setSaturation(float saturation)
+{
+    registerUndoOf(&PDFImageStruct::setSaturation, m_saturation.load());
+    m_saturation.store(saturation);
+    editDone();
+}
+
+void PDFImageStruct::setGamma(float gamma)
+{
+    registerUndoOf(&PDFImageStruct::setGamma, m_gamma.load());
+    m_gamma.store(gamma);
+    editDone();
+}
+
+void PDFImageStruct::setHue(float hue)
+{
+    registerUndoOf(&PDFImageStruct::setHue, m_hue.load());
+    m_hue.store(hue);
+    editDone();
+}
+
+void PDFImageStruct::resetAll(const float *five)
+{
+    if (!five)
+        return;
+    resetAll1(QList<float>{five[0], five[1], five[2], five[3], five[4]});
+}
+
+void PDFImageStruct::resetAll1(const QList<float> &five)
+{
+    if (five.size() != 5)
+        return;
+    QList<float> old{m_brightness.load(), m_contrast.load(), m_saturation.load(),
+                           m_gamma.load(), m_hue.load()};
+    registerUndoOf(&PDFImageStruct::resetAll1, old);
+    m_brightness.store(five[0]);
+    m_contrast.store(five[1]);
+    m_saturation.store(five[2]);
+    m_gamma.store(five[3]);
+    m_hue.store(five[4]);
+    editDone();
+}
+
+zembrix::EffectParameters PDFImageStruct::effectParameters() const
+{
+    zembrix::EffectParameters parameters;
+    parameters.angle = m_angle.load();
+    parameters.flip = m_flip.load();
+    parameters.brightness = m_brightness.load();
+    parameters.contrast = m_contrast.load();
+    parameters.saturation = m_saturation.load();
+    parameters.gamma = m_gamma.load();
+    parameters.hue = m_hue.load();
+    return parameters;
+}

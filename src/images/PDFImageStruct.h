@@ -1,0 +1,154 @@
+#pragma once
+
+#include "images/EffectParameters.h"
+#include "images/ImageSource.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+// One raster image found in a PDF: the decoded picture, its description, the
+// base name under which it is exported and the user's edits (a rotation, a
+// mirror code and five colour values). Edits are kept as values and applied
+// whenever a picture is rendered, never to the stored image.
+//
+// Records are always shared (create()); undo steps hold only weak references.
+//
+// Threads: a record is made, filled and named on its file's parse thread and
+// then read on the main thread, so the picture, the texts and the source are
+// guarded. The edit setters, resetAll, resetAll1 and the undo steps run on the
+// main thread; the edit values and the version are atomics because render
+// threads (thumbnails, export) read them meanwhile. A rendering reads each
+// value once; an edit that arrives during a rendering may or may not be seen.
+class PDFImageStruct : public std::enable_shared_from_this<PDFImageStruct>
+{
+public:
+    // A record with no picture, no text, no name and neutral edits.
+    static std::shared_ptr<PDFImageStruct> create();
+
+    PDFImageStruct(const PDFImageStruct &) = delete;
+    PDFImageStruct &operator=(const PDFImageStruct &) = delete;
+
+    // The name was set by hand: name pattern updates then leave it alone.
+    bool changed() const { return m_changed.load(); }
+    void setChanged(bool changed) { m_changed.store(changed); }
+
+    // The decoded, unedited picture, possibly with alpha. Null until set.
+    QImage image() const;
+    void setImage(const QImage &image);
+
+    // Multi-line description of the image; null until set.
+    QString info() const;
+    void setInfo(const QString &info);
+
+    // Base name of the exported file, without extension; null until set.
+    QString imagename() const;
+    void setImagename(const QString &name);
+
+    // The image's object and its dictionary's facts.
+    ImageSource source() const;
+    void setSource(const ImageSource &source);
+
+    // Edit values, stored as given (no clamping). Mirror code: bit value 1
+    // top to bottom, bit value 2 left to right. Angle and hue in degrees.
+    int flip() const { return m_flip.load(); }
+    float angle() const { return m_angle.load(); }
+    float brightness() const { return m_brightness.load(); }
+    float contrast() const { return m_contrast.load(); }
+    float saturation() const { return m_saturation.load(); }
+    float gamma() const { return m_gamma.load(); }
+    float hue() const { return m_hue.load(); }
+
+    // Neutral edits (flip 0, angle 0, brightness 0, contrast, saturation and
+    // gamma 1, hue 0). No undo step, no version change; the picture, texts
+    // and name stay.
+    void resetParameters();
+
+    // The edit setters. Each registers one undo step with
+    // mainController()->registerUndo (the same setter with the old value, on
+    // this record while it exists), stores the value, raises the version and
+    // asks the controller to refresh the browser and sliders. An unchanged
+    // value still does all of that. Main thread.
+    void setFlip(int flip);
+    void setAngle(float angle);
+    void setBrightness(float brightness);
+    void setContrast(float contrast);
+    void setSaturation(float saturation);
+    void setGamma(float gamma);
+    void setHue(float hue);
+
+    // Sets brightness, contrast, saturation, gamma and hue, in this order, as
+    // one undo step; angle and flip stay. resetAll ignores a null pointer and
+    // otherwise reads exactly five floats; resetAll1 ignores a list that does
+    // not hold exactly five entries. Main thread.
+    void resetAll(const float *five);
+    void resetAll1(const QList<float> &five);
+
+    // The name for image number `value` of a file under `pattern`, whose
+    // first "$" the caller has already replaced by the file's name. Every
+    // "#" is dropped; the text before the first one is the prefix, the rest
+    // the suffix, and their count the width the decimal value ("%d") is
+    // zero-padded to (never cut). Without any "#" the value is appended to
+    // the whole pattern. Works on UTF-16 code units.
+    static QString makeNamePattern(const QString &pattern, qint32 value);
+    // Renames the record by makeNamePattern unless its name was set by hand.
+    void setNamePattern1(const QString &pattern, qint32 value);
+
+    // Browser identity: the name followed by a fresh random number of seven
+    // digits (1000000 to 9999998) on every call.
+    QString imageUID() const;
+    // A uniform number from `lowest` to `highest` - 1, from the system's
+    // cryptographic source; `lowest` when the range is empty.
+    static qint64 genRandom(qint64 lowest, qint64 highest);
+
+    // Version of the rendered picture: starts at 0 and grows by one on every
+    // edit and every undo of one.
+    quint64 imageVersion() const { return m_version.load(); }
+    void invalidateVersion() { m_version.fetch_add(1); }
+
+    // The current edits, read once each.
+    zembrix::EffectParameters effectParameters() const;
+
+    // The picture after all edits: rotate, mirror, then the colour stage. A
+    // null image when the record has no picture. Any thread; nothing is cached.
+    QImage applyAllEffects() const;
+    // The same rendering, for the single-image export and the icon family
+    // writer respectively.
+    QImage getBitmapRepImg() const;
+    QImage getNSImage() const;
+    // The rendering as TIFF file bytes, alpha kept; none when the record has
+    // no picture or the TIFF writer fails.
+    std::optional<QByteArray> getTiffRep() const;
+
+private:
+    PDFImageStruct() = default;
+
+    template <typename Argument, typename Value>
+    void registerUndoOf(void (PDFImageStruct::*setter)(Argument), Value oldValue);
+    void editDone();
+
+    std::atomic<bool> m_changed{false};
+
+    mutable std::mutex m_mutex; // guards m_image, m_info, m_imagename, m_source
+    QImage m_image;
+    QString m_info;
+    QString m_imagename;
+    ImageSource m_source;
+
+    std::atomic<int> m_flip{0};
+    std::atomic<float> m_angle{0.0f};
+    std::atomic<float> m_brightness{0.0f};
+    std::atomic<float> m_contrast{1.0f};
+    std::atomic<float> m_saturation{1.0f};
+    std::atomic<float> m_gamma{1.0f};
+    std::atomic<float> m_hue{0.0f};
+
+    std::atomic<quint64> m_version{0};
+};

@@ -1,0 +1,71 @@
+#include "images/EffectsPipeline.h"
+
+#include "images/ColorEffects.h"
+#include "images/GeometryEffects.h"
+#include "TestPictures.h"
+
+#include <gtest/gtest.h>
+
+using namespace zembrix;
+using testpictures::distance;
+using testpictures::make;
+using testpictures::numbered;
+
+TEST(EffectsPipeline, NullAndNeutral)
+{
+    EffectParameters edits;
+    edits.angle = 33.0f;
+    edits.flip = 3;
+    edits.gamma = 2.0f;
+    EXPECT_TRUE(applyAllEffects(QImage(), edits).isNull());
+    EXPECT_TRUE(applyImageEffects(QImage(), edits).isNull());
+
+    EXPECT_TRUE(EffectParameters().isNeutral());
+    for (QImage::Format format : {QImage::Format_ARGB32, QImage::Format_Grayscale8, QImage::Format_Grayscale16,
+                                  QImage::Format_Mono, QImage::Format_RGB888}) {
+        const QImage source = numbered(4, 3, format);
+        const QImage out = applyAllEffects(source, EffectParameters());
+        EXPECT_EQ(out.cacheKey(), source.cacheKey()) << int(format);
+        EXPECT_EQ(out, source);
+    }
+}
+
+TEST(EffectsPipeline, RotateThenMirrorThenColour)
+{
+    const QImage source = numbered(3, 2);
+    EffectParameters p;
+    p.angle = 90.0f;
+    p.flip = 2;
+    p.brightness = 0.1f;
+    p.gamma = 1.5f;
+    const QImage out = applyAllEffects(source, p);
+    ASSERT_EQ(out.size(), QSize(2, 3));
+    // Turned counter-clockwise (T(x, y) = S(2 - y, x)), then the turned
+    // picture mirrored left to right (O(x, y) = T(1 - x, y)): O(x, y) = S(2 - y, 1 - x).
+    // Mirroring first and turning after would give S(y, x) instead.
+    EffectParameters colourOnly = p;
+    colourOnly.angle = 0.0f;
+    colourOnly.flip = 0;
+    const QImage coloured = applyImageEffects(source, colourOnly);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 2; ++x)
+            EXPECT_EQ(out.pixel(x, y), coloured.pixel(2 - y, 1 - x)) << x << "," << y;
+    EXPECT_EQ(out, applyColorEffects(mirror(rotate(source, 90.0f), 2), p));
+}
+
+TEST(EffectsPipeline, FreeAngleWithColour)
+{
+    const QImage source = make(41, 31, [](int, int) { return qRgb(40, 120, 200); });
+    EffectParameters p;
+    p.angle = 33.0f;
+    p.flip = 1;
+    p.saturation = 0.0f;
+    const QImage out = applyAllEffects(source, p);
+    EXPECT_EQ(out.size(), rotatedSize(source.size(), 33.0f));
+    EXPECT_EQ(out.format(), QImage::Format_ARGB32);
+    // Corners stay transparent; the inside is the luminance grey
+    // 0.2125 * 40 + 0.7154 * 120 + 0.0721 * 200 = 108.77.
+    EXPECT_EQ(qAlpha(out.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(out.pixel(out.width() - 1, out.height() - 1)), 0);
+    EXPECT_LE(distance(out.pixel(out.width() / 2, out.height() / 2), qRgb(109, 109, 109)), 1);
+}

@@ -1,0 +1,217 @@
+#include "images/GeometryEffects.h"
+
+#include "TestPictures.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+using namespace zembrix;
+using testpictures::distance;
+using testpictures::make;
+using testpictures::numbered;
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// Compares every pixel of `actual` with the source pixel that `from` names.
+void expectMapping(const QImage &source, const QImage &actual, const std::function<QPoint(int, int)> &from,
+                   const char *label)
+{
+    for (int y = 0; y < actual.height(); ++y) {
+        for (int x = 0; x < actual.width(); ++x) {
+            const QPoint p = from(x, y);
+            ASSERT_EQ(actual.pixel(x, y), source.pixel(p)) << label << " at " << x << "," << y;
+        }
+    }
+}
+
+} // namespace
+
+TEST(GeometryEffects, QuarterTurnsMoveWholePixelsCounterClockwise)
+{
+    // 3 x 2 source; on screen a counter-clockwise quarter turn takes the top
+    // right pixel to the top left and the top left pixel to the bottom left.
+    const QImage source = numbered(3, 2);
+    const int w = 3, h = 2;
+    struct Case {
+        float angle;
+        QSize size;
+        std::function<QPoint(int, int)> from;
+    };
+    const Case cases[] = {
+        {90.0f, {2, 3}, [&](int x, int y) { return QPoint(w - 1 - y, x); }},
+        {450.0f, {2, 3}, [&](int x, int y) { return QPoint(w - 1 - y, x); }},
+        {-270.0f, {2, 3}, [&](int x, int y) { return QPoint(w - 1 - y, x); }},
+        {270.0f, {2, 3}, [&](int x, int y) { return QPoint(y, h - 1 - x); }},
+        {-90.0f, {2, 3}, [&](int x, int y) { return QPoint(y, h - 1 - x); }},
+        {180.0f, {3, 2}, [&](int x, int y) { return QPoint(w - 1 - x, h - 1 - y); }},
+        {-180.0f, {3, 2}, [&](int x, int y) { return QPoint(w - 1 - x, h - 1 - y); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.angle);
+        const QImage turned = rotate(source, c.angle);
+        ASSERT_EQ(turned.size(), c.size);
+        EXPECT_EQ(turned.format(), source.format());
+        EXPECT_EQ(rotatedSize(source.size(), c.angle), c.size);
+        expectMapping(source, turned, c.from, "quarter turn");
+    }
+
+    // The marked pixel, spelled out: top right goes to top left at +90.
+    const QImage marked = make(4, 3, [](int x, int y) { return x == 3 && y == 0 ? qRgb(255, 0, 0) : qRgb(0, 0, 255); });
+    const QImage turned = rotate(marked, 90.0f);
+    ASSERT_EQ(turned.size(), QSize(3, 4));
+    EXPECT_EQ(turned.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(turned.pixel(0, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(turned.pixel(2, 0), qRgb(0, 0, 255));
+}
+
+TEST(GeometryEffects, QuarterTurnsKeepPixelFormats)
+{
+    const QImage colours = numbered(5, 3);
+    for (QImage::Format format : {QImage::Format_Grayscale8, QImage::Format_RGB888, QImage::Format_Grayscale16,
+                                  QImage::Format_RGBA64, QImage::Format_Indexed8}) {
+        SCOPED_TRACE(int(format));
+        const QImage source = colours.convertToFormat(format);
+        const QImage turned = rotate(source, 90.0f);
+        EXPECT_EQ(turned.format(), format);
+        expectMapping(source, turned, [](int x, int y) { return QPoint(5 - 1 - y, x); }, "format");
+    }
+    // 1-bit pictures come back as 8-bit indexed with the same colours.
+    QImage mono(9, 4, QImage::Format_Mono);
+    mono.fill(0);
+    mono.setPixel(8, 0, 1);
+    const QImage turned = rotate(mono, 90.0f);
+    ASSERT_EQ(turned.size(), QSize(4, 9));
+    expectMapping(mono, turned, [](int x, int y) { return QPoint(9 - 1 - y, x); }, "mono");
+}
+
+TEST(GeometryEffects, MirrorCodes)
+{
+    const QImage source = numbered(3, 2);
+    struct Case {
+        int code;
+        std::function<QPoint(int, int)> from;
+    };
+    const Case cases[] = {
+        {1, [](int x, int y) { return QPoint(x, 1 - y); }},     // top to bottom
+        {2, [](int x, int y) { return QPoint(2 - x, y); }},     // left to right
+        {3, [](int x, int y) { return QPoint(2 - x, 1 - y); }}, // both
+        {0, [](int x, int y) { return QPoint(x, y); }},
+        // Other codes mirror nothing: their value without bit 1 is not 2 and
+        // without bit 2 is not 1.
+        {4, [](int x, int y) { return QPoint(x, y); }},
+        {7, [](int x, int y) { return QPoint(x, y); }},
+        {-1, [](int x, int y) { return QPoint(x, y); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.code);
+        const QImage mirrored = mirror(source, c.code);
+        ASSERT_EQ(mirrored.size(), source.size());
+        EXPECT_EQ(mirrored.format(), source.format());
+        expectMapping(source, mirrored, c.from, "mirror");
+    }
+    EXPECT_EQ(mirror(source, 0).cacheKey(), source.cacheKey());
+}
+
+TEST(GeometryEffects, HalfTurnEqualsMirrorBoth)
+{
+    const QImage source = make(7, 5, [](int x, int y) { return qRgba(x * 30, y * 50, (x * y) % 256, 100 + x + y); });
+    EXPECT_EQ(rotate(source, 180.0f), mirror(source, 3));
+}
+
+TEST(GeometryEffects, NoTurnAndNullImages)
+{
+    const QImage source = numbered(3, 2);
+    for (float angle : {0.0f, 360.0f, -720.0f, NAN, INFINITY})
+        EXPECT_EQ(rotate(source, angle).cacheKey(), source.cacheKey()) << angle;
+    EXPECT_TRUE(rotate(QImage(), 33.0f).isNull());
+    EXPECT_TRUE(rotate(QImage(), 90.0f).isNull());
+    EXPECT_TRUE(mirror(QImage(), 3).isNull());
+    EXPECT_TRUE(rotatedSize(QSize(), 33.0f).isEmpty());
+
+    // A free turn whose box would hold more than 2^29 pixels is refused
+    // before anything is allocated.
+    QImage needle(1, 600000, QImage::Format_ARGB32);
+    needle.fill(0);
+    EXPECT_TRUE(rotate(needle, 45.0f).isNull());
+    EXPECT_TRUE(rotatedSize(needle.size(), 45.0f).isEmpty());
+    EXPECT_EQ(rotate(needle, 90.0f).size(), QSize(600000, 1));
+}
+
+TEST(GeometryEffects, FreeAngleSizeIsTheRoundedUpBoundingBox)
+{
+    struct Case {
+        int width, height;
+        float angle;
+    };
+    const Case cases[] = {{41, 31, 33.0f}, {41, 31, -33.0f}, {41, 31, 123.0f}, {41, 31, 1.0f},
+                          {41, 31, 359.0f}, {20, 20, 45.0f}, {1, 1, 10.0f}, {64, 3, 200.5f}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.angle);
+        const double a = double(c.angle) * kPi / 180.0;
+        const double boxW = c.width * std::abs(std::cos(a)) + c.height * std::abs(std::sin(a));
+        const double boxH = c.width * std::abs(std::sin(a)) + c.height * std::abs(std::cos(a));
+        const QSize expected(int(std::ceil(boxW - 1e-6)), int(std::ceil(boxH - 1e-6)));
+        const QImage source = make(c.width, c.height, [](int, int) { return qRgb(10, 200, 30); });
+        const QImage turned = rotate(source, c.angle);
+        EXPECT_EQ(turned.size(), expected);
+        EXPECT_EQ(rotatedSize(source.size(), c.angle), expected);
+        EXPECT_EQ(turned.format(), QImage::Format_ARGB32_Premultiplied);
+    }
+    EXPECT_EQ(rotate(make(41, 31, [](int, int) { return 0xff000000u; }), 33.0f).size(), QSize(52, 49));
+}
+
+TEST(GeometryEffects, FreeAngleKeepsColoursInPlaceAndCornersTransparent)
+{
+    // 41 x 31 picture: grey, a green 7 x 7 block around the centre pixel and
+    // a red 7 x 7 block around (9, 7), up and left of the centre.
+    const int w = 41, h = 31;
+    const QRgb grey = qRgb(128, 128, 128), green = qRgb(0, 200, 0), red = qRgb(220, 0, 0);
+    const QImage source = make(w, h, [&](int x, int y) {
+        if (std::abs(x - 20) <= 3 && std::abs(y - 15) <= 3)
+            return green;
+        if (std::abs(x - 9) <= 3 && std::abs(y - 7) <= 3)
+            return red;
+        return grey;
+    });
+    for (float angle : {33.0f, -33.0f, 100.0f, 215.0f}) {
+        SCOPED_TRACE(angle);
+        const QImage turned = rotate(source, angle);
+        const double a = double(angle) * kPi / 180.0;
+        const double c = std::cos(a), s = std::sin(a);
+        // Where a source point (screen coordinates) lands, by the y-up rotation
+        // and the move of the bounding box to the origin.
+        const double xs[4] = {0.0, w * c, -h * s, w * c - h * s};
+        const double ys[4] = {0.0, w * s, h * c, w * s + h * c};
+        const double minX = *std::min_element(xs, xs + 4), minY = *std::min_element(ys, ys + 4);
+        auto land = [&](double x, double y) {
+            const double yUp = h - y;
+            const double tx = x * c - yUp * s - minX;
+            const double ty = x * s + yUp * c - minY;
+            return QPoint(int(std::floor(tx)), int(std::floor(turned.height() - ty)));
+        };
+        EXPECT_LE(distance(turned.pixel(land(20.5, 15.5)), green), 1);
+        EXPECT_LE(distance(turned.pixel(land(9.5, 7.5)), red), 1);
+        EXPECT_EQ(qAlpha(turned.pixel(land(30.5, 22.5))), 255);
+        const int right = turned.width() - 1, bottom = turned.height() - 1;
+        for (QPoint corner : {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)})
+            EXPECT_EQ(qAlpha(turned.pixel(corner)), 0) << corner.x() << "," << corner.y();
+    }
+}
+
+TEST(GeometryEffects, FreeAngleFromPremultipliedAndGreySources)
+{
+    // A half-transparent picture keeps its colour under premultiplied
+    // resampling: no dark fringe inside.
+    const QImage halfRed = make(30, 30, [](int, int) { return qRgba(255, 0, 0, 128); });
+    const QImage turned = rotate(halfRed, 20.0f);
+    const QRgb centre = turned.pixel(turned.width() / 2, turned.height() / 2);
+    EXPECT_LE(distance(qUnpremultiply(centre), qRgba(255, 0, 0, 128)), 2);
+
+    const QImage grey = make(20, 10, [](int, int) { return qRgb(77, 77, 77); }, QImage::Format_Grayscale8);
+    const QImage turnedGrey = rotate(grey, 45.0f);
+    EXPECT_EQ(turnedGrey.pixel(turnedGrey.width() / 2, turnedGrey.height() / 2), qRgb(77, 77, 77));
+}
