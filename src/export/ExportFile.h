@@ -1,0 +1,18 @@
+#pragma once
+
+#include "WriteResult.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace zembrix {
+
+// Writes the finished bytes of an export file to `path`, replacing an existing
+// file. The bytes go to a temporary file beside the target that is renamed over
+// it, so two writers of the same path (HEIC files are written concurrently)
+// never interleave: the one that finishes last wins. The folder is not created:
+// a missing folder is a failure with the "imageDestinationNil" domain, code -2.
+// Any thread.
+WriteResult writeExportFile(const QString &path, const QByteArray &bytes);
+
+} // namespace zembrix

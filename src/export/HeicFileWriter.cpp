@@ -1,0 +1,133 @@
+#include "HeicFileWriter.h"
+
+#include "ExifResolution.h"
+#include "ExportResolution.h"
+
+#include <libheif/heif.h>
+
+#include <cstring>
+#include <memory>
+
+namespace zembrix {
+
+namespace {
+
+// libheif counts its users; each encode holds one reference so that the
+// plugin registry is set up (under libheif's own lock) before it is used.
+class HeifLibrary
+{
+public:
+    HeifLibrary() : m_ok(heif_init(nullptr).code == heif_error_Ok) {}
+    ~HeifLibrary()
+    {
+        if (m_ok)
+            heif_deinit();
+    }
+    HeifLibrary(const HeifLibrary &) = delete;
+    HeifLibrary &operator=(const HeifLibrary &) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    bool m_ok;
+};
+
+struct ContextDeleter {
+    void operator()(heif_context *context) const { heif_context_free(context); }
+};
+struct EncoderDeleter {
+    void operator()(heif_encoder *encoder) const { heif_encoder_release(encoder); }
+};
+struct ImageDeleter {
+    void operator()(heif_image *image) const { heif_image_release(image); }
+};
+struct HandleDeleter {
+    void operator()(heif_image_handle *handle) const { heif_image_handle_release(handle); }
+};
+
+bool succeeded(const heif_error &error)
+{
+    return error.code == heif_error_Ok;
+}
+
+heif_error appendToByteArray(heif_context *, const void *data, size_t size, void *user)
+{
+    auto *out = static_cast<QByteArray *>(user);
+    out->append(static_cast<const char *>(data), qsizetype(size));
+    return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
+}
+
+// The pixels as interleaved 8-bit RGB or RGBA (straight alpha) in a heif_image.
+std::unique_ptr<heif_image, ImageDeleter> makeHeifImage(const QImage &source)
+{
+    const bool alpha = source.hasAlphaChannel();
+    const QImage image = source.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    if (image.isNull())
+        return nullptr;
+
+    heif_image *raw = nullptr;
+    if (!succeeded(heif_image_create(image.width(), image.height(), heif_colorspace_RGB,
+                                     alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                                     &raw)))
+        return nullptr;
+    std::unique_ptr<heif_image, ImageDeleter> heifImage(raw);
+    if (!succeeded(heif_image_add_plane(heifImage.get(), heif_channel_interleaved, image.width(),
+                                        image.height(), 8)))
+        return nullptr;
+
+    int stride = 0;
+    uint8_t *plane = heif_image_get_plane(heifImage.get(), heif_channel_interleaved, &stride);
+    const size_t rowBytes = size_t(image.width()) * (alpha ? 4 : 3);
+    if (!plane || stride < 0 || size_t(stride) < rowBytes)
+        return nullptr;
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(plane + size_t(y) * size_t(stride), image.constScanLine(y), rowBytes);
+    return heifImage;
+}
+
+} // namespace
+
+QByteArray encodeHeic(const QImage &image, float dpi)
+{
+    if (image.isNull())
+        return {};
+    const HeifLibrary library;
+    if (!library.ok())
+        return {};
+
+    std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
+    if (!context)
+        return {};
+
+    heif_encoder *rawEncoder = nullptr;
+    if (!succeeded(heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder)))
+        return {};
+    std::unique_ptr<heif_encoder, EncoderDeleter> encoder(rawEncoder);
+    if (!succeeded(heif_encoder_set_lossy_quality(encoder.get(), kHeicQuality)))
+        return {};
+    heif_encoder_set_logging_level(encoder.get(), 0);
+
+    std::unique_ptr<heif_image, ImageDeleter> heifImage = makeHeifImage(image);
+    if (!heifImage)
+        return {};
+
+    heif_image_handle *rawHandle = nullptr;
+    if (!succeeded(heif_context_encode_image(context.get(), heifImage.get(), encoder.get(), nullptr,
+                                             &rawHandle)))
+        return {};
+    std::unique_ptr<heif_image_handle, HandleDeleter> handle(rawHandle);
+
+    // libheif finds the TIFF header in the block itself and stores the 4-byte
+    // offset that the HEIF Exif item starts with.
+    const QByteArray exif = exifResolutionBlock(exportDpi(dpi));
+    if (!succeeded(heif_context_add_exif_metadata(context.get(), handle.get(), exif.constData(),
+                                                  int(exif.size()))))
+        return {};
+
+    QByteArray bytes;
+    heif_writer writer{1, appendToByteArray};
+    if (!succeeded(heif_context_write(context.get(), &writer, &bytes)))
+        return {};
+    return bytes;
+}
+
+} // namespace zembrix

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+namespace zembrix {
+
+// Encodes an image as an HEIC file with libheif's HEVC (x265) encoder at
+// quality 90, alpha kept as an alpha auxiliary image when the image has an
+// alpha channel. The DPI goes into an Exif block (XResolution, YResolution,
+// ResolutionUnit inch) attached to the image. Pixel size is unchanged. Empty
+// on failure. Any thread; several encodes may run at the same time.
+QByteArray encodeHeic(const QImage &image, float dpi);
+
+inline constexpr int kHeicQuality = 90;
+
+} // namespace zembrix

@@ -1,0 +1,65 @@
+#include "ImageFileWriter.h"
+
+#include "ExportFile.h"
+#include "ExportFormat.h"
+#include "HeicFileWriter.h"
+#include "IconFileWriter.h"
+#include "Jpeg2000FileWriter.h"
+#include "QtFileWriter.h"
+
+namespace zembrix {
+
+QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi)
+{
+    if (image.isNull())
+        return {};
+    switch (formatIndex) {
+    case ExportFormat::Jpeg:
+    case ExportFormat::Tiff:
+    case ExportFormat::Png:
+    case ExportFormat::Bmp:
+        return encodeWithQtWriter(image, formatIndex, dpi);
+    case ExportFormat::Jpeg2000:
+        return encodeJpeg2000(image, dpi);
+    case ExportFormat::Icns:
+        return encodeSingleIconFile(image);
+    case ExportFormat::Heic:
+        return encodeHeic(image, dpi);
+    default:
+        return {};
+    }
+}
+
+WriteResult writeImageFile(const QImage &image, const QString &path, int formatIndex, float dpi)
+{
+    if (image.isNull())
+        return WriteResult::nothingWritten(QStringLiteral("no image"));
+    if (!ExportFormat::isValidIndex(formatIndex))
+        return WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(formatIndex));
+
+    const QByteArray bytes = encodeImageFile(image, formatIndex, dpi);
+    if (bytes.isEmpty()) {
+        if (formatIndex == ExportFormat::Heic)
+            qWarning("%s", "Error: Failed to finalize image destination.");
+        return WriteResult::failed(QString::fromLatin1(WriteResult::kEncoderDomain), WriteResult::kEncoderCode,
+                                   QStringLiteral("The %1 encoder failed for %2")
+                                       .arg(ExportFormat::name(formatIndex), path));
+    }
+    return writeExportFile(path, bytes);
+}
+
+QString exportFilePath(const QString &pathWithoutExtension, int formatIndex)
+{
+    if (!ExportFormat::isValidIndex(formatIndex))
+        return {};
+    return pathWithoutExtension + QLatin1Char('.') + ExportFormat::extension(formatIndex);
+}
+
+WriteResult saveImageFile(const QImage &image, const QString &pathWithoutExtension, int formatIndex, float dpi)
+{
+    if (!ExportFormat::isValidIndex(formatIndex))
+        return WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(formatIndex));
+    return writeImageFile(image, exportFilePath(pathWithoutExtension, formatIndex), formatIndex, dpi);
+}
+
+} // namespace zembrix

@@ -1,0 +1,423 @@
+#include "ExportTestDecoders.h"
+#include "ExportTestImages.h"
+
+#include "export/ExportFormat.h"
+#include "export/ImageFileWriter.h"
+#include "export/QtFileWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <cmath>
+#include <limits>
+#include <thread>
+#include <vector>
+
+using namespace zembrix;
+using namespace exporttest;
+
+namespace {
+
+class ImageFileWriterTest : public ::testing::Test
+{
+protected:
+    QString path(const QString &name) const { return QDir(m_dir.path()).filePath(name); }
+
+    QByteArray writeAndRead(const QImage &image, int format, float dpi, const QString &name)
+    {
+        const QString file = exportFilePath(path(name), format);
+        const WriteResult result = writeImageFile(image, file, format, dpi);
+        EXPECT_TRUE(result.isWritten()) << qPrintable(result.message());
+        return readFile(file);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// Source over opaque white, computed here independently of the writer.
+QImage onWhite(const QImage &image)
+{
+    QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    QImage out(argb.size(), QImage::Format_RGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb p = argb.pixel(x, y);
+            const int a = qAlpha(p);
+            const auto blend = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+            out.setPixel(x, y, qRgb(blend(qRed(p)), blend(qGreen(p)), blend(qBlue(p))));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(ImageFileWriterTest, RoundTripsThroughAnIndependentReader)
+{
+    const QImage translucent = gradientImage(67, 45);
+    const QImage opaque = opaqueGradientImage(67, 45);
+
+    struct Row {
+        const char *label;
+        int format;
+        QImage source;
+        QImage expected;
+        int maxDifference;
+        double meanDifference;
+        bool premultiplied = false; // the reader gives premultiplied pixels
+    };
+    const Row rows[] = {
+        {"PNG keeps alpha exactly", ExportFormat::Png, translucent, translucent, 0, 0.0},
+        {"TIFF keeps alpha exactly", ExportFormat::Tiff, translucent, translucent, 0, 0.0, true},
+        {"TIFF without alpha is exact", ExportFormat::Tiff, opaque, opaque, 0, 0.0},
+        {"BMP without alpha is exact", ExportFormat::Bmp, opaque, opaque, 0, 0.0},
+        {"BMP flattens alpha on white", ExportFormat::Bmp, translucent, onWhite(translucent), 1, 0.5},
+        {"JPEG-2000 is lossless with alpha", ExportFormat::Jpeg2000, translucent, translucent, 0, 0.0},
+        {"JPEG is near, flattened on white", ExportFormat::Jpeg, translucent, onWhite(translucent), 60, 3.0},
+        {"JPEG of an opaque picture is near", ExportFormat::Jpeg, opaque, opaque, 40, 2.5},
+        {"HEIC is near and keeps alpha", ExportFormat::Heic, translucent, translucent, 80, 3.0, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        const QByteArray file = writeAndRead(row.source, row.format, 300.0f, QStringLiteral("rt"));
+        const QImage decoded = decodeExportFile(row.format, file);
+        ASSERT_FALSE(decoded.isNull());
+        EXPECT_EQ(decoded.size(), row.source.size());
+        const PixelDifference difference = compareImages(decoded, row.expected, row.premultiplied);
+        EXPECT_LE(difference.maximum, row.maxDifference);
+        EXPECT_LE(difference.mean, row.meanDifference);
+    }
+}
+
+TEST_F(ImageFileWriterTest, HeicKeepsTheAlphaChannelAndOddSizes)
+{
+    const QImage source = gradientImage(33, 17);
+    const QByteArray file = writeAndRead(source, ExportFormat::Heic, 72.0f, QStringLiteral("odd"));
+    const std::optional<HeicDecoded> decoded = decodeHeic(file);
+    ASSERT_TRUE(decoded);
+    EXPECT_TRUE(decoded->hasAlpha);
+    EXPECT_EQ(decoded->image.size(), QSize(33, 17));
+    // The transparent corner stays transparent, the opaque middle opaque.
+    EXPECT_LE(qAlpha(decoded->image.pixel(1, 1)), 8);
+    EXPECT_GE(qAlpha(decoded->image.pixel(20, 8)), 247);
+
+    const QByteArray opaqueFile = writeAndRead(opaqueGradientImage(33, 17), ExportFormat::Heic, 72.0f,
+                                               QStringLiteral("opaque"));
+    const std::optional<HeicDecoded> opaque = decodeHeic(opaqueFile);
+    ASSERT_TRUE(opaque);
+    EXPECT_FALSE(opaque->hasAlpha);
+}
+
+TEST_F(ImageFileWriterTest, WritesTheDpiIntoEachFormatsResolutionField)
+{
+    const QImage source = gradientImage(40, 30);
+    struct FormatTolerance {
+        int format;
+        double tolerance; // what the field's own precision allows
+    };
+    const FormatTolerance formats[] = {
+        {ExportFormat::Png, 0.02},      // whole pels per metre
+        {ExportFormat::Bmp, 0.02},      // whole pels per metre
+        {ExportFormat::Jpeg, 0.5},      // whole dots per inch
+        {ExportFormat::Tiff, 0.5},      // whole dots per inch through Qt
+        {ExportFormat::Jpeg2000, 1e-3}, // exact rational
+        {ExportFormat::Heic, 1e-3},     // exact rational
+    };
+    // 254 DPI is exactly 10000 pels per metre, where a TIFF writer may switch to centimetres.
+    const float dpis[] = {72.0f, 150.0f, 254.0f, 300.0f, 600.0f, 3600.0f};
+    for (const FormatTolerance &entry : formats) {
+        for (float dpi : dpis) {
+            SCOPED_TRACE(testing::Message() << ExportFormat::name(entry.format).toStdString() << " at " << dpi);
+            const QByteArray file = writeAndRead(source, entry.format, dpi, QStringLiteral("dpi"));
+            const std::optional<double> found = dpiOfFile(entry.format, file);
+            ASSERT_TRUE(found);
+            EXPECT_NEAR(*found, dpi, entry.tolerance);
+        }
+    }
+}
+
+TEST_F(ImageFileWriterTest, FractionalAndUnusableDpiValues)
+{
+    const QImage source = gradientImage(20, 20);
+    struct Row {
+        float dpi;
+        double expected;
+        double jp2Tolerance = 1e-3; // 'resc' holds 16-bit fractions
+    };
+    const Row rows[] = {
+        {72.5f, 72.5},
+        {0.0f, 72.0},
+        {-300.0f, 72.0},
+        {std::numeric_limits<float>::quiet_NaN(), 72.0},
+        {std::numeric_limits<float>::infinity(), 72.0},
+        {0.25f, 1.0},
+        {1e9f, 65535.0, 1.0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.dpi);
+        const QByteArray jp2 = writeAndRead(source, ExportFormat::Jpeg2000, row.dpi, QStringLiteral("f"));
+        ASSERT_TRUE(jp2Dpi(jp2));
+        EXPECT_NEAR(*jp2Dpi(jp2), row.expected, row.jp2Tolerance);
+        const QByteArray png = writeAndRead(source, ExportFormat::Png, row.dpi, QStringLiteral("f"));
+        ASSERT_TRUE(pngDpi(png));
+        EXPECT_NEAR(*pngDpi(png), row.expected, 0.02);
+    }
+}
+
+TEST_F(ImageFileWriterTest, DpiChangesNoPixel)
+{
+    const QImage source = gradientImage(48, 36);
+    for (int format = 0; format < ExportFormat::Count; ++format) {
+        SCOPED_TRACE(ExportFormat::name(format).toStdString());
+        const QImage at72 = decodeExportFile(format, writeAndRead(source, format, 72.0f, QStringLiteral("a")));
+        const QImage at600 = decodeExportFile(format, writeAndRead(source, format, 600.0f, QStringLiteral("b")));
+        ASSERT_FALSE(at72.isNull());
+        EXPECT_EQ(at72.size(), at600.size());
+        EXPECT_EQ(compareImages(at72, at600).maximum, 0);
+        if (format != ExportFormat::Icns) {
+            EXPECT_EQ(at72.size(), source.size());
+        }
+    }
+}
+
+TEST_F(ImageFileWriterTest, Jpeg2000ComponentLayouts)
+{
+    QImage gray(23, 11, QImage::Format_Grayscale8);
+    for (int y = 0; y < gray.height(); ++y)
+        for (int x = 0; x < gray.width(); ++x)
+            gray.scanLine(y)[x] = uchar(x * 11 + y);
+
+    QImage deep(19, 7, QImage::Format_RGBA64);
+    for (int y = 0; y < deep.height(); ++y)
+        for (int x = 0; x < deep.width(); ++x)
+            deep.setPixelColor(x, y, QColor::fromRgba64(quint16(x * 3001), quint16(y * 9000 + 7), 0x1234,
+                                                        quint16(65535 - x * 1000)));
+
+    QImage tiny(1, 1, QImage::Format_RGB32);
+    tiny.fill(qRgb(10, 200, 30));
+
+    struct Row {
+        const char *label;
+        QImage source;
+        int components;
+        int precision;
+        bool alpha;
+    };
+    const Row rows[] = {
+        {"gray", gray, 1, 8, false},
+        {"rgb", opaqueGradientImage(30, 20), 3, 8, false},
+        {"rgba", gradientImage(30, 20), 4, 8, true},
+        {"16-bit rgba", deep, 4, 16, true},
+        {"one pixel", tiny, 3, 8, false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        const std::optional<Jp2Decoded> decoded =
+            decodeJp2(writeAndRead(row.source, ExportFormat::Jpeg2000, 150.0f, QStringLiteral("l")));
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(decoded->components, row.components);
+        EXPECT_EQ(decoded->precision, row.precision);
+        EXPECT_EQ(decoded->hasAlphaComponent, row.alpha);
+        if (row.precision == 16) {
+            const QImage expected = row.source.convertToFormat(QImage::Format_RGBA64);
+            ASSERT_EQ(decoded->image.size(), expected.size());
+            for (int y = 0; y < expected.height(); ++y)
+                for (int x = 0; x < expected.width(); ++x)
+                    ASSERT_EQ(decoded->image.pixelColor(x, y).rgba64(), expected.pixelColor(x, y).rgba64())
+                        << x << "," << y;
+        } else {
+            EXPECT_EQ(compareImages(decoded->image, row.source).maximum, 0);
+        }
+    }
+}
+
+TEST_F(ImageFileWriterTest, Jp2HeaderBoxStaysWellFormed)
+{
+    const QByteArray file = writeAndRead(gradientImage(16, 16), ExportFormat::Jpeg2000, 300.0f, QStringLiteral("h"));
+    // Walk the top-level boxes; inside 'jp2h' the children must fill the box exactly.
+    QList<QByteArray> topLevel;
+    QList<QByteArray> headerChildren;
+    qsizetype pos = 0;
+    while (pos + 8 <= file.size()) {
+        const quint32 length = qFromBigEndian<quint32>(reinterpret_cast<const uchar *>(file.constData()) + pos);
+        ASSERT_GE(length, 8u);
+        ASSERT_LE(pos + qsizetype(length), file.size());
+        const QByteArray type = file.mid(pos + 4, 4);
+        topLevel << type;
+        if (type == "jp2h") {
+            qsizetype child = pos + 8;
+            while (child < pos + qsizetype(length)) {
+                const quint32 childLength = qFromBigEndian<quint32>(reinterpret_cast<const uchar *>(file.constData()) + child);
+                ASSERT_GE(childLength, 8u);
+                headerChildren << file.mid(child + 4, 4);
+                child += childLength;
+            }
+            EXPECT_EQ(child, pos + qsizetype(length));
+        }
+        pos += length;
+    }
+    EXPECT_EQ(pos, file.size());
+    EXPECT_EQ(topLevel, (QList<QByteArray>{"jP  ", "ftyp", "jp2h", "jp2c"}));
+    ASSERT_FALSE(headerChildren.isEmpty());
+    EXPECT_EQ(headerChildren.first(), "ihdr");
+    EXPECT_EQ(headerChildren.last(), "res ");
+    EXPECT_TRUE(headerChildren.contains("colr"));
+    EXPECT_TRUE(headerChildren.contains("cdef")); // the alpha component is marked as opacity
+}
+
+TEST_F(ImageFileWriterTest, HeicExifBlockCarriesTheResolution)
+{
+    const std::optional<HeicDecoded> decoded = decodeHeic(
+        writeAndRead(gradientImage(16, 16), ExportFormat::Heic, 300.0f, QStringLiteral("exif")));
+    ASSERT_TRUE(decoded);
+    // The HEIF Exif item begins with the offset of the TIFF header, here right after it.
+    EXPECT_EQ(decoded->exifOffset, 0u);
+    ASSERT_TRUE(decoded->exif.startsWith(QByteArray("MM\0*", 4)));
+    const std::optional<TiffResolution> resolution = readTiffResolution(decoded->exif);
+    ASSERT_TRUE(resolution);
+    EXPECT_EQ(resolution->x, 300.0);
+    EXPECT_EQ(resolution->y, 300.0);
+    EXPECT_EQ(resolution->unit, 2);
+}
+
+TEST_F(ImageFileWriterTest, ConcurrentHeicWritesOfOnePathLeaveOneWholeFile)
+{
+    const QRgb colours[] = {qRgb(220, 20, 20), qRgb(20, 220, 20), qRgb(20, 20, 220), qRgb(128, 128, 128)};
+    std::vector<QImage> images;
+    for (QRgb colour : colours) {
+        QImage image(24, 24, QImage::Format_RGB32);
+        image.fill(colour);
+        images.push_back(image);
+    }
+    const QString file = path(QStringLiteral("same.heic"));
+    std::vector<std::optional<WriteResult>> results(images.size());
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < images.size(); ++i)
+        threads.emplace_back([&, i] { results[i] = writeImageFile(images[i], file, ExportFormat::Heic, 72.0f); });
+    for (std::thread &thread : threads)
+        thread.join();
+
+    for (const auto &result : results)
+        EXPECT_TRUE(result && result->isWritten());
+    const std::optional<HeicDecoded> decoded = decodeHeic(readFile(file));
+    ASSERT_TRUE(decoded);
+    const QRgb centre = decoded->image.pixel(12, 12);
+    int nearest = 1000;
+    for (QRgb colour : colours)
+        nearest = std::min(nearest, std::abs(qRed(centre) - qRed(colour)) + std::abs(qGreen(centre) - qGreen(colour))
+                                        + std::abs(qBlue(centre) - qBlue(colour)));
+    EXPECT_LE(nearest, 12);
+    // No temporary file is left beside it.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"same.heic"});
+}
+
+TEST_F(ImageFileWriterTest, FileNamesAndExistingFiles)
+{
+    const QString base = path(QStringLiteral("picture_001"));
+    const char *const extensions[] = {"jpeg", "jp2", "tiff", "png", "bmp", "icns", "heic"};
+    for (int format = 0; format < ExportFormat::Count; ++format) {
+        SCOPED_TRACE(extensions[format]);
+        const WriteResult result = saveImageFile(gradientImage(20, 20), base, format, 72.0f);
+        EXPECT_TRUE(result.isWritten()) << qPrintable(result.message());
+        EXPECT_TRUE(QFile::exists(base + "." + extensions[format]));
+    }
+
+    // A second write replaces the first file.
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QImage blue(8, 8, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    ASSERT_TRUE(saveImageFile(red, base, ExportFormat::Png, 72.0f).isWritten());
+    ASSERT_TRUE(saveImageFile(blue, base, ExportFormat::Png, 72.0f).isWritten());
+    EXPECT_EQ(QImage(base + ".png").pixel(3, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), ExportFormat::Count);
+}
+
+TEST_F(ImageFileWriterTest, FailuresAreResultValues)
+{
+    const QImage image = gradientImage(10, 10);
+
+    const QString missing = path(QStringLiteral("no/such/folder/x.png"));
+    const WriteResult noFolder = writeImageFile(image, missing, ExportFormat::Png, 72.0f);
+    EXPECT_TRUE(noFolder.isFailure());
+    EXPECT_EQ(noFolder.domain(), QStringLiteral("imageDestinationNil"));
+    EXPECT_EQ(noFolder.code(), -2);
+    EXPECT_FALSE(QFile::exists(missing));
+
+    const WriteResult heicNoFolder = writeImageFile(image, path("none/x.heic"), ExportFormat::Heic, 72.0f);
+    EXPECT_EQ(heicNoFolder.code(), -2);
+
+    const WriteResult nullImage = writeImageFile(QImage(), path("null.png"), ExportFormat::Png, 72.0f);
+    EXPECT_EQ(nullImage.status(), WriteResult::Status::NothingWritten);
+    EXPECT_EQ(nullImage.code(), 0);
+    EXPECT_FALSE(QFile::exists(path("null.png")));
+
+    for (int index : {-1, 7, 100}) {
+        const WriteResult result = saveImageFile(image, path("bad"), index, 72.0f);
+        EXPECT_EQ(result.status(), WriteResult::Status::NothingWritten);
+        EXPECT_TRUE(exportFilePath(path("bad"), index).isEmpty());
+    }
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 0);
+}
+
+TEST_F(ImageFileWriterTest, IcnsHoldsOneSquareIconOfTheChosenSize)
+{
+    struct Row {
+        QSize source;
+        int edge;
+        QList<QByteArray> elements;
+    };
+    const Row rows[] = {
+        {{1100, 1024}, 1024, {"ic10"}},
+        {{1000, 600}, 512, {"ic09"}},
+        {{300, 256}, 256, {"ic08"}},
+        {{200, 130}, 128, {"ic07"}},
+        {{100, 60}, 48, {"ih32", "h8mk"}},
+        {{40, 30}, 16, {"is32", "s8mk"}},
+        {{5, 9}, 16, {"is32", "s8mk"}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.source.width() << "x" << row.source.height());
+        const QImage source = opaqueGradientImage(row.source.width(), row.source.height());
+        const QByteArray file = writeAndRead(source, ExportFormat::Icns, 300.0f, QStringLiteral("icon"));
+        const auto elements = parseIcns(file);
+        ASSERT_TRUE(elements);
+        QList<QByteArray> types;
+        for (const IcnsElement &element : *elements)
+            types << element.type;
+        EXPECT_EQ(types, row.elements);
+
+        const QImage decoded = decodeExportFile(ExportFormat::Icns, file);
+        ASSERT_EQ(decoded.size(), QSize(row.edge, row.edge));
+        // Fitted and centred: the longer side fills the square, the shorter one is centred.
+        const QImage argb = decoded.convertToFormat(QImage::Format_ARGB32);
+        const double k = double(row.edge) / std::max(row.source.width(), row.source.height());
+        const int drawnHeight = int(std::lround(k * row.source.height()));
+        const int drawnWidth = int(std::lround(k * row.source.width()));
+        const int top = (row.edge - drawnHeight) / 2;
+        const int left = (row.edge - drawnWidth) / 2;
+        EXPECT_EQ(qAlpha(argb.pixel(row.edge / 2, row.edge / 2)), 255);
+        if (top > 0) {
+            EXPECT_EQ(qAlpha(argb.pixel(row.edge / 2, top - 1)), 0);
+        }
+        if (left > 0) {
+            EXPECT_EQ(qAlpha(argb.pixel(left - 1, row.edge / 2)), 0);
+        }
+        EXPECT_EQ(qAlpha(argb.pixel(left + 1, top + 1)), 255);
+    }
+}
+
+TEST(QtFileWriter, OpaqueGrayJpegStaysGray)
+{
+    // Flattening is only for translucent images; a gray JPEG is not turned into RGB.
+    QImage gray(8, 8, QImage::Format_Grayscale8);
+    gray.fill(100);
+    const QImage decoded = QImage::fromData(encodeWithQtWriter(gray, ExportFormat::Jpeg, 72.0f), "jpeg");
+    EXPECT_EQ(decoded.format(), QImage::Format_Grayscale8);
+    EXPECT_TRUE(encodeWithQtWriter(gray, ExportFormat::Jpeg2000, 72.0f).isEmpty());
+}
