@@ -21,9 +21,9 @@ int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err)
         err << "zembrix: " << file << ": not a readable PDF file (damaged, or protected by a password)\n";
         return 1;
     }
-    PDFFileStruct record;
-    record.setFilePath(file);
-    record.describe(std::move(document));
-    out << record.info() << "\n";
+    auto record = std::make_shared<PDFFileStruct>();
+    record->setFilePathOnly(file);
+    record->describe(std::move(document));
+    out << record->info() << "\n";
     return 0;
 }

@@ -4,7 +4,16 @@
 
 #include <QTextStream>
 
+#include <memory>
+
+class PDFFileStruct;
+
 // The modes that run without a window. Each returns the process exit
 // status: 0 all good, 1 some input could not be read or some output not
 // written (each said on standard error).
 int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err);
+int runList(const CommandLine &cl, QTextStream &out, QTextStream &err);
+
+// Parses one file on the calling thread with the given name pattern; none
+// (after a line on err) when it cannot be read as a PDF.
+std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const QString &pattern, QTextStream &err);

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "HeadlessController.h"
 #include "HeadlessModes.h"
 
 #include <QApplication>
@@ -54,10 +55,16 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         return runInfo(cl, out, err);
     }
-    case CommandLine::Mode::List:
+    case CommandLine::Mode::List: {
+        QCoreApplication app(argc, argv);
+        HeadlessController controller(err);
+        setMainController(&controller);
+        const int status = runList(cl, out, err);
+        setMainController(nullptr);
+        return status;
+    }
     case CommandLine::Mode::Extract:
-        err << "zembrix: this build does not have the " << (cl.mode == CommandLine::Mode::List ? "--list" : "--extract")
-            << " mode yet\n";
+        err << "zembrix: this build does not have the --extract mode yet\n";
         return 2;
     case CommandLine::Mode::Window:
         break;

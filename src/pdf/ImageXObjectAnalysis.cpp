@@ -1,12 +1,30 @@
 #include "PDFFileStruct.h"
 
-bool PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
+#include "images/ControllerInterface.h"
+#include "raster/Jpeg2000Decoder.h"
+#include "raster/JpegDecoder.h"
+#include "raster/ImageMasking.h"
+
+std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &data)
+{
+    switch (data.format) {
+    case PdfStreamFormat::JPEG:
+        return jpegPropertiesText(QByteArrayView(data.bytes));
+    case PdfStreamFormat::JPEG2000:
+        return jpeg2000PropertiesText(QByteArrayView(data.bytes));
+    case PdfStreamFormat::Raw:
+        break;
+    }
+    return std::nullopt;
+}
+
+QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
 {
     const OstrelNode::ChildList *children = node->children();
-    if (!owner->isThreading() || !children || children->empty())
-        return false;
+    if (!owner->walkMayContinue() || !children || children->empty())
+        return {};
     if (!enterObject(node))
-        return false;
+        return {};
 
     bool isImage = false;
     double width = 0;
@@ -14,9 +32,11 @@ bool PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     std::int32_t bitsPerComponent = 0;
     std::optional<QStringList> filters;
     std::shared_ptr<TColorSpace> colorSpace;
+    QImage maskPicture;
+    bool softMask = true;
 
     for (const auto &child : *children) {
-        if (!owner->isThreading())
+        if (!owner->walkMayContinue())
             break;
         const QString &name = child->name();
         const std::int32_t type = child->type();
@@ -30,8 +50,14 @@ bool PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             continue;
         }
         if (type == PdfTypeStream) {
-            if (name == QLatin1String("/SMask") || name == QLatin1String("/Mask"))
-                parsePdfStream(child.get(), owner);
+            // A later mask entry replaces an earlier one.
+            if (name == QLatin1String("/SMask")) {
+                maskPicture = parsePdfStream(child.get(), owner);
+                softMask = true;
+            } else if (name == QLatin1String("/Mask")) {
+                maskPicture = parsePdfStream(child.get(), owner);
+                softMask = false;
+            }
         }
         if (name == QLatin1String("/BitsPerComponent"))
             bitsPerComponent = leadingInteger(child->value());
@@ -48,24 +74,49 @@ bool PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             colorSpace = getColorSpace(child.get());
     }
 
-    bool result = false;
-    if (isImage && node->streamDataWithFormat() && !testNodeInUse(node)) {
-        if (node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask")) {
-            result = true;
+    QImage result;
+    std::optional<PdfStreamData> data;
+    if (isImage)
+        data = node->streamDataWithFormat();
+    if (data && !testNodeInUse(node)) {
+        const QImage image = addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
+                                                colorSpace.get(), bitsPerComponent, node->stream());
+        if (image.isNull()) {
+            // Not buildable: dropped without a message.
+        } else if (node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask")) {
+            result = image;
         } else {
-            ImageCandidate candidate;
-            candidate.objectKey = node->object2Name();
-            candidate.resourceName = node->name();
-            candidate.page = m_currentPage;
-            candidate.width = width;
-            candidate.height = height;
-            candidate.bitsPerComponent = bitsPerComponent;
-            if (colorSpace && colorSpace->getName())
-                candidate.colorSpace = *colorSpace->getName();
-            if (filters)
-                candidate.filters = *filters;
-            std::lock_guard lock(m_mutex);
-            m_candidates.append(candidate);
+            auto record = PDFImageStruct::create();
+            const QString pattern = parsePatternNameFor$();
+            record->setInfo(QString(QLatin1String("")));
+            if (const std::optional<QString> properties = getImageCreationDate(*data)) {
+                record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
+            } else {
+                const QString csName = colorSpace && colorSpace->getName() ? *colorSpace->getName()
+                                                                           : QStringLiteral("(null)");
+                record->setInfo(QStringLiteral("Properties: {\n")
+                                + QString::asprintf("       Width\t\t\t- %.2f px\n", width)
+                                + QString::asprintf("       Height\t\t- %.2f px\n", height)
+                                + QString::asprintf("       Bits per sample\t- %ld bit\n", long(bitsPerComponent))
+                                + QStringLiteral("       Colorspace\t- %1").arg(csName) + QStringLiteral("\n}"));
+            }
+            record->setImage(maskPicture.isNull()
+                                 ? image
+                                 : maskImage(image, maskPicture.convertToFormat(QImage::Format_Grayscale8), softMask));
+            ImageSource source;
+            source.objectKey = node->object2Name();
+            source.page = m_currentPage;
+            source.width = width;
+            source.height = height;
+            source.bitsPerComponent = bitsPerComponent;
+            source.colorSpace = colorSpace && colorSpace->getName() ? *colorSpace->getName() : QString();
+            std::int32_t index = 0;
+            source.filter = gerCurrFilter(index, true, filters ? &*filters : nullptr);
+            record->setSource(source);
+            appendImage(record);
+            if (!record->changed())
+                record->setImagename(PDFImageStruct::makeNamePattern(pattern, std::int32_t(imageCount() - 1)));
+            mainController()->updateFileList();
         }
     }
     leaveObject(node);

@@ -1,6 +1,7 @@
 #include "PDFFileStruct.h"
 
 #include "PageNumbering.h"
+#include "images/ControllerInterface.h"
 
 #include <QFileInfo>
 
@@ -25,32 +26,25 @@ void PDFFileStruct::setFileName(const QString &name)
     m_fileName = name;
 }
 
-void PDFFileStruct::setFilePath(const QString &path)
+void PDFFileStruct::setFilePathOnly(const QString &path)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_candidates.clear();
+        m_images = {};
         m_filePath = path;
     }
-    mUsedObjName.clear();
     setFileName(QFileInfo(path).fileName());
+}
+
+void PDFFileStruct::setFilePath(const QString &path)
+{
+    setFilePathOnly(path);
+    threadFillImageList();
 }
 
 bool PDFFileStruct::IsValid() const
 {
     return QFileInfo::exists(filePath());
-}
-
-QString PDFFileStruct::namePattern() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_namePattern;
-}
-
-void PDFFileStruct::setNamePatternDirect(const QString &pattern)
-{
-    std::lock_guard lock(m_mutex);
-    m_namePattern = pattern;
 }
 
 QString PDFFileStruct::info() const
@@ -71,20 +65,28 @@ void PDFFileStruct::appendInfo(const QString &text)
     m_info += text;
 }
 
-QList<ImageCandidate> PDFFileStruct::candidates() const
+QList<std::shared_ptr<PDFImageStruct>> PDFFileStruct::images() const
 {
     std::lock_guard lock(m_mutex);
-    return m_candidates;
+    return m_images;
 }
 
-void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
+void PDFFileStruct::setImages(const QList<std::shared_ptr<PDFImageStruct>> &images)
 {
-    mOstrelData = OstrelDataSource::initWithPdfDocument(PdfDocument::open(filePath()));
-    if (mOstrelData) {
-        makeInfo();
-        cgPdfParsing(owner);
-        mOstrelData.reset();
-    }
+    std::lock_guard lock(m_mutex);
+    m_images = images;
+}
+
+qsizetype PDFFileStruct::imageCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_images.size();
+}
+
+void PDFFileStruct::appendImage(const std::shared_ptr<PDFImageStruct> &image)
+{
+    std::lock_guard lock(m_mutex);
+    m_images.append(image);
 }
 
 void PDFFileStruct::describe(std::shared_ptr<PdfDocument> document)

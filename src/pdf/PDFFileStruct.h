@@ -2,13 +2,20 @@
 
 #include "OstrelDataSource.h"
 #include "TColorSpace.h"
+#include "images/PDFImageStruct.h"
+#include "raster/RasterImage.h"
+
+#include <QImage>
 
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <QVariant>
+
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -17,29 +24,20 @@
 
 class PageNumbering;
 
-// A stream that the page walk took for an image, with what its dictionary
-// says and where it was first met.
-struct ImageCandidate {
-    QString objectKey;        // "12 0"
-    QString resourceName;     // the name under which it was reached ("/Im1")
-    int page = 0;             // 1-based page on which it was first reached
-    double width = 0;
-    double height = 0;
-    std::int32_t bitsPerComponent = 0;
-    QString colorSpace;       // family name, empty when missing
-    QStringList filters;
-};
-
 // One PDF file of the file list: its path and name, whether it is checked,
 // whether a parse of it is running, what the parse found, its document
 // information text and its image name pattern.
 //
+// Records are shared (std::make_shared): a parse thread holds its record.
+//
 // Threads: a parse runs on a thread of its own and owns the document tree
-// (mOstrelData) and the walk state. `info` and the found lists are written by
-// that thread while the main thread reads them; they are guarded by one
-// mutex and read as copies. `isThreading` is an atomic flag: the main thread
-// clears it to ask a running parse to stop.
-class PDFFileStruct
+// (mOstrelData) and the walk state; one parse of a record walks at a time.
+// `info` and `images` are written by that thread while the main thread reads
+// them; they are guarded by one mutex and read as copies. `isThreading` is an
+// atomic flag: the main thread clears it to ask a running parse to stop. A
+// parse generation number keeps a stopped parse that is still finishing
+// from touching the flag of a parse started after it.
+class PDFFileStruct : public std::enable_shared_from_this<PDFFileStruct>
 {
 public:
     PDFFileStruct();
@@ -55,22 +53,44 @@ public:
     QString filePath() const;
     QString fileName() const;
     void setFileName(const QString &name);
-    // New empty lists, the path and name; the parse itself is started by the
-    // caller (synchronously with fillImageListArray for now).
+    // New empty lists, the path and name, then a background parse.
     void setFilePath(const QString &path);
+    // The same without starting a parse (the headless modes parse at once).
+    void setFilePathOnly(const QString &path);
     bool IsValid() const;
 
     QString namePattern() const;
+    // Registers an undo step, stores the pattern and renames every image.
+    void setNamePattern(const QString &pattern);
     void setNamePatternDirect(const QString &pattern);
+    QString parsePatternNameFor$() const;
+    void updateImageListPatternName();
+    bool updateImagePatternName(const PDFImageStruct *image);
 
     QString info() const;
     void setInfo(const QString &info);
 
-    QList<ImageCandidate> candidates() const;
+    QList<std::shared_ptr<PDFImageStruct>> images() const;
+    void setImages(const QList<std::shared_ptr<PDFImageStruct>> &images);
+    qsizetype imageCount() const;
 
+    // Background parsing: one thread per parse, after a pause (one second in
+    // the application; tests may shorten it).
+    void threadFillImageList();
+    void reparse();
+    void setParsePause(std::chrono::milliseconds pause) { m_parsePause = pause; }
     // Opens the document, builds the information text and walks the pages.
-    // Runs on the parse thread; `owner` is the record itself.
+    // Runs on the parse thread (or the caller's, headless); `owner` is the
+    // record itself.
     void fillImageListArray(PDFFileStruct *owner);
+    // True while the walk may go on: the flag is set and no newer parse has
+    // been started since this one.
+    bool walkMayContinue() const;
+
+    // Saved form: a list holding one map whose "PDF_FILE" entry holds the
+    // path and the name pattern.
+    QVariantList savePref() const;
+    void readPref(const QVariant &saved);
 
     // Builds the information text of an already opened document, without
     // walking it.
@@ -82,15 +102,27 @@ public:
     static bool testNodeNameExit(const OstrelNode *node);
     bool testNodeInUse(const OstrelNode *node);
 
-    // Analysis of one candidate stream. Gives true for a mask stream that
-    // was read as an image (its caller uses it as its mask).
-    bool parsePdfStream(OstrelNode *node, PDFFileStruct *owner);
+    // Analysis of one candidate stream: records an image, or, for a stream
+    // named /SMask or /Mask, gives the built mask picture (null otherwise).
+    QImage parsePdfStream(OstrelNode *node, PDFFileStruct *owner);
+    static std::optional<QString> getImageCreationDate(const PdfStreamData &data);
 
     // Colour spaces.
     static std::shared_ptr<TColorSpace> getColorSpace(OstrelNode *node);
     static void getColorSpaceBase(TColorSpace &record, OstrelNode *node);
     static QStringList getDeviceNnames(OstrelNode *node);
     static std::optional<std::vector<double>> getDecodeColorSpze(const TColorSpace *record, std::int32_t bps);
+
+    // Image construction: the routes by current filter and colour space.
+    // Each gives a null image when it cannot build the picture.
+    static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
+                                     const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream);
+    static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data);
+    static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
+                                        const TColorSpace &colorSpace, const PdfObject &stream);
+    static RasterImage makeDevNIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
+                                            const TColorSpace &colorSpace);
+    static void applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000);
 
     // Filter lists.
     static QStringList getFilter(OstrelNode *node);
@@ -105,7 +137,9 @@ public:
     OstrelDataSource *ostrelData() const { return mOstrelData.get(); }
 
 private:
+    void fillImageListThread(quint64 generation);
     void appendInfo(const QString &text);
+    void appendImage(const std::shared_ptr<PDFImageStruct> &image);
     bool enterObject(const OstrelNode *node);
     void leaveObject(const OstrelNode *node);
 
@@ -117,9 +151,15 @@ private:
     std::unique_ptr<OstrelDataSource> mOstrelData;
     QSet<QString> mUsedObjName;
 
-    mutable std::mutex m_mutex; // guards m_info, m_candidates, m_fileName, m_filePath, m_namePattern
+    mutable std::mutex m_mutex; // guards m_info, m_images, m_fileName, m_filePath, m_namePattern
     QString m_info;
-    QList<ImageCandidate> m_candidates;
+    QList<std::shared_ptr<PDFImageStruct>> m_images;
+
+    std::mutex m_parseMutex;                // held by the thread that walks
+    std::mutex m_stateMutex;                // start of a parse against the end of an older one
+    std::atomic<quint64> m_generation{0};   // raised by every parse start
+    std::atomic<quint64> m_walkGeneration{0};
+    std::chrono::milliseconds m_parsePause{1000};
 
     // Walk state (parse thread only).
     std::unique_ptr<PageNumbering> m_pageNumbers;

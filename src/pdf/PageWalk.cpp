@@ -11,7 +11,7 @@ constexpr int kMaxWalkDepth = 400;
 
 void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
 {
-    if (!mOstrelData || !owner->isThreading())
+    if (!mOstrelData || !owner->walkMayContinue())
         return;
     OstrelNode *root = mOstrelData->getRoot();
     if (!root)
@@ -62,7 +62,7 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
     const OstrelNode::ChildList *children = node->children();
     if (testNodeNameExit(node))
         return;
-    if (!owner->isThreading() || !children)
+    if (!owner->walkMayContinue() || !children)
         return;
 
     // A page or page tree node sets the page that images found below it
@@ -78,7 +78,7 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
     }
 
     for (const auto &child : *children) {
-        if (!owner->isThreading())
+        if (!owner->walkMayContinue())
             break;
         const std::int32_t type = child->type();
         if (type == PdfTypeArray || type == PdfTypeDictionary) {

@@ -28,7 +28,7 @@ TEST_F(PdfTest, BrokenCrossReferenceIsRecovered)
             bytes[i] = '9';
     ASSERT_TRUE(writeFile(path("broken.pdf"), bytes));
     const auto record = parse(path("broken.pdf"));
-    EXPECT_EQ(record->candidates().size(), 3);
+    EXPECT_EQ(record->images().size(), 3);
     EXPECT_TRUE(record->info().contains(QStringLiteral("Pages\t\t- 3")));
 }
 
@@ -57,7 +57,7 @@ TEST_F(PdfTest, DamagedFilesEndQuietly)
     for (size_t i = 0; i < inputs.size(); ++i) {
         ASSERT_TRUE(writeFile(path("h.pdf"), inputs[i]));
         const auto record = parse(path("h.pdf"));
-        EXPECT_LE(record->candidates().size(), 3) << i;
+        EXPECT_LE(record->images().size(), 3) << i;
     }
     EXPECT_FALSE(PdfDocument::open(path("does-not-exist.pdf")));
 }

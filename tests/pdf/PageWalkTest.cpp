@@ -30,14 +30,14 @@ TEST_F(PdfTest, WalkOrderFormsAndSharing)
     // Page 1: /Im1, /Im2, /Sh (sorted keys); page 2: the form's image first,
     // then /B; the shared image is not recorded again anywhere.
     EXPECT_EQ(widths(*record), QList<int>({1, 2, 10, 5, 3, 4}));
-    const QList<ImageCandidate> found = record->candidates();
+    const auto found = record->images();
     ASSERT_EQ(found.size(), 6);
-    const QList<int> pages = {found[0].page, found[1].page, found[2].page, found[3].page, found[4].page, found[5].page};
+    const QList<int> pages = {found[0]->source().page, found[1]->source().page, found[2]->source().page, found[3]->source().page, found[4]->source().page, found[5]->source().page};
     EXPECT_EQ(pages, QList<int>({1, 1, 1, 2, 2, 3}));
-    EXPECT_EQ(found[0].resourceName, QStringLiteral("/Im1"));
-    EXPECT_EQ(found[0].width, 1);
-    EXPECT_EQ(found[0].bitsPerComponent, 8);
-    EXPECT_EQ(found[0].colorSpace, QStringLiteral("/DeviceGray"));
+    EXPECT_EQ(found[0]->imagename(), QStringLiteral("f_000"));
+    EXPECT_EQ(found[0]->source().width, 1);
+    EXPECT_EQ(found[0]->source().bitsPerComponent, 8);
+    EXPECT_EQ(found[0]->source().colorSpace, QStringLiteral("/DeviceGray"));
 }
 
 // Nested page tree nodes with inherited resources: the node's resources are
@@ -63,11 +63,11 @@ TEST_F(PdfTest, InheritedResourcesAndSkippedEntries)
     const auto record = parse(writeFixture(pdf));
 
     EXPECT_EQ(widths(*record), QList<int>({1, 2, 3}));
-    const QList<ImageCandidate> found = record->candidates();
+    const auto found = record->images();
     ASSERT_EQ(found.size(), 3);
-    EXPECT_EQ(found[0].page, 1);
-    EXPECT_EQ(found[1].page, 2);
-    EXPECT_EQ(found[2].page, 2); // the node's first page
+    EXPECT_EQ(found[0]->source().page, 1);
+    EXPECT_EQ(found[1]->source().page, 2);
+    EXPECT_EQ(found[2]->source().page, 2); // the node's first page
 }
 
 TEST_F(PdfTest, NonImagesMasksAndMissingPages)
@@ -85,7 +85,7 @@ TEST_F(PdfTest, NonImagesMasksAndMissingPages)
 
     PdfFixture noPages;
     noPages.catalog().removeKey("/Pages");
-    EXPECT_TRUE(parse(writeFixture(noPages, QStringLiteral("nopages.pdf")))->candidates().isEmpty());
+    EXPECT_TRUE(parse(writeFixture(noPages, QStringLiteral("nopages.pdf")))->images().isEmpty());
 }
 
 // A /Kids entry pointing back up the tree, a page tree node listing itself
@@ -132,15 +132,16 @@ TEST_F(PdfTest, StopFlagEndsTheWalkAndKeepsWhatWasFound)
     for (int i = 0; i < 5; ++i)
         pdf.page({{"/I", gray(pdf, 1)}});
     const QString file = writeFixture(pdf);
-    PDFFileStruct record;
-    record.setFilePath(file);
+    auto shared = std::make_shared<PDFFileStruct>();
+    PDFFileStruct &record = *shared;
+    record.setFilePathOnly(file);
     // Not running: nothing is walked.
     record.fillImageListArray(&record);
-    EXPECT_TRUE(record.candidates().isEmpty());
+    EXPECT_TRUE(record.images().isEmpty());
     EXPECT_FALSE(record.info().isEmpty()); // the document was opened and described
     record.setIsThreading(true);
     record.fillImageListArray(&record);
-    EXPECT_EQ(record.candidates().size(), 5);
+    EXPECT_EQ(record.images().size(), 5);
     EXPECT_TRUE(record.IsValid());
     QFile::remove(file);
     EXPECT_FALSE(record.IsValid());

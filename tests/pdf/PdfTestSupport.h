@@ -23,10 +23,11 @@ protected:
     }
 
     // Parses a file synchronously and gives the record.
-    std::unique_ptr<PDFFileStruct> parse(const QString &file)
+    std::shared_ptr<PDFFileStruct> parse(const QString &file)
     {
-        auto record = std::make_unique<PDFFileStruct>();
-        record->setFilePath(file);
+        auto record = std::make_shared<PDFFileStruct>();
+        record->setNamePatternDirect(QStringLiteral("$_###"));
+        record->setFilePathOnly(file);
         record->setIsThreading(true);
         record->fillImageListArray(record.get());
         record->setIsThreading(false);
@@ -38,8 +39,8 @@ protected:
     static QList<int> widths(const PDFFileStruct &record)
     {
         QList<int> w;
-        for (const ImageCandidate &c : record.candidates())
-            w << int(c.width);
+        for (const auto &image : record.images())
+            w << int(image->source().width);
         return w;
     }
 

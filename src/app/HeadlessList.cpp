@@ -1,0 +1,63 @@
+#include "HeadlessModes.h"
+
+#include "pdf/PDFFileStruct.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// Opens and walks one file on the calling thread, without the pause of the
+// window's background parse. Gives none (after saying why) when the file
+// cannot be read as a PDF.
+std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const QString &pattern, QTextStream &err)
+{
+    const QFileInfo info(file);
+    if (!info.exists()) {
+        err << "zembrix: " << file << ": no such file\n";
+        return nullptr;
+    }
+    if (!info.isFile() || !info.isReadable()) {
+        err << "zembrix: " << file << ": cannot be read\n";
+        return nullptr;
+    }
+    if (!PdfDocument::open(file)) {
+        err << "zembrix: " << file << ": not a readable PDF file (damaged, or protected by a password)\n";
+        return nullptr;
+    }
+    auto record = std::make_shared<PDFFileStruct>();
+    record->setNamePatternDirect(pattern);
+    record->setFilePathOnly(file);
+    record->setIsThreading(true);
+    record->fillImageListArray(record.get());
+    record->setIsThreading(false);
+    return record;
+}
+
+} // namespace
+
+std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const QString &pattern, QTextStream &err)
+{
+    return parseNow(file, pattern, err);
+}
+
+int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
+{
+    int status = 0;
+    out << "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\n";
+    for (const QString &file : cl.files) {
+        const auto record = parseNow(file, cl.pattern, err);
+        if (!record) {
+            status = 1;
+            continue;
+        }
+        const auto images = record->images();
+        for (qsizetype i = 0; i < images.size(); ++i) {
+            const ImageSource source = images[i]->source();
+            out << file << '\t' << i << '\t' << images[i]->imagename() << '\t' << qint64(source.width) << '\t'
+                << qint64(source.height) << '\t' << source.bitsPerComponent << '\t' << source.colorSpace << '\t'
+                << source.filter << '\t' << source.objectKey << '\t' << source.page << '\n';
+        }
+        out.flush();
+    }
+    return status;
+}

@@ -1,0 +1,181 @@
+#include "PDFFileStruct.h"
+
+#include "images/ControllerInterface.h"
+
+#include <QDataStream>
+#include <QDebug>
+#include <QFileInfo>
+
+#include <exception>
+#include <thread>
+
+bool PDFFileStruct::walkMayContinue() const
+{
+    return m_imageThreadExist.load() && m_walkGeneration.load() == m_generation.load();
+}
+
+void PDFFileStruct::threadFillImageList()
+{
+    quint64 generation = 0;
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (isThreading())
+            return;
+        {
+            std::lock_guard listLock(m_mutex);
+            m_images.clear();
+        }
+        generation = ++m_generation;
+        setIsThreading(true);
+    }
+    std::shared_ptr<PDFFileStruct> self = shared_from_this();
+    try {
+        std::thread([self, generation] { self->fillImageListThread(generation); }).detach();
+    } catch (const std::exception &e) {
+        qWarning("%s", e.what());
+        setIsThreading(false);
+    }
+}
+
+void PDFFileStruct::reparse()
+{
+    mUsedObjName.clear();
+    {
+        std::lock_guard lock(m_mutex);
+        m_images = {};
+    }
+    threadFillImageList();
+}
+
+void PDFFileStruct::fillImageListThread(quint64 generation)
+{
+    ControllerInterface *controller = mainController();
+    controller->threadCount().fetch_add(1);
+    std::this_thread::sleep_for(m_parsePause);
+    {
+        // A stopped parse that is still walking finishes first.
+        std::lock_guard parseLock(m_parseMutex);
+        if (m_generation.load() == generation) {
+            m_walkGeneration.store(generation);
+            try {
+                fillImageListArray(this);
+            } catch (const std::exception &e) {
+                qWarning("%s", e.what());
+            }
+        }
+        // Only the newest parse ends the running state.
+        std::lock_guard lock(m_stateMutex);
+        if (m_generation.load() == generation)
+            setIsThreading(false);
+    }
+    const int remaining = controller->threadCount().fetch_sub(1) - 1;
+    controller->stopSpinAnimation();
+    if (remaining == 0)
+        controller->setToolsButtonState();
+}
+
+void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
+{
+    mOstrelData = OstrelDataSource::initWithPdfDocument(PdfDocument::open(filePath()));
+    if (mOstrelData) {
+        makeInfo();
+        mainController()->startSpinAnimation();
+        cgPdfParsing(owner);
+        mOstrelData.reset();
+    }
+    if (IsSelected())
+        mainController()->updateIKDatasource();
+}
+
+QString PDFFileStruct::namePattern() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_namePattern;
+}
+
+void PDFFileStruct::setNamePatternDirect(const QString &pattern)
+{
+    std::lock_guard lock(m_mutex);
+    m_namePattern = pattern;
+}
+
+void PDFFileStruct::setNamePattern(const QString &pattern)
+{
+    const QString old = namePattern();
+    std::weak_ptr<PDFFileStruct> weak = weak_from_this();
+    mainController()->registerUndo([weak, old] {
+        if (auto self = weak.lock())
+            self->setNamePattern(old);
+    });
+    setNamePatternDirect(pattern);
+    updateImageListPatternName();
+}
+
+QString PDFFileStruct::parsePatternNameFor$() const
+{
+    QString pattern = namePattern();
+    const qsizetype dollar = pattern.indexOf(QLatin1Char('$'));
+    if (dollar < 0)
+        return pattern;
+    // The name without its last extension: "report.final.pdf" -> "report.final".
+    QString base = fileName();
+    const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        base.truncate(dot);
+    return pattern.replace(dollar, 1, base);
+}
+
+void PDFFileStruct::updateImageListPatternName()
+{
+    const QList<std::shared_ptr<PDFImageStruct>> list = images();
+    const QString pattern = parsePatternNameFor$();
+    for (qsizetype i = 0; i < list.size(); ++i)
+        list[i]->setNamePattern1(pattern, std::int32_t(i));
+}
+
+bool PDFFileStruct::updateImagePatternName(const PDFImageStruct *image)
+{
+    const QList<std::shared_ptr<PDFImageStruct>> list = images();
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list[i].get() == image) {
+            list[i]->setNamePattern1(parsePatternNameFor$(), std::int32_t(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+QVariantList PDFFileStruct::savePref() const
+{
+    QByteArray bytes;
+    {
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_0);
+        out << QStringList{filePath(), namePattern()};
+    }
+    QVariantMap entry;
+    entry.insert(QStringLiteral("PDF_FILE"), bytes);
+    return QVariantList{entry};
+}
+
+void PDFFileStruct::readPref(const QVariant &saved)
+{
+    if (saved.typeId() != QMetaType::QVariantList)
+        return;
+    const QVariantList list = saved.toList();
+    if (list.isEmpty())
+        return;
+    const QVariantMap entry = list.first().toMap();
+    const QVariant value = entry.value(QStringLiteral("PDF_FILE"));
+    if (value.typeId() != QMetaType::QByteArray)
+        return;
+    QByteArray bytes = value.toByteArray();
+    QDataStream in(&bytes, QIODevice::ReadOnly);
+    in.setVersion(QDataStream::Qt_6_0);
+    QStringList texts;
+    in >> texts;
+    if (in.status() != QDataStream::Ok || texts.size() < 2)
+        return;
+    setNamePatternDirect(texts[1]);
+    setFilePath(texts[0]);
+}

@@ -1,0 +1,387 @@
+#include "PDFFileStruct.h"
+
+#include "PdfStreamDecoder.h"
+#include "raster/IndexedExpansion.h"
+#include "raster/Jpeg2000Decoder.h"
+#include "raster/JpegDecoder.h"
+#include "raster/LabConversion.h"
+#include "raster/SampleImageBuilder.h"
+
+#include <QImage>
+
+#include <cmath>
+
+namespace {
+
+QString expandedFilterName(const QString &name)
+{
+    if (!name.startsWith(QLatin1Char('/')))
+        return name;
+    return QLatin1Char('/') + QString::fromLatin1(expandFilterAbbreviation(name.mid(1).toLatin1()));
+}
+
+bool isName(const std::optional<QString> &name, const char *text)
+{
+    return name && *name == QLatin1String(text);
+}
+
+std::vector<double> decodeArrayOf(const PdfObject &stream)
+{
+    std::vector<double> decode;
+    PdfObject array;
+    if (!stream.getArray("Decode", &array))
+        return decode;
+    const int n = std::min(array.arrayCount(), 64);
+    for (int i = 0; i < n; ++i) {
+        double v = 0;
+        if (!array.getNumberAt(i, &v) || !std::isfinite(v))
+            return {};
+        decode.push_back(v);
+    }
+    return decode;
+}
+
+bool isImageMask(const PdfObject &stream)
+{
+    bool mask = false;
+    return stream.getBooleanEntry("ImageMask", &mask) && mask;
+}
+
+// The colour components of an image's own colour space, as the stream
+// builder uses them; 0 when the builder cannot lay them out itself (Indexed,
+// Separation, DeviceN, Pattern and unknown spaces).
+int streamBuilderComponents(const PdfObject &colorSpace, int bpc, ColorModel *model, bool *lab)
+{
+    *lab = false;
+    std::optional<QByteArray> family = colorSpace.name();
+    PdfObject parameter;
+    if (!family && colorSpace.type() == PdfTypeArray) {
+        family = colorSpace.at(0).name();
+        parameter = colorSpace.at(1);
+    }
+    if (!family)
+        return 0;
+    if (*family == "DeviceGray" || *family == "CalGray" || *family == "G") {
+        *model = ColorModel::Gray;
+        return 1;
+    }
+    if (*family == "DeviceRGB" || *family == "CalRGB" || *family == "RGB") {
+        *model = ColorModel::RGB;
+        return 3;
+    }
+    if (*family == "DeviceCMYK" || *family == "CMYK") {
+        *model = ColorModel::CMYK;
+        return 4;
+    }
+    if (*family == "Lab") {
+        *model = ColorModel::RGB;
+        *lab = true;
+        return 3;
+    }
+    if (*family == "ICCBased") {
+        std::int32_t n = 0;
+        parameter.getIntegerEntry("N", &n);
+        switch (n) {
+        case 1: *model = ColorModel::Gray; return 1;
+        case 3: *model = ColorModel::RGB; return 3;
+        case 4: *model = ColorModel::CMYK; return 4;
+        default: return 0;
+        }
+    }
+    if (bpc == 1 && colorSpace.name()) {
+        *model = ColorModel::Gray; // an image mask or another one-bit name
+        return 1;
+    }
+    return 0;
+}
+
+RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace)
+{
+    std::array<double, 4> range{-100, 100, -100, 100};
+    std::array<double, 3> white{0.9642, 1.0, 0.8249};
+    const PdfObject dict = colorSpace.at(1);
+    PdfObject array;
+    if (dict.getArray("Range", &array) && array.arrayCount() == 4)
+        for (int i = 0; i < 4; ++i)
+            array.getNumberAt(i, &range[size_t(i)]);
+    if (dict.getArray("WhitePoint", &array) && array.arrayCount() == 3)
+        for (int i = 0; i < 3; ++i)
+            array.getNumberAt(i, &white[size_t(i)]);
+    return labToRgb(samples, range, white);
+}
+
+// Scales a decoded photograph to the size the dictionary gives, as the
+// image is drawn into a rectangle of that size.
+QImage drawnAtSize(const QImage &decoded, int width, int height)
+{
+    if (decoded.isNull() || (decoded.width() == width && decoded.height() == height))
+        return decoded;
+    return decoded.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// The component count of a device, calibrated or ICC-based space record;
+// 0 for the others.
+int deviceComponents(const TColorSpace &colorSpace)
+{
+    const std::optional<QString> &name = colorSpace.getName();
+    if (!name || *name == QLatin1String("/DeviceCMYK"))
+        return 4;
+    if (*name == QLatin1String("/DeviceGray") || *name == QLatin1String("/CalGray"))
+        return 1;
+    if (*name == QLatin1String("/DeviceRGB") || *name == QLatin1String("/CalRGB"))
+        return 3;
+    if (*name == QLatin1String("/ICCBased")) {
+        const int n = colorSpace.getBase().count();
+        return n == 1 || n == 3 || n == 4 ? n : 0;
+    }
+    return 0;
+}
+
+qint64 rasterLimit()
+{
+    return kMaxDecodedStreamBytes;
+}
+
+} // namespace
+
+// The /Decode array is applied here and nowhere else, on every route, as
+// renderers apply it (ISO 32000-1 8.9.5.2): on the colour components of
+// device, calibrated and ICC-based images and on image masks; not on JPEG
+// 2000 data unless it is an image mask (8.9.5.2 lets the codestream decide).
+void PDFFileStruct::applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000)
+{
+    if (raster.isNull() || (jpeg2000 && !isImageMask(stream)))
+        return;
+    const std::vector<double> decode = decodeArrayOf(stream);
+    if (!decode.empty())
+        applyDecodeArray(raster, decode);
+}
+
+RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const PdfStreamData &data)
+{
+    QByteArray subtype;
+    std::int32_t width = 0, height = 0, bpc = 0;
+    if (!stream.getName("Subtype", &subtype) || subtype != "Image" || !stream.getIntegerEntry("Width", &width)
+        || !stream.getIntegerEntry("Height", &height) || !stream.getIntegerEntry("BitsPerComponent", &bpc))
+        return {};
+    if (width <= 0 || height <= 0)
+        return {};
+    const PdfObject colorSpace = stream.get("ColorSpace");
+    ColorModel model = ColorModel::Gray;
+    bool lab = false;
+    const int components = streamBuilderComponents(colorSpace, bpc, &model, &lab);
+    if (components == 0)
+        return {}; // the raw path builds it (Indexed through its expansion)
+
+    RasterImage raster;
+    switch (data.format) {
+    case PdfStreamFormat::Raw:
+        if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)
+            return {};
+        raster = unpackSamples(QByteArrayView(data.bytes), width, height, components, bpc, rasterLimit());
+        if (!raster.isNull())
+            raster.model = model;
+        break;
+    case PdfStreamFormat::JPEG: {
+        JpegDecodeOptions options;
+        options.maxBytes = rasterLimit();
+        std::int32_t transform = -1;
+        if (stream.get("DecodeParms").getIntegerEntry("ColorTransform", &transform))
+            options.colorTransform = transform;
+        raster = decodeJpeg(QByteArrayView(data.bytes), options);
+        break;
+    }
+    case PdfStreamFormat::JPEG2000:
+        raster = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
+        break;
+    }
+    if (raster.isNull())
+        return {};
+    applyImageDecode(raster, stream, data.format == PdfStreamFormat::JPEG2000);
+    if (lab && data.format == PdfStreamFormat::Raw) {
+        if (raster.bitsPerComponent != 8)
+            return {};
+        raster = labRaster(raster, colorSpace);
+    }
+    return raster;
+}
+
+RasterImage PDFFileStruct::makeDevNIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
+                                               const TColorSpace &colorSpace)
+{
+    const std::optional<QStringList> &names = colorSpace.getBase().getArray();
+    const QByteArray lookup = colorSpace.getStream().value_or(QByteArray());
+    if (!names)
+        return {};
+    if (names->size() == 4)
+        return makeCmykIndexedImage(QByteArrayView(lookup), QByteArrayView(data), width, height, bps, rasterLimit());
+    if (names->size() == 3)
+        return makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(data), width, height, bps, rasterLimit());
+    return {};
+}
+
+// The number of bytes per lookup entry of an Indexed space's base, and
+// whether the base is CMYK-like. A gray base has one byte per entry.
+static int lookupEntrySize(const TBaseColor &base, bool *cmyk)
+{
+    const std::optional<QString> &name = base.getName();
+    *cmyk = false;
+    if (!name || *name == QLatin1String("/DeviceCMYK")) {
+        *cmyk = true;
+        return 4;
+    }
+    if (*name == QLatin1String("/DeviceGray") || *name == QLatin1String("/CalGray"))
+        return 1;
+    if (*name == QLatin1String("/ICCBased")) {
+        if (base.count() == 1)
+            return 1;
+        if (base.count() == 4) {
+            *cmyk = true;
+            return 4;
+        }
+    }
+    return 3;
+}
+
+RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
+                                           const TColorSpace &colorSpace, const PdfObject &stream)
+{
+    const std::optional<QByteArray> &lookupBytes = colorSpace.getStream();
+    if (!lookupBytes)
+        return {};
+    QByteArray indices = data;
+    std::int32_t bitsPerIndex = bps;
+    // A /Decode array maps index values before the lookup (8.9.5.2):
+    // unpack them to bytes, map, and expand bytes.
+    const std::vector<double> decode = decodeArrayOf(stream);
+    const double maxIndex = std::ldexp(1.0, bps) - 1;
+    if (decode.size() >= 2 && !(decode[0] == 0 && decode[1] == maxIndex) && bps >= 1 && bps <= 8) {
+        RasterImage unpacked = unpackSamples(QByteArrayView(data), width, height, 1, bps, rasterLimit());
+        if (unpacked.isNull())
+            return {};
+        const int hival = std::max(0, colorSpace.count());
+        indices = QByteArray(qsizetype(width) * height, Qt::Uninitialized);
+        for (int y = 0; y < height; ++y) {
+            const uchar *in = unpacked.row(y);
+            uchar *out = reinterpret_cast<uchar *>(indices.data()) + qsizetype(y) * width;
+            for (int x = 0; x < width; ++x) {
+                // unpackSamples scaled the n-bit value to 0..255.
+                const double s = bps == 8 ? in[x] : std::round(in[x] * maxIndex / 255.0);
+                const double v = std::round(decode[0] + s * (decode[1] - decode[0]) / maxIndex);
+                out[x] = uchar(std::clamp(v, 0.0, double(std::min(hival, 255))));
+            }
+        }
+        bitsPerIndex = 8;
+    }
+
+    const TBaseColor &base = colorSpace.getBase();
+    if (isName(base.getName(), "/DeviceN")) {
+        TColorSpace copy = colorSpace;
+        return makeDevNIndexedImage(indices, width, height, bitsPerIndex, copy);
+    }
+    bool cmyk = false;
+    const int entry = lookupEntrySize(base, &cmyk);
+    if (cmyk)
+        return makeCmykIndexedImage(QByteArrayView(*lookupBytes), QByteArrayView(indices), width, height, bitsPerIndex,
+                                    rasterLimit());
+    if (entry == 1)
+        return expandIndexedImage(QByteArrayView(*lookupBytes), ColorModel::Gray, QByteArrayView(indices), width, height,
+                                  bitsPerIndex, rasterLimit());
+    return makeRgbIndexedImage(QByteArrayView(*lookupBytes), QByteArrayView(indices), width, height, bitsPerIndex,
+                               rasterLimit());
+}
+
+QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width,
+                                        double height, const TColorSpace *colorSpace, std::int32_t bps,
+                                        const PdfObject &stream)
+{
+    // Sizes are checked before anything is built.
+    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
+        return {};
+    const int w = int(width), h = int(height);
+    std::int32_t index = 0;
+    const QString current = expandedFilterName(gerCurrFilter(index, true, filters));
+
+    // An image mask is one bit per pixel, rows padded to whole bytes.
+    if (isImageMask(stream) && data.format == PdfStreamFormat::Raw) {
+        RasterImage mask = unpackSamples(QByteArrayView(data.bytes), w, h, 1, 1, rasterLimit());
+        applyImageDecode(mask, stream, false);
+        return rasterToQImage(mask);
+    }
+
+    if (colorSpace && (current == QLatin1String("/DCTDecode") || current == QLatin1String("/JPXDecode"))) {
+        RasterImage decoded;
+        bool jpeg2000 = false;
+        if (data.format == PdfStreamFormat::JPEG) {
+            JpegDecodeOptions options;
+            options.maxBytes = rasterLimit();
+            std::int32_t transform = -1;
+            if (stream.get("DecodeParms").getIntegerEntry("ColorTransform", &transform))
+                options.colorTransform = transform;
+            decoded = decodeJpeg(QByteArrayView(data.bytes), options);
+        }
+        if (decoded.isNull()) {
+            decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
+            jpeg2000 = !decoded.isNull();
+        }
+        if (!decoded.isNull()) {
+            applyImageDecode(decoded, stream, jpeg2000);
+            return drawnAtSize(rasterToQImage(decoded), w, h);
+        }
+        QImage general;
+        if (general.loadFromData(data.bytes))
+            return drawnAtSize(general, w, h);
+    } else if (current == QLatin1String("/CCITTFaxDecode")) {
+        QImage png;
+        if (data.bytes.startsWith("\x89PNG") && png.loadFromData(data.bytes, "PNG"))
+            return drawnAtSize(png, w, h);
+    } else if (current == QLatin1String("/FlateDecode")) {
+        RasterImage built = makeImageFromStream(stream, data);
+        if (!built.isNull())
+            return rasterToQImage(built);
+    }
+
+    // The raw path: the layout is inferred from the data length.
+    RasterImage raster;
+    const QByteArrayView bytes(data.bytes);
+    const qint64 count = data.bytes.size();
+    if (colorSpace && bps >= 1) {
+        const std::optional<QString> &name = colorSpace->getName();
+        // Samples of fewer than 8 bits: the data-length inference cannot tell
+        // 2-bit RGB from 8-bit gray, so device and ICC-based images of 1, 2
+        // and 4 bits are laid out from the dictionary's own sizes.
+        if (bps < 8) {
+            const int components = deviceComponents(*colorSpace);
+            if (components > 0) {
+                raster = unpackSamples(bytes, w, h, components, bps, rasterLimit());
+                if (!raster.isNull()) {
+                    raster.model = components == 1 ? ColorModel::Gray
+                                                   : (components == 3 ? ColorModel::RGB : ColorModel::CMYK);
+                    applyImageDecode(raster, stream, false);
+                    return rasterToQImage(raster);
+                }
+            }
+        }
+        if (!name || *name == QLatin1String("/DeviceCMYK")) {
+            raster = makeImageFromSamples(bytes, count, bps, SampleColorMode::CMYK, w, h, rasterLimit());
+        } else if (*name == QLatin1String("/DeviceGray") || *name == QLatin1String("/CalGray")) {
+            raster = makeImageFromSamples(bytes, count, bps, SampleColorMode::Gray, w, h, rasterLimit());
+        } else if (*name == QLatin1String("/DeviceRGB") || *name == QLatin1String("/CalRGB")) {
+            raster = makeImageFromSamples(bytes, count, bps, SampleColorMode::RGB, w, h, rasterLimit());
+        } else if (*name == QLatin1String("/ICCBased")) {
+            for (SampleColorMode mode : {SampleColorMode::CMYK, SampleColorMode::RGB, SampleColorMode::Gray}) {
+                raster = makeImageFromSamples(bytes, count, bps, mode, w, h, rasterLimit());
+                if (!raster.isNull())
+                    break;
+            }
+        } else if (*name == QLatin1String("/Indexed")) {
+            return rasterToQImage(makeIndexedImage(data.bytes, w, h, bps, *colorSpace, stream));
+        } else {
+            return {};
+        }
+    } else {
+        raster = makeImageFromSamples(bytes, count, 8, SampleColorMode::RGB, w, h, rasterLimit());
+    }
+    applyImageDecode(raster, stream, false);
+    return rasterToQImage(raster);
+}

@@ -1,0 +1,177 @@
+#include "PdfTestSupport.h"
+
+#include "images/ControllerInterface.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
+#include <mutex>
+
+using namespace fixture;
+
+namespace {
+
+// Counts what the parse threads ask of the controller; a hook runs on the
+// parse thread after every recorded image.
+class CountingController : public ControllerInterface
+{
+public:
+    void setToolsButtonState() override { ++toolsButtonState; }
+    void startSpinAnimation() override { ++spinStarts; }
+    void stopSpinAnimation() override { ++spinStops; }
+    void updateFileList() override
+    {
+        ++fileListUpdates;
+        std::lock_guard lock(mutex);
+        if (onImage)
+            onImage();
+    }
+    void registerUndo(std::function<void()> undo) override
+    {
+        std::lock_guard lock(mutex);
+        undos.push_back(std::move(undo));
+    }
+    std::atomic<int> toolsButtonState{0}, spinStarts{0}, spinStops{0}, fileListUpdates{0};
+    std::mutex mutex;
+    std::function<void()> onImage;
+    std::vector<std::function<void()>> undos;
+};
+
+bool waitUntil(const std::function<bool()> &done, int ms = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+} // namespace
+
+class BackgroundParsingTest : public PdfTest
+{
+protected:
+    void SetUp() override { setMainController(&controller); }
+    void TearDown() override
+    {
+        // Parse threads hold their records; wait for them before the
+        // controller goes away.
+        waitUntil([&] { return controller.threadCount().load() == 0; });
+        setMainController(nullptr);
+    }
+    QString fivePages(const QString &fileName)
+    {
+        PdfFixture pdf;
+        for (int i = 0; i < 5; ++i)
+            pdf.page({{"/I", pdf.image(i + 1, 1, 8, name("DeviceGray"), std::string(size_t(i + 1), '\0'))}});
+        return writeFixture(pdf, fileName);
+    }
+    std::shared_ptr<PDFFileStruct> newRecord(const QString &file, int pauseMs = 50)
+    {
+        auto record = std::make_shared<PDFFileStruct>();
+        record->setParsePause(std::chrono::milliseconds(pauseMs));
+        record->setNamePatternDirect(QStringLiteral("$_###"));
+        record->setFilePath(file);
+        return record;
+    }
+    CountingController controller;
+};
+
+TEST_F(BackgroundParsingTest, OneParsePerRecordAndTheLastThreadUpdatesTheTools)
+{
+    auto a = newRecord(fivePages("a.pdf"), 200);
+    auto b = newRecord(fivePages("b.pdf"), 250);
+    a->threadFillImageList(); // already running: nothing happens
+    EXPECT_TRUE(a->isThreading());
+    ASSERT_TRUE(waitUntil([&] { return !a->isThreading() && !b->isThreading() && controller.threadCount() == 0; }));
+    EXPECT_EQ(a->imageCount(), 5);
+    EXPECT_EQ(b->imageCount(), 5);
+    EXPECT_EQ(controller.toolsButtonState.load(), 1);
+    EXPECT_EQ(controller.spinStarts.load(), 2);
+    EXPECT_EQ(controller.spinStops.load(), 2);
+    EXPECT_EQ(controller.fileListUpdates.load(), 10);
+    EXPECT_TRUE(a->info().contains(QStringLiteral("Pages\t\t- 5")));
+}
+
+// A stop after the second image keeps two; a reparse started while the
+// stopped parse may still be finishing runs to the end with all five.
+TEST_F(BackgroundParsingTest, StopAndReparse)
+{
+    std::shared_ptr<PDFFileStruct> record;
+    {
+        std::lock_guard lock(controller.mutex);
+        controller.onImage = [&] {
+            if (record && record->imageCount() == 2)
+                record->setIsThreading(false);
+        };
+    }
+    record = newRecord(fivePages("s.pdf"));
+    ASSERT_TRUE(waitUntil([&] { return !record->isThreading() && controller.threadCount() == 0; }));
+    EXPECT_EQ(record->imageCount(), 2);
+    {
+        std::lock_guard lock(controller.mutex);
+        controller.onImage = nullptr;
+    }
+    record->reparse();
+    EXPECT_TRUE(record->isThreading());
+    ASSERT_TRUE(waitUntil([&] { return !record->isThreading() && controller.threadCount() == 0; }));
+    EXPECT_EQ(record->imageCount(), 5);
+
+    // Stop, then reparse at once, many times: the old thread never ends the
+    // new parse, and every new parse finds everything.
+    for (int round = 0; round < 5; ++round) {
+        record->setIsThreading(false);
+        record->reparse();
+        ASSERT_TRUE(waitUntil([&] { return !record->isThreading() && controller.threadCount() == 0; }));
+        EXPECT_EQ(record->imageCount(), 5) << round;
+    }
+}
+
+TEST_F(BackgroundParsingTest, PatternsUndoAndSavedForm)
+{
+    auto record = newRecord(fivePages("scan 01.pdf"));
+    ASSERT_TRUE(waitUntil([&] { return !record->isThreading() && controller.threadCount() == 0; }));
+    EXPECT_EQ(record->parsePatternNameFor$(), QStringLiteral("scan 01_###"));
+    EXPECT_EQ(record->images()[4]->imagename(), QStringLiteral("scan 01_004"));
+
+    record->setNamePattern(QStringLiteral("pic-$-#"));
+    QStringList names;
+    for (const auto &image : record->images())
+        names << image->imagename();
+    EXPECT_EQ(names, QStringList({"pic-scan 01-0", "pic-scan 01-1", "pic-scan 01-2", "pic-scan 01-3", "pic-scan 01-4"}));
+    record->setNamePattern(QStringLiteral("fixed"));
+    EXPECT_EQ(record->images()[3]->imagename(), QStringLiteral("fixed3"));
+    ASSERT_EQ(controller.undos.size(), 2u);
+    auto undo = controller.undos.back();
+    undo(); // back to "pic-$-#"
+    EXPECT_EQ(record->namePattern(), QStringLiteral("pic-$-#"));
+    EXPECT_EQ(record->images()[3]->imagename(), QStringLiteral("pic-scan 01-3"));
+
+    auto dotted = std::make_shared<PDFFileStruct>();
+    dotted->setFilePathOnly(path("report.final.pdf"));
+    dotted->setNamePatternDirect(QStringLiteral("$_$"));
+    EXPECT_EQ(dotted->parsePatternNameFor$(), QStringLiteral("report.final_$"));
+
+    // The saved form restores path and pattern and starts a parse.
+    const QVariantList saved = record->savePref();
+    auto restored = std::make_shared<PDFFileStruct>();
+    restored->setParsePause(std::chrono::milliseconds(10));
+    restored->readPref(saved);
+    EXPECT_EQ(restored->filePath(), record->filePath());
+    EXPECT_EQ(restored->namePattern(), QStringLiteral("pic-$-#"));
+    ASSERT_TRUE(waitUntil([&] { return !restored->isThreading() && controller.threadCount() == 0; }));
+    EXPECT_EQ(restored->imageCount(), 5);
+
+    // Malformed saved forms restore nothing and start nothing.
+    for (const QVariant &bad : {QVariant(), QVariant(QStringLiteral("x")), QVariant(QVariantList{}),
+                                QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("junk")}}})}) {
+        auto r = std::make_shared<PDFFileStruct>();
+        r->readPref(bad);
+        EXPECT_TRUE(r->filePath().isEmpty());
+        EXPECT_FALSE(r->isThreading());
+    }
+}
