@@ -1,5 +1,7 @@
 #include "PdfTestSupport.h"
 
+#include "Jbig2TestStreams.h"
+#include "TestFaxEncoder.h"
 #include "pdf/PdfStreamDecoder.h"
 
 #include <random>
@@ -16,6 +18,8 @@ std::string sampleBytes(size_t n, unsigned seed = 7)
         s[i] = char(i % 7 == 0 ? rng() & 0xff : (i / 3) & 0xff); // some runs, some noise
     return s;
 }
+
+std::string toStdString(const QByteArray &a) { return std::string(a.constData(), size_t(a.size())); }
 
 } // namespace
 
@@ -158,4 +162,48 @@ TEST_F(StreamDataTest, DefaultLimitFollowsTheImage)
     const auto data = b.copyStreamData(b.decodedSizeLimit());
     ASSERT_TRUE(data);
     EXPECT_EQ(data->bytes, QByteArray(100, '\x11'));
+}
+
+// The bilevel filters inside a PDF stream chain: CCITT G4 behind ASCIIHex
+// with the abbreviated name, and JBIG2 with its /JBIG2Globals symbols.
+TEST_F(StreamDataTest, BilevelFiltersInTheChain)
+{
+    const TestBitmap page = TestBitmap::randomRuns(77, 23, 6, 3);
+    const QByteArray g4 = faxEncode(page, FaxEncodeOptions{});
+
+    TestBitmap glyph = TestBitmap::checkerboard(8, 8, 2);
+    TestBitmap expected(40, 16);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            expected.set(3 + x, 4 + y, glyph.at(x, y));
+            expected.set(20 + x, 4 + y, glyph.at(x, y));
+        }
+    using namespace jbig2test;
+    const QByteArray globals = segment(0, SymbolDictionary, 0, symbolDictionary({glyph}));
+    const QByteArray jbig2 = segment(1, PageInformation, 1, pageInformation(40, 16))
+        + segment(2, ImmediateTextRegion, 1, textRegion(40, 16, {8}, {{0, 3, 4}, {0, 20, 4}}), {0})
+        + segment(3, EndOfPage, 1, QByteArray());
+
+    PdfFixture pdf;
+    Obj globalsStream = pdf.stream(toStdString(globals));
+    const auto results = decodeAll(pdf, {
+        pdf.stream(asciiHex(toStdString(g4)),
+                   {{"Filter", array({name("AHx"), name("CCF")})},
+                    {"DecodeParms", array({QPDFObjectHandle::newNull(),
+                                           dict({{"K", integer(-1)}, {"Columns", integer(77)}, {"Rows", integer(23)}})})}}),
+        pdf.stream(toStdString(g4), {{"Filter", name("CCITTFaxDecode")},
+                                     {"DecodeParms", dict({{"K", integer(-1)}, {"Columns", integer(77)},
+                                                           {"BlackIs1", boolean(true)}})}}),
+        pdf.stream(toStdString(jbig2), {{"Filter", name("JBIG2Decode")},
+                                        {"DecodeParms", dict({{"JBIG2Globals", globalsStream}})}}),
+        pdf.stream(toStdString(jbig2), {{"Filter", name("JBIG2Decode")}}),
+    });
+    ASSERT_TRUE(results[0]);
+    EXPECT_EQ(results[0]->bytes, page.packed(false));
+    ASSERT_TRUE(results[1]);
+    EXPECT_EQ(results[1]->bytes, page.packed(true));
+    ASSERT_TRUE(results[2]);
+    EXPECT_EQ(results[2]->bytes, expected.packed(false));
+    // Without its globals the page has no symbols: all white, or nothing.
+    EXPECT_TRUE(!results[3] || results[3]->bytes == TestBitmap(40, 16).packed(false));
 }
