@@ -246,6 +246,20 @@ Obj PdfFixture::image(int width, int height, int bpc, const Obj &colorSpace, con
     return stream(data, d);
 }
 
+namespace {
+
+// A content stream that paints every XObject of the resources once, as a
+// real page or form does, so extractors that follow the content find them.
+std::string paintAll(const Dict &xobjects)
+{
+    std::string content;
+    for (const auto &[key, value] : xobjects)
+        content += "q 100 0 0 100 0 0 cm " + (key.empty() || key[0] != '/' ? "/" + key : key) + " Do Q\n";
+    return content.empty() ? "q Q\n" : content;
+}
+
+} // namespace
+
 Obj PdfFixture::form(const Dict &xobjects, const Dict &extra)
 {
     Dict d{{"Type", name("XObject")}, {"Subtype", name("Form")},
@@ -253,7 +267,7 @@ Obj PdfFixture::form(const Dict &xobjects, const Dict &extra)
            {"Resources", dict({{"XObject", dict(xobjects)}})}};
     for (const auto &[k, v] : extra)
         d[k] = v;
-    return stream("q Q\n", d);
+    return stream(paintAll(xobjects), d);
 }
 
 Obj PdfFixture::page(const Dict &xobjects, Obj parent)
@@ -262,7 +276,7 @@ Obj PdfFixture::page(const Dict &xobjects, Obj parent)
         parent = pagesRoot();
     Dict d{{"Type", name("Page")}, {"Parent", parent},
            {"MediaBox", array({integer(0), integer(0), integer(612), integer(792)})},
-           {"Contents", stream("q Q\n")}};
+           {"Contents", stream(paintAll(xobjects))}};
     if (!xobjects.empty())
         d["Resources"] = dict({{"XObject", dict(xobjects)}});
     Obj p = m_pdf->makeIndirectObject(dict(d));
