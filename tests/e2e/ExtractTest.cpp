@@ -1,0 +1,198 @@
+#include "PdfFixture.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace fixture;
+
+namespace {
+
+struct ProcessResult {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+ProcessResult zembrix(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(ZEMBRIX_BINARY), args);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// An 8-bit picture whose every pixel differs, and the same as PDF samples.
+struct Picture {
+    int width;
+    int height;
+    bool gray;
+    int seed;
+
+    QRgb pixel(int x, int y) const
+    {
+        const int v = (seed * 37 + x * 29 + y * 71) % 256;
+        return gray ? qRgb(v, v, v) : qRgb(v, (v * 3 + seed) % 256, (255 - v + x) % 256);
+    }
+    std::string samples() const
+    {
+        std::string bytes;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const QRgb p = pixel(x, y);
+                bytes += char(qRed(p));
+                if (!gray) {
+                    bytes += char(qGreen(p));
+                    bytes += char(qBlue(p));
+                }
+            }
+        }
+        return bytes;
+    }
+};
+
+// One page holding the pictures as /A, /B, ... (found in that order).
+void writePdf(const QString &path, const std::vector<Picture> &pictures)
+{
+    PdfFixture pdf;
+    Dict xobjects;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const Picture &p = pictures[i];
+        xobjects["/" + std::string(1, char('A' + i))] =
+            pdf.image(p.width, p.height, 8, name(p.gray ? "DeviceGray" : "DeviceRGB"), p.samples(), {"FlateDecode"});
+    }
+    pdf.page(xobjects);
+    pdf.write(path);
+}
+
+// Reads a file back with QImage and compares every pixel.
+void expectPicture(const QString &path, const Picture &picture)
+{
+    SCOPED_TRACE(path.toStdString());
+    const QImage image(path);
+    ASSERT_FALSE(image.isNull());
+    ASSERT_EQ(image.size(), QSize(picture.width, picture.height));
+    int wrong = 0;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            wrong += (image.pixel(x, y) | 0xFF000000u) != picture.pixel(x, y);
+    EXPECT_EQ(wrong, 0);
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+qint64 sizeOfFiles(const QString &folder)
+{
+    qint64 total = 0;
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files))
+        total += info.size();
+    return total;
+}
+
+const Picture kReportA{7, 5, false, 1};
+const Picture kReportB{4, 3, true, 2};
+const Picture kOther{6, 4, false, 3};
+
+class Extract : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        writePdf(m_dir.filePath("report.pdf"), {kReportA, kReportB});
+        writePdf(m_dir.filePath("other.pdf"), {kOther});
+    }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(Extract, WritesPngAndTiffWithNamesPixelsAndSummary)
+{
+    // PNG by default into a folder that does not exist yet.
+    const ProcessResult png = zembrix({"--extract", path("report.pdf"), path("other.pdf"), "--out", path("png")});
+    EXPECT_EQ(png.status, 0) << png.err.toStdString();
+    EXPECT_TRUE(png.err.isEmpty()) << png.err.toStdString();
+    EXPECT_EQ(filesIn(path("png")), (QStringList{"other_000.png", "report_000.png", "report_001.png"}));
+    expectPicture(path("png/report_000.png"), kReportA);
+    expectPicture(path("png/report_001.png"), kReportB);
+    expectPicture(path("png/other_000.png"), kOther);
+    EXPECT_EQ(QImage(path("png/report_000.png")).dotsPerMeterX(), 2835); // 72 DPI
+    const QStringList lines = png.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << png.out.toStdString();
+    EXPECT_EQ(lines[0], path("report.pdf") + ": 2 images written");
+    EXPECT_EQ(lines[1], path("other.pdf") + ": 1 image written");
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("Summary: 2 of 2 files read, 3 images written, %1 bytes, ")
+                                        .arg(sizeOfFiles(path("png")))))
+        << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(" seconds"));
+
+    // TIFF named case-insensitively, at 150 DPI, under another pattern.
+    const ProcessResult tiff = zembrix({"--extract", path("report.pdf"), "--out", path("tiff"), "--format", "tiff",
+                                        "--dpi", "150", "--pattern", "img-$-##"});
+    EXPECT_EQ(tiff.status, 0) << tiff.err.toStdString();
+    EXPECT_EQ(filesIn(path("tiff")), (QStringList{"img-report-00.tiff", "img-report-01.tiff"}));
+    expectPicture(path("tiff/img-report-00.tiff"), kReportA);
+    expectPicture(path("tiff/img-report-01.tiff"), kReportB);
+    EXPECT_NEAR(QImage(path("tiff/img-report-00.tiff")).dotsPerMeterX(), 150 / 0.0254, 1.0);
+    EXPECT_TRUE(tiff.out.contains("Summary: 1 of 1 files read, 2 images written"));
+}
+
+// Two inputs of the same name fill one folder without overwriting each other.
+TEST_F(Extract, SameNamesFromTwoInputsAreNumbered)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("second"));
+    writePdf(path("second/report.pdf"), {kOther});
+    const ProcessResult r = zembrix({"--extract", path("report.pdf"), path("second/report.pdf"), "--out", path("out")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(filesIn(path("out")), (QStringList{"report_000 (2).png", "report_000.png", "report_001.png"}));
+    expectPicture(path("out/report_000.png"), kReportA);
+    expectPicture(path("out/report_000 (2).png"), kOther);
+}
+
+TEST_F(Extract, FailuresGiveStatusOneAndTheRestIsWritten)
+{
+    // An unreadable input: the other file is still exported.
+    const ProcessResult missing = zembrix({"--extract", path("missing.pdf"), path("other.pdf"), "--out", path("a")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(path("missing.pdf"))) << missing.err.toStdString();
+    EXPECT_EQ(filesIn(path("a")), QStringList{"other_000.png"});
+    expectPicture(path("a/other_000.png"), kOther);
+    EXPECT_TRUE(missing.out.contains("Summary: 1 of 2 files read, 1 image written"));
+
+    // A file that cannot be written (a folder holds its name): said, and the rest goes on.
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("b/report_000.png"));
+    const ProcessResult blocked = zembrix({"--extract", path("report.pdf"), "--out", path("b")});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_TRUE(blocked.err.contains("Couldn't create file")) << blocked.err.toStdString();
+    EXPECT_TRUE(blocked.err.contains("report_000")) << blocked.err.toStdString();
+    expectPicture(path("b/report_001.png"), kReportB);
+    EXPECT_TRUE(blocked.out.contains(path("report.pdf") + ": 1 image written, 1 not written")) << blocked.out.toStdString();
+
+    // An output folder whose parent is missing: nothing is made.
+    const ProcessResult noParent = zembrix({"--extract", path("other.pdf"), "--out", path("none/out")});
+    EXPECT_EQ(noParent.status, 1);
+    EXPECT_TRUE(noParent.err.contains(path("none/out"))) << noParent.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path("none")));
+}
+
+TEST_F(Extract, UnknownFormatIsAUsageError)
+{
+    const ProcessResult r = zembrix({"--extract", path("other.pdf"), "--out", path("out"), "--format", "gif"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains("gif"));
+    EXPECT_TRUE(r.err.contains("JPEG, JPEG-2000, TIFF, PNG, BMP, ICNS, HEIC")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("Usage:"));
+    EXPECT_FALSE(QFileInfo::exists(path("out")));
+}

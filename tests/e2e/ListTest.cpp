@@ -1,0 +1,90 @@
+#include "PdfFixture.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace fixture;
+
+namespace {
+
+struct Listing {
+    int status = -1;
+    QStringList rows; // without the header
+    QString err;
+};
+
+Listing list(const QStringList &files)
+{
+    QProcess p;
+    p.start(QStringLiteral(ZEMBRIX_BINARY), QStringList{"--list"} + files);
+    p.waitForFinished(120000);
+    Listing l;
+    l.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    EXPECT_FALSE(lines.isEmpty());
+    if (!lines.isEmpty()) {
+        EXPECT_EQ(lines.takeFirst(), "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage");
+    }
+    l.rows = lines;
+    l.err = QString::fromUtf8(p.readAllStandardError());
+    return l;
+}
+
+} // namespace
+
+TEST(ListMode, ImagesInDiscoveryOrder)
+{
+    QTemporaryDir dir;
+    PdfFixture pdf;
+    Obj shared = pdf.image(3, 2, 8, name("DeviceRGB"), std::string(18, '\x20'), {"FlateDecode"});
+    Obj inForm = pdf.image(4, 4, 1, name("DeviceGray"), std::string(4, '\xf0'));
+    pdf.page({{"/A", shared}});
+    pdf.page({{"/F", pdf.form({{"/G", inForm}})}, {"/S", shared}});
+    const QString file = dir.filePath("doc one.pdf");
+    pdf.write(file);
+
+    const Listing l = list({file});
+    EXPECT_EQ(l.status, 0) << l.err.toStdString();
+    ASSERT_EQ(l.rows.size(), 2);
+    const QStringList first = l.rows[0].split('\t');
+    const QStringList second = l.rows[1].split('\t');
+    ASSERT_EQ(first.size(), 10);
+    EXPECT_EQ(first.mid(0, 8), QStringList({file, "0", "doc one_000", "3", "2", "8", "/DeviceRGB", "/FlateDecode"}));
+    EXPECT_TRUE(first[8].endsWith(" 0"));
+    EXPECT_EQ(first[9], "1");
+    EXPECT_EQ(second.mid(1, 8), QStringList({"1", "doc one_001", "4", "4", "1", "/DeviceGray", ""}).mid(0, 7)
+                                    + QStringList{second[8]});
+    EXPECT_EQ(second[9], "2");
+}
+
+// Unreadable inputs are named on standard error and give status 1, while
+// the other files are still listed; hostile files end quietly.
+TEST(ListMode, HostileAndUnreadableInputs)
+{
+    QTemporaryDir dir;
+    PdfFixture bomb;
+    bomb.page({{"/B", bomb.image(10, 10, 8, name("DeviceGray"), std::string(size_t(256) << 20, '\0'), {"FlateDecode"})}});
+    bomb.write(dir.filePath("bomb.pdf"));
+    PdfFixture loop;
+    Obj img = loop.image(2, 2, 8, name("DeviceGray"), std::string(4, '\0'));
+    Obj page = loop.page({{"/I", img}});
+    page.replaceKey("/Kids", array({loop.pagesRoot()}));
+    loop.pagesRoot().getKey("/Kids").appendItem(loop.pagesRoot());
+    loop.write(dir.filePath("loop.pdf"));
+    writeFile(dir.filePath("noise.pdf"), std::string(5000, '\x7f'));
+
+    QElapsedTimer timer;
+    timer.start();
+    const Listing l = list({dir.filePath("noise.pdf"), dir.filePath("bomb.pdf"), dir.filePath("loop.pdf"),
+                            dir.filePath("missing.pdf")});
+    EXPECT_EQ(l.status, 1);
+    EXPECT_EQ(l.err.count('\n'), 2) << l.err.toStdString();
+    EXPECT_TRUE(l.err.contains("noise.pdf"));
+    EXPECT_TRUE(l.err.contains("missing.pdf"));
+    // The bomb's image is refused; the looping tree's image is listed once.
+    ASSERT_EQ(l.rows.size(), 1);
+    EXPECT_TRUE(l.rows[0].startsWith(dir.filePath("loop.pdf") + "\t0\tloop_000\t2\t2\t"));
+}
