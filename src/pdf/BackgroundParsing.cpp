@@ -9,6 +9,49 @@
 #include <exception>
 #include <thread>
 
+namespace {
+
+// Reads the saved list of texts written by savePref (a QDataStream list of
+// strings: a 32-bit count, then each string as a 32-bit byte length and
+// UTF-16 big-endian code units). Preferences may be damaged: every length
+// is checked against the bytes that are there before anything is allocated.
+std::optional<QStringList> decodeSavedTexts(const QByteArray &bytes)
+{
+    auto read32 = [&](qsizetype &pos, quint32 *value) {
+        if (bytes.size() - pos < 4)
+            return false;
+        const auto *p = reinterpret_cast<const uchar *>(bytes.constData() + pos);
+        *value = quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
+        pos += 4;
+        return true;
+    };
+    qsizetype pos = 0;
+    quint32 count = 0;
+    if (!read32(pos, &count) || count > 16)
+        return std::nullopt;
+    QStringList texts;
+    for (quint32 i = 0; i < count; ++i) {
+        quint32 length = 0;
+        if (!read32(pos, &length))
+            return std::nullopt;
+        if (length == 0xffffffffu) { // a null string
+            texts << QString();
+            continue;
+        }
+        if (length % 2 != 0 || length > quint32(bytes.size() - pos))
+            return std::nullopt;
+        QString text(qsizetype(length / 2), Qt::Uninitialized);
+        const auto *p = reinterpret_cast<const uchar *>(bytes.constData() + pos);
+        for (qsizetype c = 0; c < text.size(); ++c)
+            text[c] = QChar(char16_t(p[2 * c] << 8 | p[2 * c + 1]));
+        pos += qsizetype(length);
+        texts << text;
+    }
+    return texts;
+}
+
+} // namespace
+
 bool PDFFileStruct::walkMayContinue() const
 {
     return m_imageThreadExist.load() && m_walkGeneration.load() == m_generation.load();
@@ -169,13 +212,10 @@ void PDFFileStruct::readPref(const QVariant &saved)
     const QVariant value = entry.value(QStringLiteral("PDF_FILE"));
     if (value.typeId() != QMetaType::QByteArray)
         return;
-    QByteArray bytes = value.toByteArray();
-    QDataStream in(&bytes, QIODevice::ReadOnly);
-    in.setVersion(QDataStream::Qt_6_0);
-    QStringList texts;
-    in >> texts;
-    if (in.status() != QDataStream::Ok || texts.size() < 2)
+    const std::optional<QStringList> decoded = decodeSavedTexts(value.toByteArray());
+    if (!decoded || decoded->size() < 2)
         return;
+    const QStringList &texts = *decoded;
     setNamePatternDirect(texts[1]);
     setFilePath(texts[0]);
 }

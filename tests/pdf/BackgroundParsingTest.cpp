@@ -168,7 +168,8 @@ TEST_F(BackgroundParsingTest, PatternsUndoAndSavedForm)
 
     // Malformed saved forms restore nothing and start nothing.
     for (const QVariant &bad : {QVariant(), QVariant(QStringLiteral("x")), QVariant(QVariantList{}),
-                                QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("junk")}}})}) {
+                                QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("junk")}}}),
+                                QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("\0\0\0\2\x7f\xff\xff\xf0ab", 10)}}})}) {
         auto r = std::make_shared<PDFFileStruct>();
         r->readPref(bad);
         EXPECT_TRUE(r->filePath().isEmpty());
