@@ -162,6 +162,23 @@ qint64 rasterLimit()
     return kMaxDecodedStreamBytes;
 }
 
+// JPEG data with the stream's /ColorTransform (which the data's own Adobe
+// marker overrides).
+RasterImage decodeStreamJpeg(const QByteArray &bytes, const PdfObject &stream)
+{
+    JpegDecodeOptions options;
+    options.maxBytes = rasterLimit();
+    std::int32_t transform = -1;
+    if (stream.get("DecodeParms").getIntegerEntry("ColorTransform", &transform))
+        options.colorTransform = transform;
+    return decodeJpeg(QByteArrayView(bytes), options);
+}
+
+ColorModel modelWithComponents(int components)
+{
+    return components == 1 ? ColorModel::Gray : (components == 3 ? ColorModel::RGB : ColorModel::CMYK);
+}
+
 } // namespace
 
 // The /Decode array is applied here and nowhere else, on every route, as
@@ -202,15 +219,9 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
         if (!raster.isNull())
             raster.model = model;
         break;
-    case PdfStreamFormat::JPEG: {
-        JpegDecodeOptions options;
-        options.maxBytes = rasterLimit();
-        std::int32_t transform = -1;
-        if (stream.get("DecodeParms").getIntegerEntry("ColorTransform", &transform))
-            options.colorTransform = transform;
-        raster = decodeJpeg(QByteArrayView(data.bytes), options);
+    case PdfStreamFormat::JPEG:
+        raster = decodeStreamJpeg(data.bytes, stream);
         break;
-    }
     case PdfStreamFormat::JPEG2000:
         raster = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
         break;
@@ -332,14 +343,8 @@ QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStrin
     if (colorSpace && (current == QLatin1String("/DCTDecode") || current == QLatin1String("/JPXDecode"))) {
         RasterImage decoded;
         bool jpeg2000 = false;
-        if (data.format == PdfStreamFormat::JPEG) {
-            JpegDecodeOptions options;
-            options.maxBytes = rasterLimit();
-            std::int32_t transform = -1;
-            if (stream.get("DecodeParms").getIntegerEntry("ColorTransform", &transform))
-                options.colorTransform = transform;
-            decoded = decodeJpeg(QByteArrayView(data.bytes), options);
-        }
+        if (data.format == PdfStreamFormat::JPEG)
+            decoded = decodeStreamJpeg(data.bytes, stream);
         if (decoded.isNull()) {
             decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
             jpeg2000 = !decoded.isNull();
@@ -380,8 +385,7 @@ QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStrin
             if (components > 0) {
                 raster = unpackSamples(bytes, w, h, components, bps, rasterLimit());
                 if (!raster.isNull()) {
-                    raster.model = components == 1 ? ColorModel::Gray
-                                                   : (components == 3 ? ColorModel::RGB : ColorModel::CMYK);
+                    raster.model = modelWithComponents(components);
                     applyImageDecode(raster, stream, false);
                     return rasterToQImage(raster);
                 }

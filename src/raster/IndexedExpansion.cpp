@@ -6,20 +6,6 @@
 
 namespace {
 
-// Bytes per lookup entry, 0 for a value outside the enumeration.
-int entrySizeOf(ColorModel model)
-{
-    switch (model) {
-    case ColorModel::Gray:
-        return 1;
-    case ColorModel::RGB:
-        return 3;
-    case ColorModel::CMYK:
-        return 4;
-    }
-    return 0;
-}
-
 using Palette = std::array<std::array<uchar, 4>, 256>;
 
 // The entry of every possible index value, already clamped to the table:
@@ -82,7 +68,7 @@ RasterImage expandIndexedImage(QByteArrayView lookup, ColorModel entryModel, QBy
         return {};
     if (bitsPerIndex != 1 && bitsPerIndex != 2 && bitsPerIndex != 4 && bitsPerIndex != 8)
         return {};
-    const int entrySize = entrySizeOf(entryModel);
+    const int entrySize = componentsOf(entryModel);
     if (entrySize == 0)
         return {};
     const qint64 entries = lookup.size() / entrySize;

@@ -11,19 +11,6 @@
 
 namespace {
 
-int componentsOf(ColorModel model)
-{
-    switch (model) {
-    case ColorModel::Gray:
-        return 1;
-    case ColorModel::RGB:
-        return 3;
-    case ColorModel::CMYK:
-        return 4;
-    }
-    return 1;
-}
-
 // Converts one row of gray, RGB or CMYK pixels (with alpha when Alpha) into
 // RGB, or RGBA when OutAlpha (opaque when the raster has no alpha). The model
 // is a template parameter so that the per-pixel loop has no branches.

@@ -13,6 +13,12 @@
 
 enum class ColorModel { Gray, RGB, CMYK };
 
+// Colour components of a model: 1, 3 or 4.
+constexpr int componentsOf(ColorModel model)
+{
+    return model == ColorModel::Gray ? 1 : (model == ColorModel::RGB ? 3 : 4);
+}
+
 struct RasterImage {
     int width = 0, height = 0;
     ColorModel model = ColorModel::Gray;

@@ -12,11 +12,6 @@ bool isSampleDepth(qint64 bits)
     return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16;
 }
 
-int componentsOf(ColorModel model)
-{
-    return model == ColorModel::Gray ? 1 : model == ColorModel::RGB ? 3 : 4;
-}
-
 // The samples of every byte value for packed samples of 1, 2 or 4 bits,
 // high-order bits first, scaled to 0..255 (value * 255 / (2^bits - 1)).
 using ByteExpansion = std::array<std::array<uchar, 8>, 256>;
