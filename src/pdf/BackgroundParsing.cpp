@@ -82,7 +82,8 @@ void PDFFileStruct::threadFillImageList()
 
 void PDFFileStruct::reparse()
 {
-    mUsedObjName.clear();
+    // The used-object list belongs to the walk, which empties it when it
+    // starts; a running walk keeps its own.
     {
         std::lock_guard lock(m_mutex);
         m_images = {};
