@@ -13,6 +13,10 @@ class PDFFileStruct;
 // written (each said on standard error).
 int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err);
 int runList(const CommandLine &cl, QTextStream &out, QTextStream &err);
+// Writes every image of the files into the --out folder with the all-images
+// export job, one progress line per file and a summary on out. Status 2 for
+// an unknown format name.
+int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err);
 
 // Parses one file on the calling thread with the given name pattern; none
 // (after a line on err) when it cannot be read as a PDF.

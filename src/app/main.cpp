@@ -63,9 +63,14 @@ int main(int argc, char *argv[])
         setMainController(nullptr);
         return status;
     }
-    case CommandLine::Mode::Extract:
-        err << "zembrix: this build does not have the --extract mode yet\n";
-        return 2;
+    case CommandLine::Mode::Extract: {
+        QCoreApplication app(argc, argv);
+        HeadlessController controller(err);
+        setMainController(&controller);
+        const int status = runExtract(cl, out, err);
+        setMainController(nullptr);
+        return status;
+    }
     case CommandLine::Mode::Window:
         break;
     }

@@ -10,6 +10,8 @@ void ControllerInterface::updateIKDatasource() {}
 void ControllerInterface::updateFileList() {}
 void ControllerInterface::registerUndo(std::function<void()>) {}
 void ControllerInterface::showAlert(const QString &, const QString &) {}
+void ControllerInterface::setSpinTitle(const QString &) {}
+void ControllerInterface::exportProgress(int, int) {}
 
 namespace {
 

@@ -35,6 +35,14 @@ public:
     // error headless.
     virtual void showAlert(const QString &message, const QString &text);
 
+    // Pushes the busy spinner's title; a caller pushes one before its
+    // startSpinAnimation, and every stopSpinAnimation removes one.
+    virtual void setSpinTitle(const QString &title);
+    // An export job's progress: `done` of its `total` images are finished
+    // (written, failed or skipped). Called once with 0 when the job starts,
+    // then once per image, from the thread that finished it.
+    virtual void exportProgress(int done, int total);
+
     // Running parse threads; each counts itself in and out.
     std::atomic<int> &threadCount() { return m_threadCount; }
 

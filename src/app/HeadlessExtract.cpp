@@ -1,0 +1,119 @@
+#include "HeadlessModes.h"
+
+#include "export/ExportFolder.h"
+#include "export/ExportFormat.h"
+#include "export/ExportJobs.h"
+#include "images/PDFImageStruct.h"
+#include "pdf/PDFFileStruct.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <vector>
+
+namespace {
+
+// One input that could be read, with the count of its images finished so far.
+struct ExtractInput {
+    QString argument; // the path as given on the command line
+    std::shared_ptr<PDFFileStruct> record;
+    int total = 0;
+    int written = 0;
+    int notWritten = 0;
+    bool reported = false;
+};
+
+QString imagesText(int count)
+{
+    return count == 1 ? QStringLiteral("1 image") : QStringLiteral("%1 images").arg(count);
+}
+
+// Prints the line of every input, in command line order, whose images are all
+// finished and whose earlier inputs are printed.
+void reportFinishedInputs(std::vector<ExtractInput> &inputs, QTextStream &out)
+{
+    for (ExtractInput &input : inputs) {
+        if (input.reported)
+            continue;
+        if (input.written + input.notWritten < input.total)
+            break;
+        out << input.argument << ": " << imagesText(input.written) << " written";
+        if (input.notWritten > 0)
+            out << ", " << input.notWritten << " not written";
+        out << "\n";
+        input.reported = true;
+    }
+    out.flush();
+}
+
+} // namespace
+
+int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
+{
+    QElapsedTimer clock;
+    clock.start();
+
+    const std::optional<int> format = zembrix::ExportFormat::indexOfNameIgnoringCase(cl.format);
+    if (!format) {
+        err << "zembrix: unknown format \"" << cl.format << "\"; the formats are "
+            << zembrix::ExportFormat::names().join(QStringLiteral(", ")) << "\n\n"
+            << usageText();
+        return 2;
+    }
+    const QString folder = QFileInfo(cl.outDir).absoluteFilePath();
+    if (!zembrix::ensureExportFolder(folder)) {
+        err << "zembrix: " << cl.outDir << ": the output folder cannot be created (its parent folder must exist)\n";
+        return 1;
+    }
+
+    int status = 0;
+    std::vector<ExtractInput> inputs;
+    zembrix::FileRecordList files;
+    for (const QString &file : cl.files) {
+        auto record = parseFileHeadless(file, cl.pattern, err);
+        if (!record) {
+            status = 1;
+            continue;
+        }
+        record->setSelection(true);
+        files.append(record);
+        inputs.push_back({file, record, int(record->imageCount())});
+    }
+
+    zembrix::ExportJobSettings settings;
+    settings.folder = folder;
+    // Called on the job thread while this thread waits, so the inputs and the
+    // streams are used by one thread at a time.
+    settings.imageFinished = [&inputs, &out, &err](const zembrix::ExportedImage &image) {
+        for (ExtractInput &input : inputs) {
+            if (input.record != image.file)
+                continue;
+            if (image.result.isWritten()) {
+                ++input.written;
+            } else {
+                ++input.notWritten;
+                err << "zembrix: " << input.argument << ": "
+                    << (image.record ? image.record->imagename() : QStringLiteral("an image")) << " not written";
+                if (!image.result.message().isEmpty())
+                    err << " (" << image.result.message() << ")";
+                err << "\n";
+                err.flush();
+            }
+            break;
+        }
+        reportFinishedInputs(inputs, out);
+    };
+    reportFinishedInputs(inputs, out);
+    const zembrix::ExportJobResult result =
+        zembrix::startAllImagesExport(files, *format, float(cl.dpi), std::move(settings)).wait();
+    if (!result.folderMissing)
+        reportFinishedInputs(inputs, out);
+
+    if (result.folderMissing || result.filesWritten < result.total)
+        status = 1;
+    out << "Summary: " << inputs.size() << " of " << cl.files.size() << " files read, "
+        << imagesText(result.filesWritten) << " written, " << result.bytesWritten << " bytes, "
+        << QString::number(clock.elapsed() / 1000.0, 'f', 2) << " seconds\n";
+    out.flush();
+    return status;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "WriteResult.h"
+
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+#include <vector>
+
+class PDFFileStruct;
+class PDFImageStruct;
+
+namespace zembrix {
+
+// What became of one image of an export job.
+struct ExportedImage {
+    int position = 0;                        // place in the job, from 0
+    std::shared_ptr<PDFImageStruct> record;
+    std::shared_ptr<PDFFileStruct> file;     // the all-images job: the file the record belongs to
+    bool finished = false;                   // the outcome below is final
+    QString path;                            // the file chosen for the image; empty when none was
+    // Written; nothing written (no picture, an unusable format, no icon
+    // family, no export folder); or failed (rendering or writing).
+    WriteResult result = WriteResult::nothingWritten(QString());
+    qint64 bytes = 0;                        // size of the written file
+};
+
+// The sums of a job, and every image in job order.
+struct ExportJobResult {
+    int total = 0;               // images the job set out to export
+    int finished = 0;            // images finished so far
+    int filesWritten = 0;
+    qint64 bytesWritten = 0;
+    int failures = 0;            // renderings and writes that failed
+    bool folderMissing = false;  // the export folder could not be made; nothing was written
+    std::vector<ExportedImage> images;
+};
+
+} // namespace zembrix

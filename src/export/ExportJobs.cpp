@@ -1,0 +1,359 @@
+#include "ExportJobs.h"
+
+#include "ExportFolder.h"
+#include "ExportFormat.h"
+#include "ExportPathClaims.h"
+#include "IconFamily.h"
+
+#include "images/ControllerInterface.h"
+#include "images/PDFImageStruct.h"
+#include "pdf/PDFFileStruct.h"
+
+#include <QFileInfo>
+#include <QThread>
+
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace zembrix {
+
+namespace {
+
+enum class JobKind { Images, IconFamilies };
+
+} // namespace
+
+// Shared by the handles, the job thread and the writer's completions; the last
+// of them to let go destroys it.
+struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
+    JobKind kind = JobKind::Images;
+    int formatIndex = ExportFormat::Png;
+    float dpi = 72.0f;
+    ExportJobSettings settings;
+
+    mutable std::mutex mutex; // guards result, reported, done
+    std::condition_variable doneChanged;
+    ExportJobResult result;   // images filled with record, file and position when planned
+    int reported = 0;         // images whose imageFinished callback has returned
+    bool done = false;
+
+    // The job thread holds a reference to this state until it ends. A waiter
+    // joins it, so that the last reference (and with it the records) goes on
+    // the waiter's side and no job thread outlives a program that waited.
+    std::mutex threadMutex;
+    std::thread thread;
+
+    ~State();
+    void joinThread();
+    void start();
+    void run();
+    void exportOne(int position, ExportPathClaims &claims);
+    void finishImage(int position, const QString &path, const WriteResult &outcome);
+    void complete();
+};
+
+ExportJob::State::~State()
+{
+    // Only the job thread itself can be left holding the last reference
+    // without having been joined; everyone else waits for it to end.
+    if (thread.joinable()) {
+        if (thread.get_id() == std::this_thread::get_id())
+            thread.detach();
+        else
+            thread.join();
+    }
+}
+
+void ExportJob::State::joinThread()
+{
+    std::lock_guard lock(threadMutex);
+    if (thread.joinable() && thread.get_id() != std::this_thread::get_id())
+        thread.join();
+}
+
+void ExportJob::State::start()
+{
+    // The writers load Qt's image plugins, which belong to Qt's main thread:
+    // the first thread that asks Qt for its thread. When nothing has asked yet
+    // (no application object, as in a test program), that must be the
+    // starting thread and not the job thread, which ends.
+    QThread::currentThread();
+
+    ControllerInterface *controller = mainController();
+    controller->setSpinTitle(settings.spinTitle);
+    controller->startSpinAnimation();
+    std::shared_ptr<State> self = shared_from_this();
+    {
+        std::lock_guard lock(threadMutex);
+        try {
+            thread = std::thread([self]() mutable {
+                self->run();
+                self.reset();
+            });
+            return;
+        } catch (const std::system_error &) {
+        }
+    }
+    // No thread to be had: the job runs on the caller's thread instead.
+    run();
+}
+
+void ExportJob::State::run()
+{
+    const int total = result.total; // fixed when planned
+    mainController()->exportProgress(0, total);
+
+    if (!ensureExportFolder(settings.folder)) {
+        mainController()->showAlert(noFolderAlertMessage(), noFolderAlertText(settings.folder));
+        {
+            std::lock_guard lock(mutex);
+            result.folderMissing = true;
+            for (ExportedImage &image : result.images) {
+                image.finished = true;
+                image.result = WriteResult::nothingWritten(QStringLiteral("no export folder"));
+            }
+            result.finished = total;
+        }
+        complete();
+        return;
+    }
+
+    ExportPathClaims claims;
+    for (int position = 0; position < total; ++position)
+        exportOne(position, claims);
+    if (total == 0)
+        complete();
+}
+
+// Renders one record and hands it to the writer; every image ends in exactly
+// one finishImage call, here or from the writer.
+void ExportJob::State::exportOne(int position, ExportPathClaims &claims)
+{
+    std::shared_ptr<PDFImageStruct> record;
+    {
+        std::lock_guard lock(mutex);
+        record = result.images[size_t(position)].record;
+    }
+    if (!record) {
+        finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no image record")));
+        return;
+    }
+
+    QImage picture;
+    try {
+        picture = kind == JobKind::IconFamilies ? record->getNSImage() : record->getBitmapRepImg();
+    } catch (const std::exception &e) {
+        const QString reason = QString::fromLocal8Bit(e.what());
+        mainController()->showAlert(QStringLiteral("Rendering Error"), reason);
+        finishImage(position, {}, WriteResult::failed(QStringLiteral("rendering"), -1, reason));
+        return;
+    } catch (...) {
+        const QString reason = QStringLiteral("The picture could not be rendered.");
+        mainController()->showAlert(QStringLiteral("Rendering Error"), reason);
+        finishImage(position, {}, WriteResult::failed(QStringLiteral("rendering"), -1, reason));
+        return;
+    }
+    if (picture.isNull()) {
+        finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no picture")));
+        return;
+    }
+
+    ExportRequest request;
+    request.dpi = dpi;
+    if (kind == JobKind::IconFamilies) {
+        const std::optional<IconFamily> family = IconFamily::iconFamilyWithThumbnailsOfImage(picture);
+        if (!family) {
+            finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no icon family could be built")));
+            return;
+        }
+        request.formatIndex = ExportFormat::Icns;
+        request.encoded = family->data();
+        request.path = claims.claimWithExtension(settings.folder, record->imagename(), QStringLiteral("icns"));
+    } else {
+        if (!ExportFormat::isValidIndex(formatIndex)) {
+            finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(formatIndex)));
+            return;
+        }
+        request.formatIndex = formatIndex;
+        request.image = std::move(picture);
+        request.path = claims.claim(settings.folder, record->imagename(), formatIndex);
+    }
+
+    const QString path = request.path;
+    std::shared_ptr<State> self = shared_from_this();
+    settings.writer->write(std::move(request), [self, position, path](const WriteResult &outcome) {
+        self->finishImage(position, path, outcome);
+    });
+}
+
+void ExportJob::State::finishImage(int position, const QString &path, const WriteResult &outcome)
+{
+    const qint64 bytes = outcome.isWritten() ? QFileInfo(path).size() : 0;
+    const bool renderingFailed = outcome.isFailure() && outcome.domain() == QLatin1String("rendering");
+    ExportedImage image;
+    int finished = 0;
+    int total = 0;
+    {
+        std::lock_guard lock(mutex);
+        ExportedImage &entry = result.images[size_t(position)];
+        entry.finished = true;
+        entry.path = path;
+        entry.result = outcome;
+        entry.bytes = bytes;
+        if (outcome.isWritten()) {
+            ++result.filesWritten;
+            result.bytesWritten += bytes;
+        } else if (outcome.isFailure()) {
+            ++result.failures;
+        }
+        finished = ++result.finished;
+        total = result.total;
+        image = entry;
+    }
+
+    if (outcome.isFailure() && !renderingFailed) {
+        if (kind == JobKind::IconFamilies || formatIndex == ExportFormat::Heic)
+            qWarning("%s", qPrintable(outcome.message()));
+        else
+            mainController()->showAlert(QStringLiteral("File System Error"), QStringLiteral("Couldn't create file."));
+    }
+    mainController()->exportProgress(finished, total);
+    if (settings.imageFinished)
+        settings.imageFinished(image);
+
+    bool last = false;
+    {
+        std::lock_guard lock(mutex);
+        last = ++reported == result.total;
+    }
+    if (last)
+        complete();
+}
+
+void ExportJob::State::complete()
+{
+    mainController()->stopSpinAnimation();
+    if (settings.jobFinished) {
+        ExportJobResult snapshot;
+        {
+            std::lock_guard lock(mutex);
+            snapshot = result;
+        }
+        settings.jobFinished(snapshot);
+    }
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    doneChanged.notify_all();
+}
+
+bool ExportJob::isFinished() const
+{
+    if (!m_state)
+        return true;
+    std::lock_guard lock(m_state->mutex);
+    return m_state->done;
+}
+
+ExportJobResult ExportJob::result() const
+{
+    if (!m_state)
+        return {};
+    std::lock_guard lock(m_state->mutex);
+    return m_state->result;
+}
+
+ExportJobResult ExportJob::wait() const
+{
+    if (!m_state)
+        return {};
+    ExportJobResult result;
+    {
+        std::unique_lock lock(m_state->mutex);
+        m_state->doneChanged.wait(lock, [this] { return m_state->done; });
+        result = m_state->result;
+    }
+    m_state->joinThread();
+    return result;
+}
+
+namespace {
+
+std::shared_ptr<ExportJob::State> newState(JobKind kind, int formatIndex, float dpi, ExportJobSettings settings)
+{
+    auto state = std::make_shared<ExportJob::State>();
+    state->kind = kind;
+    state->formatIndex = formatIndex;
+    state->dpi = dpi;
+    if (settings.spinTitle.isEmpty())
+        settings.spinTitle = kind == JobKind::IconFamilies ? exportingImagesAsTitle(QStringLiteral("ICNS"))
+                                                           : exportingImagesTitle();
+    if (!settings.writer)
+        settings.writer = std::make_shared<DirectExportWriter>();
+    state->settings = std::move(settings);
+    return state;
+}
+
+void plan(ExportJob::State &state, const std::shared_ptr<PDFImageStruct> &record,
+          const std::shared_ptr<PDFFileStruct> &file)
+{
+    ExportedImage image;
+    image.position = int(state.result.images.size());
+    image.record = record;
+    image.file = file;
+    state.result.images.push_back(std::move(image));
+    state.result.total = int(state.result.images.size());
+}
+
+ExportJob startJob(std::shared_ptr<ExportJob::State> state)
+{
+    state->start();
+    return ExportJob(std::move(state));
+}
+
+} // namespace
+
+ExportJob startSelectedImagesExport(const ImageRecordList &records, int formatIndex, float dpi,
+                                    ExportJobSettings settings)
+{
+    auto state = newState(JobKind::Images, formatIndex, dpi, std::move(settings));
+    for (const auto &record : records)
+        plan(*state, record, nullptr);
+    return startJob(std::move(state));
+}
+
+ExportJob startAllImagesExport(const FileRecordList &files, int formatIndex, float dpi, ExportJobSettings settings)
+{
+    auto state = newState(JobKind::Images, formatIndex, dpi, std::move(settings));
+    for (const auto &file : files) {
+        if (!file || !file->IsSelected() || file->isThreading())
+            continue;
+        for (const auto &record : file->images())
+            plan(*state, record, file);
+    }
+    return startJob(std::move(state));
+}
+
+ExportJob startIconFamilyExport(const ImageRecordList &records, ExportJobSettings settings)
+{
+    auto state = newState(JobKind::IconFamilies, ExportFormat::Icns, 72.0f, std::move(settings));
+    for (const auto &record : records)
+        plan(*state, record, nullptr);
+    return startJob(std::move(state));
+}
+
+QString exportingImagesTitle()
+{
+    return QStringLiteral("Exporting images...");
+}
+
+QString exportingImagesAsTitle(const QString &name)
+{
+    return QStringLiteral("Exporting images as %1...").arg(name);
+}
+
+} // namespace zembrix

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "ExportJobResult.h"
+#include "ExportWriter.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class PDFFileStruct;
+class PDFImageStruct;
+
+namespace zembrix {
+
+// The export jobs: the selected images, all images of the checked files, and
+// the selected images as icon families. A job runs on a thread of its own: it
+// makes sure the export folder is there, renders each record on that thread
+// with its edits (getBitmapRepImg, or getNSImage for icon families), chooses
+// the file name (the record's imagename plus the format's extension, with
+// " (2)", " (3)", ... for a name the same job already used) and hands the
+// picture to the job's writer. A job never stops early and cannot be
+// cancelled; a failed image is reported and the next one goes on.
+//
+// Through mainController(), from the job's threads: the spinner title is
+// pushed and the spinner started once when the job starts (on the starting
+// thread) and stopped once when its last image is finished; progress after
+// each image; alerts for a missing export folder ("Error" / "No folder ...
+// found. Please set the export folder", nothing is written then), a rendering
+// that raised ("Rendering Error" / the reason) and a file that could not be
+// written ("File System Error" / "Couldn't create file."). HEIC files and
+// icon families that fail are only logged.
+
+using ImageRecordList = QList<std::shared_ptr<PDFImageStruct>>;
+using FileRecordList = QList<std::shared_ptr<PDFFileStruct>>;
+
+struct ExportJobSettings {
+    // The export folder. A missing folder whose parent exists is created.
+    QString folder;
+    // Pushed as the spinner title before the spinner starts; empty for the
+    // job's own title ("Exporting images..." or "Exporting images as ICNS...").
+    QString spinTitle;
+    // Where files are written; null for a DirectExportWriter (on the job thread).
+    std::shared_ptr<ExportWriter> writer;
+    // Called once per image when it is finished, on the thread that finished
+    // it (the writer's), in finishing order; not concurrently with itself for
+    // the writers of this library except for HEIC on the queued writer.
+    std::function<void(const ExportedImage &)> imageFinished;
+    // Called once after the last image and the spinner stop, before wait() returns.
+    std::function<void(const ExportJobResult &)> jobFinished;
+};
+
+// A handle on a running or finished job; copies share the job. The job runs
+// to its end whether or not a handle is kept.
+class ExportJob
+{
+public:
+    ExportJob() = default; // no job: finished, with an empty result
+
+    bool isFinished() const;
+    // The sums so far (final once isFinished()).
+    ExportJobResult result() const;
+    // Blocks until every image is finished and returns the final result. Not
+    // on the thread a queued writer writes on: its writes could never run.
+    ExportJobResult wait() const;
+
+    // The job's shared state, defined where the jobs are run.
+    struct State;
+    explicit ExportJob(std::shared_ptr<State> state)
+        : m_state(std::move(state))
+    {
+    }
+
+private:
+    std::shared_ptr<State> m_state;
+};
+
+// The chosen records, in the given order, in an ExportFormat index at a DPI
+// (resolution metadata only). Null records are skipped.
+ExportJob startSelectedImagesExport(const ImageRecordList &records, int formatIndex, float dpi,
+                                    ExportJobSettings settings);
+
+// Every image of every file that is checked (IsSelected) and not being parsed
+// (isThreading), in list order and within a file in discovery order. Which
+// files and images take part is decided when the job starts, on the calling
+// thread.
+ExportJob startAllImagesExport(const FileRecordList &files, int formatIndex, float dpi,
+                               ExportJobSettings settings);
+
+// The chosen records as full icon families, "<imagename>.icns" each. The
+// icon family is built on the job thread.
+ExportJob startIconFamilyExport(const ImageRecordList &records, ExportJobSettings settings);
+
+// Spinner titles of the export commands.
+QString exportingImagesTitle();                         // "Exporting images..."
+QString exportingImagesAsTitle(const QString &name);    // "Exporting images as <name>..."
+
+} // namespace zembrix

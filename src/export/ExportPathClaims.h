@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+
+namespace zembrix {
+
+// The file names one export job has taken. Two images of a job with the same
+// name must not overwrite each other: the first keeps "<name>.<ext>", later
+// ones get " (2)", " (3)", ... before the extension. Only the job's own files
+// count; a file some earlier export left at a path is replaced as before.
+// One per job, used by its thread only.
+class ExportPathClaims
+{
+public:
+    // "<folder>/<name><suffix>.<extension>" not yet claimed by this job, now
+    // claimed. The name is appended to the folder as it is (an absolute-looking
+    // name stays inside the folder). Empty for a format index outside the table.
+    QString claim(const QString &folder, const QString &name, int formatIndex);
+    // The same with an explicit extension (without the dot).
+    QString claimWithExtension(const QString &folder, const QString &name, const QString &extension);
+
+private:
+    QSet<QString> m_claimed; // cleaned absolute paths
+};
+
+} // namespace zembrix

@@ -1,0 +1,22 @@
+#include "ExportWriter.h"
+
+#include "ExportFile.h"
+#include "ImageFileWriter.h"
+
+namespace zembrix {
+
+WriteResult writeExportRequest(const ExportRequest &request)
+{
+    if (!request.encoded.isEmpty())
+        return writeExportFile(request.path, request.encoded);
+    return writeImageFile(request.image, request.path, request.formatIndex, request.dpi);
+}
+
+ExportWriter::~ExportWriter() = default;
+
+void DirectExportWriter::write(ExportRequest request, Done done)
+{
+    done(writeExportRequest(request));
+}
+
+} // namespace zembrix

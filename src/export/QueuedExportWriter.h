@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ExportWriter.h"
+
+#include <functional>
+
+namespace zembrix {
+
+// The window's writer: files are written one after another in hand-over order
+// on the thread that `post` runs its closures on (the main thread, through a
+// queued call), except HEIC files, which are encoded and written on Qt's
+// global thread pool, several at once. Two HEIC writes of one path cannot
+// interleave (the file is renamed into place); the later one wins.
+class QueuedExportWriter final : public ExportWriter
+{
+public:
+    // Runs a closure later on the writing thread, in call order.
+    using Post = std::function<void(std::function<void()>)>;
+
+    // With an empty `post`, non-HEIC files are written at once on the job thread.
+    explicit QueuedExportWriter(Post post);
+
+    void write(ExportRequest request, Done done) override;
+
+private:
+    Post m_post;
+};
+
+} // namespace zembrix
