@@ -66,7 +66,7 @@ std::optional<int> indexOfNameIgnoringCase(QStringView name)
     return findName(name, Qt::CaseInsensitive);
 }
 
-int exportIndexOrDefault(QStringView name)
+int getExportIdx(QStringView name)
 {
     return indexOfName(name).value_or(Jpeg);
 }

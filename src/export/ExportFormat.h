@@ -44,7 +44,7 @@ std::optional<int> indexOfName(QStringView name);
 std::optional<int> indexOfNameIgnoringCase(QStringView name);
 
 // The index for a stored format name, JPEG (0) when no name is equal.
-int exportIndexOrDefault(QStringView name);
+int getExportIdx(QStringView name);
 
 } // namespace ExportFormat
 

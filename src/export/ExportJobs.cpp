@@ -50,7 +50,7 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     void joinThread();
     void start();
     void run();
-    void exportOne(int position, ExportPathClaims &claims);
+    void simplySave(int position, ExportPathClaims &claims);
     void finishImage(int position, const QString &path, const WriteResult &outcome);
     void complete();
 };
@@ -123,14 +123,14 @@ void ExportJob::State::run()
 
     ExportPathClaims claims;
     for (int position = 0; position < total; ++position)
-        exportOne(position, claims);
+        simplySave(position, claims);
     if (total == 0)
         complete();
 }
 
 // Renders one record and hands it to the writer; every image ends in exactly
 // one finishImage call, here or from the writer.
-void ExportJob::State::exportOne(int position, ExportPathClaims &claims)
+void ExportJob::State::simplySave(int position, ExportPathClaims &claims)
 {
     std::shared_ptr<PDFImageStruct> record;
     {

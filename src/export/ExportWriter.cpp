@@ -5,18 +5,18 @@
 
 namespace zembrix {
 
-WriteResult writeExportRequest(const ExportRequest &request)
+WriteResult saveImage(const ExportRequest &request)
 {
     if (!request.encoded.isEmpty())
         return writeExportFile(request.path, request.encoded);
-    return writeImageFile(request.image, request.path, request.formatIndex, request.dpi);
+    return export1(request.image, request.path, request.formatIndex, request.dpi);
 }
 
 ExportWriter::~ExportWriter() = default;
 
 void DirectExportWriter::write(ExportRequest request, Done done)
 {
-    done(writeExportRequest(request));
+    done(saveImage(request));
 }
 
 } // namespace zembrix

@@ -21,7 +21,7 @@ struct ExportRequest {
 
 // Encodes (unless `encoded` is set) and writes one request, replacing an
 // existing file. Any thread.
-WriteResult writeExportRequest(const ExportRequest &request);
+WriteResult saveImage(const ExportRequest &request);
 
 // Where a job hands its images. The job thread calls write() once per image,
 // in job order; the writer writes the file now or later, on a thread of its

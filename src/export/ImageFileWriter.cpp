@@ -30,7 +30,7 @@ QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi)
     }
 }
 
-WriteResult writeImageFile(const QImage &image, const QString &path, int formatIndex, float dpi)
+WriteResult export1(const QImage &image, const QString &path, int formatIndex, float dpi)
 {
     if (image.isNull())
         return WriteResult::nothingWritten(QStringLiteral("no image"));
@@ -55,11 +55,11 @@ QString exportFilePath(const QString &pathWithoutExtension, int formatIndex)
     return pathWithoutExtension + QLatin1Char('.') + ExportFormat::extension(formatIndex);
 }
 
-WriteResult saveImageFile(const QImage &image, const QString &pathWithoutExtension, int formatIndex, float dpi)
+WriteResult simplySaveII(const QImage &image, const QString &pathWithoutExtension, int formatIndex, float dpi)
 {
     if (!ExportFormat::isValidIndex(formatIndex))
         return WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(formatIndex));
-    return writeImageFile(image, exportFilePath(pathWithoutExtension, formatIndex), formatIndex, dpi);
+    return export1(image, exportFilePath(pathWithoutExtension, formatIndex), formatIndex, dpi);
 }
 
 } // namespace zembrix

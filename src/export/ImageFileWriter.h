@@ -26,14 +26,14 @@ QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi);
 //    this also writes "Error: Failed to finalize image destination." to the log.
 // The export window shows "Couldn't create file." for a failure, except for
 // HEIC, whose failures are only logged.
-WriteResult writeImageFile(const QImage &image, const QString &path, int formatIndex, float dpi);
+WriteResult export1(const QImage &image, const QString &path, int formatIndex, float dpi);
 
 // "<pathWithoutExtension>.<extension of the format>", or an empty string for
 // an index outside the table.
 QString exportFilePath(const QString &pathWithoutExtension, int formatIndex);
 
-// writeImageFile to exportFilePath(pathWithoutExtension, formatIndex).
-WriteResult saveImageFile(const QImage &image, const QString &pathWithoutExtension, int formatIndex,
+// export1 to exportFilePath(pathWithoutExtension, formatIndex).
+WriteResult simplySaveII(const QImage &image, const QString &pathWithoutExtension, int formatIndex,
                           float dpi);
 
 } // namespace zembrix

@@ -17,7 +17,7 @@ void QueuedExportWriter::write(ExportRequest request, Done done)
 {
     const bool heic = request.formatIndex == ExportFormat::Heic && request.encoded.isEmpty();
     // The request holds the picture; the closure owns it until written.
-    auto task = [request = std::move(request), done = std::move(done)] { done(writeExportRequest(request)); };
+    auto task = [request = std::move(request), done = std::move(done)] { done(saveImage(request)); };
     if (heic) {
         QThreadPool::globalInstance()->start(std::move(task));
         return;

@@ -27,28 +27,23 @@ OPJ_SIZE_T memoryRead(void *buffer, OPJ_SIZE_T count, void *user)
 {
     auto *in = static_cast<MemoryInput *>(user);
     const qint64 left = in->bytes->size() - in->position;
-    if (left <= 0)
-        return OPJ_SIZE_T(-1);
-    const OPJ_SIZE_T n = std::min<OPJ_SIZE_T>(count, OPJ_SIZE_T(left));
+    const OPJ_SIZE_T n = std::min<OPJ_SIZE_T>(count, OPJ_SIZE_T(std::max<qint64>(left, 0)));
     std::memcpy(buffer, in->bytes->constData() + in->position, n);
     in->position += qint64(n);
-    return n;
-}
-
-OPJ_OFF_T memorySkip(OPJ_OFF_T count, void *user)
-{
-    auto *in = static_cast<MemoryInput *>(user);
-    in->position = std::clamp<qint64>(in->position + count, 0, in->bytes->size());
-    return count;
+    return left <= 0 ? OPJ_SIZE_T(-1) : n;
 }
 
 OPJ_BOOL memorySeek(OPJ_OFF_T offset, void *user)
 {
     auto *in = static_cast<MemoryInput *>(user);
-    if (offset < 0 || offset > in->bytes->size())
-        return OPJ_FALSE;
-    in->position = offset;
-    return OPJ_TRUE;
+    in->position = std::clamp<qint64>(offset, 0, in->bytes->size());
+    return offset >= 0 && offset <= in->bytes->size();
+}
+
+OPJ_OFF_T memorySkip(OPJ_OFF_T count, void *user)
+{
+    memorySeek(static_cast<MemoryInput *>(user)->position + count, user);
+    return count;
 }
 
 const uchar *u8(const QByteArray &bytes)
@@ -56,13 +51,12 @@ const uchar *u8(const QByteArray &bytes)
     return reinterpret_cast<const uchar *>(bytes.constData());
 }
 
-// The payload of the first box of `type` among the boxes in [begin, end).
-std::optional<QByteArray> findBox(const QByteArray &bytes, qsizetype begin, qsizetype end, const char *type)
+// The payload of the first box of `type` among the boxes that make up `bytes`.
+std::optional<QByteArray> findBox(const QByteArray &bytes, const char *type)
 {
-    qsizetype pos = begin;
-    while (pos + 8 <= end) {
+    for (qsizetype pos = 0; pos + 8 <= bytes.size();) {
         const quint32 length = qFromBigEndian<quint32>(u8(bytes) + pos);
-        if (length < 8 || pos + qsizetype(length) > end)
+        if (length < 8 || pos + qsizetype(length) > bytes.size())
             return std::nullopt;
         if (std::memcmp(bytes.constData() + pos + 4, type, 4) == 0)
             return bytes.mid(pos + 8, length - 8);
@@ -98,35 +92,22 @@ std::optional<Jp2Decoded> decodeJp2(const QByteArray &file)
     if (!opj_decode(codec.get(), stream.get(), image.get()) || !opj_end_decompress(codec.get(), stream.get()))
         return std::nullopt;
 
-    Jp2Decoded result;
-    result.components = int(image->numcomps);
-    result.precision = int(image->comps[0].prec);
-    const int width = int(image->comps[0].w);
-    const int height = int(image->comps[0].h);
-    const int n = result.components;
-    result.hasAlphaComponent = (n == 2 || n == 4) && image->comps[n - 1].alpha;
+    const int n = int(image->numcomps), width = int(image->comps[0].w), height = int(image->comps[0].h);
+    Jp2Decoded result{QImage(), n, int(image->comps[0].prec), (n == 2 || n == 4) && image->comps[n - 1].alpha};
     const bool wide = result.precision > 8;
     result.image = QImage(width, height, wide ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const qsizetype i = qsizetype(y) * width + x;
             const auto sample = [&](int c) { return image->comps[c].data[i]; };
-            int r, g, b, a;
-            if (n < 3) {
-                r = g = b = sample(0);
-                a = n == 2 ? sample(1) : (wide ? 65535 : 255);
-            } else {
-                r = sample(0);
-                g = sample(1);
-                b = sample(2);
-                a = n == 4 ? sample(3) : (wide ? 65535 : 255);
-            }
+            // Gray, gray + alpha, RGB or RGBA.
+            const int r = sample(0), g = sample(n < 3 ? 0 : 1), b = sample(n < 3 ? 0 : 2);
+            const int a = n == 2 || n == 4 ? sample(n - 1) : (wide ? 65535 : 255);
             if (wide)
                 result.image.setPixelColor(x, y, QColor::fromRgba64(quint16(r), quint16(g), quint16(b), quint16(a)));
             else
                 result.image.setPixel(x, y, qRgba(r, g, b, a));
         }
-    }
     return result;
 }
 
@@ -170,88 +151,66 @@ std::optional<HeicDecoded> decodeHeic(const QByteArray &file)
     const uint8_t *plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     if (!plane || width <= 0 || height <= 0)
         return std::nullopt;
-    result.image = QImage(width, height, QImage::Format_ARGB32);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t *row = plane + qsizetype(y) * stride;
-        for (int x = 0; x < width; ++x)
-            result.image.setPixel(x, y, qRgba(row[4 * x], row[4 * x + 1], row[4 * x + 2], row[4 * x + 3]));
-    }
+    // A deep copy: the plane goes with the heif_image.
+    result.image = QImage(plane, width, height, stride, QImage::Format_RGBA8888).convertToFormat(QImage::Format_ARGB32);
     return result;
 }
 
+namespace {
+
+// The value when horizontal and vertical agree.
+std::optional<double> same(double x, double y)
+{
+    return x == y ? std::optional(x) : std::nullopt;
+}
+
+} // namespace
+
 std::optional<double> pngDpi(const QByteArray &file)
 {
+    // pHYs: length 9, X and Y pixels per unit, unit 1 (metre).
     const qsizetype at = file.indexOf("pHYs");
-    if (at < 4 || at + 13 > file.size() || qFromBigEndian<quint32>(u8(file) + at - 4) != 9)
+    if (at < 4 || at + 13 > file.size() || qFromBigEndian<quint32>(u8(file) + at - 4) != 9 || file[at + 12] != 1)
         return std::nullopt;
-    const quint32 x = qFromBigEndian<quint32>(u8(file) + at + 4);
-    const quint32 y = qFromBigEndian<quint32>(u8(file) + at + 8);
-    if (x != y || file[at + 12] != 1)
-        return std::nullopt;
-    return x * 0.0254;
+    return same(qFromBigEndian<quint32>(u8(file) + at + 4) * 0.0254, qFromBigEndian<quint32>(u8(file) + at + 8) * 0.0254);
 }
 
 std::optional<double> jpegDpi(const QByteArray &file)
 {
-    // SOI, then APP0 "JFIF\0", version, units, X density, Y density.
-    if (file.size() < 20 || u8(file)[0] != 0xFF || u8(file)[1] != 0xD8 || u8(file)[2] != 0xFF
-        || u8(file)[3] != 0xE0 || file.mid(6, 5) != QByteArray("JFIF\0", 5))
+    // SOI, then APP0 "JFIF\0", version, units (1: inch), X density, Y density.
+    if (file.size() < 20 || !file.startsWith("\xff\xd8\xff\xe0") || file.mid(6, 5) != QByteArray("JFIF\0", 5) || file[13] != 1)
         return std::nullopt;
-    if (file[13] != 1)
-        return std::nullopt;
-    const quint16 x = qFromBigEndian<quint16>(u8(file) + 14);
-    const quint16 y = qFromBigEndian<quint16>(u8(file) + 16);
-    if (x != y)
-        return std::nullopt;
-    return double(x);
+    return same(qFromBigEndian<quint16>(u8(file) + 14), qFromBigEndian<quint16>(u8(file) + 16));
 }
 
 std::optional<double> bmpDpi(const QByteArray &file)
 {
     if (file.size() < 54 || !file.startsWith("BM"))
         return std::nullopt;
-    const qint32 x = qFromLittleEndian<qint32>(u8(file) + 38);
-    const qint32 y = qFromLittleEndian<qint32>(u8(file) + 42);
-    if (x != y)
-        return std::nullopt;
-    return x * 0.0254;
+    return same(qFromLittleEndian<qint32>(u8(file) + 38) * 0.0254, qFromLittleEndian<qint32>(u8(file) + 42) * 0.0254);
 }
 
 std::optional<double> tiffDpi(const QByteArray &file)
 {
     const std::optional<TiffResolution> resolution = readTiffResolution(file);
-    if (!resolution || resolution->unit != 2 || resolution->x != resolution->y)
-        return std::nullopt;
-    return resolution->x;
+    return resolution && resolution->unit == 2 ? same(resolution->x, resolution->y) : std::nullopt;
 }
 
 std::optional<double> jp2Dpi(const QByteArray &file)
 {
-    const std::optional<QByteArray> header = findBox(file, 0, file.size(), "jp2h");
-    if (!header)
-        return std::nullopt;
-    const std::optional<QByteArray> res = findBox(*header, 0, header->size(), "res ");
-    if (!res)
-        return std::nullopt;
-    const std::optional<QByteArray> resc = findBox(*res, 0, res->size(), "resc");
+    const std::optional<QByteArray> resc = findBox(findBox(findBox(file, "jp2h").value_or(""), "res ").value_or(""), "resc");
     if (!resc || resc->size() != 10)
         return std::nullopt;
+    // Vertical numerator, denominator, horizontal numerator, denominator, exponents: per metre.
     const auto *p = u8(*resc);
-    const double vertical = double(qFromBigEndian<quint16>(p)) / qFromBigEndian<quint16>(p + 2)
-                            * std::pow(10.0, qint8(p[8]));
-    const double horizontal = double(qFromBigEndian<quint16>(p + 4)) / qFromBigEndian<quint16>(p + 6)
-                              * std::pow(10.0, qint8(p[9]));
-    if (vertical != horizontal)
-        return std::nullopt;
-    return horizontal * 0.0254;
+    return same(double(qFromBigEndian<quint16>(p)) / qFromBigEndian<quint16>(p + 2) * std::pow(10.0, qint8(p[8])) * 0.0254,
+                double(qFromBigEndian<quint16>(p + 4)) / qFromBigEndian<quint16>(p + 6) * std::pow(10.0, qint8(p[9])) * 0.0254);
 }
 
 std::optional<double> heicDpi(const QByteArray &file)
 {
     const std::optional<HeicDecoded> decoded = decodeHeic(file);
-    if (!decoded)
-        return std::nullopt;
-    return tiffDpi(decoded->exif);
+    return decoded ? tiffDpi(decoded->exif) : std::nullopt;
 }
 
 std::optional<double> dpiOfFile(int formatIndex, const QByteArray &file)
@@ -280,11 +239,9 @@ QImage decodeExportFile(int formatIndex, const QByteArray &file)
     static const char *const formats[] = {"jpeg", nullptr, "tiff", "png", "bmp", "icns"};
     if (formatIndex < 0 || formatIndex > 5)
         return {};
-    QByteArray copy = file;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, formats[formatIndex]);
-    return reader.read();
+    QBuffer buffer;
+    buffer.setData(file);
+    return QImageReader(&buffer, formats[formatIndex]).read();
 }
 
 } // namespace exporttest

@@ -11,27 +11,24 @@
 
 namespace exporttest {
 
-// A w x h ARGB32 picture: red grows left to right, green top to bottom, blue
-// fixed; a fully transparent block in the top-left quarter (colour kept,
-// alpha 0) and a half-transparent stripe along the bottom rows.
+// A w x h ARGB32 picture: red grows left to right, green top to bottom, blue fixed; a fully
+// transparent block in the top-left quarter (colour kept, alpha 0) and a half-transparent
+// stripe along the bottom rows.
 QImage gradientImage(int width, int height);
-
 // The same picture with every pixel opaque (RGB32).
 QImage opaqueGradientImage(int width, int height);
 
 struct PixelDifference {
-    int maximum = 0;     // largest channel difference
-    double mean = 0.0;   // mean channel difference over all channels compared
+    int maximum = 0;   // largest channel difference
+    double mean = 0.0; // mean channel difference over all channels compared
 };
-
-// Channel differences of two images of the same size, compared as ARGB32
-// (non-premultiplied) or, with `premultiplied`, as ARGB32 premultiplied (where
-// the colour of a fully transparent pixel no longer counts).
+// Channel differences of two images of the same size, compared as ARGB32 (non-premultiplied) or,
+// with `premultiplied`, as ARGB32 premultiplied (where the colour of a fully transparent pixel
+// no longer counts).
 PixelDifference compareImages(const QImage &a, const QImage &b, bool premultiplied = false);
 
-// Resolution tags of a TIFF structure (a TIFF file or an Exif block starting
-// with its TIFF header): XResolution and YResolution as rationals turned into
-// doubles, ResolutionUnit (2 when absent, as TIFF defines).
+// Resolution tags of a TIFF structure (a TIFF file or an Exif block starting with its TIFF
+// header): XResolution and YResolution, ResolutionUnit (2 when absent, as TIFF defines).
 struct TiffResolution {
     double x = 0.0;
     double y = 0.0;
@@ -47,10 +44,9 @@ struct IcnsElement {
 std::optional<std::vector<IcnsElement>> parseIcns(const QByteArray &file);
 const IcnsElement *findElement(const std::vector<IcnsElement> &elements, const char *type);
 
-// Unpacks one ICNS packed RGB channel stream of `count` samples, starting at
-// `offset`, which is moved past the channel. Empty on malformed data.
+// Unpacks one ICNS packed RGB channel stream of `count` samples, starting at `offset`, which is
+// moved past the channel. Empty on malformed data.
 QByteArray unpackIcnsChannel(const QByteArray &packed, qsizetype &offset, qsizetype count);
-
 // An icon from packed RGB element data and an 8-bit mask of `edge` x `edge`.
 QImage imageFromPackedRgb(const QByteArray &packedRgb, const QByteArray &mask, int edge);
 

@@ -9,7 +9,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <map>
 
 using namespace zembrix;
 using namespace exporttest;
@@ -17,33 +16,33 @@ using namespace exporttest;
 namespace {
 
 // Collects the lines the icon code logs while it is alive.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handler);
-    }
+struct LogCapture {
+    LogCapture() { s_lines.clear(); }
     ~LogCapture() { qInstallMessageHandler(m_previous); }
     const QStringList &lines() const { return s_lines; }
-
-private:
-    static void handler(QtMsgType, const QMessageLogContext &, const QString &message) { s_lines << message; }
     static inline QStringList s_lines;
-    QtMessageHandler m_previous;
+    QtMessageHandler m_previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &line) { s_lines << line; });
 };
 
 const QString kNullData = QStringLiteral("Null data returned to setIconFamilyElement:fromBitmapImageRep:");
 
-// left half transparent, right half opaque in `colour`.
+// Left half transparent, right half opaque in `colour`.
 QImage halfTransparent(int size, QRgb colour)
 {
     QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
     for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
-            image.setPixel(x, y, x < size / 2 ? qRgba(0, 0, 0, 0) : colour);
+        std::fill_n(reinterpret_cast<QRgb *>(image.scanLine(y)) + size / 2, size - size / 2, colour);
     return image;
+}
+
+// A picture from its pixels, row by row.
+QImage picture(int width, int height, QImage::Format format, const std::vector<QRgb> &pixels)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int i = 0; i < width * height; ++i)
+        image.setPixel(i % width, i / width, pixels[size_t(i)]);
+    return image.convertToFormat(format);
 }
 
 std::vector<IcnsElement> familyElements(const QImage &image)
@@ -60,115 +59,52 @@ std::vector<IcnsElement> familyElements(const QImage &image)
 
 BitmapImageRep handMadeRep(int size, int bitsPerSample, int samplesPerPixel, int bitsPerPixel, bool planar = false)
 {
-    BitmapImageRep rep;
-    rep.pixelsWide = size;
-    rep.pixelsHigh = size;
-    rep.bitsPerSample = bitsPerSample;
-    rep.samplesPerPixel = samplesPerPixel;
-    rep.bitsPerPixel = bitsPerPixel;
-    rep.planar = planar;
-    rep.bytesPerRow = (qsizetype(size) * bitsPerPixel + 7) / 8;
-    rep.bitmapData = QByteArray(rep.bytesPerRow * size, '\x40');
-    return rep;
+    const qsizetype bytesPerRow = (qsizetype(size) * bitsPerPixel + 7) / 8;
+    return {size, size, bitsPerSample, samplesPerPixel, bitsPerPixel, planar, false, bytesPerRow, QByteArray(bytesPerRow * size, '\x40')};
 }
 
 } // namespace
 
-TEST(IconFamily, FamilyHoldsTheTenElementsInOrder)
+// The ten elements of a family in order, their sizes and pixels. Transparent pixels are ARGB
+// (0, 0, 0, 0), opaque ones keep their colour; the 1-bit icons test the red byte, and their mask
+// equals the icon.
+TEST(IconFamily, ElementsOfAHalfTransparentPicture)
 {
-    LogCapture log;
-    const std::optional<IconFamily> family = IconFamily::iconFamilyWithThumbnailsOfImage(gradientImage(300, 200));
-    ASSERT_TRUE(family);
-    const auto parsed = parseIcns(family->data());
-    ASSERT_TRUE(parsed);
-    const std::vector<IcnsElement> &elements = *parsed;
-    QList<QByteArray> types;
-    for (const IcnsElement &element : elements)
-        types << element.type;
-    EXPECT_EQ(types, (QList<QByteArray>{"ic09", "ic08", "it32", "t8mk", "il32", "l8mk", "ICN#", "is32", "s8mk",
-                                        "ics#"}));
-    // 'icl8' and 'ics8' are attempted, and each attempt logs one line.
-    EXPECT_EQ(log.lines(), (QStringList{kNullData, kNullData}));
+    for (const QRgb colour : {qRgb(255, 128, 0), qRgb(0, 0, 255)}) { // blue has no red: no 1-bit shape
+        SCOPED_TRACE(colour);
+        LogCapture log;
+        const std::optional<IconFamily> family = IconFamily::iconFamilyWithThumbnailsOfImage(halfTransparent(512, colour));
+        ASSERT_TRUE(family);
+        const std::vector<IcnsElement> elements = parseIcns(family->data()).value_or(std::vector<IcnsElement>{});
+        QList<QByteArray> types;
+        for (const IcnsElement &element : elements)
+            types << element.type;
+        ASSERT_EQ(types, (QList<QByteArray>{"ic09", "ic08", "it32", "t8mk", "il32", "l8mk", "ICN#", "is32", "s8mk", "ics#"}));
+        // 'icl8' and 'ics8' are attempted, and each attempt logs one line.
+        EXPECT_EQ(log.lines(), (QStringList{kNullData, kNullData}));
 
-    const std::map<QByteArray, qsizetype> fixedSizes{
-        {"t8mk", 128 * 128}, {"l8mk", 32 * 32}, {"s8mk", 16 * 16}, {"ICN#", 256}, {"ics#", 64}};
-    for (const IcnsElement &element : elements) {
-        SCOPED_TRACE(element.type.toStdString());
-        if (auto it = fixedSizes.find(element.type); it != fixedSizes.end()) {
-            EXPECT_EQ(element.data.size(), it->second);
-        }
-        if (element.type == "ICN#" || element.type == "ics#") {
-            const qsizetype half = element.data.size() / 2;
-            EXPECT_EQ(element.data.left(half), element.data.mid(half)); // mask equals icon
-        }
-        if (element.type == "ic09" || element.type == "ic08") {
-            const QImage png = QImage::fromData(element.data, "png");
-            const int edge = element.type == "ic09" ? 512 : 256;
-            EXPECT_EQ(png.size(), QSize(edge, edge));
-        }
-        if (element.type == "it32") {
-            EXPECT_EQ(element.data.left(4), QByteArray(4, '\0'));
-            EXPECT_FALSE(imageFromPackedRgb(element.data.mid(4), findElement(elements, "t8mk")->data, 128).isNull());
-        }
-    }
-    EXPECT_FALSE(imageFromPackedRgb(findElement(elements, "il32")->data, findElement(elements, "l8mk")->data, 32)
-                     .isNull());
-    EXPECT_FALSE(imageFromPackedRgb(findElement(elements, "is32")->data, findElement(elements, "s8mk")->data, 16)
-                     .isNull());
-}
-
-TEST(IconFamily, ElementContentsOfAHalfTransparentPicture)
-{
-    struct Row {
-        const char *label;
-        QRgb colour;
-        bool oneBitSet; // the 1-bit icon tests the red byte
-    };
-    const Row rows[] = {
-        {"orange", qRgba(255, 128, 0, 255), true},
-        {"opaque blue has no red, so no 1-bit shape", qRgba(0, 0, 255, 255), false},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
-        const std::vector<IcnsElement> elements = familyElements(halfTransparent(512, row.colour));
-        ASSERT_EQ(elements.size(), 10u);
-
-        const QByteArray icn = findElement(elements, "ICN#")->data;
-        for (int y = 0; y < 32; ++y) {
-            const char set = row.oneBitSet ? char(0xFF) : char(0);
-            EXPECT_EQ(icn.mid(y * 4, 4), QByteArray::fromRawData("\0\0", 2) + QByteArray(2, set)) << y;
-        }
-        const QByteArray ics = findElement(elements, "ics#")->data;
-        for (int y = 0; y < 16; ++y) {
-            EXPECT_EQ(quint8(ics[y * 2]), 0);
-            EXPECT_EQ(quint8(ics[y * 2 + 1]), row.oneBitSet ? 0xFF : 0);
-        }
-
+        const char set = qRed(colour) != 0 ? char(0xff) : char(0);
+        EXPECT_EQ(findElement(elements, "ICN#")->data, (QByteArray(2, '\0') + QByteArray(2, set)).repeated(64));
+        EXPECT_EQ(findElement(elements, "ics#")->data, (QByteArray(1, '\0') + QByteArray(1, set)).repeated(32));
+        EXPECT_EQ(findElement(elements, "it32")->data.left(4), QByteArray(4, '\0'));
         const struct {
-            const char *rgb;
-            const char *mask;
-            int edge;
-        } packed[] = {{"it32", "t8mk", 128}, {"il32", "l8mk", 32}, {"is32", "s8mk", 16}};
+            const char *rgb, *mask;
+            int edge, skip;
+        } packed[] = {{"it32", "t8mk", 128, 4}, {"il32", "l8mk", 32, 0}, {"is32", "s8mk", 16, 0}};
         for (const auto &p : packed) {
             SCOPED_TRACE(p.rgb);
-            QByteArray rgb = findElement(elements, p.rgb)->data;
-            if (p.edge == 128)
-                rgb = rgb.mid(4);
-            const QImage icon = imageFromPackedRgb(rgb, findElement(elements, p.mask)->data, p.edge);
-            ASSERT_FALSE(icon.isNull());
-            for (int y = 0; y < p.edge; y += 5) {
-                for (int x = 0; x < p.edge; ++x) {
-                    // Transparent pixels are ARGB (0, 0, 0, 0); opaque ones keep their colour.
-                    const QRgb expected = x < p.edge / 2 ? qRgba(0, 0, 0, 0) : row.colour;
-                    ASSERT_EQ(icon.pixel(x, y), expected) << x << "," << y;
-                }
-            }
+            const QImage icon = imageFromPackedRgb(findElement(elements, p.rgb)->data.mid(p.skip), findElement(elements, p.mask)->data, p.edge);
+            ASSERT_EQ(icon.size(), QSize(p.edge, p.edge)); // the 8-bit mask holds edge x edge bytes
+            for (int y = 0; y < p.edge; y += 5)
+                for (int x = 0; x < p.edge; ++x)
+                    ASSERT_EQ(icon.pixel(x, y), x < p.edge / 2 ? qRgba(0, 0, 0, 0) : colour) << x << "," << y;
         }
-
-        const QImage ic09 = QImage::fromData(findElement(elements, "ic09")->data, "png")
-                                .convertToFormat(QImage::Format_ARGB32);
-        EXPECT_EQ(ic09.pixel(10, 10), qRgba(0, 0, 0, 0));
-        EXPECT_EQ(ic09.pixel(300, 10), row.colour);
+        for (const auto &[type, edge] : {std::pair("ic09", 512), std::pair("ic08", 256)}) {
+            const QImage png = QImage::fromData(findElement(elements, type)->data, "png").convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(png.size(), QSize(edge, edge)) << type;
+            EXPECT_EQ(png.pixel(10, 10), qRgba(0, 0, 0, 0)) << type;
+            EXPECT_EQ(png.pixel(edge - 10, 10), colour) << type;
+        }
     }
 }
 
@@ -193,62 +129,44 @@ TEST(IconFamily, WidePictureIsCentredVertically)
 
 TEST(IconFamily, ResampleFitsTheLongerSide)
 {
-    QImage source(300, 100, QImage::Format_RGB32);
-    source.fill(Qt::white);
-    // 100 x 16 / 300 + 0.5 = 5.83, so 5 rows, starting at (16 - 5) / 2 = 5.
-    const QImage icon = IconFamily::resampleImage(source, 16, ImageInterpolation::High);
-    ASSERT_EQ(icon.size(), QSize(16, 16));
-    const QImage argb = icon.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < 16; ++y)
-        EXPECT_EQ(qAlpha(argb.pixel(8, y)), (y >= 5 && y < 10) ? 255 : 0) << y;
-
-    QImage tall(10, 40, QImage::Format_RGB32);
+    // 300 x 100 into 16: 100 x 16 / 300 + 0.5 = 5.83, so 5 rows from (16 - 5) / 2 = 5; 10 x 40
+    // into 16: 4 columns from 6.
+    QImage wide(300, 100, QImage::Format_RGB32), tall(10, 40, QImage::Format_RGB32);
+    wide.fill(Qt::white);
     tall.fill(Qt::white);
-    const QImage tallIcon = IconFamily::resampleImage(tall, 16, ImageInterpolation::None)
-                                .convertToFormat(QImage::Format_ARGB32);
-    for (int x = 0; x < 16; ++x)
-        EXPECT_EQ(qAlpha(tallIcon.pixel(x, 8)), (x >= 6 && x < 10) ? 255 : 0) << x;
-
+    const QImage wideIcon = IconFamily::resampleImage(wide, 16, ImageInterpolation::High).convertToFormat(QImage::Format_ARGB32);
+    const QImage tallIcon = IconFamily::resampleImage(tall, 16, ImageInterpolation::None).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(wideIcon.size(), QSize(16, 16));
+    ASSERT_EQ(tallIcon.size(), QSize(16, 16));
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(qAlpha(wideIcon.pixel(8, i)), i >= 5 && i < 10 ? 255 : 0) << i;
+        EXPECT_EQ(qAlpha(tallIcon.pixel(i, 8)), i >= 6 && i < 10 ? 255 : 0) << i;
+    }
     EXPECT_TRUE(IconFamily::resampleImage(QImage(), 16, ImageInterpolation::High).isNull());
-    EXPECT_TRUE(IconFamily::resampleImage(source, 0, ImageInterpolation::High).isNull());
+    EXPECT_TRUE(IconFamily::resampleImage(wide, 0, ImageInterpolation::High).isNull());
 }
 
 TEST(IconFamily, ExtractionRules)
 {
     // 2 x 2 premultiplied RGBA: transparent, half-transparent red, opaque green, opaque black.
-    QImage rgba(2, 2, QImage::Format_RGBA8888_Premultiplied);
-    rgba.setPixel(0, 0, qRgba(0, 0, 0, 0));
-    rgba.setPixel(1, 0, qRgba(128, 0, 0, 128));
-    rgba.setPixel(0, 1, qRgba(0, 255, 0, 255));
-    rgba.setPixel(1, 1, qRgba(0, 0, 0, 255));
-    const BitmapImageRep rep = BitmapImageRep::fromImage(rgba);
+    const BitmapImageRep rep = BitmapImageRep::fromImage(picture(
+        2, 2, QImage::Format_RGBA8888_Premultiplied, {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 128), qRgb(0, 255, 0), qRgb(0, 0, 0)}));
     ASSERT_EQ(rep.bitsPerPixel, 32);
     ASSERT_TRUE(rep.alphaPremultiplied);
-
-    EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rep, 2),
-              QByteArray::fromHex("00000000" "80ff0000" "ff00ff00" "ff000000"));
+    EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rep, 2), QByteArray::fromHex("00000000" "80ff0000" "ff00ff00" "ff000000"));
     EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex("0080ffff"));
     // Bits are set by the first (red) byte: only the half-transparent red pixel.
     EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex("40004000"));
 
-    QImage rgbSquare(2, 2, QImage::Format_RGB888);
-    rgbSquare.setPixel(0, 0, qRgb(1, 2, 3));
-    rgbSquare.setPixel(1, 0, qRgb(0, 0, 0));
-    rgbSquare.setPixel(0, 1, qRgb(4, 5, 6));
-    rgbSquare.setPixel(1, 1, qRgb(7, 8, 9));
-    const BitmapImageRep rgbRep = BitmapImageRep::fromImage(rgbSquare);
+    const BitmapImageRep rgbRep = BitmapImageRep::fromImage(
+        picture(2, 2, QImage::Format_RGB888, {qRgb(1, 2, 3), qRgb(0, 0, 0), qRgb(4, 5, 6), qRgb(7, 8, 9)}));
     ASSERT_EQ(rgbRep.bitsPerPixel, 24);
-    EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rgbRep, 2),
-              QByteArray::fromHex("ff010203" "ff000000" "ff040506" "ff070809"));
+    EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rgbRep, 2), QByteArray::fromHex("ff010203" "ff000000" "ff040506" "ff070809"));
     EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(rgbRep, 2), QByteArray::fromHex("ffffffff"));
     EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(rgbRep, 2), QByteArray::fromHex("c0c0c0c0"));
 
-    QImage gray(2, 2, QImage::Format_Grayscale8);
-    gray.scanLine(0)[0] = 0;
-    gray.scanLine(0)[1] = 7;
-    gray.scanLine(1)[0] = 200;
-    gray.scanLine(1)[1] = 0;
-    const BitmapImageRep grayRep = BitmapImageRep::fromImage(gray);
+    const BitmapImageRep grayRep = BitmapImageRep::fromImage(
+        picture(2, 2, QImage::Format_Grayscale8, {qRgb(0, 0, 0), qRgb(7, 7, 7), qRgb(200, 200, 200), qRgb(0, 0, 0)}));
     EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(grayRep, 2), QByteArray::fromHex("0007c800"));
     EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(grayRep, 2), QByteArray::fromHex("40804080"));
 
@@ -258,9 +176,8 @@ TEST(IconFamily, ExtractionRules)
         mono.setPixel(y, y, 1);
     const QByteArray monoBits = IconFamily::get1BitMaskFromBitmapImageRep(BitmapImageRep::fromImage(mono), 16);
     ASSERT_EQ(monoBits.size(), 64);
-    EXPECT_EQ(quint8(monoBits[0]), 0x80);
-    EXPECT_EQ(quint8(monoBits[1]), 0x00);
-    EXPECT_EQ(quint8(monoBits[2 * 9 + 1]), 0x40);
+    EXPECT_EQ(monoBits.left(4), QByteArray::fromHex("80004000"));
+    EXPECT_EQ(monoBits.mid(2 * 9, 2), QByteArray::fromHex("0040"));
     EXPECT_EQ(monoBits.left(32), monoBits.mid(32));
 
     // Wrong size: none, and nothing logged.
@@ -274,54 +191,41 @@ TEST(IconFamily, ExtractionRules)
 
 TEST(IconFamily, ExtractionRefusalsAreLogged)
 {
-    struct Row {
-        const char *label;
+    using Extract = QByteArray (*)(const BitmapImageRep &, int);
+    const Extract rgb = &IconFamily::get32BitDataFromBitmapImageRep, mask = &IconFamily::get8BitMaskFromBitmapImageRep,
+                  bits = &IconFamily::get1BitMaskFromBitmapImageRep;
+    const struct Row {
         BitmapImageRep rep;
-        QByteArray (*extract)(const BitmapImageRep &, int);
-        const char *message;
-    };
-    const Row rows[] = {
-        {"32-bit from planar", handMadeRep(4, 8, 4, 32, true), &IconFamily::get32BitDataFromBitmapImageRep,
-         "get32BitDataFromBitmapImageRep:requiredPixelSize: returning NULL due to isPlanar == YES"},
-        {"32-bit from 16-bit samples", BitmapImageRep::fromImage(QImage(4, 4, QImage::Format_RGBA64)),
-         &IconFamily::get32BitDataFromBitmapImageRep,
-         "get32BitDataFromBitmapImageRep:requiredPixelSize: returning NULL due to bitsPerSample == 16"},
-        {"32-bit from gray", handMadeRep(4, 8, 1, 8), &IconFamily::get32BitDataFromBitmapImageRep,
-         "get32BitDataFromBitmapImageRep:requiredPixelSize: returning NULL due to samplesPerPixel == 1, "
-         "bitsPerPixel == 8"},
-        {"32-bit from padded RGB", handMadeRep(4, 8, 3, 32), &IconFamily::get32BitDataFromBitmapImageRep,
-         "get32BitDataFromBitmapImageRep:requiredPixelSize: returning NULL due to samplesPerPixel == 3, "
-         "bitsPerPixel == 32"},
-        {"mask from planar", handMadeRep(4, 8, 4, 32, true), &IconFamily::get8BitMaskFromBitmapImageRep,
-         "get8BitMaskFromBitmapImageRep:requiredPixelSize: returning NULL due to isPlanar == YES"},
-        {"mask from 16-bit gray", BitmapImageRep::fromImage(QImage(4, 4, QImage::Format_Grayscale16)),
-         &IconFamily::get8BitMaskFromBitmapImageRep,
-         "get8BitMaskFromBitmapImageRep:requiredPixelSize: returning NULL due to bitsPerSample == 16"},
-        {"mask from gray plus alpha", handMadeRep(4, 8, 2, 16), &IconFamily::get8BitMaskFromBitmapImageRep,
-         "get8BitMaskFromBitmapImageRep:requiredPixelSize: returning NULL due to samplesPerPixel == 2, "
-         "bitsPerPixel == 16"},
-        {"1-bit from planar", handMadeRep(8, 8, 4, 32, true), &IconFamily::get1BitMaskFromBitmapImageRep,
-         "get1BitMaskFromBitmapImageRep:requiredPixelSize: returning NULL due to isPlanar == YES"},
-        {"1-bit from 16-bit", BitmapImageRep::fromImage(QImage(8, 8, QImage::Format_RGBA64)),
-         &IconFamily::get1BitMaskFromBitmapImageRep,
-         "get1BitMaskFromBitmapImageRep:requiredPixelSize: returning NULL due to bitsPerPixel == 64, "
-         "samplesPerPixel== 4, bitsPerSample == 16"},
-        {"1-bit from 2-bit", handMadeRep(8, 2, 1, 2), &IconFamily::get1BitMaskFromBitmapImageRep,
-         "get1BitMaskFromBitmapImageRep:requiredPixelSize: returning NULL due to bitsPerPixel == 2, "
-         "samplesPerPixel== 1, bitsPerSample == 2"},
+        Extract extract;
+        const char *message; // after "<function>:requiredPixelSize: returning NULL due to "
+    } rows[] = {
+        {handMadeRep(4, 8, 4, 32, true), rgb, "isPlanar == YES"},
+        {BitmapImageRep::fromImage(QImage(4, 4, QImage::Format_RGBA64)), rgb, "bitsPerSample == 16"},
+        {handMadeRep(4, 8, 1, 8), rgb, "samplesPerPixel == 1, bitsPerPixel == 8"},
+        {handMadeRep(4, 8, 3, 32), rgb, "samplesPerPixel == 3, bitsPerPixel == 32"},
+        {handMadeRep(4, 8, 4, 32, true), mask, "isPlanar == YES"},
+        {BitmapImageRep::fromImage(QImage(4, 4, QImage::Format_Grayscale16)), mask, "bitsPerSample == 16"},
+        {handMadeRep(4, 8, 2, 16), mask, "samplesPerPixel == 2, bitsPerPixel == 16"},
+        {handMadeRep(8, 8, 4, 32, true), bits, "isPlanar == YES"},
+        {BitmapImageRep::fromImage(QImage(8, 8, QImage::Format_RGBA64)), bits,
+         "bitsPerPixel == 64, samplesPerPixel== 4, bitsPerSample == 16"},
+        {handMadeRep(8, 2, 1, 2), bits, "bitsPerPixel == 2, samplesPerPixel== 1, bitsPerSample == 2"},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
+        const QString function = row.extract == rgb ? "get32BitDataFromBitmapImageRep"
+            : row.extract == mask                  ? "get8BitMaskFromBitmapImageRep"
+                                                   : "get1BitMaskFromBitmapImageRep";
+        SCOPED_TRACE(function.toStdString() + ": " + row.message);
         LogCapture log;
         EXPECT_TRUE(row.extract(row.rep, row.rep.pixelsWide).isEmpty());
-        EXPECT_EQ(log.lines(), QStringList{QString::fromLatin1(row.message)});
+        EXPECT_EQ(log.lines(), QStringList{function + ":requiredPixelSize: returning NULL due to " + row.message});
     }
-
     // A rep whose data is shorter than its rows claim is refused quietly.
     BitmapImageRep truncated = handMadeRep(4, 8, 4, 32);
     truncated.bitmapData.chop(1);
     LogCapture log;
     EXPECT_TRUE(IconFamily::get32BitDataFromBitmapImageRep(truncated, 4).isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty());
 }
 
 TEST(IconFamily, SettingElements)

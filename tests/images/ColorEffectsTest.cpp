@@ -20,18 +20,12 @@ constexpr double kPi = 3.141592653589793;
 
 EffectParameters colour(float brightness, float contrast, float saturation, float gamma, float hue)
 {
-    EffectParameters p;
-    p.brightness = brightness;
-    p.contrast = contrast;
-    p.saturation = saturation;
-    p.gamma = gamma;
-    p.hue = hue;
-    return p;
+    return {0.0f, 0, brightness, contrast, saturation, gamma, hue};
 }
 
 double clamp01(double v)
 {
-    return v > 0.0 ? (v < 1.0 ? v : 1.0) : 0.0;
+    return v > 0.0 ? (v < 1.0 ? v : 1.0) : 0.0; // NaN to 0
 }
 
 // The colour stage written out plainly in double precision: colour controls
@@ -77,9 +71,8 @@ QImage randomPixels(int count, unsigned seed)
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> byte(0, 255), dark(0, 11), choice(0, 3);
     return make(count, 1, [&](int, int) {
-        const bool isDark = choice(random) == 0;
-        auto component = [&] { return isDark ? dark(random) : byte(random); };
-        const int r = component(), g = component(), b = component();
+        auto &components = choice(random) == 0 ? dark : byte;
+        const int r = components(random), g = components(random), b = components(random);
         return qRgba(r, g, b, byte(random));
     });
 }
@@ -92,16 +85,12 @@ void expectNearReference(const QImage &pixels, const EffectParameters &p)
     ASSERT_EQ(out.size(), pixels.size());
     int worst = 0;
     QRgb worstIn = 0;
-    for (int y = 0; y < pixels.height(); ++y) {
-        for (int x = 0; x < pixels.width(); ++x) {
-            const QRgb in = pixels.pixel(x, y);
-            const int d = distance(out.pixel(x, y), reference(in, p));
-            if (d > worst) {
+    for (int y = 0; y < pixels.height(); ++y)
+        for (int x = 0; x < pixels.width(); ++x)
+            if (const int d = distance(out.pixel(x, y), reference(pixels.pixel(x, y), p)); d > worst) {
                 worst = d;
-                worstIn = in;
+                worstIn = pixels.pixel(x, y);
             }
-        }
-    }
     EXPECT_LE(worst, 1) << "brightness " << p.brightness << " contrast " << p.contrast << " saturation "
                         << p.saturation << " gamma " << p.gamma << " hue " << p.hue << "; worst input #" << std::hex
                         << worstIn;
@@ -109,7 +98,7 @@ void expectNearReference(const QImage &pixels, const EffectParameters &p)
 
 } // namespace
 
-TEST(ColorEffects, NeutralValuesLeaveTheImageAlone)
+TEST(ColorEffects, NeutralAndNonFiniteValuesLeaveTheImageAlone)
 {
     const QImage argb = make(5, 4, [](int x, int y) { return qRgba(x * 50, y * 60, 7, 30 * x + y); });
     for (QImage::Format format : {QImage::Format_ARGB32, QImage::Format_Grayscale8, QImage::Format_RGB888,
@@ -120,6 +109,8 @@ TEST(ColorEffects, NeutralValuesLeaveTheImageAlone)
         EXPECT_EQ(out.format(), format);
     }
     EXPECT_TRUE(applyColorEffects(QImage(), colour(0.5f, 2, 0, 2, 90)).isNull());
+    // Values that are no numbers act as neutral ones.
+    EXPECT_EQ(applyColorEffects(argb, colour(NAN, INFINITY, NAN, -INFINITY, NAN)), argb);
 }
 
 TEST(ColorEffects, KnownColours)
@@ -134,15 +125,12 @@ TEST(ColorEffects, KnownColours)
     const Case cases[] = {
         // Luminance 0.2125 * 200 + 0.7154 * 100 + 0.0721 * 50 = 117.645.
         {"saturation 0", colour(0, 1, 0, 1, 0), qRgb(200, 100, 50), qRgb(118, 118, 118), 0},
-        {"saturation 0, grey", colour(0, 1, 0, 1, 0), qRgb(90, 90, 90), qRgb(90, 90, 90), 0},
         // 2 * (x - L) + L for L = 0.2125 * 150 + 0.7154 * 110 + 0.0721 * 90 = 117.058.
         {"saturation 2", colour(0, 1, 2, 1, 0), qRgb(150, 110, 90), qRgb(183, 103, 63), 0},
         {"brightness 0.5, mid grey", colour(0.5f, 1, 1, 1, 0), qRgb(128, 128, 128), qRgb(255, 255, 255), 0},
         {"brightness 0.25, mid grey", colour(0.25f, 1, 1, 1, 0), qRgb(128, 128, 128), qRgb(192, 192, 192), 0},
-        {"brightness -0.25, mid grey", colour(-0.25f, 1, 1, 1, 0), qRgb(128, 128, 128), qRgb(64, 64, 64), 0},
         // (x - 127.5) * 2 + 127.5 = 2x - 127.5, halfway between two levels.
         {"contrast 2", colour(0, 2, 1, 1, 0), qRgb(100, 160, 64), qRgb(72, 192, 0), 1},
-        {"contrast 2, ends", colour(0, 2, 1, 1, 0), qRgb(0, 255, 30), qRgb(0, 255, 0), 0},
         {"contrast 0", colour(0, 0, 1, 1, 0), qRgb(0, 255, 30), qRgb(128, 128, 128), 1},
         // (128 / 255)^2 * 255 = 64.25; 0.5^2 = 0.25.
         {"gamma 2", colour(0, 1, 1, 2, 0), qRgb(128, 0, 255), qRgb(64, 0, 255), 0},
@@ -153,7 +141,6 @@ TEST(ColorEffects, KnownColours)
         //   B' = 0.426 R + 1.430 G - 0.856 B.
         {"hue 180, red", colour(0, 1, 1, 1, 180), qRgb(255, 0, 0), qRgb(0, 109, 109), 1},
         {"hue 180, blue", colour(0, 1, 1, 1, 180), qRgb(0, 0, 255), qRgb(37, 37, 0), 1},
-        {"hue 360, grey stays", colour(0, 1, 1, 1, 360), qRgb(77, 77, 77), qRgb(77, 77, 77), 0},
         {"hue 90, grey stays", colour(0, 1, 1, 1, 90), qRgb(200, 200, 200), qRgb(200, 200, 200), 0},
         // Order: saturation, then brightness, then contrast, then gamma.
         {"saturation 0 then brightness then contrast", colour(0.1f, 2, 0, 1, 0), qRgb(200, 100, 50),
@@ -169,68 +156,31 @@ TEST(ColorEffects, KnownColours)
     }
 }
 
-TEST(ColorEffects, HueRotationKeepsLuminance)
+TEST(ColorEffects, PremultipliedSourceIsWorkedStraight)
 {
-    // Up to clamping, a mid colour keeps its weighted sum under the matrix's
-    // own luminance weights, whatever the angle.
-    auto luma = [](QRgb c) { return 0.213 * qRed(c) + 0.715 * qGreen(c) + 0.072 * qBlue(c); };
-    const QRgb in = qRgb(120, 140, 100);
-    for (float hue : {-150.0f, 45.0f, 123.0f, 300.0f})
-        EXPECT_NEAR(luma(applyToPixel(in, colour(0, 1, 1, 1, hue))), luma(in), 1.0) << hue;
-}
-
-TEST(ColorEffects, AlphaIsKeptAndColourIsWorkedUnpremultiplied)
-{
-    const QImage straight = make(2, 1, [](int x, int) { return x == 0 ? qRgba(200, 100, 50, 77) : qRgba(9, 9, 9, 0); });
-    const EffectParameters p = colour(0.1f, 1.3f, 0.4f, 0.8f, 40);
-    const QImage out = applyColorEffects(straight, p);
-    EXPECT_EQ(out.format(), QImage::Format_ARGB32);
-    EXPECT_EQ(qAlpha(out.pixel(0, 0)), 77);
-    EXPECT_EQ(qAlpha(out.pixel(1, 0)), 0);
-    EXPECT_LE(distance(out.pixel(0, 0), reference(qRgba(200, 100, 50, 77), p)), 1);
-
-    // A premultiplied source is taken back to straight colour first.
-    const QImage premultiplied = make(1, 1, [](int, int) { return qRgba(200, 100, 50, 128); },
+    // Taken back to straight colour first; alpha is kept, transparent stays transparent.
+    const QImage premultiplied = make(2, 1, [](int x, int) { return x == 0 ? qRgba(200, 100, 50, 128) : qRgba(9, 9, 9, 0); },
                                       QImage::Format_ARGB32_Premultiplied);
-    const QRgb straightIn = premultiplied.convertToFormat(QImage::Format_ARGB32).pixel(0, 0);
-    const QImage fromPremultiplied = applyColorEffects(premultiplied, p);
-    EXPECT_EQ(fromPremultiplied.format(), QImage::Format_ARGB32);
-    EXPECT_LE(distance(fromPremultiplied.pixel(0, 0), reference(straightIn, p)), 1);
+    const EffectParameters p = colour(0.1f, 1.3f, 0.4f, 0.8f, 40);
+    const QImage out = applyColorEffects(premultiplied, p);
+    EXPECT_EQ(out.format(), QImage::Format_ARGB32);
+    EXPECT_LE(distance(out.pixel(0, 0), reference(premultiplied.convertToFormat(QImage::Format_ARGB32).pixel(0, 0), p)), 1);
+    EXPECT_EQ(qAlpha(out.pixel(1, 0)), 0);
 }
 
 TEST(ColorEffects, OtherPixelFormatsAreConvertedOnce)
 {
     const EffectParameters p = colour(0.05f, 1.2f, 1.0f, 1.5f, 0);
-    struct Case {
-        QImage::Format in;
-        QImage::Format out;
-    };
-    const Case cases[] = {{QImage::Format_Grayscale8, QImage::Format_RGB32},
-                          {QImage::Format_RGB888, QImage::Format_RGB32},
-                          {QImage::Format_Grayscale16, QImage::Format_RGB32},
-                          {QImage::Format_RGBA64, QImage::Format_ARGB32},
-                          {QImage::Format_Indexed8, QImage::Format_RGB32},
-                          {QImage::Format_RGB32, QImage::Format_RGB32}};
-    const QImage grey = make(
-        16, 2, [](int x, int y) { return qRgb(x * 16 + y, x * 16 + y, x * 16 + y); }, QImage::Format_RGB32);
-    for (const Case &c : cases) {
-        SCOPED_TRACE(int(c.in));
-        const QImage source = grey.convertToFormat(c.in);
+    const QImage grey = make(16, 2, [](int x, int y) { return qRgb(x * 16 + y, x * 16 + y, x * 16 + y); }, QImage::Format_RGB32);
+    for (QImage::Format format : {QImage::Format_Grayscale8, QImage::Format_RGB888, QImage::Format_Grayscale16,
+                                  QImage::Format_RGBA64, QImage::Format_Indexed8, QImage::Format_RGB32}) {
+        SCOPED_TRACE(int(format));
+        const QImage source = grey.convertToFormat(format);
         const QImage out = applyColorEffects(source, p);
-        EXPECT_EQ(out.format(), c.out);
-        for (int x = 0; x < 16; ++x) {
-            const QRgb in = source.pixel(x, 1);
-            EXPECT_LE(distance(out.pixel(x, 1), reference(in, p)), 1) << x;
-        }
+        EXPECT_EQ(out.format(), format == QImage::Format_RGBA64 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        for (int x = 0; x < 16; ++x)
+            EXPECT_LE(distance(out.pixel(x, 1), reference(source.pixel(x, 1), p)), 1) << x;
     }
-}
-
-TEST(ColorEffects, NonFiniteValuesActAsNeutral)
-{
-    const QImage source = make(3, 1, [](int x, int) { return qRgba(40 * x, 100, 200, 255); });
-    const QImage out = applyColorEffects(source, colour(NAN, INFINITY, NAN, -INFINITY, NAN));
-    for (int x = 0; x < 3; ++x)
-        EXPECT_EQ(out.pixel(x, 0), source.pixel(x, 0));
 }
 
 // The fast kernels (tables, fixed point, single-precision sums, the
@@ -298,10 +248,7 @@ TEST(ColorEffects, WideRowsAndOddWidths)
     // Rows longer than one chunk, with a short tail, and rows with padding.
     for (int width : {1, 63, 64, 65, 200, 1001}) {
         const QImage pixels = randomPixels(width, unsigned(width)).copy(0, 0, width, 1);
-        QImage tall(width, 3, QImage::Format_ARGB32);
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < width; ++x)
-                tall.setPixel(x, y, pixels.pixel((x + y) % width, 0));
+        const QImage tall = make(width, 3, [&](int x, int y) { return pixels.pixel((x + y) % width, 0); });
         expectNearReference(tall, colour(0.05f, 1.2f, 1.3f, 0.8f, 30));
         expectNearReference(tall, colour(0, 1, 1, 1, 30));
     }

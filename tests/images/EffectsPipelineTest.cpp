@@ -13,10 +13,7 @@ using testpictures::numbered;
 
 TEST(EffectsPipeline, NullAndNeutral)
 {
-    EffectParameters edits;
-    edits.angle = 33.0f;
-    edits.flip = 3;
-    edits.gamma = 2.0f;
+    const EffectParameters edits{.angle = 33.0f, .flip = 3, .gamma = 2.0f};
     EXPECT_TRUE(applyAllEffects(QImage(), edits).isNull());
     EXPECT_TRUE(applyImageEffects(QImage(), edits).isNull());
 
@@ -33,20 +30,13 @@ TEST(EffectsPipeline, NullAndNeutral)
 TEST(EffectsPipeline, RotateThenMirrorThenColour)
 {
     const QImage source = numbered(3, 2);
-    EffectParameters p;
-    p.angle = 90.0f;
-    p.flip = 2;
-    p.brightness = 0.1f;
-    p.gamma = 1.5f;
+    const EffectParameters p{.angle = 90.0f, .flip = 2, .brightness = 0.1f, .gamma = 1.5f};
     const QImage out = applyAllEffects(source, p);
     ASSERT_EQ(out.size(), QSize(2, 3));
     // Turned counter-clockwise (T(x, y) = S(2 - y, x)), then the turned
     // picture mirrored left to right (O(x, y) = T(1 - x, y)): O(x, y) = S(2 - y, 1 - x).
     // Mirroring first and turning after would give S(y, x) instead.
-    EffectParameters colourOnly = p;
-    colourOnly.angle = 0.0f;
-    colourOnly.flip = 0;
-    const QImage coloured = applyImageEffects(source, colourOnly);
+    const QImage coloured = applyImageEffects(source, {.brightness = 0.1f, .gamma = 1.5f});
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 2; ++x)
             EXPECT_EQ(out.pixel(x, y), coloured.pixel(2 - y, 1 - x)) << x << "," << y;
@@ -56,10 +46,7 @@ TEST(EffectsPipeline, RotateThenMirrorThenColour)
 TEST(EffectsPipeline, FreeAngleWithColour)
 {
     const QImage source = make(41, 31, [](int, int) { return qRgb(40, 120, 200); });
-    EffectParameters p;
-    p.angle = 33.0f;
-    p.flip = 1;
-    p.saturation = 0.0f;
+    const EffectParameters p{.angle = 33.0f, .flip = 1, .saturation = 0.0f};
     const QImage out = applyAllEffects(source, p);
     EXPECT_EQ(out.size(), rotatedSize(source.size(), 33.0f));
     EXPECT_EQ(out.format(), QImage::Format_ARGB32);

@@ -169,7 +169,7 @@ TEST_F(BackgroundParsingTest, PatternsUndoAndSavedForm)
     // Malformed saved forms restore nothing and start nothing.
     for (const QVariant &bad : {QVariant(), QVariant(QStringLiteral("x")), QVariant(QVariantList{}),
                                 QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("junk")}}}),
-                                QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("\0\0\0\2\x7f\xff\xff\xf0ab", 10)}}})}) {
+                                QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("\0\0\0\2\x7f\xff\xff\xf0" "ab", 10)}}})}) {
         auto r = std::make_shared<PDFFileStruct>();
         r->readPref(bad);
         EXPECT_TRUE(r->filePath().isEmpty());

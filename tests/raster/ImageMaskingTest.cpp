@@ -33,39 +33,28 @@ QImage colourPicture(int width, int height)
     return image;
 }
 
-void expectColoursKept(const QImage &masked, const QImage &original)
+// Each pixel of `masked` has alpha `alpha(x, y)` and, where visible, the colour of `original`.
+template <typename Alpha>
+void expectMasked(const QImage &masked, const QImage &original, Alpha alpha)
 {
+    ASSERT_EQ(masked.format(), QImage::Format_ARGB32);
+    ASSERT_EQ(masked.size(), original.size());
     for (int y = 0; y < original.height(); ++y)
         for (int x = 0; x < original.width(); ++x) {
-            if (qAlpha(masked.pixel(x, y)) != 0) {
-                EXPECT_EQ(masked.pixel(x, y) & 0xffffff, original.pixel(x, y) & 0xffffff) << x << "," << y;
-            }
+            EXPECT_EQ(qAlpha(masked.pixel(x, y)), alpha(x, y)) << x << "," << y;
+            EXPECT_TRUE(qAlpha(masked.pixel(x, y)) == 0 || (masked.pixel(x, y) & 0xffffff) == (original.pixel(x, y) & 0xffffff))
+                << x << "," << y;
         }
 }
 
+// A soft mask gives every pixel its own partial alpha, not a yes/no stencil.
 TEST(ImageMasking, SoftMaskGivesEachPixelItsAlpha)
 {
     const QImage image = colourPicture(4, 2);
-    struct Case {
-        const char *name;
-        std::vector<std::vector<int>> mask;
-        std::vector<std::vector<int>> alpha;
-    };
-    const Case cases[] = {
-        {"0 left, 128 right", {{0, 0, 128, 128}, {0, 0, 128, 128}}, {{0, 0, 128, 128}, {0, 0, 128, 128}}},
-        {"constant 1", {{1, 1, 1, 1}, {1, 1, 1, 1}}, {{1, 1, 1, 1}, {1, 1, 1, 1}}},
-        {"constant 0", {{0, 0, 0, 0}, {0, 0, 0, 0}}, {{0, 0, 0, 0}, {0, 0, 0, 0}}},
-        {"every level", {{0, 64, 127, 254}, {255, 3, 200, 99}}, {{0, 64, 127, 254}, {255, 3, 200, 99}}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        const QImage masked = maskImage(image, grayMask(c.mask), true);
-        ASSERT_EQ(masked.format(), QImage::Format_ARGB32);
-        ASSERT_EQ(masked.size(), image.size());
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 4; ++x)
-                EXPECT_EQ(qAlpha(masked.pixel(x, y)), c.alpha[size_t(y)][size_t(x)]) << x << "," << y;
-        expectColoursKept(masked, image);
+    for (const std::vector<std::vector<int>> &mask : {std::vector<std::vector<int>>{{0, 64, 127, 254}, {255, 3, 200, 99}},
+                                                      std::vector<std::vector<int>>{{1, 1, 1, 1}, {1, 1, 1, 1}}}) {
+        SCOPED_TRACE(mask[0][0]);
+        expectMasked(maskImage(image, grayMask(mask), true), image, [&](int x, int y) { return mask[size_t(y)][size_t(x)]; });
     }
 }
 
@@ -73,18 +62,10 @@ TEST(ImageMasking, StencilHidesWhereItsSampleIsSet)
 {
     const QImage image = colourPicture(4, 4);
     // Same size, and half size stretched: each sample decides a 2 x 2 block.
-    const QImage same = maskImage(image, grayMask({{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 255}}), false);
-    const QImage half = maskImage(image, grayMask({{0, 255}, {255, 0}}), false);
-    ASSERT_EQ(same.format(), QImage::Format_ARGB32);
-    ASSERT_EQ(half.format(), QImage::Format_ARGB32);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) {
-            const bool sameHidden = (x == y && x != 2);
-            EXPECT_EQ(qAlpha(same.pixel(x, y)), sameHidden ? 0 : 255) << x << "," << y;
-            const bool halfHidden = (x / 2) != (y / 2);
-            EXPECT_EQ(qAlpha(half.pixel(x, y)), halfHidden ? 0 : 255) << x << "," << y;
-        }
-    expectColoursKept(half, image);
+    expectMasked(maskImage(image, grayMask({{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 255}}), false), image,
+                 [](int x, int y) { return x == y && x != 2 ? 0 : 255; });
+    expectMasked(maskImage(image, grayMask({{0, 255}, {255, 0}}), false), image,
+                 [](int x, int y) { return x / 2 != y / 2 ? 0 : 255; });
 
     // A 1-bit stencil as Qt holds it: sample 1 (white) blocks.
     QImage mono(4, 1, QImage::Format_Mono);
@@ -92,11 +73,8 @@ TEST(ImageMasking, StencilHidesWhereItsSampleIsSet)
     mono.fill(0);
     mono.setPixel(1, 0, 1);
     mono.setPixel(3, 0, 1);
-    const QImage row = maskImage(colourPicture(8, 2), mono, false);
-    const int expected[] = {255, 255, 0, 0, 255, 255, 0, 0};
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 8; ++x)
-            EXPECT_EQ(qAlpha(row.pixel(x, y)), expected[x]) << x << "," << y;
+    expectMasked(maskImage(colourPicture(8, 2), mono, false), colourPicture(8, 2),
+                 [](int x, int) { return x % 4 >= 2 ? 0 : 255; });
 }
 
 TEST(ImageMasking, SoftMaskOfAnotherSizeIsScaledSmoothly)
@@ -104,14 +82,12 @@ TEST(ImageMasking, SoftMaskOfAnotherSizeIsScaledSmoothly)
     const QImage image = colourPicture(10, 7);
     // A constant mask stays constant at any scale.
     for (const QSize size : {QSize(3, 3), QSize(1, 1), QSize(40, 29)}) {
-        const QImage masked = maskImage(image, filled(size.width(), size.height(), QImage::Format_Grayscale8, qRgb(77, 77, 77)), true);
-        ASSERT_EQ(masked.size(), image.size());
-        for (int y = 0; y < 7; ++y)
-            for (int x = 0; x < 10; ++x)
-                ASSERT_EQ(qAlpha(masked.pixel(x, y)), 77) << size.width() << ": " << x << "," << y;
+        SCOPED_TRACE(size.width());
+        expectMasked(maskImage(image, filled(size.width(), size.height(), QImage::Format_Grayscale8, qRgb(77, 77, 77)), true),
+                     image, [](int, int) { return 77; });
     }
-    // A 2 x 1 ramp 0 | 255 over 10 columns: transparent at the left edge,
-    // opaque at the right, rising in between, the same on every row.
+    // A 2 x 1 ramp 0 | 255 over 10 columns: transparent at the left edge, opaque at the right,
+    // rising in between, the same on every row.
     const QImage ramp = maskImage(image, grayMask({{0, 255}}), true);
     EXPECT_LE(qAlpha(ramp.pixel(0, 0)), 30);
     EXPECT_GE(qAlpha(ramp.pixel(9, 0)), 225);
@@ -121,12 +97,10 @@ TEST(ImageMasking, SoftMaskOfAnotherSizeIsScaledSmoothly)
         intermediate += qAlpha(ramp.pixel(x, 0)) > 0 && qAlpha(ramp.pixel(x, 0)) < 255;
     }
     EXPECT_GE(intermediate, 2);
-    for (int y = 1; y < 7; ++y)
-        for (int x = 0; x < 10; ++x)
-            EXPECT_EQ(ramp.pixel(x, y) >> 24, ramp.pixel(x, 0) >> 24);
+    expectMasked(ramp, image, [&](int x, int) { return qAlpha(ramp.pixel(x, 0)); });
 }
 
-TEST(ImageMasking, ExistingAlphaIsMultiplied)
+TEST(ImageMasking, ExistingAlphaIsMultipliedAndOtherFormatsAreRead)
 {
     const QImage translucent = filled(2, 1, QImage::Format_ARGB32, qRgba(10, 20, 30, 128));
     const QImage soft = maskImage(translucent, grayMask({{128, 255}}), true);
@@ -141,30 +115,23 @@ TEST(ImageMasking, ExistingAlphaIsMultiplied)
     const QImage straight = maskImage(premultiplied, grayMask({{255}}), true);
     EXPECT_EQ(straight.format(), QImage::Format_ARGB32);
     EXPECT_EQ(straight.pixel(0, 0), premultiplied.convertToFormat(QImage::Format_ARGB32).pixel(0, 0));
-}
 
-TEST(ImageMasking, MissingPartsAndOtherMaskFormats)
-{
-    const QImage image = colourPicture(3, 2);
-    const QImage unmasked = maskImage(image, QImage(), true);
-    ASSERT_EQ(unmasked.format(), QImage::Format_ARGB32);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x)
-            EXPECT_EQ(unmasked.pixel(x, y), image.pixel(x, y) | 0xff000000u);
-    EXPECT_EQ(maskImage(image, QImage(), false).format(), QImage::Format_ARGB32);
-    EXPECT_TRUE(maskImage(QImage(), grayMask({{0}}), true).isNull());
-
-    // A 16-bit gray mask is read at 8 bits.
+    // A 16-bit gray mask is read at 8 bits; a 16-bit RGB image is masked at 8 bits per channel.
     QImage wide(1, 1, QImage::Format_Grayscale16);
     reinterpret_cast<quint16 *>(wide.scanLine(0))[0] = 0x8080;
     EXPECT_EQ(qAlpha(maskImage(colourPicture(1, 1), wide, true).pixel(0, 0)), 128);
-
-    // A 16-bit RGB image is masked at 8 bits per channel.
-    const QImage rgb64 = filled(2, 2, QImage::Format_RGBX64, qRgb(40, 80, 120));
-    const QImage masked64 = maskImage(rgb64, grayMask({{0, 255}, {255, 0}}), false);
+    const QImage masked64 = maskImage(filled(2, 2, QImage::Format_RGBX64, qRgb(40, 80, 120)), grayMask({{0, 255}, {255, 0}}), false);
     ASSERT_EQ(masked64.format(), QImage::Format_ARGB32);
     EXPECT_EQ(masked64.pixel(0, 0), qRgba(40, 80, 120, 255));
     EXPECT_EQ(qAlpha(masked64.pixel(1, 0)), 0);
+}
+
+TEST(ImageMasking, MissingParts)
+{
+    const QImage image = colourPicture(3, 2);
+    expectMasked(maskImage(image, QImage(), true), image, [](int, int) { return 255; });
+    EXPECT_EQ(maskImage(image, QImage(), false).format(), QImage::Format_ARGB32);
+    EXPECT_TRUE(maskImage(QImage(), grayMask({{0}}), true).isNull());
 }
 
 } // namespace

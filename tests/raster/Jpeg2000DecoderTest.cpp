@@ -8,32 +8,17 @@
 
 namespace {
 
-J2kComponent component(int width, int height, int precision, int seed, bool isSigned = false, int dx = 1,
-                           int dy = 1, bool alpha = false)
+// A component of a w x h image, sampled every dx, dy, with values of a varied pattern.
+J2kComponent component(int width, int height, int precision, int seed, bool isSigned = false, int dx = 1, int dy = 1,
+                       bool alpha = false)
 {
-    J2kComponent c;
-    c.precision = precision;
-    c.isSigned = isSigned;
-    c.dx = dx;
-    c.dy = dy;
-    c.alpha = alpha;
-    const int w = (width + dx - 1) / dx, h = (height + dy - 1) / dy;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            int v = (x * 7 + y * 13 + seed * 29) % (1 << precision);
+    J2kComponent c{precision, isSigned, dx, dy, alpha, {}};
+    for (int y = 0; y < (height + dy - 1) / dy; ++y)
+        for (int x = 0; x < (width + dx - 1) / dx; ++x) {
+            const int v = (x * 7 + y * 13 + seed * 29) % (1 << precision);
             c.values.push_back(isSigned ? v - (1 << (precision - 1)) : v);
         }
     return c;
-}
-
-// The sample the decoder must deliver for source value v of a component:
-// unsigned, scaled to the full range of the output depth.
-int expectedSample(const J2kComponent &c, int v, int outBits)
-{
-    if (c.isSigned)
-        v += 1 << (c.precision - 1);
-    const qint64 max = (1 << c.precision) - 1, outMax = (1 << outBits) - 1;
-    return int((v * outMax + max / 2) / max);
 }
 
 int sampleAt(const RasterImage &image, int x, int y, int channel)
@@ -44,35 +29,29 @@ int sampleAt(const RasterImage &image, int x, int y, int channel)
     return image.row(y)[index];
 }
 
-// Compares every sample of every channel with the source components.
+// Compares every sample of every channel with the source components: unsigned, scaled to the
+// full range of the output depth.
 void expectSamples(const RasterImage &image, const J2kImage &fixture)
 {
     int mismatches = 0;
     for (int k = 0; k < int(fixture.components.size()); ++k) {
         const J2kComponent &c = fixture.components[size_t(k)];
-        const int w = (fixture.width + c.dx - 1) / c.dx;
+        const qint64 max = (1 << c.precision) - 1, outMax = (1 << image.bitsPerComponent) - 1;
         for (int y = 0; y < fixture.height; ++y)
             for (int x = 0; x < fixture.width; ++x) {
-                const int source = c.values[size_t((y / c.dy) * w + x / c.dx)];
-                if (sampleAt(image, x, y, k) != expectedSample(c, source, image.bitsPerComponent) && ++mismatches < 5)
+                int v = c.values[size_t((y / c.dy) * ((fixture.width + c.dx - 1) / c.dx) + x / c.dx)];
+                v += c.isSigned ? 1 << (c.precision - 1) : 0;
+                if (sampleAt(image, x, y, k) != int((v * outMax + max / 2) / max) && ++mismatches < 5)
                     ADD_FAILURE() << "channel " << k << " at " << x << "," << y << ": " << sampleAt(image, x, y, k);
             }
     }
     EXPECT_EQ(mismatches, 0);
 }
 
-struct Jpeg2000Case {
-    const char *name;
-    J2kImage fixture;
-    ColorModel model;
-    int bits;
-    bool alpha;
-};
-
-J2kImage makeImage(int w, int h, std::vector<J2kComponent> components, J2kSpace space, bool jp2,
-                       bool rct = false)
+QString propertiesText(const char *model, int depth, int height, int width, const char *dpi = "")
 {
-    return J2kImage{w, h, std::move(components), space, jp2, rct};
+    return QStringLiteral("{\n    ColorModel = %1;\n    Depth = %2;\n%3    PixelHeight = %4;\n    PixelWidth = %5;\n}")
+        .arg(QLatin1String(model)).arg(depth).arg(QLatin1String(dpi)).arg(height).arg(width);
 }
 
 } // namespace
@@ -81,33 +60,37 @@ TEST(Jpeg2000Decoder, DecodesLosslessImagesExactly)
 {
     const int w = 19, h = 13;
     auto c8 = [&](int seed) { return component(w, h, 8, seed); };
-    const Jpeg2000Case cases[] = {
-        {"gray J2K", makeImage(w, h, {c8(0)}, J2kSpace::Unspecified, false), ColorModel::Gray, 8, false},
-        {"gray JP2", makeImage(w, h, {c8(0)}, J2kSpace::Gray, true), ColorModel::Gray, 8, false},
-        {"sRGB JP2 with RCT", makeImage(w, h, {c8(0), c8(1), c8(2)}, J2kSpace::SRGB, true, true), ColorModel::RGB, 8,
-         false},
-        {"RGB J2K", makeImage(w, h, {c8(0), c8(1), c8(2)}, J2kSpace::Unspecified, false), ColorModel::RGB, 8, false},
-        {"CMYK JP2", makeImage(w, h, {c8(0), c8(1), c8(2), c8(3)}, J2kSpace::CMYK, true), ColorModel::CMYK, 8, false},
-        {"four components J2K", makeImage(w, h, {c8(0), c8(1), c8(2), c8(3)}, J2kSpace::Unspecified, false),
-         ColorModel::CMYK, 8, false},
-        {"RGBA JP2 with cdef",
-         makeImage(w, h, {c8(0), c8(1), c8(2), component(w, h, 8, 3, false, 1, 1, true)}, J2kSpace::SRGB, true),
+    const auto none = J2kSpace::Unspecified;
+    struct Case {
+        const char *name;
+        J2kImage fixture;
+        ColorModel model;
+        int bits;
+        bool alpha;
+    };
+    const Case cases[] = {
+        {"gray J2K", {w, h, {c8(0)}, none, false}, ColorModel::Gray, 8, false},
+        {"gray JP2", {w, h, {c8(0)}, J2kSpace::Gray, true}, ColorModel::Gray, 8, false},
+        {"sRGB JP2 with RCT", {w, h, {c8(0), c8(1), c8(2)}, J2kSpace::SRGB, true, true}, ColorModel::RGB, 8, false},
+        {"RGB J2K", {w, h, {c8(0), c8(1), c8(2)}, none, false}, ColorModel::RGB, 8, false},
+        {"CMYK JP2", {w, h, {c8(0), c8(1), c8(2), c8(3)}, J2kSpace::CMYK, true}, ColorModel::CMYK, 8, false},
+        {"four components J2K", {w, h, {c8(0), c8(1), c8(2), c8(3)}, none, false}, ColorModel::CMYK, 8, false},
+        {"RGBA JP2 with cdef", {w, h, {c8(0), c8(1), c8(2), component(w, h, 8, 3, false, 1, 1, true)}, J2kSpace::SRGB, true},
          ColorModel::RGB, 8, true},
-        {"gray + alpha JP2 with cdef", makeImage(w, h, {c8(0), component(w, h, 8, 1, false, 1, 1, true)}, J2kSpace::Gray, true),
+        {"gray + alpha JP2 with cdef", {w, h, {c8(0), component(w, h, 8, 1, false, 1, 1, true)}, J2kSpace::Gray, true},
          ColorModel::Gray, 8, true},
-        {"two components J2K", makeImage(w, h, {c8(0), c8(1)}, J2kSpace::Unspecified, false), ColorModel::Gray, 8, true},
-        {"12-bit gray", makeImage(w, h, {component(w, h, 12, 0)}, J2kSpace::Unspecified, false), ColorModel::Gray, 16, false},
-        {"16-bit RGB JP2", makeImage(w, h, {component(w, h, 16, 0), component(w, h, 16, 1), component(w, h, 16, 2)},
-                                     J2kSpace::SRGB, true), ColorModel::RGB, 16, false},
-        {"4-bit gray", makeImage(w, h, {component(w, h, 4, 0)}, J2kSpace::Unspecified, false), ColorModel::Gray, 8, false},
-        {"1-bit gray", makeImage(w, h, {component(w, h, 1, 0)}, J2kSpace::Unspecified, false), ColorModel::Gray, 8, false},
-        {"signed 8-bit gray", makeImage(w, h, {component(w, h, 8, 0, true)}, J2kSpace::Unspecified, false),
-         ColorModel::Gray, 8, false},
-        {"CMYK with subsampled CMY", makeImage(w, h, {component(w, h, 8, 0, false, 2, 2), component(w, h, 8, 1, false, 2, 1),
-                                                      component(w, h, 8, 2, false, 1, 2), c8(3)}, J2kSpace::CMYK, true),
+        {"two components J2K", {w, h, {c8(0), c8(1)}, none, false}, ColorModel::Gray, 8, true},
+        {"12-bit gray", {w, h, {component(w, h, 12, 0)}, none, false}, ColorModel::Gray, 16, false},
+        {"16-bit RGB JP2", {w, h, {component(w, h, 16, 0), component(w, h, 16, 1), component(w, h, 16, 2)}, J2kSpace::SRGB, true},
+         ColorModel::RGB, 16, false},
+        {"4-bit gray", {w, h, {component(w, h, 4, 0)}, none, false}, ColorModel::Gray, 8, false},
+        {"signed 8-bit gray", {w, h, {component(w, h, 8, 0, true)}, none, false}, ColorModel::Gray, 8, false},
+        {"CMYK with subsampled CMY",
+         {w, h, {component(w, h, 8, 0, false, 2, 2), component(w, h, 8, 1, false, 2, 1), component(w, h, 8, 2, false, 1, 2), c8(3)},
+          J2kSpace::CMYK, true},
          ColorModel::CMYK, 8, false},
     };
-    for (const Jpeg2000Case &c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const QByteArray encoded = encodeJpeg2000(c.fixture);
         ASSERT_FALSE(encoded.isEmpty());
@@ -125,19 +108,14 @@ TEST(Jpeg2000Decoder, DecodesLosslessImagesExactly)
 
 TEST(Jpeg2000Decoder, ScalesReducedPrecisionsToFullRange)
 {
-    // Known values rather than the formula: 4-bit 15 -> 255, 7 -> 119;
-    // 12-bit 4095 -> 65535, 2048 -> 32776, 1 -> 16.
+    // Known values rather than the formula.
     struct Row {
-        int precision;
-        int value;
-        int expected;
+        int precision, value, expected;
     } rows[] = {{4, 15, 255}, {4, 7, 119}, {4, 0, 0}, {1, 1, 255}, {12, 4095, 65535}, {12, 2048, 32776}, {12, 1, 16}};
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.precision * 100000 + row.value);
-        J2kComponent c;
-        c.precision = row.precision;
-        c.values.assign(4, row.value);
-        const RasterImage image = decodeJpeg2000(encodeJpeg2000(makeImage(2, 2, {c}, J2kSpace::Unspecified, false)));
+        SCOPED_TRACE(testing::Message() << row.precision << " bits, " << row.value);
+        const J2kComponent c{row.precision, false, 1, 1, false, std::vector<int>(4, row.value)};
+        const RasterImage image = decodeJpeg2000(encodeJpeg2000({2, 2, {c}}));
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(sampleAt(image, 1, 1, 0), row.expected);
     }
@@ -145,23 +123,17 @@ TEST(Jpeg2000Decoder, ScalesReducedPrecisionsToFullRange)
 
 TEST(Jpeg2000Decoder, ConvertsSyccWithSubsampledChromaToRgb)
 {
-    // 4 x 4 pixels, neutral chroma except one 2 x 2 chroma sample that makes
-    // the bottom-right block red.
-    const int w = 4, h = 4;
-    J2kComponent luma = component(w, h, 8, 0);
-    luma.values.assign(16, 128);
-    J2kComponent cb = component(w, h, 8, 0, false, 2, 2), cr = cb;
-    cb.values.assign(4, 128);
-    cr.values.assign(4, 128);
-    cr.values[3] = 255;  // r = 128 + 1.402 * 127, g = 128 - 0.714 * 127
+    // 4 x 4 pixels, neutral chroma except one 2 x 2 chroma sample that makes the bottom-right
+    // block red: r = 128 + 1.402 * 127, g = 128 - 0.714 * 127.
+    const J2kComponent luma{8, false, 1, 1, false, std::vector<int>(16, 128)};
+    const J2kComponent cb{8, false, 2, 2, false, {128, 128, 128, 128}}, cr{8, false, 2, 2, false, {128, 128, 128, 255}};
     for (bool jp2 : {true, false}) {
         SCOPED_TRACE(jp2 ? "JP2 sYCC" : "J2K with subsampled chroma");
-        const RasterImage image = decodeJpeg2000(
-            encodeJpeg2000(makeImage(w, h, {luma, cb, cr}, jp2 ? J2kSpace::SYCC : J2kSpace::Unspecified, jp2)));
+        const RasterImage image = decodeJpeg2000(encodeJpeg2000({4, 4, {luma, cb, cr}, jp2 ? J2kSpace::SYCC : J2kSpace::Unspecified, jp2}));
         ASSERT_FALSE(image.isNull());
         ASSERT_EQ(image.model, ColorModel::RGB);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) {
                 const bool red = x >= 2 && y >= 2;
                 EXPECT_EQ(sampleAt(image, x, y, 0), red ? 255 : 128) << x << "," << y;
                 EXPECT_EQ(sampleAt(image, x, y, 1), red ? 38 : 128) << x << "," << y;
@@ -176,13 +148,12 @@ TEST(Jpeg2000Decoder, AppliesAJp2Palette)
     J2kComponent indices;
     for (int i = 0; i < w * h; ++i)
         indices.values.push_back(i % 4);
-    const QByteArray codestream = encodeJpeg2000(makeImage(w, h, {indices}, J2kSpace::Unspecified, false));
-    // Four entries of three 8-bit columns, and a component mapping of every
-    // output channel to column n of component 0.
+    // Four entries of three 8-bit columns, and a component mapping of every output channel to
+    // column n of component 0.
     const QByteArray entries("\xff\x00\x00" "\x00\xff\x00" "\x00\x00\xff" "\x10\x20\x30", 12);
     const QByteArray palette = jp2Box("pclr", QByteArray("\x00\x04\x03\x07\x07\x07", 6) + entries);
     const QByteArray mapping = jp2Box("cmap", QByteArray("\x00\x00\x01\x00" "\x00\x00\x01\x01" "\x00\x00\x01\x02", 12));
-    const QByteArray jp2 = wrapJp2(codestream, w, h, 1, 8, 16, palette + mapping);
+    const QByteArray jp2 = wrapJp2(encodeJpeg2000({w, h, {indices}}), w, h, 1, 8, 16, palette + mapping);
 
     const RasterImage image = decodeJpeg2000(jp2);
     ASSERT_FALSE(image.isNull());
@@ -191,20 +162,17 @@ TEST(Jpeg2000Decoder, AppliesAJp2Palette)
     for (int i = 0; i < w * h; ++i)
         for (int c = 0; c < 3; ++c)
             EXPECT_EQ(sampleAt(image, i % w, i / w, c), uchar(entries[(i % 4) * 3 + c])) << i;
-
-    EXPECT_EQ(jpeg2000PropertiesText(jp2),
-              QStringLiteral("{\n    ColorModel = RGB;\n    Depth = 8;\n    PixelHeight = 3;\n    PixelWidth = 5;\n}"));
+    EXPECT_EQ(jpeg2000PropertiesText(jp2), propertiesText("RGB", 8, 3, 5));
 }
 
 TEST(Jpeg2000Decoder, FollowsJp2ChannelDefinitions)
 {
-    // Codestream component 0 is declared opacity, component 1 the gray
-    // colour channel: the raster must be gray from 1, alpha from 0.
+    // Codestream component 0 is declared opacity, component 1 the gray colour channel: the
+    // raster must be gray from 1, alpha from 0.
     const int w = 6, h = 4;
     const J2kComponent opacity = component(w, h, 8, 5), gray = component(w, h, 8, 9);
-    const QByteArray codestream = encodeJpeg2000(makeImage(w, h, {opacity, gray}, J2kSpace::Unspecified, false));
     const QByteArray definitions = jp2Box("cdef", QByteArray("\x00\x02" "\x00\x00\x00\x01\x00\x00" "\x00\x01\x00\x00\x00\x01", 14));
-    const QByteArray jp2 = wrapJp2(codestream, w, h, 2, 8, 17, definitions);
+    const QByteArray jp2 = wrapJp2(encodeJpeg2000({w, h, {opacity, gray}}), w, h, 2, 8, 17, definitions);
 
     const RasterImage image = decodeJpeg2000(jp2);
     ASSERT_FALSE(image.isNull());
@@ -214,36 +182,30 @@ TEST(Jpeg2000Decoder, FollowsJp2ChannelDefinitions)
         EXPECT_EQ(sampleAt(image, i % w, i / w, 0), gray.values[size_t(i)]) << i;
         EXPECT_EQ(sampleAt(image, i % w, i / w, 1), opacity.values[size_t(i)]) << i;
     }
-    EXPECT_TRUE(jpeg2000PropertiesText(jp2)->startsWith(QStringLiteral("{\n    ColorModel = Gray;\n")));
+    EXPECT_EQ(jpeg2000PropertiesText(jp2), propertiesText("Gray", 8, 4, 6));
 }
 
 TEST(Jpeg2000Decoder, PropertiesTextDescribesTheHeader)
 {
-    const QByteArray gray = encodeJpeg2000(makeImage(7, 5, {component(7, 5, 8, 0)}, J2kSpace::Unspecified, false));
-    EXPECT_EQ(jpeg2000PropertiesText(gray),
-              QStringLiteral("{\n    ColorModel = Gray;\n    Depth = 8;\n    PixelHeight = 5;\n    PixelWidth = 7;\n}"));
+    const QByteArray gray = encodeJpeg2000({7, 5, {component(7, 5, 8, 0)}});
+    EXPECT_EQ(jpeg2000PropertiesText(gray), propertiesText("Gray", 8, 5, 7));
+    const QByteArray rgba = encodeJpeg2000(
+        {7, 5, {component(7, 5, 12, 0), component(7, 5, 12, 1), component(7, 5, 12, 2), component(7, 5, 12, 3, false, 1, 1, true)},
+         J2kSpace::SRGB, true});
+    EXPECT_EQ(jpeg2000PropertiesText(rgba), propertiesText("RGB", 12, 5, 7));
+    const QByteArray cmyk = encodeJpeg2000({7, 5, {component(7, 5, 8, 0), component(7, 5, 8, 1), component(7, 5, 8, 2), component(7, 5, 8, 3)}});
+    EXPECT_EQ(jpeg2000PropertiesText(cmyk), propertiesText("CMYK", 8, 5, 7));
 
-    const QByteArray rgba = encodeJpeg2000(makeImage(
-        7, 5, {component(7, 5, 12, 0), component(7, 5, 12, 1), component(7, 5, 12, 2), component(7, 5, 12, 3, false, 1, 1, true)},
-        J2kSpace::SRGB, true));
-    EXPECT_EQ(jpeg2000PropertiesText(rgba),
-              QStringLiteral("{\n    ColorModel = RGB;\n    Depth = 12;\n    PixelHeight = 5;\n    PixelWidth = 7;\n}"));
-
-    const QByteArray cmyk = encodeJpeg2000(makeImage(
-        7, 5, {component(7, 5, 8, 0), component(7, 5, 8, 1), component(7, 5, 8, 2), component(7, 5, 8, 3)},
-        J2kSpace::Unspecified, false));
-    EXPECT_TRUE(jpeg2000PropertiesText(cmyk)->startsWith(QStringLiteral("{\n    ColorModel = CMYK;\n")));
-
-    // 'resd' (display) wins over 'resc' (capture). 300 dpi is 30000 / 254 x
-    // 10^2 points per metre; 150 dpi half of it.
+    // 'resd' (display) wins over 'resc' (capture). 300 dpi is 30000 / 254 x 10^2 points per
+    // metre; 150 dpi half of it.
     const QByteArray resolution = jp2ResolutionBox({30000, 254, 15000, 254, 2, 2}, {15000, 254, 30000, 254, 2, 2});
     const QByteArray withResolution = wrapJp2(gray, 7, 5, 1, 8, 17, resolution);
     EXPECT_EQ(jpeg2000PropertiesText(withResolution),
-              QStringLiteral("{\n    ColorModel = Gray;\n    Depth = 8;\n    DPIHeight = 150;\n    DPIWidth = 300;\n"
-                             "    PixelHeight = 5;\n    PixelWidth = 7;\n}"));
+              propertiesText("Gray", 8, 5, 7, "    DPIHeight = 150;\n    DPIWidth = 300;\n"));
     EXPECT_FALSE(decodeJpeg2000(withResolution).isNull());
     const QByteArray captureOnly = wrapJp2(gray, 7, 5, 1, 8, 17, jp2ResolutionBox({30000, 254, 30000, 254, 2, 2}, {}));
-    EXPECT_TRUE(jpeg2000PropertiesText(captureOnly)->contains(QStringLiteral("DPIWidth = 300;")));
+    EXPECT_EQ(jpeg2000PropertiesText(captureOnly),
+              propertiesText("Gray", 8, 5, 7, "    DPIHeight = 300;\n    DPIWidth = 300;\n"));
 
     EXPECT_EQ(jpeg2000PropertiesText(QByteArray("\xff\xd8\xff\xe0", 4)), std::nullopt);
     EXPECT_EQ(jpeg2000PropertiesText(gray.left(20)), std::nullopt);
@@ -252,16 +214,11 @@ TEST(Jpeg2000Decoder, PropertiesTextDescribesTheHeader)
 TEST(Jpeg2000Decoder, DamagedAndHostileDataNeverCrash)
 {
     const int w = 32, h = 32;
-    const J2kImage fixture = makeImage(w, h, {component(w, h, 8, 0), component(w, h, 8, 1), component(w, h, 8, 2)},
-                                        J2kSpace::SRGB, true, true);
-    const QByteArray jp2 = encodeJpeg2000(fixture);
+    const QByteArray jp2 =
+        encodeJpeg2000({w, h, {component(w, h, 8, 0), component(w, h, 8, 1), component(w, h, 8, 2)}, J2kSpace::SRGB, true, true});
     ASSERT_FALSE(decodeJpeg2000(jp2).isNull());
-
     const RasterImage half = decodeJpeg2000(QByteArrayView(jp2).first(jp2.size() / 2));
-    if (!half.isNull()) {
-        EXPECT_EQ(half.width, w);
-        EXPECT_EQ(half.height, h);
-    }
+    EXPECT_TRUE(half.isNull() || (half.width == w && half.height == h));
     EXPECT_TRUE(decodeJpeg2000(QByteArray()).isNull());
     EXPECT_TRUE(decodeJpeg2000(QByteArray("\xff\x4f\xff\x51", 4)).isNull());
     EXPECT_TRUE(decodeJpeg2000(QByteArray("garbage that is no image")).isNull());
@@ -272,26 +229,17 @@ TEST(Jpeg2000Decoder, DamagedAndHostileDataNeverCrash)
         for (int i = 0; i < 4; ++i)
             damaged[random() % damaged.size()] = char(random() % 256);
         const RasterImage image = decodeJpeg2000(damaged, 1 << 20);
-        if (!image.isNull()) {
-            EXPECT_EQ(image.samples.size(), image.bytesPerRow * image.height);
-        }
+        EXPECT_TRUE(image.isNull() || image.samples.size() == image.bytesPerRow * image.height);
     }
 }
 
 TEST(Jpeg2000Decoder, RefusesImagesBeyondTheLimitBeforeDecoding)
 {
-    const int w = 16, h = 16;
-    QByteArray j2k = encodeJpeg2000(makeImage(w, h, {component(w, h, 8, 0)}, J2kSpace::Unspecified, false));
+    QByteArray j2k = encodeJpeg2000({16, 16, {component(16, 16, 8, 0)}});
     // OpenJPEG holds 32-bit planes: 4 bytes per sample is the working limit.
-    EXPECT_FALSE(decodeJpeg2000(j2k, w * h * 4).isNull());
-    EXPECT_TRUE(decodeJpeg2000(j2k, w * h * 4 - 1).isNull());
-
+    EXPECT_FALSE(decodeJpeg2000(j2k, 16 * 16 * 4).isNull());
+    EXPECT_TRUE(decodeJpeg2000(j2k, 16 * 16 * 4 - 1).isNull());
     // SIZ claims a reference grid of 2^31 - 16 points each way.
-    for (int at : {8, 12}) {
-        j2k[at] = char(0x7f);
-        j2k[at + 1] = char(0xff);
-        j2k[at + 2] = char(0xff);
-        j2k[at + 3] = char(0xf0);
-    }
+    j2k.replace(8, 8, QByteArray("\x7f\xff\xff\xf0\x7f\xff\xff\xf0", 8));
     EXPECT_TRUE(decodeJpeg2000(j2k).isNull());
 }

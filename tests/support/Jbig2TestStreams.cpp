@@ -2,33 +2,23 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
 
 namespace jbig2test {
 
 namespace {
 
-void put32(QByteArray &out, std::uint32_t v)
+// `bytes` bytes of v, big-endian.
+QByteArray be(std::uint32_t v, int bytes)
 {
-    for (int shift = 24; shift >= 0; shift -= 8)
+    QByteArray out;
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
         out.append(char((v >> shift) & 0xff));
-}
-
-void put16(QByteArray &out, std::uint16_t v)
-{
-    out.append(char(v >> 8));
-    out.append(char(v & 0xff));
+    return out;
 }
 
 QByteArray regionInformation(std::uint32_t width, std::uint32_t height, std::uint32_t x, std::uint32_t y)
 {
-    QByteArray out;
-    put32(out, width);
-    put32(out, height);
-    put32(out, x);
-    put32(out, y);
-    out.append('\0'); // external combination operator OR
-    return out;
+    return be(width, 4) + be(height, 4) + be(x, 4) + be(y, 4) + '\0'; // external combination OR
 }
 
 // The MQ coder's probability estimation table (T.88 table E.1): Qe, NMPS, NLPS, SWITCH.
@@ -93,7 +83,7 @@ public:
         } while ((m_a & 0x8000) == 0);
     }
 
-    QByteArray finish()
+    QByteArray finish() // FLUSH (E.2.9)
     {
         const std::uint32_t tempC = m_c + m_a;
         m_c |= 0xffff;
@@ -106,48 +96,32 @@ public:
         pushByte();
         if (m_b != 0xff)
             m_out.append(char(0xff));
-        m_out.append(char(0xac));
-        return m_out;
+        return m_out + char(0xac);
     }
 
 private:
     void pushByte()
     {
-        if (m_started)
+        if (m_started) // the byte before the first one is not part of the output
             m_out.append(char(m_b));
         m_started = true;
     }
-    void byteOut()
+    void byteOut() // BYTEOUT (E.2.8): a carry into the byte, then 7 bits after an 0xFF, else 8
     {
-        if (m_b == 0xff) {
-            pushByte();
-            m_b = std::uint8_t(m_c >> 20);
-            m_c &= 0xfffff;
-            m_ct = 7;
-            return;
-        }
-        if (m_c >= 0x8000000) {
-            ++m_b;
-            if (m_b == 0xff) {
-                m_c &= 0x7ffffff;
-                pushByte();
-                m_b = std::uint8_t(m_c >> 20);
-                m_c &= 0xfffff;
-                m_ct = 7;
-                return;
-            }
-        }
+        if (m_b != 0xff && m_c >= 0x8000000 && ++m_b == 0xff)
+            m_c &= 0x7ffffff;
         pushByte();
-        m_b = std::uint8_t(m_c >> 19);
-        m_c &= 0x7ffff;
-        m_ct = 8;
+        const bool stuffed = m_b == 0xff;
+        m_b = std::uint8_t(m_c >> (stuffed ? 20 : 19));
+        m_c &= stuffed ? 0xfffff : 0x7ffff;
+        m_ct = stuffed ? 7 : 8;
     }
 
     std::uint32_t m_a = 0x8000;
     std::uint32_t m_c = 0;
     int m_ct = 12;
     std::uint8_t m_b = 0;
-    bool m_started = false; // the byte before the first one is not part of the output
+    bool m_started = false;
     QByteArray m_out;
 };
 
@@ -230,68 +204,39 @@ void encodeGeneric(MqEncoder &mq, std::vector<Context> &contexts, const TestBitm
     }
 }
 
-void putNominalAt(QByteArray &out)
-{
-    for (int v : {3, -1, -3, -1, 2, -2, -2, -2})
-        out.append(char(v));
-}
+const QByteArray kNominalAt("\x03\xff\xfd\xff\x02\xfe\xfe\xfe", 8); // (3,-1) (-3,-1) (2,-2) (-2,-2)
 
 } // namespace
 
 QByteArray segment(std::uint32_t number, int type, std::uint32_t page, const QByteArray &data,
                    const std::vector<std::uint32_t> &referredTo)
 {
-    QByteArray out;
-    put32(out, number);
-    out.append(char((type & 0x3f) | (page > 255 ? 0x40 : 0)));
-    out.append(char(referredTo.size() << 5));
-    for (std::uint32_t r : referredTo) {
-        if (number <= 256)
-            out.append(char(r));
-        else if (number <= 65536)
-            put16(out, std::uint16_t(r));
-        else
-            put32(out, r);
-    }
-    if (page > 255)
-        put32(out, page);
-    else
-        out.append(char(page));
-    put32(out, std::uint32_t(data.size()));
-    return out + data;
+    QByteArray out = be(number, 4) + char((type & 0x3f) | (page > 255 ? 0x40 : 0)) + char(referredTo.size() << 5);
+    for (std::uint32_t r : referredTo)
+        out += be(r, number <= 256 ? 1 : number <= 65536 ? 2 : 4);
+    return out + be(page, page > 255 ? 4 : 1) + be(std::uint32_t(data.size()), 4) + data;
 }
 
 QByteArray pageInformation(std::uint32_t width, std::uint32_t height, std::uint8_t flags, std::uint16_t striping)
 {
-    QByteArray out;
-    put32(out, width);
-    put32(out, height);
-    put32(out, 0); // resolution unknown
-    put32(out, 0);
-    out.append(char(flags));
-    put16(out, striping);
-    return out;
+    // Resolution unknown (0, 0).
+    return be(width, 4) + be(height, 4) + QByteArray(8, '\0') + char(flags) + be(striping, 2);
 }
 
 QByteArray endOfStripe(std::uint32_t lastRow)
 {
-    QByteArray out;
-    put32(out, lastRow);
-    return out;
+    return be(lastRow, 4);
 }
 
 QByteArray mmrGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint32_t y, const QByteArray &t6)
 {
-    QByteArray out = regionInformation(bitmap.width, bitmap.height, x, y);
-    out.append('\x01'); // MMR
-    return out + t6;
+    return regionInformation(bitmap.width, bitmap.height, x, y) + '\x01' + t6; // MMR
 }
 
 QByteArray arithmeticGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint32_t y)
 {
-    QByteArray out = regionInformation(bitmap.width, bitmap.height, x, y);
-    out.append('\0'); // MQ coded, template 0, no typical prediction
-    putNominalAt(out);
+    // MQ coded, template 0, no typical prediction.
+    const QByteArray out = regionInformation(bitmap.width, bitmap.height, x, y) + '\0' + kNominalAt;
     MqEncoder mq;
     std::vector<Context> contexts(65536);
     encodeGeneric(mq, contexts, bitmap);
@@ -300,12 +245,8 @@ QByteArray arithmeticGenericRegion(const TestBitmap &bitmap, std::uint32_t x, st
 
 QByteArray symbolDictionary(const std::vector<TestBitmap> &symbols)
 {
-    QByteArray out;
-    put16(out, 0); // MQ coded, no refinement/aggregation, template 0
-    putNominalAt(out);
-    put32(out, std::uint32_t(symbols.size())); // exported
-    put32(out, std::uint32_t(symbols.size())); // new
-
+    // MQ coded, no refinement or aggregation, template 0; all symbols new and exported.
+    const QByteArray out = be(0, 2) + kNominalAt + be(std::uint32_t(symbols.size()), 4) + be(std::uint32_t(symbols.size()), 4);
     MqEncoder mq;
     IntegerEncoder deltaHeight, deltaWidth, exportRuns;
     std::vector<Context> generic(65536); // shared by all symbol bitmaps
@@ -328,10 +269,8 @@ QByteArray symbolDictionary(const std::vector<TestBitmap> &symbols)
 
 QByteArray textRegion(int width, int height, const std::vector<int> &symbolWidths, std::vector<Placement> placements)
 {
-    QByteArray out = regionInformation(width, height, 0, 0);
-    put16(out, 0x0010); // MQ coded, one strip size, reference corner top left, OR
-    put32(out, std::uint32_t(placements.size()));
-
+    // MQ coded, strips of one row, reference corner top left, OR.
+    const QByteArray out = regionInformation(width, height, 0, 0) + be(0x0010, 2) + be(std::uint32_t(placements.size()), 4);
     int codeLength = 0;
     while ((std::size_t(1) << codeLength) < symbolWidths.size())
         ++codeLength;

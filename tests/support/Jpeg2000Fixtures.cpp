@@ -1,7 +1,5 @@
 #include "Jpeg2000Fixtures.h"
 
-#include <QtEndian>
-
 #include <algorithm>
 #include <cstring>
 
@@ -14,26 +12,6 @@ struct MemorySink {
     qint64 pos = 0;
 };
 
-OPJ_SIZE_T writeSink(void *buffer, OPJ_SIZE_T count, void *user)
-{
-    auto *sink = static_cast<MemorySink *>(user);
-    const qint64 end = sink->pos + qint64(count);
-    if (end > sink->bytes.size())
-        sink->bytes.resize(end);
-    std::memcpy(sink->bytes.data() + sink->pos, buffer, count);
-    sink->pos = end;
-    return count;
-}
-
-OPJ_OFF_T skipSink(OPJ_OFF_T count, void *user)
-{
-    auto *sink = static_cast<MemorySink *>(user);
-    sink->pos += count;
-    if (sink->pos > sink->bytes.size())
-        sink->bytes.resize(sink->pos);
-    return count;
-}
-
 OPJ_BOOL seekSink(OPJ_OFF_T offset, void *user)
 {
     auto *sink = static_cast<MemorySink *>(user);
@@ -43,36 +21,29 @@ OPJ_BOOL seekSink(OPJ_OFF_T offset, void *user)
     return OPJ_TRUE;
 }
 
+OPJ_OFF_T skipSink(OPJ_OFF_T count, void *user)
+{
+    seekSink(static_cast<MemorySink *>(user)->pos + count, user);
+    return count;
+}
+
+OPJ_SIZE_T writeSink(void *buffer, OPJ_SIZE_T count, void *user)
+{
+    auto *sink = static_cast<MemorySink *>(user);
+    const qint64 at = sink->pos;
+    seekSink(at + qint64(count), user);
+    std::memcpy(sink->bytes.data() + at, buffer, count);
+    return count;
+}
+
 void quiet(const char *, void *) {}
 
-OPJ_COLOR_SPACE openJpegSpace(J2kSpace space)
+// `bytes` bytes of v, big-endian.
+QByteArray be(quint32 v, int bytes)
 {
-    switch (space) {
-    case J2kSpace::Gray:
-        return OPJ_CLRSPC_GRAY;
-    case J2kSpace::SRGB:
-        return OPJ_CLRSPC_SRGB;
-    case J2kSpace::SYCC:
-        return OPJ_CLRSPC_SYCC;
-    case J2kSpace::CMYK:
-        return OPJ_CLRSPC_CMYK;
-    case J2kSpace::Unspecified:
-        break;
-    }
-    return OPJ_CLRSPC_UNSPECIFIED;
-}
-
-QByteArray be32(quint32 v)
-{
-    QByteArray out(4, 0);
-    qToBigEndian(v, out.data());
-    return out;
-}
-
-QByteArray be16(quint16 v)
-{
-    QByteArray out(2, 0);
-    qToBigEndian(v, out.data());
+    QByteArray out;
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        out.append(char((v >> shift) & 0xff));
     return out;
 }
 
@@ -95,7 +66,9 @@ QByteArray encodeJpeg2000(const J2kImage &fixture)
         p.sgnd = c.isSigned ? 1 : 0;
         smallest = std::min({smallest, int(p.w), int(p.h)});
     }
-    opj_image_t *image = opj_image_create(OPJ_UINT32(count), parameters.data(), openJpegSpace(fixture.space));
+    static constexpr OPJ_COLOR_SPACE spaces[] = {OPJ_CLRSPC_UNSPECIFIED, OPJ_CLRSPC_GRAY, OPJ_CLRSPC_SRGB,
+                                                 OPJ_CLRSPC_SYCC, OPJ_CLRSPC_CMYK}; // in the order of J2kSpace
+    opj_image_t *image = opj_image_create(OPJ_UINT32(count), parameters.data(), spaces[int(fixture.space)]);
     image->x0 = 0;
     image->y0 = 0;
     image->x1 = OPJ_UINT32(fixture.width);
@@ -109,13 +82,12 @@ QByteArray encodeJpeg2000(const J2kImage &fixture)
     opj_cparameters_t encoder;
     opj_set_default_encoder_parameters(&encoder);
     encoder.tcp_numlayers = 1;
-    encoder.tcp_rates[0] = 0;  // lossless
+    encoder.tcp_rates[0] = 0; // lossless
     encoder.cp_disto_alloc = 1;
     encoder.tcp_mct = fixture.componentTransform ? 1 : 0;
-    int resolutions = 1;
-    while (resolutions < 6 && (smallest >> resolutions) > 0)
-        ++resolutions;
-    encoder.numresolution = resolutions;
+    encoder.numresolution = 1;
+    while (encoder.numresolution < 6 && (smallest >> encoder.numresolution) > 0)
+        ++encoder.numresolution;
 
     opj_codec_t *codec = opj_create_compress(fixture.jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
     opj_set_info_handler(codec, quiet, nullptr);
@@ -127,7 +99,6 @@ QByteArray encodeJpeg2000(const J2kImage &fixture)
     opj_stream_set_skip_function(stream, skipSink);
     opj_stream_set_seek_function(stream, seekSink);
     opj_stream_set_user_data(stream, &sink, nullptr);
-
     const bool ok = opj_setup_encoder(codec, &encoder, image) && opj_start_compress(codec, image, stream)
         && opj_encode(codec, stream) && opj_end_compress(codec, stream);
     opj_stream_destroy(stream);
@@ -138,18 +109,17 @@ QByteArray encodeJpeg2000(const J2kImage &fixture)
 
 QByteArray jp2Box(const char *type, const QByteArray &content)
 {
-    return be32(quint32(8 + content.size())) + QByteArray(type, 4) + content;
+    return be(quint32(8 + content.size()), 4) + QByteArray(type, 4) + content;
 }
 
 QByteArray wrapJp2(const QByteArray &codestream, int width, int height, int components, int bitsPerComponent,
                    int enumeratedSpace, const QByteArray &extraHeaderBoxes)
 {
-    const QByteArray signature = jp2Box("jP  ", QByteArray("\x0d\x0a\x87\x0a", 4));
-    const QByteArray fileType = jp2Box("ftyp", QByteArray("jp2 ") + be32(0) + QByteArray("jp2 "));
-    const QByteArray header = jp2Box("ihdr", be32(quint32(height)) + be32(quint32(width)) + be16(quint16(components))
-                                                 + QByteArray(1, char(bitsPerComponent - 1)) + QByteArray("\x07\x00\x00", 3));
-    const QByteArray colour = jp2Box("colr", QByteArray("\x01\x00\x00", 3) + be32(quint32(enumeratedSpace)));
-    return signature + fileType + jp2Box("jp2h", header + colour + extraHeaderBoxes) + jp2Box("jp2c", codestream);
+    const QByteArray header = jp2Box("ihdr", be(quint32(height), 4) + be(quint32(width), 4) + be(quint32(components), 2)
+                                                 + char(bitsPerComponent - 1) + QByteArray("\x07\x00\x00", 3));
+    const QByteArray colour = jp2Box("colr", QByteArray("\x01\x00\x00", 3) + be(quint32(enumeratedSpace), 4));
+    return jp2Box("jP  ", QByteArray("\x0d\x0a\x87\x0a", 4)) + jp2Box("ftyp", QByteArray("jp2 \0\0\0\0jp2 ", 12))
+        + jp2Box("jp2h", header + colour + extraHeaderBoxes) + jp2Box("jp2c", codestream);
 }
 
 QByteArray jp2ResolutionBox(const std::vector<int> &capture, const std::vector<int> &display)
@@ -157,8 +127,8 @@ QByteArray jp2ResolutionBox(const std::vector<int> &capture, const std::vector<i
     auto resolution = [](const char *type, const std::vector<int> &r) {
         if (r.empty())
             return QByteArray();
-        return jp2Box(type, be16(quint16(r[0])) + be16(quint16(r[1])) + be16(quint16(r[2])) + be16(quint16(r[3]))
-                                + QByteArray(1, char(r[4])) + QByteArray(1, char(r[5])));
+        return jp2Box(type, be(quint32(r[0]), 2) + be(quint32(r[1]), 2) + be(quint32(r[2]), 2) + be(quint32(r[3]), 2)
+                                + char(r[4]) + char(r[5]));
     };
     return jp2Box("res ", resolution("resc", capture) + resolution("resd", display));
 }

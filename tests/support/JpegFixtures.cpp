@@ -8,17 +8,8 @@
 
 int inputComponents(JpegStorage storage)
 {
-    switch (storage) {
-    case JpegStorage::Gray:
-        return 1;
-    case JpegStorage::YCbCr:
-    case JpegStorage::RGB:
-        return 3;
-    case JpegStorage::CMYK:
-    case JpegStorage::YCCK:
-        return 4;
-    }
-    return 1;
+    static constexpr int counts[] = {1, 3, 3, 4, 4}; // in the order of JpegStorage
+    return counts[int(storage)];
 }
 
 QByteArray encodeJpeg(const QByteArray &samples, const JpegFixture &fixture)
@@ -27,7 +18,6 @@ QByteArray encodeJpeg(const QByteArray &samples, const JpegFixture &fixture)
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
     jpeg_create_compress(&cinfo);
-
     unsigned char *buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &buffer, &size);
@@ -38,23 +28,8 @@ QByteArray encodeJpeg(const QByteArray &samples, const JpegFixture &fixture)
     cinfo.input_components = components;
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
-    switch (fixture.storage) {
-    case JpegStorage::Gray:
-        jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
-        break;
-    case JpegStorage::YCbCr:
-        jpeg_set_colorspace(&cinfo, JCS_YCbCr);
-        break;
-    case JpegStorage::RGB:
-        jpeg_set_colorspace(&cinfo, JCS_RGB);
-        break;
-    case JpegStorage::CMYK:
-        jpeg_set_colorspace(&cinfo, JCS_CMYK);
-        break;
-    case JpegStorage::YCCK:
-        jpeg_set_colorspace(&cinfo, JCS_YCCK);
-        break;
-    }
+    static constexpr J_COLOR_SPACE stored[] = {JCS_GRAYSCALE, JCS_YCbCr, JCS_RGB, JCS_CMYK, JCS_YCCK};
+    jpeg_set_colorspace(&cinfo, stored[int(fixture.storage)]);
     const bool chroma = fixture.storage == JpegStorage::YCbCr || fixture.storage == JpegStorage::YCCK;
     for (int c = 0; c < cinfo.num_components; ++c) {
         const int factor = chroma && fixture.subsampleChroma && (c == 0 || c == 3) ? 2 : 1;
@@ -72,15 +47,13 @@ QByteArray encodeJpeg(const QByteArray &samples, const JpegFixture &fixture)
     cinfo.Y_density = UINT16(fixture.yDensity);
 
     jpeg_start_compress(&cinfo, TRUE);
-    const int rowBytes = fixture.width * components;
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = reinterpret_cast<JSAMPROW>(const_cast<char *>(samples.constData()))
-            + cinfo.next_scanline * rowBytes;
+            + cinfo.next_scanline * fixture.width * components;
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
-
     QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
     std::free(buffer);
     return out;

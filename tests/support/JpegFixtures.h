@@ -20,16 +20,13 @@ struct JpegFixture {
     int yDensity = 1;
 };
 
-// samples: width * height pixels of 1 (Gray), 3 (YCbCr, RGB) or 4 (CMYK,
-// YCCK) interleaved 8-bit values, as the encoder's input colour space.
+// samples: width * height pixels of inputComponents(storage) interleaved 8-bit values, in the
+// encoder's input colour space (gray, RGB or CMYK).
 QByteArray encodeJpeg(const QByteArray &samples, const JpegFixture &fixture);
-
 int inputComponents(JpegStorage storage);
 
-// A smooth test pattern that survives lossy coding well: every component a
-// different slow gradient.
+// A smooth pattern that survives lossy coding well: every component a different slow gradient.
 QByteArray gradientSamples(int width, int height, int components);
 
-// Largest absolute difference between two byte arrays of equal size, or 256
-// when the sizes differ.
+// Largest absolute difference between two byte arrays of equal size, or 256 when the sizes differ.
 int maxDifference(const QByteArray &a, const QByteArray &b);

@@ -1,26 +1,36 @@
 #include "TestBitmap.h"
 
+#include <algorithm>
 #include <random>
 
-QByteArray TestBitmap::packed(bool blackBit, int rows) const
+namespace {
+
+template <typename Black>
+TestBitmap drawn(int w, int h, Black black)
 {
-    if (rows < 0)
-        rows = height;
-    const int stride = rowBytes();
-    QByteArray out(qsizetype(stride) * rows, blackBit ? '\0' : '\xff');
-    for (int y = 0; y < rows; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (at(x, y)) // the fill is white
-                out[y * stride + x / 8] = char(out[y * stride + x / 8] ^ (0x80 >> (x % 8)));
-        }
-    }
+    TestBitmap t(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            t.set(x, y, black(x, y));
+    return t;
+}
+
+} // namespace
+
+QByteArray TestBitmap::packed(bool blackBit) const
+{
+    QByteArray out(qsizetype(rowBytes()) * height, blackBit ? '\0' : '\xff');
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (at(x, y)) // flips the white fill
+                out[y * rowBytes() + x / 8] = char(out[y * rowBytes() + x / 8] ^ (0x80 >> (x % 8)));
     return out;
 }
 
 TestBitmap TestBitmap::topRows(int rows) const
 {
     TestBitmap t(width, rows);
-    std::copy(black.begin(), black.begin() + std::ptrdiff_t(width) * rows, t.black.begin());
+    std::copy_n(black.begin(), t.black.size(), t.black.begin());
     return t;
 }
 
@@ -47,37 +57,24 @@ TestBitmap TestBitmap::randomRuns(int w, int h, int meanRun, unsigned seed)
             continue;
         }
         bool b = rng() % 2;
-        for (int x = 0; x < w;) {
-            const int len = run(rng) + 1;
-            for (int i = 0; i < len && x < w; ++i, ++x)
+        for (int x = 0; x < w; b = !b)
+            for (int i = 0, len = run(rng) + 1; i < len && x < w; ++i, ++x)
                 t.set(x, y, b);
-            b = !b;
-        }
     }
     return t;
 }
 
 TestBitmap TestBitmap::filled(int w, int h, bool isBlack)
 {
-    TestBitmap t(w, h);
-    std::fill(t.black.begin(), t.black.end(), isBlack ? 1 : 0);
-    return t;
+    return drawn(w, h, [isBlack](int, int) { return isBlack; });
 }
 
 TestBitmap TestBitmap::checkerboard(int w, int h, int cell)
 {
-    TestBitmap t(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            t.set(x, y, ((x / cell) + (y / cell)) % 2 == 1);
-    return t;
+    return drawn(w, h, [cell](int x, int y) { return (x / cell + y / cell) % 2 == 1; });
 }
 
 TestBitmap TestBitmap::runLadder(int w, int h)
 {
-    TestBitmap t(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = y; x < std::min(w, 2 * y); ++x)
-            t.set(x, y, true);
-    return t;
+    return drawn(w, h, [](int x, int y) { return x >= y && x < 2 * y; });
 }

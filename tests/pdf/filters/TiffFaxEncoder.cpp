@@ -4,7 +4,7 @@
 
 #include <tiffio.h>
 
-#include <vector>
+#include <algorithm>
 
 QByteArray tiffFaxEncode(const TestBitmap &bitmap, const TiffFaxOptions &options)
 {
@@ -13,7 +13,6 @@ QByteArray tiffFaxEncode(const TestBitmap &bitmap, const TiffFaxOptions &options
     if (!file.open())
         return {};
     const QByteArray path = file.fileName().toLocal8Bit();
-
     TIFF *out = TIFFOpen(path.constData(), "w");
     if (out == nullptr)
         return {};
@@ -25,40 +24,24 @@ QByteArray tiffFaxEncode(const TestBitmap &bitmap, const TiffFaxOptions &options
     TIFFSetField(out, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
     // The fax codecs code 0 bits as white runs: MINISWHITE data, 1 = black.
     TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(out, TIFFTAG_COMPRESSION,
-                 options.scheme == TiffFax::Group4 ? COMPRESSION_CCITTFAX4 : COMPRESSION_CCITTFAX3);
-    if (options.scheme != TiffFax::Group4) {
-        uint32_t g3 = 0;
-        if (options.scheme == TiffFax::Group3TwoD)
-            g3 |= GROUP3OPT_2DENCODING;
-        if (options.fillBits)
-            g3 |= GROUP3OPT_FILLBITS;
-        TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, g3);
-    }
+    const bool g4 = options.scheme == TiffFax::Group4;
+    TIFFSetField(out, TIFFTAG_COMPRESSION, g4 ? COMPRESSION_CCITTFAX4 : COMPRESSION_CCITTFAX3);
+    if (!g4)
+        TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, uint32_t((options.scheme == TiffFax::Group3TwoD ? GROUP3OPT_2DENCODING : 0)
+                                                          | (options.fillBits ? GROUP3OPT_FILLBITS : 0)));
     if (options.faxMode >= 0)
         TIFFSetField(out, TIFFTAG_FAXMODE, options.faxMode);
-
-    const QByteArray rows = bitmap.packed(true);
-    std::vector<unsigned char> line(bitmap.rowBytes());
-    for (int y = 0; y < bitmap.height; ++y) {
-        std::copy_n(rows.constData() + y * bitmap.rowBytes(), line.size(), line.begin());
-        if (TIFFWriteScanline(out, line.data(), uint32_t(y), 0) < 0) {
-            TIFFClose(out);
-            return {};
-        }
-    }
+    QByteArray rows = bitmap.packed(true);
+    bool written = true;
+    for (int y = 0; y < bitmap.height && written; ++y)
+        written = TIFFWriteScanline(out, rows.data() + y * bitmap.rowBytes(), uint32_t(y), 0) >= 0;
     TIFFClose(out);
-
-    TIFF *in = TIFFOpen(path.constData(), "r");
+    TIFF *in = written ? TIFFOpen(path.constData(), "r") : nullptr;
     if (in == nullptr)
         return {};
-    QByteArray raw;
-    const tmsize_t size = TIFFRawStripSize(in, 0);
-    if (size > 0) {
-        raw.resize(size);
-        if (TIFFReadRawStrip(in, 0, raw.data(), size) != size)
-            raw.clear();
-    }
+    QByteArray raw(std::max<tmsize_t>(0, TIFFRawStripSize(in, 0)), Qt::Uninitialized);
+    if (raw.isEmpty() || TIFFReadRawStrip(in, 0, raw.data(), raw.size()) != raw.size())
+        raw.clear();
     TIFFClose(in);
     return raw;
 }

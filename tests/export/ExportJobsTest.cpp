@@ -1,0 +1,505 @@
+#include "ExportTestDecoders.h"
+#include "ExportTestImages.h"
+
+#include "export/ExportFormat.h"
+#include "export/ExportJobs.h"
+#include "export/ExportPathClaims.h"
+#include "export/QueuedExportWriter.h"
+#include "images/ControllerInterface.h"
+#include "images/PDFImageStruct.h"
+#include "pdf/PDFFileStruct.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+using namespace zembrix;
+using namespace exporttest;
+
+namespace {
+
+// Records what the jobs ask of the controller, from any thread, and installs
+// itself as the main controller while it lives.
+class JobController final : public ControllerInterface
+{
+public:
+    JobController() { setMainController(this); }
+    ~JobController() override { setMainController(nullptr); }
+
+    void startSpinAnimation() override { locked([&] { ++m_spinStarts; }); }
+    void stopSpinAnimation() override { locked([&] { ++m_spinStops; }); }
+    void setSpinTitle(const QString &title) override { locked([&] { m_titles << title; }); }
+    void showAlert(const QString &message, const QString &text) override
+    {
+        locked([&] { m_alerts << message + QLatin1Char('|') + text; });
+    }
+    void exportProgress(int done, int total) override { locked([&] { m_progress.emplace_back(done, total); }); }
+
+    int spinStarts() const { return get(m_spinStarts); }
+    int spinStops() const { return get(m_spinStops); }
+    QStringList titles() const { return get(m_titles); }
+    QStringList alerts() const { return get(m_alerts); }
+    std::vector<std::pair<int, int>> progress() const { return get(m_progress); }
+
+private:
+    template <typename F> void locked(F f)
+    {
+        std::lock_guard lock(m_mutex);
+        f();
+    }
+    template <typename T> T get(const T &value) const
+    {
+        std::lock_guard lock(m_mutex);
+        return value;
+    }
+
+    mutable std::mutex m_mutex;
+    int m_spinStarts = 0;
+    int m_spinStops = 0;
+    QStringList m_titles;
+    QStringList m_alerts;
+    std::vector<std::pair<int, int>> m_progress;
+};
+
+std::shared_ptr<PDFImageStruct> record(const QString &name, const QImage &image)
+{
+    auto r = PDFImageStruct::create();
+    r->setImage(image);
+    r->setImagename(name);
+    return r;
+}
+
+QImage solid(QRgb colour, int width = 8, int height = 6)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+}
+
+std::shared_ptr<PDFFileStruct> fileRecord(const ImageRecordList &images, bool checked, bool parsing)
+{
+    auto file = std::make_shared<PDFFileStruct>();
+    file->setImages(images);
+    file->setSelection(checked);
+    file->setIsThreading(parsing);
+    return file;
+}
+
+ExportJobSettings into(const QString &folder)
+{
+    ExportJobSettings settings;
+    settings.folder = folder;
+    return settings;
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QRgb centrePixel(const QString &path)
+{
+    const QImage image(path);
+    return image.isNull() ? 0u : image.pixel(image.width() / 2, image.height() / 2);
+}
+
+std::vector<std::pair<int, int>> countingUpTo(int total)
+{
+    std::vector<std::pair<int, int>> steps;
+    for (int done = 0; done <= total; ++done)
+        steps.emplace_back(done, total);
+    return steps;
+}
+
+} // namespace
+
+// Every format: "<imagename>.<extension>", the picture read back by an
+// independent reader, the sums of the result, one spinner period with the
+// title and progress from 0 to the total.
+TEST(ExportJobs, SelectedImagesInEveryFormat)
+{
+    const QImage picture = opaqueGradientImage(40, 30);
+    struct Row {
+        int format;
+        const char *file;
+        QSize size;
+        int maxDifference; // -1: size only
+    };
+    const Row rows[] = {
+        {ExportFormat::Jpeg, "pic.jpeg", {40, 30}, 40},   {ExportFormat::Jpeg2000, "pic.jp2", {40, 30}, 0},
+        {ExportFormat::Tiff, "pic.tiff", {40, 30}, 0},    {ExportFormat::Png, "pic.png", {40, 30}, 0},
+        {ExportFormat::Bmp, "pic.bmp", {40, 30}, 0},      {ExportFormat::Icns, "pic.icns", {16, 16}, -1},
+        {ExportFormat::Heic, "pic.heic", {40, 30}, 80},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.file);
+        JobController controller;
+        QTemporaryDir dir;
+        const ExportJobResult result =
+            startSelectedImagesExport({record("pic", picture), record("second", solid(0xFF00FF00))}, row.format, 72,
+                                      into(dir.path()))
+                .wait();
+        const QString path = dir.filePath(QString::fromLatin1(row.file));
+        const QString second = dir.filePath(QStringLiteral("second.") + ExportFormat::extension(row.format));
+        EXPECT_EQ(filesIn(dir.path()), (QStringList{QFileInfo(path).fileName(), QFileInfo(second).fileName()}));
+        const QImage back = decodeExportFile(row.format, readFile(path));
+        EXPECT_EQ(back.size(), row.size);
+        if (row.maxDifference >= 0) {
+            EXPECT_LE(compareImages(back, picture).maximum, row.maxDifference);
+        }
+
+        EXPECT_EQ(result.total, 2);
+        EXPECT_EQ(result.filesWritten, 2);
+        EXPECT_EQ(result.failures, 0);
+        EXPECT_EQ(result.bytesWritten, QFileInfo(path).size() + QFileInfo(second).size());
+        ASSERT_EQ(result.images.size(), 2u);
+        EXPECT_EQ(result.images[0].path, path);
+        EXPECT_EQ(result.images[1].path, second);
+        EXPECT_EQ(result.images[0].bytes, QFileInfo(path).size());
+        EXPECT_EQ(controller.spinStarts(), 1);
+        EXPECT_EQ(controller.spinStops(), 1);
+        EXPECT_EQ(controller.titles(), QStringList{QStringLiteral("Exporting images...")});
+        EXPECT_EQ(controller.progress(), countingUpTo(2));
+        EXPECT_TRUE(controller.alerts().isEmpty()) << qPrintable(controller.alerts().join('\n'));
+    }
+}
+
+// Within one job a repeated name gets " (2)", " (3)"; a second job replaces
+// the files of the first instead of numbering further.
+TEST(ExportJobs, RepeatedNamesWithinOneJobAreNumbered)
+{
+    JobController controller;
+    QTemporaryDir dir;
+    const ExportJobResult first =
+        startSelectedImagesExport({record("a", solid(0xFFFF0000)), record("a", solid(0xFF00FF00)),
+                                   record("a", solid(0xFF0000FF)), record("b", solid(0xFFFFFFFF)),
+                                   record("a (2)", solid(0xFF000000))},
+                                  ExportFormat::Png, 72, into(dir.path()))
+            .wait();
+    EXPECT_EQ(first.filesWritten, 5);
+    const std::pair<const char *, QRgb> expected[] = {
+        {"a.png", 0xFFFF0000}, {"a (2).png", 0xFF00FF00}, {"a (3).png", 0xFF0000FF},
+        {"b.png", 0xFFFFFFFF}, {"a (2) (2).png", 0xFF000000},
+    };
+    for (const auto &[name, colour] : expected)
+        EXPECT_EQ(centrePixel(dir.filePath(QString::fromLatin1(name))), colour) << name;
+
+    const ExportJobResult second =
+        startSelectedImagesExport({record("a", solid(0xFFFFFF00)), record("a", solid(0xFF00FFFF))},
+                                  ExportFormat::Png, 72, into(dir.path()))
+            .wait();
+    EXPECT_EQ(second.filesWritten, 2);
+    EXPECT_EQ(centrePixel(dir.filePath("a.png")), 0xFFFFFF00);
+    EXPECT_EQ(centrePixel(dir.filePath("a (2).png")), 0xFF00FFFF);
+    EXPECT_EQ(centrePixel(dir.filePath("a (3).png")), 0xFF0000FF);
+    EXPECT_EQ(filesIn(dir.path()).size(), 5);
+    EXPECT_TRUE(controller.alerts().isEmpty());
+}
+
+TEST(ExportJobs, PathClaimsKeepNamesAsTheyAre)
+{
+    ExportPathClaims claims;
+    const std::pair<const char *, const char *> rows[] = {
+        {"x.v1", "/out/x.v1.png"},          {"x.v1", "/out/x.v1 (2).png"},
+        {"100%1", "/out/100%1.png"},        {"100%1", "/out/100%1 (2).png"},
+        {"/etc/passwd", "/out//etc/passwd.png"},
+    };
+    for (const auto &[name, path] : rows)
+        EXPECT_EQ(claims.claim(QStringLiteral("/out/"), QString::fromLatin1(name), ExportFormat::Png),
+                  QString::fromLatin1(path));
+    // "/out/./x.v1" is the same file as "/out/x.v1".
+    EXPECT_EQ(claims.claim(QStringLiteral("/out/."), QStringLiteral("x.v1"), ExportFormat::Png),
+              QStringLiteral("/out/x.v1 (3).png"));
+    // The extension is part of the name: another format starts afresh.
+    EXPECT_EQ(claims.claim(QStringLiteral("/out"), QStringLiteral("x.v1"), ExportFormat::Tiff),
+              QStringLiteral("/out/x.v1.tiff"));
+    EXPECT_TRUE(claims.claim(QStringLiteral("/out"), QStringLiteral("x"), 7).isEmpty());
+}
+
+// Only checked files whose parse has finished take part, in list order.
+TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
+{
+    JobController controller;
+    QTemporaryDir dir;
+    const auto one = fileRecord({record("one_000", solid(0xFF100000)), record("one_001", solid(0xFF200000))}, true, false);
+    const auto unchecked = fileRecord({record("unchecked_000", solid(0xFF300000))}, false, false);
+    const auto parsing = fileRecord({record("parsing_000", solid(0xFF400000))}, true, true);
+    const auto two = fileRecord({record("two_000", solid(0xFF500000)), record("two_001", solid(0xFF600000)),
+                                 record("two_002", solid(0xFF700000))},
+                                true, false);
+    ExportJobSettings settings = into(dir.path());
+    std::vector<int> finishedOrder;
+    settings.imageFinished = [&finishedOrder](const ExportedImage &image) { finishedOrder.push_back(image.position); };
+    int jobFinishedCalls = 0;
+    settings.jobFinished = [&jobFinishedCalls](const ExportJobResult &) { ++jobFinishedCalls; };
+    const ExportJobResult result =
+        startAllImagesExport({one, unchecked, nullptr, parsing, two}, ExportFormat::Png, 72, std::move(settings)).wait();
+
+    EXPECT_EQ(filesIn(dir.path()), (QStringList{"one_000.png", "one_001.png", "two_000.png", "two_001.png", "two_002.png"}));
+    ASSERT_EQ(result.images.size(), 5u);
+    const std::pair<std::shared_ptr<PDFFileStruct>, QRgb> expected[] = {
+        {one, 0xFF100000}, {one, 0xFF200000}, {two, 0xFF500000}, {two, 0xFF600000}, {two, 0xFF700000},
+    };
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(result.images[i].file, expected[i].first) << i;
+        EXPECT_EQ(centrePixel(result.images[i].path), expected[i].second) << i;
+    }
+    EXPECT_EQ(finishedOrder, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(jobFinishedCalls, 1);
+    EXPECT_EQ(controller.progress(), countingUpTo(5));
+    EXPECT_EQ(controller.spinStops(), 1);
+
+    // Nothing to do still opens and closes one busy period.
+    const ExportJobResult none = startAllImagesExport({unchecked, parsing}, ExportFormat::Png, 72, into(dir.path())).wait();
+    EXPECT_EQ(none.total, 0);
+    EXPECT_EQ(controller.spinStarts(), 2);
+    EXPECT_EQ(controller.spinStops(), 2);
+}
+
+// A file that cannot be created is reported (HEIC and icon families only
+// logged) and the next image is still written; a record without a picture is
+// passed over in silence.
+TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
+{
+    struct Row {
+        const char *label;
+        int format; // -1: icon family job
+        const char *blocked;
+        const char *next;
+        QStringList alerts;
+    };
+    const QString fileSystemError = QStringLiteral("File System Error|Couldn't create file.");
+    const Row rows[] = {
+        {"PNG", ExportFormat::Png, "a.png", "b.png", {fileSystemError}},
+        {"TIFF", ExportFormat::Tiff, "a.tiff", "b.tiff", {fileSystemError}},
+        {"HEIC", ExportFormat::Heic, "a.heic", "b.heic", {}},
+        {"icon family", -1, "a.icns", "b.icns", {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        JobController controller;
+        QTemporaryDir dir;
+        // A folder where the file should go: no writer can replace it.
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QString::fromLatin1(row.blocked)));
+        const ImageRecordList records{record("a", solid(0xFFFF0000, 20, 20)), record("empty", QImage()),
+                                      record("b", solid(0xFF0000FF, 20, 20))};
+        const ExportJobResult result = (row.format < 0 ? startIconFamilyExport(records, into(dir.path()))
+                                                       : startSelectedImagesExport(records, row.format, 72, into(dir.path())))
+                                           .wait();
+        EXPECT_EQ(controller.alerts(), row.alerts);
+        EXPECT_EQ(result.failures, 1);
+        EXPECT_EQ(result.filesWritten, 1);
+        ASSERT_EQ(result.images.size(), 3u);
+        EXPECT_TRUE(result.images[0].result.isFailure());
+        EXPECT_EQ(result.images[0].result.domain(), QStringLiteral("imageDestinationNil"));
+        EXPECT_EQ(result.images[1].result.status(), WriteResult::Status::NothingWritten);
+        EXPECT_TRUE(result.images[1].path.isEmpty());
+        EXPECT_TRUE(result.images[2].result.isWritten());
+        EXPECT_TRUE(QFileInfo(dir.filePath(QString::fromLatin1(row.next))).isFile());
+        EXPECT_TRUE(QFileInfo(dir.filePath(QString::fromLatin1(row.blocked))).isDir());
+        EXPECT_EQ(filesIn(dir.path()).size(), 2);
+        EXPECT_EQ(controller.spinStops(), 1);
+        EXPECT_EQ(controller.progress(), countingUpTo(3));
+    }
+}
+
+// A missing folder is made when its parent exists; otherwise the job says so
+// once and writes nothing.
+TEST(ExportJobs, ExportFolderIsCreatedWhenItsParentExists)
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("a file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    struct Row {
+        QString folder;
+        bool written;
+    };
+    const Row rows[] = {
+        {dir.filePath("new"), true},
+        {dir.filePath("missing/new"), false},
+        {dir.filePath("a file"), false},
+        {QString(), false},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.folder.toStdString());
+        JobController controller;
+        const ExportJobResult result =
+            startSelectedImagesExport({record("x", solid(0xFF336699))}, ExportFormat::Png, 72, into(row.folder)).wait();
+        EXPECT_EQ(result.folderMissing, !row.written);
+        EXPECT_EQ(result.filesWritten, row.written ? 1 : 0);
+        EXPECT_EQ(QFileInfo(row.folder + QStringLiteral("/x.png")).isFile(), row.written);
+        const QStringList alerts =
+            row.written ? QStringList{}
+                        : QStringList{QStringLiteral("Error|No folder %1 found. Please set the export folder").arg(row.folder)};
+        EXPECT_EQ(controller.alerts(), alerts);
+        EXPECT_EQ(controller.spinStarts(), 1);
+        EXPECT_EQ(controller.spinStops(), 1);
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
+}
+
+TEST(ExportJobs, IconFamilyJobWritesFullFamilies)
+{
+    JobController controller;
+    QTemporaryDir dir;
+    const ExportJobResult result =
+        startIconFamilyExport({record("icon", gradientImage(100, 60)), record("icon", solid(0xFF00FF00))},
+                              into(dir.path()))
+            .wait();
+    EXPECT_EQ(filesIn(dir.path()), (QStringList{"icon (2).icns", "icon.icns"}));
+    EXPECT_EQ(result.filesWritten, 2);
+    const auto elements = parseIcns(readFile(dir.filePath("icon.icns")));
+    ASSERT_TRUE(elements);
+    QStringList types;
+    for (const IcnsElement &element : *elements)
+        types << QString::fromLatin1(element.type);
+    EXPECT_EQ(types, (QStringList{"ic09", "ic08", "it32", "t8mk", "il32", "l8mk", "ICN#", "is32", "s8mk", "ics#"}));
+    // The 512 element is the picture fitted: 512 x 307, centred, transparent above.
+    const QImage big = QImage::fromData(findElement(*elements, "ic09")->data, "PNG");
+    ASSERT_EQ(big.size(), QSize(512, 512));
+    EXPECT_EQ(qAlpha(big.pixel(256, 10)), 0);
+    EXPECT_EQ(qAlpha(big.pixel(400, 300)), 255);
+    EXPECT_EQ(controller.titles(), QStringList{QStringLiteral("Exporting images as ICNS...")});
+}
+
+// The DPI goes into the file's resolution field; the pixels are those of the
+// edited picture, whatever the DPI.
+TEST(ExportJobs, DpiIsMetadataAndEditsAreRendered)
+{
+    JobController controller;
+    QTemporaryDir dir;
+    const QImage picture = opaqueGradientImage(40, 30);
+    auto rotated = record("rotated", picture);
+    rotated->setAngle(90);
+    const QImage edited = rotated->getBitmapRepImg();
+    ASSERT_EQ(edited.size(), QSize(30, 40));
+    for (const float dpi : {72.0f, 300.0f, 600.0f}) {
+        SCOPED_TRACE(dpi);
+        ExportJobSettings settings = into(dir.filePath(QString::number(dpi)));
+        startSelectedImagesExport({rotated}, ExportFormat::Png, dpi, std::move(settings)).wait();
+        const QByteArray file = readFile(dir.filePath(QStringLiteral("%1/rotated.png").arg(dpi)));
+        const std::optional<double> written = pngDpi(file);
+        ASSERT_TRUE(written);
+        EXPECT_NEAR(*written, dpi, 0.05);
+        const QImage back = decodeExportFile(ExportFormat::Png, file);
+        EXPECT_EQ(compareImages(back, edited).maximum, 0);
+    }
+}
+
+namespace {
+
+// A stand-in for the main thread's event queue: runs posted closures one
+// after another on a thread of its own.
+class PostQueue
+{
+public:
+    PostQueue()
+        : m_thread([this] { loop(); })
+    {
+    }
+    ~PostQueue()
+    {
+        post({});
+        m_thread.join();
+    }
+    void post(std::function<void()> task)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_tasks.push_back(std::move(task));
+        }
+        m_changed.notify_one();
+    }
+    std::thread::id id() const { return m_thread.get_id(); }
+    int ran() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_ran;
+    }
+
+private:
+    void loop()
+    {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_tasks.empty(); });
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            if (!task)
+                return;
+            task();
+            std::lock_guard lock(m_mutex);
+            ++m_ran;
+        }
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::function<void()>> m_tasks;
+    int m_ran = 0;
+    std::thread m_thread;
+};
+
+} // namespace
+
+// The window's writer: files go through the posting queue in order, HEIC to
+// the thread pool; two jobs run at once and each closes its busy period.
+TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
+{
+    JobController controller;
+    QTemporaryDir dir;
+    PostQueue queue;
+    auto writer = std::make_shared<QueuedExportWriter>([&queue](std::function<void()> task) { queue.post(std::move(task)); });
+
+    std::mutex mutex;
+    std::vector<std::pair<int, std::thread::id>> finished;
+    ExportJobSettings settings = into(dir.path());
+    settings.writer = writer;
+    settings.imageFinished = [&](const ExportedImage &image) {
+        std::lock_guard lock(mutex);
+        finished.emplace_back(image.position, std::this_thread::get_id());
+    };
+    ImageRecordList records;
+    for (int i = 0; i < 6; ++i)
+        records << record(QStringLiteral("p%1").arg(i), solid(qRgb(i * 40, 0, 0)));
+    const ExportJob pngJob = startSelectedImagesExport(records, ExportFormat::Png, 72, settings);
+
+    ExportJobSettings heicSettings = into(dir.path());
+    heicSettings.writer = writer;
+    const ExportJob heicJob = startSelectedImagesExport({records[0], records[1]}, ExportFormat::Heic, 72, heicSettings);
+
+    const ExportJobResult png = pngJob.wait();
+    const ExportJobResult heic = heicJob.wait();
+    EXPECT_TRUE(pngJob.isFinished());
+    EXPECT_EQ(png.filesWritten, 6);
+    EXPECT_EQ(heic.filesWritten, 2);
+    EXPECT_EQ(queue.ran(), 6);
+    ASSERT_EQ(finished.size(), 6u);
+    for (size_t i = 0; i < finished.size(); ++i) {
+        EXPECT_EQ(finished[i].first, int(i));
+        EXPECT_EQ(finished[i].second, queue.id());
+    }
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(centrePixel(dir.filePath(QStringLiteral("p%1.png").arg(i))), qRgb(i * 40, 0, 0));
+    EXPECT_TRUE(QFileInfo(dir.filePath("p1.heic")).isFile());
+    EXPECT_EQ(controller.spinStarts(), 2);
+    EXPECT_EQ(controller.spinStops(), 2);
+
+    const ExportJob none;
+    EXPECT_TRUE(none.isFinished());
+    EXPECT_EQ(none.wait().total, 0);
+}
