@@ -18,8 +18,6 @@
 #include <ctime>
 #include <functional>
 
-using namespace zembrix;
-
 namespace {
 
 constexpr int kWidth = 6000;

@@ -53,22 +53,22 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     QElapsedTimer clock;
     clock.start();
 
-    const std::optional<int> format = zembrix::ExportFormat::indexOfNameIgnoringCase(cl.format);
+    const std::optional<int> format = ExportFormat::indexOfNameIgnoringCase(cl.format);
     if (!format) {
         err << "zembrix: unknown format \"" << cl.format << "\"; the formats are "
-            << zembrix::ExportFormat::names().join(QStringLiteral(", ")) << "\n\n"
+            << ExportFormat::names().join(QStringLiteral(", ")) << "\n\n"
             << usageText();
         return 2;
     }
     const QString folder = QFileInfo(cl.outDir).absoluteFilePath();
-    if (!zembrix::ensureExportFolder(folder)) {
+    if (!ensureExportFolder(folder)) {
         err << "zembrix: " << cl.outDir << ": the output folder cannot be created (its parent folder must exist)\n";
         return 1;
     }
 
     int status = 0;
     std::vector<ExtractInput> inputs;
-    zembrix::FileRecordList files;
+    FileRecordList files;
     for (const QString &file : cl.files) {
         auto record = parseFileHeadless(file, cl.pattern, err);
         if (!record) {
@@ -80,11 +80,11 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
         inputs.push_back({file, record, int(record->imageCount())});
     }
 
-    zembrix::ExportJobSettings settings;
+    ExportJobSettings settings;
     settings.folder = folder;
     // Called on the job thread while this thread waits, so the inputs and the
     // streams are used by one thread at a time.
-    settings.imageFinished = [&inputs, &out, &err](const zembrix::ExportedImage &image) {
+    settings.imageFinished = [&inputs, &out, &err](const ExportedImage &image) {
         for (ExtractInput &input : inputs) {
             if (input.record != image.file)
                 continue;
@@ -104,8 +104,8 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
         reportFinishedInputs(inputs, out);
     };
     reportFinishedInputs(inputs, out);
-    const zembrix::ExportJobResult result =
-        zembrix::startAllImagesExport(files, *format, float(cl.dpi), std::move(settings)).wait();
+    const ExportJobResult result =
+        startAllImagesExport(files, *format, float(cl.dpi), std::move(settings)).wait();
     if (!result.folderMissing)
         reportFinishedInputs(inputs, out);
 

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-namespace zembrix {
-
 namespace {
 
 BitmapImageRep copyRows(const QImage &image, int bitsPerSample, int samplesPerPixel, int bitsPerPixel,
@@ -64,4 +62,3 @@ QImage BitmapImageRep::toImage() const
     return image;
 }
 
-} // namespace zembrix

@@ -5,8 +5,6 @@
 #include <cmath>
 #include <numeric>
 
-namespace zembrix {
-
 namespace {
 
 constexpr quint16 kTagXResolution = 0x011A;
@@ -82,4 +80,3 @@ QByteArray exifResolutionBlock(float dpi)
     return out;
 }
 
-} // namespace zembrix

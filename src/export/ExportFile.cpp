@@ -2,8 +2,6 @@
 
 #include <QSaveFile>
 
-namespace zembrix {
-
 WriteResult writeExportFile(const QString &path, const QByteArray &bytes)
 {
     const auto destinationFailure = [&](const QString &reason) {
@@ -31,4 +29,3 @@ WriteResult writeExportFile(const QString &path, const QByteArray &bytes)
     return WriteResult::written();
 }
 
-} // namespace zembrix

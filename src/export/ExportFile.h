@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-namespace zembrix {
-
 // Writes the finished bytes of an export file to `path`, replacing an existing
 // file. The bytes go to a temporary file beside the target that is renamed over
 // it, so two writers of the same path (HEIC files are written concurrently)
@@ -15,4 +13,3 @@ namespace zembrix {
 // Any thread.
 WriteResult writeExportFile(const QString &path, const QByteArray &bytes);
 
-} // namespace zembrix

@@ -3,8 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace zembrix {
-
 bool ensureExportFolder(const QString &folder)
 {
     if (folder.isEmpty())
@@ -26,4 +24,3 @@ QString noFolderAlertText(const QString &folder)
                                           QStringLiteral("found. Please set the export folder"));
 }
 
-} // namespace zembrix

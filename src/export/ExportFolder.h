@@ -2,8 +2,6 @@
 
 #include <QString>
 
-namespace zembrix {
-
 // Makes sure the export folder is there before a job writes into it: an
 // existing folder is used as it is; when nothing or something other than a
 // folder is at the path, a folder is created there. Parent folders are never
@@ -16,4 +14,3 @@ bool ensureExportFolder(const QString &folder);
 QString noFolderAlertMessage();                      // "Error"
 QString noFolderAlertText(const QString &folder);    // "No folder <path> found. Please set the export folder"
 
-} // namespace zembrix

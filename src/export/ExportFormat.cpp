@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace zembrix::ExportFormat {
+namespace ExportFormat {
 
 namespace {
 
@@ -71,4 +71,4 @@ int getExportIdx(QStringView name)
     return indexOfName(name).value_or(Jpeg);
 }
 
-} // namespace zembrix::ExportFormat
+} // namespace ExportFormat

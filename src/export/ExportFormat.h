@@ -6,8 +6,6 @@
 
 #include <optional>
 
-namespace zembrix {
-
 // The export format table. The position of a name in the table is the
 // format index used by the writers, the preferences and the format combo box.
 namespace ExportFormat {
@@ -48,4 +46,3 @@ int getExportIdx(QStringView name);
 
 } // namespace ExportFormat
 
-} // namespace zembrix

@@ -11,8 +11,6 @@
 class PDFFileStruct;
 class PDFImageStruct;
 
-namespace zembrix {
-
 // What became of one image of an export job.
 struct ExportedImage {
     int position = 0;                        // place in the job, from 0
@@ -37,4 +35,3 @@ struct ExportJobResult {
     std::vector<ExportedImage> images;
 };
 
-} // namespace zembrix

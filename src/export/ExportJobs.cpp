@@ -18,8 +18,6 @@
 #include <system_error>
 #include <thread>
 
-namespace zembrix {
-
 namespace {
 
 enum class JobKind { Images, IconFamilies };
@@ -356,4 +354,3 @@ QString exportingImagesAsTitle(const QString &name)
     return QStringLiteral("Exporting images as %1...").arg(name);
 }
 
-} // namespace zembrix

@@ -12,8 +12,6 @@
 class PDFFileStruct;
 class PDFImageStruct;
 
-namespace zembrix {
-
 // The export jobs: the selected images, all images of the checked files, and
 // the selected images as icon families. A job runs on a thread of its own: it
 // makes sure the export folder is there, renders each record on that thread
@@ -96,4 +94,3 @@ ExportJob startIconFamilyExport(const ImageRecordList &records, ExportJobSetting
 QString exportingImagesTitle();                         // "Exporting images..."
 QString exportingImagesAsTitle(const QString &name);    // "Exporting images as <name>..."
 
-} // namespace zembrix

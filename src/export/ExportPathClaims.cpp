@@ -5,8 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace zembrix {
-
 QString ExportPathClaims::claim(const QString &folder, const QString &name, int formatIndex)
 {
     if (!ExportFormat::isValidIndex(formatIndex))
@@ -33,4 +31,3 @@ QString ExportPathClaims::claimWithExtension(const QString &folder, const QStrin
     }
 }
 
-} // namespace zembrix

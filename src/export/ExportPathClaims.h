@@ -3,8 +3,6 @@
 #include <QSet>
 #include <QString>
 
-namespace zembrix {
-
 // The file names one export job has taken. Two images of a job with the same
 // name must not overwrite each other: the first keeps "<name>.<ext>", later
 // ones get " (2)", " (3)", ... before the extension. Only the job's own files
@@ -24,4 +22,3 @@ private:
     QSet<QString> m_claimed; // cleaned absolute paths
 };
 
-} // namespace zembrix

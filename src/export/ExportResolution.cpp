@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-namespace zembrix {
-
 float exportDpi(float dpi)
 {
     if (!std::isfinite(dpi) || dpi <= 0.0f)
@@ -18,4 +16,3 @@ int dotsPerMeterForDpi(float dpi)
     return static_cast<int>(std::lround(static_cast<double>(exportDpi(dpi)) / 0.0254));
 }
 
-} // namespace zembrix

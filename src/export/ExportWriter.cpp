@@ -3,8 +3,6 @@
 #include "ExportFile.h"
 #include "ImageFileWriter.h"
 
-namespace zembrix {
-
 WriteResult saveImage(const ExportRequest &request)
 {
     if (!request.encoded.isEmpty())
@@ -19,4 +17,3 @@ void DirectExportWriter::write(ExportRequest request, Done done)
     done(saveImage(request));
 }
 
-} // namespace zembrix

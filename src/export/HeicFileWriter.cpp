@@ -8,8 +8,6 @@
 #include <cstring>
 #include <memory>
 
-namespace zembrix {
-
 namespace {
 
 // libheif counts its users; each encode holds one reference so that the
@@ -130,4 +128,3 @@ QByteArray encodeHeic(const QImage &image, float dpi)
     return bytes;
 }
 
-} // namespace zembrix

@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QImage>
 
-namespace zembrix {
-
 // Encodes an image as an HEIC file with libheif's HEVC (x265) encoder at
 // quality 90, alpha kept as an alpha auxiliary image when the image has an
 // alpha channel. The DPI goes into an Exif block (XResolution, YResolution,
@@ -14,4 +12,3 @@ QByteArray encodeHeic(const QImage &image, float dpi);
 
 inline constexpr int kHeicQuality = 90;
 
-} // namespace zembrix

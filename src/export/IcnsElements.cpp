@@ -4,8 +4,6 @@
 #include <QImage>
 #include <QImageWriter>
 
-namespace zembrix {
-
 namespace {
 
 constexpr qsizetype kMinRun = 3;
@@ -83,4 +81,3 @@ QByteArray pngFromArgb(const QByteArray &argb, int width, int height)
     return bytes;
 }
 
-} // namespace zembrix

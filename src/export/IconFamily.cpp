@@ -9,8 +9,6 @@
 #include <cstring>
 #include <limits>
 
-namespace zembrix {
-
 namespace {
 
 void logLine(const char *message)
@@ -425,4 +423,3 @@ WriteResult simplySaveICNS(const QImage &image, const QString &pathWithoutExtens
     return writeExportFile(pathWithoutExtension + QStringLiteral(".icns"), family->data());
 }
 
-} // namespace zembrix

@@ -11,8 +11,6 @@
 #include <optional>
 #include <vector>
 
-namespace zembrix {
-
 // Interpolation levels for resampling, as the icon code has always numbered them.
 enum class ImageInterpolation { Default = 0, None = 1, Low = 2, High = 3 };
 
@@ -97,4 +95,3 @@ private:
 // built (a null image). Any thread.
 WriteResult simplySaveICNS(const QImage &image, const QString &pathWithoutExtension);
 
-} // namespace zembrix

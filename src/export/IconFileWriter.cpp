@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-namespace zembrix {
-
 namespace {
 
 struct SingleIconElements {
@@ -52,4 +50,3 @@ QByteArray encodeSingleIconFile(const QImage &image)
     return family.data();
 }
 
-} // namespace zembrix

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace zembrix {
-
 int getIconSize(IconFileType type, int smallerSide)
 {
     if (type == IconFileType::Icns && smallerSide >= 1024)
@@ -65,4 +63,3 @@ QImage scaleImage(const QImage &image, int size)
     return drawCentredInSquare(image, size, drawn, true);
 }
 
-} // namespace zembrix

@@ -7,8 +7,6 @@
 #include "Jpeg2000FileWriter.h"
 #include "QtFileWriter.h"
 
-namespace zembrix {
-
 QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi)
 {
     if (image.isNull())
@@ -62,4 +60,3 @@ WriteResult simplySaveII(const QImage &image, const QString &pathWithoutExtensio
     return export1(image, exportFilePath(pathWithoutExtension, formatIndex), formatIndex, dpi);
 }
 
-} // namespace zembrix

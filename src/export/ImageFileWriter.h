@@ -6,8 +6,6 @@
 #include <QImage>
 #include <QString>
 
-namespace zembrix {
-
 // Writing one image to one file in an export format (ExportFormat index),
 // with the DPI written as the format's resolution metadata; the pixels are
 // never scaled for it. Alpha is kept by PNG, TIFF, JPEG-2000, ICNS and HEIC
@@ -36,4 +34,3 @@ QString exportFilePath(const QString &pathWithoutExtension, int formatIndex);
 WriteResult simplySaveII(const QImage &image, const QString &pathWithoutExtension, int formatIndex,
                           float dpi);
 
-} // namespace zembrix

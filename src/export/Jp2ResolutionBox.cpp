@@ -6,8 +6,6 @@
 #include <cstring>
 #include <limits>
 
-namespace zembrix {
-
 namespace {
 
 constexpr int kBoxHeaderSize = 8;
@@ -124,4 +122,3 @@ QByteArray insertJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &re
     return {};
 }
 
-} // namespace zembrix

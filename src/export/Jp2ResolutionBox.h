@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-namespace zembrix {
-
 // JP2 resolution metadata (ISO/IEC 15444-1 Annex I.5.3.7). OpenJPEG writes no
 // resolution box, so the DPI is added to the encoded file afterwards as a
 // 'res ' superbox holding a capture resolution box 'resc'.
@@ -33,4 +31,3 @@ QByteArray jp2ResolutionSuperbox(const Jp2Resolution &resolution);
 // well-formed 'jp2h' box.
 QByteArray insertJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &resolution);
 
-} // namespace zembrix

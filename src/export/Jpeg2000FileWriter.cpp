@@ -12,8 +12,6 @@
 #include <limits>
 #include <memory>
 
-namespace zembrix {
-
 namespace {
 
 // An output stream for OpenJPEG over a growable byte array. The JP2 writer
@@ -229,4 +227,3 @@ QByteArray encodeJpeg2000(const QImage &image, float dpi)
     return insertJp2ResolutionBox(output.bytes, jp2ResolutionForDpi(exportDpi(dpi)));
 }
 
-} // namespace zembrix

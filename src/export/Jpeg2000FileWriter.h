@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QImage>
 
-namespace zembrix {
-
 // Encodes an image as a JP2 file with OpenJPEG: lossless (reversible 5/3
 // wavelet, one quality layer), sRGB or grayscale, alpha kept as a fourth
 // component marked as opacity, 16 bits per component for 16-bit images and 8
@@ -12,4 +10,3 @@ namespace zembrix {
 // Empty on failure. Any thread.
 QByteArray encodeJpeg2000(const QImage &image, float dpi);
 
-} // namespace zembrix

@@ -11,8 +11,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace zembrix {
-
 namespace {
 
 const char *qtFormatName(int formatIndex)
@@ -89,4 +87,3 @@ QByteArray encodeWithQtWriter(const QImage &image, int formatIndex, float dpi)
     return bytes;
 }
 
-} // namespace zembrix

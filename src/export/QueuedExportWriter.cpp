@@ -6,8 +6,6 @@
 
 #include <memory>
 
-namespace zembrix {
-
 QueuedExportWriter::QueuedExportWriter(Post post)
     : m_post(std::move(post))
 {
@@ -29,4 +27,3 @@ void QueuedExportWriter::write(ExportRequest request, Done done)
     task();
 }
 
-} // namespace zembrix

@@ -4,8 +4,6 @@
 
 #include <functional>
 
-namespace zembrix {
-
 // The window's writer: files are written one after another in hand-over order
 // on the thread that `post` runs its closures on (the main thread, through a
 // queued call), except HEIC files, which are encoded and written on Qt's
@@ -26,4 +24,3 @@ private:
     Post m_post;
 };
 
-} // namespace zembrix

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-namespace zembrix {
-
 // The outcome of writing one export file. Writers never throw; they return one of:
 //  - written: the file exists with the image in it;
 //  - nothing written: the input was not usable (null image, format index out of
@@ -53,4 +51,3 @@ private:
     QString m_message;
 };
 
-} // namespace zembrix

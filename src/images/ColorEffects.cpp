@@ -10,8 +10,6 @@
 #include <optional>
 #include <vector>
 
-namespace zembrix {
-
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -383,4 +381,3 @@ QImage applyColorEffects(QImage image, const EffectParameters &parameters)
     return image;
 }
 
-} // namespace zembrix

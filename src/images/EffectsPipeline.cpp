@@ -3,8 +3,6 @@
 #include "images/ColorEffects.h"
 #include "images/GeometryEffects.h"
 
-namespace zembrix {
-
 QImage applyImageEffects(QImage image, const EffectParameters &parameters)
 {
     return applyColorEffects(std::move(image), parameters);
@@ -19,4 +17,3 @@ QImage applyAllEffects(QImage source, const EffectParameters &parameters)
     return applyImageEffects(std::move(mirrored), parameters);
 }
 
-} // namespace zembrix

@@ -13,8 +13,6 @@
 #include <emmintrin.h>
 #endif
 
-namespace zembrix {
-
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -312,4 +310,3 @@ QImage mirror(QImage image, int code)
     return std::move(image).mirrored(leftToRight, topToBottom);
 }
 
-} // namespace zembrix

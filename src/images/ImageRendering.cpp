@@ -7,7 +7,7 @@
 
 QImage PDFImageStruct::applyAllEffects() const
 {
-    return zembrix::applyAllEffects(image(), effectParameters());
+    return ::applyAllEffects(image(), effectParameters());
 }
 
 QImage PDFImageStruct::getBitmapRepImg() const

@@ -157,9 +157,9 @@ void PDFImageStruct::resetAll1(const QList<float> &five)
     editDone();
 }
 
-zembrix::EffectParameters PDFImageStruct::effectParameters() const
+EffectParameters PDFImageStruct::effectParameters() const
 {
-    zembrix::EffectParameters parameters;
+    EffectParameters parameters;
     parameters.angle = m_angle.load();
     parameters.flip = m_flip.load();
     parameters.brightness = m_brightness.load();

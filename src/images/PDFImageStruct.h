@@ -114,7 +114,7 @@ public:
     void invalidateVersion() { m_version.fetch_add(1); }
 
     // The current edits, read once each.
-    zembrix::EffectParameters effectParameters() const;
+    EffectParameters effectParameters() const;
 
     // The picture after all edits: rotate, mirror, then the colour stage. A
     // null image when the record has no picture. Any thread; nothing is cached.

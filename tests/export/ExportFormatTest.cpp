@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-using namespace zembrix;
-
 // The names are what the command line, the preferences and the combo box store, so their
 // spelling and order are the contract; the extensions are checked on written files.
 TEST(ExportFormat, NameLookups)

@@ -23,7 +23,6 @@
 #include <utility>
 #include <vector>
 
-using namespace zembrix;
 using namespace exporttest;
 
 namespace {

@@ -9,8 +9,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-
-using namespace zembrix;
 using namespace exporttest;
 
 namespace {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-using namespace zembrix;
-
 TEST(IconScaling, IconSizeIsTheLargestThatFits)
 {
     struct Row {

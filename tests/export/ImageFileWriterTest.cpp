@@ -18,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-using namespace zembrix;
 using namespace exporttest;
 
 namespace {

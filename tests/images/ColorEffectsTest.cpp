@@ -10,7 +10,6 @@
 #include <random>
 #include <vector>
 
-using namespace zembrix;
 using testpictures::distance;
 using testpictures::make;
 

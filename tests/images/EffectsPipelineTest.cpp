@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-using namespace zembrix;
 using testpictures::distance;
 using testpictures::make;
 using testpictures::numbered;

@@ -8,7 +8,6 @@
 #include <functional>
 #include <vector>
 
-using namespace zembrix;
 using testpictures::distance;
 using testpictures::make;
 using testpictures::numbered;

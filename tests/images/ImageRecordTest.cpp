@@ -215,7 +215,7 @@ TEST_F(ImageRecord, ReadersOnOtherThreadsSeeWrittenValues)
     std::atomic<int> oddValues{0};
     std::thread reader([&] {
         while (!stop.load()) {
-            const zembrix::EffectParameters parameters = record->effectParameters();
+            const EffectParameters parameters = record->effectParameters();
             const QImage rendering = record->applyAllEffects();
             oddValues += (parameters.brightness != 0.0f && parameters.brightness != 0.5f)
                 + (parameters.angle != 0.0f && parameters.angle != 90.0f) + (rendering.size() != QSize(8, 8))

@@ -96,7 +96,7 @@ TEST_F(ImageRendering, EditsReachThePipeline)
     record->setFlip(2);
     record->setBrightness(0.5f);
     record->setHue(30.0f);
-    const QImage expected = zembrix::applyAllEffects(picture, {.angle = 90.0f, .flip = 2, .brightness = 0.5f, .hue = 30.0f});
+    const QImage expected = applyAllEffects(picture, {.angle = 90.0f, .flip = 2, .brightness = 0.5f, .hue = 30.0f});
     ASSERT_EQ(expected.size(), QSize(3, 5));
     EXPECT_EQ(record->applyAllEffects(), expected);
     EXPECT_EQ(record->getBitmapRepImg(), expected);
