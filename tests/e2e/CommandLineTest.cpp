@@ -99,3 +99,20 @@ TEST(CommandLine, WithoutDisplayNamesTheHeadlessModes)
     EXPECT_TRUE(r.err.contains("no display"));
     EXPECT_TRUE(r.err.contains("--extract"));
 }
+
+// With a display (here the offscreen platform) the window opens and the
+// program keeps running until it is closed.
+TEST(CommandLine, WindowOpensAndRuns)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ZEMBRIX_BINARY), QStringList{});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    EXPECT_FALSE(p.waitForFinished(1500)) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(p.state(), QProcess::Running);
+    p.terminate();
+    if (!p.waitForFinished(5000))
+        p.kill();
+}
