@@ -1,0 +1,68 @@
+// A PDF file through what `zembrix --list` does (open, information text, page walk, every image
+// built) and then every found image rendered with the neutral edits. Input: the file's bytes.
+//
+// The walk opens its document by path, so each input is written to one file per process, in
+// /dev/shm when it exists.
+
+#include "FuzzInput.h"
+
+#include "pdf/PDFFileStruct.h"
+#include "pdf/PdfDocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+const QString &inputPath()
+{
+    static const QString path = [] {
+        const QString dir = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
+                                                                              : QDir::tempPath();
+        const QString p = dir + QStringLiteral("/zembrix-pdf-fuzz-%1.pdf").arg(qint64(getpid()));
+        std::atexit([] { QFile::remove(inputPath()); });
+        return p;
+    }();
+    return path;
+}
+
+bool writeInput(const std::uint8_t *data, std::size_t size)
+{
+    QFile file(inputPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(reinterpret_cast<const char *>(data), qint64(size)) == qint64(size);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (!writeInput(data, size)) {
+        std::perror("pdf_parse_fuzzer: cannot write the input file");
+        std::abort();
+    }
+    if (!PdfDocument::open(inputPath()))
+        return 0;
+    auto record = std::make_shared<PDFFileStruct>();
+    record->setNamePatternDirect(QStringLiteral("$_###"));
+    record->setFilePathOnly(inputPath());
+    record->setIsThreading(true);
+    record->fillImageListArray(record.get());
+    record->setIsThreading(false);
+
+    (void)record->info();
+    for (const auto &image : record->images()) {
+        FUZZ_CHECK(!image->imagename().isEmpty());
+        const QImage picture = image->image();
+        const QImage rendered = image->applyAllEffects();
+        FUZZ_CHECK(rendered.isNull() == picture.isNull());
+        if (!picture.isNull())
+            FUZZ_CHECK(rendered.size() == picture.size());
+    }
+    return 0;
+}
