@@ -3,11 +3,10 @@
 #include "pdf/filters/Jbig2StreamScan.h"
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
 
 extern "C" {
 #include <jbig2.h>
@@ -24,34 +23,81 @@ constexpr std::uint64_t kPageImages = 4;
 constexpr std::uint64_t kGlobalsExpansion = 16;
 constexpr std::uint64_t kFixedBudget = std::uint64_t(512) << 10;
 
+// jbig2dec reports progress and damage through its message callback, also from inside loops that
+// a damaged stream can keep going for minutes without allocating anything (a symbol dictionary of
+// empty height classes read from the bytes past its end gives two messages per class, millions a
+// second). So the messages measure the work: past this many, plus kMessagesPerByte per input
+// byte, the decode is abandoned. A sound stream gives a few messages per segment and symbol.
+constexpr std::uint64_t kFreeMessages = std::uint64_t(1) << 20;
+constexpr std::uint64_t kMessagesPerByte = 16;
+
+// Each block carries a header in front: its size, so that free and realloc can settle the
+// account, and its links in the list of live blocks, so that an abandoned decode can free all
+// of jbig2dec's memory without jbig2dec's help.
+struct BlockHeader {
+    BlockHeader *prev;
+    BlockHeader *next;
+    std::size_t size;
+};
+constexpr std::size_t kHeader = (sizeof(BlockHeader) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t)
+    * alignof(std::max_align_t);
+
 // An allocator that refuses to hand out more than `budget` bytes in total, so that a segment
 // claiming a huge image (a striped page of unknown height, a region, a symbol) fails inside
-// jbig2dec instead of exhausting memory.
+// jbig2dec instead of exhausting memory. It keeps every live block in a list (`live` is the
+// list's sentinel).
 // jbig2dec passes the Jbig2Allocator pointer back to each call; it is the first member.
 struct BudgetAllocator {
     Jbig2Allocator base;
     std::size_t budget = 0;
     std::size_t used = 0;
-};
+    BlockHeader live{&live, &live, 0};
 
-// Each block carries its size in front, so that free and realloc can settle the account.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
+    BudgetAllocator() = default;
+    ~BudgetAllocator() { releaseAll(); }
+    BudgetAllocator(const BudgetAllocator &) = delete;
+    BudgetAllocator &operator=(const BudgetAllocator &) = delete;
+
+    // Frees every block still handed out; the contexts living in them are gone with them.
+    void releaseAll()
+    {
+        while (live.next != &live) {
+            BlockHeader *block = live.next;
+            live.next = block->next;
+            std::free(block);
+        }
+        live.prev = &live;
+        used = 0;
+    }
+};
 
 BudgetAllocator *budgetOf(Jbig2Allocator *allocator)
 {
     return reinterpret_cast<BudgetAllocator *>(allocator);
 }
 
-void *blockStart(void *p)
+BlockHeader *headerOf(void *p)
 {
-    return static_cast<char *>(p) - kHeader;
+    return reinterpret_cast<BlockHeader *>(static_cast<char *>(p) - kHeader);
 }
 
-std::size_t blockSize(void *p)
+void *payloadOf(BlockHeader *block)
 {
-    std::size_t size = 0;
-    std::memcpy(&size, blockStart(p), sizeof size);
-    return size;
+    return reinterpret_cast<char *>(block) + kHeader;
+}
+
+void link(BudgetAllocator *self, BlockHeader *block)
+{
+    block->prev = &self->live;
+    block->next = self->live.next;
+    self->live.next->prev = block;
+    self->live.next = block;
+}
+
+void unlink(BlockHeader *block)
+{
+    block->prev->next = block->next;
+    block->next->prev = block->prev;
 }
 
 void *budgetAlloc(Jbig2Allocator *allocator, std::size_t size)
@@ -59,20 +105,23 @@ void *budgetAlloc(Jbig2Allocator *allocator, std::size_t size)
     BudgetAllocator *self = budgetOf(allocator);
     if (size > self->budget - self->used || size > SIZE_MAX - kHeader)
         return nullptr;
-    void *block = std::malloc(size + kHeader);
+    auto *block = static_cast<BlockHeader *>(std::malloc(size + kHeader));
     if (block == nullptr)
         return nullptr;
-    std::memcpy(block, &size, sizeof size);
+    block->size = size;
+    link(self, block);
     self->used += size;
-    return static_cast<char *>(block) + kHeader;
+    return payloadOf(block);
 }
 
 void budgetFree(Jbig2Allocator *allocator, void *p)
 {
     if (p == nullptr)
         return;
-    budgetOf(allocator)->used -= blockSize(p);
-    std::free(blockStart(p));
+    BlockHeader *block = headerOf(p);
+    unlink(block);
+    budgetOf(allocator)->used -= block->size;
+    std::free(block);
 }
 
 void *budgetRealloc(Jbig2Allocator *allocator, void *p, std::size_t size)
@@ -80,35 +129,52 @@ void *budgetRealloc(Jbig2Allocator *allocator, void *p, std::size_t size)
     if (p == nullptr)
         return budgetAlloc(allocator, size);
     BudgetAllocator *self = budgetOf(allocator);
-    const std::size_t old = blockSize(p);
+    BlockHeader *block = headerOf(p);
+    const std::size_t old = block->size;
     if (size > old && (size - old > self->budget - self->used || size > SIZE_MAX - kHeader))
         return nullptr;
-    void *block = std::realloc(blockStart(p), size + kHeader);
-    if (block == nullptr)
+    unlink(block);
+    auto *moved = static_cast<BlockHeader *>(std::realloc(block, size + kHeader));
+    if (moved == nullptr) {
+        link(self, block); // realloc left the old block as it was
         return nullptr;
-    std::memcpy(block, &size, sizeof size);
+    }
+    moved->size = size;
+    link(self, moved);
     self->used = self->used - old + size;
-    return static_cast<char *>(block) + kHeader;
+    return payloadOf(moved);
 }
 
-// jbig2dec reports through this callback instead of printing; the decode goes on as far as the
-// library can take it, and whatever page it completes is used.
-void ignoreJbig2Message(void *, const char *, Jbig2Severity, uint32_t)
+// One decode: the allocator every context of it uses, and the message count that ends a decode
+// step which runs away (see kFreeMessages).
+struct Session {
+    BudgetAllocator allocator;
+    std::uint64_t messages = 0;
+    std::uint64_t messageLimit = 0;
+    bool armed = false; // inside runStep: the callback may jump out
+    std::jmp_buf escape;
+};
+
+// jbig2dec's messages are not shown; the decode goes on as far as the library can take it, and
+// whatever page it completes is used. This is the one place that leaves jbig2dec abruptly: the
+// jump lands in runStep, whose caller frees all of jbig2dec's memory and never touches the
+// abandoned contexts again.
+void countJbig2Message(void *data, const char *, Jbig2Severity, uint32_t)
 {
+    Session *session = static_cast<Session *>(data);
+    if (session->armed && ++session->messages > session->messageLimit)
+        std::longjmp(session->escape, 1);
 }
 
-struct ContextDeleter {
-    void operator()(Jbig2Ctx *ctx) const { jbig2_ctx_free(ctx); }
-};
-struct GlobalContextDeleter {
-    void operator()(Jbig2GlobalCtx *ctx) const { jbig2_global_ctx_free(ctx); }
-};
-using Context = std::unique_ptr<Jbig2Ctx, ContextDeleter>;
-using GlobalContext = std::unique_ptr<Jbig2GlobalCtx, GlobalContextDeleter>;
-
-Context newContext(BudgetAllocator &allocator, Jbig2GlobalCtx *globals)
+Jbig2Ctx *newContext(Session &session, Jbig2GlobalCtx *globals)
 {
-    return Context(jbig2_ctx_new(&allocator.base, JBIG2_OPTIONS_EMBEDDED, globals, ignoreJbig2Message, nullptr));
+    return jbig2_ctx_new(&session.allocator.base, JBIG2_OPTIONS_EMBEDDED, globals, countJbig2Message, &session);
+}
+
+void feed(Jbig2Ctx *ctx, QByteArrayView data)
+{
+    if (!data.isEmpty())
+        jbig2_data_in(ctx, reinterpret_cast<const unsigned char *>(data.data()), std::size_t(data.size()));
 }
 
 std::uint64_t saturatingMulAdd(std::uint64_t sum, std::uint64_t a, std::uint64_t b)
@@ -131,10 +197,50 @@ std::size_t memoryBudget(const Jbig2StreamScan &scan, qsizetype dataBytes, qsize
     return std::size_t(std::min<std::uint64_t>(budget, SIZE_MAX));
 }
 
-void feed(Jbig2Ctx *ctx, QByteArrayView data)
+// The two decode steps; their results are left in the caller's Steps.
+struct Steps {
+    Jbig2GlobalCtx *globals = nullptr;
+    Jbig2Ctx *page = nullptr;
+    Jbig2Image *image = nullptr;
+};
+
+void readGlobals(Session &session, QByteArrayView globals, Steps &steps)
 {
-    if (!data.isEmpty())
-        jbig2_data_in(ctx, reinterpret_cast<const unsigned char *>(data.data()), std::size_t(data.size()));
+    Jbig2Ctx *reader = newContext(session, nullptr);
+    if (reader == nullptr)
+        return;
+    feed(reader, globals.first(scanJbig2Stream(globals).acceptedLength));
+    steps.globals = jbig2_make_global_ctx(reader); // takes the reading context over
+}
+
+void readPage(Session &session, QByteArrayView data, Steps &steps)
+{
+    steps.page = newContext(session, steps.globals);
+    if (steps.page == nullptr)
+        return;
+    feed(steps.page, data);
+    // A PDF stream need not end with an end-of-page segment; completing the page also fixes
+    // the height of a striped page of unknown height (0xffffffff) at its last stripe.
+    steps.image = jbig2_page_out(steps.page);
+    if (steps.image == nullptr && jbig2_complete_page(steps.page) == 0)
+        steps.image = jbig2_page_out(steps.page);
+}
+
+// Runs one step with a message budget of its own; false when the step ran past it. Nothing
+// here or in the step has a destructor to run, so the jump back to setjmp skips none.
+bool runStep(Session &session, void (*step)(Session &, QByteArrayView, Steps &), QByteArrayView input,
+             std::uint64_t inputBytes, Steps &steps)
+{
+    session.messages = 0;
+    session.messageLimit = saturatingMulAdd(kFreeMessages, kMessagesPerByte, inputBytes);
+    if (setjmp(session.escape) != 0) {
+        session.armed = false;
+        return false;
+    }
+    session.armed = true;
+    step(session, input, steps);
+    session.armed = false;
+    return true;
 }
 
 // JBIG2 codes black as 1. The samples of a JBIG2Decode image are read like those of any 1-bit
@@ -175,36 +281,33 @@ std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView global
     const Jbig2StreamScan scan = scanJbig2Stream(data);
     if (!scan.hasPage || scan.pageBytes.value_or(0) > std::uint64_t(maxOutputBytes))
         return std::nullopt;
-    BudgetAllocator allocator;
-    allocator.base = {budgetAlloc, budgetFree, budgetRealloc};
-    allocator.budget = memoryBudget(scan, data.size(), globals.size(), maxOutputBytes);
+    Session session;
+    session.allocator.base = {budgetAlloc, budgetFree, budgetRealloc};
+    session.allocator.budget = memoryBudget(scan, data.size(), globals.size(), maxOutputBytes);
 
-    // The globals go through a context of their own, which then becomes the global context
-    // (jbig2_make_global_ctx takes the context over).
-    GlobalContext globalContext;
-    if (!globals.isEmpty()) {
-        Context globalsReader = newContext(allocator, nullptr);
-        if (!globalsReader)
-            return std::nullopt;
-        feed(globalsReader.get(), globals.first(scanJbig2Stream(globals).acceptedLength));
-        globalContext.reset(jbig2_make_global_ctx(globalsReader.release()));
+    // The globals go through a context of their own, which then becomes the global context.
+    // Globals that run away are dropped and the page is decoded without them, as with globals
+    // that jbig2dec cannot read.
+    Steps steps;
+    const std::uint64_t inputBytes = std::uint64_t(data.size()) + std::uint64_t(globals.size());
+    if (!globals.isEmpty() && !runStep(session, readGlobals, globals, inputBytes, steps)) {
+        session.allocator.releaseAll();
+        steps = Steps();
+    }
+    if (!runStep(session, readPage, data.first(scan.acceptedLength), inputBytes, steps)) {
+        session.allocator.releaseAll();
+        return std::nullopt;
     }
 
     std::optional<QByteArray> result;
-    {
-        Context ctx = newContext(allocator, globalContext.get());
-        if (!ctx)
-            return std::nullopt;
-        feed(ctx.get(), data.first(scan.acceptedLength));
-        // A PDF stream need not end with an end-of-page segment; completing the page also fixes
-        // the height of a striped page of unknown height (0xffffffff) at its last stripe.
-        Jbig2Image *page = jbig2_page_out(ctx.get());
-        if (page == nullptr && jbig2_complete_page(ctx.get()) == 0)
-            page = jbig2_page_out(ctx.get());
-        if (page != nullptr) {
-            result = copyInverted(*page, maxOutputBytes);
-            jbig2_release_page(ctx.get(), page);
-        }
-    } // the page context goes before the global context it refers to
+    if (steps.image != nullptr) {
+        result = copyInverted(*steps.image, maxOutputBytes);
+        jbig2_release_page(steps.page, steps.image);
+    }
+    // The page context goes before the global context it refers to.
+    if (steps.page != nullptr)
+        jbig2_ctx_free(steps.page);
+    if (steps.globals != nullptr)
+        jbig2_global_ctx_free(steps.globals);
     return result;
 }

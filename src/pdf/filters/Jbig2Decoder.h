@@ -12,6 +12,8 @@
 //
 // A page larger than maxOutputBytes is refused (empty result), before decoding when the page
 // information segment gives its size. The decoder's working memory is bounded by a budget
-// derived from the declared page size, the limit and the input size. A damaged stream gives
-// what the decoder could make of the page, or an empty result. Thread-safe: no shared state.
+// derived from the declared page size, the limit and the input size, and its work by a budget
+// derived from the input size: a page stream that runs past it gives an empty result, globals
+// that do are dropped. A damaged stream gives what the decoder could make of the page, or an
+// empty result. Thread-safe: no shared state.
 std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView globals, qint64 maxOutputBytes);

@@ -211,6 +211,25 @@ TEST(Jbig2Decode, DamagedGlobalsOnASmallPage)
     EXPECT_LT(std::chrono::steady_clock::now() - start, kHangGuard);
 }
 
+// A symbol dictionary whose arithmetic data ends early and then reads as empty height class after
+// empty height class: jbig2dec counted the class height up towards 2^31, some minutes without
+// allocating anything (found by the libFuzzer target). Globals like that are dropped and the page
+// decoded without them; the same segment in the page stream ends the decode with no page.
+TEST(Jbig2Decode, EndlessEmptyHeightClasses)
+{
+    const QByteArray runaway = QByteArray::fromHex("0000000100000000000022000003fffdff02fefefe00000002000000305297f4fcbdacc3ebac68ff1280a60100");
+    const TestBitmap region = TestBitmap::random(40, 21, 0.5, 34);
+    const QByteArray page = singleRegionPage(40, 21, arithmeticGenericRegion(region, 0, 0));
+    const QByteArray pageWithRunaway = segment(0, PageInformation, 1, pageInformation(40, 21))
+        + runaway.sliced(4).prepend(QByteArray::fromHex("00000005"))
+        + segment(1, ImmediateLosslessGenericRegion, 1, arithmeticGenericRegion(region, 0, 0)) + segment(2, EndOfPage, 1, {});
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(decodeJbig2(page, runaway, kLimit), region.packed(false));
+    EXPECT_EQ(decodeJbig2(pageWithRunaway, {}, kLimit), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kHangGuard);
+}
+
 // The scan reads every form of segment header: long referred-to lists, 2- and 4-byte segment
 // numbers, 4-byte page associations, and stops reading (accepting the rest) where a header is cut.
 TEST(Jbig2StreamScan, HeaderForms)
