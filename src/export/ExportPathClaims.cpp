@@ -1,5 +1,6 @@
 #include "ExportPathClaims.h"
 
+#include "ExportFileName.h"
 #include "ExportFormat.h"
 
 #include <QDir>
@@ -17,7 +18,7 @@ QString ExportPathClaims::claimWithExtension(const QString &folder, const QStrin
     QString base = QDir::cleanPath(folder);
     if (!base.endsWith(QLatin1Char('/')))
         base += QLatin1Char('/');
-    base += name;
+    base += exportFileName(name);
     const QString dotExtension = QLatin1Char('.') + extension;
     for (int copy = 1;; ++copy) {
         const QString path = copy == 1 ? base + dotExtension

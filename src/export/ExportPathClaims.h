@@ -12,8 +12,9 @@ class ExportPathClaims
 {
 public:
     // "<folder>/<name><suffix>.<extension>" not yet claimed by this job, now
-    // claimed. The name is appended to the folder as it is (an absolute-looking
-    // name stays inside the folder). Empty for a format index outside the table.
+    // claimed. The name is made one path component first (exportFileName), so
+    // the path is always directly inside the folder. Empty for a format index
+    // outside the table.
     QString claim(const QString &folder, const QString &name, int formatIndex);
     // The same with an explicit extension (without the dot).
     QString claimWithExtension(const QString &folder, const QString &name, const QString &extension);

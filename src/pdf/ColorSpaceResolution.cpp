@@ -36,9 +36,9 @@ std::shared_ptr<TColorSpace> PDFFileStruct::getColorSpace(OstrelNode *node)
     return record;
 }
 
-void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node)
+void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth)
 {
-    if (!node)
+    if (!node || depth > kMaxColorSpaceDepth)
         return;
     TBaseColor &base = record.getBase();
     const OstrelNode::ChildList *children = node->children();
@@ -69,13 +69,13 @@ void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node)
         if (children->size() > 1)
             base.setArray(getDeviceNnames((*children)[1].get()));
         if (children->size() > 2) {
-            getColorSpaceBase(record, (*children)[2].get());
+            getColorSpaceBase(record, (*children)[2].get(), depth + 1);
             base.setName(QStringLiteral("/DeviceN"));
         }
         return;
     }
     if (children->size() >= 2)
-        getColorSpaceBase(record, (*children)[1].get());
+        getColorSpaceBase(record, (*children)[1].get(), depth + 1);
     if (!children->empty())
         base.setName((*children)[0]->value());
 }

@@ -109,7 +109,10 @@ public:
 
     // Colour spaces.
     static std::shared_ptr<TColorSpace> getColorSpace(OstrelNode *node);
-    static void getColorSpaceBase(TColorSpace &record, OstrelNode *node);
+    // `depth` counts the nested arrays above `node`. A base that names its own space (directly or
+    // through another Indexed space) nests forever; past kMaxColorSpaceDepth the base stays unset.
+    static void getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth = 0);
+    static constexpr int kMaxColorSpaceDepth = 8;
     static QStringList getDeviceNnames(OstrelNode *node);
     static std::optional<std::vector<double>> getDecodeColorSpze(const TColorSpace *record, std::int32_t bps);
 

@@ -1,7 +1,6 @@
 #include "PdfFixture.h"
+#include "ZembrixProcess.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -10,25 +9,6 @@
 
 using namespace fixture;
 
-namespace {
-
-struct ProcessResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ProcessResult zembrix(const QStringList &args, QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
-{
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(ZEMBRIX_BINARY), args);
-    p.waitForFinished(120000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
 
 TEST(CommandLine, InfoPrintsTheDocumentText)
 {
@@ -42,7 +22,7 @@ TEST(CommandLine, InfoPrintsTheDocumentText)
     pdf.write(dir.filePath("a.pdf"), options);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TZ", "UTC");
-    const ProcessResult r = zembrix({"--info", dir.filePath("a.pdf")}, env);
+    const ProcessResult r = zembrix({"--info", dir.filePath("a.pdf")}, 120000, env);
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty());
     EXPECT_TRUE(r.out.startsWith("    PDF Version\t- 1.6\n    Pages\t\t- 2\n    Encrypted\t- No\n    Title\t\t- Report\n"));
@@ -94,7 +74,7 @@ TEST(CommandLine, WithoutDisplayNamesTheHeadlessModes)
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");
-    const ProcessResult r = zembrix({}, env);
+    const ProcessResult r = zembrix({}, 120000, env);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("no display"));
     EXPECT_TRUE(r.err.contains("--extract"));

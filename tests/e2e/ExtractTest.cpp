@@ -1,9 +1,9 @@
 #include "PdfFixture.h"
+#include "ZembrixProcess.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -13,21 +13,6 @@
 using namespace fixture;
 
 namespace {
-
-struct ProcessResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ProcessResult zembrix(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(ZEMBRIX_BINARY), args);
-    p.waitForFinished(120000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
 
 // An 8-bit picture whose every pixel differs, and the same as PDF samples.
 struct Picture {

@@ -1,7 +1,7 @@
 #include "PdfFixture.h"
+#include "ZembrixProcess.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -18,18 +18,16 @@ struct Listing {
 
 Listing list(const QStringList &files)
 {
-    QProcess p;
-    p.start(QStringLiteral(ZEMBRIX_BINARY), QStringList{"--list"} + files);
-    p.waitForFinished(120000);
+    const ProcessResult r = zembrix(QStringList{"--list"} + files);
     Listing l;
-    l.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    l.status = r.status;
+    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     EXPECT_FALSE(lines.isEmpty());
     if (!lines.isEmpty()) {
         EXPECT_EQ(lines.takeFirst(), "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage");
     }
     l.rows = lines;
-    l.err = QString::fromUtf8(p.readAllStandardError());
+    l.err = r.err;
     return l;
 }
 

@@ -205,13 +205,16 @@ TEST(ExportJobs, RepeatedNamesWithinOneJobAreNumbered)
     EXPECT_TRUE(controller.alerts().isEmpty());
 }
 
-TEST(ExportJobs, PathClaimsKeepNamesAsTheyAre)
+// Names keep their dots and percent signs, but always give a file directly inside the folder.
+TEST(ExportJobs, PathClaimsStayInTheFolder)
 {
     ExportPathClaims claims;
     const std::pair<const char *, const char *> rows[] = {
         {"x.v1", "/out/x.v1.png"},          {"x.v1", "/out/x.v1 (2).png"},
         {"100%1", "/out/100%1.png"},        {"100%1", "/out/100%1 (2).png"},
-        {"/etc/passwd", "/out//etc/passwd.png"},
+        {"/etc/passwd", "/out/passwd.png"}, {"../../up_000", "/out/up_000.png"},
+        {"..", "/out/__.png"},              {"a/..", "/out/a___.png"},
+        {"dir/", "/out/dir.png"},           {"", "/out/_.png"},
     };
     for (const auto &[name, path] : rows)
         EXPECT_EQ(claims.claim(QStringLiteral("/out/"), QString::fromLatin1(name), ExportFormat::Png),

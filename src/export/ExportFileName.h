@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// The file name an image name gives inside the export folder: always exactly one path component,
+// so that nothing an image name holds (a pattern "../x_###", a PDF called "...pdf" put in front
+// of "/img_###") can place a file outside the folder. A name with separators is reduced to its
+// last component; a component that is empty, "." or ".." has its dots and separators replaced
+// by "_". NUL characters are dropped.
+QString exportFileName(const QString &imageName);

@@ -1,0 +1,166 @@
+#include "HostileCases.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+using namespace fixture;
+
+namespace {
+
+QRgb goodPixel(int index, int x, int y)
+{
+    return qRgb((x * 40 + index * 70) % 256, (y * 50 + index * 30) % 256, (x * y * 9 + index) % 256);
+}
+
+std::string goodSamples(int index, int width, int height)
+{
+    std::string bytes;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const QRgb p = goodPixel(index, x, y);
+            bytes += char(qRed(p));
+            bytes += char(qGreen(p));
+            bytes += char(qBlue(p));
+        }
+    return bytes;
+}
+
+int goodWidth(int index) { return 5 + index; }
+constexpr int kGoodHeight = 4;
+
+// One page with one 4 x 4 gray image in the given colour space.
+void writeOneImage(const QString &path, const std::function<Obj(PdfFixture &)> &colorSpace, int bpc = 8,
+                   const std::string &samples = std::string(16, '\x01'))
+{
+    PdfFixture pdf;
+    pdf.page({{"/I", pdf.image(4, 4, bpc, colorSpace(pdf), samples)}});
+    pdf.write(path);
+}
+
+std::string readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<missing>");
+}
+
+void expectFiles(const HostileSetup &s, const QStringList &names)
+{
+    QStringList found = QDir(s.out).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    QStringList expected = names;
+    expected.sort();
+    EXPECT_EQ(found, expected);
+}
+
+// An image name that leaves the folder: every file still lands in it, one component deep.
+HostileCase patternCase(std::string name, const QString &badFileName, const QString &pattern, QStringList expected)
+{
+    HostileCase c;
+    c.name = std::move(name);
+    c.make = [badFileName](HostileSetup &s) {
+        s.bad = s.root + "/" + badFileName;
+        writeOneImage(s.bad, [](PdfFixture &) { return fixture::name("DeviceGray"); });
+        s.goodNamedByDefault = false;
+    };
+    c.extraArgs = {"--pattern", pattern};
+    c.listed = 1;
+    c.written = -1;
+    c.check = [expected](const HostileSetup &s) { expectFiles(s, expected); };
+    return c;
+}
+
+// A link planted in the output folder where an export file will go.
+HostileCase linkCase(std::string name, bool targetExists)
+{
+    HostileCase c;
+    c.name = std::move(name);
+    c.make = [targetExists](HostileSetup &s) {
+        writeOneImage(s.bad, [](PdfFixture &) { return fixture::name("DeviceGray"); });
+        if (targetExists) {
+            QFile target(s.root + "/target.txt");
+            ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+            target.write("keep");
+        }
+        ASSERT_TRUE(QFile::link(s.root + "/target.txt", s.out + "/good_000.png"));
+    };
+    c.listed = 1;
+    c.written = 1;
+    c.check = [targetExists](const HostileSetup &s) {
+        EXPECT_FALSE(QFileInfo(s.out + "/good_000.png").isSymLink());
+        if (targetExists)
+            EXPECT_EQ(readAll(s.root + "/target.txt"), "keep");
+        else
+            EXPECT_FALSE(QFileInfo::exists(s.root + "/target.txt"));
+    };
+    return c;
+}
+
+} // namespace
+
+void writeGoodFile(const QString &path)
+{
+    PdfFixture pdf;
+    for (int i = 0; i < kGoodImages; ++i)
+        pdf.page({{"/I", pdf.image(goodWidth(i), kGoodHeight, 8, name("DeviceRGB"),
+                                   goodSamples(i, goodWidth(i), kGoodHeight), {"FlateDecode"})}});
+    pdf.write(path);
+}
+
+void expectGoodImage(const QString &path, int index)
+{
+    SCOPED_TRACE(path.toStdString());
+    const QImage image(path);
+    ASSERT_EQ(image.size(), QSize(goodWidth(index), kGoodHeight));
+    int wrong = 0;
+    for (int y = 0; y < kGoodHeight; ++y)
+        for (int x = 0; x < goodWidth(index); ++x)
+            wrong += (image.pixel(x, y) | 0xff000000u) != goodPixel(index, x, y);
+    EXPECT_EQ(wrong, 0);
+}
+
+std::vector<HostileCase> hostileCases()
+{
+    std::vector<HostileCase> cases;
+    const std::string lookup = "\x00\x00\x00\xff\xff\xff";
+
+    // Colour spaces that name themselves: the image is dropped, the run goes on.
+    cases.push_back({"IndexedBaseIsItself",
+                     [lookup](HostileSetup &s) {
+                         writeOneImage(s.bad, [&](PdfFixture &pdf) {
+                             Obj cs = pdf.qpdf().makeIndirectObject(array({name("Indexed"), name("DeviceRGB"),
+                                                                           integer(1), string(lookup)}));
+                             cs.setArrayItem(1, cs);
+                             return cs;
+                         });
+                     },
+                     {}, 0, 0, 0, 0, nullptr});
+    cases.push_back({"IndexedBasesPointAtEachOther",
+                     [lookup](HostileSetup &s) {
+                         writeOneImage(s.bad, [&](PdfFixture &pdf) {
+                             Obj a = pdf.qpdf().makeIndirectObject(array({name("Indexed"), name("DeviceRGB"),
+                                                                          integer(1), string(lookup)}));
+                             Obj b = pdf.qpdf().makeIndirectObject(array({name("Indexed"), a, integer(1),
+                                                                          string(lookup)}));
+                             a.setArrayItem(1, b);
+                             return b;
+                         });
+                     },
+                     {}, 0, 0, 0, 0, nullptr});
+
+    // Names that would leave the output folder.
+    cases.push_back(patternCase("PatternClimbsOut", "bad.pdf", "../escaped_###",
+                                {"escaped_000.png", "escaped_000 (2).png", "escaped_001.png", "escaped_002.png"}));
+    cases.push_back(patternCase("DotsFileNameClimbsOut", "...pdf", "$/img_###",
+                                {"img_000.png", "img_000 (2).png", "img_001.png", "img_002.png"}));
+    cases.push_back(patternCase("AbsolutePattern", "bad.pdf", "/tmp/zembrix-escape-###",
+                                {"zembrix-escape-000.png", "zembrix-escape-000 (2).png", "zembrix-escape-001.png",
+                                 "zembrix-escape-002.png"}));
+
+    // Links planted in the output folder are replaced, never followed.
+    cases.push_back(linkCase("LinkToAFileOutside", true));
+    cases.push_back(linkCase("DanglingLinkOutside", false));
+    return cases;
+}
