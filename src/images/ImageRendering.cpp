@@ -5,9 +5,24 @@
 #include <QBuffer>
 #include <QImageWriter>
 
+#include <algorithm>
+
 QImage PDFImageStruct::applyAllEffects() const
 {
     return ::applyAllEffects(image(), effectParameters());
+}
+
+QImage PDFImageStruct::reducedImage() const
+{
+    const QImage full = image();
+    if (full.isNull() || std::max(full.width(), full.height()) <= kReducedEdge)
+        return full;
+    return full.scaled(kReducedEdge, kReducedEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage PDFImageStruct::renderThumbnail() const
+{
+    return ::applyAllEffects(reducedImage(), effectParameters());
 }
 
 QImage PDFImageStruct::getBitmapRepImg() const

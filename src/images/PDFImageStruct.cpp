@@ -2,6 +2,16 @@
 
 #include "images/ControllerInterface.h"
 
+namespace {
+quint64 nextRecordId()
+{
+    static std::atomic<quint64> next{1};
+    return next.fetch_add(1);
+}
+} // namespace
+
+PDFImageStruct::PDFImageStruct() : m_recordId(nextRecordId()) {}
+
 std::shared_ptr<PDFImageStruct> PDFImageStruct::create()
 {
     // The constructor is private, so make_shared cannot reach it.

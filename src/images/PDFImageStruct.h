@@ -44,6 +44,19 @@ public:
     QImage image() const;
     void setImage(const QImage &image);
 
+    // The reduced copy the thumbnail browser draws: the unedited picture with
+    // its long edge at most kReducedEdge pixels (smaller pictures as they
+    // are). Null when the record has no picture.
+    static constexpr int kReducedEdge = 512;
+    QImage reducedImage() const;
+    // The reduced copy after all edits, as applyAllEffects renders the full
+    // picture. Any thread.
+    QImage renderThumbnail() const;
+
+    // An identity that stays the same for the record's whole life and is
+    // never reused by another record of the process (unlike imageUID).
+    quint64 recordId() const { return m_recordId; }
+
     // Multi-line description of the image; null until set.
     QString info() const;
     void setInfo(const QString &info);
@@ -128,12 +141,13 @@ public:
     std::optional<QByteArray> getTiffRep() const;
 
 private:
-    PDFImageStruct() = default;
+    PDFImageStruct();
 
     template <typename Argument, typename Value>
     void registerUndoOf(void (PDFImageStruct::*setter)(Argument), Value oldValue);
     void editDone();
 
+    const quint64 m_recordId;
     std::atomic<bool> m_changed{false};
 
     mutable std::mutex m_mutex; // guards m_image, m_info, m_imagename, m_source
