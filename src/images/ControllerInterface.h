@@ -1,5 +1,7 @@
 #pragma once
 
+#include "images/PictureCache.h"
+
 #include <QString>
 
 #include <atomic>
@@ -46,8 +48,12 @@ public:
     // Running parse threads; each counts itself in and out.
     std::atomic<int> &threadCount() { return m_threadCount; }
 
+    // The full-size pictures of all image records, decoded on demand.
+    PictureCache &pictureCache() { return m_pictureCache; }
+
 private:
     std::atomic<int> m_threadCount{0};
+    PictureCache m_pictureCache;
 };
 
 // The one controller of the process, from any thread. Never null: a

@@ -14,10 +14,19 @@ QImage PDFImageStruct::applyAllEffects() const
 
 QImage PDFImageStruct::reducedImage() const
 {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_reduced.isNull())
+            return m_reduced;
+    }
     const QImage full = image();
-    if (full.isNull() || std::max(full.width(), full.height()) <= kReducedEdge)
-        return full;
-    return full.scaled(kReducedEdge, kReducedEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage reduced = full.isNull() || std::max(full.width(), full.height()) <= kReducedEdge
+        ? full
+        : full.scaled(kReducedEdge, kReducedEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    std::lock_guard lock(m_mutex);
+    if (m_reduced.isNull())
+        m_reduced = reduced;
+    return m_reduced;
 }
 
 QImage PDFImageStruct::renderThumbnail() const

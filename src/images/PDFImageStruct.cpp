@@ -18,16 +18,47 @@ std::shared_ptr<PDFImageStruct> PDFImageStruct::create()
     return std::shared_ptr<PDFImageStruct>(new PDFImageStruct);
 }
 
+PDFImageStruct::~PDFImageStruct()
+{
+    if (m_pictureSource)
+        mainController()->pictureCache().remove(m_recordId);
+}
+
 QImage PDFImageStruct::image() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_image;
+    std::shared_ptr<const PictureSource> source;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_pictureSource)
+            return m_image;
+        source = m_pictureSource;
+    }
+    return mainController()->pictureCache().picture(m_recordId, [&] { return source->build(); });
 }
 
 void PDFImageStruct::setImage(const QImage &image)
 {
     std::lock_guard lock(m_mutex);
+    if (m_pictureSource)
+        mainController()->pictureCache().remove(m_recordId);
+    m_pictureSource.reset();
     m_image = image;
+    m_reduced = QImage();
+}
+
+void PDFImageStruct::setPictureSource(std::shared_ptr<const PictureSource> source, const QImage &reduced)
+{
+    std::lock_guard lock(m_mutex);
+    mainController()->pictureCache().remove(m_recordId);
+    m_pictureSource = std::move(source);
+    m_image = QImage();
+    m_reduced = reduced;
+}
+
+bool PDFImageStruct::hasPicture() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_pictureSource || !m_image.isNull();
 }
 
 QString PDFImageStruct::info() const

@@ -2,6 +2,7 @@
 
 #include "images/EffectParameters.h"
 #include "images/ImageSource.h"
+#include "images/PictureSource.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -33,6 +34,7 @@ public:
     // A record with no picture, no text, no name and neutral edits.
     static std::shared_ptr<PDFImageStruct> create();
 
+    ~PDFImageStruct();
     PDFImageStruct(const PDFImageStruct &) = delete;
     PDFImageStruct &operator=(const PDFImageStruct &) = delete;
 
@@ -40,9 +42,18 @@ public:
     bool changed() const { return m_changed.load(); }
     void setChanged(bool changed) { m_changed.store(changed); }
 
-    // The decoded, unedited picture, possibly with alpha. Null until set.
+    // The decoded, unedited full-size picture, possibly with alpha; null when
+    // there is none. A record made by the walk holds no pixels: it decodes
+    // the picture from its source on demand, through the controller's picture
+    // cache, so the first call after a while may be slow. Any thread.
     QImage image() const;
+    // A picture held in memory as it is (records not made from a document).
     void setImage(const QImage &image);
+    // The recipe of the picture and its reduced copy, as the walk makes them.
+    // The reduced copy may be null; it is then made from the full picture
+    // when first asked for.
+    void setPictureSource(std::shared_ptr<const PictureSource> source, const QImage &reduced);
+    bool hasPicture() const;
 
     // The reduced copy the thumbnail browser draws: the unedited picture with
     // its long edge at most kReducedEdge pixels (smaller pictures as they
@@ -150,8 +161,10 @@ private:
     const quint64 m_recordId;
     std::atomic<bool> m_changed{false};
 
-    mutable std::mutex m_mutex; // guards m_image, m_info, m_imagename, m_source
-    QImage m_image;
+    mutable std::mutex m_mutex; // guards the pictures, m_info, m_imagename, m_source
+    QImage m_image;             // a held picture (setImage)
+    std::shared_ptr<const PictureSource> m_pictureSource;
+    mutable QImage m_reduced;
     QString m_info;
     QString m_imagename;
     ImageSource m_source;

@@ -120,6 +120,9 @@ void PDFFileStruct::fillImageListThread(quint64 generation)
 
 void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
 {
+    // The pool notes the file's size and time before the walk reads it, so
+    // a file replaced during the walk is not mistaken for the one walked.
+    m_documents = PdfDocumentPool::create(filePath());
     mOstrelData = OstrelDataSource::initWithPdfDocument(PdfDocument::open(filePath()));
     if (mOstrelData) {
         makeInfo();
@@ -127,6 +130,8 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
         cgPdfParsing(owner);
         mOstrelData.reset();
     }
+    m_documents.reset();
+    m_lastMaskRecipe.reset();
     if (IsSelected())
         mainController()->updateIKDatasource();
 }

@@ -111,13 +111,23 @@ RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace)
     return labToRgb(samples, range, white);
 }
 
-// Scales a decoded photograph to the size the dictionary gives, as the
-// image is drawn into a rectangle of that size.
-QImage drawnAtSize(const QImage &decoded, int width, int height)
+// The size a picture of width x height is built at: itself, or for a reduced
+// copy (reduceToEdge > 0) scaled to fit reduceToEdge on its long edge.
+QSize builtSize(int width, int height, int reduceToEdge)
 {
-    if (decoded.isNull() || (decoded.width() == width && decoded.height() == height))
+    const QSize full(width, height);
+    if (reduceToEdge <= 0 || std::max(width, height) <= reduceToEdge)
+        return full;
+    return full.scaled(reduceToEdge, reduceToEdge, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+// Scales a decoded photograph to the size the dictionary gives (or its reduced
+// size), as the image is drawn into a rectangle of that size.
+QImage drawnAtSize(const QImage &decoded, QSize size)
+{
+    if (decoded.isNull() || decoded.size() == size)
         return decoded;
-    return decoded.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 // The component count of a device, calibrated or ICC-based space record;
@@ -164,10 +174,11 @@ qint64 rasterLimit()
 
 // JPEG data with the stream's /ColorTransform (which the data's own Adobe
 // marker overrides).
-RasterImage decodeStreamJpeg(const QByteArray &bytes, const PdfObject &stream)
+RasterImage decodeStreamJpeg(const QByteArray &bytes, const PdfObject &stream, int reduceToEdge = 0)
 {
     JpegDecodeOptions options;
     options.maxBytes = rasterLimit();
+    options.reduceToEdge = reduceToEdge;
     std::int32_t transform = -1;
     if (stream.get("DecodeParms").getIntegerEntry("ColorTransform", &transform))
         options.colorTransform = transform;
@@ -324,7 +335,17 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
 
 QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width,
                                         double height, const TColorSpace *colorSpace, std::int32_t bps,
-                                        const PdfObject &stream)
+                                        const PdfObject &stream, int reduceToEdge)
+{
+    const QImage built = buildImage(data, filters, width, height, colorSpace, bps, stream, reduceToEdge);
+    if (built.isNull() || reduceToEdge <= 0)
+        return built;
+    return drawnAtSize(built, builtSize(built.width(), built.height(), reduceToEdge));
+}
+
+QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
+                                 const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
+                                 int reduceToEdge)
 {
     // Sizes are checked before anything is built.
     if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
@@ -344,22 +365,22 @@ QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStrin
         RasterImage decoded;
         bool jpeg2000 = false;
         if (data.format == PdfStreamFormat::JPEG)
-            decoded = decodeStreamJpeg(data.bytes, stream);
+            decoded = decodeStreamJpeg(data.bytes, stream, reduceToEdge);
         if (decoded.isNull()) {
             decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
             jpeg2000 = !decoded.isNull();
         }
         if (!decoded.isNull()) {
             applyImageDecode(decoded, stream, jpeg2000);
-            return drawnAtSize(rasterToQImage(decoded), w, h);
+            return drawnAtSize(rasterToQImage(decoded), builtSize(w, h, reduceToEdge));
         }
         QImage general;
         if (general.loadFromData(data.bytes))
-            return drawnAtSize(general, w, h);
+            return drawnAtSize(general, builtSize(w, h, reduceToEdge));
     } else if (current == QLatin1String("/CCITTFaxDecode")) {
         QImage png;
         if (data.bytes.startsWith("\x89PNG") && png.loadFromData(data.bytes, "PNG"))
-            return drawnAtSize(png, w, h);
+            return drawnAtSize(png, builtSize(w, h, reduceToEdge));
     } else if (current == QLatin1String("/FlateDecode")) {
         RasterImage built = makeImageFromStream(stream, data);
         if (!built.isNull())

@@ -33,6 +33,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     std::optional<QStringList> filters;
     std::shared_ptr<TColorSpace> colorSpace;
     QImage maskPicture;
+    std::optional<ImageStreamRecipe> maskRecipe;
     bool softMask = true;
 
     for (const auto &child : *children) {
@@ -51,12 +52,11 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         }
         if (type == PdfTypeStream) {
             // A later mask entry replaces an earlier one.
-            if (name == QLatin1String("/SMask")) {
+            if (name == QLatin1String("/SMask") || name == QLatin1String("/Mask")) {
+                m_lastMaskRecipe.reset();
                 maskPicture = parsePdfStream(child.get(), owner);
-                softMask = true;
-            } else if (name == QLatin1String("/Mask")) {
-                maskPicture = parsePdfStream(child.get(), owner);
-                softMask = false;
+                maskRecipe = maskPicture.isNull() ? std::nullopt : m_lastMaskRecipe;
+                softMask = name == QLatin1String("/SMask");
             }
         }
         if (name == QLatin1String("/BitsPerComponent"))
@@ -79,12 +79,17 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     if (isImage)
         data = node->streamDataWithFormat();
     if (data && !testNodeInUse(node)) {
+        // The walk builds reduced copies only: whether an image can be built is
+        // decided from them, and the full picture is built again on demand.
         const QImage image = addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
-                                                colorSpace.get(), bitsPerComponent, node->stream());
+                                                colorSpace.get(), bitsPerComponent, node->stream(),
+                                                PDFImageStruct::kReducedEdge);
+        ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace};
         if (image.isNull()) {
             // Not buildable: dropped without a message.
         } else if (node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask")) {
             result = image;
+            m_lastMaskRecipe = std::move(recipe);
         } else {
             auto record = PDFImageStruct::create();
             const QString pattern = parsePatternNameFor$();
@@ -100,9 +105,14 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                                 + QString::asprintf("       Bits per sample\t- %ld bit\n", long(bitsPerComponent))
                                 + QStringLiteral("       Colorspace\t- %1").arg(csName) + QStringLiteral("\n}"));
             }
-            record->setImage(maskPicture.isNull()
-                                 ? image
-                                 : maskImage(image, maskPicture.convertToFormat(QImage::Format_Grayscale8), softMask));
+            QImage reduced;
+            if (m_keepReducedCopies)
+                reduced = maskPicture.isNull()
+                    ? image
+                    : maskImage(image, maskPicture.convertToFormat(QImage::Format_Grayscale8), softMask);
+            record->setPictureSource(std::make_shared<PdfPictureRecipe>(m_documents, std::move(recipe),
+                                                                        std::move(maskRecipe), softMask),
+                                     reduced);
             ImageSource source;
             source.objectKey = node->object2Name();
             source.page = m_currentPage;

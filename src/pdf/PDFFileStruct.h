@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OstrelDataSource.h"
+#include "PdfPictureRecipe.h"
 #include "TColorSpace.h"
 #include "images/PDFImageStruct.h"
 #include "raster/RasterImage.h"
@@ -86,6 +87,10 @@ public:
     // True while the walk may go on: the flag is set and no newer parse has
     // been started since this one.
     bool walkMayContinue() const;
+    // Whether the walk keeps each image's reduced copy for the thumbnails
+    // (on by default). The headless modes need none: they build pictures at
+    // full size when they write them. Set before the walk.
+    void setKeepsReducedCopies(bool keep) { m_keepReducedCopies = keep; }
 
     // Saved form: a list holding one map whose "PDF_FILE" entry holds the
     // path and the name pattern.
@@ -118,8 +123,12 @@ public:
 
     // Image construction: the routes by current filter and colour space.
     // Each gives a null image when it cannot build the picture.
+    // reduceToEdge > 0 asks for a reduced copy instead: long edge at most that
+    // many pixels, made the cheap way where the codec allows (scaled JPEG
+    // decoding); the same images are refused.
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
-                                     const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream);
+                                     const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
+                                     int reduceToEdge = 0);
     static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream);
@@ -140,6 +149,9 @@ public:
     OstrelDataSource *ostrelData() const { return mOstrelData.get(); }
 
 private:
+    static QImage buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
+                             const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
+                             int reduceToEdge);
     void fillImageListThread(quint64 generation);
     void appendInfo(const QString &text);
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);
@@ -169,4 +181,7 @@ private:
     QSet<QString> m_entered;
     int m_currentPage = 0;
     int m_depth = 0;
+    bool m_keepReducedCopies = true;
+    std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
+    std::optional<ImageStreamRecipe> m_lastMaskRecipe; // of the mask picture parsePdfStream last gave
 };

@@ -106,3 +106,21 @@ PdfObject PdfDocument::info() const
         return {};
     }
 }
+
+PdfObject PdfDocument::objectByKey(const QString &key) const
+{
+    const QStringList parts = key.split(QLatin1Char(' '));
+    bool numberOk = false, generationOk = false;
+    const int number = parts.size() == 2 ? parts[0].toInt(&numberOk) : 0;
+    const int generation = parts.size() == 2 ? parts[1].toInt(&generationOk) : 0;
+    if (!numberOk || !generationOk || number <= 0 || generation < 0)
+        return {};
+    try {
+        QPDFObjectHandle object = m_pdf->getObject(number, generation);
+        if (object.isNull())
+            return {};
+        return PdfObject(object);
+    } catch (const std::exception &) {
+        return {};
+    }
+}

@@ -26,6 +26,8 @@ public:
     PdfObject catalog() const;
     // The document information dictionary, or an invalid object.
     PdfObject info() const;
+    // The indirect object of an identity key ("12 0"), or an invalid object.
+    PdfObject objectByKey(const QString &key) const;
 
 private:
     PdfDocument();

@@ -141,6 +141,19 @@ bool runLibjpeg(Decompressor &d, QByteArrayView data, const JpegDecodeOptions *o
     // buffers get a small allowance on top.
     cinfo.mem->max_memory_to_use = long(std::min<qint64>(options->maxBytes, LONG_MAX - kWorkingAllowance)
                                         + kWorkingAllowance);
+    if (options->reduceToEdge > 0) {
+        const JDIMENSION longEdge = std::max(cinfo.image_width, cinfo.image_height);
+        const JDIMENSION wanted = JDIMENSION(options->reduceToEdge) * 3 / 4;
+        for (unsigned denominator : {8u, 4u, 2u}) {
+            if ((longEdge + denominator - 1) / denominator >= wanted) {
+                cinfo.scale_num = 1;
+                cinfo.scale_denom = denominator;
+                break;
+            }
+        }
+        cinfo.dct_method = JDCT_IFAST;
+        cinfo.do_fancy_upsampling = FALSE;
+    }
     jpeg_calc_output_dimensions(&cinfo);
     if (cinfo.output_width > uint(INT_MAX) || cinfo.output_height > uint(INT_MAX))
         return false;

@@ -16,6 +16,11 @@ struct JpegDecodeOptions {
     // coefficient buffers of a progressive image) gets the same limit plus
     // 1 MiB for its tables.
     qint64 maxBytes = 1LL << 30;
+    // When positive: a reduced picture is wanted, and libjpeg's scaled DCT
+    // decoding gives the smallest of 1/2, 1/4 and 1/8 of the size whose long
+    // edge is still at least three quarters of this. All of the coded data is
+    // still read, so damage is found as at full size.
+    int reduceToEdge = 0;
 };
 
 // Decodes baseline, extended and progressive 8-bit JPEG data into Gray,

@@ -1,0 +1,56 @@
+#include "PdfDocumentPool.h"
+
+#include <QFileInfo>
+
+PdfDocumentPool::PdfDocumentPool(const QString &path) : m_path(path)
+{
+    const QFileInfo info(path);
+    if (info.isFile()) {
+        m_size = info.size();
+        m_modified = info.lastModified();
+    }
+}
+
+std::shared_ptr<PdfDocumentPool> PdfDocumentPool::create(const QString &path)
+{
+    return std::shared_ptr<PdfDocumentPool>(new PdfDocumentPool(path));
+}
+
+bool PdfDocumentPool::fileUnchanged() const
+{
+    const QFileInfo info(m_path);
+    return m_size >= 0 && info.isFile() && info.size() == m_size && info.lastModified() == m_modified;
+}
+
+PdfDocumentPool::Lease PdfDocumentPool::lease()
+{
+    if (!fileUnchanged())
+        return Lease(shared_from_this(), nullptr);
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_idle.empty()) {
+            std::shared_ptr<PdfDocument> document = std::move(m_idle.back());
+            m_idle.pop_back();
+            return Lease(shared_from_this(), std::move(document));
+        }
+    }
+    return Lease(shared_from_this(), PdfDocument::open(m_path));
+}
+
+void PdfDocumentPool::giveBack(std::shared_ptr<PdfDocument> document)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_idle.size() < kIdleDocuments)
+        m_idle.push_back(std::move(document));
+}
+
+PdfDocumentPool::Lease::Lease(std::shared_ptr<PdfDocumentPool> pool, std::shared_ptr<PdfDocument> document)
+    : m_pool(std::move(pool)), m_document(std::move(document))
+{
+}
+
+PdfDocumentPool::Lease::~Lease()
+{
+    if (m_pool && m_document)
+        m_pool->giveBack(std::move(m_document));
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "PdfDocumentPool.h"
+#include "TColorSpace.h"
+#include "images/PictureSource.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+// One image stream as the walk analysed it: its object and what its
+// dictionary said, resolved as the walk resolved it.
+struct ImageStreamRecipe {
+    QString objectKey; // "12 0"
+    std::optional<QStringList> filters;
+    double width = 0;
+    double height = 0;
+    std::int32_t bitsPerComponent = 0;
+    std::shared_ptr<const TColorSpace> colorSpace;
+
+    // Builds the stream's picture from `document` (full size, or a reduced
+    // copy for reduceToEdge > 0); null when it cannot be built.
+    QImage build(const PdfDocument &document, int reduceToEdge) const;
+};
+
+// The picture of an image record built again from its PDF file: the image
+// stream, and the mask stream the walk applied to it (if any).
+class PdfPictureRecipe : public PictureSource
+{
+public:
+    PdfPictureRecipe(std::shared_ptr<PdfDocumentPool> documents, ImageStreamRecipe image,
+                     std::optional<ImageStreamRecipe> mask, bool softMask);
+    QImage build() const override;
+
+private:
+    std::shared_ptr<PdfDocumentPool> m_documents;
+    ImageStreamRecipe m_image;
+    std::optional<ImageStreamRecipe> m_mask;
+    bool m_softMask = true;
+};
