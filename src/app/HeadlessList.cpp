@@ -27,6 +27,7 @@ std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const QString &patt
     auto record = std::make_shared<PDFFileStruct>();
     record->setNamePatternDirect(pattern);
     record->setFilePathOnly(file);
+    record->setKeepsReducedCopies(false);
     record->setIsThreading(true);
     record->fillImageListArray(record.get());
     record->setIsThreading(false);

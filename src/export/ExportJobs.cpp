@@ -12,11 +12,14 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -33,9 +36,10 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     ExportJobSettings settings;
 
     mutable std::mutex mutex; // guards result, reported, done
+    std::mutex callbackMutex; // held while callbacks are delivered: one at a time, in order
     std::condition_variable doneChanged;
     ExportJobResult result;   // images filled with record, file and position when planned
-    int reported = 0;         // images whose imageFinished callback has returned
+    int reported = 0;         // images, in job order, whose imageFinished callback has returned
     bool done = false;
 
     // The job thread holds a reference to this state until it ends. A waiter
@@ -48,7 +52,7 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     void joinThread();
     void start();
     void run();
-    void simplySave(int position, ExportPathClaims &claims);
+    void simplySave(int position, const QString &claimedPath);
     void finishImage(int position, const QString &path, const WriteResult &outcome);
     void complete();
 };
@@ -119,16 +123,48 @@ void ExportJob::State::run()
         return;
     }
 
-    ExportPathClaims claims;
-    for (int position = 0; position < total; ++position)
-        simplySave(position, claims);
+    // Names are claimed in job order before any image is rendered, so the
+    // collision suffixes do not depend on which worker finishes first.
+    std::vector<QString> paths(size_t(std::max(total, 0)));
+    {
+        ExportPathClaims claims;
+        std::lock_guard lock(mutex);
+        for (int position = 0; position < total; ++position) {
+            const std::shared_ptr<PDFImageStruct> &record = result.images[size_t(position)].record;
+            if (!record)
+                continue;
+            paths[size_t(position)] = kind == JobKind::IconFamilies
+                ? claims.claimWithExtension(settings.folder, record->imagename(), QStringLiteral("icns"))
+                : claims.claim(settings.folder, record->imagename(), formatIndex);
+        }
+    }
+
+    // A pool of workers no larger than the machine's cores renders, encodes
+    // and hands over the images; this thread is one of them.
+    std::atomic<int> next{0};
+    const auto work = [&] {
+        for (int position = next++; position < total; position = next++)
+            simplySave(position, paths[size_t(position)]);
+    };
+    const int workers = std::clamp(QThread::idealThreadCount(), 1, std::max(total, 1));
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < workers; ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
     if (total == 0)
         complete();
 }
 
 // Renders one record and hands it to the writer; every image ends in exactly
 // one finishImage call, here or from the writer.
-void ExportJob::State::simplySave(int position, ExportPathClaims &claims)
+void ExportJob::State::simplySave(int position, const QString &claimedPath)
 {
     std::shared_ptr<PDFImageStruct> record;
     {
@@ -169,7 +205,7 @@ void ExportJob::State::simplySave(int position, ExportPathClaims &claims)
         }
         request.formatIndex = ExportFormat::Icns;
         request.encoded = family->data();
-        request.path = claims.claimWithExtension(settings.folder, record->imagename(), QStringLiteral("icns"));
+        request.path = claimedPath;
     } else {
         if (!ExportFormat::isValidIndex(formatIndex)) {
             finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(formatIndex)));
@@ -177,7 +213,7 @@ void ExportJob::State::simplySave(int position, ExportPathClaims &claims)
         }
         request.formatIndex = formatIndex;
         request.image = std::move(picture);
-        request.path = claims.claim(settings.folder, record->imagename(), formatIndex);
+        request.path = claimedPath;
     }
 
     const QString path = request.path;
@@ -191,7 +227,6 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
 {
     const qint64 bytes = outcome.isWritten() ? QFileInfo(path).size() : 0;
     const bool renderingFailed = outcome.isFailure() && outcome.domain() == QLatin1String("rendering");
-    ExportedImage image;
     int finished = 0;
     int total = 0;
     {
@@ -209,7 +244,6 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
         }
         finished = ++result.finished;
         total = result.total;
-        image = entry;
     }
 
     if (outcome.isFailure() && !renderingFailed) {
@@ -219,13 +253,25 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
             mainController()->showAlert(QStringLiteral("File System Error"), QStringLiteral("Couldn't create file."));
     }
     mainController()->exportProgress(finished, total);
-    if (settings.imageFinished)
-        settings.imageFinished(image);
 
+    // Workers finish images in any order; the callback sees them one at a
+    // time and in job order, each as soon as the images before it are done.
     bool last = false;
     {
-        std::lock_guard lock(mutex);
-        last = ++reported == result.total;
+        std::lock_guard callbackLock(callbackMutex);
+        for (;;) {
+            ExportedImage next;
+            {
+                std::lock_guard lock(mutex);
+                if (reported >= result.total || !result.images[size_t(reported)].finished)
+                    break;
+                next = result.images[size_t(reported)];
+            }
+            if (settings.imageFinished)
+                settings.imageFinished(next);
+            std::lock_guard lock(mutex);
+            last = ++reported == result.total;
+        }
     }
     if (last)
         complete();

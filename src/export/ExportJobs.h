@@ -14,11 +14,12 @@ class PDFImageStruct;
 
 // The export jobs: the selected images, all images of the checked files, and
 // the selected images as icon families. A job runs on a thread of its own: it
-// makes sure the export folder is there, renders each record on that thread
-// with its edits (getBitmapRepImg, or getNSImage for icon families), chooses
-// the file name (the record's imagename plus the format's extension, with
-// " (2)", " (3)", ... for a name the same job already used) and hands the
-// picture to the job's writer. A job never stops early and cannot be
+// makes sure the export folder is there, chooses every file name in job order
+// (the record's imagename plus the format's extension, with " (2)", " (3)",
+// ... for a name the same job already used), then renders the records with
+// their edits (getBitmapRepImg, or getNSImage for icon families) on a pool of
+// worker threads no larger than the number of cores, and hands each picture
+// to the job's writer from the worker that rendered it. A job never stops early and cannot be
 // cancelled; a failed image is reported and the next one goes on.
 //
 // Through mainController(), from the job's threads: the spinner title is
@@ -39,11 +40,11 @@ struct ExportJobSettings {
     // Pushed as the spinner title before the spinner starts; empty for the
     // job's own title ("Exporting images..." or "Exporting images as ICNS...").
     QString spinTitle;
-    // Where files are written; null for a DirectExportWriter (on the job thread).
+    // Where files are written; null for a DirectExportWriter (on the workers).
     std::shared_ptr<ExportWriter> writer;
-    // Called once per image when it is finished, on the thread that finished
-    // it (the writer's), in finishing order; not concurrently with itself for
-    // the writers of this library except for HEIC on the queued writer.
+    // Called once per image when it and every image before it in the job are
+    // finished, in job order, never concurrently with itself; on the thread
+    // that finished the last of them (a worker or the writer's).
     std::function<void(const ExportedImage &)> imageFinished;
     // Called once after the last image and the spinner stop, before wait() returns.
     std::function<void(const ExportJobResult &)> jobFinished;

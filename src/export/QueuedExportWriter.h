@@ -4,10 +4,10 @@
 
 #include <functional>
 
-// The window's writer: files are written one after another in hand-over order
-// on the thread that `post` runs its closures on (the main thread, through a
-// queued call), except HEIC files, which are encoded and written on Qt's
-// global thread pool, several at once. Two HEIC writes of one path cannot
+// The window's writer: files are encoded on the job's worker threads and
+// written one after another in hand-over order on the thread that `post` runs
+// its closures on (the main thread, through a queued call), except HEIC files,
+// which are encoded and written on Qt's global thread pool, several at once. Two HEIC writes of one path cannot
 // interleave (the file is renamed into place); the later one wins.
 class QueuedExportWriter final : public ExportWriter
 {

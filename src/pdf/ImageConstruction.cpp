@@ -5,6 +5,7 @@
 #include "raster/Jpeg2000Decoder.h"
 #include "raster/JpegDecoder.h"
 #include "raster/LabConversion.h"
+#include "raster/PictureScaling.h"
 #include "raster/SampleImageBuilder.h"
 
 #include <QImage>
@@ -115,6 +116,8 @@ RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace)
 // copy (reduceToEdge > 0) scaled to fit reduceToEdge on its long edge.
 QSize builtSize(int width, int height, int reduceToEdge)
 {
+    if (reduceToEdge < 0)
+        reduceToEdge = PDFImageStruct::kReducedEdge;
     const QSize full(width, height);
     if (reduceToEdge <= 0 || std::max(width, height) <= reduceToEdge)
         return full;
@@ -127,7 +130,7 @@ QImage drawnAtSize(const QImage &decoded, QSize size)
 {
     if (decoded.isNull() || decoded.size() == size)
         return decoded;
-    return decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return scaledPicture(decoded, size);
 }
 
 // The component count of a device, calibrated or ICC-based space record;
@@ -178,7 +181,8 @@ RasterImage decodeStreamJpeg(const QByteArray &bytes, const PdfObject &stream, i
 {
     JpegDecodeOptions options;
     options.maxBytes = rasterLimit();
-    options.reduceToEdge = reduceToEdge;
+    options.checkOnly = reduceToEdge < 0;
+    options.reduceToEdge = reduceToEdge < 0 ? PDFImageStruct::kReducedEdge : reduceToEdge;
     std::int32_t transform = -1;
     if (stream.get("DecodeParms").getIntegerEntry("ColorTransform", &transform))
         options.colorTransform = transform;
@@ -338,8 +342,10 @@ QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStrin
                                         const PdfObject &stream, int reduceToEdge)
 {
     const QImage built = buildImage(data, filters, width, height, colorSpace, bps, stream, reduceToEdge);
-    if (built.isNull() || reduceToEdge <= 0)
+    if (built.isNull() || reduceToEdge == 0)
         return built;
+    if (reduceToEdge == kCheckOnly)
+        return QImage(1, 1, QImage::Format_Grayscale8);
     return drawnAtSize(built, builtSize(built.width(), built.height(), reduceToEdge));
 }
 

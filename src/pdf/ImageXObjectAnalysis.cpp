@@ -83,7 +83,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         // decided from them, and the full picture is built again on demand.
         const QImage image = addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
                                                 colorSpace.get(), bitsPerComponent, node->stream(),
-                                                PDFImageStruct::kReducedEdge);
+                                                m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly);
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace};
         if (image.isNull()) {
             // Not buildable: dropped without a message.

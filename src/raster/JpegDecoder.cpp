@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 
+#include <QtNumeric>
+
 #include <jpeglib.h>
 
 namespace {
@@ -141,6 +143,14 @@ bool runLibjpeg(Decompressor &d, QByteArrayView data, const JpegDecodeOptions *o
     // buffers get a small allowance on top.
     cinfo.mem->max_memory_to_use = long(std::min<qint64>(options->maxBytes, LONG_MAX - kWorkingAllowance)
                                         + kWorkingAllowance);
+    // The full-size picture must fit the limit even when a smaller one is
+    // decoded, so that a reduced copy is refused exactly when the full
+    // picture would be.
+    qint64 fullBytes = 0;
+    if (qMulOverflow(qint64(cinfo.image_width) * qint64(cinfo.image_height), qint64(cinfo.num_components),
+                     &fullBytes)
+        || fullBytes > options->maxBytes)
+        return false;
     if (options->reduceToEdge > 0) {
         const JDIMENSION longEdge = std::max(cinfo.image_width, cinfo.image_height);
         const JDIMENSION wanted = JDIMENSION(options->reduceToEdge) * 3 / 4;
@@ -171,6 +181,10 @@ bool runLibjpeg(Decompressor &d, QByteArrayView data, const JpegDecodeOptions *o
             rows[i] = d.image.row(int(first + i));
         if (jpeg_read_scanlines(&cinfo, rows, count) == 0)
             break;
+        if (options->checkOnly) {
+            jpeg_abort_decompress(&cinfo);
+            return true;
+        }
     }
     jpeg_finish_decompress(&cinfo);
     return true;

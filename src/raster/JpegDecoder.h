@@ -21,6 +21,12 @@ struct JpegDecodeOptions {
     // edge is still at least three quarters of this. All of the coded data is
     // still read, so damage is found as at full size.
     int reduceToEdge = 0;
+    // Only whether the data can be decoded matters: the header is read, the
+    // full-size limits are checked and the first rows are decoded (at the
+    // reduced size), which decides it as a whole decode would (a decode
+    // keeps the rows before a later error). The rest of the picture is the
+    // mid-gray fill.
+    bool checkOnly = false;
 };
 
 // Decodes baseline, extended and progressive 8-bit JPEG data into Gray,
