@@ -50,14 +50,15 @@ QByteArray scanPage(int width, int height, int page)
         for (int x = 0; x < width; ++x) {
             int r = 236, g = 230, b = 214;
             if (pictureRow && x > margin && x < width - margin) {
-                r = (x * 3 + y + page * 11) % 256;
-                g = (x + y * 2 + page * 5) % 256;
-                b = (x * y / 97 + page) % 256;
+                // Triangle waves: smooth like a photograph, different on every page.
+                r = std::abs((x + page * 13) % 512 - 256);
+                g = std::abs((y + page * 29) % 512 - 256);
+                b = std::abs((x + y + page * 7) % 512 - 256);
             } else if (textRow && x > margin && x < width - margin && ((x / 18 + y / 60 + page) % 7) != 0
                        && (x % 18) < 12) {
                 r = g = b = 40;
             }
-            const int noise = int(rng() % 9) - 4;
+            const int noise = (x + y) % 5 == 0 ? int(rng() % 5) - 2 : 0;
             *p++ = uchar(std::clamp(r + noise, 0, 255));
             *p++ = uchar(std::clamp(g + noise, 0, 255));
             *p++ = uchar(std::clamp(b + noise, 0, 255));

@@ -3,6 +3,7 @@
 #include "export/ExportFolder.h"
 #include "export/ExportFormat.h"
 #include "export/ExportJobs.h"
+#include "images/ControllerInterface.h"
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 
@@ -65,6 +66,11 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
         err << "zembrix: " << cl.outDir << ": the output folder cannot be created (its parent folder must exist)\n";
         return 1;
     }
+
+    // Every picture is written once and not needed again. The cache keeps
+    // the small pictures the walk built whole until they are written, within
+    // a small bound, and the pictures being written.
+    mainController()->pictureCache().setLimit(qint64(64) << 20);
 
     int status = 0;
     std::vector<ExtractInput> inputs;

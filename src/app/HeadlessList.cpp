@@ -1,5 +1,6 @@
 #include "HeadlessModes.h"
 
+#include "images/ControllerInterface.h"
 #include "pdf/PDFFileStruct.h"
 
 #include <QFileInfo>
@@ -43,6 +44,8 @@ std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const QStr
 
 int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
 {
+    // No picture is needed after the walk.
+    mainController()->pictureCache().setLimit(0);
     int status = 0;
     out << "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\n";
     for (const QString &file : cl.files) {

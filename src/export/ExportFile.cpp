@@ -61,6 +61,23 @@ WriteResult writeExportFile(const QString &path, const QByteArray &bytes)
         return destinationFailure(QStringLiteral("empty path"));
 
     const QByteArray target = QFile::encodeName(path);
+
+    // A new file is created in place: O_EXCL makes sure nothing was there,
+    // not even a link. A file that fails half-written is removed again.
+    const int direct = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (direct >= 0) {
+        if (!writeAll(direct, bytes) || ::close(direct) != 0) {
+            const int saved = errno;
+            ::unlink(target.constData());
+            errno = saved;
+            return systemFailure();
+        }
+        return WriteResult::written();
+    }
+    if (errno != EEXIST)
+        return systemFailure();
+
+    // Something is there: the bytes go to a temporary file that replaces it.
     QByteArray temporary;
     const int fd = createTemporaryBeside(target, &temporary);
     if (fd < 0)

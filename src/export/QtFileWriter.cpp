@@ -80,6 +80,11 @@ QByteArray encodeWithQtWriter(const QImage &image, int formatIndex, float dpi)
     QImageWriter writer(&buffer, format);
     if (formatIndex == ExportFormat::Tiff)
         writer.setCompression(1); // LZW; the pixels stay exact
+    // Qt's PNG writer maps quality 0..100 to zlib levels 9..0; 65 is level 3,
+    // which writes scanned pages two to three times faster than the default
+    // level 6 for files at most a tenth larger.
+    if (formatIndex == ExportFormat::Png)
+        writer.setQuality(65);
     if (!writer.write(out))
         return {};
     if (formatIndex == ExportFormat::Jpeg)

@@ -46,10 +46,11 @@ void PDFImageStruct::setImage(const QImage &image)
     m_reduced = QImage();
 }
 
-void PDFImageStruct::setPictureSource(std::shared_ptr<const PictureSource> source, const QImage &reduced)
+void PDFImageStruct::setPictureSource(std::shared_ptr<const PictureSource> source, const QImage &reduced,
+                                      const QImage &full)
 {
     std::lock_guard lock(m_mutex);
-    mainController()->pictureCache().remove(m_recordId);
+    mainController()->pictureCache().insert(m_recordId, full);
     m_pictureSource = std::move(source);
     m_image = QImage();
     m_reduced = reduced;

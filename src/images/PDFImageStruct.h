@@ -52,7 +52,10 @@ public:
     // The recipe of the picture and its reduced copy, as the walk makes them.
     // The reduced copy may be null; it is then made from the full picture
     // when first asked for.
-    void setPictureSource(std::shared_ptr<const PictureSource> source, const QImage &reduced);
+    // `full`, when not null, is the full picture the walk happened to build
+    // (small images): it goes to the picture cache, not into the record.
+    void setPictureSource(std::shared_ptr<const PictureSource> source, const QImage &reduced,
+                          const QImage &full = QImage());
     bool hasPicture() const;
 
     // The reduced copy the thumbnail browser draws: the unedited picture with

@@ -42,6 +42,19 @@ void PictureCache::evictLocked()
     }
 }
 
+void PictureCache::insert(quint64 key, const QImage &image)
+{
+    remove(key);
+    if (image.isNull())
+        return;
+    std::lock_guard lock(m_mutex);
+    const qint64 bytes = image.sizeInBytes();
+    m_entries.push_front({key, image, bytes});
+    m_index[key] = m_entries.begin();
+    m_bytes += bytes;
+    evictLocked();
+}
+
 void PictureCache::remove(quint64 key)
 {
     std::lock_guard lock(m_mutex);

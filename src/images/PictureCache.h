@@ -27,6 +27,8 @@ public:
     // The picture of `key`, built by `build` (outside the cache's lock) when
     // it is not cached. A null picture is given back but not cached.
     QImage picture(quint64 key, const std::function<QImage()> &build);
+    // Keeps an already built picture of `key` (replacing one cached before).
+    void insert(quint64 key, const QImage &image);
     void remove(quint64 key);
     void clear();
 

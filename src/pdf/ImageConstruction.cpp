@@ -345,7 +345,9 @@ QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStrin
     if (built.isNull() || reduceToEdge == 0)
         return built;
     if (reduceToEdge == kCheckOnly)
-        return QImage(1, 1, QImage::Format_Grayscale8);
+        return built.width() <= PDFImageStruct::kReducedEdge && built.height() <= PDFImageStruct::kReducedEdge
+            ? built
+            : QImage(1, 1, QImage::Format_Grayscale8);
     return drawnAtSize(built, builtSize(built.width(), built.height(), reduceToEdge));
 }
 

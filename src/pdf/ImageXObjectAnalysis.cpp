@@ -105,14 +105,20 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                                 + QString::asprintf("       Bits per sample\t- %ld bit\n", long(bitsPerComponent))
                                 + QStringLiteral("       Colorspace\t- %1").arg(csName) + QStringLiteral("\n}"));
             }
+            // A small image was built whole: that picture (masked, when its mask
+            // was built whole too) is the full one and saves building it again.
+            const QSize fullSize{int(width), int(height)};
+            const bool whole = image.size() == fullSize
+                && (maskPicture.isNull()
+                    || (maskRecipe && maskPicture.size() == QSize(int(maskRecipe->width), int(maskRecipe->height))));
             QImage reduced;
-            if (m_keepReducedCopies)
+            if (m_keepReducedCopies || whole)
                 reduced = maskPicture.isNull()
                     ? image
                     : maskImage(image, maskPicture.convertToFormat(QImage::Format_Grayscale8), softMask);
             record->setPictureSource(std::make_shared<PdfPictureRecipe>(m_documents, std::move(recipe),
                                                                         std::move(maskRecipe), softMask),
-                                     reduced);
+                                     m_keepReducedCopies ? reduced : QImage(), whole ? reduced : QImage());
             ImageSource source;
             source.objectKey = node->object2Name();
             source.page = m_currentPage;

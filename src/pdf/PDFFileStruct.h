@@ -126,7 +126,8 @@ public:
     // reduceToEdge > 0 asks for a reduced copy instead: long edge at most that
     // many pixels, made the cheap way where the codec allows (scaled JPEG
     // decoding); the same images are refused. kCheckOnly asks only whether the
-    // image can be built: a 1 x 1 stand-in when it can.
+    // image can be built: a 1 x 1 stand-in when it can (small pictures, which
+    // are built whole anyway, come as they are).
     static constexpr int kCheckOnly = -1;
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
