@@ -156,13 +156,15 @@ bool runLibjpeg(Decompressor &d, QByteArrayView data, const JpegDecodeOptions *o
         const JDIMENSION wanted = JDIMENSION(options->reduceToEdge) * 3 / 4;
         for (unsigned denominator : {8u, 4u, 2u}) {
             if ((longEdge + denominator - 1) / denominator >= wanted) {
+                // A picture made smaller is for viewing: the fast IDCT and
+                // plain chroma upsampling are good enough for it.
                 cinfo.scale_num = 1;
                 cinfo.scale_denom = denominator;
+                cinfo.dct_method = JDCT_IFAST;
+                cinfo.do_fancy_upsampling = FALSE;
                 break;
             }
         }
-        cinfo.dct_method = JDCT_IFAST;
-        cinfo.do_fancy_upsampling = FALSE;
     }
     jpeg_calc_output_dimensions(&cinfo);
     if (cinfo.output_width > uint(INT_MAX) || cinfo.output_height > uint(INT_MAX))
