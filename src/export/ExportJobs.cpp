@@ -146,7 +146,8 @@ void ExportJob::State::run()
         for (int position = next++; position < total; position = next++)
             simplySave(position, paths[size_t(position)]);
     };
-    const int workers = std::clamp(QThread::idealThreadCount(), 1, std::max(total, 1));
+    const int wanted = settings.workers > 0 ? settings.workers : QThread::idealThreadCount();
+    const int workers = std::clamp(wanted, 1, std::max(total, 1));
     std::vector<std::thread> helpers;
     for (int i = 1; i < workers; ++i) {
         try {

@@ -46,6 +46,8 @@ struct ExportJobSettings {
     // finished, in job order, never concurrently with itself; on the thread
     // that finished the last of them (a worker or the writer's).
     std::function<void(const ExportedImage &)> imageFinished;
+    // Worker threads rendering and encoding at once; 0 for one per core.
+    int workers = 0;
     // Called once after the last image and the spinner stop, before wait() returns.
     std::function<void(const ExportJobResult &)> jobFinished;
 };

@@ -505,3 +505,46 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
     EXPECT_TRUE(none.isFinished());
     EXPECT_EQ(none.wait().total, 0);
 }
+
+// A job of several files on a pool of workers writes what one worker writes: the same files,
+// names, collision suffixes, bytes and the report lines in the same order.
+TEST(ExportJobs, PoolWritesWhatOneWorkerWrites)
+{
+    JobController controller;
+    struct Outcome {
+        QStringList files;
+        QStringList reports;
+        QList<QByteArray> contents;
+    };
+    const auto run = [](int workers) {
+        QTemporaryDir dir;
+        FileRecordList files;
+        for (int f = 0; f < 3; ++f) {
+            ImageRecordList images;
+            for (int i = 0; i < 7; ++i)
+                images << record(i % 3 == 0 ? QStringLiteral("same") : QStringLiteral("f%1_%2").arg(f).arg(i),
+                                 solid(qRgb(f * 80, i * 30, 7), 40 + i * 13, 30 + f * 11));
+            files << fileRecord(images, true, false);
+        }
+        Outcome outcome;
+        ExportJobSettings settings = into(dir.path());
+        settings.workers = workers;
+        settings.imageFinished = [&](const ExportedImage &image) {
+            outcome.reports << QStringLiteral("%1 %2").arg(image.position).arg(QFileInfo(image.path).fileName());
+        };
+        EXPECT_EQ(startAllImagesExport(files, ExportFormat::Png, 150, settings).wait().filesWritten, 21);
+        outcome.files = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+        for (const QString &name : outcome.files) {
+            QFile file(dir.filePath(name));
+            EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+            outcome.contents << file.readAll();
+        }
+        return outcome;
+    };
+    const Outcome one = run(1);
+    const Outcome pool = run(4);
+    EXPECT_EQ(pool.files, one.files);
+    EXPECT_EQ(pool.reports, one.reports);
+    EXPECT_TRUE(pool.contents == one.contents);
+    EXPECT_TRUE(one.files.contains("same (9).png"));
+}

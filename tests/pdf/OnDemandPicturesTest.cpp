@@ -1,0 +1,162 @@
+#include "PdfTestSupport.h"
+#include "JpegFixtures.h"
+#include "images/ControllerInterface.h"
+
+#include <algorithm>
+
+using namespace fixture;
+
+namespace {
+
+std::string toStd(const QByteArray &a) { return std::string(a.constData(), size_t(a.size())); }
+
+// Largest difference of a colour component between two pictures of one size.
+int worstDifference(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (x.size() != y.size())
+        return 256;
+    int worst = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    return worst;
+}
+
+// A scan-like page: a smooth gradient that differs from page to page.
+QByteArray pageSamples(int width, int height, int page)
+{
+    QByteArray rgb(qsizetype(width) * height * 3, Qt::Uninitialized);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            char *p = rgb.data() + (qsizetype(y) * width + x) * 3;
+            p[0] = char((x / 5 + page * 40) % 256);
+            p[1] = char((y / 7 + page * 20) % 256);
+            p[2] = char(((x + y) / 9) % 256);
+        }
+    return rgb;
+}
+
+class OnDemandPictures : public PdfTest
+{
+protected:
+    void TearDown() override { mainController()->pictureCache().setLimit(PictureCache::kDefaultLimit); }
+
+    // Pages of 1200 x 900 JPEG scans and a 700 x 500 Flate image with a soft mask on the last page.
+    QString writeScans(int pages)
+    {
+        PdfFixture pdf;
+        JpegFixture f;
+        f.width = 1200;
+        f.height = 900;
+        f.quality = 90;
+        for (int page = 0; page < pages; ++page)
+            pdf.page({{"/Im", pdf.image(1200, 900, 8, name("DeviceRGB"), toStd(encodeJpeg(pageSamples(1200, 900, page), f)),
+                                        {"DCTDecode"})}});
+        std::string gray(700 * 500, '\0');
+        for (size_t i = 0; i < gray.size(); ++i)
+            gray[i] = char(i % 700 * 255 / 699);
+        Obj mask = pdf.image(700, 500, 8, name("DeviceGray"), gray, {"FlateDecode"});
+        pdf.page({{"/Im", pdf.image(700, 500, 8, name("DeviceGray"), std::string(700 * 500, '\x80'), {"FlateDecode"},
+                                    {{"SMask", mask}})}});
+        return writeFixture(pdf);
+    }
+};
+
+} // namespace
+
+// After the walk the records hold reduced copies only; full pictures are built on demand, the same
+// every time, and a reduced copy is the full picture scaled down.
+TEST_F(OnDemandPictures, RecordsKeepReducedCopiesAndBuildFullPicturesAgain)
+{
+    PictureCache &cache = mainController()->pictureCache();
+    cache.clear();
+    const auto record = parse(writeScans(3));
+    const auto images = record->images();
+    ASSERT_EQ(images.size(), 4);
+    EXPECT_EQ(cache.bytes(), 0);
+    for (const auto &image : images) {
+        const QImage reduced = image->reducedImage();
+        EXPECT_LE(std::max(reduced.width(), reduced.height()), PDFImageStruct::kReducedEdge);
+    }
+    EXPECT_EQ(images[0]->reducedImage().size(), QSize(512, 384));
+    EXPECT_EQ(images[3]->reducedImage().size(), QSize(512, 365));
+
+    for (const auto &image : images) {
+        SCOPED_TRACE(image->imagename().toStdString());
+        const QImage full = image->image();
+        ASSERT_EQ(full.size(), QSize(int(image->source().width), int(image->source().height)));
+        cache.clear();
+        EXPECT_EQ(image->image(), full); // built again: the same pixels
+        const QImage scaledDown = full.scaled(image->reducedImage().size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        EXPECT_LE(worstDifference(image->reducedImage(), scaledDown), 24);
+    }
+    // The soft mask is applied to both.
+    EXPECT_EQ(qAlpha(images[3]->image().pixel(699, 10)), 255);
+    EXPECT_LE(qAlpha(images[3]->image().pixel(0, 10)), 1);
+    EXPECT_LE(qAlpha(images[3]->reducedImage().pixel(0, 10)), 8);
+}
+
+// Rendering every image in turn keeps the cache within its bound; a picture somebody holds is
+// never evicted.
+TEST_F(OnDemandPictures, CacheStaysWithinItsBound)
+{
+    PictureCache &cache = mainController()->pictureCache();
+    const auto record = parse(writeScans(4));
+    const qint64 onePicture = qint64(1200) * 900 * 4;
+    cache.clear();
+    cache.setLimit(onePicture * 2);
+    for (const auto &image : record->images()) {
+        EXPECT_FALSE(image->applyAllEffects().isNull());
+        EXPECT_LE(cache.bytes(), cache.limit());
+    }
+    const QImage held = record->images()[0]->image();
+    cache.setLimit(0);
+    EXPECT_EQ(cache.bytes(), held.sizeInBytes()); // only the held one is left
+}
+
+// Damage decides as before: Flate data damaged past its header is dropped, a JPEG damaged past
+// its first rows keeps the rows decoded before it; in the window's walk and the headless one
+// alike. A file changed after the walk gives no picture.
+TEST_F(OnDemandPictures, DamagedAndChangedFiles)
+{
+    JpegFixture f;
+    f.width = 640;
+    f.height = 480;
+    const QByteArray jpeg = encodeJpeg(pageSamples(640, 480, 1), f);
+    QByteArray damagedLate = jpeg;
+    for (qsizetype i = jpeg.size() * 3 / 4; i < jpeg.size() - 2; ++i)
+        damagedLate[i] = char(0xff);
+    std::string flated = flate(std::string(64 * 64 * 3, '\x40'));
+    for (size_t i = 6; i < flated.size(); ++i)
+        flated[i] = char(~flated[i]);
+
+    PdfFixture pdf;
+    pdf.page({{"/A", pdf.stream(flated, {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(64)},
+                                         {"Height", integer(64)}, {"BitsPerComponent", integer(8)},
+                                         {"ColorSpace", name("DeviceRGB")}, {"Filter", name("FlateDecode")}})},
+              {"/B", pdf.image(640, 480, 8, name("DeviceRGB"), toStd(damagedLate), {"DCTDecode"})}});
+    const QString file = writeFixture(pdf);
+    for (const bool keepReduced : {true, false}) {
+        auto record = std::make_shared<PDFFileStruct>();
+        record->setNamePatternDirect(QStringLiteral("$_###"));
+        record->setFilePathOnly(file);
+        record->setKeepsReducedCopies(keepReduced);
+        record->setIsThreading(true);
+        record->fillImageListArray(record.get());
+        ASSERT_EQ(record->images().size(), 1) << keepReduced;
+        const QImage full = record->images()[0]->image();
+        ASSERT_EQ(full.size(), QSize(640, 480));
+        EXPECT_LE(worstDifference(full.copy(0, 0, 640, 64), QImage::fromData(jpeg).copy(0, 0, 640, 64)), 3);
+    }
+
+    const auto record = parse(file);
+    mainController()->pictureCache().clear();
+    ASSERT_TRUE(writeFile(file, "%PDF-1.4\n% replaced\n"));
+    EXPECT_TRUE(record->images()[0]->image().isNull());
+    EXPECT_FALSE(record->images()[0]->reducedImage().isNull());
+}
