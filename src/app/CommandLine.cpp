@@ -18,13 +18,16 @@ QString usageText()
         "Usage:\n"
         "  zembrix [FILE.pdf ...]                    open the window with these files\n"
         "  zembrix --info FILE.pdf                   print the document information text\n"
-        "  zembrix --list FILE.pdf ...               list the images found, one line each\n"
+        "  zembrix --list FILE.pdf ... [--pages RANGE]\n"
+        "                                            list the images found, one line each\n"
         "  zembrix --extract FILE.pdf ... --out DIR [--format NAME] [--dpi N] [--pattern P]\n"
-        "                                            write every image of the files to DIR\n"
+        "          [--pages RANGE]                   write every image of the files to DIR\n"
         "  zembrix --help | --version\n"
         "\n"
         "Formats: JPEG, JPEG-2000, TIFF, PNG (default), BMP, ICNS, HEIC. DPI 72 by default.\n"
-        "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\").\n");
+        "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\").\n"
+        "Pages: the images first found on these pages only, as in 1-20,31 or 5- (images keep\n"
+        "their numbers).\n");
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -39,7 +42,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         modeSet = true;
         return true;
     };
-    bool outSeen = false, formatSeen = false, dpiSeen = false, patternSeen = false;
+    bool outSeen = false, formatSeen = false, dpiSeen = false, patternSeen = false, pagesSeen = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
@@ -89,6 +92,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!value(&cl.pattern) || cl.pattern.isEmpty())
                 return usageError(QStringLiteral("--pattern needs a name pattern"));
             patternSeen = true;
+        } else if (arg == QLatin1String("--pages")) {
+            QString text;
+            if (!value(&text) || !(cl.pages = PageRange::parse(text)))
+                return usageError(QStringLiteral("--pages needs pages such as 1-20,31"));
+            pagesSeen = true;
         } else {
             return usageError(QStringLiteral("unknown option %1").arg(arg));
         }
@@ -100,6 +108,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     case CommandLine::Mode::Version:
         break;
     case CommandLine::Mode::Info:
+        if (pagesSeen)
+            return usageError(QStringLiteral("--pages belongs to --list and --extract"));
         if (cl.files.size() != 1)
             return usageError(QStringLiteral("--info takes exactly one file"));
         if (extractOptions)
@@ -118,6 +128,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return usageError(QStringLiteral("--extract needs --out DIR"));
         break;
     case CommandLine::Mode::Window:
+        if (pagesSeen)
+            return usageError(QStringLiteral("--pages belongs to --list and --extract"));
         if (extractOptions)
             return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
         break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PageRange.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,7 @@ struct CommandLine {
     QString format = QStringLiteral("PNG");
     double dpi = 72;
     QString pattern = QStringLiteral("$_###");
+    std::optional<PageRange> pages; // --pages: only images first found on these pages
     QString error; // for UsageError
 };
 

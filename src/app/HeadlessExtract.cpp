@@ -12,6 +12,8 @@
 
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 // One input that could be read, with the count of its images finished so far.
@@ -82,6 +84,14 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
             continue;
         }
         record->setSelection(true);
+        if (cl.pages) {
+            // The images keep the names of their place among all of the file's images.
+            QList<std::shared_ptr<PDFImageStruct>> chosen;
+            for (const auto &image : record->images())
+                if (cl.pages->contains(image->source().page))
+                    chosen << image;
+            record->setImages(chosen);
+        }
         files.append(record);
         inputs.push_back({file, record, int(record->imageCount())});
     }
@@ -90,14 +100,29 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     settings.folder = folder;
     // Called on the job thread while this thread waits, so the inputs and the
     // streams are used by one thread at a time.
-    settings.imageFinished = [&inputs, &out, &err](const ExportedImage &image) {
+    // On a terminal a progress line on standard error, rewritten in place
+    // and wiped at the end; every other line wipes it first.
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    int imagesFound = 0;
+    for (const ExtractInput &input : inputs)
+        imagesFound += input.total;
+    int imagesDone = 0;
+    const auto wipeProgress = [&] {
+        if (terminal)
+            err << "\r\033[K";
+    };
+    settings.imageFinished = [&](const ExportedImage &image) {
+        ++imagesDone;
+        const ExtractInput *current = nullptr;
         for (ExtractInput &input : inputs) {
             if (input.record != image.file)
                 continue;
+            current = &input;
             if (image.result.isWritten()) {
                 ++input.written;
             } else {
                 ++input.notWritten;
+                wipeProgress();
                 err << "zembrix: " << input.argument << ": "
                     << (image.record ? image.record->imagename() : QStringLiteral("an image")) << " not written";
                 if (!image.result.message().isEmpty())
@@ -107,11 +132,24 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
             }
             break;
         }
-        reportFinishedInputs(inputs, out);
+        if (terminal) {
+            // Lines on standard output share the terminal too.
+            wipeProgress();
+            err.flush();
+            reportFinishedInputs(inputs, out);
+            err << "zembrix: " << imagesDone << " of " << imagesFound << " images";
+            if (current)
+                err << ", " << current->argument;
+            err.flush();
+        } else {
+            reportFinishedInputs(inputs, out);
+        }
     };
     reportFinishedInputs(inputs, out);
     const ExportJobResult result =
         startAllImagesExport(files, *format, float(cl.dpi), std::move(settings)).wait();
+    wipeProgress();
+    err.flush();
     if (!result.folderMissing)
         reportFinishedInputs(inputs, out);
 

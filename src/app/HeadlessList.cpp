@@ -57,6 +57,8 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
         const auto images = record->images();
         for (qsizetype i = 0; i < images.size(); ++i) {
             const ImageSource source = images[i]->source();
+            if (cl.pages && !cl.pages->contains(source.page))
+                continue;
             out << file << '\t' << i << '\t' << images[i]->imagename() << '\t' << qint64(source.width) << '\t'
                 << qint64(source.height) << '\t' << source.bitsPerComponent << '\t' << source.colorSpace << '\t'
                 << source.filter << '\t' << source.objectKey << '\t' << source.page << '\n';

@@ -86,3 +86,29 @@ TEST(ListMode, HostileAndUnreadableInputs)
     ASSERT_EQ(l.rows.size(), 1);
     EXPECT_TRUE(l.rows[0].startsWith(dir.filePath("loop.pdf") + "\t0\tloop_000\t2\t2\t"));
 }
+
+// --pages keeps the images first found on those pages, with their numbers; a bad range is a
+// usage error.
+TEST(ListMode, PagesLimitTheImages)
+{
+    QTemporaryDir dir;
+    PdfFixture pdf;
+    for (int page = 0; page < 5; ++page)
+        pdf.page({{"/I", pdf.image(2 + page, 2, 8, name("DeviceGray"), std::string(size_t(4 + 2 * page), '\x10'))}});
+    const QString file = dir.filePath("p.pdf");
+    pdf.write(file);
+    const struct {
+        const char *range;
+        QStringList pages;
+    } rows[] = {{"2", {"2"}}, {"1-2,5", {"1", "2", "5"}}, {"4-", {"4", "5"}}, {"9", {}}};
+    for (const auto &row : rows) {
+        const Listing l = list({file, "--pages", row.range});
+        QStringList pages;
+        for (const QString &line : l.rows)
+            pages << line.section('\t', 9, 9);
+        EXPECT_EQ(pages, row.pages) << row.range;
+    }
+    EXPECT_TRUE(list({file, "--pages", "2"}).rows.value(0).contains("\tp_001\t"));
+    for (const char *bad : {"0", "3-1", "", "a", "1,,2"})
+        EXPECT_EQ(zembrix({"--list", file, "--pages", bad}).status, 2) << bad;
+}
