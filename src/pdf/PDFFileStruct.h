@@ -116,10 +116,13 @@ public:
     static QStringList getDeviceNnames(OstrelNode *node);
     static std::optional<std::vector<double>> getDecodeColorSpze(const TColorSpace *record, std::int32_t bps);
 
-    // Image construction: the routes by current filter and colour space.
-    // Each gives a null image when it cannot build the picture.
+    // Image construction: the routes by the decoded data's format (JPEG,
+    // JPEG 2000, samples) and, for samples, by colour space. Each gives a
+    // null image when it cannot build the picture.
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream);
+    static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream);
+    static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream);
     static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream);
