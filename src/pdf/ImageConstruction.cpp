@@ -323,13 +323,18 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
     return {};
 }
 
+// A JPEG 2000 codestream carries its own size, which the dictionary's must
+// repeat; one that differs is a damaged or mislabelled stream and is refused
+// rather than stretched.
 QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream)
 {
+    if (jpeg2000Size(QByteArrayView(data.bytes)) != QSize(width, height))
+        return {};
     RasterImage decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
-    if (decoded.isNull())
+    if (decoded.isNull() || decoded.width != width || decoded.height != height)
         return {};
     applyImageDecode(decoded, stream, true);
-    return drawnAtSize(rasterToQImage(decoded), width, height);
+    return rasterToQImage(decoded);
 }
 
 // The route is chosen by what the stream decoder delivered, not by the filter
