@@ -18,13 +18,17 @@ QString usageText()
         "Usage:\n"
         "  zembrix [FILE.pdf ...]                    open the window with these files\n"
         "  zembrix --info FILE.pdf                   print the document information text\n"
-        "  zembrix --list FILE.pdf ...               list the images found, one line each\n"
+        "  zembrix --list FILE.pdf ... [--quiet] [--max-pixels N]\n"
+        "                                            list the images found, one line each\n"
         "  zembrix --extract FILE.pdf ... --out DIR [--format NAME] [--dpi N] [--pattern P]\n"
-        "                                            write every image of the files to DIR\n"
+        "          [--quiet] [--max-pixels N]        write every image of the files to DIR\n"
         "  zembrix --help | --version\n"
         "\n"
         "Formats: JPEG, JPEG-2000, TIFF, PNG (default), BMP, ICNS, HEIC. DPI 72 by default.\n"
-        "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\").\n");
+        "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\").\n"
+        "--quiet: no line for an image that was found but not decoded.\n"
+        "--max-pixels N: images of more than N pixels are skipped (default 500000000).\n"
+        "In --list output a tab, a newline and a backslash in a field are written \\t, \\n and \\\\.\n");
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -39,7 +43,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         modeSet = true;
         return true;
     };
-    bool outSeen = false, formatSeen = false, dpiSeen = false, patternSeen = false;
+    bool outSeen = false, formatSeen = false, dpiSeen = false, patternSeen = false, walkOptionsSeen = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
@@ -89,12 +93,22 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!value(&cl.pattern) || cl.pattern.isEmpty())
                 return usageError(QStringLiteral("--pattern needs a name pattern"));
             patternSeen = true;
+        } else if (arg == QLatin1String("--quiet")) {
+            cl.quiet = true;
+            walkOptionsSeen = true;
+        } else if (arg == QLatin1String("--max-pixels")) {
+            QString text;
+            bool ok = false;
+            if (!value(&text) || (cl.maxPixels = text.toLongLong(&ok), !ok) || cl.maxPixels < 1)
+                return usageError(QStringLiteral("--max-pixels needs a positive whole number"));
+            walkOptionsSeen = true;
         } else {
             return usageError(QStringLiteral("unknown option %1").arg(arg));
         }
     }
 
     const bool extractOptions = outSeen || formatSeen || dpiSeen || patternSeen;
+    const QString walkOptionsMisplaced = QStringLiteral("--quiet and --max-pixels belong to --list and --extract");
     switch (cl.mode) {
     case CommandLine::Mode::Help:
     case CommandLine::Mode::Version:
@@ -104,6 +118,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return usageError(QStringLiteral("--info takes exactly one file"));
         if (extractOptions)
             return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+        if (walkOptionsSeen)
+            return usageError(walkOptionsMisplaced);
         break;
     case CommandLine::Mode::List:
         if (cl.files.isEmpty())
@@ -120,6 +136,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     case CommandLine::Mode::Window:
         if (extractOptions)
             return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+        if (walkOptionsSeen)
+            return usageError(walkOptionsMisplaced);
         break;
     case CommandLine::Mode::UsageError:
         break;

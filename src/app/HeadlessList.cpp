@@ -1,4 +1,5 @@
 #include "HeadlessModes.h"
+#include "ListField.h"
 
 #include "pdf/PDFFileStruct.h"
 
@@ -53,9 +54,10 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
         const auto images = record->images();
         for (qsizetype i = 0; i < images.size(); ++i) {
             const ImageSource source = images[i]->source();
-            out << file << '\t' << i << '\t' << images[i]->imagename() << '\t' << qint64(source.width) << '\t'
-                << qint64(source.height) << '\t' << source.bitsPerComponent << '\t' << source.colorSpace << '\t'
-                << source.filter << '\t' << source.objectKey << '\t' << source.page << '\n';
+            out << listField(file) << '\t' << i << '\t' << listField(images[i]->imagename()) << '\t'
+                << qint64(source.width) << '\t' << qint64(source.height) << '\t' << source.bitsPerComponent << '\t'
+                << listField(source.colorSpace) << '\t' << listField(source.filter) << '\t'
+                << listField(source.objectKey) << '\t' << source.page << '\n';
         }
         out.flush();
     }

@@ -3,6 +3,7 @@
 #include "Jpeg2000Fixtures.h"
 #include "JpegFixtures.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -145,6 +146,20 @@ HostileCase codedCase(std::string name, const std::function<std::string()> &byte
 
 std::string toStd(const QByteArray &a) { return a.toStdString(); }
 
+// A PNG whose image data fails its checksum: the PNG reader complains through Qt.
+std::string pngWithBadChecksum()
+{
+    QImage image(8, 8, QImage::Format_RGB888);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    const qsizetype crc = png.indexOf("IEND") - 8; // of the IDAT chunk before IEND
+    png[crc] = char(png[crc] ^ 0x5a);
+    return toStd(png);
+}
+
 } // namespace
 
 void writeGoodFile(const QString &path)
@@ -224,6 +239,8 @@ std::vector<HostileCase> hostileCases()
                               {"FlateDecode", "JPXDecode"}, 16, 16, 0));
     cases.push_back(codedCase("Jpeg2000BehindDctSizeDiffers", [] { return toStd(jpeg2000Of(4, 4)); },
                               {"DCTDecode"}, 8, 8, 0));
+
+    cases.push_back(codedCase("DamagedPngBehindDct", pngWithBadChecksum, {"DCTDecode"}, 8, 8, 0));
 
     // Links planted in the output folder are replaced, never followed.
     cases.push_back(linkCase("LinkToAFileOutside", true));
