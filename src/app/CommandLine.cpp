@@ -18,16 +18,21 @@ QString usageText()
         "Usage:\n"
         "  zembrix [FILE.pdf ...]                    open the window with these files\n"
         "  zembrix --info FILE.pdf                   print the document information text\n"
-        "  zembrix --list FILE.pdf ... [--pages RANGE]\n"
+        "  zembrix --list FILE.pdf ... [--pages RANGE] [--quiet] [--max-pixels N]\n"
         "                                            list the images found, one line each\n"
         "  zembrix --extract FILE.pdf ... --out DIR [--format NAME] [--dpi N] [--pattern P]\n"
-        "          [--pages RANGE]                   write every image of the files to DIR\n"
+        "          [--pages RANGE] [--quiet] [--max-pixels N]\n"
+        "                                            write every image of the files to DIR\n"
         "  zembrix --help | --version\n"
         "\n"
         "Formats: JPEG, JPEG-2000, TIFF, PNG (default), BMP, ICNS, HEIC. DPI 72 by default.\n"
         "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\").\n"
         "Pages: the images first found on these pages only, as in 1-20,31 or 5- (images keep\n"
-        "their numbers).\n");
+        "their numbers).\n"
+
+        "--quiet: no line for an image that was found but not decoded.\n"
+        "--max-pixels N: images of more than N pixels are skipped (default 500000000).\n"
+        "In --list output a tab, a newline and a backslash in a field are written \\t, \\n and \\\\.\n");
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -43,6 +48,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return true;
     };
     bool outSeen = false, formatSeen = false, dpiSeen = false, patternSeen = false, pagesSeen = false;
+    bool walkOptionsSeen = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
@@ -97,12 +103,22 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!value(&text) || !(cl.pages = PageRange::parse(text)))
                 return usageError(QStringLiteral("--pages needs pages such as 1-20,31"));
             pagesSeen = true;
+        } else if (arg == QLatin1String("--quiet")) {
+            cl.quiet = true;
+            walkOptionsSeen = true;
+        } else if (arg == QLatin1String("--max-pixels")) {
+            QString text;
+            bool ok = false;
+            if (!value(&text) || (cl.maxPixels = text.toLongLong(&ok), !ok) || cl.maxPixels < 1)
+                return usageError(QStringLiteral("--max-pixels needs a positive whole number"));
+            walkOptionsSeen = true;
         } else {
             return usageError(QStringLiteral("unknown option %1").arg(arg));
         }
     }
 
     const bool extractOptions = outSeen || formatSeen || dpiSeen || patternSeen;
+    const QString walkOptionsMisplaced = QStringLiteral("--quiet and --max-pixels belong to --list and --extract");
     switch (cl.mode) {
     case CommandLine::Mode::Help:
     case CommandLine::Mode::Version:
@@ -114,6 +130,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return usageError(QStringLiteral("--info takes exactly one file"));
         if (extractOptions)
             return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+        if (walkOptionsSeen)
+            return usageError(walkOptionsMisplaced);
         break;
     case CommandLine::Mode::List:
         if (cl.files.isEmpty())
@@ -132,6 +150,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return usageError(QStringLiteral("--pages belongs to --list and --extract"));
         if (extractOptions)
             return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+        if (walkOptionsSeen)
+            return usageError(walkOptionsMisplaced);
         break;
     case CommandLine::Mode::UsageError:
         break;

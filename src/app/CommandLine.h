@@ -7,6 +7,9 @@
 
 // What the command line asks for. Parsing never exits; the caller prints
 // the error or the usage text and chooses the exit status.
+// The pixel budget of one image, for the window and the headless modes.
+inline constexpr qint64 kDefaultMaxPixels = 500000000;
+
 struct CommandLine {
     enum class Mode { Window, Info, List, Extract, Help, Version, UsageError };
     Mode mode = Mode::Window;
@@ -16,6 +19,8 @@ struct CommandLine {
     double dpi = 72;
     QString pattern = QStringLiteral("$_###");
     std::optional<PageRange> pages; // --pages: only images first found on these pages
+    bool quiet = false;                  // --quiet: no lines about images that were not decoded
+    qint64 maxPixels = kDefaultMaxPixels; // --max-pixels: larger images are skipped
     QString error; // for UsageError
 };
 

@@ -49,6 +49,20 @@ void reportFinishedInputs(std::vector<ExtractInput> &inputs, QTextStream &out)
     out.flush();
 }
 
+// Why no output folder could be had at this path.
+QString outputFolderProblem(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return QStringLiteral("this is a file, not a folder; --out needs a folder");
+    const QFileInfo parent(info.absolutePath());
+    if (!parent.exists())
+        return QStringLiteral("the output folder cannot be created: its parent folder does not exist");
+    if (!parent.isDir())
+        return QStringLiteral("the output folder cannot be created: its parent is a file, not a folder");
+    return QStringLiteral("the output folder cannot be created in its parent folder");
+}
+
 } // namespace
 
 int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
@@ -65,7 +79,7 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     }
     const QString folder = QFileInfo(cl.outDir).absoluteFilePath();
     if (!ensureExportFolder(folder)) {
-        err << "zembrix: " << cl.outDir << ": the output folder cannot be created (its parent folder must exist)\n";
+        err << "zembrix: " << cl.outDir << ": " << outputFolderProblem(folder) << "\n";
         return 1;
     }
 

@@ -1,4 +1,5 @@
 #include "HeadlessModes.h"
+#include "ListField.h"
 
 #include "images/ControllerInterface.h"
 #include "pdf/PDFFileStruct.h"
@@ -59,9 +60,10 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
             const ImageSource source = images[i]->source();
             if (cl.pages && !cl.pages->contains(source.page))
                 continue;
-            out << file << '\t' << i << '\t' << images[i]->imagename() << '\t' << qint64(source.width) << '\t'
-                << qint64(source.height) << '\t' << source.bitsPerComponent << '\t' << source.colorSpace << '\t'
-                << source.filter << '\t' << source.objectKey << '\t' << source.page << '\n';
+            out << listField(file) << '\t' << i << '\t' << listField(images[i]->imagename()) << '\t'
+                << qint64(source.width) << '\t' << qint64(source.height) << '\t' << source.bitsPerComponent << '\t'
+                << listField(source.colorSpace) << '\t' << listField(source.filter) << '\t'
+                << listField(source.objectKey) << '\t' << source.page << '\n';
         }
         out.flush();
     }

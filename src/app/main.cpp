@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "DiagnosticLines.h"
 #include "HeadlessController.h"
 #include "HeadlessModes.h"
 
@@ -8,6 +9,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -39,6 +41,10 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine cl = parseCommandLine(arguments);
 
+    std::optional<DiagnosticLines> diagnostics;
+    if (cl.mode == CommandLine::Mode::Info || cl.mode == CommandLine::Mode::List
+        || cl.mode == CommandLine::Mode::Extract)
+        diagnostics.emplace();
     QTextStream out(stdout);
     QTextStream err(stderr);
     switch (cl.mode) {

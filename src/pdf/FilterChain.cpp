@@ -1,5 +1,7 @@
 #include "PDFFileStruct.h"
 
+#include "PdfStreamDecoder.h"
+
 QStringList PDFFileStruct::getFilter(OstrelNode *node)
 {
     QStringList list;
@@ -15,6 +17,21 @@ QStringList PDFFileStruct::getFilter(OstrelNode *node)
     return list;
 }
 
+namespace {
+
+// A filter name with the abbreviations of inline images written out.
+QString fullFilterName(const QString &name)
+{
+    if (!name.startsWith(QLatin1Char('/')))
+        return name;
+    return QLatin1Char('/') + QString::fromLatin1(expandFilterAbbreviation(name.mid(1).toLatin1()));
+}
+
+} // namespace
+
+// The filter that describes the data an image is built from: the first one
+// that leaves it coded (DCTDecode, JPXDecode: the stream decoder stops there),
+// else the last one, which undoes the innermost coding.
 QString PDFFileStruct::gerCurrFilter(std::int32_t &index, bool parse, const QStringList *filters)
 {
     if (index < 0)
@@ -24,11 +41,12 @@ QString PDFFileStruct::gerCurrFilter(std::int32_t &index, bool parse, const QStr
     if (!parse)
         return filters->at(index);
     for (qsizetype i = index; i < filters->size(); ++i) {
-        if (filters->at(i) != QLatin1String("/ASCII85Decode")) {
+        const QString name = fullFilterName(filters->at(i));
+        if (name == QLatin1String("/DCTDecode") || name == QLatin1String("/JPXDecode")) {
             index = std::int32_t(i);
-            return filters->at(i);
+            return name;
         }
     }
-    index = 1000;
-    return QString(QLatin1String(""));
+    index = std::int32_t(filters->size() - 1);
+    return fullFilterName(filters->last());
 }

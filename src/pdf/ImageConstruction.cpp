@@ -15,13 +15,6 @@
 
 namespace {
 
-QString expandedFilterName(const QString &name)
-{
-    if (!name.startsWith(QLatin1Char('/')))
-        return name;
-    return QLatin1Char('/') + QString::fromLatin1(expandFilterAbbreviation(name.mid(1).toLatin1()));
-}
-
 bool isName(const std::optional<QString> &name, const char *text)
 {
     return name && *name == QLatin1String(text);
@@ -225,26 +218,15 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
     if (components == 0)
         return {}; // the raw path builds it (Indexed through its expansion)
 
-    RasterImage raster;
-    switch (data.format) {
-    case PdfStreamFormat::Raw:
-        if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)
-            return {};
-        raster = unpackSamples(QByteArrayView(data.bytes), width, height, components, bpc, rasterLimit());
-        if (!raster.isNull())
-            raster.model = model;
-        break;
-    case PdfStreamFormat::JPEG:
-        raster = decodeStreamJpeg(data.bytes, stream);
-        break;
-    case PdfStreamFormat::JPEG2000:
-        raster = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
-        break;
-    }
+    // Coded data has routes of its own (addOnlyPdfNewImage).
+    if (data.format != PdfStreamFormat::Raw || (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16))
+        return {};
+    RasterImage raster = unpackSamples(QByteArrayView(data.bytes), width, height, components, bpc, rasterLimit());
     if (raster.isNull())
         return {};
-    applyImageDecode(raster, stream, data.format == PdfStreamFormat::JPEG2000);
-    if (lab && data.format == PdfStreamFormat::Raw) {
+    raster.model = model;
+    applyImageDecode(raster, stream, false);
+    if (lab) {
         if (raster.bitsPerComponent != 8)
             return {};
         raster = labRaster(raster, colorSpace);
@@ -337,6 +319,45 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
                                rasterLimit());
 }
 
+// Coded photographs: JPEG data, or a JPEG 2000 codestream behind /DCTDecode,
+// or any other picture the general decoder reads; drawn at the dictionary's
+// size. The coded bytes are never taken as samples.
+QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
+                                int reduceToEdge)
+{
+    const QSize size = builtSize(width, height, reduceToEdge);
+    RasterImage decoded = decodeStreamJpeg(data.bytes, stream, reduceToEdge);
+    if (!decoded.isNull()) {
+        applyImageDecode(decoded, stream, false);
+        return drawnAtSize(rasterToQImage(decoded), size);
+    }
+    const QImage jpx = jpeg2000Image(data, width, height, stream, reduceToEdge);
+    if (!jpx.isNull())
+        return jpx;
+    QImage general;
+    if (general.loadFromData(data.bytes))
+        return drawnAtSize(general, size);
+    return {};
+}
+
+// A JPEG 2000 codestream carries its own size, which the dictionary's must
+// repeat; one that differs is a damaged or mislabelled stream and is refused
+// rather than stretched.
+QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
+                                    int /*reduceToEdge: decoded whole, then reduced by the caller*/)
+{
+    if (jpeg2000Size(QByteArrayView(data.bytes)) != QSize(width, height))
+        return {};
+    RasterImage decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
+    if (decoded.isNull() || decoded.width != width || decoded.height != height)
+        return {};
+    applyImageDecode(decoded, stream, true);
+    return rasterToQImage(decoded);
+}
+
+// The route is chosen by what the stream decoder delivered, not by the filter
+// names that led there: [/ASCIIHexDecode /DCTDecode] is JPEG data as much as
+// [/DCTDecode] is. The filter list only describes the image.
 QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width,
                                         double height, const TColorSpace *colorSpace, std::int32_t bps,
                                         const PdfObject &stream, int reduceToEdge)
@@ -355,45 +376,37 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
                                  const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
                                  int reduceToEdge)
 {
+    Q_UNUSED(filters);
     // Sizes are checked before anything is built.
     if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
         return {};
     const int w = int(width), h = int(height);
-    std::int32_t index = 0;
-    const QString current = expandedFilterName(gerCurrFilter(index, true, filters));
+    switch (data.format) {
+    case PdfStreamFormat::JPEG:
+        return jpegImage(data, w, h, stream, reduceToEdge);
+    case PdfStreamFormat::JPEG2000:
+        return jpeg2000Image(data, w, h, stream, reduceToEdge);
+    case PdfStreamFormat::Raw:
+        break;
+    }
 
-    // An image mask is one bit per pixel, rows padded to whole bytes.
-    if (isImageMask(stream) && data.format == PdfStreamFormat::Raw) {
+    // Samples. An image mask is one bit per pixel, rows padded to whole bytes.
+    if (isImageMask(stream)) {
         RasterImage mask = unpackSamples(QByteArrayView(data.bytes), w, h, 1, 1, rasterLimit());
         applyImageDecode(mask, stream, false);
         return rasterToQImage(mask);
     }
-
-    if (colorSpace && (current == QLatin1String("/DCTDecode") || current == QLatin1String("/JPXDecode"))) {
-        RasterImage decoded;
-        bool jpeg2000 = false;
-        if (data.format == PdfStreamFormat::JPEG)
-            decoded = decodeStreamJpeg(data.bytes, stream, reduceToEdge);
-        if (decoded.isNull()) {
-            decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
-            jpeg2000 = !decoded.isNull();
-        }
-        if (!decoded.isNull()) {
-            applyImageDecode(decoded, stream, jpeg2000);
-            return drawnAtSize(rasterToQImage(decoded), builtSize(w, h, reduceToEdge));
-        }
-        QImage general;
-        if (general.loadFromData(data.bytes))
-            return drawnAtSize(general, builtSize(w, h, reduceToEdge));
-    } else if (current == QLatin1String("/CCITTFaxDecode")) {
-        QImage png;
-        if (data.bytes.startsWith("\x89PNG") && png.loadFromData(data.bytes, "PNG"))
-            return drawnAtSize(png, builtSize(w, h, reduceToEdge));
-    } else if (current == QLatin1String("/FlateDecode")) {
-        RasterImage built = makeImageFromStream(stream, data);
-        if (!built.isNull())
-            return rasterToQImage(built);
+    // One-bit gray stays at one bit per pixel.
+    if (colorSpace && bps == 1 && deviceComponents(*colorSpace) == 1) {
+        QImage mono = monoImage(data.bytes, w, h, stream);
+        if (!mono.isNull())
+            return mono;
     }
+    // The stream builder lays the samples out from the dictionary; the raw
+    // path below takes what it cannot (Indexed, and data of another length).
+    RasterImage built = makeImageFromStream(stream, data);
+    if (!built.isNull())
+        return rasterToQImage(built);
 
     // The raw path: the layout is inferred from the data length.
     RasterImage raster;
@@ -404,11 +417,6 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
         // Samples of fewer than 8 bits: the data-length inference cannot tell
         // 2-bit RGB from 8-bit gray, so device and ICC-based images of 1, 2
         // and 4 bits are laid out from the dictionary's own sizes.
-        if (bps == 1 && deviceComponents(*colorSpace) == 1) {
-            QImage mono = monoImage(data.bytes, w, h, stream);
-            if (!mono.isNull())
-                return mono;
-        }
         if (bps < 8) {
             const int components = deviceComponents(*colorSpace);
             if (components > 0) {

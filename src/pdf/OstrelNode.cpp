@@ -20,6 +20,24 @@ std::unique_ptr<OstrelNode> OstrelNode::initWithObject(const PdfObject &object, 
     return node;
 }
 
+// A tree as deep as a hostile page tree is taken down from a list rather
+// than by each node destroying its children in turn.
+OstrelNode::~OstrelNode()
+{
+    if (!m_children)
+        return;
+    ChildList pending = std::move(*m_children);
+    while (!pending.empty()) {
+        std::unique_ptr<OstrelNode> node = std::move(pending.back());
+        pending.pop_back();
+        if (node->m_children) {
+            for (std::unique_ptr<OstrelNode> &child : *node->m_children)
+                pending.push_back(std::move(child));
+            node->m_children.reset();
+        }
+    }
+}
+
 const OstrelNode::ChildList *OstrelNode::children()
 {
     if (m_children)

@@ -23,6 +23,9 @@ public:
     // The root node over the document catalog: type dictionary, no name.
     static std::unique_ptr<OstrelNode> initWithCatalog(const PdfObject &catalog);
     static std::unique_ptr<OstrelNode> initWithObject(const PdfObject &object, const QString &name);
+    ~OstrelNode();
+    OstrelNode(const OstrelNode &) = delete;
+    OstrelNode &operator=(const OstrelNode &) = delete;
 
     QString stringValue() const { return m_name; }
     std::int32_t type() const { return m_type; }

@@ -121,8 +121,9 @@ public:
     static QStringList getDeviceNnames(OstrelNode *node);
     static std::optional<std::vector<double>> getDecodeColorSpze(const TColorSpace *record, std::int32_t bps);
 
-    // Image construction: the routes by current filter and colour space.
-    // Each gives a null image when it cannot build the picture.
+    // Image construction: the routes by the decoded data's format (JPEG,
+    // JPEG 2000, samples) and, for samples, by colour space. Each gives a
+    // null image when it cannot build the picture.
     // reduceToEdge > 0 asks for a reduced copy instead: long edge at most that
     // many pixels, made the cheap way where the codec allows (scaled JPEG
     // decoding); the same images are refused. kCheckOnly asks only whether the
@@ -132,6 +133,10 @@ public:
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
                                      int reduceToEdge = 0);
+    static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
+                            int reduceToEdge);
+    static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
+                                int reduceToEdge);
     static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream);

@@ -3,6 +3,7 @@
 #include "PdfObject.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 // Page numbers of the page tree: for every page and page tree node, the
@@ -19,10 +20,10 @@ public:
     int firstPageOf(const QString &identityKey) const { return m_first.value(identityKey, 0); }
 
 private:
-    qsizetype visit(const PdfObject &node, qsizetype offset, int depth);
+    qsizetype visit(const PdfObject &root);
 
     QHash<QString, int> m_first;
     QHash<QString, qsizetype> m_leafCount;
-    QHash<QString, bool> m_onPath;
+    QSet<QString> m_onPath;
     qsizetype m_count = 0;
 };

@@ -4,8 +4,10 @@
 
 #include <QDebug>
 
+#include <vector>
+
 namespace {
-// Deeper than any real page tree or form nesting; protects the stack.
+// Deeper than any real nesting of forms; protects the stack.
 constexpr int kMaxWalkDepth = 400;
 }
 
@@ -57,40 +59,78 @@ void PDFFileStruct::leaveObject(const OstrelNode *)
     --m_depth;
 }
 
+// Depth first through the dictionaries and arrays below `node`, with a
+// stack of its own: a page tree thousands of levels deep costs memory in
+// proportion, not native stack. Only the form XObjects met on the way
+// (parsePdfStream, which walks a form's resources from here again) nest
+// native calls, and those are bounded by the walk depth.
 void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
 {
-    const OstrelNode::ChildList *children = node->children();
-    if (testNodeNameExit(node))
-        return;
-    if (!owner->walkMayContinue() || !children)
-        return;
+    struct Frame {
+        OstrelNode *node;
+        const OstrelNode::ChildList *children;
+        size_t next;
+        int savedPage;
+    };
+    std::vector<Frame> stack;
 
-    // A page or page tree node sets the page that images found below it
-    // belong to. This is counted even when the node was walked before.
-    const int savedPage = m_currentPage;
-    if (m_pageNumbers && node->type() == PdfTypeDictionary) {
-        if (const int first = m_pageNumbers->firstPageOf(node->object2Name()))
-            m_currentPage = first;
-    }
-    if (!enterObject(node)) {
-        m_currentPage = savedPage;
-        return;
-    }
+    // The checks of one container; pushes it when it is to be walked.
+    const auto enter = [&](OstrelNode *container) {
+        if (testNodeNameExit(container) || !owner->walkMayContinue())
+            return;
+        const OstrelNode::ChildList *children = container->children();
+        if (!children)
+            return;
+        // A page or page tree node sets the page that images found below it
+        // belong to. This is counted even when the node was walked before.
+        const int savedPage = m_currentPage;
+        if (m_pageNumbers && container->type() == PdfTypeDictionary) {
+            if (const int first = m_pageNumbers->firstPageOf(container->object2Name()))
+                m_currentPage = first;
+        }
+        // The first container takes a level of the walk depth; the ones below
+        // it are only marked as entered.
+        bool first = false;
+        if (stack.empty()) {
+            first = enterObject(container);
+        } else {
+            const QString key = container->object2Name();
+            first = !m_entered.contains(key);
+            if (first)
+                m_entered.insert(key);
+        }
+        if (!first) {
+            m_currentPage = savedPage;
+            return;
+        }
+        stack.push_back({container, children, 0, savedPage});
+    };
 
-    for (const auto &child : *children) {
+    enter(node);
+    if (stack.empty())
+        return;
+    const int pageBefore = stack.front().savedPage;
+    while (!stack.empty()) {
         if (!owner->walkMayContinue())
             break;
+        Frame &top = stack.back();
+        if (top.next == top.children->size()) {
+            m_currentPage = top.savedPage;
+            stack.pop_back();
+            continue;
+        }
+        OstrelNode *child = (*top.children)[top.next++].get();
         const std::int32_t type = child->type();
         if (type == PdfTypeArray || type == PdfTypeDictionary) {
             if (child->name() != QLatin1String("/Parent"))
-                parsePdfPages(child.get(), owner);
+                enter(child);
         } else if (type == PdfTypeStream) {
             if (child->name() != QLatin1String("/Contents"))
-                parsePdfStream(child.get(), owner);
+                parsePdfStream(child, owner);
         }
     }
     leaveObject(node);
-    m_currentPage = savedPage;
+    m_currentPage = pageBefore;
 }
 
 bool PDFFileStruct::testNodeNameExit(const OstrelNode *node)

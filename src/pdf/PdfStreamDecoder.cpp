@@ -261,10 +261,13 @@ std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 max
     qsizetype i = 0;
     while (i < steps.size()) {
         const QByteArray &name = steps[i].name;
-        if (name == "DCTDecode")
-            return PdfStreamData{bytes, PdfStreamFormat::JPEG};
-        if (name == "JPXDecode")
-            return PdfStreamData{bytes, PdfStreamFormat::JPEG2000};
+        // Coded pictures end the chain; a filter listed after one would have
+        // to undo the decoded pixels, which no writer means: unreadable.
+        if (name == "DCTDecode" || name == "JPXDecode") {
+            if (i + 1 != steps.size())
+                return std::nullopt;
+            return PdfStreamData{bytes, name == "DCTDecode" ? PdfStreamFormat::JPEG : PdfStreamFormat::JPEG2000};
+        }
         std::optional<QByteArray> next;
         if (isGeneralFilter(name)) {
             qsizetype j = i;

@@ -17,7 +17,8 @@ QList<PdfFilterStep> pdfStreamFilters(const PdfObject &stream);
 QByteArray expandFilterAbbreviation(const QByteArray &name);
 
 // Undoes the stream's filters in order and stops before DCTDecode (format
-// JPEG) or JPXDecode (format JPEG2000), whose data is returned still coded.
+// JPEG) or JPXDecode (format JPEG2000), whose data is returned still coded;
+// these must be the last filter of the chain, else the stream gives none.
 // A filter that fails part-way gives what was decoded before the failure;
 // nothing decoded, an unknown filter or a result larger than maxBytes gives
 // none. Nothing larger than maxBytes is ever allocated.

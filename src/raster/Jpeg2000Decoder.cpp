@@ -410,6 +410,14 @@ RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes)
     return buildRaster(image, *layout, space, maxBytes);
 }
 
+std::optional<QSize> jpeg2000Size(QByteArrayView data)
+{
+    OpenJpegReader reader;
+    if (!reader.readHeader(data))
+        return std::nullopt;
+    return QSize(reader.width(), reader.height());
+}
+
 std::optional<QString> jpeg2000PropertiesText(QByteArrayView data)
 {
     OpenJpegReader reader;

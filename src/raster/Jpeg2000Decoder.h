@@ -3,6 +3,7 @@
 #include "RasterImage.h"
 
 #include <QByteArrayView>
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -26,6 +27,10 @@
 // 32-bit samples; both are checked from the header before decoding.
 // Thread-safe: every call has its own codec.
 RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes = 1LL << 30);
+
+// The pixel size the codestream header gives, without decoding; none when
+// the header cannot be read.
+std::optional<QSize> jpeg2000Size(QByteArrayView data);
 
 // The braces part of the image description (see formatPropertiesText()) from
 // the codestream header and the JP2 header boxes: colour model, depth of the

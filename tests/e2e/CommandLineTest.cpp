@@ -55,7 +55,9 @@ TEST(CommandLine, ErrorsAndUsage)
     }
     for (const QStringList &args : {QStringList{"--bogus"}, QStringList{"--info"}, QStringList{"--info", "a", "b"},
                                     QStringList{"--extract", "a.pdf"}, QStringList{"--list", "--info", "a.pdf"},
-                                    QStringList{"--dpi", "x"}}) {
+                                    QStringList{"--dpi", "x"}, QStringList{"--list", "a.pdf", "--max-pixels", "0"},
+                                    QStringList{"--list", "a.pdf", "--max-pixels"}, QStringList{"--quiet"},
+                                    QStringList{"--info", "a.pdf", "--max-pixels", "9"}}) {
         const ProcessResult r = zembrix(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.contains("Usage:"));

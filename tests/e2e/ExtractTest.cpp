@@ -165,6 +165,13 @@ TEST_F(Extract, FailuresGiveStatusOneAndTheRestIsWritten)
     expectPicture(path("b/report_001.png"), kReportB);
     EXPECT_TRUE(blocked.out.contains(path("report.pdf") + ": 1 image written, 1 not written")) << blocked.out.toStdString();
 
+    // An output path that is a file: said so, and the file is left alone.
+    ASSERT_TRUE(writeFile(path("plain"), "keep"));
+    const ProcessResult onFile = zembrix({"--extract", path("other.pdf"), "--out", path("plain")});
+    EXPECT_EQ(onFile.status, 1);
+    EXPECT_TRUE(onFile.err.contains(path("plain") + ": ") && onFile.err.contains("not a folder")) << onFile.err.toStdString();
+    EXPECT_TRUE(QFileInfo(path("plain")).isFile());
+
     // An output folder whose parent is missing: nothing is made.
     const ProcessResult noParent = zembrix({"--extract", path("other.pdf"), "--out", path("none/out")});
     EXPECT_EQ(noParent.status, 1);

@@ -112,3 +112,21 @@ TEST(ListMode, PagesLimitTheImages)
     for (const char *bad : {"0", "3-1", "", "a", "1,,2"})
         EXPECT_EQ(zembrix({"--list", file, "--pages", bad}).status, 2) << bad;
 }
+
+// A file name holding a tab, a newline and a backslash stays in its fields, escaped.
+TEST(ListMode, FieldsAreEscaped)
+{
+    QTemporaryDir dir;
+    PdfFixture pdf;
+    pdf.page({{"/A", pdf.image(2, 2, 8, name("DeviceGray"), std::string(4, '\x20'))}});
+    const QString file = dir.filePath("a\tb\\c\nd.pdf");
+    pdf.write(file);
+
+    const Listing l = list({file, "--quiet", "--max-pixels", "100"});
+    EXPECT_EQ(l.status, 0) << l.err.toStdString();
+    ASSERT_EQ(l.rows.size(), 1);
+    const QStringList fields = l.rows[0].split('\t');
+    ASSERT_EQ(fields.size(), 10);
+    EXPECT_EQ(fields[0], dir.path() + "/a\\tb\\\\c\\nd.pdf");
+    EXPECT_EQ(fields[2], "a\\tb\\\\c\\nd_000");
+}

@@ -1,5 +1,9 @@
 #include "HostileCases.h"
 
+#include "Jpeg2000Fixtures.h"
+#include "JpegFixtures.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -98,6 +102,64 @@ HostileCase linkCase(std::string name, bool targetExists)
     return c;
 }
 
+QByteArray jpegOf(int width, int height)
+{
+    JpegFixture f;
+    f.width = width;
+    f.height = height;
+    return encodeJpeg(gradientSamples(width, height, 3), f);
+}
+
+QByteArray jpeg2000Of(int width, int height)
+{
+    J2kImage j;
+    j.width = width;
+    j.height = height;
+    j.components.resize(1);
+    for (int i = 0; i < width * height; ++i)
+        j.components[0].values.push_back(i * 7 % 256);
+    return encodeJpeg2000(j);
+}
+
+// One image of already coded bytes under a /Filter list as given, at a dictionary size of its own.
+HostileCase codedCase(std::string name, const std::function<std::string()> &bytes, std::vector<std::string> filters,
+                      int width, int height, int images)
+{
+    HostileCase c;
+    c.name = std::move(name);
+    c.make = [=](HostileSetup &s) {
+        PdfFixture pdf;
+        std::vector<Obj> names;
+        for (const std::string &f : filters)
+            names.push_back(fixture::name(f));
+        pdf.page({{"/I", pdf.stream(bytes(), {{"Type", fixture::name("XObject")}, {"Subtype", fixture::name("Image")},
+                                              {"Width", integer(width)}, {"Height", integer(height)},
+                                              {"BitsPerComponent", integer(8)},
+                                              {"ColorSpace", fixture::name("DeviceGray")},
+                                              {"Filter", array(names)}})}});
+        pdf.write(s.bad);
+    };
+    c.listed = images;
+    c.written = images;
+    return c;
+}
+
+std::string toStd(const QByteArray &a) { return a.toStdString(); }
+
+// A PNG whose image data fails its checksum: the PNG reader complains through Qt.
+std::string pngWithBadChecksum()
+{
+    QImage image(8, 8, QImage::Format_RGB888);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    const qsizetype crc = png.indexOf("IEND") - 8; // of the IDAT chunk before IEND
+    png[crc] = char(png[crc] ^ 0x5a);
+    return toStd(png);
+}
+
 } // namespace
 
 void writeGoodFile(const QString &path)
@@ -158,6 +220,27 @@ std::vector<HostileCase> hostileCases()
     cases.push_back(patternCase("AbsolutePattern", "bad.pdf", "/tmp/zembrix-escape-###",
                                 {"zembrix-escape-000.png", "zembrix-escape-000 (2).png", "zembrix-escape-001.png",
                                  "zembrix-escape-002.png"}));
+
+    // Coded pictures: found behind any general filter; refused rather than shown as noise when
+    // the list puts a filter after them or a JPEG 2000 codestream has another size.
+    const auto jpeg = [] { return toStd(jpegOf(16, 16)); };
+    cases.push_back(codedCase("JpegBehindAsciiHex", [=] { return asciiHex(jpeg()); }, {"ASCIIHexDecode", "DCTDecode"},
+                              16, 16, 1));
+    cases.push_back(codedCase("JpegBehindRunLength", [=] { return runLength(jpeg()); },
+                              {"RunLengthDecode", "DCTDecode"}, 16, 16, 1));
+    cases.push_back(codedCase("FlatedJpegListedDctFirst", [=] { return flate(jpeg()); }, {"DCTDecode", "FlateDecode"},
+                              16, 16, 0));
+    cases.push_back(codedCase("JpegListedDctFirst", jpeg, {"DCTDecode", "FlateDecode"}, 16, 16, 0));
+    cases.push_back(codedCase("Jpeg2000LargerThanItsDictionary", [] { return toStd(jpeg2000Of(8, 8)); },
+                              {"JPXDecode"}, 4, 4, 0));
+    cases.push_back(codedCase("Jpeg2000OfItsDictionarySize", [] { return flate(toStd(jpeg2000Of(4, 4))); },
+                              {"FlateDecode", "JPXDecode"}, 4, 4, 1));
+    cases.push_back(codedCase("Jpeg2000SmallerThanItsDictionary", [] { return flate(toStd(jpeg2000Of(4, 4))); },
+                              {"FlateDecode", "JPXDecode"}, 16, 16, 0));
+    cases.push_back(codedCase("Jpeg2000BehindDctSizeDiffers", [] { return toStd(jpeg2000Of(4, 4)); },
+                              {"DCTDecode"}, 8, 8, 0));
+
+    cases.push_back(codedCase("DamagedPngBehindDct", pngWithBadChecksum, {"DCTDecode"}, 8, 8, 0));
 
     // Links planted in the output folder are replaced, never followed.
     cases.push_back(linkCase("LinkToAFileOutside", true));

@@ -113,11 +113,13 @@ TEST(FilterList, CurrentFilterRule)
         std::int32_t indexAfter;
     } rows[] = {
         {{"/ASCII85Decode", "/FlateDecode"}, 0, true, "/FlateDecode", 1},
-        {{"/ASCII85Decode", "/ASCII85Decode"}, 0, true, "", 1000},
-        {{"/FlateDecode", "/DCTDecode"}, 0, true, "/FlateDecode", 0},
-        {{"/ASCIIHexDecode", "/DCTDecode"}, 0, true, "/ASCIIHexDecode", 0},
+        {{"/ASCII85Decode", "/ASCII85Decode"}, 0, true, "/ASCII85Decode", 1},
+        {{"/FlateDecode", "/DCTDecode"}, 0, true, "/DCTDecode", 1},
+        {{"/ASCIIHexDecode", "/DCT"}, 0, true, "/DCTDecode", 1},
+        {{"/DCTDecode", "/FlateDecode"}, 0, true, "/DCTDecode", 0},
+        {{"/RunLengthDecode", "/JPXDecode", "/FlateDecode"}, 0, true, "/JPXDecode", 1},
         {{"/FlateDecode", "/DCTDecode"}, 5, true, "", 5},
-        {{"/FlateDecode", "/DCTDecode"}, -3, true, "/FlateDecode", 0},
+        {{"/FlateDecode", "/LZWDecode"}, -3, true, "/LZWDecode", 1},
         {{"/ASCII85Decode", "/DCTDecode"}, 0, false, "/ASCII85Decode", 0},
         {{}, 0, true, "", 0},
     };

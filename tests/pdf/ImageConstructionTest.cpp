@@ -228,8 +228,19 @@ TEST_F(ImageConstructionTest, JpegAndJpeg2000)
         pdf.image(8, 8, 8, name("DeviceCMYK"), toStd(cmykJpeg), {"DCTDecode"}),                       // 2
         pdf.image(3, 2, 8, name("DeviceRGB"), toStd(jp2), {"JPXDecode"}),                             // 3
         pdf.image(64, 32, 8, name("DeviceRGB"), toStd(rgbJpeg), {"ASCII85Decode", "DCTDecode"}),      // 4: drawn at 64 x 32
+        // Any general filter ahead of the coded data: the same picture, described by its coding.
+        pdf.image(32, 16, 8, name("DeviceRGB"), toStd(rgbJpeg), {"ASCIIHexDecode", "DCTDecode"}),     // 5
+        pdf.image(32, 16, 8, name("DeviceRGB"), toStd(rgbJpeg), {"RunLengthDecode", "DCTDecode"}),    // 6
+        pdf.image(32, 16, 8, name("DeviceRGB"), toStd(rgbJpeg), {"FlateDecode", "DCTDecode"}),        // 7
+        pdf.image(3, 2, 8, Obj(), toStd(jp2), {"FlateDecode", "JPXDecode"}),                          // 8: no /ColorSpace
     });
-    ASSERT_EQ(record->images().size(), 5);
+    ASSERT_EQ(record->images().size(), 9);
+    for (int i : {5, 6, 7}) {
+        EXPECT_EQ(picture(*record, i).convertToFormat(QImage::Format_ARGB32), picture(*record, 0).convertToFormat(QImage::Format_ARGB32)) << i;
+        EXPECT_EQ(record->images()[i]->source().filter, QStringLiteral("/DCTDecode")) << i;
+    }
+    EXPECT_EQ(px(picture(*record, 8), 2, 1), qRgb(200, 207, 214));
+    EXPECT_EQ(record->images()[8]->source().filter, QStringLiteral("/JPXDecode"));
     const QImage independent = QImage::fromData(rgbJpeg).convertToFormat(QImage::Format_ARGB32);
     const QImage ours = picture(*record, 0).convertToFormat(QImage::Format_ARGB32);
     ASSERT_EQ(ours.size(), independent.size());
