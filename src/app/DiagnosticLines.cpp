@@ -87,6 +87,10 @@ DiagnosticLines::DiagnosticLines()
 {
     qInstallMessageHandler(writeDiagnostic);
     std::fflush(stderr);
+    // On a terminal the user reads along, and a progress line rewritten in
+    // place needs the terminal itself: only Qt's messages are prefixed then.
+    if (::isatty(STDERR_FILENO) == 1)
+        return;
     int ends[2];
     if (::pipe(ends) != 0)
         return;

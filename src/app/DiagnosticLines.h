@@ -8,7 +8,8 @@
 // handler; what libraries write to standard error themselves (libpng's
 // default error report, for one) is prefixed on its way out: standard error
 // becomes a pipe read by a small child process, which prefixes each line that
-// lacks the prefix and passes it on. The child outlives a crash of the
+// lacks the prefix and passes it on, unless standard error is a terminal
+// (progress lines are rewritten in place there). The child outlives a crash of the
 // program long enough to pass on its last lines.
 //
 // Made once, first thing in main(), before any thread starts; the destructor
