@@ -1,10 +1,9 @@
 #include "CommandLine.h"
+#include "GuiMain.h"
 #include "HeadlessController.h"
 #include "HeadlessModes.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QMainWindow>
 #include <QTextStream>
 
 #include <cstdio>
@@ -18,16 +17,6 @@ bool displayAvailable()
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return true;
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
-int runWindow(int argc, char *argv[], const CommandLine &)
-{
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Zembrix"));
-    window.resize(1000, 700);
-    window.show();
-    return app.exec();
 }
 
 } // namespace
