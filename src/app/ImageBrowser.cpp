@@ -70,7 +70,7 @@ void ImageBrowser::setThumbnailEdge(int edge)
 
 void ImageBrowser::updateGrid()
 {
-    setGridSize(m_delegate->cellSize(fontMetrics()) + QSize(6, 6));
+    setGridSize(m_delegate->cellSize(fontMetrics()) + QSize(2, 2));
     doItemsLayout();
     viewport()->update();
 }

@@ -6,7 +6,7 @@
 #include <QPainterPath>
 
 namespace {
-constexpr int kPadding = 8;
+constexpr int kPadding = 6;
 constexpr int kTextGap = 6;
 }
 

@@ -4,6 +4,13 @@
 
 #include "images/PDFImageStruct.h"
 
+#include <QDateTime>
+#include <QLoggingCategory>
+
+// QT_LOGGING_RULES="zembrix.thumbnails.debug=true" prints when rows and
+// thumbnails arrive (wall-clock milliseconds), for timing the browser.
+Q_LOGGING_CATEGORY(lcThumbnails, "zembrix.thumbnails", QtWarningMsg)
+
 namespace {
 // Bytes of thumbnails kept: about 300 large or 7000 small ones.
 constexpr qsizetype kCacheBytes = 256 * 1024 * 1024;
@@ -108,6 +115,7 @@ void ThumbnailModel::setRecords(const ImageRecordList &records)
         endResetModel();
     }
 
+    qCDebug(lcThumbnails, "%lld rows %lld", QDateTime::currentMSecsSinceEpoch(), qint64(m_records.size()));
     // Edited records: their rows alone are drawn again, in contiguous runs.
     int runStart = -1;
     for (int r = 0; r <= int(m_records.size()); ++r) {
@@ -151,6 +159,8 @@ void ThumbnailModel::thumbnailReady(quint64 recordId, quint64 version, int edge,
         return;
     m_cache.insert(recordId, new CacheEntry{version, edge, image}, std::max<qsizetype>(1, image.sizeInBytes()));
     const int row = rowOfRecord(recordId);
+    qCDebug(lcThumbnails, "%lld thumbnail of row %d of %lld ready", QDateTime::currentMSecsSinceEpoch(), row,
+            qint64(m_records.size()));
     if (row >= 0)
         emit dataChanged(index(row), index(row), {ThumbnailRole, ThumbnailStateRole});
 }

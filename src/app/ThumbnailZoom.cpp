@@ -34,7 +34,7 @@ int thumbnailEdge(float zoomValue)
 {
     if (!std::isfinite(zoomValue))
         return 96;
-    return qBound(48, int(std::lround(zoomValue * 384.0f)), 512);
+    return qBound(48, int(std::lround(zoomValue * 360.0f)), 512);
 }
 
 } // namespace ThumbnailZoom

@@ -2,7 +2,8 @@
 
 // The three thumbnail sizes. A level (0 small, 1 middle, 2 large; any other
 // value counts as large) gives a zoom value, and a zoom value an edge length
-// in pixels: 0.25, 0.5 and 1.2 are 96, 192 and 461 pixels.
+// in pixels: 0.25, 0.5 and 1.2 are 90, 180 and 432 pixels
+// (two large thumbnails side by side in a window 1280 pixels wide).
 namespace ThumbnailZoom {
 
 // The value the size buttons and menu items set.

@@ -7,6 +7,8 @@
 #include <QStylePainter>
 
 namespace {
+const QColor kVeil(43, 43, 46, 160);
+
 QHash<QString, QPixmap> &pictures()
 {
     static QHash<QString, QPixmap> registry;
@@ -84,8 +86,10 @@ bool BaseColoredButton::paintPicture(QPainter &painter, const QRect &dirty)
         painter.drawPixmap(target, picture);
     }
     if (!isEnabled() && m_title.isEmpty()) {
-        // The grey veil of a disabled button, laid over the picture's own
-        // pixels so that the transparent corners of a tile stay transparent.
+        // The veil of a disabled button: the window's dark grey, laid over
+        // the picture's own pixels so that the transparent corners of a tile
+        // stay transparent. (A light veil would make disabled buttons the
+        // brightest ones of a dark window.)
         QImage veil(target.size() * picture.devicePixelRatio(), QImage::Format_ARGB32_Premultiplied);
         veil.setDevicePixelRatio(picture.devicePixelRatio());
         veil.fill(Qt::transparent);
@@ -93,7 +97,7 @@ bool BaseColoredButton::paintPicture(QPainter &painter, const QRect &dirty)
             QPainter v(&veil);
             v.drawPixmap(QRect(QPoint(0, 0), target.size()), picture);
             v.setCompositionMode(QPainter::CompositionMode_SourceIn);
-            v.fillRect(QRect(QPoint(0, 0), target.size()), QColor::fromRgbF(0.6f, 0.6f, 0.6f, 0.5f));
+            v.fillRect(QRect(QPoint(0, 0), target.size()), kVeil);
         }
         painter.drawImage(target.topLeft(), veil);
     }

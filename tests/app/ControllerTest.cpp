@@ -215,7 +215,7 @@ TEST(Zoom, LevelsValuesAndEdges)
         float button, startup;
         int edge;
     };
-    const Case cases[] = {{0, 0.25f, 0.3f, 96}, {1, 0.5f, 0.4f, 192}, {2, 1.2f, 0.6f, 461}, {5, 1.2f, 0.6f, 461}};
+    const Case cases[] = {{0, 0.25f, 0.3f, 90}, {1, 0.5f, 0.4f, 180}, {2, 1.2f, 0.6f, 432}, {5, 1.2f, 0.6f, 432}};
     for (const Case &c : cases) {
         EXPECT_EQ(ThumbnailZoom::buttonZoomValue(c.level), c.button);
         EXPECT_EQ(ThumbnailZoom::startupZoomValue(c.level), c.startup);
@@ -226,7 +226,7 @@ TEST(Zoom, LevelsValuesAndEdges)
         controller.setListZoom(level);
         EXPECT_EQ(controller.actions()->zoomLarge->isChecked(), level == 2);
         EXPECT_FALSE(controller.actions()->zoomSmall->isChecked() || controller.actions()->zoomMiddle->isChecked());
-        EXPECT_EQ(controller.thumbnailModel()->thumbnailEdge(), 461);
+        EXPECT_EQ(controller.thumbnailModel()->thumbnailEdge(), 432);
     }
 }
 
