@@ -154,14 +154,14 @@ void Controller::readPref(Preferences &preferences)
         auto file = std::make_shared<PDFFileStruct>();
         file->setParsePause(m_parsePause);
         file->setSelection(true);
+        // Marked as running, the record takes its path and pattern without
+        // starting a parse: a file that is gone meanwhile gets none.
+        file->setIsThreading(true);
         file->readPref(saved);
-        if (file->filePath().isEmpty())
+        file->setIsThreading(false);
+        if (file->filePath().isEmpty() || !file->IsValid() || isFileExistsInArray(file->filePath()))
             continue;
-        if (!file->IsValid() || isFileExistsInArray(file->filePath())) {
-            // Gone meanwhile (or listed twice): dropped, and its parse told to stop.
-            file->setIsThreading(false);
-            continue;
-        }
+        file->threadFillImageList();
         m_everyFile.push_back(file);
         m_fileModel->append(file);
         setInfoText(true);

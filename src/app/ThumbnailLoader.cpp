@@ -7,6 +7,10 @@
 
 #include <algorithm>
 
+namespace {
+constexpr std::size_t kMaxQueued = 256;
+}
+
 ThumbnailLoader::ThumbnailLoader(QObject *parent)
     : QObject(parent)
 {
@@ -39,6 +43,14 @@ void ThumbnailLoader::request(const std::shared_ptr<PDFImageStruct> &record, qui
                                      [id](const Request &r) { return r.recordId == id; }),
                       m_queue.end());
         m_queue.push_back({record, id, version, edge});
+        // After a fast scroll the oldest requests are for thumbnails long
+        // gone from the screen: they are dropped, and asked again if shown.
+        if (m_queue.size() > kMaxQueued) {
+            const auto drop = m_queue.begin() + std::ptrdiff_t(m_queue.size() - kMaxQueued);
+            for (auto it = m_queue.begin(); it != drop; ++it)
+                m_pending.remove(it->recordId);
+            m_queue.erase(m_queue.begin(), drop);
+        }
     }
     m_pool.start([this] { runOne(); });
 }
