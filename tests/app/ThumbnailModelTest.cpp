@@ -5,6 +5,9 @@
 
 #include "images/PDFImageStruct.h"
 #include "widgets/BaseColoredButton.h"
+#include "widgets/BaseColoredTextButton.h"
+
+#include <QEnterEvent>
 
 #include <QPainter>
 #include <QSignalSpy>
@@ -95,6 +98,15 @@ TEST(BaseColoredButton, PictureFollowsTheState)
     EXPECT_TRUE(apptest::near(drawn(), QColor(105, 105, 107), 3)); // dimmed by the dark veil
     button.setTitle("disabledPicture");
     EXPECT_EQ(drawn(), QColor(Qt::red));
+
+    // A text button is on while the mouse is over it.
+    BaseColoredTextButton text;
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(&text, &enter);
+    EXPECT_TRUE(text.isSelected());
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&text, &leave);
+    EXPECT_FALSE(text.isSelected());
 }
 
 } // namespace
