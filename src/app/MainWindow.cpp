@@ -21,6 +21,8 @@
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFontMetricsF>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextOption>
 #include <QFormLayout>
@@ -32,9 +34,13 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <climits>
+#include <cmath>
 
 namespace {
 
@@ -119,7 +125,7 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     // The controller's side.
     m_controller->setSpinView(m_spin);
     m_controller->setFolderChooser([this](std::function<void(const QString &)> done) { chooseFolder(std::move(done)); });
-    connect(m_controller, &Controller::statusTextChanged, m_info, &QPlainTextEdit::setPlainText);
+    connect(m_controller, &Controller::statusTextChanged, this, &MainWindow::showStatusText);
     connect(m_controller, &Controller::exportFolderChanged, m_pathControl, &MyPathControl::setPath);
     connect(m_controller, &Controller::exportFormatShown, m_format, &QComboBox::setCurrentIndex);
     connect(m_controller, &Controller::dpiShown, this, [this](int index, const QString &text) {
@@ -366,6 +372,51 @@ void MainWindow::showAbout()
                        tr("<h3>Zembrix %1</h3><p>Gets the pictures out of PDF files: every embedded raster image, "
                           "decoded, shown and exported with its resolution.</p>")
                            .arg(QApplication::applicationVersion()));
+}
+
+void MainWindow::showStatusText(const QString &text)
+{
+    m_info->setPlainText(text);
+    // Below the rule the information texts line their values up with tabs,
+    // one or two after each label, as for evenly spaced stops. The spacing
+    // chosen is the one that puts the most values in one column.
+    const QFontMetricsF metrics(m_info->font());
+    QTextDocument *document = m_info->document();
+    QTextBlock first = document->begin();
+    for (int i = 0; i < 4 && first.isValid(); ++i)
+        first = first.next();
+    QList<QStringList> lines;
+    for (QTextBlock b = first; b.isValid(); b = b.next())
+        if (b.text().contains(QLatin1Char('\t')))
+            lines << b.text().split(QLatin1Char('\t'));
+    if (lines.isEmpty())
+        return;
+    const qreal em = metrics.horizontalAdvance(QLatin1Char('M'));
+    qreal bestSpacing = em * 2;
+    int bestColumns = INT_MAX;
+    for (qreal spacing = em * 1.5; spacing <= em * 4; spacing += 1.0) {
+        QSet<int> columns;
+        for (const QStringList &parts : lines) {
+            qreal x = 0;
+            for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+                x = (std::floor((x + metrics.horizontalAdvance(parts[i])) / spacing) + 1) * spacing;
+            columns.insert(int(std::lround(x)));
+        }
+        if (columns.size() < bestColumns) {
+            bestColumns = int(columns.size());
+            bestSpacing = spacing;
+        }
+    }
+    QList<QTextOption::Tab> stops;
+    for (int i = 1; i <= 24; ++i)
+        stops << QTextOption::Tab(bestSpacing * i, QTextOption::LeftTab);
+    QTextBlockFormat format;
+    format.setTabPositions(stops);
+    QTextCursor cursor(document);
+    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        cursor.setPosition(b.position());
+        cursor.setBlockFormat(format);
+    }
 }
 
 void MainWindow::restoreFrame(const QByteArray &frame)

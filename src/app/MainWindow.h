@@ -55,6 +55,7 @@ private:
     void chooseFolder(std::function<void(const QString &)> done);
     void stopPressed();
     void showAbout();
+    void showStatusText(const QString &text);
 
     Controller *m_controller;
     FileTableView *m_table = nullptr;
