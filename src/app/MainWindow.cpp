@@ -425,9 +425,19 @@ void MainWindow::restoreFrame(const QByteArray &frame)
         restoreGeometry(frame);
 }
 
+bool MainWindow::acceptsPdfDrop(const QDropEvent *event) const
+{
+    // The export folder field takes folders only: PDF files dropped on it
+    // are refused, not passed on to the window.
+    const QWidget *over = childAt(event->position().toPoint());
+    if (over && (over == m_pathControl || m_pathControl->isAncestorOf(over)))
+        return false;
+    return !FileIntake::pdfPathsFromMime(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction);
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!FileIntake::pdfPathsFromMime(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction)) {
+    if (acceptsPdfDrop(event)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {
@@ -437,17 +447,23 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 
 void MainWindow::dragMoveEvent(QDragMoveEvent *event)
 {
+    if (!acceptsPdfDrop(event)) {
+        event->ignore();
+        return;
+    }
     event->setDropAction(Qt::CopyAction);
     event->accept();
 }
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
+    if (!acceptsPdfDrop(event)) {
+        event->ignore();
+        return;
+    }
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    const QStringList paths = FileIntake::pdfPathsFromMime(event->mimeData());
-    if (!paths.isEmpty())
-        m_controller->addPdfFiles(paths);
+    m_controller->addPdfFiles(FileIntake::pdfPathsFromMime(event->mimeData()));
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

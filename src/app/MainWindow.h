@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QAction;
+class QDropEvent;
 
 // The main window: the file list and the export controls on the left, the
 // thumbnail browser filling the rest, the status and information area below.
@@ -54,6 +55,7 @@ private:
     BaseColoredButton *actionButton(QAction *action, const QString &picture, bool checkable = false);
     void chooseFolder(std::function<void(const QString &)> done);
     void stopPressed();
+    bool acceptsPdfDrop(const QDropEvent *event) const;
     void showAbout();
     void showStatusText(const QString &text);
 

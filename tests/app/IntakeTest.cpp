@@ -3,6 +3,7 @@
 #include "Controller.h"
 #include "FileIntake.h"
 #include "ImageBrowser.h"
+#include "MainWindow.h"
 #include "ThumbnailModel.h"
 
 #include "pdf/PDFFileStruct.h"
@@ -101,6 +102,36 @@ TEST(Intake, PathControlTakesFolders)
     QCoreApplication::sendEvent(&control, &drop);
     EXPECT_EQ(controller.exportFolder(), dir.path());
     EXPECT_FALSE(control.isHighlighted());
+}
+
+// PDF files dropped anywhere on the window are added, except on the export
+// folder field, which refuses them.
+TEST(Intake, WindowTakesPdfFilesExceptOnTheFolderField)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("a.pdf");
+    apptest::writePdf(pdf, 1);
+    Controller controller;
+    controller.setParsePause(std::chrono::milliseconds(0));
+    MainWindow window(&controller);
+    window.show();
+    QCoreApplication::processEvents();
+    const auto mime = mimeOf({pdf});
+    auto dropAt = [&](QPoint where) {
+        QDragEnterEvent enter(where, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(QPointF(where), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &drop);
+        return true;
+    };
+    MyPathControl *field = window.exportPathControl();
+    EXPECT_FALSE(dropAt(field->mapTo(&window, field->rect().center())));
+    EXPECT_TRUE(controller.pdfFiles().isEmpty());
+    EXPECT_TRUE(dropAt(QPoint(window.width() - 3, window.height() - 3)));
+    EXPECT_EQ(controller.pdfFiles().size(), 1);
+    ASSERT_TRUE(apptest::waitUntil([&] { return !controller.pdfFiles()[0]->isThreading(); }));
 }
 
 } // namespace
