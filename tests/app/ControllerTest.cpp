@@ -120,7 +120,10 @@ TEST_F(ControllerTest, RemovingAFileWhileItParses)
     controller.addPdfFile(pdf("big.pdf", 3000));
     std::weak_ptr<PDFFileStruct> file = controller.pdfFiles().first();
     ASSERT_TRUE(waitUntil([&] { return controller.thumbnailModel()->rowCount() > 0; }));
-    EXPECT_TRUE(file.lock()->isThreading());
+    if (const auto running = file.lock())
+        EXPECT_TRUE(running->isThreading());
+    else
+        FAIL();
     selectRows({0});
     controller.removeSelected();
     EXPECT_TRUE(controller.pdfFiles().isEmpty());
