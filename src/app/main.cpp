@@ -1,11 +1,10 @@
 #include "CommandLine.h"
 #include "DiagnosticLines.h"
+#include "GuiMain.h"
 #include "HeadlessController.h"
 #include "HeadlessModes.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QMainWindow>
 #include <QTextStream>
 
 #include <cstdio>
@@ -20,16 +19,6 @@ bool displayAvailable()
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return true;
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
-
-int runWindow(int argc, char *argv[], const CommandLine &)
-{
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Zembrix"));
-    window.resize(1000, 700);
-    window.show();
-    return app.exec();
 }
 
 } // namespace

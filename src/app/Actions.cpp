@@ -1,0 +1,69 @@
+#include "Actions.h"
+
+#include "widgets/DrawnIcons.h"
+
+#include <QAction>
+#include <QKeySequence>
+
+namespace {
+QAction *makeAction(QObject *parent, const QString &text, const QString &icon, const QKeySequence &shortcut,
+                    const QString &tip = QString())
+{
+    auto *action = new QAction(text, parent);
+    if (!icon.isEmpty())
+        action->setIcon(DrawnIcons::icon(icon));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    if (!tip.isEmpty())
+        action->setToolTip(tip);
+    return action;
+}
+} // namespace
+
+Actions::Actions(QObject *parent)
+    : QObject(parent)
+{
+    addFiles = makeAction(this, tr("&Add PDF Files\u2026"), QStringLiteral("add"), QKeySequence::Open,
+                          tr("Add PDF files to the list"));
+    chooseExportFolder = makeAction(this, tr("Choose &Export Folder\u2026"), QStringLiteral("folder"),
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), tr("Choose the export folder"));
+    removeFiles = makeAction(this, tr("&Remove Selected Files"), QStringLiteral("remove"), QKeySequence::Delete,
+                             tr("Remove the selected files from the list"));
+    checkFiles = makeAction(this, tr("Check / &Uncheck Selected Files"), QStringLiteral("check"),
+                            QKeySequence(Qt::CTRL | Qt::Key_K), tr("Show or hide the images of the selected files"));
+    clearSelection = makeAction(this, tr("&Deselect Files"), QStringLiteral("clear"),
+                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), tr("Deselect all files"));
+    reparseFiles = makeAction(this, tr("&Parse Selected Files Again"), QStringLiteral("reparse"),
+                              QKeySequence::Refresh, tr("Parse the selected files again"));
+    stop = makeAction(this, tr("&Stop"), QStringLiteral("stop"), QKeySequence(Qt::Key_Escape),
+                      tr("Stop parsing, or clear the selection"));
+    selectAllFiles = makeAction(this, tr("Select All &Files"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    zoomSmall = makeAction(this, tr("&Small Thumbnails"), QStringLiteral("small"), QKeySequence(Qt::CTRL | Qt::Key_1),
+                           tr("Small thumbnails"));
+    zoomMiddle = makeAction(this, tr("&Medium Thumbnails"), QStringLiteral("middle"),
+                            QKeySequence(Qt::CTRL | Qt::Key_2), tr("Medium thumbnails"));
+    zoomLarge = makeAction(this, tr("&Large Thumbnails"), QStringLiteral("large"), QKeySequence(Qt::CTRL | Qt::Key_3),
+                           tr("Large thumbnails"));
+    for (QAction *zoom : {zoomSmall, zoomMiddle, zoomLarge})
+        zoom->setCheckable(true);
+    zoomSmall->setData(0);
+    zoomMiddle->setData(1);
+    zoomLarge->setData(2);
+    help = makeAction(this, tr("Zembrix &Help"), QStringLiteral("help"), QKeySequence::HelpContents);
+    about = makeAction(this, tr("&About Zembrix"), QString(), QKeySequence());
+    quit = makeAction(this, tr("&Quit"), QString(), QKeySequence::Quit);
+    applyState(m_state);
+}
+
+void Actions::applyState(const State &state)
+{
+    m_state = state;
+    const bool rows = state.selectedRows > 0;
+    removeFiles->setEnabled(rows && !state.busy);
+    reparseFiles->setEnabled(rows && !state.busy);
+    checkFiles->setEnabled(rows);
+    clearSelection->setEnabled(rows);
+    zoomSmall->setChecked(state.zoomIdx == 0);
+    zoomMiddle->setChecked(state.zoomIdx == 1);
+    zoomLarge->setChecked(state.zoomIdx == 2);
+}

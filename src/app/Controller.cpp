@@ -1,0 +1,683 @@
+#include "Controller.h"
+
+#include "ExportSettings.h"
+#include "FileIntake.h"
+#include "FileTableModel.h"
+#include "Preferences.h"
+#include "SummaryText.h"
+#include "ThumbnailLoader.h"
+#include "ThumbnailModel.h"
+#include "ThumbnailZoom.h"
+
+#include "export/ExportFormat.h"
+#include "images/PDFImageStruct.h"
+#include "pdf/PDFFileStruct.h"
+#include "widgets/MySpinView.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QItemSelectionModel>
+#include <QSemaphore>
+#include <QThread>
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+constexpr int kLiveCountLimit = 30;       // files; above it counts refresh at the next reload
+constexpr int kBrowserRefreshMs = 500;    // while walks add images
+constexpr std::size_t kUndoLimit = 500;
+const QString kDefaultPattern = QStringLiteral("$_###");
+const QString kUpdatingPreviewTitle = QStringLiteral("Updating Preview...");
+} // namespace
+
+Controller::Controller(QObject *parent)
+    : QObject(parent)
+    , m_fileModel(new FileTableModel(this))
+    , m_fileSelection(new QItemSelectionModel(m_fileModel, this))
+    , m_loader(new ThumbnailLoader(this))
+    , m_thumbModel(new ThumbnailModel(m_loader, this))
+    , m_thumbSelection(new QItemSelectionModel(m_thumbModel, this))
+    , m_actions(new Actions(this))
+{
+    m_steps.setMaxThreadCount(1);
+    m_browserTimer.setSingleShot(true);
+    connect(&m_browserTimer, &QTimer::timeout, this, &Controller::reloadBrowser);
+    connect(m_fileModel, &FileTableModel::checkToggleRequested, this, &Controller::extractCheckitPressed);
+    connect(m_fileSelection, &QItemSelectionModel::selectionChanged, this, [this] {
+        updatePrefState();
+        updatePrefValue();
+        setInfoText(true);
+    });
+    connect(m_thumbSelection, &QItemSelectionModel::selectionChanged, this,
+            &Controller::imageBrowserSelectionDidChange);
+    connect(m_actions->removeFiles, &QAction::triggered, this, &Controller::removeSelected);
+    connect(m_actions->checkFiles, &QAction::triggered, this, &Controller::checkSelected);
+    connect(m_actions->clearSelection, &QAction::triggered, this, &Controller::clearSelected);
+    connect(m_actions->reparseFiles, &QAction::triggered, this, &Controller::parseSelectedPDF);
+    connect(m_actions->selectAllFiles, &QAction::triggered, this, &Controller::selectAllBtn);
+    connect(m_actions->chooseExportFolder, &QAction::triggered, this, &Controller::openFolder);
+    for (QAction *zoom : {m_actions->zoomSmall, m_actions->zoomMiddle, m_actions->zoomLarge})
+        connect(zoom, &QAction::triggered, this, [this, zoom] { setListZoom(zoom->data().toInt()); });
+    setMainController(this);
+}
+
+Controller::~Controller()
+{
+    m_closing.store(true);
+    if (::mainController() == this)
+        setMainController(nullptr);
+    m_browserTimer.stop();
+    m_steps.waitForDone();
+    for (const auto &weak : m_everyFile)
+        if (auto file = weak.lock())
+            file->setIsThreading(false);
+    m_fileModel->removeRecords([this] {
+        QList<int> all;
+        for (int r = 0; r < m_fileModel->rowCount(); ++r)
+            all << r;
+        return all;
+    }());
+    m_thumbModel->setRecords({});
+    // A parse thread holds its file until its very last call into this
+    // controller; once every file is released no thread can call in again.
+    const QDeadlineTimer deadline(10000);
+    for (const auto &weak : m_everyFile) {
+        while (!weak.expired() && !deadline.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+Controller *Controller::instance()
+{
+    return dynamic_cast<Controller *>(::mainController());
+}
+
+void Controller::post(std::function<void()> work)
+{
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void Controller::runOnMainAndWait(const std::function<void()> &work)
+{
+    if (QThread::currentThread() == thread()) {
+        work();
+        return;
+    }
+    auto done = std::make_shared<QSemaphore>();
+    post([work, done] {
+        work();
+        done->release();
+    });
+    // Not a plain blocking call: the controller may be going away meanwhile.
+    while (!done->tryAcquire(1, 50))
+        if (m_closing.load())
+            return;
+}
+
+void Controller::setSpinView(MySpinView *spinner)
+{
+    m_spin = spinner;
+    if (m_spin)
+        m_spin->hide();
+}
+
+// --- Start-up and shutdown ---------------------------------------------------
+
+void Controller::awakeFromNib(Preferences &preferences)
+{
+    m_fileSelection->clearSelection();
+    m_bookmarks.clear();
+    setStatusText(QString());
+    m_dpi = 72.0f;
+    m_exportFormat = QStringLiteral("PNG");
+    readPref(preferences);
+    // The size the user left is the size shown again (see ThumbnailZoom).
+    setListZoom(m_zoomIdx);
+    initExportFormats();
+    updatePrefState();
+    updatePrefValue();
+    setInfoText(true);
+}
+
+void Controller::applicationWillTerminate(Preferences &preferences)
+{
+    savePref(preferences);
+}
+
+void Controller::readPref(Preferences &preferences)
+{
+    const StoredPreferences values = preferences.read();
+    if (!values.filesPresent)
+        return;
+    for (const QVariant &saved : values.savedFiles) {
+        auto file = std::make_shared<PDFFileStruct>();
+        file->setParsePause(m_parsePause);
+        file->setSelection(true);
+        // Marked as running, the record takes its path and pattern without
+        // starting a parse: a file that is gone meanwhile gets none.
+        file->setIsThreading(true);
+        file->readPref(saved);
+        file->setIsThreading(false);
+        if (file->filePath().isEmpty() || !file->IsValid() || isFileExistsInArray(file->filePath()))
+            continue;
+        file->threadFillImageList();
+        m_everyFile.push_back(file);
+        m_fileModel->append(file);
+        setInfoText(true);
+    }
+    if (values.exportFolder)
+        setExportPath(*values.exportFolder);
+    m_zoomIdx = values.zoomIdx;
+    m_exportFormat = values.exportFormat;
+    m_dpi = values.dpi;
+    setListZoom(m_zoomIdx);
+}
+
+void Controller::savePref(Preferences &preferences)
+{
+    StoredPreferences values;
+    values.filesPresent = true;
+    for (const auto &file : pdfFiles())
+        values.savedFiles.append(QVariant(file->savePref()));
+    if (!m_exportFolder.isEmpty())
+        values.exportFolder = m_exportFolder;
+    values.zoomIdx = m_zoomIdx;
+    values.exportFormat = m_exportFormat;
+    values.dpi = m_dpi;
+    values.bookmarks = m_bookmarks;
+    preferences.write(values);
+    m_bookmarks.clear();
+}
+
+// --- ControllerInterface -------------------------------------------------------
+
+void Controller::setStatusText(const QString &text)
+{
+    post([this, text] {
+        m_statusText = text;
+        emit statusTextChanged(text);
+    });
+}
+
+void Controller::setToolsButtonState()
+{
+    post([this] {
+        applyActionState();
+        emit toolsStateChanged(selectedThumbnailCount(), countPDFImages());
+    });
+}
+
+void Controller::updateIKDatasource()
+{
+    post([this] { reloadBrowser(); });
+}
+
+void Controller::updateFileList()
+{
+    post([this] {
+        if (pdfFiles().size() <= kLiveCountLimit)
+            m_fileModel->refreshCounts();
+        scheduleBrowserRefresh();
+    });
+}
+
+void Controller::registerUndo(std::function<void()> undo)
+{
+    // Kept until the undo stack of the effects panel takes them over.
+    m_undoSteps.push_back(std::move(undo));
+    if (m_undoSteps.size() > kUndoLimit)
+        m_undoSteps.pop_front();
+}
+
+void Controller::showAlert(const QString &message, const QString &text)
+{
+    post([this, message, text] { emit alertRequested(message, text); });
+}
+
+void Controller::setSpinTitle(const QString &title)
+{
+    post([this, title] {
+        if (m_spin)
+            m_spin->title(title);
+    });
+}
+
+// --- Busy periods ------------------------------------------------------------------
+
+void Controller::startSpin()
+{
+    if (m_spinStart.fetch_add(1) >= 1)
+        return;
+    post([this] {
+        updatePrefState();
+        if (!m_spin)
+            return;
+        centreSpinner();
+        m_spin->show();
+        m_spin->raise();
+        m_spin->update();
+        m_spin->go();
+    });
+}
+
+void Controller::stopSpin()
+{
+    int value = m_spinStart.load();
+    while (value > 0 && !m_spinStart.compare_exchange_weak(value, value - 1)) {
+    }
+    if (value <= 0)
+        return;
+    post([this] {
+        if (m_spinStart.load() == 0) {
+            if (m_spin) {
+                m_spin->hide();
+                m_spin->stop();
+            }
+            updatePrefState();
+        }
+        if (m_spin)
+            m_spin->title();
+    });
+}
+
+void Controller::centreSpinner()
+{
+    if (!m_spin || !m_spin->parentWidget())
+        return;
+    const QSize outer = m_spin->parentWidget()->size();
+    m_spin->move(outer.width() / 2 - m_spin->width() / 2, outer.height() / 2 - m_spin->height() / 2);
+}
+
+// --- File list -------------------------------------------------------------------------
+
+const FileRecordList &Controller::pdfFiles() const
+{
+    return m_fileModel->files();
+}
+
+bool Controller::isFileExistsInArray(const QString &path) const
+{
+    for (const auto &file : pdfFiles())
+        if (file->filePath() == path)
+            return true;
+    return false;
+}
+
+void Controller::addPdfFile(const QString &path)
+{
+    if (isFileExistsInArray(path))
+        return;
+    auto file = std::make_shared<PDFFileStruct>();
+    file->setParsePause(m_parsePause);
+    if (file->namePattern().isEmpty())
+        file->setNamePatternDirect(kDefaultPattern);
+    // Checked before the parse starts, so that its end refreshes the browser.
+    file->setSelection(true);
+    file->setFilePath(path);
+    m_everyFile.push_back(file);
+    m_fileModel->append(file);
+    setInfoText(true);
+}
+
+void Controller::addPdfFiles(const QStringList &paths)
+{
+    // The running-parse count is left alone: parses of earlier files may
+    // still be running, and they count themselves out when they end.
+    QStringList fresh;
+    for (const QString &path : paths)
+        if (!isFileExistsInArray(path) && !fresh.contains(path))
+            fresh << path;
+    if (fresh.isEmpty())
+        return;
+    if (m_spin)
+        m_spin->title(FileIntake::parsingTitle());
+    for (const QString &path : fresh)
+        addPdfFile(path);
+}
+
+QList<int> Controller::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : m_fileSelection->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int Controller::selectedThumbnailCount() const
+{
+    return int(m_thumbSelection->selectedIndexes().size());
+}
+
+void Controller::stopParse(const std::shared_ptr<PDFFileStruct> &file)
+{
+    if (file && file->isThreading())
+        file->setIsThreading(false);
+}
+
+void Controller::checkSelected()
+{
+    if (m_previewUpdateCount.load() != 0)
+        return;
+    if (m_spin)
+        m_spin->title(kUpdatingPreviewTitle);
+    startSpin();
+    m_previewUpdateCount.fetch_add(1);
+    for (int row : selectedRows()) {
+        const auto file = m_fileModel->fileAt(row);
+        if (!file || file->isThreading())
+            continue;
+        file->setSelection(!file->IsSelected());
+        reloadBrowser();
+    }
+    m_fileModel->refreshChecks();
+    stopSpin();
+    updateStates();
+    m_previewUpdateCount.fetch_sub(1);
+}
+
+void Controller::extractCheckitPressed(int row)
+{
+    const auto file = m_fileModel->fileAt(row);
+    if (!file)
+        return;
+    if (file->isThreading() || m_previewUpdateCount.load() != 0) {
+        m_fileModel->refreshChecks();
+        return;
+    }
+    if (m_spin)
+        m_spin->title(kUpdatingPreviewTitle);
+    startSpin();
+    file->setSelection(!file->IsSelected());
+    m_fileModel->refreshChecks();
+    m_previewUpdateCount.fetch_add(1);
+    m_steps.start([this] {
+        runOnMainAndWait([this] { reloadBrowser(); });
+        setToolsButtonState();
+        setInfoText(false);
+        m_previewUpdateCount.fetch_sub(1);
+        stopSpin();
+    });
+}
+
+void Controller::clearSelected()
+{
+    m_fileSelection->clearSelection();
+    m_fileModel->refreshChecks();
+    setInfoText(true);
+    setToolsButtonState();
+}
+
+void Controller::removeSelected()
+{
+    const QList<int> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    for (int row : rows)
+        stopParse(m_fileModel->fileAt(row));
+    m_fileModel->removeRecords(rows);
+    reloadBrowser();
+    setInfoText(true);
+    setToolsButtonState();
+    updatePrefState();
+}
+
+void Controller::parseSelectedPDF()
+{
+    const QList<int> rows = selectedRows();
+    for (int row : rows)
+        stopParse(m_fileModel->fileAt(row));
+    for (int row : rows) {
+        if (const auto file = m_fileModel->fileAt(row)) {
+            file->setSelection(false);
+            file->reparse();
+        }
+    }
+    reloadBrowser();
+    m_fileModel->refreshChecks();
+    m_fileModel->refreshCounts();
+    setInfoText(true);
+}
+
+void Controller::selectAllBtn()
+{
+    if (m_fileModel->rowCount() == 0)
+        return;
+    m_fileSelection->select(QItemSelection(m_fileModel->index(0, 0),
+                                           m_fileModel->index(m_fileModel->rowCount() - 1, FileTableModel::ColumnCount - 1)),
+                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void Controller::stopAction(Focus focus)
+{
+    if (focus == Focus::Browser && m_thumbSelection->hasSelection()) {
+        m_thumbSelection->clearSelection();
+        return;
+    }
+    if (focus != Focus::FileTable)
+        return;
+    bool parsing = false;
+    for (const auto &file : pdfFiles())
+        parsing = parsing || file->isThreading();
+    if (threadCount().load() < 1 && !parsing) {
+        if (m_fileSelection->hasSelection())
+            clearSelected();
+        return;
+    }
+    for (const auto &file : pdfFiles())
+        stopParse(file);
+}
+
+qint64 Controller::countPDFImages() const
+{
+    return ThumbnailSequence::count(pdfFiles());
+}
+
+std::shared_ptr<PDFImageStruct> Controller::imageFromIKInadex(quint64 index) const
+{
+    return ThumbnailSequence::imageAt(pdfFiles(), index);
+}
+
+// --- Status area ---------------------------------------------------------------------------
+
+void Controller::setInfoText(bool fromFileList)
+{
+    post([this, fromFileList] {
+        SummaryCounts counts;
+        counts.files = pdfFiles().size();
+        const QList<int> rows = selectedRows();
+        counts.selectedRows = rows.size();
+        counts.images = countPDFImages();
+        const QModelIndexList thumbnails = m_thumbSelection->selectedIndexes();
+        counts.selectedThumbnails = thumbnails.size();
+        QString detail;
+        if (!fromFileList && thumbnails.size() == 1) {
+            if (const auto image = m_thumbModel->recordAt(thumbnails.first().row()))
+                detail = imageDetail(image->imagename(), image->info());
+        } else if (fromFileList || thumbnails.isEmpty()) {
+            if (rows.size() == 1)
+                if (const auto file = m_fileModel->fileAt(rows.first()))
+                    detail = file->info();
+        }
+        m_lastInfoFromFileList = fromFileList;
+        m_lastInfoImages = counts.images;
+        m_statusText = summaryText(counts, detail);
+        emit statusTextChanged(m_statusText);
+    });
+}
+
+void Controller::updateStates()
+{
+    setToolsButtonState();
+    setInfoText(false);
+}
+
+// --- Thumbnail browser ----------------------------------------------------------------------
+
+void Controller::reloadBrowser()
+{
+    m_browserTimer.stop();
+    m_lastBrowserReload.restart();
+    m_thumbModel->setRecords(ThumbnailSequence::collect(pdfFiles()));
+    if (pdfFiles().size() <= kLiveCountLimit)
+        m_fileModel->refreshCounts();
+    // The summary follows the images found since it was made.
+    if (countPDFImages() != m_lastInfoImages)
+        setInfoText(m_lastInfoFromFileList);
+    emit browserReloaded();
+}
+
+void Controller::scheduleBrowserRefresh()
+{
+    if (m_browserTimer.isActive())
+        return;
+    const qint64 since = m_lastBrowserReload.isValid() ? m_lastBrowserReload.elapsed() : kBrowserRefreshMs;
+    if (since >= kBrowserRefreshMs)
+        reloadBrowser();
+    else
+        m_browserTimer.start(int(kBrowserRefreshMs - since));
+}
+
+void Controller::imageBrowserSelectionDidChange()
+{
+    setToolsButtonState();
+    setInfoText(false);
+    updatePrefValue();
+}
+
+void Controller::setListZoom(int level)
+{
+    m_zoomIdx = level;
+    applyActionState();
+    const int edge = thumbnailEdge();
+    m_thumbModel->setThumbnailEdge(edge);
+    emit zoomChanged(level, edge);
+}
+
+int Controller::thumbnailEdge() const
+{
+    return ThumbnailZoom::edgeForLevel(m_zoomIdx);
+}
+
+// --- Controls that follow the file selection --------------------------------------------------
+
+void Controller::applyActionState()
+{
+    Actions::State state;
+    state.selectedRows = int(selectedRows().size());
+    state.busy = m_spinStart.load() > 0;
+    state.selectedThumbnails = selectedThumbnailCount();
+    state.images = countPDFImages();
+    state.zoomIdx = m_zoomIdx;
+    m_actions->applyState(state);
+}
+
+void Controller::updatePrefState()
+{
+    applyActionState();
+    emit namePatternEnabled(selectedRows().size() == 1);
+}
+
+void Controller::updatePrefValue()
+{
+    const QList<int> rows = selectedRows();
+    const auto file = rows.size() == 1 ? m_fileModel->fileAt(rows.first()) : nullptr;
+    emit namePatternShown(file ? file->namePattern() : QString());
+}
+
+void Controller::namePatternEdited(const QString &text)
+{
+    const QList<int> rows = selectedRows();
+    if (rows.size() != 1)
+        return;
+    const auto file = m_fileModel->fileAt(rows.first());
+    if (!file)
+        return;
+    const QString pattern = text.isEmpty() ? kDefaultPattern : text;
+    if (pattern != file->namePattern()) {
+        file->setNamePattern(pattern);
+        m_thumbModel->refreshNames();
+        setInfoText(false);
+    }
+    updatePrefValue();
+}
+
+// --- Export settings -----------------------------------------------------------------------------
+
+void Controller::setExportFormat(const QString &name)
+{
+    if (!ExportFormat::indexOfName(name) || name == m_exportFormat)
+        return;
+    const QString old = m_exportFormat;
+    registerUndo([this, old] {
+        setExportFormat(old);
+        initExportFormats();
+    });
+    m_exportFormat = name;
+}
+
+void Controller::setDpi(float dpi)
+{
+    const float old = m_dpi;
+    registerUndo([this, old] {
+        setDpi(old);
+        initDpiCombo();
+    });
+    m_dpi = dpi;
+}
+
+void Controller::dpiEdited(const QString &text)
+{
+    float value = 0;
+    switch (ExportSettings::classifyDpiText(text, &value)) {
+    case ExportSettings::DpiEdit::Apply:
+        if (value != m_dpi)
+            setDpi(value);
+        break;
+    // The corrected value the field shows is the value used, so that the
+    // field never shows one resolution while export writes another.
+    case ExportSettings::DpiEdit::SelectFirst:
+        if (m_dpi != ExportSettings::kLowestTypedDpi)
+            setDpi(ExportSettings::kLowestTypedDpi);
+        break;
+    case ExportSettings::DpiEdit::ShowMaximum:
+        if (m_dpi != ExportSettings::kHighestTypedDpi)
+            setDpi(ExportSettings::kHighestTypedDpi);
+        break;
+    case ExportSettings::DpiEdit::ShowCurrent:
+        break;
+    }
+    initDpiCombo();
+}
+
+void Controller::initExportFormats()
+{
+    emit exportFormatShown(ExportFormat::indexOfName(m_exportFormat).value_or(0));
+    initDpiCombo();
+}
+
+void Controller::initDpiCombo()
+{
+    emit dpiShown(ExportSettings::dpiChoiceIndex(m_dpi), ExportSettings::dpiText(m_dpi));
+}
+
+void Controller::setExportPath(const QString &folder)
+{
+    m_exportFolder = folder;
+    emit exportFolderChanged(folder);
+}
+
+void Controller::modalOpenFolder(std::function<void(bool)> completion)
+{
+    if (!m_folderChooser)
+        return;
+    QPointer<Controller> self(this);
+    m_folderChooser([self, completion](const QString &path) {
+        if (!self || path.isEmpty())
+            return;
+        self->setExportPath(path);
+        if (completion)
+            completion(!self->exportFolder().isEmpty());
+    });
+}

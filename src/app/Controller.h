@@ -1,0 +1,196 @@
+#pragma once
+
+#include "Actions.h"
+#include "ThumbnailSequence.h"
+
+#include "images/ControllerInterface.h"
+#include "widgets/MySpinView.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+
+class FileTableModel;
+class Preferences;
+class QItemSelectionModel;
+class ThumbnailLoader;
+class ThumbnailModel;
+
+// The one controller of the window: it owns the file list and the thumbnail
+// models with their selections, counts busy periods for the spinner, builds
+// the status text, holds the export settings and reads and writes the
+// preferences. The core reaches it through ControllerInterface.
+//
+// Threads: the ControllerInterface calls, startSpin and stopSpin may come
+// from any thread and post their work to the main thread, in call order.
+// Everything else is main-thread only. Widgets are not owned here: the window
+// gives the spinner (setSpinView) and the two choosers; each may be absent.
+class Controller : public QObject, public ControllerInterface
+{
+    Q_OBJECT
+public:
+    explicit Controller(QObject *parent = nullptr);
+    // Stops every parse and waits until their threads let go of their files.
+    ~Controller() override;
+
+    // The main controller when it is a Controller, else null.
+    static Controller *instance();
+
+    FileTableModel *fileModel() const { return m_fileModel; }
+    QItemSelectionModel *fileSelection() const { return m_fileSelection; }
+    ThumbnailModel *thumbnailModel() const { return m_thumbModel; }
+    QItemSelectionModel *thumbnailSelection() const { return m_thumbSelection; }
+    ThumbnailLoader *thumbnailLoader() const { return m_loader; }
+    Actions *actions() const { return m_actions; }
+
+    void setSpinView(MySpinView *spinner);
+    MySpinView *spinView() const { return m_spin; }
+    // Shows a folder chooser and calls back with the chosen path (empty when
+    // cancelled). Set by the window.
+    using FolderChooser = std::function<void(std::function<void(const QString &)>)>;
+    void setFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
+
+    // Start-up after the window is built: defaults, the preferences, the
+    // thumbnail size, the export settings and the control states.
+    void awakeFromNib(Preferences &preferences);
+    // Shutdown: the preferences are written.
+    void applicationWillTerminate(Preferences &preferences);
+    void readPref(Preferences &preferences);
+    void savePref(Preferences &preferences);
+
+    // ControllerInterface.
+    void setStatusText(const QString &text) override;
+    void startSpinAnimation() override { startSpin(); }
+    void stopSpinAnimation() override { stopSpin(); }
+    void setToolsButtonState() override;
+    void updateIKDatasource() override;
+    void updateFileList() override;
+    void registerUndo(std::function<void()> undo) override;
+    void showAlert(const QString &message, const QString &text) override;
+    void setSpinTitle(const QString &title) override;
+
+    // Busy periods: the spinner shows while at least one is open.
+    void startSpin();
+    void stopSpin();
+    int spinStart() const { return m_spinStart.load(); }
+
+    // The file list.
+    const FileRecordList &pdfFiles() const;
+    bool isFileExistsInArray(const QString &path) const;
+    void addPdfFile(const QString &path);
+    // A batch from the open dialog, a drop or the command line: the parsing
+    // title, then addPdfFile for each path in order.
+    void addPdfFiles(const QStringList &paths);
+    void checkSelected();
+    void extractCheckitPressed(int row);
+    void clearSelected();
+    void removeSelected();
+    void parseSelectedPDF();
+    void selectAllBtn();
+    enum class Focus { Browser, FileTable, Other };
+    void stopAction(Focus focus);
+    qint64 countPDFImages() const;
+    std::shared_ptr<PDFImageStruct> imageFromIKInadex(quint64 index) const;
+    int previewUpdateCount() const { return m_previewUpdateCount.load(); }
+    // New files wait this long before their parse starts (tests shorten it).
+    void setParsePause(std::chrono::milliseconds pause) { m_parsePause = pause; }
+
+    // Status area.
+    void setInfoText(bool fromFileList);
+    void updateStates();
+    QString statusText() const { return m_statusText; }
+
+    // Thumbnail browser.
+    void reloadBrowser();
+    void imageBrowserSelectionDidChange();
+    void setListZoom(int level);
+    int zoomIdx() const { return m_zoomIdx; }
+    int thumbnailEdge() const;
+
+    // Controls that follow the file selection.
+    void updatePrefState();
+    void updatePrefValue();
+    void namePatternEdited(const QString &text);
+
+    // Export settings.
+    QString exportFormat() const { return m_exportFormat; }
+    void setExportFormat(const QString &name);
+    float dpi() const { return m_dpi; }
+    void setDpi(float dpi);
+    // The resolution field's text when editing ends.
+    void dpiEdited(const QString &text);
+    void initExportFormats();
+    void initDpiCombo();
+    QString exportFolder() const { return m_exportFolder; }
+    void setExportPath(const QString &folder);
+    // Asks for a folder; with one chosen, sets it and calls `completion`
+    // with true when a folder is set now. Nothing on cancel.
+    void modalOpenFolder(std::function<void(bool)> completion = nullptr);
+    void openFolder() { modalOpenFolder(); }
+    void addBookmark(const QString &folder) { m_bookmarks.append(folder); }
+    const QStringList &bookmarks() const { return m_bookmarks; }
+
+    std::size_t undoStepCount() const { return m_undoSteps.size(); }
+
+signals:
+    void statusTextChanged(const QString &text);
+    void exportFolderChanged(const QString &folder);
+    // initExportFormats: the format list position to show.
+    void exportFormatShown(int index);
+    // initDpiCombo: the list position (-1 for none) and the text to show.
+    void dpiShown(int index, const QString &text);
+    void namePatternEnabled(bool enabled);
+    void namePatternShown(const QString &text);
+    void zoomChanged(int level, int edge);
+    void toolsStateChanged(int selectedThumbnails, qint64 images);
+    void alertRequested(const QString &message, const QString &text);
+    // After every browser reload (the effects sliders follow the selection).
+    void browserReloaded();
+
+private:
+    void post(std::function<void()> work);
+    void runOnMainAndWait(const std::function<void()> &work);
+    void scheduleBrowserRefresh();
+    void stopParse(const std::shared_ptr<PDFFileStruct> &file);
+    QList<int> selectedRows() const;
+    int selectedThumbnailCount() const;
+    void applyActionState();
+    void centreSpinner();
+
+    FileTableModel *m_fileModel;
+    QItemSelectionModel *m_fileSelection;
+    ThumbnailLoader *m_loader;
+    ThumbnailModel *m_thumbModel;
+    QItemSelectionModel *m_thumbSelection;
+    Actions *m_actions;
+    QPointer<MySpinView> m_spin;
+    FolderChooser m_folderChooser;
+
+    std::atomic<int> m_spinStart{0};
+    std::atomic<int> m_previewUpdateCount{0};
+    std::atomic<bool> m_closing{false};
+    QThreadPool m_steps; // the check-box steps
+    std::vector<std::weak_ptr<PDFFileStruct>> m_everyFile;
+    std::chrono::milliseconds m_parsePause{1000};
+
+    QString m_statusText;
+    bool m_lastInfoFromFileList = true;
+    qint64 m_lastInfoImages = 0;
+    QTimer m_browserTimer;
+    QElapsedTimer m_lastBrowserReload;
+
+    int m_zoomIdx = 0;
+    QString m_exportFormat = QStringLiteral("PNG");
+    float m_dpi = 72.0f;
+    QString m_exportFolder;
+    QStringList m_bookmarks;
+    std::deque<std::function<void()>> m_undoSteps;
+};

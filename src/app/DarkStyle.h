@@ -1,0 +1,7 @@
+#pragma once
+
+class QApplication;
+
+// The window's look: Fusion with a dark grey palette and light grey text, and
+// one style sheet for the few details a palette cannot say.
+void applyDarkStyle(QApplication &app);

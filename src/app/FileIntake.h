@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QMimeData;
+
+// The rules every way of adding PDF files shares.
+namespace FileIntake {
+
+// A PDF by its name: the last extension, in any letter case, is "pdf".
+bool isPdfFileName(const QString &path);
+
+// The local files of a drag that pass isPdfFileName, in drag order.
+QStringList pdfPathsFromMime(const QMimeData *mime);
+
+// The name filter of the open-files dialog.
+QString openDialogFilter();
+
+// The spinner title pushed before a batch of files is added.
+QString parsingTitle(); // "Parsing PDF file(s)..."
+
+} // namespace FileIntake

@@ -1,0 +1,139 @@
+#include "ImageBrowser.h"
+
+#include "FileIntake.h"
+#include "ThumbnailDelegate.h"
+#include "ThumbnailModel.h"
+
+#include <QDragEnterEvent>
+#include <QItemSelectionModel>
+#include <QPainter>
+
+ImageBrowser::ImageBrowser(QWidget *parent)
+    : QListView(parent)
+    , m_delegate(new ThumbnailDelegate(this))
+{
+    setViewMode(QListView::IconMode);
+    setMovement(QListView::Static);
+    setResizeMode(QListView::Adjust);
+    setFlow(QListView::LeftToRight);
+    setWrapping(true);
+    setUniformItemSizes(true);
+    setLayoutMode(QListView::Batched);
+    setBatchSize(500);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(false);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+    setMouseTracking(true);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setItemDelegate(m_delegate);
+    setSpacing(0);
+    updateGrid();
+}
+
+void ImageBrowser::setModel(QAbstractItemModel *model)
+{
+    QListView::setModel(model);
+    if (!model)
+        return;
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_keptSelection.clear();
+        if (!selectionModel())
+            return;
+        for (const QModelIndex &index : selectionModel()->selectedIndexes())
+            m_keptSelection.insert(index.data(ThumbnailModel::RecordIdRole).toULongLong());
+    });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_keptSelection.isEmpty() || !selectionModel())
+            return;
+        QItemSelection selection;
+        for (int row = 0; row < this->model()->rowCount(); ++row) {
+            const QModelIndex index = this->model()->index(row, 0);
+            if (m_keptSelection.contains(index.data(ThumbnailModel::RecordIdRole).toULongLong()))
+                selection.select(index, index);
+        }
+        m_keptSelection.clear();
+        if (!selection.isEmpty())
+            selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    });
+}
+
+void ImageBrowser::setThumbnailEdge(int edge)
+{
+    m_delegate->setThumbnailEdge(edge);
+    if (auto *thumbnails = qobject_cast<ThumbnailModel *>(model()))
+        thumbnails->setThumbnailEdge(edge);
+    updateGrid();
+}
+
+void ImageBrowser::updateGrid()
+{
+    setGridSize(m_delegate->cellSize(fontMetrics()) + QSize(2, 2));
+    doItemsLayout();
+    viewport()->update();
+}
+
+void ImageBrowser::changeEvent(QEvent *event)
+{
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        updateGrid();
+}
+
+void ImageBrowser::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (FileIntake::pdfPathsFromMime(event->mimeData()).isEmpty() || !(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    m_dragEnter = true;
+    viewport()->update();
+}
+
+void ImageBrowser::dragMoveEvent(QDragMoveEvent *event)
+{
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void ImageBrowser::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dragEnter = false;
+    viewport()->update();
+}
+
+void ImageBrowser::dropEvent(QDropEvent *event)
+{
+    m_dragEnter = false;
+    viewport()->update();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    const QStringList paths = FileIntake::pdfPathsFromMime(event->mimeData());
+    if (!paths.isEmpty())
+        emit pdfFilesDropped(paths);
+}
+
+void ImageBrowser::mouseDoubleClickEvent(QMouseEvent *)
+{
+}
+
+void ImageBrowser::paintEvent(QPaintEvent *event)
+{
+    QListView::paintEvent(event);
+    QPainter p(viewport());
+    if (model() && model()->rowCount() == 0) {
+        p.setPen(QColor(130, 130, 130));
+        p.drawText(viewport()->rect(), Qt::AlignCenter,
+                   tr("Drop PDF files here, or choose File \u203a Add PDF Files\u2026"));
+    }
+    if (m_dragEnter) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor::fromRgbF(0.99f, 0.94f, 0.74f, 0.8f), 4));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(viewport()->rect()).adjusted(5, 5, -5, -5));
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QListView>
+#include <QSet>
+
+class ThumbnailDelegate;
+
+// The thumbnail browser: a list view in icon mode over the ThumbnailModel,
+// with multiple selection. PDF files dropped on it are announced by
+// pdfFilesDropped. The selection survives a model reset: it is kept by
+// record identity. Double clicks do nothing. Main thread.
+class ImageBrowser : public QListView
+{
+    Q_OBJECT
+public:
+    explicit ImageBrowser(QWidget *parent = nullptr);
+
+    void setModel(QAbstractItemModel *model) override;
+    ThumbnailDelegate *thumbnailDelegate() const { return m_delegate; }
+    void setThumbnailEdge(int edge);
+
+signals:
+    void pdfFilesDropped(const QStringList &paths);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void updateGrid();
+
+    ThumbnailDelegate *m_delegate;
+    QSet<quint64> m_keptSelection;
+    bool m_dragEnter = false;
+};

@@ -1,0 +1,484 @@
+#include "MainWindow.h"
+
+#include "Controller.h"
+#include "DesktopIntegration.h"
+#include "ExportSettings.h"
+#include "FileIntake.h"
+#include "FileTableModel.h"
+#include "FileTableView.h"
+#include "ImageBrowser.h"
+#include "ThumbnailModel.h"
+
+#include "export/ExportFormat.h"
+#include "widgets/BaseColoredButton.h"
+#include "widgets/DrawnIcons.h"
+#include "widgets/MyPathControl.h"
+#include "widgets/MySpinView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QFontMetricsF>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSet>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+QLabel *sectionLabel(const QString &text)
+{
+    auto *label = new QLabel(text);
+    label->setObjectName(QStringLiteral("sectionLabel"));
+    return label;
+}
+
+// Tab stops for the summary text in the information area's font, so that
+// its counts stand in two columns under "All" and "Selected": the labels end
+// between the first and second stop ("Pdf Files:") and between the third and
+// fourth ("Preview Images:"), the counts start at the fourth, and a count of
+// four digits reaches past the fifth (its line has one tab less).
+QList<qreal> summaryTabStops(const QFontMetricsF &m)
+{
+    const qreal files = m.horizontalAdvance(QStringLiteral("Pdf Files:"));
+    const qreal images = m.horizontalAdvance(QStringLiteral("Preview Images:"));
+    const qreal digit = m.horizontalAdvance(QLatin1Char('0'));
+    const qreal gap = m.horizontalAdvance(QLatin1Char(' ')) * 2;
+    QList<qreal> stops;
+    stops << files * 0.5 << files + gap / 2;
+    stops << std::max(images, stops.last() + gap) << stops.last() + gap * 2;           // 3, 4: "All"
+    stops << stops.last() + digit * 3.5;                                              // 5
+    stops << stops.last() + std::max(digit * 4, m.horizontalAdvance(QStringLiteral("All")) + gap); // 6
+    stops << stops.last() + m.horizontalAdvance(QStringLiteral("  Se"));              // 7: under "Selected"
+    return stops;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Controller *controller, QWidget *parent)
+    : QMainWindow(parent)
+    , m_controller(controller)
+{
+    setWindowTitle(QStringLiteral("Zembrix"));
+    setObjectName(QStringLiteral("Zembrix"));
+    setAcceptDrops(true);
+    resize(1240, 800);
+
+    auto *top = new QSplitter(Qt::Horizontal);
+    top->setChildrenCollapsible(false);
+    top->addWidget(buildFilePanel());
+    top->addWidget(buildBrowserArea());
+    top->setStretchFactor(0, 0);
+    top->setStretchFactor(1, 1);
+    top->setSizes({310, 930});
+
+    m_info = new QPlainTextEdit;
+    m_info->setObjectName(QStringLiteral("infoStatusText"));
+    m_info->setReadOnly(true);
+    m_info->setLineWrapMode(QPlainTextEdit::NoWrap);
+    {
+        QTextOption option = m_info->document()->defaultTextOption();
+        QList<QTextOption::Tab> tabs;
+        for (qreal stop : summaryTabStops(QFontMetricsF(m_info->font())))
+            tabs << QTextOption::Tab(stop, QTextOption::LeftTab);
+        option.setTabs(tabs);
+        m_info->document()->setDefaultTextOption(option);
+        m_info->setTabStopDistance(QFontMetricsF(m_info->font()).horizontalAdvance(QLatin1Char(' ')) * 8);
+    }
+    m_info->setMinimumHeight(90);
+
+    auto *outer = new QSplitter(Qt::Vertical);
+    outer->setChildrenCollapsible(false);
+    outer->addWidget(top);
+    outer->addWidget(m_info);
+    outer->setStretchFactor(0, 1);
+    outer->setStretchFactor(1, 0);
+    outer->setSizes({600, 170});
+    outer->setContentsMargins(6, 6, 6, 6);
+    setCentralWidget(outer);
+
+    buildMenus();
+
+    m_unpause = new QTimer(this);
+    m_unpause->setSingleShot(true);
+    m_unpause->setInterval(200);
+    connect(m_unpause, &QTimer::timeout, this, [this] { m_spin->setPaused(false); });
+
+    // The controller's side.
+    m_controller->setSpinView(m_spin);
+    m_controller->setFolderChooser([this](std::function<void(const QString &)> done) { chooseFolder(std::move(done)); });
+    connect(m_controller, &Controller::statusTextChanged, this, &MainWindow::showStatusText);
+    connect(m_controller, &Controller::exportFolderChanged, m_pathControl, &MyPathControl::setPath);
+    connect(m_controller, &Controller::exportFormatShown, m_format, &QComboBox::setCurrentIndex);
+    connect(m_controller, &Controller::dpiShown, this, [this](int index, const QString &text) {
+        const QSignalBlocker block(m_dpi);
+        if (index >= 0)
+            m_dpi->setCurrentIndex(index);
+        m_dpi->setEditText(index >= 0 ? m_dpi->itemText(index) : text);
+    });
+    connect(m_controller, &Controller::namePatternEnabled, m_pattern, &QLineEdit::setEnabled);
+    connect(m_controller, &Controller::namePatternShown, m_pattern, &QLineEdit::setText);
+    connect(m_controller, &Controller::zoomChanged, this, [this](int, int edge) { m_browser->setThumbnailEdge(edge); });
+    connect(m_controller, &Controller::alertRequested, this, [this](const QString &message, const QString &text) {
+        auto *box = new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::Ok, this);
+        box->setInformativeText(text);
+        box->setWindowModality(Qt::WindowModal);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+    auto showCount = [this] {
+        m_browserTitle->setText(tr("Images  \u00b7  %1").arg(m_controller->thumbnailModel()->rowCount()));
+    };
+    connect(m_controller->thumbnailModel(), &QAbstractItemModel::rowsInserted, this, showCount);
+    connect(m_controller->thumbnailModel(), &QAbstractItemModel::rowsRemoved, this, showCount);
+    connect(m_controller->thumbnailModel(), &QAbstractItemModel::modelReset, this, showCount);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            m_controller->updateStates();
+    });
+}
+
+QWidget *MainWindow::buildFilePanel()
+{
+    auto *panel = new QWidget;
+    panel->setObjectName(QStringLiteral("filePanel"));
+    panel->setMinimumWidth(260);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(4, 4, 8, 4);
+    layout->setSpacing(6);
+
+    layout->addWidget(sectionLabel(tr("PDF FILES")));
+    m_table = new FileTableView;
+    m_table->setModel(m_controller->fileModel());
+    m_table->setSelectionModel(m_controller->fileSelection());
+    m_table->setUpColumns();
+    connect(m_table, &FileTableView::pdfFilesDropped, m_controller, &Controller::addPdfFiles);
+    layout->addWidget(m_table, 1);
+
+    Actions *a = m_controller->actions();
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(4);
+    buttons->addWidget(actionButton(a->addFiles, QStringLiteral("add")));
+    buttons->addWidget(actionButton(a->removeFiles, QStringLiteral("remove")));
+    buttons->addSpacing(8);
+    buttons->addWidget(actionButton(a->checkFiles, QStringLiteral("check")));
+    buttons->addWidget(actionButton(a->clearSelection, QStringLiteral("clear")));
+    buttons->addWidget(actionButton(a->reparseFiles, QStringLiteral("reparse")));
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+
+    auto *patternRow = new QFormLayout;
+    patternRow->setContentsMargins(0, 4, 0, 0);
+    patternRow->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_pattern = new QLineEdit;
+    m_pattern->setObjectName(QStringLiteral("mNamePattern"));
+    m_pattern->setPlaceholderText(QStringLiteral("$_###"));
+    m_pattern->setToolTip(tr("Image names of the selected file: $ is the file name, ### the image number"));
+    m_pattern->setEnabled(false);
+    connect(m_pattern, &QLineEdit::editingFinished, this, [this] { m_controller->namePatternEdited(m_pattern->text()); });
+    patternRow->addRow(tr("Name pattern"), m_pattern);
+    layout->addLayout(patternRow);
+
+    layout->addSpacing(10);
+    layout->addWidget(sectionLabel(tr("EXPORT")));
+    auto *form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    form->setHorizontalSpacing(10);
+    form->setVerticalSpacing(8);
+    m_pathControl = new MyPathControl;
+    m_pathControl->setObjectName(QStringLiteral("exportPathControl"));
+    connect(m_pathControl, &MyPathControl::clicked, m_controller, &Controller::openFolder);
+    connect(m_pathControl, &MyPathControl::folderDropped, m_controller, &Controller::setExportPath);
+    form->addRow(tr("Folder"), m_pathControl);
+
+    m_format = new QComboBox;
+    m_format->setObjectName(QStringLiteral("mformatCombo"));
+    m_format->addItems(ExportFormat::names());
+    connect(m_format, &QComboBox::activated, this, [this](int) { m_controller->setExportFormat(m_format->currentText()); });
+    form->addRow(tr("Format"), m_format);
+
+    m_dpi = new QComboBox;
+    m_dpi->setObjectName(QStringLiteral("mDpiCombo"));
+    m_dpi->setEditable(true);
+    m_dpi->setInsertPolicy(QComboBox::NoInsert);
+    m_dpi->addItems(ExportSettings::dpiChoices());
+    m_dpi->setToolTip(tr("Resolution written into the exported files (72 to 3600 dpi); the pixels stay as they are"));
+    connect(m_dpi, &QComboBox::activated, this, [this](int) { m_controller->dpiEdited(m_dpi->currentText()); });
+    connect(m_dpi->lineEdit(), &QLineEdit::editingFinished, this,
+            [this] { m_controller->dpiEdited(m_dpi->lineEdit()->text()); });
+    auto *dpiRow = new QHBoxLayout;
+    dpiRow->addWidget(m_dpi, 1);
+    dpiRow->addWidget(new QLabel(tr("dpi")));
+    form->addRow(tr("Resolution"), dpiRow);
+    layout->addLayout(form);
+    layout->addSpacing(4);
+    return panel;
+}
+
+QWidget *MainWindow::buildBrowserArea()
+{
+    m_browserArea = new QWidget;
+    m_browserArea->setObjectName(QStringLiteral("browserArea"));
+    auto *layout = new QVBoxLayout(m_browserArea);
+    layout->setContentsMargins(8, 4, 4, 4);
+    layout->setSpacing(6);
+
+    auto *bar = new QHBoxLayout;
+    m_browserTitle = sectionLabel(tr("Images  \u00b7  0"));
+    bar->addWidget(m_browserTitle);
+    bar->addStretch(1);
+    Actions *a = m_controller->actions();
+    bar->addWidget(actionButton(a->zoomSmall, QStringLiteral("small"), true));
+    bar->addWidget(actionButton(a->zoomMiddle, QStringLiteral("middle"), true));
+    bar->addWidget(actionButton(a->zoomLarge, QStringLiteral("large"), true));
+    layout->addLayout(bar);
+
+    m_browser = new ImageBrowser;
+    m_browser->setObjectName(QStringLiteral("imageBrowser"));
+    m_browser->setModel(m_controller->thumbnailModel());
+    m_browser->setSelectionModel(m_controller->thumbnailSelection());
+    m_browser->setThumbnailEdge(m_controller->thumbnailEdge());
+    connect(m_browser, &ImageBrowser::pdfFilesDropped, m_controller, &Controller::addPdfFiles);
+    layout->addWidget(m_browser, 1);
+
+    m_spin = new MySpinView(m_browserArea);
+    m_spin->hide();
+    m_browserArea->installEventFilter(this);
+    return m_browserArea;
+}
+
+BaseColoredButton *MainWindow::actionButton(QAction *action, const QString &picture, bool checkable)
+{
+    auto *button = new BaseColoredButton;
+    const QSize size(30, 30);
+    const qreal dpr = devicePixelRatioF();
+    button->setImage(DrawnIcons::buttonPicture(picture, size, false, dpr));
+    button->setAlternateImage(DrawnIcons::buttonPicture(picture, size, true, dpr));
+    button->setFixedSize(size);
+    button->setCheckable(checkable);
+    auto sync = [button, action] {
+        button->setEnabled(action->isEnabled());
+        button->setToolTip(action->toolTip() + (action->shortcut().isEmpty()
+                                                    ? QString()
+                                                    : QStringLiteral("  (%1)").arg(action->shortcut().toString(
+                                                          QKeySequence::NativeText))));
+        if (action->isCheckable())
+            button->setChecked(action->isChecked());
+    };
+    sync();
+    connect(action, &QAction::changed, button, sync);
+    // A size button shows the state the controller sets; the click only asks.
+    connect(button, &QAbstractButton::clicked, action, [action, sync] {
+        action->trigger();
+        sync();
+    });
+    return button;
+}
+
+void MainWindow::buildMenus()
+{
+    Actions *a = m_controller->actions();
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    file->addAction(a->addFiles);
+    file->addAction(a->chooseExportFolder);
+    file->addSeparator();
+    file->addAction(a->reparseFiles);
+    file->addAction(a->removeFiles);
+    file->addSeparator();
+    file->addAction(a->quit);
+    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addAction(a->selectAllFiles);
+    edit->addAction(a->clearSelection);
+    edit->addAction(a->checkFiles);
+    edit->addSeparator();
+    edit->addAction(a->stop);
+    QMenu *view = menuBar()->addMenu(tr("&View"));
+    view->addAction(a->zoomSmall);
+    view->addAction(a->zoomMiddle);
+    view->addAction(a->zoomLarge);
+    QMenu *help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(a->help);
+    help->addAction(a->about);
+    for (QMenu *menu : {file, edit, view, help})
+        connect(menu, &QMenu::aboutToShow, m_controller, &Controller::updatePrefState);
+
+    // Window-wide keys work while a menu is closed.
+    addActions({a->addFiles, a->chooseExportFolder, a->reparseFiles, a->removeFiles, a->quit, a->selectAllFiles,
+                a->clearSelection, a->checkFiles, a->stop, a->zoomSmall, a->zoomMiddle, a->zoomLarge, a->help});
+
+    connect(a->addFiles, &QAction::triggered, this, &MainWindow::openFiles);
+    connect(a->stop, &QAction::triggered, this, &MainWindow::stopPressed);
+    connect(a->quit, &QAction::triggered, this, &QWidget::close);
+    connect(a->help, &QAction::triggered, this, [] { DesktopIntegration::openHelp(); });
+    connect(a->about, &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+void MainWindow::openFiles()
+{
+    auto *dialog = new QFileDialog(this, tr("Add PDF Files"));
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setNameFilter(FileIntake::openDialogFilter());
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::filesSelected, m_controller, &Controller::addPdfFiles);
+    dialog->open();
+}
+
+void MainWindow::chooseFolder(std::function<void(const QString &)> done)
+{
+    auto *dialog = new QFileDialog(this, tr("Choose Export Folder"));
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    if (!m_controller->exportFolder().isEmpty())
+        dialog->setDirectory(m_controller->exportFolder());
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, [done](const QString &path) { done(path); });
+    dialog->open();
+}
+
+void MainWindow::stopPressed()
+{
+    QWidget *focus = QApplication::focusWidget();
+    Controller::Focus where = Controller::Focus::FileTable;
+    if (focus && (focus == m_browser || m_browser->isAncestorOf(focus)))
+        where = Controller::Focus::Browser;
+    else if (qobject_cast<QLineEdit *>(focus) || qobject_cast<QComboBox *>(focus))
+        where = Controller::Focus::Other;
+    m_controller->stopAction(where);
+}
+
+void MainWindow::showAbout()
+{
+    QMessageBox::about(this, tr("About Zembrix"),
+                       tr("<h3>Zembrix %1</h3><p>Gets the pictures out of PDF files: every embedded raster image, "
+                          "decoded, shown and exported with its resolution.</p>")
+                           .arg(QApplication::applicationVersion()));
+}
+
+void MainWindow::showStatusText(const QString &text)
+{
+    m_info->setPlainText(text);
+    // Below the rule the information texts line their values up with tabs,
+    // one or two after each label, as for evenly spaced stops. The spacing
+    // chosen is the one that puts the most values in one column.
+    const QFontMetricsF metrics(m_info->font());
+    QTextDocument *document = m_info->document();
+    QTextBlock first = document->begin();
+    for (int i = 0; i < 4 && first.isValid(); ++i)
+        first = first.next();
+    QList<QStringList> lines;
+    for (QTextBlock b = first; b.isValid(); b = b.next())
+        if (b.text().contains(QLatin1Char('\t')))
+            lines << b.text().split(QLatin1Char('\t'));
+    if (lines.isEmpty())
+        return;
+    const qreal em = metrics.horizontalAdvance(QLatin1Char('M'));
+    qreal bestSpacing = em * 2;
+    int bestColumns = INT_MAX;
+    for (qreal spacing = em * 1.5; spacing <= em * 4; spacing += 1.0) {
+        QSet<int> columns;
+        for (const QStringList &parts : lines) {
+            qreal x = 0;
+            for (qsizetype i = 0; i + 1 < parts.size(); ++i)
+                x = (std::floor((x + metrics.horizontalAdvance(parts[i])) / spacing) + 1) * spacing;
+            columns.insert(int(std::lround(x)));
+        }
+        if (columns.size() < bestColumns) {
+            bestColumns = int(columns.size());
+            bestSpacing = spacing;
+        }
+    }
+    QList<QTextOption::Tab> stops;
+    for (int i = 1; i <= 24; ++i)
+        stops << QTextOption::Tab(bestSpacing * i, QTextOption::LeftTab);
+    QTextBlockFormat format;
+    format.setTabPositions(stops);
+    QTextCursor cursor(document);
+    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        cursor.setPosition(b.position());
+        cursor.setBlockFormat(format);
+    }
+}
+
+void MainWindow::restoreFrame(const QByteArray &frame)
+{
+    if (!frame.isEmpty())
+        restoreGeometry(frame);
+}
+
+bool MainWindow::acceptsPdfDrop(const QDropEvent *event) const
+{
+    // The export folder field takes folders only: PDF files dropped on it
+    // are refused, not passed on to the window.
+    const QWidget *over = childAt(event->position().toPoint());
+    if (over && (over == m_pathControl || m_pathControl->isAncestorOf(over)))
+        return false;
+    return !FileIntake::pdfPathsFromMime(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (acceptsPdfDrop(event)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!acceptsPdfDrop(event)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    if (!acceptsPdfDrop(event)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    m_controller->addPdfFiles(FileIntake::pdfPathsFromMime(event->mimeData()));
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    // The spinner holds still while the window edge is dragged.
+    if (m_spin && m_spin->isSpinning()) {
+        m_spin->setPaused(true);
+        m_unpause->start();
+    }
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_browserArea && event->type() == QEvent::Resize && m_spin)
+        m_spin->move(m_browserArea->width() / 2 - m_spin->width() / 2, m_browserArea->height() / 2 - m_spin->height() / 2);
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QMainWindow>
+
+class BaseColoredButton;
+class Controller;
+class FileTableView;
+class ImageBrowser;
+class MyPathControl;
+class MySpinView;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QAction;
+class QDropEvent;
+
+// The main window: the file list and the export controls on the left, the
+// thumbnail browser filling the rest, the status and information area below.
+// Widgets show the controller's models and state and hand user actions to
+// it; they hold no state of their own. PDF files dropped anywhere on the
+// window are added. Main thread.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(Controller *controller, QWidget *parent = nullptr);
+
+    ImageBrowser *imageBrowser() const { return m_browser; }
+    FileTableView *fileTable() const { return m_table; }
+    MyPathControl *exportPathControl() const { return m_pathControl; }
+    MySpinView *spinView() const { return m_spin; }
+    QLineEdit *namePatternField() const { return m_pattern; }
+    QComboBox *formatCombo() const { return m_format; }
+    QComboBox *dpiCombo() const { return m_dpi; }
+    QPlainTextEdit *infoStatusText() const { return m_info; }
+
+    // The window frame saved under "Zembrix"; damaged bytes are ignored.
+    void restoreFrame(const QByteArray &frame);
+
+    // The open-files dialog, as a sheet on the window.
+    void openFiles();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *buildFilePanel();
+    QWidget *buildBrowserArea();
+    void buildMenus();
+    BaseColoredButton *actionButton(QAction *action, const QString &picture, bool checkable = false);
+    void chooseFolder(std::function<void(const QString &)> done);
+    void stopPressed();
+    bool acceptsPdfDrop(const QDropEvent *event) const;
+    void showAbout();
+    void showStatusText(const QString &text);
+
+    Controller *m_controller;
+    FileTableView *m_table = nullptr;
+    ImageBrowser *m_browser = nullptr;
+    QWidget *m_browserArea = nullptr;
+    MyPathControl *m_pathControl = nullptr;
+    MySpinView *m_spin = nullptr;
+    QLineEdit *m_pattern = nullptr;
+    QComboBox *m_format = nullptr;
+    QComboBox *m_dpi = nullptr;
+    QPlainTextEdit *m_info = nullptr;
+    QLabel *m_browserTitle = nullptr;
+    QTimer *m_unpause = nullptr;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "PdfFixture.h"
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QImage>
+#include <QString>
+#include <QThread>
+
+#include <functional>
+#include <string>
+
+namespace apptest {
+
+// Runs the event loop until `done` holds; false after `ms` milliseconds.
+inline bool waitUntil(const std::function<bool()> &done, int ms = 15000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// The colour of image `i` of a fixture file: distinct and far apart.
+inline QColor fixtureColor(int i)
+{
+    return QColor::fromHsv((i * 67) % 360, 220, 230);
+}
+
+// A PDF of `count` pages, each with one 24 x 16 Flate RGB image whose left
+// half has fixtureColor(first + i) and right half black.
+inline void writePdf(const QString &path, int count, int first = 0)
+{
+    fixture::PdfFixture pdf;
+    for (int i = 0; i < count; ++i) {
+        const QColor c = fixtureColor(first + i);
+        std::string samples;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 24; ++x)
+                samples += x < 12 ? std::string{char(c.red()), char(c.green()), char(c.blue())} : std::string(3, '\0');
+        pdf.page({{"/Im0", pdf.image(24, 16, 8, fixture::name("DeviceRGB"), samples, {"FlateDecode"})}});
+    }
+    pdf.write(path);
+}
+
+// True when two colours differ by at most `tolerance` in each component.
+inline bool near(QColor a, QColor b, int tolerance = 6)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
+        && std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+} // namespace apptest

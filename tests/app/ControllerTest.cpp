@@ -1,0 +1,237 @@
+#include "AppTestSupport.h"
+
+#include "Controller.h"
+#include "FileTableModel.h"
+#include "SummaryText.h"
+#include "ThumbnailModel.h"
+#include "ThumbnailZoom.h"
+
+#include "images/PDFImageStruct.h"
+#include "pdf/PDFFileStruct.h"
+#include "widgets/MySpinView.h"
+
+#include <QItemSelectionModel>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+using apptest::waitUntil;
+
+namespace {
+
+class ControllerTest : public ::testing::Test
+{
+protected:
+    ControllerTest()
+    {
+        controller.setParsePause(std::chrono::milliseconds(0));
+        controller.setSpinView(new MySpinView(&host));
+    }
+
+    QString pdf(const QString &name, int images, int first = 0)
+    {
+        const QString path = dir.filePath(name);
+        apptest::writePdf(path, images, first);
+        return path;
+    }
+    bool parsesDone()
+    {
+        return waitUntil([this] {
+            for (const auto &file : controller.pdfFiles())
+                if (file->isThreading())
+                    return false;
+            return controller.threadCount().load() == 0 && controller.previewUpdateCount() == 0;
+        });
+    }
+    void selectRows(std::initializer_list<int> rows)
+    {
+        controller.fileSelection()->clearSelection();
+        for (int row : rows)
+            controller.fileSelection()->select(controller.fileModel()->index(row, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    QTemporaryDir dir;
+    QWidget host;
+    Controller controller;
+};
+
+// Files A (3 images), B (2, unchecked) and C (4): the browser shows 7
+// thumbnails, index 3 is C's first image and index 7 is none.
+TEST_F(ControllerTest, AddsWithoutDuplicatesAndIndexesTheCheckedFiles)
+{
+    const QString a = pdf("a.pdf", 3, 0), b = pdf("b.pdf", 2, 10), c = pdf("c.pdf", 4, 20);
+    controller.addPdfFiles({a, b, c, a});
+    controller.addPdfFile(b);
+    ASSERT_EQ(controller.pdfFiles().size(), 3);
+    ASSERT_TRUE(parsesDone());
+    controller.extractCheckitPressed(1); // B off, on the background step
+    ASSERT_TRUE(parsesDone());
+
+    EXPECT_FALSE(controller.pdfFiles()[1]->IsSelected());
+    EXPECT_EQ(controller.countPDFImages(), 7);
+    EXPECT_EQ(controller.imageFromIKInadex(3), controller.pdfFiles()[2]->images().first());
+    EXPECT_EQ(controller.imageFromIKInadex(7), nullptr);
+    EXPECT_EQ(controller.thumbnailModel()->rowCount(), 7);
+    EXPECT_EQ(controller.fileModel()->index(1, FileTableModel::CountColumn).data().toString(), "2");
+    EXPECT_EQ(controller.fileModel()->index(0, FileTableModel::CheckColumn).data(Qt::CheckStateRole).toInt(),
+              Qt::Checked);
+    // The thumbnail at index 3 shows C's first picture.
+    const QModelIndex third = controller.thumbnailModel()->index(3);
+    third.data(ThumbnailModel::ThumbnailRole);
+    ASSERT_TRUE(waitUntil([&] { return !third.data(ThumbnailModel::ThumbnailRole).value<QImage>().isNull(); }));
+    const QImage thumbnail = third.data(ThumbnailModel::ThumbnailRole).value<QImage>();
+    EXPECT_TRUE(apptest::near(thumbnail.pixelColor(2, 2), apptest::fixtureColor(20)));
+
+    // The same file under a path in other letters is another row.
+    controller.addPdfFile(dir.filePath("A.pdf"));
+    EXPECT_EQ(controller.pdfFiles().size(), 4);
+    ASSERT_TRUE(parsesDone());
+}
+
+// Check on selected rows skips the one still parsing; Escape in the file
+// table then stops that parse and keeps the selection.
+TEST_F(ControllerTest, CheckSkipsParsingFilesAndEscapeStopsThem)
+{
+    controller.addPdfFile(pdf("a.pdf", 2));
+    ASSERT_TRUE(parsesDone());
+    controller.setParsePause(std::chrono::milliseconds(1500));
+    controller.addPdfFile(pdf("slow.pdf", 2));
+    selectRows({0, 1});
+    controller.checkSelected();
+    EXPECT_FALSE(controller.pdfFiles()[0]->IsSelected());
+    EXPECT_TRUE(controller.pdfFiles()[1]->IsSelected());
+
+    controller.stopAction(Controller::Focus::FileTable);
+    EXPECT_FALSE(controller.pdfFiles()[1]->isThreading());
+    EXPECT_EQ(controller.fileSelection()->selectedRows().size(), 2);
+    // With nothing parsing, Escape clears the row selection.
+    ASSERT_TRUE(parsesDone());
+    controller.stopAction(Controller::Focus::FileTable);
+    EXPECT_FALSE(controller.fileSelection()->hasSelection());
+}
+
+// Thumbnails show while the walk still runs. A file removed while its parse
+// runs leaves the list and the browser at once; the parse ends on its own
+// and brings nothing back.
+TEST_F(ControllerTest, RemovingAFileWhileItParses)
+{
+    controller.addPdfFile(pdf("big.pdf", 3000));
+    std::weak_ptr<PDFFileStruct> file = controller.pdfFiles().first();
+    ASSERT_TRUE(waitUntil([&] { return controller.thumbnailModel()->rowCount() > 0; }));
+    if (const auto running = file.lock())
+        EXPECT_TRUE(running->isThreading());
+    else
+        FAIL();
+    selectRows({0});
+    controller.removeSelected();
+    EXPECT_TRUE(controller.pdfFiles().isEmpty());
+    EXPECT_EQ(controller.thumbnailModel()->rowCount(), 0);
+    ASSERT_TRUE(waitUntil([&] { return file.expired(); }));
+    ASSERT_TRUE(parsesDone());
+    EXPECT_EQ(controller.thumbnailModel()->rowCount(), 0);
+    EXPECT_EQ(controller.countPDFImages(), 0);
+}
+
+TEST(SummaryText, TabsRuleAndDetail)
+{
+    const QString head = "\t\t\t\tAll\t\t  Selected\t\n";
+    const QString rule = QString(56, '-') + "\n";
+    struct Case {
+        SummaryCounts counts;
+        QString detail;
+        QString expected;
+    };
+    const Case cases[] = {
+        {{2, 1, 999, 0}, "info", head + "Pdf Files:\t\t\t2\t\t\t1\n" + "Preview Images:\t999\t\t\t0\n" + rule + "info"},
+        {{1, 0, 1000, 3}, "", head + "Pdf Files:\t\t\t1\t\t\t0\n" + "Preview Images:\t1000\t\t3\n" + rule},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(summaryText(c.counts, c.detail), c.expected);
+    EXPECT_EQ(imageDetail("scan_001", "Width: 3"), "Name: scan_001\n\nWidth: 3");
+}
+
+// One selected thumbnail puts its name and text under the counts; the file
+// table's selection puts the file's information text there.
+TEST_F(ControllerTest, SummaryShowsTheSelection)
+{
+    controller.addPdfFile(pdf("a.pdf", 2));
+    ASSERT_TRUE(parsesDone());
+    controller.thumbnailSelection()->select(controller.thumbnailModel()->index(1), QItemSelectionModel::Select);
+    ASSERT_TRUE(waitUntil([&] { return controller.statusText().contains("Name: a_001\n\n"); }));
+    EXPECT_TRUE(controller.statusText().contains("Preview Images:\t2\t\t\t1\n"));
+    selectRows({0});
+    ASSERT_TRUE(waitUntil([&] { return controller.statusText().endsWith(controller.pdfFiles()[0]->info()); }));
+    EXPECT_FALSE(controller.pdfFiles()[0]->info().isEmpty());
+}
+
+// Two overlapping busy periods show one spinner until the second stop; a
+// stop without a start changes nothing; a short period never shows a frame.
+TEST_F(ControllerTest, SpinnerCountsBusyPeriods)
+{
+    MySpinView *spin = controller.spinView();
+    spin->title("Parsing PDF file(s)...");
+    controller.startSpin();
+    controller.startSpin();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(spin->isVisible() || !host.isVisible());
+    EXPECT_TRUE(spin->isSpinning());
+    EXPECT_FALSE(spin->isShowingFrame()); // the start delay
+    controller.stopSpin();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(spin->isSpinning());
+    controller.stopSpin();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(spin->isSpinning());
+    EXPECT_FALSE(spin->isShowingFrame());
+    EXPECT_EQ(spin->currentTitle(), ""); // one pop per stop, the second on an empty stack
+    controller.stopSpin();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(controller.spinStart(), 0);
+}
+
+TEST(SpinView, StartDelayAndRotation)
+{
+    MySpinView spin;
+    spin.go();
+    for (int tick = 1; tick <= 11; ++tick) {
+        spin.onTick();
+        EXPECT_FALSE(spin.isShowingFrame()) << tick;
+    }
+    spin.onTick();
+    EXPECT_TRUE(spin.isShowingFrame());
+    EXPECT_EQ(spin.angle(), 30.0f);
+    for (int tick = 0; tick < 11; ++tick)
+        spin.onTick();
+    EXPECT_EQ(spin.angle(), 360.0f); // 330 + 30 stays 360
+    spin.onTick();
+    EXPECT_EQ(spin.angle(), 30.0f);  // 360 + 30 wraps
+    spin.title();                    // empty stack: nothing
+    EXPECT_EQ(spin.currentTitle(), "");
+    spin.stop();
+}
+
+TEST(Zoom, LevelsValuesAndEdges)
+{
+    struct Case {
+        int level;
+        float button, startup;
+        int edge;
+    };
+    const Case cases[] = {{0, 0.25f, 0.3f, 90}, {1, 0.5f, 0.4f, 180}, {2, 1.2f, 0.6f, 432}, {5, 1.2f, 0.6f, 432}};
+    for (const Case &c : cases) {
+        EXPECT_EQ(ThumbnailZoom::buttonZoomValue(c.level), c.button);
+        EXPECT_EQ(ThumbnailZoom::startupZoomValue(c.level), c.startup);
+        EXPECT_EQ(ThumbnailZoom::edgeForLevel(c.level), c.edge);
+    }
+    Controller controller;
+    for (int level : {2, 5}) {
+        controller.setListZoom(level);
+        EXPECT_EQ(controller.actions()->zoomLarge->isChecked(), level == 2);
+        EXPECT_FALSE(controller.actions()->zoomSmall->isChecked() || controller.actions()->zoomMiddle->isChecked());
+        EXPECT_EQ(controller.thumbnailModel()->thumbnailEdge(), 432);
+    }
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+#include "AppTestSupport.h"
+
+#include "Controller.h"
+#include "FileIntake.h"
+#include "ImageBrowser.h"
+#include "MainWindow.h"
+#include "ThumbnailModel.h"
+
+#include "pdf/PDFFileStruct.h"
+#include "widgets/MyPathControl.h"
+
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::unique_ptr<QMimeData> mimeOf(const QStringList &paths)
+{
+    auto mime = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls << QUrl::fromLocalFile(path);
+    mime->setUrls(urls);
+    return mime;
+}
+
+void touch(const QString &path)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+}
+
+// A PDF named in capitals next to a text file, dropped on the browser: only
+// the PDF is added.
+TEST(Intake, DropOnTheBrowserAddsOnlyPdfFiles)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("SCAN.PDF");
+    apptest::writePdf(pdf, 1);
+    touch(dir.filePath("notes.txt"));
+
+    Controller controller;
+    controller.setParsePause(std::chrono::milliseconds(0));
+    ImageBrowser browser;
+    browser.setModel(controller.thumbnailModel());
+    QObject::connect(&browser, &ImageBrowser::pdfFilesDropped, &controller, &Controller::addPdfFiles);
+    const auto mime = mimeOf({dir.filePath("notes.txt"), pdf});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(browser.viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(browser.viewport(), &drop);
+
+    ASSERT_EQ(controller.pdfFiles().size(), 1);
+    EXPECT_EQ(controller.pdfFiles()[0]->filePath(), pdf);
+    ASSERT_TRUE(apptest::waitUntil([&] { return controller.thumbnailModel()->rowCount() == 1; }));
+
+    // A drag of text files alone is refused at the door.
+    const auto text = mimeOf({dir.filePath("notes.txt")});
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, text.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(browser.viewport(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST(Intake, PathControlTakesFolders)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("a.Pdf");
+    touch(pdf);
+    struct Case {
+        QString path;
+        bool accepted;             // at drag entry
+        std::optional<QString> folder; // what a drop sets
+    };
+    const Case cases[] = {
+        {dir.path(), true, dir.path()},
+        {pdf, false, dir.path()},
+        {dir.filePath("missing/x"), false, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        const auto mime = mimeOf({c.path});
+        EXPECT_EQ(MyPathControl::validateDrop(mime.get()), c.accepted) << qPrintable(c.path);
+        EXPECT_EQ(MyPathControl::folderFromDrop(mime.get()), c.folder) << qPrintable(c.path);
+    }
+    EXPECT_TRUE(FileIntake::isPdfFileName(pdf));
+    EXPECT_FALSE(FileIntake::isPdfFileName(dir.path()));
+
+    MyPathControl control;
+    control.show();
+    Controller controller;
+    QObject::connect(&control, &MyPathControl::folderDropped, &controller, &Controller::setExportPath);
+    const auto mime = mimeOf({dir.path()});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&control, &enter);
+    EXPECT_TRUE(control.isHighlighted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&control, &drop);
+    EXPECT_EQ(controller.exportFolder(), dir.path());
+    EXPECT_FALSE(control.isHighlighted());
+}
+
+// PDF files dropped anywhere on the window are added, except on the export
+// folder field, which refuses them.
+TEST(Intake, WindowTakesPdfFilesExceptOnTheFolderField)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("a.pdf");
+    apptest::writePdf(pdf, 1);
+    Controller controller;
+    controller.setParsePause(std::chrono::milliseconds(0));
+    MainWindow window(&controller);
+    window.show();
+    QCoreApplication::processEvents();
+    const auto mime = mimeOf({pdf});
+    auto dropAt = [&](QPoint where) {
+        QDragEnterEvent enter(where, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(QPointF(where), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &drop);
+        return true;
+    };
+    MyPathControl *field = window.exportPathControl();
+    EXPECT_FALSE(dropAt(field->mapTo(&window, field->rect().center())));
+    EXPECT_TRUE(controller.pdfFiles().isEmpty());
+    EXPECT_TRUE(dropAt(QPoint(window.width() - 3, window.height() - 3)));
+    EXPECT_EQ(controller.pdfFiles().size(), 1);
+    ASSERT_TRUE(apptest::waitUntil([&] { return !controller.pdfFiles()[0]->isThreading(); }));
+}
+
+} // namespace
