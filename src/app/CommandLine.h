@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageRange.h"
+#include "pdf/PDFFileStruct.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,7 +9,7 @@
 // What the command line asks for. Parsing never exits; the caller prints
 // the error or the usage text and chooses the exit status.
 // The pixel budget of one image, for the window and the headless modes.
-inline constexpr qint64 kDefaultMaxPixels = 500000000;
+inline constexpr qint64 kDefaultMaxPixels = PDFFileStruct::kDefaultMaxPixels;
 
 struct CommandLine {
     enum class Mode { Window, Info, List, Extract, Help, Version, UsageError };

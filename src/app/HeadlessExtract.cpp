@@ -92,7 +92,7 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     std::vector<ExtractInput> inputs;
     FileRecordList files;
     for (const QString &file : cl.files) {
-        auto record = parseFileHeadless(file, cl.pattern, err);
+        auto record = parseFileHeadless(file, cl, err);
         if (!record) {
             status = 1;
             continue;

@@ -11,7 +11,7 @@ namespace {
 // Opens and walks one file on the calling thread, without the pause of the
 // window's background parse. Gives none (after saying why) when the file
 // cannot be read as a PDF.
-std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const QString &pattern, QTextStream &err)
+std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const CommandLine &cl, QTextStream &err)
 {
     const QFileInfo info(file);
     if (!info.exists()) {
@@ -27,20 +27,27 @@ std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const QString &patt
         return nullptr;
     }
     auto record = std::make_shared<PDFFileStruct>();
-    record->setNamePatternDirect(pattern);
+    record->setNamePatternDirect(cl.pattern);
+    record->setMaxPixels(cl.maxPixels);
     record->setFilePathOnly(file);
     record->setKeepsReducedCopies(false);
     record->setIsThreading(true);
     record->fillImageListArray(record.get());
     record->setIsThreading(false);
+    if (!cl.quiet) {
+        for (const PDFFileStruct::SkippedImage &skipped : record->skippedImages())
+            err << "zembrix: " << file << ": object " << skipped.objectKey << ": not decoded (" << skipped.reason
+                << ")\n";
+        err.flush();
+    }
     return record;
 }
 
 } // namespace
 
-std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const QString &pattern, QTextStream &err)
+std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const CommandLine &cl, QTextStream &err)
 {
-    return parseNow(file, pattern, err);
+    return parseNow(file, cl, err);
 }
 
 int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
@@ -50,7 +57,7 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
     int status = 0;
     out << "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\n";
     for (const QString &file : cl.files) {
-        const auto record = parseNow(file, cl.pattern, err);
+        const auto record = parseNow(file, cl, err);
         if (!record) {
             status = 1;
             continue;

@@ -20,4 +20,4 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err);
 
 // Parses one file on the calling thread with the given name pattern; none
 // (after a line on err) when it cannot be read as a PDF.
-std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const QString &pattern, QTextStream &err);
+std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const CommandLine &cl, QTextStream &err);

@@ -123,6 +123,10 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     // The pool notes the file's size and time before the walk reads it, so
     // a file replaced during the walk is not mistaken for the one walked.
     m_documents = PdfDocumentPool::create(filePath());
+    {
+        std::lock_guard lock(m_mutex);
+        m_skipped.clear();
+    }
     mOstrelData = OstrelDataSource::initWithPdfDocument(PdfDocument::open(filePath()));
     if (mOstrelData) {
         makeInfo();
@@ -224,4 +228,16 @@ void PDFFileStruct::readPref(const QVariant &saved)
     const QStringList &texts = *decoded;
     setNamePatternDirect(texts[1]);
     setFilePath(texts[0]);
+}
+
+void PDFFileStruct::noteSkippedImage(SkippedImage skipped)
+{
+    std::lock_guard lock(m_mutex);
+    m_skipped.append(std::move(skipped));
+}
+
+QList<PDFFileStruct::SkippedImage> PDFFileStruct::skippedImages() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_skipped;
 }

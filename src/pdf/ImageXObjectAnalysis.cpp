@@ -76,14 +76,25 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
 
     QImage result;
     std::optional<PdfStreamData> data;
-    if (isImage)
-        data = node->streamDataWithFormat();
+    const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
+    const auto skip = [&](const QString &reason) {
+        if (!isMask)
+            noteSkippedImage({node->object2Name(), m_currentPage, reason});
+    };
+    // The pixel budget is checked before the stream is even decoded.
+    const bool overBudget = isImage && width * height > double(m_maxPixels);
+    if (overBudget)
+        skip(QStringLiteral("more than %1 pixels").arg(m_maxPixels));
+    else if (isImage && !(data = node->streamDataWithFormat()))
+        skip(QStringLiteral("its stream data cannot be read"));
     if (data && !testNodeInUse(node)) {
         // The walk builds reduced copies only: whether an image can be built is
         // decided from them, and the full picture is built again on demand.
         const QImage image = addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
                                                 colorSpace.get(), bitsPerComponent, node->stream(),
                                                 m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly);
+        if (image.isNull())
+            skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace};
         if (image.isNull()) {
             // Not buildable: dropped without a message.

@@ -91,6 +91,18 @@ public:
     // (on by default). The headless modes need none: they build pictures at
     // full size when they write them. Set before the walk.
     void setKeepsReducedCopies(bool keep) { m_keepReducedCopies = keep; }
+    // Images of more pixels than this are skipped. Set before the walk.
+    static constexpr qint64 kDefaultMaxPixels = 500000000;
+    void setMaxPixels(qint64 pixels) { m_maxPixels = pixels; }
+
+    // An image object the walk found but did not make a record of, and why.
+    struct SkippedImage {
+        QString objectKey; // "12 0"
+        int page = 0;
+        QString reason;
+    };
+    // Those of the last walk, in the order found. Any thread.
+    QList<SkippedImage> skippedImages() const;
 
     // Saved form: a list holding one map whose "PDF_FILE" entry holds the
     // path and the name pattern.
@@ -163,6 +175,7 @@ private:
     void fillImageListThread(quint64 generation);
     void appendInfo(const QString &text);
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);
+    void noteSkippedImage(SkippedImage skipped);
     bool enterObject(const OstrelNode *node);
     void leaveObject(const OstrelNode *node);
 
@@ -190,6 +203,8 @@ private:
     int m_currentPage = 0;
     int m_depth = 0;
     bool m_keepReducedCopies = true;
+    qint64 m_maxPixels = kDefaultMaxPixels;
+    QList<SkippedImage> m_skipped; // guarded by m_mutex
     std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
     std::optional<ImageStreamRecipe> m_lastMaskRecipe; // of the mask picture parsePdfStream last gave
 };

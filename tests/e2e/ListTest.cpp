@@ -2,6 +2,7 @@
 #include "ZembrixProcess.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -79,10 +80,15 @@ TEST(ListMode, HostileAndUnreadableInputs)
     const Listing l = list({dir.filePath("noise.pdf"), dir.filePath("bomb.pdf"), dir.filePath("loop.pdf"),
                             dir.filePath("missing.pdf")});
     EXPECT_EQ(l.status, 1);
-    EXPECT_EQ(l.err.count('\n'), 2) << l.err.toStdString();
+    EXPECT_EQ(l.err.count('\n'), 3) << l.err.toStdString();
     EXPECT_TRUE(l.err.contains("noise.pdf"));
     EXPECT_TRUE(l.err.contains("missing.pdf"));
-    // The bomb's image is refused; the looping tree's image is listed once.
+    // The bomb's image is refused, and said so (unless --quiet); the looping tree's image is
+    // listed once.
+    EXPECT_TRUE(l.err.contains(QRegularExpression("bomb.pdf: object [0-9]+ 0: not decoded \\(.+\\)\n")))
+        << l.err.toStdString();
+    EXPECT_EQ(list({dir.filePath("bomb.pdf"), "--quiet"}).err, QString());
+    EXPECT_EQ(list({dir.filePath("loop.pdf"), "--max-pixels", "3"}).rows.size(), 0);
     ASSERT_EQ(l.rows.size(), 1);
     EXPECT_TRUE(l.rows[0].startsWith(dir.filePath("loop.pdf") + "\t0\tloop_000\t2\t2\t"));
 }
