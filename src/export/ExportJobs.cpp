@@ -37,6 +37,8 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
 
     mutable std::mutex mutex; // guards result, reported, done
     std::mutex callbackMutex; // held while callbacks are delivered: one at a time, in order
+    std::mutex progressMutex; // guards progressShown and orders the progress calls
+    int progressShown = 0;
     std::condition_variable doneChanged;
     ExportJobResult result;   // images filled with record, file and position when planned
     int reported = 0;         // images, in job order, whose imageFinished callback has returned
@@ -228,7 +230,6 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
 {
     const qint64 bytes = outcome.isWritten() ? QFileInfo(path).size() : 0;
     const bool renderingFailed = outcome.isFailure() && outcome.domain() == QLatin1String("rendering");
-    int finished = 0;
     int total = 0;
     {
         std::lock_guard lock(mutex);
@@ -243,7 +244,7 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
         } else if (outcome.isFailure()) {
             ++result.failures;
         }
-        finished = ++result.finished;
+        ++result.finished;
         total = result.total;
     }
 
@@ -253,7 +254,11 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
         else
             mainController()->showAlert(QStringLiteral("File System Error"), QStringLiteral("Couldn't create file."));
     }
-    mainController()->exportProgress(finished, total);
+    {
+        // Counted again under a lock of its own, so the figures never go backwards.
+        std::lock_guard progressLock(progressMutex);
+        mainController()->exportProgress(++progressShown, total);
+    }
 
     // Workers finish images in any order; the callback sees them one at a
     // time and in job order, each as soon as the images before it are done.
