@@ -146,6 +146,31 @@ HostileCase codedCase(std::string name, const std::function<std::string()> &byte
 
 std::string toStd(const QByteArray &a) { return a.toStdString(); }
 
+// One image stream with exactly this dictionary (Type and Subtype added) and these bytes.
+HostileCase dictionaryCase(std::string name, std::function<Dict(PdfFixture &)> dictionary, std::string bytes, int images)
+{
+    HostileCase c;
+    c.name = std::move(name);
+    c.make = [=](HostileSetup &s) {
+        PdfFixture pdf;
+        Dict d = dictionary(pdf);
+        d["Type"] = fixture::name("XObject");
+        d["Subtype"] = fixture::name("Image");
+        pdf.page({{"/I", pdf.stream(bytes, d)}});
+        pdf.write(s.bad);
+    };
+    c.listed = images;
+    c.written = images;
+    return c;
+}
+
+Dict grayImage(long long width, long long height, long long bpc)
+{
+    return {{"Width", integer(width)}, {"Height", integer(height)}, {"BitsPerComponent", integer(bpc)},
+            {"ColorSpace", name("DeviceGray")}};
+}
+
+
 // A PNG whose image data fails its checksum: the PNG reader complains through Qt.
 std::string pngWithBadChecksum()
 {
@@ -241,6 +266,55 @@ std::vector<HostileCase> hostileCases()
                               {"DCTDecode"}, 8, 8, 0));
 
     cases.push_back(codedCase("DamagedPngBehindDct", pngWithBadChecksum, {"DCTDecode"}, 8, 8, 0));
+
+    // Sizes, depths and filters no image can have: dropped, said, and the run goes on.
+    const std::string samples(64, '\x55');
+    const auto fixed = [](Dict d) { return [d](PdfFixture &) { return d; }; };
+    cases.push_back(dictionaryCase("ZeroWidth", fixed(grayImage(0, 8, 8)), samples, 0));
+    cases.push_back(dictionaryCase("NegativeHeight", fixed(grayImage(8, -8, 8)), samples, 0));
+    cases.push_back(dictionaryCase("WidthOf2To31", fixed(grayImage(2147483648LL, 8, 8)), samples, 0));
+    cases.push_back(dictionaryCase("PixelsPastTheBudget", fixed(grayImage(1000000, 1000, 1)), samples, 0));
+    cases.push_back(dictionaryCase("BitsPerComponent0", fixed(grayImage(8, 8, 0)), samples, 0));
+    cases.push_back(dictionaryCase("BitsPerComponent32", fixed(grayImage(8, 8, 32)), samples, 0));
+    Dict unknownFilter = grayImage(8, 8, 8);
+    unknownFilter["Filter"] = name("FooDecode");
+    cases.push_back(dictionaryCase("UnknownFilter", fixed(unknownFilter), samples, 0));
+    Dict badLzw = grayImage(8, 8, 8);
+    badLzw["Filter"] = name("LZWDecode");
+    cases.push_back(dictionaryCase("LzwWithABadCode", fixed(badLzw), std::string("\xff\xff\xff\xff\xff\xff", 6), 0));
+    Dict bomb = grayImage(8, 8, 8);
+    bomb["Filter"] = name("FlateDecode");
+    cases.push_back(dictionaryCase("FlateBomb", fixed(bomb), flate(std::string(size_t(80) << 20, '\0')), 0));
+    // An ICC-based space with an impossible /N: its samples are laid out from their length, as
+    // for any ICC-based space whose profile is not used (here one gray byte per pixel).
+    Dict icc255 = grayImage(8, 8, 8);
+    cases.push_back(dictionaryCase("IccWithN255",
+                                   [icc255](PdfFixture &pdf) {
+                                       Dict d = icc255;
+                                       d["ColorSpace"] = array({name("ICCBased"), pdf.stream("profile", {{"N", integer(255)}})});
+                                       return d;
+                                   },
+                                   samples, 1));
+    cases.push_back(dictionaryCase("DeviceNWith1000Colourants",
+                                   [](PdfFixture &pdf) {
+                                       std::vector<Obj> names;
+                                       for (int i = 0; i < 1000; ++i)
+                                           names.push_back(name("C" + std::to_string(i)));
+                                       Dict d = grayImage(8, 8, 8);
+                                       d["ColorSpace"] = array({name("DeviceN"), array(names), name("DeviceGray"),
+                                                                pdf.stream("{pop}", {{"FunctionType", integer(4)}})});
+                                       return d;
+                                   },
+                                   samples, 0));
+    // Palettes past their lookup: the indices are clamped, the image is kept.
+    cases.push_back(dictionaryCase("IndexedHival100000WithAThreeByteLookup",
+                                   [](PdfFixture &) {
+                                       Dict d = grayImage(8, 8, 8);
+                                       d["ColorSpace"] = array({name("Indexed"), name("DeviceRGB"), integer(100000),
+                                                                string("\x10\x20\x30")});
+                                       return d;
+                                   },
+                                   samples, 1));
 
     // Links planted in the output folder are replaced, never followed.
     cases.push_back(linkCase("LinkToAFileOutside", true));
