@@ -1,5 +1,7 @@
 #include "FileIntake.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
@@ -34,6 +36,24 @@ QString openDialogFilter()
 QString parsingTitle()
 {
     return QStringLiteral("Parsing PDF file(s)...");
+}
+
+bool acceptPdfDrag(QDragEnterEvent *event)
+{
+    if (pdfPathsFromMime(event->mimeData()).isEmpty() || !(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+QStringList takePdfDrop(QDropEvent *event)
+{
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return pdfPathsFromMime(event->mimeData());
 }
 
 } // namespace FileIntake

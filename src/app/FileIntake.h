@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QDragEnterEvent;
+class QDropEvent;
 class QMimeData;
 
 // The rules every way of adding PDF files shares.
@@ -13,6 +15,12 @@ bool isPdfFileName(const QString &path);
 
 // The local files of a drag that pass isPdfFileName, in drag order.
 QStringList pdfPathsFromMime(const QMimeData *mime);
+
+// The views that take dropped PDF files: a drag that carries one is accepted
+// as a copy (true), any other is ignored (false).
+bool acceptPdfDrag(QDragEnterEvent *event);
+// Accepts a drop as a copy and gives its PDF files (maybe none).
+QStringList takePdfDrop(QDropEvent *event);
 
 // The name filter of the open-files dialog.
 QString openDialogFilter();

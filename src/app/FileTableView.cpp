@@ -85,13 +85,7 @@ void FileTableView::setUpColumns()
 
 void FileTableView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (FileIntake::pdfPathsFromMime(event->mimeData()).isEmpty() || !(event->possibleActions() & Qt::CopyAction)) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    if (!m_dragEnter) {
+    if (FileIntake::acceptPdfDrag(event) && !m_dragEnter) {
         m_dragEnter = true;
         viewport()->update();
     }
@@ -113,9 +107,7 @@ void FileTableView::dropEvent(QDropEvent *event)
 {
     m_dragEnter = false;
     viewport()->update();
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    const QStringList paths = FileIntake::pdfPathsFromMime(event->mimeData());
+    const QStringList paths = FileIntake::takePdfDrop(event);
     if (!paths.isEmpty())
         emit pdfFilesDropped(paths);
 }

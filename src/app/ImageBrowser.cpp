@@ -84,14 +84,10 @@ void ImageBrowser::changeEvent(QEvent *event)
 
 void ImageBrowser::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (FileIntake::pdfPathsFromMime(event->mimeData()).isEmpty() || !(event->possibleActions() & Qt::CopyAction)) {
-        event->ignore();
-        return;
+    if (FileIntake::acceptPdfDrag(event) && !m_dragEnter) {
+        m_dragEnter = true;
+        viewport()->update();
     }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    m_dragEnter = true;
-    viewport()->update();
 }
 
 void ImageBrowser::dragMoveEvent(QDragMoveEvent *event)
@@ -110,9 +106,7 @@ void ImageBrowser::dropEvent(QDropEvent *event)
 {
     m_dragEnter = false;
     viewport()->update();
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    const QStringList paths = FileIntake::pdfPathsFromMime(event->mimeData());
+    const QStringList paths = FileIntake::takePdfDrop(event);
     if (!paths.isEmpty())
         emit pdfFilesDropped(paths);
 }
