@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ImageComparison.h"
+
 // Pictures and byte readers shared by the export tests.
 
 #include <QByteArray>
@@ -17,15 +19,6 @@ namespace exporttest {
 QImage gradientImage(int width, int height);
 // The same picture with every pixel opaque (RGB32).
 QImage opaqueGradientImage(int width, int height);
-
-struct PixelDifference {
-    int maximum = 0;   // largest channel difference
-    double mean = 0.0; // mean channel difference over all channels compared
-};
-// Channel differences of two images of the same size, compared as ARGB32 (non-premultiplied) or,
-// with `premultiplied`, as ARGB32 premultiplied (where the colour of a fully transparent pixel
-// no longer counts).
-PixelDifference compareImages(const QImage &a, const QImage &b, bool premultiplied = false);
 
 // Resolution tags of a TIFF structure (a TIFF file or an Exif block starting with its TIFF
 // header): XResolution and YResolution, ResolutionUnit (2 when absent, as TIFF defines).
