@@ -1,11 +1,14 @@
 // A PDF file through what `zembrix --list` does (open, information text, page walk, every image
-// built) and then every found image rendered with the neutral edits. Input: the file's bytes.
+// built), then every found image rendered with the neutral edits and the first one edited
+// (rotated, mirrored, colour-adjusted) and encoded as PNG in memory. Input: the file's bytes.
 //
 // The walk opens its document by path, so each input is written to one file per process, in
 // /dev/shm when it exists.
 
 #include "FuzzInput.h"
 
+#include "export/ExportFormat.h"
+#include "export/ImageFileWriter.h"
 #include "pdf/PDFFileStruct.h"
 #include "pdf/PdfDocument.h"
 
@@ -63,6 +66,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(rendered.isNull() == picture.isNull());
         if (!picture.isNull())
             FUZZ_CHECK(rendered.size() == picture.size());
+    }
+    if (!record->images().empty()) {
+        const auto &image = record->images().front();
+        image->setAngle(90.0f);
+        image->setFlip(3);
+        image->setBrightness(0.2f);
+        image->setContrast(1.3f);
+        image->setSaturation(0.5f);
+        image->setGamma(1.8f);
+        image->setHue(45.0f);
+        const QImage edited = image->applyAllEffects();
+        if (!edited.isNull())
+            FUZZ_CHECK(!encodeImageFile(edited, ExportFormat::Png, 150.0f).isEmpty());
     }
     return 0;
 }

@@ -49,6 +49,18 @@ Actions::Actions(QObject *parent)
     zoomSmall->setData(0);
     zoomMiddle->setData(1);
     zoomLarge->setData(2);
+    exportSelected = makeAction(this, tr("&Export Selected Images"), QStringLiteral("export"),
+                                QKeySequence(Qt::CTRL | Qt::Key_E), tr("Export the selected images"));
+    exportAll = makeAction(this, tr("Export &All Images"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
+                           tr("Export every image of the checked files"));
+    exportJpg = makeAction(this, tr("Export Selected as &JPEG"), QString(), QKeySequence());
+    exportTif = makeAction(this, tr("Export Selected as &TIFF"), QString(), QKeySequence());
+    exportPng = makeAction(this, tr("Export Selected as &PNG"), QString(), QKeySequence());
+    exportIcns = makeAction(this, tr("Export Selected as &Icon Family"), QString(), QKeySequence());
+    copyImage = makeAction(this, tr("&Copy Image"), QString(), QKeySequence::Copy,
+                           tr("Copy the selected image to the clipboard"));
+    openExportFolder = makeAction(this, tr("&Open Export Folder"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+                                  tr("Show the export folder in the file manager"));
     help = makeAction(this, tr("Zembrix &Help"), QStringLiteral("help"), QKeySequence::HelpContents);
     about = makeAction(this, tr("&About Zembrix"), QString(), QKeySequence());
     quit = makeAction(this, tr("&Quit"), QString(), QKeySequence::Quit);
@@ -63,6 +75,11 @@ void Actions::applyState(const State &state)
     reparseFiles->setEnabled(rows && !state.busy);
     checkFiles->setEnabled(rows);
     clearSelection->setEnabled(rows);
+    const bool images = state.selectedThumbnails > 0 && !state.exportRunning;
+    for (QAction *action : {exportSelected, exportJpg, exportTif, exportPng, exportIcns})
+        action->setEnabled(images);
+    exportAll->setEnabled(state.images > 0 && !state.exportRunning);
+    copyImage->setEnabled(state.selectedThumbnails == 1);
     zoomSmall->setChecked(state.zoomIdx == 0);
     zoomMiddle->setChecked(state.zoomIdx == 1);
     zoomLarge->setChecked(state.zoomIdx == 2);

@@ -21,6 +21,7 @@ public:
         int selectedThumbnails = 0;
         qint64 images = 0;           // images of the checked files
         int zoomIdx = 0;
+        bool exportRunning = false;  // an export job of the window is running
     };
     void applyState(const State &state);
     const State &state() const { return m_state; }
@@ -36,6 +37,15 @@ public:
     QAction *zoomSmall;
     QAction *zoomMiddle;
     QAction *zoomLarge;
+    // Export and clipboard commands (their handlers live with the export commands).
+    QAction *exportSelected;     // Export Selected Images... (Ctrl+E), in the chosen format
+    QAction *exportAll;          // Export All Images (Ctrl+Shift+E)
+    QAction *exportJpg;          // Export Selected as JPEG
+    QAction *exportTif;          // Export Selected as TIFF
+    QAction *exportPng;          // Export Selected as PNG
+    QAction *exportIcns;         // Export Selected as Icon Family
+    QAction *copyImage;          // Copy (one selected image)
+    QAction *openExportFolder;   // Open Export Folder
     QAction *help;               // Zembrix Help (F1)
     QAction *about;
     QAction *quit;
