@@ -2,6 +2,7 @@
 
 #include "Controller.h"
 #include "DesktopIntegration.h"
+#include "ExportCommands.h"
 #include "ExportSettings.h"
 #include "FileIntake.h"
 #include "FileTableModel.h"
@@ -12,6 +13,8 @@
 #include "export/ExportFormat.h"
 #include "widgets/BaseColoredButton.h"
 #include "widgets/DrawnIcons.h"
+#include "widgets/ExportProgressView.h"
+#include "widgets/KeshAlert.h"
 #include "widgets/MyPathControl.h"
 #include "widgets/MySpinView.h"
 
@@ -36,6 +39,7 @@
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -115,6 +119,15 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     outer->setContentsMargins(6, 6, 6, 6);
     setCentralWidget(outer);
 
+    m_export = new ExportCommands(m_controller, this);
+    m_progress = new ExportProgressView;
+    statusBar()->addPermanentWidget(m_progress);
+    statusBar()->setSizeGripEnabled(false);
+    connect(m_export, &ExportCommands::jobStarted, m_progress, &ExportProgressView::begin);
+    connect(m_export, &ExportCommands::progress, m_progress, &ExportProgressView::setProgress);
+    connect(m_export, &ExportCommands::jobFinished, m_progress, &ExportProgressView::end);
+    connect(m_progress, &ExportProgressView::cancelRequested, m_export, &ExportCommands::cancel);
+
     buildMenus();
 
     m_unpause = new QTimer(this);
@@ -137,13 +150,7 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     connect(m_controller, &Controller::namePatternEnabled, m_pattern, &QLineEdit::setEnabled);
     connect(m_controller, &Controller::namePatternShown, m_pattern, &QLineEdit::setText);
     connect(m_controller, &Controller::zoomChanged, this, [this](int, int edge) { m_browser->setThumbnailEdge(edge); });
-    connect(m_controller, &Controller::alertRequested, this, [this](const QString &message, const QString &text) {
-        auto *box = new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::Ok, this);
-        box->setInformativeText(text);
-        box->setWindowModality(Qt::WindowModal);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    });
+    connect(m_controller, &Controller::alertRequested, this, &MainWindow::queueAlert);
     auto showCount = [this] {
         m_browserTitle->setText(tr("Images  \u00b7  %1").arg(m_controller->thumbnailModel()->rowCount()));
     };
@@ -317,6 +324,12 @@ void MainWindow::buildMenus()
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->addAction(a->help);
     help->addAction(a->about);
+    // The export commands, until the full menus come.
+    QAction *afterExport = file->insertSeparator(a->reparseFiles);
+    file->insertActions(afterExport, {a->exportSelected, a->exportAll, a->exportJpg, a->exportTif, a->exportPng,
+                                      a->exportIcns, a->openExportFolder});
+    edit->insertAction(edit->actions().constFirst(), a->copyImage);
+    addActions({a->exportSelected, a->exportAll, a->copyImage, a->openExportFolder});
     for (QMenu *menu : {file, edit, view, help})
         connect(menu, &QMenu::aboutToShow, m_controller, &Controller::updatePrefState);
 
@@ -417,6 +430,35 @@ void MainWindow::showStatusText(const QString &text)
         cursor.setPosition(b.position());
         cursor.setBlockFormat(format);
     }
+}
+
+// Alerts show one at a time, window-modal; a message that is already waiting
+// is not queued twice, so a job whose every file fails asks once, not once
+// per image.
+void MainWindow::queueAlert(const QString &message, const QString &text)
+{
+    const QPair<QString, QString> alert(message, text);
+    if (m_pendingAlerts.contains(alert) || (m_alert && m_alert->message() == message && m_alert->text() == text))
+        return;
+    m_pendingAlerts.append(alert);
+    if (!m_alert)
+        showNextAlert();
+}
+
+void MainWindow::showNextAlert()
+{
+    if (m_pendingAlerts.isEmpty())
+        return;
+    const QPair<QString, QString> alert = m_pendingAlerts.takeFirst();
+    m_alert = new KeshAlert(this);
+    m_alert->setAttribute(Qt::WA_DeleteOnClose);
+    m_alert->setMessage(alert.first, alert.second);
+    m_alert->setButtons(KeshAlert::Ok);
+    connect(m_alert, &QDialog::finished, this, [this] {
+        m_alert = nullptr;
+        QMetaObject::invokeMethod(this, &MainWindow::showNextAlert, Qt::QueuedConnection);
+    });
+    m_alert->open();
 }
 
 void MainWindow::restoreFrame(const QByteArray &frame)
