@@ -224,16 +224,25 @@ void ExportCommands::openExportFolder()
         showFolder(folder);
         return;
     }
-    if (!folder.isEmpty())
-        m_controller->showAlert(noFolderAlertMessage(), noFolderAlertText(folder));
     QPointer<ExportCommands> self(this);
-    m_controller->modalOpenFolder([self](bool chosen) {
-        if (!self || !chosen)
+    const auto prompt = [self] {
+        if (!self)
             return;
-        const QString path = self->m_controller->exportFolder();
-        self->showFolder(path);
-        self->m_controller->addBookmark(path);
-    });
+        self->m_controller->modalOpenFolder([self](bool chosen) {
+            if (!self || !chosen)
+                return;
+            const QString path = self->m_controller->exportFolder();
+            self->showFolder(path);
+            self->m_controller->addBookmark(path);
+        });
+    };
+    if (folder.isEmpty()) {
+        prompt();
+        return;
+    }
+    // The alert is posted to the window; the prompt follows it there.
+    m_controller->showAlert(noFolderAlertMessage(), noFolderAlertText(folder));
+    QMetaObject::invokeMethod(this, prompt, Qt::QueuedConnection);
 }
 
 void ExportCommands::showFolder(const QString &folder)

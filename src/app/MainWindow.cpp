@@ -43,6 +43,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include <climits>
 #include <cmath>
 
@@ -357,6 +359,11 @@ void MainWindow::openFiles()
 
 void MainWindow::chooseFolder(std::function<void(const QString &)> done)
 {
+    // An alert that explains the prompt (a missing folder) is read first.
+    if (m_alert || !m_pendingAlerts.isEmpty()) {
+        m_afterAlerts = [this, done = std::move(done)]() mutable { chooseFolder(std::move(done)); };
+        return;
+    }
     auto *dialog = new QFileDialog(this, tr("Choose Export Folder"));
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
@@ -447,8 +454,11 @@ void MainWindow::queueAlert(const QString &message, const QString &text)
 
 void MainWindow::showNextAlert()
 {
-    if (m_pendingAlerts.isEmpty())
+    if (m_pendingAlerts.isEmpty()) {
+        if (auto next = std::exchange(m_afterAlerts, nullptr))
+            next();
         return;
+    }
     const QPair<QString, QString> alert = m_pendingAlerts.takeFirst();
     m_alert = new KeshAlert(this);
     m_alert->setAttribute(Qt::WA_DeleteOnClose);

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class BaseColoredButton;
 class Controller;
 class ExportCommands;
@@ -84,4 +86,5 @@ private:
     ExportProgressView *m_progress = nullptr;
     KeshAlert *m_alert = nullptr;
     QList<QPair<QString, QString>> m_pendingAlerts;
+    std::function<void()> m_afterAlerts; // a folder prompt waiting for the alerts to be read
 };

@@ -11,6 +11,7 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QItemSelectionModel>
@@ -20,6 +21,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using apptest::waitUntil;
 
@@ -138,6 +141,27 @@ TEST_F(ExportCommandsTest, ExportsTheSelectionAndCopiesTheFirst)
         ASSERT_EQ(pasted.size(), QSize(24, 16)) << type;
         EXPECT_TRUE(apptest::near(pasted.pixelColor(3, 3), apptest::fixtureColor(1))) << type;
     }
+}
+
+// An export folder whose parent is gone: nothing is written, the alert says
+// so, and the folder prompt follows once the alert is closed, not over it.
+TEST_F(ExportCommandsTest, MissingFolderAlertComesBeforeTheFolderPrompt)
+{
+    load(2, {0});
+    controller.setExportPath(out.filePath(QStringLiteral("gone/sub")));
+    const auto prompt = [&] {
+        const QList<QFileDialog *> dialogs = window.findChildren<QFileDialog *>();
+        return std::any_of(dialogs.begin(), dialogs.end(), [](QFileDialog *d) { return d->isVisible(); });
+    };
+    QSignalSpy finished(window.exportCommands(), &ExportCommands::jobFinished);
+    controller.actions()->exportSelected->trigger();
+    ASSERT_TRUE(waitUntil([&] { return !finished.isEmpty() && window.alertPanel(); }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(finished.first().first().value<ExportJobResult>().folderMissing);
+    EXPECT_FALSE(prompt());
+    QTest::keyClick(window.alertPanel(), Qt::Key_Return);
+    EXPECT_TRUE(waitUntil(prompt));
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
 }
 
 // A long TIFF export cancelled after its first files: the job ends early and
