@@ -116,6 +116,7 @@ QString KeshAlert::text() const
 
 void KeshAlert::setButtons(int mask)
 {
+    m_mask = mask;
     highlight(m_first);
     m_first->setText(kFirstTitle);
     m_second->setText(kSecondTitle);
@@ -157,6 +158,18 @@ void KeshAlert::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (m_first->isVisible())
+            done(1);
+        event->accept();
+        return;
+    }
+    // Escape presses the button titled "Cancel", or the only button; a
+    // question without either must be answered by a button.
+    if (event->key() == Qt::Key_Escape) {
+        if (m_mask & Cancel)
+            done(2);
+        else if (m_mask & Third)
+            done(3);
+        else if (m_first->isVisibleTo(this) && !m_second->isVisibleTo(this) && !m_three->isVisibleTo(this))
             done(1);
         event->accept();
         return;

@@ -8,7 +8,8 @@ class QLabel;
 // The alert panel for failed operations: a message line, an informative text,
 // the application picture and up to three buttons chosen by a mask. It is
 // window-modal on the window that asks. The first button, at the right, is
-// the default: Return and Enter press it. The button numbers 1, 2, 3 are the
+// the default: Return and Enter press it; Escape presses "Cancel" (or the
+// only button). The button numbers 1, 2, 3 are the
 // results (0 when the panel is closed some other way). Main thread only.
 class KeshAlert : public QDialog
 {
@@ -61,4 +62,5 @@ private:
     QLabel *m_message;
     QLabel *m_text;
     QLabel *m_icon;
+    int m_mask = 0;
 };

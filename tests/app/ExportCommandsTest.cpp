@@ -28,20 +28,22 @@ using apptest::waitUntil;
 
 namespace {
 
-// Visible buttons (first, second, third; empty when hidden) for each mask.
+// Visible buttons (first, second, third; empty when hidden) for each mask,
+// and the button Escape presses (0: none, the panel stays).
 TEST(KeshAlertTest, MasksTitlesAndReturnCodes)
 {
     struct Row {
         int mask;
         QString first, second, third;
+        int escape;
     };
     const Row rows[] = {
-        {1, "OK", "", ""},
-        {9, "OK", "Cancel", ""},
-        {6, "Yes", "No", ""},
-        {22, "Yes", "No", "Cancel"},
-        {40, "Save...", "Cancel", ""},
-        {104, "Save...", "Cancel", "Don't Save"},
+        {1, "OK", "", "", 1},
+        {9, "OK", "Cancel", "", 2},
+        {6, "Yes", "No", "", 0},
+        {22, "Yes", "No", "Cancel", 3},
+        {40, "Save...", "Cancel", "", 2},
+        {104, "Save...", "Cancel", "Don't Save", 2},
     };
     QWidget parent;
     for (const Row &row : rows) {
@@ -52,6 +54,10 @@ TEST(KeshAlertTest, MasksTitlesAndReturnCodes)
         EXPECT_EQ(shown(alert.secondButton()), row.second) << row.mask;
         EXPECT_EQ(shown(alert.thirdButton()), row.third) << row.mask;
         EXPECT_TRUE(alert.firstButton()->stateOn());
+        alert.open();
+        QTest::keyClick(&alert, Qt::Key_Escape);
+        EXPECT_EQ(alert.result(), row.escape) << row.mask;
+        EXPECT_EQ(alert.isVisible(), row.escape == 0) << row.mask;
     }
 
     KeshAlert alert(&parent);
