@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -367,8 +368,12 @@ void MainWindow::chooseFolder(std::function<void(const QString &)> done)
     auto *dialog = new QFileDialog(this, tr("Choose Export Folder"));
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
-    if (!m_controller->exportFolder().isEmpty())
-        dialog->setDirectory(m_controller->exportFolder());
+    // A folder that is gone opens its nearest existing parent.
+    QString start = m_controller->exportFolder();
+    while (!start.isEmpty() && !QFileInfo(start).isDir() && QFileInfo(start).path() != start)
+        start = QFileInfo(start).path();
+    if (QFileInfo(start).isDir())
+        dialog->setDirectory(start);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [done](const QString &path) { done(path); });

@@ -23,7 +23,10 @@ ExportProgressView::ExportProgressView(QWidget *parent)
     m_bar->setTextVisible(false);
     m_cancel->setText(tr("Cancel"));
     m_cancel->setToolTip(tr("Stop the export (Esc); the files written so far stay"));
-    connect(m_cancel, &QToolButton::clicked, this, &ExportProgressView::cancelRequested);
+    connect(m_cancel, &QToolButton::clicked, this, [this] {
+        m_cancel->setEnabled(false); // the job stops after the image it is on
+        emit cancelRequested();
+    });
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 4, 0);
     layout->setSpacing(8);
