@@ -128,7 +128,12 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     statusBar()->setSizeGripEnabled(false);
     connect(m_export, &ExportCommands::jobStarted, m_progress, &ExportProgressView::begin);
     connect(m_export, &ExportCommands::progress, m_progress, &ExportProgressView::setProgress);
-    connect(m_export, &ExportCommands::jobFinished, m_progress, &ExportProgressView::end);
+    connect(m_export, &ExportCommands::jobFinished, this, [this](const ExportJobResult &result) {
+        m_progress->end();
+        if (result.cancelled)
+            statusBar()->showMessage(tr("Export cancelled: %1 of %2 files written")
+                                         .arg(result.filesWritten).arg(result.total), 10000);
+    });
     connect(m_progress, &ExportProgressView::cancelRequested, m_export, &ExportCommands::cancel);
 
     buildMenus();
