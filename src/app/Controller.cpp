@@ -570,7 +570,14 @@ void Controller::applyActionState()
     state.selectedThumbnails = selectedThumbnailCount();
     state.images = countPDFImages();
     state.zoomIdx = m_zoomIdx;
+    state.exportRunning = m_exportRunning;
     m_actions->applyState(state);
+}
+
+void Controller::setExportRunning(bool running)
+{
+    m_exportRunning = running;
+    applyActionState();
 }
 
 void Controller::updatePrefState()

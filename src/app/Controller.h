@@ -140,6 +140,10 @@ public:
 
     std::size_t undoStepCount() const { return m_undoSteps.size(); }
 
+    // The window's export job runs (its commands are disabled meanwhile).
+    void setExportRunning(bool running);
+    bool exportRunning() const { return m_exportRunning; }
+
 signals:
     void statusTextChanged(const QString &text);
     void exportFolderChanged(const QString &folder);
@@ -192,5 +196,6 @@ private:
     float m_dpi = 72.0f;
     QString m_exportFolder;
     QStringList m_bookmarks;
+    bool m_exportRunning = false;
     std::deque<std::function<void()>> m_undoSteps;
 };

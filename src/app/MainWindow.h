@@ -2,8 +2,13 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class BaseColoredButton;
 class Controller;
+class ExportCommands;
+class ExportProgressView;
+class KeshAlert;
 class FileTableView;
 class ImageBrowser;
 class MyPathControl;
@@ -34,6 +39,10 @@ public:
     QComboBox *formatCombo() const { return m_format; }
     QComboBox *dpiCombo() const { return m_dpi; }
     QPlainTextEdit *infoStatusText() const { return m_info; }
+    ExportCommands *exportCommands() const { return m_export; }
+    ExportProgressView *exportProgress() const { return m_progress; }
+    // The alert panel on screen, if one is.
+    KeshAlert *alertPanel() const { return m_alert; }
 
     // The window frame saved under "Zembrix"; damaged bytes are ignored.
     void restoreFrame(const QByteArray &frame);
@@ -58,6 +67,8 @@ private:
     bool acceptsPdfDrop(const QDropEvent *event) const;
     void showAbout();
     void showStatusText(const QString &text);
+    void queueAlert(const QString &message, const QString &text);
+    void showNextAlert();
 
     Controller *m_controller;
     FileTableView *m_table = nullptr;
@@ -71,4 +82,9 @@ private:
     QPlainTextEdit *m_info = nullptr;
     QLabel *m_browserTitle = nullptr;
     QTimer *m_unpause = nullptr;
+    ExportCommands *m_export = nullptr;
+    ExportProgressView *m_progress = nullptr;
+    KeshAlert *m_alert = nullptr;
+    QList<QPair<QString, QString>> m_pendingAlerts;
+    std::function<void()> m_afterAlerts; // a folder prompt waiting for the alerts to be read
 };
