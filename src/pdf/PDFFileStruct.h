@@ -131,7 +131,6 @@ public:
     static void getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth = 0);
     static constexpr int kMaxColorSpaceDepth = 8;
     static QStringList getDeviceNnames(OstrelNode *node);
-    static std::optional<std::vector<double>> getDecodeColorSpze(const TColorSpace *record, std::int32_t bps);
 
     // Image construction: the routes by the decoded data's format (JPEG,
     // JPEG 2000, samples) and, for samples, by colour space. Each gives a
