@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
-#include <random>
 
 namespace {
 
@@ -142,16 +141,6 @@ TEST(JpegDecoder, DamagedAndHostileDataNeverCrash)
     EXPECT_TRUE(decodeJpeg(QByteArray("not a jpeg at all")).isNull());
     EXPECT_TRUE(decodeJpeg(QByteArrayView(jpeg).first(200)).isNull()); // header only
     EXPECT_TRUE(decodeJpeg(QByteArray("\xff\xd8", 2) + QByteArray(500, '\x5a')).isNull());
-
-    // Random byte changes: any outcome but a crash; a result has the size of the header.
-    std::mt19937 random(12345);
-    for (int round = 0; round < 300; ++round) {
-        QByteArray damaged = jpeg;
-        for (int i = 0; i < 4; ++i)
-            damaged[random() % damaged.size()] = char(random() % 256);
-        const RasterImage image = decodeJpeg(damaged, {-1, 1 << 20});
-        EXPECT_TRUE(image.isNull() || image.samples.size() == image.bytesPerRow * image.height);
-    }
 }
 
 TEST(JpegDecoder, RefusesImagesBeyondTheLimitBeforeAllocating)

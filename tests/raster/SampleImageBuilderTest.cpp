@@ -182,45 +182,4 @@ TEST(SampleImageBuilder, SizesAreCheckedBeforeAllocating)
     EXPECT_TRUE(build(mask, 1, SampleColorMode::Gray, 40, 40, 1599).isNull());
 }
 
-TEST(SampleImageBuilder, RandomParametersNeverCrash)
-{
-    std::mt19937 random(20240611);
-    const int bpcs[] = {-8, 0, 1, 2, 3, 4, 5, 8, 12, 16, 24, 32};
-    int built = 0;
-    for (int round = 0; round < 4000; ++round) {
-        const int width = random() % 8 == 0 ? int(random()) : int(random() % 40) - 2;
-        const int height = random() % 8 == 0 ? int(random()) : int(random() % 40) - 2;
-        // Mostly a data size near a plausible layout, sometimes any size.
-        const int pixelBits[] = {1, 2, 3, 4, 5, 6, 8, 12, 16, 24, 32, 48, 64};
-        qsizetype size = qsizetype(random() % 6000);
-        if (random() % 4 != 0 && width > 0 && height > 0 && qint64(width) * height < 1000)
-            size = qsizetype(qint64(width) * height * pixelBits[random() % std::size(pixelBits)] / 8 + random() % 3);
-        const QByteArray data = patternBytes(size, unsigned(round));
-        qint64 count = data.size();
-        switch (random() % 4) {
-        case 0: count -= qint64(random() % 5); break;
-        case 1: count += qint64(random() % 5); break;
-        default: break;
-        }
-        const int bpc = bpcs[random() % std::size(bpcs)];
-        const auto mode = SampleColorMode(random() % 3);
-        const qint64 maxBytes = random() % 4 == 0 ? qint64(random() % 20000) : kLimit;
-        const RasterImage image = makeImageFromSamples(QByteArrayView(data), count, bpc, mode, width, height, maxBytes);
-        if (image.isNull())
-            continue;
-        ++built;
-        ASSERT_EQ(image.width, width);
-        ASSERT_EQ(image.height, height);
-        ASSERT_LE(image.samples.size(), maxBytes);
-        ASSERT_EQ(image.samples.size(), image.bytesPerRow * height);
-        ASSERT_TRUE(mode != SampleColorMode::Gray || image.model == ColorModel::Gray);
-        ASSERT_TRUE(image.model != ColorModel::CMYK || (mode == SampleColorMode::CMYK && !image.hasAlpha));
-        // One bit per pixel is read as 1-bit gray whatever bpc says.
-        const bool oneBitPerPixel = count * 8 / (qint64(width) * height) == 1;
-        const int bits = oneBitPerPixel ? 1 : bpc;
-        expectSamplesFromData(image, data, count / height, bits);
-    }
-    EXPECT_GT(built, 100);
-}
-
 } // namespace
