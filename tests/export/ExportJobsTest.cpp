@@ -1,11 +1,11 @@
 #include "ExportTestDecoders.h"
 #include "ExportTestImages.h"
+#include "RecordingController.h"
 
 #include "export/ExportFormat.h"
 #include "export/ExportJobs.h"
 #include "export/ExportPathClaims.h"
 #include "export/QueuedExportWriter.h"
-#include "images/ControllerInterface.h"
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 
@@ -26,41 +26,6 @@
 using namespace exporttest;
 
 namespace {
-
-// Records the alerts, the progress and the busy periods the jobs report, from
-// any thread, and installs itself as the main controller while it lives.
-class JobController final : public ControllerInterface
-{
-public:
-    JobController() { setMainController(this); }
-    ~JobController() override { setMainController(nullptr); }
-
-    void startSpinAnimation() override { locked([&] { ++m_busy; }); }
-    void stopSpinAnimation() override { locked([&] { --m_busy; }); }
-    void showAlert(const QString &message, const QString &) override { locked([&] { m_alerts << message; }); }
-    void exportProgress(int done, int total) override { locked([&] { m_progress.emplace_back(done, total); }); }
-
-    int openBusyPeriods() const { return get(m_busy); }
-    QStringList alerts() const { return get(m_alerts); }
-    std::vector<std::pair<int, int>> progress() const { return get(m_progress); }
-
-private:
-    template <typename F> void locked(F f)
-    {
-        std::lock_guard lock(m_mutex);
-        f();
-    }
-    template <typename T> T get(const T &value) const
-    {
-        std::lock_guard lock(m_mutex);
-        return value;
-    }
-
-    mutable std::mutex m_mutex;
-    int m_busy = 0;
-    QStringList m_alerts;
-    std::vector<std::pair<int, int>> m_progress;
-};
 
 std::shared_ptr<PDFImageStruct> record(const QString &name, const QImage &image)
 {
@@ -114,32 +79,23 @@ std::vector<std::pair<int, int>> countingUpTo(int total)
 
 } // namespace
 
-// Every format: "<imagename>.<extension>", the picture read back by an
-// independent reader, the sums of the result and progress from 0 to the total.
+// Every format: "<imagename>.<extension>" (what each writer puts in the file is checked with
+// the writers), the sums of the result and progress from 0 to the total.
 TEST(ExportJobs, SelectedImagesInEveryFormat)
 {
-    const QImage picture = opaqueGradientImage(40, 30);
-    const std::tuple<int, QSize, int> rows[] = { // format, size read back, largest difference (-1: size only)
-        {ExportFormat::Jpeg, {40, 30}, 40}, {ExportFormat::Jpeg2000, {40, 30}, 0}, {ExportFormat::Tiff, {40, 30}, 0},
-        {ExportFormat::Png, {40, 30}, 0},   {ExportFormat::Bmp, {40, 30}, 0},      {ExportFormat::Icns, {16, 16}, -1},
-        {ExportFormat::Heic, {40, 30}, 80},
-    };
-    for (const auto &[format, size, maxDifference] : rows) {
-        SCOPED_TRACE(ExportFormat::name(format).toStdString());
-        JobController controller;
+    const char *const extensions[] = {"jpeg", "jp2", "tiff", "png", "bmp", "icns", "heic"};
+    for (int format = 0; format < ExportFormat::Count; ++format) {
+        SCOPED_TRACE(extensions[format]);
+        RecordingController controller;
         QTemporaryDir dir;
         const ExportJobResult result =
-            startSelectedImagesExport({record("pic", picture), record("second", solid(0xFF00FF00))}, format, 72,
-                                      into(dir.path()))
+            startSelectedImagesExport({record("pic", opaqueGradientImage(40, 30)), record("second", solid(0xFF00FF00))},
+                                      format, 72, into(dir.path()))
                 .wait();
-        const QString path = dir.filePath(QStringLiteral("pic.") + ExportFormat::extension(format));
-        const QString second = dir.filePath(QStringLiteral("second.") + ExportFormat::extension(format));
+        const QString path = dir.filePath(QStringLiteral("pic.") + extensions[format]);
+        const QString second = dir.filePath(QStringLiteral("second.") + extensions[format]);
         EXPECT_EQ(filesIn(dir.path()), (QStringList{QFileInfo(path).fileName(), QFileInfo(second).fileName()}));
-        const QImage back = decodeExportFile(format, readFile(path));
-        EXPECT_EQ(back.size(), size);
-        if (maxDifference >= 0) {
-            EXPECT_LE(compareImages(back, picture).maximum, maxDifference);
-        }
+        EXPECT_FALSE(decodeExportFile(format, readFile(path)).isNull());
         EXPECT_EQ(result.total, 2);
         EXPECT_EQ(result.filesWritten, 2);
         EXPECT_EQ(result.failures, 0);
@@ -157,7 +113,7 @@ TEST(ExportJobs, SelectedImagesInEveryFormat)
 // the files of the first instead of numbering further.
 TEST(ExportJobs, RepeatedNamesWithinOneJobAreNumbered)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
     const ExportJobResult first =
         startSelectedImagesExport({record("a", solid(0xFFFF0000)), record("a", solid(0xFF00FF00)),
@@ -210,7 +166,7 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
 // Only checked files whose parse has finished take part, in list order.
 TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
     const auto one = fileRecord({record("one_000", solid(0xFF100000)), record("one_001", solid(0xFF200000))}, true, false);
     const auto unchecked = fileRecord({record("unchecked_000", solid(0xFF300000))}, false, false);
@@ -253,7 +209,7 @@ TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
         {ExportFormat::Png, "png", 1}, {ExportFormat::Tiff, "tiff", 1}, {ExportFormat::Heic, "heic", 0}, {-1, "icns", 0}};
     for (const auto &[format, extension, alerts] : rows) {
         SCOPED_TRACE(extension);
-        JobController controller;
+        RecordingController controller;
         QTemporaryDir dir;
         const QString blocked = dir.filePath(QStringLiteral("a.") + extension);
         // A folder where the file should go: no writer can replace it.
@@ -288,7 +244,7 @@ TEST(ExportJobs, ExportFolderIsCreatedWhenItsParentExists)
     for (const QString &folder : {dir.filePath("new"), dir.filePath("missing/new"), dir.filePath("a file"), QString()}) {
         SCOPED_TRACE(folder.toStdString());
         const bool written = folder == dir.filePath("new");
-        JobController controller;
+        RecordingController controller;
         const ExportJobResult result =
             startSelectedImagesExport({record("x", solid(0xFF336699))}, ExportFormat::Png, 72, into(folder)).wait();
         EXPECT_EQ(result.folderMissing, !written);
@@ -300,9 +256,10 @@ TEST(ExportJobs, ExportFolderIsCreatedWhenItsParentExists)
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
 }
 
+// Whole families, named like the other jobs' files.
 TEST(ExportJobs, IconFamilyJobWritesFullFamilies)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
     const ExportJobResult result =
         startIconFamilyExport({record("icon", gradientImage(100, 60)), record("icon", solid(0xFF00FF00))},
@@ -310,23 +267,14 @@ TEST(ExportJobs, IconFamilyJobWritesFullFamilies)
             .wait();
     EXPECT_EQ(filesIn(dir.path()), (QStringList{"icon (2).icns", "icon.icns"}));
     EXPECT_EQ(result.filesWritten, 2);
-    // The 512 element is the picture fitted: 512 x 307, centred, transparent above.
-    const auto elements = parseIcns(readFile(dir.filePath("icon.icns")));
-    ASSERT_TRUE(elements);
-    EXPECT_EQ(elements->size(), 10u);
-    const IcnsElement *ic09 = findElement(*elements, "ic09");
-    ASSERT_TRUE(ic09);
-    const QImage big = QImage::fromData(ic09->data, "PNG");
-    ASSERT_EQ(big.size(), QSize(512, 512));
-    EXPECT_EQ(qAlpha(big.pixel(256, 10)), 0);
-    EXPECT_EQ(qAlpha(big.pixel(400, 300)), 255);
+    EXPECT_EQ(parseIcns(readFile(dir.filePath("icon.icns"))).value_or(std::vector<IcnsElement>{}).size(), 10u);
 }
 
 // The DPI goes into the file's resolution field; the pixels are those of the
 // edited picture, whatever the DPI.
 TEST(ExportJobs, DpiIsMetadataAndEditsAreRendered)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
     auto rotated = record("rotated", opaqueGradientImage(40, 30));
     rotated->setAngle(90);
@@ -389,7 +337,7 @@ private:
 // the thread pool; two jobs run at once.
 TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
     PostQueue queue;
     auto writer = std::make_shared<QueuedExportWriter>([&queue](std::function<void()> task) { queue.post(std::move(task)); });
@@ -429,7 +377,7 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
 // names, collision suffixes, bytes and the report lines in the same order.
 TEST(ExportJobs, PoolWritesWhatOneWorkerWrites)
 {
-    JobController controller;
+    RecordingController controller;
     const auto run = [](int workers) {
         QTemporaryDir dir;
         FileRecordList files;

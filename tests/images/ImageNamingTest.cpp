@@ -33,8 +33,7 @@ TEST(ImageNaming, NamePatternTable)
 
 TEST(ImageNaming, PatternUpdatesLeaveAHandSetNameAlone)
 {
-    imagestest::RecordingController controller;
-    imagestest::MainControllerScope scope(&controller);
+    RecordingController controller;
     auto record = PDFImageStruct::create();
     record->setNamePattern1(QStringLiteral("report_###"), 4);
     EXPECT_EQ(record->imagename(), QStringLiteral("report_004"));

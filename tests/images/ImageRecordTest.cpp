@@ -10,8 +10,6 @@
 #include <functional>
 #include <thread>
 
-using imagestest::MainControllerScope;
-using imagestest::RecordingController;
 
 namespace {
 
@@ -19,7 +17,6 @@ class ImageRecord : public ::testing::Test
 {
 protected:
     RecordingController controller;
-    MainControllerScope scope{&controller};
     std::shared_ptr<PDFImageStruct> record = PDFImageStruct::create();
 };
 
@@ -67,7 +64,7 @@ TEST_F(ImageRecord, NewRecordIsNeutralAndPlainSettersAreNoEdits)
     EXPECT_EQ(record->image(), picture);
     EXPECT_EQ(record->imageVersion(), 0u);
     EXPECT_TRUE(controller.undoSteps.empty());
-    EXPECT_EQ(controller.datasourceUpdates, 0);
+    EXPECT_EQ(controller.refreshes(), 0);
 }
 
 TEST_F(ImageRecord, EachSetterIsOneUndoStepOneVersionAndOneRefresh)
@@ -76,20 +73,19 @@ TEST_F(ImageRecord, EachSetterIsOneUndoStepOneVersionAndOneRefresh)
         SCOPED_TRACE(edit.name);
         auto fresh = PDFImageStruct::create();
         RecordingController steps;
-        MainControllerScope inner(&steps);
         const std::size_t member = std::size_t(&edit - edits().data());
 
         // The neutral value itself is still an edit.
         edit.set(*fresh, kNeutral[member]);
         EXPECT_EQ(fresh->imageVersion(), 1u);
         EXPECT_EQ(steps.undoSteps.size(), 1u);
-        EXPECT_EQ(steps.datasourceUpdates, 1);
+        EXPECT_EQ(steps.refreshes(), 1);
 
         edit.set(*fresh, edit.first);
         edit.set(*fresh, edit.second);
         EXPECT_EQ(fresh->imageVersion(), 3u);
         EXPECT_EQ(steps.undoSteps.size(), 3u);
-        EXPECT_EQ(steps.datasourceUpdates, 3);
+        EXPECT_EQ(steps.refreshes(), 3);
         // Only this member moved.
         std::vector<float> expected = kNeutral;
         expected[member] = edit.second;
@@ -101,7 +97,7 @@ TEST_F(ImageRecord, EachSetterIsOneUndoStepOneVersionAndOneRefresh)
         EXPECT_EQ(allValues(*fresh)[member], edit.first);
         EXPECT_EQ(fresh->imageVersion(), 4u);
         EXPECT_EQ(steps.undoSteps.size(), 3u);
-        EXPECT_EQ(steps.datasourceUpdates, 4);
+        EXPECT_EQ(steps.refreshes(), 4);
         ASSERT_TRUE(steps.undo());
         EXPECT_EQ(allValues(*fresh)[member], edit.second);
         EXPECT_EQ(fresh->imageVersion(), 5u);
@@ -156,11 +152,11 @@ TEST_F(ImageRecord, UndoAfterTheRecordIsGoneDoesNothing)
     std::weak_ptr<PDFImageStruct> watch = record;
     record.reset();
     EXPECT_TRUE(watch.expired()); // the undo steps do not keep it alive
-    const int refreshes = controller.datasourceUpdates;
+    const int refreshes = controller.refreshes();
     EXPECT_TRUE(controller.undo());
     EXPECT_TRUE(controller.undo());
     EXPECT_TRUE(controller.undoSteps.empty());
-    EXPECT_EQ(controller.datasourceUpdates, refreshes);
+    EXPECT_EQ(controller.refreshes(), refreshes);
 }
 
 TEST_F(ImageRecord, EditsWithoutAControllerStillApply)

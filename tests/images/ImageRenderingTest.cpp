@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-using imagestest::MainControllerScope;
-using imagestest::RecordingController;
 
 // Without a picture nothing is rendered; with neutral edits (also edits set back to neutral)
 // the picture itself. Otherwise the record hands every edit to the effects pipeline (whose
@@ -14,7 +12,6 @@ using imagestest::RecordingController;
 TEST(ImageRendering, EditsReachThePipeline)
 {
     RecordingController controller;
-    MainControllerScope scope{&controller};
     QImage picture(5, 3, QImage::Format_ARGB32);
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
