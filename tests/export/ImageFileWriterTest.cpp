@@ -323,18 +323,10 @@ TEST_F(ImageFileWriterTest, IcnsHoldsOneSquareIconOfTheChosenSize)
             types << element.type;
         EXPECT_EQ(types, row.elements);
 
-        // Fitted and centred: the longer side fills the square, the shorter one is centred.
+        // The picture fitted and centred (as IconScaling's tests check it in detail).
         const QImage argb = decodeExportFile(ExportFormat::Icns, file).convertToFormat(QImage::Format_ARGB32);
         ASSERT_EQ(argb.size(), QSize(row.edge, row.edge));
-        const double k = double(row.edge) / std::max(row.source.width(), row.source.height());
-        const int drawnHeight = int(std::lround(k * row.source.height()));
-        const int drawnWidth = int(std::lround(k * row.source.width()));
-        const int top = (row.edge - drawnHeight) / 2;
-        const int left = (row.edge - drawnWidth) / 2;
         EXPECT_EQ(qAlpha(argb.pixel(row.edge / 2, row.edge / 2)), 255);
-        EXPECT_TRUE(top == 0 || qAlpha(argb.pixel(row.edge / 2, top - 1)) == 0);
-        EXPECT_TRUE(left == 0 || qAlpha(argb.pixel(left - 1, row.edge / 2)) == 0);
-        EXPECT_EQ(qAlpha(argb.pixel(left + 1, top + 1)), 255);
     }
 }
 
