@@ -171,17 +171,17 @@ TEST_F(StreamDataTest, BilevelFiltersInTheChain)
     const TestBitmap page = TestBitmap::randomRuns(77, 23, 6, 3);
     const QByteArray g4 = faxEncode(page, FaxEncodeOptions{});
 
-    TestBitmap glyph = TestBitmap::checkerboard(8, 8, 2);
+    using namespace jbig2test;
+    const TestBitmap glyph = textSymbols()[1];
     TestBitmap expected(40, 16);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
+    for (int y = 0; y < glyph.height; ++y)
+        for (int x = 0; x < glyph.width; ++x) {
             expected.set(3 + x, 4 + y, glyph.at(x, y));
             expected.set(20 + x, 4 + y, glyph.at(x, y));
         }
-    using namespace jbig2test;
-    const QByteArray globals = segment(0, SymbolDictionary, 0, symbolDictionary({glyph}));
+    const QByteArray globals = segment(0, SymbolDictionary, 0, textSymbolDictionary());
     const QByteArray jbig2 = segment(1, PageInformation, 1, pageInformation(40, 16))
-        + segment(2, ImmediateTextRegion, 1, textRegion(40, 16, {8}, {{0, 3, 4}, {0, 20, 4}}), {0})
+        + segment(2, ImmediateTextRegion, 1, textRegion(40, 16, {6, 8}, {{1, 3, 4}, {1, 20, 4}}), {0})
         + segment(3, EndOfPage, 1, QByteArray());
 
     PdfFixture pdf;
