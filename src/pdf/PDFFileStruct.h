@@ -66,7 +66,6 @@ public:
     void setNamePatternDirect(const QString &pattern);
     QString parsePatternNameFor$() const;
     void updateImageListPatternName();
-    bool updateImagePatternName(const PDFImageStruct *image);
 
     QString info() const;
     void setInfo(const QString &info);
@@ -163,9 +162,6 @@ public:
     void makeInfo();
     void addCGPDFStringValue(const PdfObject &string);
     void addCGPDFStringValueAsDate(const PdfObject &string);
-
-    // The open tree while a parse runs, else none.
-    OstrelDataSource *ostrelData() const { return mOstrelData.get(); }
 
 private:
     static QImage buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,

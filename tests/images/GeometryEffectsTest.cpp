@@ -50,7 +50,6 @@ TEST(GeometryEffects, QuarterTurnsMoveWholePixelsCounterClockwise)
                 const QImage turned = rotate(source, angle);
                 ASSERT_EQ(turned.size(), c.size);
                 EXPECT_EQ(turned.format(), format);
-                EXPECT_EQ(rotatedSize(source.size(), angle), c.size);
                 expectMapping(source, turned, c.from, "quarter turn");
             }
 
@@ -108,14 +107,12 @@ TEST(GeometryEffects, NoTurnAndNullImages)
     EXPECT_TRUE(rotate(QImage(), 33.0f).isNull());
     EXPECT_TRUE(rotate(QImage(), 90.0f).isNull());
     EXPECT_TRUE(mirror(QImage(), 3).isNull());
-    EXPECT_TRUE(rotatedSize(QSize(), 33.0f).isEmpty());
 
     // A free turn whose box would hold more than 2^29 pixels is refused
     // before anything is allocated.
     QImage needle(1, 600000, QImage::Format_ARGB32);
     needle.fill(0);
     EXPECT_TRUE(rotate(needle, 45.0f).isNull());
-    EXPECT_TRUE(rotatedSize(needle.size(), 45.0f).isEmpty());
     EXPECT_EQ(rotate(needle, 90.0f).size(), QSize(600000, 1));
 }
 
@@ -135,7 +132,6 @@ TEST(GeometryEffects, FreeAngleSizeIsTheRoundedUpBoundingBox)
         SCOPED_TRACE(c.angle);
         const QImage turned = rotate(make(c.width, c.height, [](int, int) { return qRgb(10, 200, 30); }), c.angle);
         EXPECT_EQ(turned.size(), c.expected);
-        EXPECT_EQ(rotatedSize(QSize(c.width, c.height), c.angle), c.expected);
         EXPECT_EQ(turned.format(), QImage::Format_ARGB32_Premultiplied);
     }
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
 #include <random>
 
 namespace {
@@ -131,30 +130,6 @@ TEST(SampleImageBuilder, InfersTheLayoutFromTheByteCount)
     };
     for (const Refused &c : refused)
         EXPECT_TRUE(build(patternBytes(c.dataBytes), c.bpc, c.mode, c.width, c.height).isNull()) << c.name;
-}
-
-TEST(SampleImageBuilder, OneBitGrayMatchesQtMonoImages)
-{
-    // 10 x 10, rows padded to 2 bytes: 0 black, 1 white (the device gray
-    // model), compared with QImage's own reading of the same bits.
-    const QByteArray data = patternBytes(20, 7);
-    const RasterImage image = build(data, 1, SampleColorMode::Gray, 10, 10);
-    ASSERT_FALSE(image.isNull());
-    QImage mono(reinterpret_cast<const uchar *>(data.constData()), 10, 10, 2, QImage::Format_Mono);
-    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
-    const QImage expected = mono.convertToFormat(QImage::Format_Grayscale8);
-    const QImage built = rasterToQImage(image);
-    ASSERT_EQ(built.format(), QImage::Format_Grayscale8);
-    for (int y = 0; y < 10; ++y)
-        EXPECT_EQ(std::memcmp(built.constScanLine(y), expected.constScanLine(y), 10), 0) << "row " << y;
-}
-
-TEST(SampleImageBuilder, AlphaIsLastAndStraight)
-{
-    const QImage picture = rasterToQImage(build(QByteArray::fromHex("ff000080 00ff00ff"), 8, SampleColorMode::RGB, 2, 1));
-    ASSERT_FALSE(picture.isNull());
-    EXPECT_EQ(picture.pixel(0, 0), qRgba(255, 0, 0, 128));
-    EXPECT_EQ(picture.pixel(1, 0), qRgba(0, 255, 0, 255));
 }
 
 TEST(SampleImageBuilder, SizesAreCheckedBeforeAllocating)
