@@ -178,32 +178,31 @@ Bilevel bilevel(int w, int h, unsigned seed)
     return b;
 }
 
-// A symbol dictionary in the globals and a text region placing its symbols, plus a page of an
-// arithmetic generic region and a striped page.
+// A symbol dictionary in the globals and a text region placing its symbols, plus a page of a
+// generic region inside a larger page and a striped page.
 std::vector<Bilevel> jbig2Streams()
 {
     using namespace jbig2test;
     std::vector<Bilevel> out;
     out.push_back(bilevel(37, 11, 1));
 
-    const std::vector<TestBitmap> symbols = {TestBitmap::checkerboard(6, 5, 1), TestBitmap::filled(8, 7, true)};
-    Bilevel text{TestBitmap(40, 20), {}, segment(1, SymbolDictionary, 0, symbolDictionary(symbols))};
+    Bilevel text{TestBitmap(40, 20), {}, segment(1, SymbolDictionary, 0, textSymbolDictionary())};
     text.jbig2 = segment(2, PageInformation, 1, pageInformation(40, 20))
         + segment(3, ImmediateTextRegion, 1, textRegion(40, 20, {6, 8}, {{0, 1, 2}, {1, 9, 2}, {0, 20, 10}}), {1})
         + segment(4, EndOfPage, 1, QByteArray());
     out.push_back(text);
 
     const TestBitmap art = TestBitmap::random(19, 13, 0.3, 5);
-    Bilevel arithmetic{art, {}, {}};
-    arithmetic.jbig2 = segment(0, PageInformation, 1, pageInformation(19, 13))
-        + segment(1, ImmediateGenericRegion, 1, arithmeticGenericRegion(art, 0, 0))
+    Bilevel inside{TestBitmap(25, 17), {}, {}};
+    inside.jbig2 = segment(0, PageInformation, 1, pageInformation(25, 17))
+        + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(art, 3, 2, faxEncode(art, FaxEncodeOptions{})))
         + segment(2, EndOfPage, 1, QByteArray());
-    out.push_back(arithmetic);
+    out.push_back(inside);
 
     const TestBitmap top = TestBitmap::randomRuns(16, 6, 4, 9);
     Bilevel striped{top, {}, {}};
     striped.jbig2 = segment(0, PageInformation, 1, pageInformation(16, 0xffffffffu, 0, 0x8000 | 6))
-        + segment(1, ImmediateGenericRegion, 1, arithmeticGenericRegion(top, 0, 0))
+        + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(top, 0, 0, faxEncode(top, FaxEncodeOptions{})))
         + segment(2, EndOfStripe, 1, endOfStripe(5)) + segment(3, EndOfPage, 1, QByteArray());
     out.push_back(striped);
     return out;

@@ -66,9 +66,4 @@ std::optional<int> indexOfNameIgnoringCase(QStringView name)
     return findName(name, Qt::CaseInsensitive);
 }
 
-int getExportIdx(QStringView name)
-{
-    return indexOfName(name).value_or(Jpeg);
-}
-
 } // namespace ExportFormat

@@ -41,8 +41,6 @@ std::optional<int> indexOfName(QStringView name);
 // The same, ignoring case: for names typed on the command line ("png", "Jpeg-2000").
 std::optional<int> indexOfNameIgnoringCase(QStringView name);
 
-// The index for a stored format name, JPEG (0) when no name is equal.
-int getExportIdx(QStringView name);
 
 } // namespace ExportFormat
 

@@ -410,11 +410,6 @@ QByteArray IconFamily::data() const
     return out;
 }
 
-bool IconFamily::writeToFile(const QString &path) const
-{
-    return writeExportFile(path, data()).isWritten();
-}
-
 WriteResult simplySaveICNS(const QImage &image, const QString &pathWithoutExtension)
 {
     const std::optional<IconFamily> family = IconFamily::iconFamilyWithThumbnailsOfImage(image);

@@ -79,9 +79,6 @@ public:
     // The ICNS file: header and elements in the order they were first set.
     QByteArray data() const;
 
-    // Writes data() to a path, replacing an existing file. True on success.
-    bool writeToFile(const QString &path) const;
-
 private:
     struct Element {
         quint32 type;

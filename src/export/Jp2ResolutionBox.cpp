@@ -37,13 +37,6 @@ struct BoxSpan {
 
 } // namespace
 
-double Jp2Resolution::dotsPerInch() const
-{
-    if (denominator == 0)
-        return 0.0;
-    return double(numerator) / double(denominator) * std::pow(10.0, exponent) * 0.0254;
-}
-
 Jp2Resolution jp2ResolutionForDpi(float dpi)
 {
     // Points per metre = dpi / 0.0254 = dpi x 5000 / 127.

@@ -14,8 +14,6 @@ struct Jp2Resolution {
     std::uint16_t numerator = 0;
     std::uint16_t denominator = 0;
     std::int8_t exponent = 0;
-
-    double dotsPerInch() const;
 };
 
 // The exact representation of `dpi` (1 .. 65535): points per metre is

@@ -279,26 +279,6 @@ QImage rotate(QImage image, float angleDegrees)
     return rotateFree(image, angleDegrees);
 }
 
-QSize rotatedSize(QSize size, float angleDegrees)
-{
-    if (size.isEmpty())
-        return {};
-    switch (classify(angleDegrees)) {
-    case QuarterTurn::None:
-    case QuarterTurn::Half:
-        return size;
-    case QuarterTurn::Ccw90:
-    case QuarterTurn::Cw90:
-        return size.transposed();
-    case QuarterTurn::Free:
-        break;
-    }
-    const FreeRotation rotation(size.width(), size.height(), angleDegrees);
-    if (rotation.tooLarge())
-        return {};
-    return {rotation.width(), rotation.height()};
-}
-
 QImage mirror(QImage image, int code)
 {
     // Left to right for codes whose value without bit 1 is 2, top to bottom for

@@ -22,9 +22,6 @@
 // the result is null.
 QImage rotate(QImage image, float angleDegrees);
 
-// The size `rotate` gives for a picture of `size` turned by `angleDegrees`.
-// An empty size for an empty input or a result too large to make.
-QSize rotatedSize(QSize size, float angleDegrees);
 
 // Mirrors `image` by a mirror code: bit value 1 top to bottom, bit value 2 left
 // to right, 3 both (the same as a half turn). As in the chain's definition, only

@@ -1,7 +1,5 @@
 #include "images/PDFImageStruct.h"
 
-#include <QRandomGenerator>
-
 QString PDFImageStruct::makeNamePattern(const QString &pattern, qint32 value)
 {
     QString prefix;
@@ -30,16 +28,4 @@ void PDFImageStruct::setNamePattern1(const QString &pattern, qint32 value)
 {
     if (!changed())
         setImagename(makeNamePattern(pattern, value));
-}
-
-QString PDFImageStruct::imageUID() const
-{
-    return imagename() + QString::number(genRandom(1000000, 9999999));
-}
-
-qint64 PDFImageStruct::genRandom(qint64 lowest, qint64 highest)
-{
-    if (highest <= lowest)
-        return lowest;
-    return QRandomGenerator::system()->bounded(lowest, highest);
 }

@@ -2,9 +2,6 @@
 
 #include "images/EffectsPipeline.h"
 
-#include <QBuffer>
-#include <QImageWriter>
-
 #include <algorithm>
 
 QImage PDFImageStruct::applyAllEffects() const
@@ -34,34 +31,3 @@ QImage PDFImageStruct::renderThumbnail() const
     return ::applyAllEffects(reducedImage(), effectParameters());
 }
 
-QImage PDFImageStruct::getBitmapRepImg() const
-{
-    return applyAllEffects();
-}
-
-QImage PDFImageStruct::getNSImage() const
-{
-    return applyAllEffects();
-}
-
-std::optional<QByteArray> PDFImageStruct::getTiffRep() const
-{
-    QImage rendering = applyAllEffects();
-    if (rendering.isNull())
-        return std::nullopt;
-    // The TIFF writer stores indexed and alpha-only pictures as palette or
-    // grey images and drops their alpha; those are expanded so alpha survives.
-    // (It stores 8-bit alpha associated, so colour under partial alpha is
-    // rounded; 16-bit and float pictures keep their samples.)
-    if (rendering.hasAlphaChannel() && rendering.depth() <= 8)
-        rendering = rendering.convertToFormat(QImage::Format_ARGB32);
-
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly))
-        return std::nullopt;
-    QImageWriter writer(&buffer, "tiff");
-    if (!writer.write(rendering) || bytes.isEmpty())
-        return std::nullopt;
-    return bytes;
-}

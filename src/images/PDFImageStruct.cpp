@@ -56,12 +56,6 @@ void PDFImageStruct::setPictureSource(std::shared_ptr<const PictureSource> sourc
     m_reduced = reduced;
 }
 
-bool PDFImageStruct::hasPicture() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_pictureSource || !m_image.isNull();
-}
-
 QString PDFImageStruct::info() const
 {
     std::lock_guard lock(m_mutex);
@@ -96,17 +90,6 @@ void PDFImageStruct::setSource(const ImageSource &source)
 {
     std::lock_guard lock(m_mutex);
     m_source = source;
-}
-
-void PDFImageStruct::resetParameters()
-{
-    m_flip.store(0);
-    m_angle.store(0.0f);
-    m_brightness.store(0.0f);
-    m_contrast.store(1.0f);
-    m_saturation.store(1.0f);
-    m_gamma.store(1.0f);
-    m_hue.store(0.0f);
 }
 
 // The step calls the setter again, so undoing registers the redo step in turn.

@@ -56,7 +56,6 @@ public:
     // (small images): it goes to the picture cache, not into the record.
     void setPictureSource(std::shared_ptr<const PictureSource> source, const QImage &reduced,
                           const QImage &full = QImage());
-    bool hasPicture() const;
 
     // The reduced copy the thumbnail browser draws: the unedited picture with
     // its long edge at most kReducedEdge pixels (smaller pictures as they
@@ -68,7 +67,7 @@ public:
     QImage renderThumbnail() const;
 
     // An identity that stays the same for the record's whole life and is
-    // never reused by another record of the process (unlike imageUID).
+    // never reused by another record of the process.
     quint64 recordId() const { return m_recordId; }
 
     // Multi-line description of the image; null until set.
@@ -92,11 +91,6 @@ public:
     float saturation() const { return m_saturation.load(); }
     float gamma() const { return m_gamma.load(); }
     float hue() const { return m_hue.load(); }
-
-    // Neutral edits (flip 0, angle 0, brightness 0, contrast, saturation and
-    // gamma 1, hue 0). No undo step, no version change; the picture, texts
-    // and name stay.
-    void resetParameters();
 
     // The edit setters. Each registers one undo step with
     // mainController()->registerUndo (the same setter with the old value, on
@@ -128,13 +122,6 @@ public:
     // Renames the record by makeNamePattern unless its name was set by hand.
     void setNamePattern1(const QString &pattern, qint32 value);
 
-    // Browser identity: the name followed by a fresh random number of seven
-    // digits (1000000 to 9999998) on every call.
-    QString imageUID() const;
-    // A uniform number from `lowest` to `highest` - 1, from the system's
-    // cryptographic source; `lowest` when the range is empty.
-    static qint64 genRandom(qint64 lowest, qint64 highest);
-
     // Version of the rendered picture: starts at 0 and grows by one on every
     // edit and every undo of one.
     quint64 imageVersion() const { return m_version.load(); }
@@ -148,11 +135,8 @@ public:
     QImage applyAllEffects() const;
     // The same rendering, for the single-image export and the icon family
     // writer respectively.
-    QImage getBitmapRepImg() const;
-    QImage getNSImage() const;
-    // The rendering as TIFF file bytes, alpha kept; none when the record has
-    // no picture or the TIFF writer fails.
-    std::optional<QByteArray> getTiffRep() const;
+    QImage getBitmapRepImg() const { return applyAllEffects(); }
+    QImage getNSImage() const { return getBitmapRepImg(); }
 
 private:
     PDFImageStruct();

@@ -186,18 +186,6 @@ void PDFFileStruct::updateImageListPatternName()
         list[i]->setNamePattern1(pattern, std::int32_t(i));
 }
 
-bool PDFFileStruct::updateImagePatternName(const PDFImageStruct *image)
-{
-    const QList<std::shared_ptr<PDFImageStruct>> list = images();
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        if (list[i].get() == image) {
-            list[i]->setNamePattern1(parsePatternNameFor$(), std::int32_t(i));
-            return true;
-        }
-    }
-    return false;
-}
-
 QVariantList PDFFileStruct::savePref() const
 {
     QByteArray bytes;

@@ -90,33 +90,3 @@ QStringList PDFFileStruct::getDeviceNnames(OstrelNode *node)
             names.append(child->value());
     return names;
 }
-
-std::optional<std::vector<double>> PDFFileStruct::getDecodeColorSpze(const TColorSpace *record, std::int32_t bps)
-{
-    if (!record)
-        return std::nullopt;
-    // An absent family name compares equal to the first name tested.
-    const std::optional<QString> &name = record->getName();
-    int components = 0;
-    if (!name || *name == QLatin1String("/DeviceCMYK")) {
-        components = 4;
-    } else if (*name == QLatin1String("/DeviceGray") || *name == QLatin1String("/CalGray")) {
-        components = 1;
-    } else if (*name == QLatin1String("/DeviceRGB") || *name == QLatin1String("/CalRGB")) {
-        components = 3;
-    } else {
-        switch (record->getBase().count()) {
-        case 3: components = 3; break;
-        case 4: components = 4; break;
-        case 1: components = 1; break;
-        default: components = bps == 1 ? 1 : 4; break;
-        }
-    }
-    std::vector<double> decode;
-    decode.reserve(size_t(components) * 2);
-    for (int i = 0; i < components; ++i) {
-        decode.push_back(0.0);
-        decode.push_back(1.0);
-    }
-    return decode;
-}

@@ -27,7 +27,6 @@ public:
     OstrelNode(const OstrelNode &) = delete;
     OstrelNode &operator=(const OstrelNode &) = delete;
 
-    QString stringValue() const { return m_name; }
     std::int32_t type() const { return m_type; }
     const QString &name() const { return m_name; }
 

@@ -66,7 +66,6 @@ public:
     void setNamePatternDirect(const QString &pattern);
     QString parsePatternNameFor$() const;
     void updateImageListPatternName();
-    bool updateImagePatternName(const PDFImageStruct *image);
 
     QString info() const;
     void setInfo(const QString &info);
@@ -131,7 +130,6 @@ public:
     static void getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth = 0);
     static constexpr int kMaxColorSpaceDepth = 8;
     static QStringList getDeviceNnames(OstrelNode *node);
-    static std::optional<std::vector<double>> getDecodeColorSpze(const TColorSpace *record, std::int32_t bps);
 
     // Image construction: the routes by the decoded data's format (JPEG,
     // JPEG 2000, samples) and, for samples, by colour space. Each gives a
@@ -164,9 +162,6 @@ public:
     void makeInfo();
     void addCGPDFStringValue(const PdfObject &string);
     void addCGPDFStringValueAsDate(const PdfObject &string);
-
-    // The open tree while a parse runs, else none.
-    OstrelDataSource *ostrelData() const { return mOstrelData.get(); }
 
 private:
     static QImage buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,

@@ -266,13 +266,6 @@ bool PdfObject::getNumberAt(int index, double *value) const
     return at(index).getNumber(value);
 }
 
-PdfObject PdfObject::streamDictionary() const
-{
-    if (!m_handle)
-        return {};
-    return guarded([&] { return m_handle->isStream() ? PdfObject(m_handle->getDict()) : PdfObject(); }, PdfObject());
-}
-
 std::optional<PdfStreamData> PdfObject::copyStreamData(qint64 maxBytes) const
 {
     if (type() != PdfTypeStream)

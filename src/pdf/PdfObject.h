@@ -78,7 +78,6 @@ public:
     bool getNumberAt(int index, double *value) const;
 
     // Streams.
-    PdfObject streamDictionary() const;
     // The stream's data with its filters undone, stopping before DCTDecode or
     // JPXDecode. Gives none when the data cannot be read, when a filter is
     // unknown or fails before producing anything, or when the decoded size

@@ -15,23 +15,21 @@ TEST(ExportFormat, NameLookups)
     struct Row {
         const char *name;
         std::optional<int> exact, ignoringCase;
-        int withDefault;
     };
     const Row rows[] = {
-        {"PNG", 3, 3, 3},
-        {"png", std::nullopt, 3, 0},
-        {"Jpeg-2000", std::nullopt, 1, 0},
-        {"HEIC", 6, 6, 6},
-        {"JPG", std::nullopt, std::nullopt, 0},
-        {"JPEG2000", std::nullopt, std::nullopt, 0},
-        {" PNG", std::nullopt, std::nullopt, 0},
-        {"", std::nullopt, std::nullopt, 0},
+        {"PNG", 3, 3},
+        {"png", std::nullopt, 3},
+        {"Jpeg-2000", std::nullopt, 1},
+        {"HEIC", 6, 6},
+        {"JPG", std::nullopt, std::nullopt},
+        {"JPEG2000", std::nullopt, std::nullopt},
+        {" PNG", std::nullopt, std::nullopt},
+        {"", std::nullopt, std::nullopt},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         const QString name = QString::fromLatin1(row.name);
         EXPECT_EQ(ExportFormat::indexOfName(name), row.exact);
         EXPECT_EQ(ExportFormat::indexOfNameIgnoringCase(name), row.ignoringCase);
-        EXPECT_EQ(ExportFormat::getExportIdx(name), row.withDefault);
     }
 }

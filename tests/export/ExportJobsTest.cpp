@@ -1,11 +1,11 @@
 #include "ExportTestDecoders.h"
 #include "ExportTestImages.h"
+#include "RecordingController.h"
 
 #include "export/ExportFormat.h"
 #include "export/ExportJobs.h"
 #include "export/ExportPathClaims.h"
 #include "export/QueuedExportWriter.h"
-#include "images/ControllerInterface.h"
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 
@@ -26,49 +26,6 @@
 using namespace exporttest;
 
 namespace {
-
-// Records what the jobs ask of the controller, from any thread, and installs
-// itself as the main controller while it lives.
-class JobController final : public ControllerInterface
-{
-public:
-    JobController() { setMainController(this); }
-    ~JobController() override { setMainController(nullptr); }
-
-    void startSpinAnimation() override { locked([&] { ++m_spinStarts; }); }
-    void stopSpinAnimation() override { locked([&] { ++m_spinStops; }); }
-    void setSpinTitle(const QString &title) override { locked([&] { m_titles << title; }); }
-    void showAlert(const QString &message, const QString &text) override
-    {
-        locked([&] { m_alerts << message + QLatin1Char('|') + text; });
-    }
-    void exportProgress(int done, int total) override { locked([&] { m_progress.emplace_back(done, total); }); }
-
-    int spinStarts() const { return get(m_spinStarts); }
-    int spinStops() const { return get(m_spinStops); }
-    QStringList titles() const { return get(m_titles); }
-    QStringList alerts() const { return get(m_alerts); }
-    std::vector<std::pair<int, int>> progress() const { return get(m_progress); }
-
-private:
-    template <typename F> void locked(F f)
-    {
-        std::lock_guard lock(m_mutex);
-        f();
-    }
-    template <typename T> T get(const T &value) const
-    {
-        std::lock_guard lock(m_mutex);
-        return value;
-    }
-
-    mutable std::mutex m_mutex;
-    int m_spinStarts = 0;
-    int m_spinStops = 0;
-    QStringList m_titles;
-    QStringList m_alerts;
-    std::vector<std::pair<int, int>> m_progress;
-};
 
 std::shared_ptr<PDFImageStruct> record(const QString &name, const QImage &image)
 {
@@ -122,41 +79,23 @@ std::vector<std::pair<int, int>> countingUpTo(int total)
 
 } // namespace
 
-// Every format: "<imagename>.<extension>", the picture read back by an
-// independent reader, the sums of the result, one spinner period with the
-// title and progress from 0 to the total.
+// Every format: "<imagename>.<extension>" (what each writer puts in the file is checked with
+// the writers), the sums of the result and progress from 0 to the total.
 TEST(ExportJobs, SelectedImagesInEveryFormat)
 {
-    const QImage picture = opaqueGradientImage(40, 30);
-    struct Row {
-        int format;
-        const char *file;
-        QSize size;
-        int maxDifference; // -1: size only
-    };
-    const Row rows[] = {
-        {ExportFormat::Jpeg, "pic.jpeg", {40, 30}, 40},   {ExportFormat::Jpeg2000, "pic.jp2", {40, 30}, 0},
-        {ExportFormat::Tiff, "pic.tiff", {40, 30}, 0},    {ExportFormat::Png, "pic.png", {40, 30}, 0},
-        {ExportFormat::Bmp, "pic.bmp", {40, 30}, 0},      {ExportFormat::Icns, "pic.icns", {16, 16}, -1},
-        {ExportFormat::Heic, "pic.heic", {40, 30}, 80},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.file);
-        JobController controller;
+    const char *const extensions[] = {"jpeg", "jp2", "tiff", "png", "bmp", "icns", "heic"};
+    for (int format = 0; format < ExportFormat::Count; ++format) {
+        SCOPED_TRACE(extensions[format]);
+        RecordingController controller;
         QTemporaryDir dir;
         const ExportJobResult result =
-            startSelectedImagesExport({record("pic", picture), record("second", solid(0xFF00FF00))}, row.format, 72,
-                                      into(dir.path()))
+            startSelectedImagesExport({record("pic", opaqueGradientImage(40, 30)), record("second", solid(0xFF00FF00))},
+                                      format, 72, into(dir.path()))
                 .wait();
-        const QString path = dir.filePath(QString::fromLatin1(row.file));
-        const QString second = dir.filePath(QStringLiteral("second.") + ExportFormat::extension(row.format));
+        const QString path = dir.filePath(QStringLiteral("pic.") + extensions[format]);
+        const QString second = dir.filePath(QStringLiteral("second.") + extensions[format]);
         EXPECT_EQ(filesIn(dir.path()), (QStringList{QFileInfo(path).fileName(), QFileInfo(second).fileName()}));
-        const QImage back = decodeExportFile(row.format, readFile(path));
-        EXPECT_EQ(back.size(), row.size);
-        if (row.maxDifference >= 0) {
-            EXPECT_LE(compareImages(back, picture).maximum, row.maxDifference);
-        }
-
+        EXPECT_FALSE(decodeExportFile(format, readFile(path)).isNull());
         EXPECT_EQ(result.total, 2);
         EXPECT_EQ(result.filesWritten, 2);
         EXPECT_EQ(result.failures, 0);
@@ -164,11 +103,8 @@ TEST(ExportJobs, SelectedImagesInEveryFormat)
         ASSERT_EQ(result.images.size(), 2u);
         EXPECT_EQ(result.images[0].path, path);
         EXPECT_EQ(result.images[1].path, second);
-        EXPECT_EQ(result.images[0].bytes, QFileInfo(path).size());
-        EXPECT_EQ(controller.spinStarts(), 1);
-        EXPECT_EQ(controller.spinStops(), 1);
-        EXPECT_EQ(controller.titles(), QStringList{QStringLiteral("Exporting images...")});
         EXPECT_EQ(controller.progress(), countingUpTo(2));
+        EXPECT_EQ(controller.openBusyPeriods(), 0);
         EXPECT_TRUE(controller.alerts().isEmpty()) << qPrintable(controller.alerts().join('\n'));
     }
 }
@@ -177,7 +113,7 @@ TEST(ExportJobs, SelectedImagesInEveryFormat)
 // the files of the first instead of numbering further.
 TEST(ExportJobs, RepeatedNamesWithinOneJobAreNumbered)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
     const ExportJobResult first =
         startSelectedImagesExport({record("a", solid(0xFFFF0000)), record("a", solid(0xFF00FF00)),
@@ -202,7 +138,6 @@ TEST(ExportJobs, RepeatedNamesWithinOneJobAreNumbered)
     EXPECT_EQ(centrePixel(dir.filePath("a (2).png")), 0xFF00FFFF);
     EXPECT_EQ(centrePixel(dir.filePath("a (3).png")), 0xFF0000FF);
     EXPECT_EQ(filesIn(dir.path()).size(), 5);
-    EXPECT_TRUE(controller.alerts().isEmpty());
 }
 
 // Names keep their dots and percent signs, but always give a file directly inside the folder.
@@ -231,7 +166,7 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
 // Only checked files whose parse has finished take part, in list order.
 TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
     const auto one = fileRecord({record("one_000", solid(0xFF100000)), record("one_001", solid(0xFF200000))}, true, false);
     const auto unchecked = fileRecord({record("unchecked_000", solid(0xFF300000))}, false, false);
@@ -259,13 +194,10 @@ TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
     EXPECT_EQ(finishedOrder, (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(jobFinishedCalls, 1);
     EXPECT_EQ(controller.progress(), countingUpTo(5));
-    EXPECT_EQ(controller.spinStops(), 1);
 
-    // Nothing to do still opens and closes one busy period.
-    const ExportJobResult none = startAllImagesExport({unchecked, parsing}, ExportFormat::Png, 72, into(dir.path())).wait();
-    EXPECT_EQ(none.total, 0);
-    EXPECT_EQ(controller.spinStarts(), 2);
-    EXPECT_EQ(controller.spinStops(), 2);
+    // Nothing to do still ends its busy period.
+    EXPECT_EQ(startAllImagesExport({unchecked, parsing}, ExportFormat::Png, 72, into(dir.path())).wait().total, 0);
+    EXPECT_EQ(controller.openBusyPeriods(), 0);
 }
 
 // A file that cannot be created is reported (HEIC and icon families only
@@ -273,45 +205,33 @@ TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
 // passed over in silence.
 TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
 {
-    struct Row {
-        const char *label;
-        int format; // -1: icon family job
-        const char *blocked;
-        const char *next;
-        QStringList alerts;
-    };
-    const QString fileSystemError = QStringLiteral("File System Error|Couldn't create file.");
-    const Row rows[] = {
-        {"PNG", ExportFormat::Png, "a.png", "b.png", {fileSystemError}},
-        {"TIFF", ExportFormat::Tiff, "a.tiff", "b.tiff", {fileSystemError}},
-        {"HEIC", ExportFormat::Heic, "a.heic", "b.heic", {}},
-        {"icon family", -1, "a.icns", "b.icns", {}},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.label);
-        JobController controller;
+    const std::tuple<int, const char *, int> rows[] = { // format (-1: icon families), extension, alerts
+        {ExportFormat::Png, "png", 1}, {ExportFormat::Tiff, "tiff", 1}, {ExportFormat::Heic, "heic", 0}, {-1, "icns", 0}};
+    for (const auto &[format, extension, alerts] : rows) {
+        SCOPED_TRACE(extension);
+        RecordingController controller;
         QTemporaryDir dir;
+        const QString blocked = dir.filePath(QStringLiteral("a.") + extension);
         // A folder where the file should go: no writer can replace it.
-        ASSERT_TRUE(QDir(dir.path()).mkdir(QString::fromLatin1(row.blocked)));
+        ASSERT_TRUE(QDir().mkdir(blocked));
         const ImageRecordList records{record("a", solid(0xFFFF0000, 20, 20)), record("empty", QImage()),
                                       record("b", solid(0xFF0000FF, 20, 20))};
-        const ExportJobResult result = (row.format < 0 ? startIconFamilyExport(records, into(dir.path()))
-                                                       : startSelectedImagesExport(records, row.format, 72, into(dir.path())))
+        const ExportJobResult result = (format < 0 ? startIconFamilyExport(records, into(dir.path()))
+                                                   : startSelectedImagesExport(records, format, 72, into(dir.path())))
                                            .wait();
-        EXPECT_EQ(controller.alerts(), row.alerts);
+        EXPECT_EQ(controller.alerts().size(), alerts);
         EXPECT_EQ(result.failures, 1);
         EXPECT_EQ(result.filesWritten, 1);
         ASSERT_EQ(result.images.size(), 3u);
         EXPECT_TRUE(result.images[0].result.isFailure());
-        EXPECT_EQ(result.images[0].result.domain(), QStringLiteral("imageDestinationNil"));
         EXPECT_EQ(result.images[1].result.status(), WriteResult::Status::NothingWritten);
         EXPECT_TRUE(result.images[1].path.isEmpty());
         EXPECT_TRUE(result.images[2].result.isWritten());
-        EXPECT_TRUE(QFileInfo(dir.filePath(QString::fromLatin1(row.next))).isFile());
-        EXPECT_TRUE(QFileInfo(dir.filePath(QString::fromLatin1(row.blocked))).isDir());
+        EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("b.") + extension)).isFile());
+        EXPECT_TRUE(QFileInfo(blocked).isDir());
         EXPECT_EQ(filesIn(dir.path()).size(), 2);
-        EXPECT_EQ(controller.spinStops(), 1);
         EXPECT_EQ(controller.progress(), countingUpTo(3));
+        EXPECT_EQ(controller.openBusyPeriods(), 0);
     }
 }
 
@@ -320,40 +240,26 @@ TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
 TEST(ExportJobs, ExportFolderIsCreatedWhenItsParentExists)
 {
     QTemporaryDir dir;
-    QFile blocker(dir.filePath("a file"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    struct Row {
-        QString folder;
-        bool written;
-    };
-    const Row rows[] = {
-        {dir.filePath("new"), true},
-        {dir.filePath("missing/new"), false},
-        {dir.filePath("a file"), false},
-        {QString(), false},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.folder.toStdString());
-        JobController controller;
+    ASSERT_TRUE(QFile(dir.filePath("a file")).open(QIODevice::WriteOnly));
+    for (const QString &folder : {dir.filePath("new"), dir.filePath("missing/new"), dir.filePath("a file"), QString()}) {
+        SCOPED_TRACE(folder.toStdString());
+        const bool written = folder == dir.filePath("new");
+        RecordingController controller;
         const ExportJobResult result =
-            startSelectedImagesExport({record("x", solid(0xFF336699))}, ExportFormat::Png, 72, into(row.folder)).wait();
-        EXPECT_EQ(result.folderMissing, !row.written);
-        EXPECT_EQ(result.filesWritten, row.written ? 1 : 0);
-        EXPECT_EQ(QFileInfo(row.folder + QStringLiteral("/x.png")).isFile(), row.written);
-        const QStringList alerts =
-            row.written ? QStringList{}
-                        : QStringList{QStringLiteral("Error|No folder %1 found. Please set the export folder").arg(row.folder)};
-        EXPECT_EQ(controller.alerts(), alerts);
-        EXPECT_EQ(controller.spinStarts(), 1);
-        EXPECT_EQ(controller.spinStops(), 1);
+            startSelectedImagesExport({record("x", solid(0xFF336699))}, ExportFormat::Png, 72, into(folder)).wait();
+        EXPECT_EQ(result.folderMissing, !written);
+        EXPECT_EQ(result.filesWritten, written ? 1 : 0);
+        EXPECT_EQ(QFileInfo(folder + QStringLiteral("/x.png")).isFile(), written);
+        EXPECT_EQ(controller.alerts().size(), written ? 0 : 1);
+        EXPECT_EQ(controller.openBusyPeriods(), 0);
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
 }
 
+// Whole families, named like the other jobs' files.
 TEST(ExportJobs, IconFamilyJobWritesFullFamilies)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
     const ExportJobResult result =
         startIconFamilyExport({record("icon", gradientImage(100, 60)), record("icon", solid(0xFF00FF00))},
@@ -361,55 +267,37 @@ TEST(ExportJobs, IconFamilyJobWritesFullFamilies)
             .wait();
     EXPECT_EQ(filesIn(dir.path()), (QStringList{"icon (2).icns", "icon.icns"}));
     EXPECT_EQ(result.filesWritten, 2);
-    const auto elements = parseIcns(readFile(dir.filePath("icon.icns")));
-    ASSERT_TRUE(elements);
-    QStringList types;
-    for (const IcnsElement &element : *elements)
-        types << QString::fromLatin1(element.type);
-    EXPECT_EQ(types, (QStringList{"ic09", "ic08", "it32", "t8mk", "il32", "l8mk", "ICN#", "is32", "s8mk", "ics#"}));
-    // The 512 element is the picture fitted: 512 x 307, centred, transparent above.
-    const QImage big = QImage::fromData(findElement(*elements, "ic09")->data, "PNG");
-    ASSERT_EQ(big.size(), QSize(512, 512));
-    EXPECT_EQ(qAlpha(big.pixel(256, 10)), 0);
-    EXPECT_EQ(qAlpha(big.pixel(400, 300)), 255);
-    EXPECT_EQ(controller.titles(), QStringList{QStringLiteral("Exporting images as ICNS...")});
+    EXPECT_EQ(parseIcns(readFile(dir.filePath("icon.icns"))).value_or(std::vector<IcnsElement>{}).size(), 10u);
 }
 
 // The DPI goes into the file's resolution field; the pixels are those of the
 // edited picture, whatever the DPI.
 TEST(ExportJobs, DpiIsMetadataAndEditsAreRendered)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
-    const QImage picture = opaqueGradientImage(40, 30);
-    auto rotated = record("rotated", picture);
+    auto rotated = record("rotated", opaqueGradientImage(40, 30));
     rotated->setAngle(90);
-    const QImage edited = rotated->getBitmapRepImg();
+    const QImage edited = rotated->applyAllEffects();
     ASSERT_EQ(edited.size(), QSize(30, 40));
     for (const float dpi : {72.0f, 300.0f, 600.0f}) {
         SCOPED_TRACE(dpi);
-        ExportJobSettings settings = into(dir.filePath(QString::number(dpi)));
-        startSelectedImagesExport({rotated}, ExportFormat::Png, dpi, std::move(settings)).wait();
+        startSelectedImagesExport({rotated}, ExportFormat::Png, dpi, into(dir.filePath(QString::number(dpi)))).wait();
         const QByteArray file = readFile(dir.filePath(QStringLiteral("%1/rotated.png").arg(dpi)));
         const std::optional<double> written = pngDpi(file);
         ASSERT_TRUE(written);
         EXPECT_NEAR(*written, dpi, 0.05);
-        const QImage back = decodeExportFile(ExportFormat::Png, file);
-        EXPECT_EQ(compareImages(back, edited).maximum, 0);
+        EXPECT_EQ(compareImages(decodeExportFile(ExportFormat::Png, file), edited).maximum, 0);
     }
 }
 
 namespace {
 
 // A stand-in for the main thread's event queue: runs posted closures one
-// after another on a thread of its own.
+// after another on a thread of its own, until an empty one arrives.
 class PostQueue
 {
 public:
-    PostQueue()
-        : m_thread([this] { loop(); })
-    {
-    }
     ~PostQueue()
     {
         post({});
@@ -417,52 +305,39 @@ public:
     }
     void post(std::function<void()> task)
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_tasks.push_back(std::move(task));
-        }
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
         m_changed.notify_one();
     }
     std::thread::id id() const { return m_thread.get_id(); }
-    int ran() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_ran;
-    }
+    std::atomic<int> ran{0};
 
 private:
-    void loop()
-    {
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::function<void()>> m_tasks;
+    std::thread m_thread{[this] {
         for (;;) {
-            std::function<void()> task;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return !m_tasks.empty(); });
-                task = std::move(m_tasks.front());
-                m_tasks.pop_front();
-            }
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_tasks.empty(); });
+            std::function<void()> task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+            lock.unlock();
             if (!task)
                 return;
             task();
-            std::lock_guard lock(m_mutex);
-            ++m_ran;
+            ++ran;
         }
-    }
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<std::function<void()>> m_tasks;
-    int m_ran = 0;
-    std::thread m_thread;
+    }};
 };
 
 } // namespace
 
 // The window's writer: files go through the posting queue in order, HEIC to
-// the thread pool; two jobs run at once and each closes its busy period.
+// the thread pool; two jobs run at once.
 TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
 {
-    JobController controller;
+    RecordingController controller;
     QTemporaryDir dir;
     PostQueue queue;
     auto writer = std::make_shared<QueuedExportWriter>([&queue](std::function<void()> task) { queue.post(std::move(task)); });
@@ -479,43 +354,30 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
     for (int i = 0; i < 6; ++i)
         records << record(QStringLiteral("p%1").arg(i), solid(qRgb(i * 40, 0, 0)));
     const ExportJob pngJob = startSelectedImagesExport(records, ExportFormat::Png, 72, settings);
-
     ExportJobSettings heicSettings = into(dir.path());
     heicSettings.writer = writer;
     const ExportJob heicJob = startSelectedImagesExport({records[0], records[1]}, ExportFormat::Heic, 72, heicSettings);
 
-    const ExportJobResult png = pngJob.wait();
-    const ExportJobResult heic = heicJob.wait();
+    EXPECT_EQ(pngJob.wait().filesWritten, 6);
+    EXPECT_EQ(heicJob.wait().filesWritten, 2);
     EXPECT_TRUE(pngJob.isFinished());
-    EXPECT_EQ(png.filesWritten, 6);
-    EXPECT_EQ(heic.filesWritten, 2);
-    EXPECT_EQ(queue.ran(), 6);
+    EXPECT_EQ(queue.ran.load(), 6);
     ASSERT_EQ(finished.size(), 6u);
     for (size_t i = 0; i < finished.size(); ++i) {
         EXPECT_EQ(finished[i].first, int(i));
         EXPECT_EQ(finished[i].second, queue.id());
+        EXPECT_EQ(centrePixel(dir.filePath(QStringLiteral("p%1.png").arg(i))), qRgb(int(i) * 40, 0, 0));
     }
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(centrePixel(dir.filePath(QStringLiteral("p%1.png").arg(i))), qRgb(i * 40, 0, 0));
     EXPECT_TRUE(QFileInfo(dir.filePath("p1.heic")).isFile());
-    EXPECT_EQ(controller.spinStarts(), 2);
-    EXPECT_EQ(controller.spinStops(), 2);
-
-    const ExportJob none;
-    EXPECT_TRUE(none.isFinished());
-    EXPECT_EQ(none.wait().total, 0);
+    EXPECT_EQ(controller.openBusyPeriods(), 0);
+    EXPECT_EQ(ExportJob().wait().total, 0);
 }
 
 // A job of several files on a pool of workers writes what one worker writes: the same files,
 // names, collision suffixes, bytes and the report lines in the same order.
 TEST(ExportJobs, PoolWritesWhatOneWorkerWrites)
 {
-    JobController controller;
-    struct Outcome {
-        QStringList files;
-        QStringList reports;
-        QList<QByteArray> contents;
-    };
+    RecordingController controller;
     const auto run = [](int workers) {
         QTemporaryDir dir;
         FileRecordList files;
@@ -526,25 +388,18 @@ TEST(ExportJobs, PoolWritesWhatOneWorkerWrites)
                                  solid(qRgb(f * 80, i * 30, 7), 40 + i * 13, 30 + f * 11));
             files << fileRecord(images, true, false);
         }
-        Outcome outcome;
+        QStringList outcome; // report lines, then every file with its bytes
         ExportJobSettings settings = into(dir.path());
         settings.workers = workers;
         settings.imageFinished = [&](const ExportedImage &image) {
-            outcome.reports << QStringLiteral("%1 %2").arg(image.position).arg(QFileInfo(image.path).fileName());
+            outcome << QStringLiteral("%1 %2").arg(image.position).arg(QFileInfo(image.path).fileName());
         };
         EXPECT_EQ(startAllImagesExport(files, ExportFormat::Png, 150, settings).wait().filesWritten, 21);
-        outcome.files = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
-        for (const QString &name : outcome.files) {
-            QFile file(dir.filePath(name));
-            EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-            outcome.contents << file.readAll();
-        }
+        for (const QString &name : QDir(dir.path()).entryList(QDir::Files, QDir::Name))
+            outcome << name + QLatin1Char(' ') + QString::fromLatin1(readFile(dir.filePath(name)).toHex());
         return outcome;
     };
-    const Outcome one = run(1);
-    const Outcome pool = run(4);
-    EXPECT_EQ(pool.files, one.files);
-    EXPECT_EQ(pool.reports, one.reports);
-    EXPECT_TRUE(pool.contents == one.contents);
-    EXPECT_TRUE(one.files.contains("same (9).png"));
+    const QStringList one = run(1);
+    EXPECT_EQ(run(4), one);
+    EXPECT_TRUE(one.join('\n').contains("same (9).png"));
 }

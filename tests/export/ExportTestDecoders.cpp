@@ -2,8 +2,9 @@
 
 #include "ExportTestImages.h"
 
+#include "raster/Jpeg2000Decoder.h"
+
 #include <libheif/heif.h>
-#include <openjpeg.h>
 
 #include <QBuffer>
 #include <QImageReader>
@@ -18,34 +19,6 @@ namespace exporttest {
 
 namespace {
 
-struct MemoryInput {
-    const QByteArray *bytes;
-    qint64 position = 0;
-};
-
-OPJ_SIZE_T memoryRead(void *buffer, OPJ_SIZE_T count, void *user)
-{
-    auto *in = static_cast<MemoryInput *>(user);
-    const qint64 left = in->bytes->size() - in->position;
-    const OPJ_SIZE_T n = std::min<OPJ_SIZE_T>(count, OPJ_SIZE_T(std::max<qint64>(left, 0)));
-    std::memcpy(buffer, in->bytes->constData() + in->position, n);
-    in->position += qint64(n);
-    return left <= 0 ? OPJ_SIZE_T(-1) : n;
-}
-
-OPJ_BOOL memorySeek(OPJ_OFF_T offset, void *user)
-{
-    auto *in = static_cast<MemoryInput *>(user);
-    in->position = std::clamp<qint64>(offset, 0, in->bytes->size());
-    return offset >= 0 && offset <= in->bytes->size();
-}
-
-OPJ_OFF_T memorySkip(OPJ_OFF_T count, void *user)
-{
-    memorySeek(static_cast<MemoryInput *>(user)->position + count, user);
-    return count;
-}
-
 const uchar *u8(const QByteArray &bytes)
 {
     return reinterpret_cast<const uchar *>(bytes.constData());
@@ -54,61 +27,33 @@ const uchar *u8(const QByteArray &bytes)
 // The payload of the first box of `type` among the boxes that make up `bytes`.
 std::optional<QByteArray> findBox(const QByteArray &bytes, const char *type)
 {
-    for (qsizetype pos = 0; pos + 8 <= bytes.size();) {
-        const quint32 length = qFromBigEndian<quint32>(u8(bytes) + pos);
-        if (length < 8 || pos + qsizetype(length) > bytes.size())
-            return std::nullopt;
-        if (std::memcmp(bytes.constData() + pos + 4, type, 4) == 0)
-            return bytes.mid(pos + 8, length - 8);
-        pos += length;
-    }
+    for (const auto &[boxType, content] : jp2Boxes(bytes).value_or(std::vector<std::pair<QByteArray, QByteArray>>{}))
+        if (boxType == type)
+            return content;
     return std::nullopt;
 }
 
 } // namespace
 
+std::optional<std::vector<std::pair<QByteArray, QByteArray>>> jp2Boxes(const QByteArray &bytes)
+{
+    std::vector<std::pair<QByteArray, QByteArray>> boxes;
+    for (qsizetype pos = 0; pos < bytes.size();) {
+        const quint32 length = pos + 8 <= bytes.size() ? qFromBigEndian<quint32>(u8(bytes) + pos) : 0;
+        if (length < 8 || pos + qsizetype(length) > bytes.size())
+            return std::nullopt;
+        boxes.emplace_back(bytes.mid(pos + 4, 4), bytes.mid(pos + 8, length - 8));
+        pos += length;
+    }
+    return boxes;
+}
+
 std::optional<Jp2Decoded> decodeJp2(const QByteArray &file)
 {
-    std::unique_ptr<opj_codec_t, void (*)(opj_codec_t *)> codec(opj_create_decompress(OPJ_CODEC_JP2),
-                                                                opj_destroy_codec);
-    opj_dparameters_t parameters;
-    opj_set_default_decoder_parameters(&parameters);
-    if (!codec || !opj_setup_decoder(codec.get(), &parameters))
+    const RasterImage raster = decodeJpeg2000(file);
+    if (raster.isNull() || !file.startsWith(QByteArray("\0\0\0\x0cjP  ", 8)))
         return std::nullopt;
-
-    MemoryInput input{&file};
-    std::unique_ptr<opj_stream_t, void (*)(opj_stream_t *)> stream(opj_stream_create(1 << 16, OPJ_TRUE),
-                                                                   opj_stream_destroy);
-    opj_stream_set_user_data(stream.get(), &input, nullptr);
-    opj_stream_set_user_data_length(stream.get(), OPJ_UINT64(file.size()));
-    opj_stream_set_read_function(stream.get(), memoryRead);
-    opj_stream_set_skip_function(stream.get(), memorySkip);
-    opj_stream_set_seek_function(stream.get(), memorySeek);
-
-    opj_image_t *raw = nullptr;
-    if (!opj_read_header(stream.get(), codec.get(), &raw))
-        return std::nullopt;
-    std::unique_ptr<opj_image_t, void (*)(opj_image_t *)> image(raw, opj_image_destroy);
-    if (!opj_decode(codec.get(), stream.get(), image.get()) || !opj_end_decompress(codec.get(), stream.get()))
-        return std::nullopt;
-
-    const int n = int(image->numcomps), width = int(image->comps[0].w), height = int(image->comps[0].h);
-    Jp2Decoded result{QImage(), n, int(image->comps[0].prec), (n == 2 || n == 4) && image->comps[n - 1].alpha};
-    const bool wide = result.precision > 8;
-    result.image = QImage(width, height, wide ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const qsizetype i = qsizetype(y) * width + x;
-            const auto sample = [&](int c) { return image->comps[c].data[i]; };
-            // Gray, gray + alpha, RGB or RGBA.
-            const int r = sample(0), g = sample(n < 3 ? 0 : 1), b = sample(n < 3 ? 0 : 2);
-            const int a = n == 2 || n == 4 ? sample(n - 1) : (wide ? 65535 : 255);
-            if (wide)
-                result.image.setPixelColor(x, y, QColor::fromRgba64(quint16(r), quint16(g), quint16(b), quint16(a)));
-            else
-                result.image.setPixel(x, y, qRgba(r, g, b, a));
-        }
-    return result;
+    return Jp2Decoded{rasterToQImage(raster), raster.samplesPerPixel(), raster.bitsPerComponent, raster.hasAlpha};
 }
 
 std::optional<HeicDecoded> decodeHeic(const QByteArray &file)

@@ -1,18 +1,20 @@
 #pragma once
 
-// Independent readers for the files the writers make: OpenJPEG for JP2,
-// libheif for HEIC, plain byte parsing for the resolution fields.
+// Readers for the files the writers make: the JPEG 2000 decoder (checked on
+// its own against files OpenJPEG's encoder wrote) for JP2, libheif for HEIC,
+// plain byte parsing for the boxes and resolution fields.
 
 #include <QByteArray>
 #include <QImage>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace exporttest {
 
-// A JP2 file decoded by OpenJPEG into ARGB32 (gray and RGB without alpha
-// become opaque), or RGBA64 when the components have 16 bits. `components`
-// and `precision` report what the codestream holds.
+// A JP2 file decoded into a picture of 8 or 16 bits per component.
+// `components` and `precision` report what the codestream holds.
 struct Jp2Decoded {
     QImage image;
     int components = 0;
@@ -20,6 +22,8 @@ struct Jp2Decoded {
     bool hasAlphaComponent = false;
 };
 std::optional<Jp2Decoded> decodeJp2(const QByteArray &file);
+// The boxes (type, content) that make up `bytes` exactly; none when a length does not fit.
+std::optional<std::vector<std::pair<QByteArray, QByteArray>>> jp2Boxes(const QByteArray &bytes);
 
 // An HEIC file decoded by libheif to ARGB32, with its alpha flag and the Exif
 // block of the primary image (the 4-byte TIFF header offset already skipped;

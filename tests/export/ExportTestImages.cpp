@@ -98,21 +98,6 @@ QByteArray unpackIcnsChannel(const QByteArray &packed, qsizetype &offset, qsizet
     return out.size() == count ? out : QByteArray();
 }
 
-QImage imageFromPackedRgb(const QByteArray &packedRgb, const QByteArray &mask, int edge)
-{
-    const qsizetype count = qsizetype(edge) * edge;
-    qsizetype offset = 0;
-    const QByteArray r = unpackIcnsChannel(packedRgb, offset, count);
-    const QByteArray g = unpackIcnsChannel(packedRgb, offset, count);
-    const QByteArray b = unpackIcnsChannel(packedRgb, offset, count);
-    if (r.isEmpty() || g.isEmpty() || b.isEmpty() || offset != packedRgb.size() || mask.size() != count)
-        return {};
-    QImage image(edge, edge, QImage::Format_ARGB32);
-    for (qsizetype i = 0; i < count; ++i)
-        image.setPixel(int(i % edge), int(i / edge), qRgba(quint8(r[i]), quint8(g[i]), quint8(b[i]), quint8(mask[i])));
-    return image;
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);

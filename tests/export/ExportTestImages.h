@@ -40,8 +40,6 @@ const IcnsElement *findElement(const std::vector<IcnsElement> &elements, const c
 // Unpacks one ICNS packed RGB channel stream of `count` samples, starting at `offset`, which is
 // moved past the channel. Empty on malformed data.
 QByteArray unpackIcnsChannel(const QByteArray &packed, qsizetype &offset, qsizetype count);
-// An icon from packed RGB element data and an 8-bit mask of `edge` x `edge`.
-QImage imageFromPackedRgb(const QByteArray &packedRgb, const QByteArray &mask, int edge);
 
 QByteArray readFile(const QString &path);
 

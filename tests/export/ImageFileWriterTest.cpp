@@ -202,32 +202,18 @@ TEST_F(ImageFileWriterTest, Jpeg2000ComponentLayouts)
     }
 }
 
+// The top-level boxes and those of 'jp2h' fill their lengths exactly; 'cdef' marks the alpha
+// component as opacity and the resolution box comes last.
 TEST_F(ImageFileWriterTest, Jp2HeaderBoxStaysWellFormed)
 {
-    // The boxes that make up `bytes`, each filling its length exactly: type and content.
-    auto boxes = [](const QByteArray &bytes) {
-        QList<std::pair<QByteArray, QByteArray>> out;
-        qsizetype pos = 0;
-        while (pos + 8 <= bytes.size()) {
-            const quint32 length = qFromBigEndian<quint32>(reinterpret_cast<const uchar *>(bytes.constData()) + pos);
-            if (length < 8 || pos + qsizetype(length) > bytes.size())
-                break;
-            out.append({bytes.mid(pos + 4, 4), bytes.mid(pos + 8, length - 8)});
-            pos += length;
-        }
-        EXPECT_EQ(pos, bytes.size());
-        return out;
-    };
-    auto types = [](const QList<std::pair<QByteArray, QByteArray>> &list) {
-        QList<QByteArray> out;
-        for (const auto &box : list)
-            out << box.first;
-        return out;
-    };
-    const auto top = boxes(writeAndRead(gradientImage(16, 16), ExportFormat::Jpeg2000, 300.0f, QStringLiteral("h")));
-    ASSERT_EQ(types(top), (QList<QByteArray>{"jP  ", "ftyp", "jp2h", "jp2c"}));
-    // 'cdef' marks the alpha component as opacity; the resolution box comes last.
-    const QList<QByteArray> header = types(boxes(top[2].second));
+    const auto top = jp2Boxes(writeAndRead(gradientImage(16, 16), ExportFormat::Jpeg2000, 300.0f, QStringLiteral("h")));
+    ASSERT_TRUE(top);
+    QList<QByteArray> types, header;
+    for (const auto &box : *top)
+        types << box.first;
+    ASSERT_EQ(types, (QList<QByteArray>{"jP  ", "ftyp", "jp2h", "jp2c"}));
+    for (const auto &box : jp2Boxes((*top)[2].second).value_or(std::vector<std::pair<QByteArray, QByteArray>>{}))
+        header << box.first;
     ASSERT_FALSE(header.isEmpty());
     EXPECT_EQ(header.first(), "ihdr");
     EXPECT_EQ(header.last(), "res ");
@@ -243,12 +229,7 @@ TEST_F(ImageFileWriterTest, HeicAlphaFlagAndExifBlock)
     EXPECT_TRUE(decoded->hasAlpha);
     // The HEIF Exif item begins with the offset of the TIFF header, here right after it.
     EXPECT_EQ(decoded->exifOffset, 0u);
-    ASSERT_TRUE(decoded->exif.startsWith(QByteArray("MM\0*", 4)));
-    const std::optional<TiffResolution> resolution = readTiffResolution(decoded->exif);
-    ASSERT_TRUE(resolution);
-    EXPECT_EQ(resolution->x, 300.0);
-    EXPECT_EQ(resolution->y, 300.0);
-    EXPECT_EQ(resolution->unit, 2);
+    EXPECT_TRUE(decoded->exif.startsWith(QByteArray("MM\0*", 4)));
 
     const std::optional<HeicDecoded> opaque =
         decodeHeic(writeAndRead(opaqueGradientImage(33, 17), ExportFormat::Heic, 72.0f, QStringLiteral("opaque")));
@@ -290,10 +271,9 @@ TEST_F(ImageFileWriterTest, FileNamesAndExistingFiles)
     const QString base = path(QStringLiteral("picture_001"));
     const char *const extensions[] = {"jpeg", "jp2", "tiff", "png", "bmp", "icns", "heic"};
     for (int format = 0; format < ExportFormat::Count; ++format) {
-        SCOPED_TRACE(extensions[format]);
-        const WriteResult result = simplySaveII(gradientImage(20, 20), base, format, 72.0f);
-        EXPECT_TRUE(result.isWritten()) << qPrintable(result.message());
-        EXPECT_TRUE(QFile::exists(base + "." + extensions[format]));
+        const QString file = base + "." + extensions[format];
+        EXPECT_TRUE(simplySaveII(gradientImage(20, 20), base, format, 72.0f).isWritten()) << file.toStdString();
+        EXPECT_TRUE(QFile::exists(file));
     }
 
     // A second write replaces the first file.
@@ -304,30 +284,19 @@ TEST_F(ImageFileWriterTest, FileNamesAndExistingFiles)
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), ExportFormat::Count);
 }
 
+// A missing folder, a null picture and an unknown format write nothing and say so.
 TEST_F(ImageFileWriterTest, FailuresAreResultValues)
 {
     const QImage image = gradientImage(10, 10);
-
-    const QString missing = path(QStringLiteral("no/such/folder/x.png"));
-    const WriteResult noFolder = export1(image, missing, ExportFormat::Png, 72.0f);
-    EXPECT_TRUE(noFolder.isFailure());
-    EXPECT_EQ(noFolder.domain(), QStringLiteral("imageDestinationNil"));
-    EXPECT_EQ(noFolder.code(), -2);
-    EXPECT_FALSE(QFile::exists(missing));
-
-    EXPECT_EQ(export1(image, path("none/x.heic"), ExportFormat::Heic, 72.0f).code(), -2);
-
-    const WriteResult nullImage = export1(QImage(), path("null.png"), ExportFormat::Png, 72.0f);
-    EXPECT_EQ(nullImage.status(), WriteResult::Status::NothingWritten);
-    EXPECT_EQ(nullImage.code(), 0);
-    EXPECT_FALSE(QFile::exists(path("null.png")));
-
+    for (const char *name : {"no/such/folder/x.png", "none/x.heic"})
+        EXPECT_TRUE(export1(image, path(name), name[1] == 'o' ? ExportFormat::Png : ExportFormat::Heic, 72.0f).isFailure())
+            << name;
+    EXPECT_EQ(export1(QImage(), path("null.png"), ExportFormat::Png, 72.0f).status(), WriteResult::Status::NothingWritten);
     for (int index : {-1, 7, 100}) {
-        const WriteResult result = simplySaveII(image, path("bad"), index, 72.0f);
-        EXPECT_EQ(result.status(), WriteResult::Status::NothingWritten);
+        EXPECT_EQ(simplySaveII(image, path("bad"), index, 72.0f).status(), WriteResult::Status::NothingWritten);
         EXPECT_TRUE(exportFilePath(path("bad"), index).isEmpty());
     }
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 0);
+    EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
 }
 
 // A write cancelled before its first byte, between two chunks of a large file
@@ -376,18 +345,10 @@ TEST_F(ImageFileWriterTest, IcnsHoldsOneSquareIconOfTheChosenSize)
             types << element.type;
         EXPECT_EQ(types, row.elements);
 
-        // Fitted and centred: the longer side fills the square, the shorter one is centred.
+        // The picture fitted and centred (as IconScaling's tests check it in detail).
         const QImage argb = decodeExportFile(ExportFormat::Icns, file).convertToFormat(QImage::Format_ARGB32);
         ASSERT_EQ(argb.size(), QSize(row.edge, row.edge));
-        const double k = double(row.edge) / std::max(row.source.width(), row.source.height());
-        const int drawnHeight = int(std::lround(k * row.source.height()));
-        const int drawnWidth = int(std::lround(k * row.source.width()));
-        const int top = (row.edge - drawnHeight) / 2;
-        const int left = (row.edge - drawnWidth) / 2;
         EXPECT_EQ(qAlpha(argb.pixel(row.edge / 2, row.edge / 2)), 255);
-        EXPECT_TRUE(top == 0 || qAlpha(argb.pixel(row.edge / 2, top - 1)) == 0);
-        EXPECT_TRUE(left == 0 || qAlpha(argb.pixel(left - 1, row.edge / 2)) == 0);
-        EXPECT_EQ(qAlpha(argb.pixel(left + 1, top + 1)), 255);
     }
 }
 

@@ -155,9 +155,10 @@ TEST(ColorEffects, KnownColours)
     }
 }
 
-TEST(ColorEffects, PremultipliedSourceIsWorkedStraight)
+// A premultiplied source is taken back to straight colour first (alpha kept, transparent stays
+// transparent); other pixel formats are converted once.
+TEST(ColorEffects, OtherPixelFormats)
 {
-    // Taken back to straight colour first; alpha is kept, transparent stays transparent.
     const QImage premultiplied = make(2, 1, [](int x, int) { return x == 0 ? qRgba(200, 100, 50, 128) : qRgba(9, 9, 9, 0); },
                                       QImage::Format_ARGB32_Premultiplied);
     const EffectParameters p = colour(0.1f, 1.3f, 0.4f, 0.8f, 40);
@@ -165,25 +166,24 @@ TEST(ColorEffects, PremultipliedSourceIsWorkedStraight)
     EXPECT_EQ(out.format(), QImage::Format_ARGB32);
     EXPECT_LE(distance(out.pixel(0, 0), reference(premultiplied.convertToFormat(QImage::Format_ARGB32).pixel(0, 0), p)), 1);
     EXPECT_EQ(qAlpha(out.pixel(1, 0)), 0);
-}
 
-TEST(ColorEffects, OtherPixelFormatsAreConvertedOnce)
-{
-    const EffectParameters p = colour(0.05f, 1.2f, 1.0f, 1.5f, 0);
+    const EffectParameters q = colour(0.05f, 1.2f, 1.0f, 1.5f, 0);
     const QImage grey = make(16, 2, [](int x, int y) { return qRgb(x * 16 + y, x * 16 + y, x * 16 + y); }, QImage::Format_RGB32);
     for (QImage::Format format : {QImage::Format_Grayscale8, QImage::Format_RGB888, QImage::Format_Grayscale16,
                                   QImage::Format_RGBA64, QImage::Format_Indexed8, QImage::Format_RGB32}) {
         SCOPED_TRACE(int(format));
         const QImage source = grey.convertToFormat(format);
-        const QImage out = applyColorEffects(source, p);
-        EXPECT_EQ(out.format(), format == QImage::Format_RGBA64 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        const QImage converted = applyColorEffects(source, q);
+        EXPECT_EQ(converted.format(), format == QImage::Format_RGBA64 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         for (int x = 0; x < 16; ++x)
-            EXPECT_LE(distance(out.pixel(x, 1), reference(source.pixel(x, 1), p)), 1) << x;
+            EXPECT_LE(distance(converted.pixel(x, 1), reference(source.pixel(x, 1), q)), 1) << x;
     }
 }
 
-// The fast kernels (tables, fixed point, single-precision sums, the
-// two-resolution curve table) against the plain double-precision chain.
+// The fast kernels (tables, fixed point, single-precision sums, the two-resolution curve table,
+// chunks of a row and their tails) against the plain double-precision chain: chosen values,
+// random ones, and results just above 0 under a gamma below 1, where the curve is far too steep
+// for any table (brightness puts black a hair above 0).
 TEST(ColorEffects, FastKernelsMatchThePlainChainWithinOneLevel)
 {
     const QImage pixels = randomPixels(20000, 7);
@@ -214,40 +214,23 @@ TEST(ColorEffects, FastKernelsMatchThePlainChainWithinOneLevel)
     std::uniform_real_distribution<float> brightness(-1, 1), contrast(0, 4), saturation(0, 3), gamma(0.1f, 5),
         hue(-180, 180), coin(0, 1);
     const QImage fewer = randomPixels(4000, 3);
-    for (int run = 0; run < 60; ++run) {
-        EffectParameters p = colour(brightness(random), contrast(random), saturation(random), gamma(random),
-                                    hue(random));
-        if (coin(random) < 0.3f)
-            p.saturation = 1.0f;
-        if (coin(random) < 0.3f)
-            p.hue = 0.0f;
-        expectNearReference(fewer, p);
-    }
-}
+    for (int run = 0; run < 60; ++run)
+        expectNearReference(fewer, colour(brightness(random), contrast(random), coin(random) < 0.3f ? 1.0f : saturation(random),
+                                          gamma(random), coin(random) < 0.3f ? 0.0f : hue(random)));
 
-// Results just above 0 under a gamma below 1, where the curve is far too
-// steep for any table: brightness puts black a hair above 0.
-TEST(ColorEffects, SteepGammaJustAboveBlack)
-{
     const QImage nearBlack = make(4, 4, [](int x, int y) { return qRgba(x / 2, y / 2, (x + y) % 2, 255); });
-    for (float brightness : {1e-7f, 1e-6f, 5e-6f, 3e-5f, 2e-4f, 1e-3f, 0.0f}) {
-        for (float gamma : {0.02f, 0.1f, 0.3f, 0.6f}) {
-            for (float saturation : {0.5f, 1.0f}) {
-                expectNearReference(nearBlack, colour(brightness, 1, saturation, gamma, 0));
-                expectNearReference(nearBlack, colour(brightness, 1, saturation, gamma, 60));
-            }
-        }
-    }
+    for (float brightness : {1e-7f, 1e-6f, 5e-6f, 3e-5f, 2e-4f, 1e-3f, 0.0f})
+        for (float gamma : {0.02f, 0.1f, 0.3f, 0.6f})
+            for (float saturation : {0.5f, 1.0f})
+                for (float hue : {0.0f, 60.0f})
+                    expectNearReference(nearBlack, colour(brightness, 1, saturation, gamma, hue));
     // Black under brightness 1e-6 and gamma 0.02: (1e-6)^0.02 * 255 = 193.4.
     EXPECT_EQ(applyToPixel(qRgb(0, 0, 0), colour(1e-6f, 1, 0.5f, 0.02f, 0)), qRgb(193, 193, 193));
-}
 
-TEST(ColorEffects, WideRowsAndOddWidths)
-{
     // Rows longer than one chunk, with a short tail, and rows with padding.
     for (int width : {1, 63, 64, 65, 200, 1001}) {
-        const QImage pixels = randomPixels(width, unsigned(width)).copy(0, 0, width, 1);
-        const QImage tall = make(width, 3, [&](int x, int y) { return pixels.pixel((x + y) % width, 0); });
+        const QImage row = randomPixels(width, unsigned(width));
+        const QImage tall = make(width, 3, [&](int x, int y) { return row.pixel((x + y) % width, 0); });
         expectNearReference(tall, colour(0.05f, 1.2f, 1.3f, 0.8f, 30));
         expectNearReference(tall, colour(0, 1, 1, 1, 30));
     }

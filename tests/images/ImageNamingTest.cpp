@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QRegularExpression>
-#include <QSet>
-
 TEST(ImageNaming, NamePatternTable)
 {
     struct Row {
@@ -36,8 +33,7 @@ TEST(ImageNaming, NamePatternTable)
 
 TEST(ImageNaming, PatternUpdatesLeaveAHandSetNameAlone)
 {
-    imagestest::RecordingController controller;
-    imagestest::MainControllerScope scope(&controller);
+    RecordingController controller;
     auto record = PDFImageStruct::create();
     record->setNamePattern1(QStringLiteral("report_###"), 4);
     EXPECT_EQ(record->imagename(), QStringLiteral("report_004"));
@@ -49,43 +45,4 @@ TEST(ImageNaming, PatternUpdatesLeaveAHandSetNameAlone)
     // Renaming is no edit of the picture.
     EXPECT_EQ(record->imageVersion(), 0u);
     EXPECT_TRUE(controller.undoSteps.empty());
-}
-
-TEST(ImageNaming, ImageUidIsTheNameAndAFreshSevenDigitNumber)
-{
-    auto record = PDFImageStruct::create();
-    record->setImagename(QStringLiteral("report_007"));
-    const QRegularExpression shape(QStringLiteral("^report_007(\\d{7})$"));
-    QSet<qint64> numbers;
-    for (int i = 0; i < 200; ++i) {
-        const QString uid = record->imageUID();
-        const QRegularExpressionMatch match = shape.match(uid);
-        ASSERT_TRUE(match.hasMatch()) << uid.toStdString();
-        numbers.insert(match.captured(1).toLongLong());
-    }
-    // 200 draws from nine million values: a repeat is possible, many are not.
-    EXPECT_GT(numbers.size(), 190);
-    EXPECT_GE(*std::min_element(numbers.begin(), numbers.end()), 1000000);
-    // A record without a name gives the bare number.
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{7}$")).match(PDFImageStruct::create()->imageUID()).hasMatch());
-}
-
-TEST(ImageNaming, GenRandomStaysInItsRange)
-{
-    const std::pair<qint64, qint64> ranges[] = {{1000000, 9999999}, {0, 2}, {-5, 5}, {0, qint64(1) << 40}, {7, 8}};
-    for (const auto &[lowest, highest] : ranges) {
-        SCOPED_TRACE(std::to_string(lowest) + ".." + std::to_string(highest));
-        QSet<qint64> seen;
-        for (int i = 0; i < 400; ++i) {
-            const qint64 value = PDFImageStruct::genRandom(lowest, highest);
-            ASSERT_GE(value, lowest);
-            ASSERT_LT(value, highest);
-            seen.insert(value);
-        }
-        // Small ranges are covered, large ones are not stuck on few values.
-        EXPECT_GE(seen.size(), highest - lowest <= 10 ? highest - lowest : 390);
-    }
-    // An empty or reversed range cannot loop forever: it gives the lower bound.
-    EXPECT_EQ(PDFImageStruct::genRandom(3, 3), 3);
-    EXPECT_EQ(PDFImageStruct::genRandom(10, 5), 10);
 }

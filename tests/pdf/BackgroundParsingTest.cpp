@@ -1,6 +1,6 @@
 #include "PdfTestSupport.h"
 
-#include "images/ControllerInterface.h"
+#include "RecordingController.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -11,32 +11,6 @@
 using namespace fixture;
 
 namespace {
-
-// Counts what the parse threads ask of the controller; a hook runs on the
-// parse thread after every recorded image.
-class CountingController : public ControllerInterface
-{
-public:
-    void setToolsButtonState() override { ++toolsButtonState; }
-    void startSpinAnimation() override { ++spinStarts; }
-    void stopSpinAnimation() override { ++spinStops; }
-    void updateFileList() override
-    {
-        ++fileListUpdates;
-        std::lock_guard lock(mutex);
-        if (onImage)
-            onImage();
-    }
-    void registerUndo(std::function<void()> undo) override
-    {
-        std::lock_guard lock(mutex);
-        undos.push_back(std::move(undo));
-    }
-    std::atomic<int> toolsButtonState{0}, spinStarts{0}, spinStops{0}, fileListUpdates{0};
-    std::mutex mutex;
-    std::function<void()> onImage;
-    std::vector<std::function<void()>> undos;
-};
 
 bool waitUntil(const std::function<bool()> &done, int ms = 20000)
 {
@@ -55,14 +29,8 @@ bool waitUntil(const std::function<bool()> &done, int ms = 20000)
 class BackgroundParsingTest : public PdfTest
 {
 protected:
-    void SetUp() override { setMainController(&controller); }
-    void TearDown() override
-    {
-        // Parse threads hold their records; wait for them before the
-        // controller goes away.
-        waitUntil([&] { return controller.threadCount().load() == 0; });
-        setMainController(nullptr);
-    }
+    // Parse threads hold their records; wait for them before the controller goes away.
+    void TearDown() override { waitUntil([&] { return controller.threadCount().load() == 0; }); }
     QString fivePages(const QString &fileName)
     {
         PdfFixture pdf;
@@ -78,7 +46,7 @@ protected:
         record->setFilePath(file);
         return record;
     }
-    CountingController controller;
+    RecordingController controller;
 };
 
 TEST_F(BackgroundParsingTest, OneParsePerRecordAndTheLastThreadUpdatesTheTools)
@@ -90,10 +58,8 @@ TEST_F(BackgroundParsingTest, OneParsePerRecordAndTheLastThreadUpdatesTheTools)
     ASSERT_TRUE(waitUntil([&] { return !a->isThreading() && !b->isThreading() && controller.threadCount() == 0; }));
     EXPECT_EQ(a->imageCount(), 5);
     EXPECT_EQ(b->imageCount(), 5);
-    EXPECT_EQ(controller.toolsButtonState.load(), 1);
-    EXPECT_EQ(controller.spinStarts.load(), 2);
-    EXPECT_EQ(controller.spinStops.load(), 2);
-    EXPECT_EQ(controller.fileListUpdates.load(), 10);
+    EXPECT_EQ(controller.openBusyPeriods(), 0);
+    EXPECT_EQ(controller.toolsUpdates(), 1); // by the last parse to end
     EXPECT_TRUE(a->info().contains(QStringLiteral("Pages\t\t- 5")));
 }
 
@@ -102,20 +68,14 @@ TEST_F(BackgroundParsingTest, OneParsePerRecordAndTheLastThreadUpdatesTheTools)
 TEST_F(BackgroundParsingTest, StopAndReparse)
 {
     std::shared_ptr<PDFFileStruct> record;
-    {
-        std::lock_guard lock(controller.mutex);
-        controller.onImage = [&] {
-            if (record && record->imageCount() == 2)
-                record->setIsThreading(false);
-        };
-    }
+    controller.setOnImage([&] {
+        if (record && record->imageCount() == 2)
+            record->setIsThreading(false);
+    });
     record = newRecord(fivePages("s.pdf"));
     ASSERT_TRUE(waitUntil([&] { return !record->isThreading() && controller.threadCount() == 0; }));
     EXPECT_EQ(record->imageCount(), 2);
-    {
-        std::lock_guard lock(controller.mutex);
-        controller.onImage = nullptr;
-    }
+    controller.setOnImage(nullptr);
     record->reparse();
     EXPECT_TRUE(record->isThreading());
     ASSERT_TRUE(waitUntil([&] { return !record->isThreading() && controller.threadCount() == 0; }));
@@ -145,8 +105,8 @@ TEST_F(BackgroundParsingTest, PatternsUndoAndSavedForm)
     EXPECT_EQ(names, QStringList({"pic-scan 01-0", "pic-scan 01-1", "pic-scan 01-2", "pic-scan 01-3", "pic-scan 01-4"}));
     record->setNamePattern(QStringLiteral("fixed"));
     EXPECT_EQ(record->images()[3]->imagename(), QStringLiteral("fixed3"));
-    ASSERT_EQ(controller.undos.size(), 2u);
-    auto undo = controller.undos.back();
+    ASSERT_EQ(controller.undoSteps.size(), 2u);
+    auto undo = controller.undoSteps.back();
     undo(); // back to "pic-$-#"
     EXPECT_EQ(record->namePattern(), QStringLiteral("pic-$-#"));
     EXPECT_EQ(record->images()[3]->imagename(), QStringLiteral("pic-scan 01-3"));

@@ -52,18 +52,12 @@ TEST_F(PdfTest, NodesNamesValuesAndChildren)
         EXPECT_EQ(n->type(), row.type) << row.name;
         EXPECT_EQ(n->value(), QString::fromUtf8(row.value)) << row.name;
     }
-    // qpdf drops null dictionary values, as a dictionary without the key.
-    EXPECT_EQ(child(test, QStringLiteral("/Null")), nullptr);
-
-    // Scalars have no child list, and asking again builds nothing.
+    // Scalars have no child list; containers keep the one they built.
     EXPECT_EQ(child(test, QStringLiteral("/Int"))->children(), nullptr);
-    EXPECT_EQ(child(test, QStringLiteral("/Int"))->children(), nullptr);
-    // Empty containers give empty lists; the same list comes back each time.
     const auto *empty = child(test, QStringLiteral("/Empty"))->children();
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->empty());
     EXPECT_EQ(child(test, QStringLiteral("/Empty"))->children(), empty);
-    EXPECT_TRUE(child(test, QStringLiteral("/EmptyArr"))->children()->empty());
 
     OstrelNode *arr = child(test, QStringLiteral("/Arr"));
     QStringList names;

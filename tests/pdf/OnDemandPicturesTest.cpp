@@ -128,12 +128,7 @@ TEST_F(OnDemandPictures, DamagedAndChangedFiles)
               {"/B", pdf.image(640, 480, 8, name("DeviceRGB"), toStd(damagedLate), {"DCTDecode"})}});
     const QString file = writeFixture(pdf);
     for (const bool keepReduced : {true, false}) {
-        auto record = std::make_shared<PDFFileStruct>();
-        record->setNamePatternDirect(QStringLiteral("$_###"));
-        record->setFilePathOnly(file);
-        record->setKeepsReducedCopies(keepReduced);
-        record->setIsThreading(true);
-        record->fillImageListArray(record.get());
+        const auto record = parse(file, keepReduced);
         ASSERT_EQ(record->images().size(), 1) << keepReduced;
         const QImage full = record->images()[0]->image();
         ASSERT_EQ(full.size(), QSize(640, 480));

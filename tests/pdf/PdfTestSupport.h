@@ -22,12 +22,14 @@ protected:
         return p;
     }
 
-    // Parses a file synchronously and gives the record.
-    std::shared_ptr<PDFFileStruct> parse(const QString &file)
+    // Parses a file synchronously and gives the record; `keepsReducedCopies` false parses as the
+    // headless modes do.
+    std::shared_ptr<PDFFileStruct> parse(const QString &file, bool keepsReducedCopies = true)
     {
         auto record = std::make_shared<PDFFileStruct>();
         record->setNamePatternDirect(QStringLiteral("$_###"));
         record->setFilePathOnly(file);
+        record->setKeepsReducedCopies(keepsReducedCopies);
         record->setIsThreading(true);
         record->fillImageListArray(record.get());
         record->setIsThreading(false);

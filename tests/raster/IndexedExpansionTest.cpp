@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <random>
 #include <vector>
 
 namespace {
@@ -31,16 +30,6 @@ RasterImage expand(bool cmyk, const QByteArray &lookup, const QByteArray &indice
 {
     return cmyk ? makeCmykIndexedImage(QByteArrayView(lookup), QByteArrayView(indices), width, height, bits, maxBytes)
                 : makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(indices), width, height, bits, maxBytes);
-}
-
-// Index of pixel (x, y) read at its bit position, or -1 past the data.
-int referenceIndex(const QByteArray &data, int width, int bits, int x, int y)
-{
-    const qint64 rowBits = (qint64(width) * bits + 7) / 8 * 8;
-    const qint64 bit = y * rowBits + qint64(x) * bits;
-    if (bit / 8 >= data.size())
-        return -1;
-    return (uchar(data[bit / 8]) >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
 }
 
 // 1-, 2-, 4- and 8-bit indices, rows padded to whole bytes, against both expansions.
@@ -141,42 +130,6 @@ TEST(IndexedExpansion, GrayEntriesAreOneByte)
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.model, ColorModel::Gray);
     EXPECT_EQ(image.samples, QByteArray::fromHex("00 80 ff ff"));
-}
-
-TEST(IndexedExpansion, RandomParametersMatchAReferenceReader)
-{
-    std::mt19937 random(77);
-    const int depths[] = {-1, 0, 1, 2, 3, 4, 8, 16};
-    int built = 0;
-    for (int round = 0; round < 4000; ++round) {
-        const bool cmyk = random() % 2;
-        const int size = cmyk ? 4 : 3;
-        QByteArray lookup(qsizetype(random() % 50), Qt::Uninitialized);
-        for (char &c : lookup)
-            c = char(random());
-        QByteArray data(qsizetype(random() % 400), Qt::Uninitialized);
-        for (char &c : data)
-            c = char(random());
-        const int width = random() % 16 == 0 ? int(random()) : int(random() % 30) - 1;
-        const int height = random() % 16 == 0 ? int(random()) : int(random() % 30) - 1;
-        const int bits = depths[random() % std::size(depths)];
-        const qint64 maxBytes = random() % 4 == 0 ? qint64(random() % 3000) : kLimit;
-        const RasterImage image = expand(cmyk, lookup, data, width, height, bits, maxBytes);
-        if (image.isNull())
-            continue;
-        ++built;
-        ASSERT_EQ(image.width, width);
-        ASSERT_EQ(image.height, height);
-        ASSERT_LE(image.samples.size(), maxBytes);
-        const int entries = int(lookup.size() / size);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const int index = referenceIndex(data, width, bits, x, y);
-                const QByteArray expected = index < 0 ? QByteArray(size, '\0') : lookup.mid(std::min(index, entries - 1) * size, size);
-                ASSERT_EQ(pixelAt(image, x, y), expected) << round << ": pixel " << x << "," << y;
-            }
-    }
-    EXPECT_GT(built, 100);
 }
 
 } // namespace

@@ -2,13 +2,9 @@
 
 #include "raster/JpegDecoder.h"
 
-#include <QBuffer>
-#include <QImageReader>
-
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
-#include <random>
 
 namespace {
 
@@ -31,18 +27,6 @@ QByteArray turboDecode(const QByteArray &jpeg, int components)
     return out;
 }
 
-QByteArray qtDecode(const QByteArray &jpeg, int components)
-{
-    QBuffer buffer;
-    buffer.setData(jpeg);
-    const QImage image = QImageReader(&buffer, "jpeg").read().convertToFormat(
-        components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    QByteArray out;
-    for (int y = 0; y < image.height(); ++y)
-        out.append(reinterpret_cast<const char *>(image.constScanLine(y)), image.width() * components);
-    return out;
-}
-
 } // namespace
 
 TEST(JpegDecoder, DecodesEveryStorageLikeTheSourceAndTurboJpeg)
@@ -54,20 +38,19 @@ TEST(JpegDecoder, DecodesEveryStorageLikeTheSourceAndTurboJpeg)
         JpegFixture fixture;
         ColorModel model;
         int sourceTolerance; // against the samples that were encoded
-        bool qtComparable;   // Qt's reader shares the model (gray, RGB)
     };
     const Case cases[] = {
-        {"gray", {.width = 37, .height = 21, .storage = S::Gray}, ColorModel::Gray, 1, true},
-        {"ycbcr", {.width = 37, .height = 21}, ColorModel::RGB, 4, true},
-        {"ycbcr 4:2:0", {.width = 37, .height = 21, .subsampleChroma = true}, ColorModel::RGB, 8, true},
-        {"rgb, Adobe transform 0", {.width = 37, .height = 21, .storage = S::RGB}, ColorModel::RGB, 1, true},
-        {"ycbcr, Adobe transform 1 only", {.width = 37, .height = 21, .writeJfif = false}, ColorModel::RGB, 4, true},
-        {"cmyk, Adobe transform 0, not inverted", {.width = 37, .height = 21, .storage = S::CMYK}, ColorModel::CMYK, 1, false},
-        {"ycck, Adobe transform 2", {.width = 37, .height = 21, .storage = S::YCCK}, ColorModel::CMYK, 4, false},
-        {"ycck 4:2:0", {.width = 37, .height = 21, .storage = S::YCCK, .subsampleChroma = true}, ColorModel::CMYK, 8, false},
-        {"progressive", {.width = 37, .height = 21, .progressive = true}, ColorModel::RGB, 4, true},
-        {"progressive gray", {.width = 37, .height = 21, .storage = S::Gray, .progressive = true}, ColorModel::Gray, 1, true},
-        {"restart interval", {.width = 37, .height = 21, .restartInterval = 2}, ColorModel::RGB, 4, true},
+        {"gray", {.width = 37, .height = 21, .storage = S::Gray}, ColorModel::Gray, 1},
+        {"ycbcr", {.width = 37, .height = 21}, ColorModel::RGB, 4},
+        {"ycbcr 4:2:0", {.width = 37, .height = 21, .subsampleChroma = true}, ColorModel::RGB, 8},
+        {"rgb, Adobe transform 0", {.width = 37, .height = 21, .storage = S::RGB}, ColorModel::RGB, 1},
+        {"ycbcr, Adobe transform 1 only", {.width = 37, .height = 21, .writeJfif = false}, ColorModel::RGB, 4},
+        {"cmyk, Adobe transform 0, not inverted", {.width = 37, .height = 21, .storage = S::CMYK}, ColorModel::CMYK, 1},
+        {"ycck, Adobe transform 2", {.width = 37, .height = 21, .storage = S::YCCK}, ColorModel::CMYK, 4},
+        {"ycck 4:2:0", {.width = 37, .height = 21, .storage = S::YCCK, .subsampleChroma = true}, ColorModel::CMYK, 8},
+        {"progressive", {.width = 37, .height = 21, .progressive = true}, ColorModel::RGB, 4},
+        {"progressive gray", {.width = 37, .height = 21, .storage = S::Gray, .progressive = true}, ColorModel::Gray, 1},
+        {"restart interval", {.width = 37, .height = 21, .restartInterval = 2}, ColorModel::RGB, 4},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -84,7 +67,6 @@ TEST(JpegDecoder, DecodesEveryStorageLikeTheSourceAndTurboJpeg)
         EXPECT_EQ(image.bytesPerRow, qsizetype(c.fixture.width * components));
         EXPECT_LE(maxDifference(image.samples, source), c.sourceTolerance);
         EXPECT_LE(maxDifference(image.samples, turboDecode(jpeg, components)), 1);
-        EXPECT_TRUE(!c.qtComparable || maxDifference(image.samples, qtDecode(jpeg, components)) <= 2);
     }
 }
 
@@ -142,16 +124,6 @@ TEST(JpegDecoder, DamagedAndHostileDataNeverCrash)
     EXPECT_TRUE(decodeJpeg(QByteArray("not a jpeg at all")).isNull());
     EXPECT_TRUE(decodeJpeg(QByteArrayView(jpeg).first(200)).isNull()); // header only
     EXPECT_TRUE(decodeJpeg(QByteArray("\xff\xd8", 2) + QByteArray(500, '\x5a')).isNull());
-
-    // Random byte changes: any outcome but a crash; a result has the size of the header.
-    std::mt19937 random(12345);
-    for (int round = 0; round < 300; ++round) {
-        QByteArray damaged = jpeg;
-        for (int i = 0; i < 4; ++i)
-            damaged[random() % damaged.size()] = char(random() % 256);
-        const RasterImage image = decodeJpeg(damaged, {-1, 1 << 20});
-        EXPECT_TRUE(image.isNull() || image.samples.size() == image.bytesPerRow * image.height);
-    }
 }
 
 TEST(JpegDecoder, RefusesImagesBeyondTheLimitBeforeAllocating)

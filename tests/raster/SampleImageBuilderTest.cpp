@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
 #include <random>
 
 namespace {
@@ -133,30 +132,6 @@ TEST(SampleImageBuilder, InfersTheLayoutFromTheByteCount)
         EXPECT_TRUE(build(patternBytes(c.dataBytes), c.bpc, c.mode, c.width, c.height).isNull()) << c.name;
 }
 
-TEST(SampleImageBuilder, OneBitGrayMatchesQtMonoImages)
-{
-    // 10 x 10, rows padded to 2 bytes: 0 black, 1 white (the device gray
-    // model), compared with QImage's own reading of the same bits.
-    const QByteArray data = patternBytes(20, 7);
-    const RasterImage image = build(data, 1, SampleColorMode::Gray, 10, 10);
-    ASSERT_FALSE(image.isNull());
-    QImage mono(reinterpret_cast<const uchar *>(data.constData()), 10, 10, 2, QImage::Format_Mono);
-    mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
-    const QImage expected = mono.convertToFormat(QImage::Format_Grayscale8);
-    const QImage built = rasterToQImage(image);
-    ASSERT_EQ(built.format(), QImage::Format_Grayscale8);
-    for (int y = 0; y < 10; ++y)
-        EXPECT_EQ(std::memcmp(built.constScanLine(y), expected.constScanLine(y), 10), 0) << "row " << y;
-}
-
-TEST(SampleImageBuilder, AlphaIsLastAndStraight)
-{
-    const QImage picture = rasterToQImage(build(QByteArray::fromHex("ff000080 00ff00ff"), 8, SampleColorMode::RGB, 2, 1));
-    ASSERT_FALSE(picture.isNull());
-    EXPECT_EQ(picture.pixel(0, 0), qRgba(255, 0, 0, 128));
-    EXPECT_EQ(picture.pixel(1, 0), qRgba(0, 255, 0, 255));
-}
-
 TEST(SampleImageBuilder, SizesAreCheckedBeforeAllocating)
 {
     const QByteArray data = patternBytes(64);
@@ -180,47 +155,6 @@ TEST(SampleImageBuilder, SizesAreCheckedBeforeAllocating)
     const QByteArray mask = patternBytes(200);
     EXPECT_FALSE(build(mask, 1, SampleColorMode::Gray, 40, 40, 1600).isNull());
     EXPECT_TRUE(build(mask, 1, SampleColorMode::Gray, 40, 40, 1599).isNull());
-}
-
-TEST(SampleImageBuilder, RandomParametersNeverCrash)
-{
-    std::mt19937 random(20240611);
-    const int bpcs[] = {-8, 0, 1, 2, 3, 4, 5, 8, 12, 16, 24, 32};
-    int built = 0;
-    for (int round = 0; round < 4000; ++round) {
-        const int width = random() % 8 == 0 ? int(random()) : int(random() % 40) - 2;
-        const int height = random() % 8 == 0 ? int(random()) : int(random() % 40) - 2;
-        // Mostly a data size near a plausible layout, sometimes any size.
-        const int pixelBits[] = {1, 2, 3, 4, 5, 6, 8, 12, 16, 24, 32, 48, 64};
-        qsizetype size = qsizetype(random() % 6000);
-        if (random() % 4 != 0 && width > 0 && height > 0 && qint64(width) * height < 1000)
-            size = qsizetype(qint64(width) * height * pixelBits[random() % std::size(pixelBits)] / 8 + random() % 3);
-        const QByteArray data = patternBytes(size, unsigned(round));
-        qint64 count = data.size();
-        switch (random() % 4) {
-        case 0: count -= qint64(random() % 5); break;
-        case 1: count += qint64(random() % 5); break;
-        default: break;
-        }
-        const int bpc = bpcs[random() % std::size(bpcs)];
-        const auto mode = SampleColorMode(random() % 3);
-        const qint64 maxBytes = random() % 4 == 0 ? qint64(random() % 20000) : kLimit;
-        const RasterImage image = makeImageFromSamples(QByteArrayView(data), count, bpc, mode, width, height, maxBytes);
-        if (image.isNull())
-            continue;
-        ++built;
-        ASSERT_EQ(image.width, width);
-        ASSERT_EQ(image.height, height);
-        ASSERT_LE(image.samples.size(), maxBytes);
-        ASSERT_EQ(image.samples.size(), image.bytesPerRow * height);
-        ASSERT_TRUE(mode != SampleColorMode::Gray || image.model == ColorModel::Gray);
-        ASSERT_TRUE(image.model != ColorModel::CMYK || (mode == SampleColorMode::CMYK && !image.hasAlpha));
-        // One bit per pixel is read as 1-bit gray whatever bpc says.
-        const bool oneBitPerPixel = count * 8 / (qint64(width) * height) == 1;
-        const int bits = oneBitPerPixel ? 1 : bpc;
-        expectSamplesFromData(image, data, count / height, bits);
-    }
-    EXPECT_GT(built, 100);
 }
 
 } // namespace

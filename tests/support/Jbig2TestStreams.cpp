@@ -185,27 +185,6 @@ private:
     std::vector<Context> m_contexts;
 };
 
-// Generic region coding, template 0 with the nominal AT pixels (3,-1), (-3,-1), (2,-2), (-2,-2),
-// no typical prediction (6.2.5.3).
-void encodeGeneric(MqEncoder &mq, std::vector<Context> &contexts, const TestBitmap &bitmap)
-{
-    auto px = [&](int x, int y) -> unsigned {
-        return (x >= 0 && y >= 0 && x < bitmap.width && y < bitmap.height && bitmap.at(x, y)) ? 1u : 0u;
-    };
-    for (int y = 0; y < bitmap.height; ++y) {
-        for (int x = 0; x < bitmap.width; ++x) {
-            const unsigned cx = px(x - 1, y) | px(x - 2, y) << 1 | px(x - 3, y) << 2 | px(x - 4, y) << 3
-                | px(x + 3, y - 1) << 4 | px(x + 2, y - 1) << 5 | px(x + 1, y - 1) << 6 | px(x, y - 1) << 7
-                | px(x - 1, y - 1) << 8 | px(x - 2, y - 1) << 9 | px(x - 3, y - 1) << 10
-                | px(x + 2, y - 2) << 11 | px(x + 1, y - 2) << 12 | px(x, y - 2) << 13
-                | px(x - 1, y - 2) << 14 | px(x - 2, y - 2) << 15;
-            mq.encode(contexts[cx], bitmap.at(x, y) ? 1 : 0);
-        }
-    }
-}
-
-const QByteArray kNominalAt("\x03\xff\xfd\xff\x02\xfe\xfe\xfe", 8); // (3,-1) (-3,-1) (2,-2) (-2,-2)
-
 } // namespace
 
 QByteArray segment(std::uint32_t number, int type, std::uint32_t page, const QByteArray &data,
@@ -233,38 +212,16 @@ QByteArray mmrGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint
     return regionInformation(bitmap.width, bitmap.height, x, y) + '\x01' + t6; // MMR
 }
 
-QByteArray arithmeticGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint32_t y)
+std::vector<TestBitmap> textSymbols()
 {
-    // MQ coded, template 0, no typical prediction.
-    const QByteArray out = regionInformation(bitmap.width, bitmap.height, x, y) + '\0' + kNominalAt;
-    MqEncoder mq;
-    std::vector<Context> contexts(65536);
-    encodeGeneric(mq, contexts, bitmap);
-    return out + mq.finish();
+    return {TestBitmap::checkerboard(6, 5, 1), TestBitmap::filled(8, 7, true)};
 }
 
-QByteArray symbolDictionary(const std::vector<TestBitmap> &symbols)
+QByteArray textSymbolDictionary()
 {
-    // MQ coded, no refinement or aggregation, template 0; all symbols new and exported.
-    const QByteArray out = be(0, 2) + kNominalAt + be(std::uint32_t(symbols.size()), 4) + be(std::uint32_t(symbols.size()), 4);
-    MqEncoder mq;
-    IntegerEncoder deltaHeight, deltaWidth, exportRuns;
-    std::vector<Context> generic(65536); // shared by all symbol bitmaps
-    int height = 0;
-    for (std::size_t i = 0; i < symbols.size();) {
-        deltaHeight.encode(mq, symbols[i].height - height);
-        height = symbols[i].height;
-        int width = 0;
-        for (; i < symbols.size() && symbols[i].height == height; ++i) {
-            deltaWidth.encode(mq, symbols[i].width - width);
-            width = symbols[i].width;
-            encodeGeneric(mq, generic, symbols[i]);
-        }
-        deltaWidth.encodeOob(mq); // end of the height class
-    }
-    exportRuns.encode(mq, 0); // no symbol left out,
-    exportRuns.encode(mq, int(symbols.size())); // then all exported
-    return out + mq.finish();
+    // MQ coded, template 0 with the nominal AT pixels, no refinement or aggregation; both
+    // symbols new and exported.
+    return QByteArray::fromHex("000003fffdff02fefefe00000002000000025297f4fcbdacc3eb6812affcff7fffac");
 }
 
 QByteArray textRegion(int width, int height, const std::vector<int> &symbolWidths, std::vector<Placement> placements)

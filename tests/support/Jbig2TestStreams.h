@@ -31,14 +31,14 @@ QByteArray pageInformation(std::uint32_t width, std::uint32_t height, std::uint8
 
 QByteArray endOfStripe(std::uint32_t lastRow);
 
-// Generic region segment data (7.4.6) for `bitmap` placed at (x, y) of the page: MMR coded with
-// the given T.6 data, or coded with the MQ coder (template 0, nominal AT pixels).
+// Generic region segment data (7.4.6) for `bitmap` placed at (x, y) of the page, MMR coded with
+// the given T.6 data.
 QByteArray mmrGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint32_t y, const QByteArray &t6);
-QByteArray arithmeticGenericRegion(const TestBitmap &bitmap, std::uint32_t x, std::uint32_t y);
 
-// Symbol dictionary data (7.4.2), arithmetic coded, exporting all `symbols` in order. Symbols must
-// come in order of non-decreasing height.
-QByteArray symbolDictionary(const std::vector<TestBitmap> &symbols);
+// Symbol dictionary data (7.4.2) exporting textSymbols(), arithmetic coded: what an MQ encoder
+// wrote for them once.
+std::vector<TestBitmap> textSymbols();
+QByteArray textSymbolDictionary();
 
 struct Placement {
     int symbol; // index among the exported symbols

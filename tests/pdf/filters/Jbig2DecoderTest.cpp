@@ -46,8 +46,8 @@ QByteArray singleRegionPage(int pageWidth, int pageHeight, const QByteArray &reg
 
 } // namespace
 
-// Generic regions, MMR coded (T.6 data written by libtiff) or MQ coded, fill the page or sit in it.
-// The output is in PDF's sense: 0 black, 1 white and padding.
+// Generic regions (MMR coded, T.6 data written by libtiff) fill the page or sit in it. The output
+// is in PDF's sense: 0 black, 1 white and padding.
 TEST(Jbig2Decode, GenericRegions)
 {
     struct Case {
@@ -68,11 +68,9 @@ TEST(Jbig2Decode, GenericRegions)
         SCOPED_TRACE(c.name);
         const QByteArray expected = compose(TestBitmap(c.pageWidth, c.pageHeight), c.region, c.x, c.y).packed(false);
         const QByteArray mmr = mmrGenericRegion(c.region, c.x, c.y, g4(c.region));
-        EXPECT_EQ(decodeJbig2(singleRegionPage(c.pageWidth, c.pageHeight, mmr), {}, kLimit), expected) << "MMR";
-        const QByteArray mq = arithmeticGenericRegion(c.region, c.x, c.y);
-        EXPECT_EQ(decodeJbig2(singleRegionPage(c.pageWidth, c.pageHeight, mq), {}, kLimit), expected) << "MQ";
+        EXPECT_EQ(decodeJbig2(singleRegionPage(c.pageWidth, c.pageHeight, mmr), {}, kLimit), expected);
         // PDF streams often end without the end-of-page segment.
-        EXPECT_EQ(decodeJbig2(singleRegionPage(c.pageWidth, c.pageHeight, mq, false), {}, kLimit), expected);
+        EXPECT_EQ(decodeJbig2(singleRegionPage(c.pageWidth, c.pageHeight, mmr, false), {}, kLimit), expected);
     }
 }
 
@@ -82,7 +80,7 @@ TEST(Jbig2Decode, StripedPageOfUnknownHeight)
     const TestBitmap top = TestBitmap::random(50, 16, 0.4, 25);
     const TestBitmap bottom = TestBitmap::random(50, 10, 0.4, 26);
     const QByteArray s = segment(0, PageInformation, 1, pageInformation(50, 0xffffffff, 0, 0x8000 | 16))
-        + segment(1, ImmediateLosslessGenericRegion, 1, arithmeticGenericRegion(top, 0, 0))
+        + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(top, 0, 0, g4(top)))
         + segment(2, EndOfStripe, 1, endOfStripe(15))
         + segment(3, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(bottom, 0, 16, g4(bottom)))
         + segment(4, EndOfStripe, 1, endOfStripe(25));
@@ -91,18 +89,18 @@ TEST(Jbig2Decode, StripedPageOfUnknownHeight)
     EXPECT_EQ(decodeJbig2(s, {}, kLimit), expected);
 }
 
-// Symbols defined in /JBIG2Globals and placed by a text region of the page stream.
+// Symbols defined in /JBIG2Globals and placed by a text region of the page stream, in strips
+// of their own and sharing one.
 TEST(Jbig2Decode, SymbolsFromGlobals)
 {
-    const std::vector<TestBitmap> symbols = {TestBitmap::checkerboard(5, 6, 1), TestBitmap::random(9, 6, 0.5, 27),
-                                             TestBitmap::filled(3, 11, true)};
-    const std::vector<Placement> placements = {{0, 2, 1}, {1, 9, 1}, {2, 20, 0}, {0, 30, 14}, {1, 1, 14}, {0, 40, 20}};
+    const std::vector<TestBitmap> symbols = textSymbols();
+    const std::vector<Placement> placements = {{0, 2, 1}, {1, 9, 1}, {1, 20, 0}, {0, 30, 12}, {1, 1, 12}, {0, 33, 14}};
     TestBitmap page(48, 26);
     for (const Placement &p : placements)
         page = compose(page, symbols[std::size_t(p.symbol)], p.x, p.y);
-    const QByteArray globals = segment(1, SymbolDictionary, 0, symbolDictionary(symbols));
+    const QByteArray globals = segment(1, SymbolDictionary, 0, textSymbolDictionary());
     const QByteArray s = segment(2, PageInformation, 1, pageInformation(48, 26))
-        + segment(3, ImmediateTextRegion, 1, textRegion(48, 26, {5, 9, 3}, placements), {1}) + segment(4, EndOfPage, 1, {});
+        + segment(3, ImmediateTextRegion, 1, textRegion(48, 26, {6, 8}, placements), {1}) + segment(4, EndOfPage, 1, {});
 
     EXPECT_EQ(decodeJbig2(s, globals, kLimit), page.packed(false));
     // Without its globals the text region cannot be decoded: the page stays blank, if any.
@@ -110,7 +108,7 @@ TEST(Jbig2Decode, SymbolsFromGlobals)
     EXPECT_TRUE(!withoutGlobals || *withoutGlobals == TestBitmap(48, 26).packed(false));
     // Globals that are garbage leave a page that does not need them intact.
     const TestBitmap region = TestBitmap::random(30, 9, 0.5, 28);
-    EXPECT_EQ(decodeJbig2(singleRegionPage(30, 9, arithmeticGenericRegion(region, 0, 0)), QByteArray(50, '\x55'), kLimit),
+    EXPECT_EQ(decodeJbig2(singleRegionPage(30, 9, mmrGenericRegion(region, 0, 0, g4(region))), QByteArray(50, '\x55'), kLimit),
               region.packed(false));
 }
 
@@ -170,8 +168,8 @@ TEST(Jbig2Decode, LimitsAndRefusedInput)
 // half a minute (found by the fuzz test); such a segment and what follows it are not decoded.
 TEST(Jbig2Decode, SegmentAnnouncingTooMuchWork)
 {
-    const std::vector<TestBitmap> symbols = {TestBitmap::random(6, 7, 0.5, 31), TestBitmap::random(8, 7, 0.5, 32)};
-    const QByteArray globals = segment(1, SymbolDictionary, 0, symbolDictionary(symbols));
+    const std::vector<TestBitmap> symbols = textSymbols();
+    const QByteArray globals = segment(1, SymbolDictionary, 0, textSymbolDictionary());
     QByteArray text = textRegion(40, 20, {6, 8}, {{0, 1, 2}, {1, 9, 2}, {0, 20, 10}});
     const QByteArray page = segment(2, PageInformation, 1, pageInformation(40, 20));
     auto stream = [&](const QByteArray &textData) {
@@ -204,7 +202,7 @@ TEST(Jbig2Decode, DamagedGlobalsOnASmallPage)
                    48),
     };
     const TestBitmap region = TestBitmap::random(40, 20, 0.5, 33);
-    const QByteArray page = singleRegionPage(40, 20, arithmeticGenericRegion(region, 0, 0));
+    const QByteArray page = singleRegionPage(40, 20, mmrGenericRegion(region, 0, 0, g4(region)));
     const auto start = std::chrono::steady_clock::now();
     for (const QByteArray &globals : damagedGlobals)
         EXPECT_EQ(decodeJbig2(page, globals, kLimit), region.packed(false));
@@ -219,10 +217,11 @@ TEST(Jbig2Decode, EndlessEmptyHeightClasses)
 {
     const QByteArray runaway = QByteArray::fromHex("0000000100000000000022000003fffdff02fefefe00000002000000305297f4fcbdacc3ebac68ff1280a60100");
     const TestBitmap region = TestBitmap::random(40, 21, 0.5, 34);
-    const QByteArray page = singleRegionPage(40, 21, arithmeticGenericRegion(region, 0, 0));
+    const QByteArray regionData = mmrGenericRegion(region, 0, 0, g4(region));
+    const QByteArray page = singleRegionPage(40, 21, regionData);
     const QByteArray pageWithRunaway = segment(0, PageInformation, 1, pageInformation(40, 21))
         + runaway.sliced(4).prepend(QByteArray::fromHex("00000005"))
-        + segment(1, ImmediateLosslessGenericRegion, 1, arithmeticGenericRegion(region, 0, 0)) + segment(2, EndOfPage, 1, {});
+        + segment(1, ImmediateLosslessGenericRegion, 1, regionData) + segment(2, EndOfPage, 1, {});
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(decodeJbig2(page, runaway, kLimit), region.packed(false));
