@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class BaseColoredButton;
+class EffectsPanel;
 class Controller;
 class FileTableView;
 class ImageBrowser;
@@ -34,6 +35,9 @@ public:
     QComboBox *formatCombo() const { return m_format; }
     QComboBox *dpiCombo() const { return m_dpi; }
     QPlainTextEdit *infoStatusText() const { return m_info; }
+    EffectsPanel *effectsPanel() const { return m_effectsPanel; }
+    // The panel shows, or closes when it shows.
+    void showImageEffectsPanel();
 
     // The window frame saved under "Zembrix"; damaged bytes are ignored.
     void restoreFrame(const QByteArray &frame);
@@ -55,6 +59,9 @@ private:
     BaseColoredButton *actionButton(QAction *action, const QString &picture, bool checkable = false);
     void chooseFolder(std::function<void(const QString &)> done);
     void stopPressed();
+    // Where the keyboard focus is, for the stop command and the menus.
+    int currentFocus() const;
+    void refreshMenuState();
     bool acceptsPdfDrop(const QDropEvent *event) const;
     void showAbout();
     void showStatusText(const QString &text);
@@ -71,4 +78,5 @@ private:
     QPlainTextEdit *m_info = nullptr;
     QLabel *m_browserTitle = nullptr;
     QTimer *m_unpause = nullptr;
+    EffectsPanel *m_effectsPanel = nullptr;
 };
