@@ -61,22 +61,24 @@ Actions::Actions(QObject *parent)
                            tr("Copy the selected image to the clipboard"));
     openExportFolder = makeAction(this, tr("&Open Export Folder"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
                                   tr("Show the export folder in the file manager"));
+    removeFilesButton = makeAction(this, removeFiles->text(), QStringLiteral("remove"), QKeySequence(),
+                                   removeFiles->toolTip());
     undo = makeAction(this, tr("&Undo"), QString(), QKeySequence::Undo);
     redo = makeAction(this, tr("&Redo"), QString(), QKeySequence::Redo);
     paste = makeAction(this, tr("&Paste"), QString(), QKeySequence::Paste);
     selectAllImages = makeAction(this, tr("Select &All Images"), QString(), QKeySequence::SelectAll);
-    rotateLeft = makeAction(this, tr("Rotate &Left"), QString(), QKeySequence(Qt::CTRL | Qt::Key_L),
+    rotateLeft = makeAction(this, tr("Rotate &Left"), QStringLiteral("rotateleft"), QKeySequence(Qt::CTRL | Qt::Key_L),
                             tr("Turn the selected images a quarter left"));
-    rotateRight = makeAction(this, tr("Rotate &Right"), QString(), QKeySequence(Qt::CTRL | Qt::Key_R),
+    rotateRight = makeAction(this, tr("Rotate &Right"), QStringLiteral("rotateright"), QKeySequence(Qt::CTRL | Qt::Key_R),
                              tr("Turn the selected images a quarter right"));
-    flipHorizontal = makeAction(this, tr("Mirror &Horizontally"), QString(),
+    flipHorizontal = makeAction(this, tr("Mirror &Horizontally"), QStringLiteral("fliph"),
                                 QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H), tr("Mirror the selected images left to right"));
-    flipVertical = makeAction(this, tr("Mirror &Vertically"), QString(),
+    flipVertical = makeAction(this, tr("Mirror &Vertically"), QStringLiteral("flipv"),
                               QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_V), tr("Mirror the selected images top to bottom"));
     resetAngle = makeAction(this, tr("Reset R&otation"), QString(), QKeySequence());
     resetFlip = makeAction(this, tr("Reset &Mirror"), QString(), QKeySequence());
     resetEffects = makeAction(this, tr("Reset &Colour Effects"), QString(), QKeySequence());
-    showEffectsPanel = makeAction(this, tr("&Effects Panel"), QString(),
+    showEffectsPanel = makeAction(this, tr("&Effects Panel"), QStringLiteral("effects"),
                                   QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_E), tr("Show or hide the effects panel"));
     showEffectsPanel->setCheckable(true);
     minimize = makeAction(this, tr("Mi&nimize"), QString(), QKeySequence(Qt::CTRL | Qt::Key_M));
@@ -90,7 +92,10 @@ void Actions::applyState(const State &state)
 {
     m_state = state;
     const bool rows = state.selectedRows > 0;
+    // The Delete key and the menu item act where the file table has the
+    // keyboard; the file list's button acts on its selection at any time.
     removeFiles->setEnabled(state.focus == Focus::FileTable && rows && !state.busy);
+    removeFilesButton->setEnabled(rows && !state.busy);
     reparseFiles->setEnabled(rows && !state.busy);
     checkFiles->setEnabled(rows);
     clearSelection->setEnabled(rows);

@@ -57,6 +57,7 @@ public:
     QAction *exportIcns;         // Export Selected as Icon Family
     QAction *copyImage;          // Copy (one selected image)
     QAction *openExportFolder;   // Open Export Folder
+    QAction *removeFilesButton;  // the file list's remove button (no focus condition)
     // Editing, undo and windows.
     QAction *undo;               // Undo NAME (Ctrl+Z)
     QAction *redo;               // Redo NAME (Ctrl+Shift+Z)

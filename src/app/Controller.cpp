@@ -57,6 +57,7 @@ Controller::Controller(QObject *parent)
     connect(m_thumbSelection, &QItemSelectionModel::selectionChanged, this,
             &Controller::imageBrowserSelectionDidChange);
     connect(m_actions->removeFiles, &QAction::triggered, this, &Controller::removeSelected);
+    connect(m_actions->removeFilesButton, &QAction::triggered, this, &Controller::removeSelected);
     connect(m_actions->checkFiles, &QAction::triggered, this, &Controller::checkSelected);
     connect(m_actions->clearSelection, &QAction::triggered, this, &Controller::clearSelected);
     connect(m_actions->reparseFiles, &QAction::triggered, this, &Controller::parseSelectedPDF);

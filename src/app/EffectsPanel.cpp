@@ -124,7 +124,7 @@ EffectsPanel::EffectsPanel(EffectsController *effects, Actions *actions, QWidget
     for (QAction *action : {actions->rotateLeft, actions->rotateRight, actions->flipHorizontal, actions->flipVertical}) {
         auto *button = new QToolButton;
         button->setDefaultAction(action);
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         buttons->addWidget(button);
         connect(button, &QToolButton::clicked, this, &EffectsPanel::done);
     }
@@ -171,5 +171,8 @@ void EffectsPanel::showEvent(QShowEvent *event)
 void EffectsPanel::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
+    // A drag cut short by closing the panel still ends its undo step.
+    if (m_effects->isDragging())
+        m_effects->endDrag();
     emit visibilityChanged(false);
 }

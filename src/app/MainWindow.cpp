@@ -180,7 +180,7 @@ QWidget *MainWindow::buildFilePanel()
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(4);
     buttons->addWidget(actionButton(a->addFiles, QStringLiteral("add")));
-    buttons->addWidget(actionButton(a->removeFiles, QStringLiteral("remove")));
+    buttons->addWidget(actionButton(a->removeFilesButton, QStringLiteral("remove")));
     buttons->addSpacing(8);
     buttons->addWidget(actionButton(a->checkFiles, QStringLiteral("check")));
     buttons->addWidget(actionButton(a->clearSelection, QStringLiteral("clear")));
@@ -249,6 +249,13 @@ QWidget *MainWindow::buildBrowserArea()
     bar->addWidget(m_browserTitle);
     bar->addStretch(1);
     Actions *a = m_controller->actions();
+    // The edit buttons act on the selected thumbnails; the last one shows the panel.
+    bar->addWidget(actionButton(a->rotateLeft, QStringLiteral("rotateleft")));
+    bar->addWidget(actionButton(a->rotateRight, QStringLiteral("rotateright")));
+    bar->addWidget(actionButton(a->flipHorizontal, QStringLiteral("fliph")));
+    bar->addWidget(actionButton(a->flipVertical, QStringLiteral("flipv")));
+    bar->addWidget(actionButton(a->showEffectsPanel, QStringLiteral("effects"), true));
+    bar->addSpacing(14);
     bar->addWidget(actionButton(a->zoomSmall, QStringLiteral("small"), true));
     bar->addWidget(actionButton(a->zoomMiddle, QStringLiteral("middle"), true));
     bar->addWidget(actionButton(a->zoomLarge, QStringLiteral("large"), true));
