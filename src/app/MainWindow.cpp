@@ -524,8 +524,16 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        // Platforms differ in whether a modifier key's own event carries
+        // its modifier; the state after the event is what counts.
         const auto *key = static_cast<QKeyEvent *>(event);
-        m_controller->flagsChanged(key->modifiers());
+        Qt::KeyboardModifiers modifiers = key->modifiers();
+        const Qt::KeyboardModifier own = key->key() == Qt::Key_Control ? Qt::ControlModifier
+                                         : key->key() == Qt::Key_Shift ? Qt::ShiftModifier
+                                         : key->key() == Qt::Key_Alt   ? Qt::AltModifier
+                                                                       : Qt::NoModifier;
+        modifiers.setFlag(own, event->type() == QEvent::KeyPress);
+        m_controller->flagsChanged(modifiers);
     }
     if (watched == m_browserArea && event->type() == QEvent::Resize && m_spin)
         m_spin->move(m_browserArea->width() / 2 - m_spin->width() / 2, m_browserArea->height() / 2 - m_spin->height() / 2);
