@@ -65,6 +65,7 @@ Actions::Actions(QObject *parent)
                                    removeFiles->toolTip());
     undo = makeAction(this, tr("&Undo"), QString(), QKeySequence::Undo);
     redo = makeAction(this, tr("&Redo"), QString(), QKeySequence::Redo);
+    redo->setShortcuts(QKeySequence::Redo); // every binding of the platform (Ctrl+Shift+Z, Ctrl+Y)
     paste = makeAction(this, tr("&Paste"), QString(), QKeySequence::Paste);
     selectAllImages = makeAction(this, tr("Select &All Images"), QString(), QKeySequence::SelectAll);
     rotateLeft = makeAction(this, tr("Rotate &Left"), QStringLiteral("rotateleft"), QKeySequence(Qt::CTRL | Qt::Key_L),
