@@ -125,6 +125,11 @@ void Actions::applyState(const State &state)
         stop->setText(tr("Stop PDF Parsing"));
         stop->setEnabled(state.focus == Focus::FileTable && state.parsing);
     }
+    // While an export runs, the stop command (and Escape) cancels it first.
+    if (state.exportRunning) {
+        stop->setText(tr("Cancel Export"));
+        stop->setEnabled(true);
+    }
     zoomSmall->setChecked(state.zoomIdx == 0);
     zoomMiddle->setChecked(state.zoomIdx == 1);
     zoomLarge->setChecked(state.zoomIdx == 2);
