@@ -67,8 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (!picture.isNull())
             FUZZ_CHECK(rendered.size() == picture.size());
     }
-    if (!record->images().empty()) {
-        const auto &image = record->images().front();
+    const auto images = record->images();
+    if (!images.empty()) {
+        const auto image = images.front();
         image->setAngle(90.0f);
         image->setFlip(3);
         image->setBrightness(0.2f);

@@ -18,12 +18,13 @@
 #   --size WxH     screen size (default 1280x800)
 #   --quit         quit with Ctrl+Q after the shot (the preferences are then written)
 #   --build DIR    build folder (default build)
+#   --clip FILE    after the keys, save the clipboard's "image/png" there (xclip)
 #   --log FILE     write the program's output there, with the thumbnail timing
 #                  lines (zembrix.thumbnails) and the launch time first
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-config="" keys="" wait_s=4 size=1280x800 quit=0 build=build log=""
+config="" keys="" wait_s=4 size=1280x800 quit=0 build=build log="" clip=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --config) config=$2; shift 2 ;;
@@ -33,11 +34,12 @@ while [ $# -gt 0 ]; do
     --quit) quit=1; shift ;;
     --build) build=$2; shift 2 ;;
     --log) log=$2; shift 2 ;;
+    --clip) clip=$2; shift 2 ;;
     -*) echo "unknown option $1" >&2; exit 2 ;;
     *) break ;;
   esac
 done
-[ $# -ge 1 ] || { sed -n 2,22p "$0" >&2; exit 2; }
+[ $# -ge 1 ] || { sed -n 2,23p "$0" >&2; exit 2; }
 out=$1; shift
 for tool in Xvfb import xdotool; do
   command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool is missing (apt-get install xvfb imagemagick xdotool)" >&2; exit 1; }
@@ -99,6 +101,10 @@ for key in $keys; do
   sleep 1.5
 done
 import -window root "$out"
+if [ -n "$clip" ]; then
+  command -v xclip >/dev/null || { echo "screenshot.sh: xclip is missing (apt-get install xclip)" >&2; exit 1; }
+  timeout 10 xclip -selection clipboard -t image/png -o >"$clip"
+fi
 printf 'screenshot.sh: window after %.1f s, picture taken %.1f s later: %s\n' \
   "$(echo "$shown - $start" | bc)" "$(echo "$(date +%s.%N) - $shown" | bc)" "$out"
 if [ -n "$log" ]; then cat "$tmp/app.log" >>"$log"; fi

@@ -664,8 +664,14 @@ void Controller::applyActionState()
     state.undoText = m_undo->undoText();
     state.redoText = m_undo->redoText();
     state.effectsPanelVisible = m_effectsPanelVisible;
-    state.exportRunning = m_actions->state().exportRunning;
+    state.exportRunning = m_exportRunning;
     m_actions->applyState(state);
+}
+
+void Controller::setExportRunning(bool running)
+{
+    m_exportRunning = running;
+    applyActionState();
 }
 
 void Controller::updatePrefState()

@@ -163,6 +163,10 @@ public:
     bool shiftPressed() const { return m_shiftPressed; }
     bool optionPressed() const { return m_optionPressed; }
 
+    // The window's export job runs (its commands are disabled meanwhile).
+    void setExportRunning(bool running);
+    bool exportRunning() const { return m_exportRunning; }
+
 signals:
     void statusTextChanged(const QString &text);
     void exportFolderChanged(const QString &folder);
@@ -223,4 +227,5 @@ private:
     bool m_commandPressed = false;
     bool m_shiftPressed = false;
     bool m_optionPressed = false;
+    bool m_exportRunning = false;
 };

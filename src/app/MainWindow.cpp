@@ -3,6 +3,7 @@
 #include "Controller.h"
 #include "DesktopIntegration.h"
 #include "EffectsPanel.h"
+#include "ExportCommands.h"
 #include "ExportSettings.h"
 #include "FileIntake.h"
 #include "FileTableModel.h"
@@ -14,6 +15,8 @@
 #include "export/ExportFormat.h"
 #include "widgets/BaseColoredButton.h"
 #include "widgets/DrawnIcons.h"
+#include "widgets/ExportProgressView.h"
+#include "widgets/KeshAlert.h"
 #include "widgets/MyPathControl.h"
 #include "widgets/MySpinView.h"
 
@@ -23,6 +26,7 @@
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -39,8 +43,11 @@
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #include <climits>
 #include <cmath>
@@ -118,6 +125,20 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     outer->setContentsMargins(6, 6, 6, 6);
     setCentralWidget(outer);
 
+    m_export = new ExportCommands(m_controller, this);
+    m_progress = new ExportProgressView;
+    statusBar()->addPermanentWidget(m_progress);
+    statusBar()->setSizeGripEnabled(false);
+    connect(m_export, &ExportCommands::jobStarted, m_progress, &ExportProgressView::begin);
+    connect(m_export, &ExportCommands::progress, m_progress, &ExportProgressView::setProgress);
+    connect(m_export, &ExportCommands::jobFinished, this, [this](const ExportJobResult &result) {
+        m_progress->end();
+        if (result.cancelled)
+            statusBar()->showMessage(tr("Export cancelled: %1 of %2 files written")
+                                         .arg(result.filesWritten).arg(result.total), 10000);
+    });
+    connect(m_progress, &ExportProgressView::cancelRequested, m_export, &ExportCommands::cancel);
+
     buildMenus();
 
     m_unpause = new QTimer(this);
@@ -140,13 +161,7 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     connect(m_controller, &Controller::namePatternEnabled, m_pattern, &QLineEdit::setEnabled);
     connect(m_controller, &Controller::namePatternShown, m_pattern, &QLineEdit::setText);
     connect(m_controller, &Controller::zoomChanged, this, [this](int, int edge) { m_browser->setThumbnailEdge(edge); });
-    connect(m_controller, &Controller::alertRequested, this, [this](const QString &message, const QString &text) {
-        auto *box = new QMessageBox(QMessageBox::Warning, message, message, QMessageBox::Ok, this);
-        box->setInformativeText(text);
-        box->setWindowModality(Qt::WindowModal);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    });
+    connect(m_controller, &Controller::alertRequested, this, &MainWindow::queueAlert);
     auto showCount = [this] {
         m_browserTitle->setText(tr("Images  \u00b7  %1").arg(m_controller->thumbnailModel()->rowCount()));
     };
@@ -392,11 +407,20 @@ void MainWindow::openFiles()
 
 void MainWindow::chooseFolder(std::function<void(const QString &)> done)
 {
+    // An alert that explains the prompt (a missing folder) is read first.
+    if (m_alert || !m_pendingAlerts.isEmpty()) {
+        m_afterAlerts = [this, done = std::move(done)]() mutable { chooseFolder(std::move(done)); };
+        return;
+    }
     auto *dialog = new QFileDialog(this, tr("Choose Export Folder"));
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
-    if (!m_controller->exportFolder().isEmpty())
-        dialog->setDirectory(m_controller->exportFolder());
+    // A folder that is gone opens its nearest existing parent.
+    QString start = m_controller->exportFolder();
+    while (!start.isEmpty() && !QFileInfo(start).isDir() && QFileInfo(start).path() != start)
+        start = QFileInfo(start).path();
+    if (QFileInfo(start).isDir())
+        dialog->setDirectory(start);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [done](const QString &path) { done(path); });
@@ -405,8 +429,11 @@ void MainWindow::chooseFolder(std::function<void(const QString &)> done)
 
 void MainWindow::stopPressed()
 {
-    // (Export hook) a running export job is cancelled first: when the export
-    // commands run one, `if (exportCommands->isRunning()) { exportCommands->cancel(); return; }`
+    // A running export job is cancelled first.
+    if (m_export->isRunning()) {
+        m_export->cancel();
+        return;
+    }
     m_controller->setFirstResponder(Controller::Focus(currentFocus()));
     m_controller->stopAction();
 }
@@ -462,6 +489,38 @@ void MainWindow::showStatusText(const QString &text)
         cursor.setPosition(b.position());
         cursor.setBlockFormat(format);
     }
+}
+
+// Alerts show one at a time, window-modal; a message that is already waiting
+// is not queued twice, so a job whose every file fails asks once, not once
+// per image.
+void MainWindow::queueAlert(const QString &message, const QString &text)
+{
+    const QPair<QString, QString> alert(message, text);
+    if (m_pendingAlerts.contains(alert) || (m_alert && m_alert->message() == message && m_alert->text() == text))
+        return;
+    m_pendingAlerts.append(alert);
+    if (!m_alert)
+        showNextAlert();
+}
+
+void MainWindow::showNextAlert()
+{
+    if (m_pendingAlerts.isEmpty()) {
+        if (auto next = std::exchange(m_afterAlerts, nullptr))
+            next();
+        return;
+    }
+    const QPair<QString, QString> alert = m_pendingAlerts.takeFirst();
+    m_alert = new KeshAlert(this);
+    m_alert->setAttribute(Qt::WA_DeleteOnClose);
+    m_alert->setMessage(alert.first, alert.second);
+    m_alert->setButtons(KeshAlert::Ok);
+    connect(m_alert, &QDialog::finished, this, [this] {
+        m_alert = nullptr;
+        QMetaObject::invokeMethod(this, &MainWindow::showNextAlert, Qt::QueuedConnection);
+    });
+    m_alert->open();
 }
 
 void MainWindow::restoreFrame(const QByteArray &frame)

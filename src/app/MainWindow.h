@@ -2,9 +2,14 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class BaseColoredButton;
 class EffectsPanel;
 class Controller;
+class ExportCommands;
+class ExportProgressView;
+class KeshAlert;
 class FileTableView;
 class ImageBrowser;
 class MyPathControl;
@@ -38,6 +43,10 @@ public:
     EffectsPanel *effectsPanel() const { return m_effectsPanel; }
     // The panel shows, or closes when it shows.
     void showImageEffectsPanel();
+    ExportCommands *exportCommands() const { return m_export; }
+    ExportProgressView *exportProgress() const { return m_progress; }
+    // The alert panel on screen, if one is.
+    KeshAlert *alertPanel() const { return m_alert; }
 
     // The window frame saved under "Zembrix"; damaged bytes are ignored.
     void restoreFrame(const QByteArray &frame);
@@ -65,6 +74,8 @@ private:
     bool acceptsPdfDrop(const QDropEvent *event) const;
     void showAbout();
     void showStatusText(const QString &text);
+    void queueAlert(const QString &message, const QString &text);
+    void showNextAlert();
 
     Controller *m_controller;
     FileTableView *m_table = nullptr;
@@ -79,4 +90,9 @@ private:
     QLabel *m_browserTitle = nullptr;
     QTimer *m_unpause = nullptr;
     EffectsPanel *m_effectsPanel = nullptr;
+    ExportCommands *m_export = nullptr;
+    ExportProgressView *m_progress = nullptr;
+    KeshAlert *m_alert = nullptr;
+    QList<QPair<QString, QString>> m_pendingAlerts;
+    std::function<void()> m_afterAlerts; // a folder prompt waiting for the alerts to be read
 };

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -12,13 +13,20 @@
 
 namespace {
 
-// Writes all bytes to an open descriptor; false with errno set on failure.
-bool writeAll(int fd, const QByteArray &bytes)
+constexpr qsizetype kChunk = qsizetype(1) << 20; // between two looks at `cancelled`
+
+// Writes all bytes to an open descriptor; false with errno set on failure
+// (ECANCELED when `cancelled` answered true between two chunks).
+bool writeAll(int fd, const QByteArray &bytes, const std::function<bool()> &cancelled)
 {
     const char *p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
+        if (cancelled && cancelled()) {
+            errno = ECANCELED;
+            return false;
+        }
+        const ssize_t n = ::write(fd, p, size_t(std::min(left, kChunk)));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -48,7 +56,7 @@ int createTemporaryBeside(const QByteArray &target, QByteArray *temporaryPath)
 
 } // namespace
 
-WriteResult writeExportFile(const QString &path, const QByteArray &bytes)
+WriteResult writeExportFile(const QString &path, const QByteArray &bytes, const std::function<bool()> &cancelled)
 {
     const auto destinationFailure = [&](const QString &reason) {
         return WriteResult::failed(QString::fromLatin1(WriteResult::kDestinationDomain),
@@ -62,30 +70,21 @@ WriteResult writeExportFile(const QString &path, const QByteArray &bytes)
 
     const QByteArray target = QFile::encodeName(path);
 
-    // A new file is created in place: O_EXCL makes sure nothing was there,
-    // not even a link. A file that fails half-written is removed again.
-    const int direct = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (direct >= 0) {
-        if (!writeAll(direct, bytes) || ::close(direct) != 0) {
-            const int saved = errno;
-            ::unlink(target.constData());
-            errno = saved;
-            return systemFailure();
-        }
-        return WriteResult::written();
-    }
-    if (errno != EEXIST)
-        return systemFailure();
-
-    // Something is there: the bytes go to a temporary file that replaces it.
+    // The bytes go to a temporary file that is renamed into place once complete, so the
+    // target name never holds a half-written file, not even after a crash mid-write.
     QByteArray temporary;
     const int fd = createTemporaryBeside(target, &temporary);
     if (fd < 0)
         return systemFailure();
-    if (!writeAll(fd, bytes) || ::close(fd) != 0) {
-        const int saved = errno;
+    const bool complete = writeAll(fd, bytes, cancelled);
+    const int saved = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!complete || !closed || (cancelled && cancelled())) {
+        const int reason = complete ? errno : saved;
         ::unlink(temporary.constData());
-        errno = saved;
+        if (cancelled && cancelled())
+            return WriteResult::nothingWritten(QStringLiteral("cancelled"));
+        errno = reason;
         return systemFailure();
     }
     // rename() replaces the directory entry itself: a symbolic link at the target is replaced,

@@ -32,6 +32,7 @@ struct ExportJobResult {
     qint64 bytesWritten = 0;
     int failures = 0;            // renderings and writes that failed
     bool folderMissing = false;  // the export folder could not be made; nothing was written
+    bool cancelled = false;      // cancel() came before the job finished
     std::vector<ExportedImage> images;
 };
 

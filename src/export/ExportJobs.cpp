@@ -39,6 +39,7 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     std::mutex callbackMutex; // held while callbacks are delivered: one at a time, in order
     std::mutex progressMutex; // guards progressShown and orders the progress calls
     int progressShown = 0;
+    std::atomic<bool> cancelled{false};
     std::condition_variable doneChanged;
     ExportJobResult result;   // images filled with record, file and position when planned
     int reported = 0;         // images, in job order, whose imageFinished callback has returned
@@ -178,6 +179,10 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no image record")));
         return;
     }
+    if (cancelled.load()) {
+        finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("cancelled")));
+        return;
+    }
 
     QImage picture;
     try {
@@ -198,8 +203,10 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         return;
     }
 
+    std::shared_ptr<State> self = shared_from_this();
     ExportRequest request;
     request.dpi = dpi;
+    request.cancelled = [self] { return self->cancelled.load(); };
     if (kind == JobKind::IconFamilies) {
         const std::optional<IconFamily> family = IconFamily::iconFamilyWithThumbnailsOfImage(picture);
         if (!family) {
@@ -220,7 +227,6 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
     }
 
     const QString path = request.path;
-    std::shared_ptr<State> self = shared_from_this();
     settings.writer->write(std::move(request), [self, position, path](const WriteResult &outcome) {
         self->finishImage(position, path, outcome);
     });
@@ -285,6 +291,10 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
 
 void ExportJob::State::complete()
 {
+    {
+        std::lock_guard lock(mutex);
+        result.cancelled = cancelled.load();
+    }
     mainController()->stopSpinAnimation();
     if (settings.jobFinished) {
         ExportJobResult snapshot;
@@ -299,6 +309,12 @@ void ExportJob::State::complete()
         done = true;
     }
     doneChanged.notify_all();
+}
+
+void ExportJob::cancel() const
+{
+    if (m_state)
+        m_state->cancelled.store(true);
 }
 
 bool ExportJob::isFinished() const

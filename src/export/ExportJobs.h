@@ -19,8 +19,10 @@ class PDFImageStruct;
 // ... for a name the same job already used), then renders the records with
 // their edits (getBitmapRepImg, or getNSImage for icon families) on a pool of
 // worker threads no larger than the number of cores, and hands each picture
-// to the job's writer from the worker that rendered it. A job never stops early and cannot be
-// cancelled; a failed image is reported and the next one goes on.
+// to the job's writer from the worker that rendered it. A failed image is
+// reported and the next one goes on. A cancelled job renders and writes no
+// further image; the files it finished before stay, complete, and no file is
+// left half-written.
 //
 // Through mainController(), from the job's threads: the spinner title is
 // pushed and the spinner started once when the job starts (on the starting
@@ -59,6 +61,9 @@ class ExportJob
 public:
     ExportJob() = default; // no job: finished, with an empty result
 
+    // Asks the job to stop: every image not yet written ends as nothing
+    // written. Any thread; the job still finishes (and calls jobFinished).
+    void cancel() const;
     bool isFinished() const;
     // The sums so far (final once isFinished()).
     ExportJobResult result() const;

@@ -15,10 +15,13 @@ struct ExportRequest {
     float dpi = 72.0f;    // resolution metadata (exportDpi() cleans it)
     QImage image;         // the rendered picture, encoded by the writer ...
     QByteArray encoded;   // ... unless the job already made the file's bytes (icon families)
+    // Asked before encoding and while writing: once it answers true nothing
+    // more is written for the request (no file, not even a partial one).
+    std::function<bool()> cancelled;
 };
 
 // Encodes (unless `encoded` is set) and writes one request, replacing an
-// existing file. Any thread.
+// existing file; nothing written once the request is cancelled. Any thread.
 WriteResult saveImage(const ExportRequest &request);
 
 // Where a job hands its images. The job thread calls write() once per image,

@@ -28,7 +28,8 @@ QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi)
     }
 }
 
-WriteResult export1(const QImage &image, const QString &path, int formatIndex, float dpi)
+WriteResult export1(const QImage &image, const QString &path, int formatIndex, float dpi,
+                    const std::function<bool()> &cancelled)
 {
     if (image.isNull())
         return WriteResult::nothingWritten(QStringLiteral("no image"));
@@ -43,7 +44,7 @@ WriteResult export1(const QImage &image, const QString &path, int formatIndex, f
                                    QStringLiteral("The %1 encoder failed for %2")
                                        .arg(ExportFormat::name(formatIndex), path));
     }
-    return writeExportFile(path, bytes);
+    return writeExportFile(path, bytes, cancelled);
 }
 
 QString exportFilePath(const QString &pathWithoutExtension, int formatIndex)

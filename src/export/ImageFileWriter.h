@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 // Writing one image to one file in an export format (ExportFormat index),
 // with the DPI written as the format's resolution metadata; the pixels are
 // never scaled for it. Alpha is kept by PNG, TIFF, JPEG-2000, ICNS and HEIC
@@ -24,7 +26,9 @@ QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi);
 //    this also writes "Error: Failed to finalize image destination." to the log.
 // The export window shows "Couldn't create file." for a failure, except for
 // HEIC, whose failures are only logged.
-WriteResult export1(const QImage &image, const QString &path, int formatIndex, float dpi);
+// A `cancelled` that answers true before the file is complete leaves none.
+WriteResult export1(const QImage &image, const QString &path, int formatIndex, float dpi,
+                    const std::function<bool()> &cancelled = nullptr);
 
 // "<pathWithoutExtension>.<extension of the format>", or an empty string for
 // an index outside the table.

@@ -22,6 +22,10 @@ void QueuedExportWriter::write(ExportRequest request, Done done)
         return;
     }
     if (m_post) {
+        if (request.cancelled && request.cancelled()) {
+            done(WriteResult::nothingWritten(QStringLiteral("cancelled")));
+            return;
+        }
         // The encoding is the long part: it runs here, on the job's worker
         // thread, and only the finished bytes wait for the writing thread. An
         // encoder that fails is left to the write, which reports it.

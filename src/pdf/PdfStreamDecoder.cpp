@@ -148,12 +148,17 @@ std::optional<QByteArray> decodeCcitt(const QByteArray &input, const PdfObject &
     return decodeCcittFax(QByteArrayView(input), p, maxBytes);
 }
 
+std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2);
+
 std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObject &parms, qint64 maxBytes)
 {
     QByteArray globals;
     PdfObject globalsStream = parms.get("JBIG2Globals");
     if (globalsStream.type() == PdfTypeStream) {
-        std::optional<PdfStreamData> g = decodePdfStream(globalsStream, kMaxAuxiliaryStreamBytes);
+        // Globals are plain segment data; a globals stream that is itself
+        // JBIG2-coded (possibly naming itself as its globals) is refused
+        // instead of followed.
+        std::optional<PdfStreamData> g = decodeStreamChain(globalsStream, kMaxAuxiliaryStreamBytes, false);
         if (g && g->format == PdfStreamFormat::Raw)
             globals = g->bytes;
     }
@@ -250,6 +255,13 @@ QList<PdfFilterStep> pdfStreamFilters(const PdfObject &stream)
 
 std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes)
 {
+    return decodeStreamChain(stream, maxBytes, true);
+}
+
+namespace {
+
+std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2)
+{
     if (maxBytes <= 0)
         return std::nullopt;
     std::optional<QByteArray> raw = rawStreamBytes(stream);
@@ -278,7 +290,7 @@ std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 max
         } else if (name == "CCITTFaxDecode") {
             next = decodeCcitt(bytes, steps[i].parms, maxBytes);
             ++i;
-        } else if (name == "JBIG2Decode") {
+        } else if (name == "JBIG2Decode" && allowJbig2) {
             next = decodeJbig2Step(bytes, steps[i].parms, maxBytes);
             ++i;
         } else if (name == "Crypt") {
@@ -296,6 +308,8 @@ std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 max
         return std::nullopt;
     return PdfStreamData{bytes, PdfStreamFormat::Raw};
 }
+
+} // namespace
 
 qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream)
 {

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <QThread>
 
@@ -34,18 +35,20 @@ inline QColor fixtureColor(int i)
     return QColor::fromHsv((i * 67) % 360, 220, 230);
 }
 
-// A PDF of `count` pages, each with one 24 x 16 Flate RGB image whose left
-// half has fixtureColor(first + i) and right half black.
-inline void writePdf(const QString &path, int count, int first = 0)
+// A PDF of `count` pages, each with one 24 x 16 (or `size`) Flate RGB image
+// whose left half has fixtureColor(first + i) and right half black.
+inline void writePdf(const QString &path, int count, int first = 0, QSize size = QSize(24, 16))
 {
     fixture::PdfFixture pdf;
     for (int i = 0; i < count; ++i) {
         const QColor c = fixtureColor(first + i);
         std::string samples;
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 24; ++x)
-                samples += x < 12 ? std::string{char(c.red()), char(c.green()), char(c.blue())} : std::string(3, '\0');
-        pdf.page({{"/Im0", pdf.image(24, 16, 8, fixture::name("DeviceRGB"), samples, {"FlateDecode"})}});
+        samples.reserve(size_t(size.width()) * size_t(size.height()) * 3);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                samples += x < size.width() / 2 ? std::string{char(c.red()), char(c.green()), char(c.blue())}
+                                                : std::string(3, '\0');
+        pdf.page({{"/Im0", pdf.image(size.width(), size.height(), 8, fixture::name("DeviceRGB"), samples, {"FlateDecode"})}});
     }
     pdf.write(path);
 }

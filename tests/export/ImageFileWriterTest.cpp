@@ -1,6 +1,7 @@
 #include "ExportTestDecoders.h"
 #include "ExportTestImages.h"
 
+#include "export/ExportFile.h"
 #include "export/ExportFormat.h"
 #include "export/ImageFileWriter.h"
 #include "export/QtFileWriter.h"
@@ -327,6 +328,27 @@ TEST_F(ImageFileWriterTest, FailuresAreResultValues)
         EXPECT_TRUE(exportFilePath(path("bad"), index).isEmpty());
     }
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 0);
+}
+
+// A write cancelled before its first byte, between two chunks of a large file
+// or once its bytes are out (the writer asks once per MiB and once at the end)
+// leaves the earlier file whole and no temporary file.
+TEST_F(ImageFileWriterTest, CancelledWriteKeepsTheEarlierFile)
+{
+    const QString target = path(QStringLiteral("big.bin"));
+    const QByteArray earlier(1000, 'a');
+    const QByteArray bytes(5 * 1024 * 1024 + 7, 'b');
+    for (int answersBeforeCancel : {0, 2, 6}) {
+        SCOPED_TRACE(answersBeforeCancel);
+        ASSERT_TRUE(writeExportFile(target, earlier).isWritten());
+        int asked = 0;
+        const WriteResult result = writeExportFile(target, bytes, [&] { return ++asked > answersBeforeCancel; });
+        EXPECT_EQ(result.status(), WriteResult::Status::NothingWritten);
+        EXPECT_EQ(readFile(target), earlier);
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.bin"});
+    }
+    ASSERT_TRUE(writeExportFile(target, bytes, [] { return false; }).isWritten());
+    EXPECT_EQ(readFile(target), bytes);
 }
 
 TEST_F(ImageFileWriterTest, IcnsHoldsOneSquareIconOfTheChosenSize)

@@ -1,0 +1,252 @@
+#include "ExportCommands.h"
+
+#include "Controller.h"
+
+#include "export/ExportFolder.h"
+#include "export/ExportFormat.h"
+#include "export/QueuedExportWriter.h"
+#include "images/PDFImageStruct.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QItemSelectionModel>
+#include <QMimeData>
+#include <QThreadPool>
+
+#include <algorithm>
+
+namespace {
+
+QByteArray encoded(const QImage &picture, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly))
+        return {};
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(picture))
+        return {};
+    return bytes;
+}
+
+} // namespace
+
+ExportCommands::ExportCommands(Controller *controller, QObject *parent)
+    : QObject(parent)
+    , m_controller(controller)
+    , m_openFolder([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+{
+    // Files are written on the main thread, in hand-over order. The closures
+    // go to the application object, so that a job outliving this object
+    // still finishes.
+    m_writer = std::make_shared<QueuedExportWriter>([](std::function<void()> work) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
+    });
+    Actions *a = controller->actions();
+    connect(a->exportSelected, &QAction::triggered, this, &ExportCommands::saveImg);
+    connect(a->exportAll, &QAction::triggered, this, &ExportCommands::saveImgAll);
+    connect(a->exportJpg, &QAction::triggered, this, &ExportCommands::saveAsJPG);
+    connect(a->exportTif, &QAction::triggered, this, &ExportCommands::saveAsTIF);
+    connect(a->exportPng, &QAction::triggered, this, &ExportCommands::saveAsPNG);
+    connect(a->exportIcns, &QAction::triggered, this, &ExportCommands::saveAsICNS);
+    connect(a->copyImage, &QAction::triggered, this, &ExportCommands::copyImages);
+    connect(a->openExportFolder, &QAction::triggered, this, &ExportCommands::openExportFolder);
+}
+
+ExportCommands::~ExportCommands()
+{
+    m_job.cancel();
+}
+
+void ExportCommands::saveImg()
+{
+    exportWithFolder({Kind::Selected, ExportFormat::indexOfName(m_controller->exportFormat()).value_or(ExportFormat::Png), {}});
+}
+
+void ExportCommands::saveImgAll()
+{
+    exportWithFolder({Kind::All, ExportFormat::indexOfName(m_controller->exportFormat()).value_or(ExportFormat::Png), {}});
+}
+
+void ExportCommands::saveAsJPG()
+{
+    exportWithFolder({Kind::Selected, ExportFormat::Jpeg, exportingImagesAsTitle(QStringLiteral("JPG"))});
+}
+
+void ExportCommands::saveAsTIF()
+{
+    exportWithFolder({Kind::Selected, ExportFormat::Tiff, exportingImagesAsTitle(QStringLiteral("TIF"))});
+}
+
+void ExportCommands::saveAsPNG()
+{
+    exportWithFolder({Kind::Selected, ExportFormat::Png, exportingImagesAsTitle(QStringLiteral("PNG"))});
+}
+
+void ExportCommands::saveAsICNS()
+{
+    exportWithFolder({Kind::IconFamilies, ExportFormat::Icns, {}});
+}
+
+void ExportCommands::exportWithFolder(const Request &request)
+{
+    if (m_running)
+        return;
+    if (!m_controller->exportFolder().isEmpty()) {
+        start(request);
+        return;
+    }
+    QPointer<ExportCommands> self(this);
+    m_controller->modalOpenFolder([self, request](bool chosen) {
+        if (self && chosen && !self->m_running)
+            self->start(request);
+    });
+}
+
+ImageRecordList ExportCommands::selectedRecords() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : m_controller->thumbnailSelection()->selectedIndexes())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    ImageRecordList records;
+    for (int row : rows)
+        if (auto record = m_controller->imageFromIKInadex(quint64(row)))
+            records << record;
+    return records;
+}
+
+void ExportCommands::start(const Request &request)
+{
+    ExportJobSettings settings;
+    settings.folder = m_controller->exportFolder();
+    settings.spinTitle = request.title;
+    settings.writer = m_writer;
+    QPointer<ExportCommands> self(this);
+    settings.imageFinished = [self](const ExportedImage &image) {
+        const int done = image.position + 1;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, done] {
+            if (self && self->m_running)
+                emit self->progress(done, self->m_total);
+        }, Qt::QueuedConnection);
+    };
+    settings.jobFinished = [self, request](const ExportJobResult &result) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, request, result] {
+            if (self)
+                self->finish(request, result);
+        }, Qt::QueuedConnection);
+    };
+
+    m_running = true;
+    m_controller->setExportRunning(true);
+    emit jobStarted();
+    switch (request.kind) {
+    case Kind::Selected:
+        m_job = startSelectedImagesExport(selectedRecords(), request.formatIndex, m_controller->dpi(), std::move(settings));
+        break;
+    case Kind::All:
+        m_job = startAllImagesExport(m_controller->pdfFiles(), request.formatIndex, m_controller->dpi(), std::move(settings));
+        break;
+    case Kind::IconFamilies:
+        m_job = startIconFamilyExport(selectedRecords(), std::move(settings));
+        break;
+    }
+    m_total = m_job.result().total;
+    emit progress(0, m_total);
+}
+
+void ExportCommands::finish(const Request &request, const ExportJobResult &result)
+{
+    m_running = false;
+    m_controller->setExportRunning(false);
+    emit jobFinished(result);
+    // The job has shown the missing-folder alert; a folder chosen now gets
+    // the same export.
+    if (result.folderMissing) {
+        QPointer<ExportCommands> self(this);
+        m_controller->modalOpenFolder([self, request](bool chosen) {
+            if (self && chosen && !self->m_running)
+                self->start(request);
+        });
+    }
+}
+
+void ExportCommands::cancel()
+{
+    if (m_running)
+        m_job.cancel();
+}
+
+void ExportCommands::copyImages()
+{
+    const ImageRecordList records = selectedRecords();
+    if (records.isEmpty())
+        return;
+    const std::shared_ptr<PDFImageStruct> record = records.first();
+    QPointer<ExportCommands> self(this);
+    QThreadPool::globalInstance()->start([self, record] {
+        QImage picture = record->applyAllEffects();
+        if (picture.isNull())
+            return;
+        // The TIFF writer would store palette and alpha-only pictures
+        // without their alpha.
+        if (picture.hasAlphaChannel() && picture.depth() <= 8)
+            picture = picture.convertToFormat(QImage::Format_ARGB32);
+        QByteArray tiff = encoded(picture, "tiff");
+        QByteArray png = encoded(picture, "png");
+        if (tiff.isEmpty() && png.isEmpty())
+            return;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, tiff, png] {
+            if (!self)
+                return;
+            auto *mime = new QMimeData;
+            if (!tiff.isEmpty())
+                mime->setData(QStringLiteral("image/tiff"), tiff);
+            if (!png.isEmpty())
+                mime->setData(QStringLiteral("image/png"), png);
+            QGuiApplication::clipboard()->setMimeData(mime);
+            emit self->copied();
+        }, Qt::QueuedConnection);
+    });
+}
+
+void ExportCommands::openExportFolder()
+{
+    const QString folder = m_controller->exportFolder();
+    if (!folder.isEmpty() && QDir(folder).exists()) {
+        showFolder(folder);
+        return;
+    }
+    QPointer<ExportCommands> self(this);
+    const auto prompt = [self] {
+        if (!self)
+            return;
+        self->m_controller->modalOpenFolder([self](bool chosen) {
+            if (!self || !chosen)
+                return;
+            const QString path = self->m_controller->exportFolder();
+            self->showFolder(path);
+            self->m_controller->addBookmark(path);
+        });
+    };
+    if (folder.isEmpty()) {
+        prompt();
+        return;
+    }
+    // The alert is posted to the window; the prompt follows it there.
+    m_controller->showAlert(noFolderAlertMessage(), noFolderAlertText(folder));
+    QMetaObject::invokeMethod(this, prompt, Qt::QueuedConnection);
+}
+
+void ExportCommands::showFolder(const QString &folder)
+{
+    if (m_openFolder && !m_openFolder(QUrl::fromLocalFile(folder)))
+        qWarning("%s", qPrintable(QStringLiteral("No file manager could show %1").arg(folder)));
+}
