@@ -6,6 +6,7 @@
 #include "images/EffectOperation.h"
 
 #include <QAction>
+#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -118,6 +119,10 @@ EffectsPanel::EffectsPanel(EffectsController *effects, Actions *actions, QWidget
         });
     }
     layout->addLayout(grid);
+    auto *rule = new QFrame;
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(rule);
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(6);
