@@ -10,7 +10,9 @@
 #                  second run shows what the first one left; default: a new
 #                  temporary folder, so the user's own settings are never touched
 #   --keys "K ..." keys to press once the thumbnails are there (xdotool names,
-#                  e.g. "ctrl+3"; "click:X,Y" clicks there, "type:TEXT" types, "sleep:S" waits), each
+#                  e.g. "ctrl+3"; "click:X,Y" clicks there, "rclick:X,Y" right-clicks,
+#                  "ctrlclick:X,Y" adds to the selection, "drag:X1,Y1,X2,Y2" drags
+#                  with the left button, "type:TEXT" types, "sleep:S" waits), each
 #                  followed by a short pause
 #   --wait S       seconds to wait for the thumbnails after the window shows (default 4)
 #   --size WxH     screen size (default 1280x800)
@@ -83,6 +85,15 @@ sleep "$wait_s"
 for key in $keys; do
   case "$key" in
     click:*) xy=${key#click:}; xdotool mousemove "${xy%,*}" "${xy#*,}" click 1 ;;
+    rclick:*) xy=${key#rclick:}; xdotool mousemove "${xy%,*}" "${xy#*,}" click 3 ;;
+    ctrlclick:*) xy=${key#ctrlclick:}; xdotool mousemove "${xy%,*}" "${xy#*,}" keydown ctrl click 1 keyup ctrl ;;
+    drag:*)
+      IFS=, read -r x1 y1 x2 y2 <<<"${key#drag:}"
+      xdotool mousemove "$x1" "$y1" mousedown 1
+      for i in 1 2 3 4 5 6 7 8; do
+        xdotool mousemove $((x1 + (x2 - x1) * i / 8)) $((y1 + (y2 - y1) * i / 8)); sleep 0.05
+      done
+      xdotool mouseup 1 ;;
     sleep:*) sleep "${key#sleep:}" ;;
     type:*) xdotool type --delay 40 "${key#type:}" ;;
     *) xdotool key --clearmodifiers "$key" ;;

@@ -61,6 +61,28 @@ Actions::Actions(QObject *parent)
                            tr("Copy the selected image to the clipboard"));
     openExportFolder = makeAction(this, tr("&Open Export Folder"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
                                   tr("Show the export folder in the file manager"));
+    removeFilesButton = makeAction(this, removeFiles->text(), QStringLiteral("remove"), QKeySequence(),
+                                   removeFiles->toolTip());
+    undo = makeAction(this, tr("&Undo"), QString(), QKeySequence::Undo);
+    redo = makeAction(this, tr("&Redo"), QString(), QKeySequence::Redo);
+    redo->setShortcuts(QKeySequence::Redo); // every binding of the platform (Ctrl+Shift+Z, Ctrl+Y)
+    paste = makeAction(this, tr("&Paste"), QString(), QKeySequence::Paste);
+    selectAllImages = makeAction(this, tr("Select &All Images"), QString(), QKeySequence::SelectAll);
+    rotateLeft = makeAction(this, tr("Rotate &Left"), QStringLiteral("rotateleft"), QKeySequence(Qt::CTRL | Qt::Key_L),
+                            tr("Turn the selected images a quarter left"));
+    rotateRight = makeAction(this, tr("Rotate &Right"), QStringLiteral("rotateright"), QKeySequence(Qt::CTRL | Qt::Key_R),
+                             tr("Turn the selected images a quarter right"));
+    flipHorizontal = makeAction(this, tr("Mirror &Horizontally"), QStringLiteral("fliph"),
+                                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H), tr("Mirror the selected images left to right"));
+    flipVertical = makeAction(this, tr("Mirror &Vertically"), QStringLiteral("flipv"),
+                              QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_V), tr("Mirror the selected images top to bottom"));
+    resetAngle = makeAction(this, tr("Reset R&otation"), QString(), QKeySequence());
+    resetFlip = makeAction(this, tr("Reset &Mirror"), QString(), QKeySequence());
+    resetEffects = makeAction(this, tr("Reset &Colour Effects"), QString(), QKeySequence());
+    showEffectsPanel = makeAction(this, tr("&Effects Panel"), QStringLiteral("effects"),
+                                  QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_E), tr("Show or hide the effects panel"));
+    showEffectsPanel->setCheckable(true);
+    minimize = makeAction(this, tr("Mi&nimize"), QString(), QKeySequence(Qt::CTRL | Qt::Key_M));
     help = makeAction(this, tr("Zembrix &Help"), QStringLiteral("help"), QKeySequence::HelpContents);
     about = makeAction(this, tr("&About Zembrix"), QString(), QKeySequence());
     quit = makeAction(this, tr("&Quit"), QString(), QKeySequence::Quit);
@@ -71,7 +93,10 @@ void Actions::applyState(const State &state)
 {
     m_state = state;
     const bool rows = state.selectedRows > 0;
-    removeFiles->setEnabled(rows && !state.busy);
+    // The Delete key and the menu item act where the file table has the
+    // keyboard; the file list's button acts on its selection at any time.
+    removeFiles->setEnabled(state.focus == Focus::FileTable && rows && !state.busy);
+    removeFilesButton->setEnabled(rows && !state.busy);
     reparseFiles->setEnabled(rows && !state.busy);
     checkFiles->setEnabled(rows);
     clearSelection->setEnabled(rows);
@@ -80,6 +105,31 @@ void Actions::applyState(const State &state)
         action->setEnabled(images);
     exportAll->setEnabled(state.images > 0 && !state.exportRunning);
     copyImage->setEnabled(state.selectedThumbnails == 1);
+    undo->setEnabled(state.canUndo);
+    redo->setEnabled(state.canRedo);
+    undo->setText(state.undoText.isEmpty() ? tr("&Undo") : tr("&Undo %1").arg(state.undoText));
+    redo->setText(state.redoText.isEmpty() ? tr("&Redo") : tr("&Redo %1").arg(state.redoText));
+    paste->setEnabled(false);
+    for (QAction *action : {rotateLeft, rotateRight, flipHorizontal, flipVertical, resetAngle, resetFlip, resetEffects})
+        action->setEnabled(state.selectedThumbnails > 0);
+    selectAllImages->setEnabled(state.images > 0);
+    showEffectsPanel->setChecked(state.effectsPanelVisible);
+    // The stop command says what it would do where the focus is.
+    if (state.focus == Focus::Browser) {
+        stop->setText(state.selectedThumbnails == 1 ? tr("Unselect Image") : tr("Unselect All Images"));
+        stop->setEnabled(state.selectedThumbnails > 0);
+    } else if (state.focus == Focus::FileTable && rows) {
+        stop->setText(tr("Unselect PDF File"));
+        stop->setEnabled(true);
+    } else {
+        stop->setText(tr("Stop PDF Parsing"));
+        stop->setEnabled(state.focus == Focus::FileTable && state.parsing);
+    }
+    // While an export runs, the stop command (and Escape) cancels it first.
+    if (state.exportRunning) {
+        stop->setText(tr("Cancel Export"));
+        stop->setEnabled(true);
+    }
     zoomSmall->setChecked(state.zoomIdx == 0);
     zoomMiddle->setChecked(state.zoomIdx == 1);
     zoomLarge->setChecked(state.zoomIdx == 2);

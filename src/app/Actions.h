@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class QAction;
 
@@ -14,6 +15,9 @@ class Actions : public QObject
 public:
     explicit Actions(QObject *parent = nullptr);
 
+    // Where the keyboard focus is: the stop command and removal depend on it.
+    enum class Focus { Browser, FileTable, Other };
+
     // What the enabling depends on.
     struct State {
         int selectedRows = 0;        // rows selected in the file table
@@ -22,6 +26,13 @@ public:
         qint64 images = 0;           // images of the checked files
         int zoomIdx = 0;
         bool exportRunning = false;  // an export job of the window is running
+        Focus focus = Focus::Other;
+        bool parsing = false;        // a parse is running
+        bool canUndo = false;
+        bool canRedo = false;
+        QString undoText;            // the steps' names, empty when unnamed
+        QString redoText;
+        bool effectsPanelVisible = false;
     };
     void applyState(const State &state);
     const State &state() const { return m_state; }
@@ -46,6 +57,21 @@ public:
     QAction *exportIcns;         // Export Selected as Icon Family
     QAction *copyImage;          // Copy (one selected image)
     QAction *openExportFolder;   // Open Export Folder
+    QAction *removeFilesButton;  // the file list's remove button (no focus condition)
+    // Editing, undo and windows.
+    QAction *undo;               // Undo NAME (Ctrl+Z)
+    QAction *redo;               // Redo NAME (Ctrl+Shift+Z)
+    QAction *paste;              // never enabled
+    QAction *selectAllImages;    // Select All Images (Ctrl+A)
+    QAction *rotateLeft;         // code 0
+    QAction *rotateRight;
+    QAction *flipHorizontal;     // code 1
+    QAction *flipVertical;       // code 2
+    QAction *resetAngle;         // code 3
+    QAction *resetFlip;          // code 4
+    QAction *resetEffects;       // code 5
+    QAction *showEffectsPanel;   // checked while the panel shows
+    QAction *minimize;
     QAction *help;               // Zembrix Help (F1)
     QAction *about;
     QAction *quit;

@@ -1,5 +1,8 @@
 #include "Controller.h"
 
+#include "EffectsController.h"
+#include "UndoManager.h"
+
 #include "ExportSettings.h"
 #include "FileIntake.h"
 #include "FileTableModel.h"
@@ -10,6 +13,7 @@
 #include "ThumbnailZoom.h"
 
 #include "export/ExportFormat.h"
+#include "images/EffectOperation.h"
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 #include "widgets/MySpinView.h"
@@ -26,7 +30,6 @@
 namespace {
 constexpr int kLiveCountLimit = 30;       // files; above it counts refresh at the next reload
 constexpr int kBrowserRefreshMs = 500;    // while walks add images
-constexpr std::size_t kUndoLimit = 500;
 const QString kDefaultPattern = QStringLiteral("$_###");
 const QString kUpdatingPreviewTitle = QStringLiteral("Updating Preview...");
 } // namespace
@@ -39,6 +42,8 @@ Controller::Controller(QObject *parent)
     , m_thumbModel(new ThumbnailModel(m_loader, this))
     , m_thumbSelection(new QItemSelectionModel(m_thumbModel, this))
     , m_actions(new Actions(this))
+    , m_undo(new UndoManager(this))
+    , m_effects(new EffectsController(this, m_undo))
 {
     m_steps.setMaxThreadCount(1);
     m_browserTimer.setSingleShot(true);
@@ -52,6 +57,7 @@ Controller::Controller(QObject *parent)
     connect(m_thumbSelection, &QItemSelectionModel::selectionChanged, this,
             &Controller::imageBrowserSelectionDidChange);
     connect(m_actions->removeFiles, &QAction::triggered, this, &Controller::removeSelected);
+    connect(m_actions->removeFilesButton, &QAction::triggered, this, &Controller::removeSelected);
     connect(m_actions->checkFiles, &QAction::triggered, this, &Controller::checkSelected);
     connect(m_actions->clearSelection, &QAction::triggered, this, &Controller::clearSelected);
     connect(m_actions->reparseFiles, &QAction::triggered, this, &Controller::parseSelectedPDF);
@@ -59,6 +65,22 @@ Controller::Controller(QObject *parent)
     connect(m_actions->chooseExportFolder, &QAction::triggered, this, &Controller::openFolder);
     for (QAction *zoom : {m_actions->zoomSmall, m_actions->zoomMiddle, m_actions->zoomLarge})
         connect(zoom, &QAction::triggered, this, [this, zoom] { setListZoom(zoom->data().toInt()); });
+    connect(m_undo, &UndoManager::changed, this, &Controller::applyActionState);
+    connect(m_actions->undo, &QAction::triggered, this, &Controller::undo);
+    connect(m_actions->redo, &QAction::triggered, this, &Controller::redo);
+    connect(m_actions->selectAllImages, &QAction::triggered, this, &Controller::selectAllImages);
+    const std::pair<QAction *, EffectOperation> edits[] = {
+        {m_actions->rotateLeft, EffectOperation::Rotate},         {m_actions->rotateRight, EffectOperation::RotateRight},
+        {m_actions->flipHorizontal, EffectOperation::FlipHorizontal}, {m_actions->flipVertical, EffectOperation::FlipVertical},
+        {m_actions->resetAngle, EffectOperation::ResetAngle},     {m_actions->resetFlip, EffectOperation::ResetFlip},
+    };
+    for (const auto &[action, code] : edits)
+        connect(action, &QAction::triggered, this, [this, code = code] { m_effects->selectedOperation(int(code)); });
+    // The menu's reset sets the neutral values, as the panel's reset does.
+    connect(m_actions->resetEffects, &QAction::triggered, m_effects, &EffectsController::resetImageEffects);
+    connect(this, &Controller::browserReloaded, m_effects, &EffectsController::updateEffectsSliderValues);
+    connect(m_thumbSelection, &QItemSelectionModel::selectionChanged, m_effects,
+            &EffectsController::updateEffectsSliderValues);
     setMainController(this);
 }
 
@@ -210,7 +232,14 @@ void Controller::setToolsButtonState()
 
 void Controller::updateIKDatasource()
 {
-    post([this] { reloadBrowser(); });
+    // Requests made before the reload runs are served by it: an edit of many
+    // images reloads once.
+    if (m_reloadPosted.exchange(true))
+        return;
+    post([this] {
+        m_reloadPosted.store(false);
+        reloadBrowser();
+    });
 }
 
 void Controller::updateFileList()
@@ -224,10 +253,71 @@ void Controller::updateFileList()
 
 void Controller::registerUndo(std::function<void()> undo)
 {
-    // Kept until the undo stack of the effects panel takes them over.
-    m_undoSteps.push_back(std::move(undo));
-    if (m_undoSteps.size() > kUndoLimit)
-        m_undoSteps.pop_front();
+    m_undo->registerUndo(std::move(undo));
+}
+
+std::size_t Controller::undoStepCount() const
+{
+    return std::size_t(m_undo->count());
+}
+
+void Controller::undo()
+{
+    m_undo->undo();
+    m_effects->updateEffectsSliderValues();
+    initExportFormats();
+    updatePrefValue();
+    m_thumbModel->refreshNames();
+    applyActionState();
+}
+
+void Controller::redo()
+{
+    m_undo->redo();
+    m_effects->updateEffectsSliderValues();
+    initExportFormats();
+    updatePrefValue();
+    m_thumbModel->refreshNames();
+    applyActionState();
+}
+
+void Controller::selectAllImages()
+{
+    const int rows = m_thumbModel->rowCount();
+    if (rows > 0)
+        m_thumbSelection->select(QItemSelection(m_thumbModel->index(0), m_thumbModel->index(rows - 1)),
+                                 QItemSelectionModel::ClearAndSelect);
+}
+
+void Controller::setEffectsPanelVisible(bool visible)
+{
+    m_effectsPanelVisible = visible;
+    applyActionState();
+}
+
+void Controller::flagsChanged(Qt::KeyboardModifiers modifiers)
+{
+    m_commandPressed = modifiers.testFlag(Qt::ControlModifier);
+    m_shiftPressed = modifiers.testFlag(Qt::ShiftModifier);
+    m_optionPressed = modifiers.testFlag(Qt::AltModifier);
+}
+
+void Controller::setFirstResponder(Focus focus)
+{
+    if (focus == m_focus)
+        return;
+    m_focus = focus;
+    applyActionState();
+}
+
+bool Controller::isParsing() const
+{
+    if (const_cast<Controller *>(this)->threadCount().load() > 0)
+        return true;
+    for (const auto &file : pdfFiles())
+        if (file->isThreading())
+            return true;
+    return false;
 }
 
 void Controller::showAlert(const QString &message, const QString &text)
@@ -457,10 +547,7 @@ void Controller::stopAction(Focus focus)
     }
     if (focus != Focus::FileTable)
         return;
-    bool parsing = false;
-    for (const auto &file : pdfFiles())
-        parsing = parsing || file->isThreading();
-    if (threadCount().load() < 1 && !parsing) {
+    if (!isParsing()) {
         if (m_fileSelection->hasSelection())
             clearSelected();
         return;
@@ -570,6 +657,13 @@ void Controller::applyActionState()
     state.selectedThumbnails = selectedThumbnailCount();
     state.images = countPDFImages();
     state.zoomIdx = m_zoomIdx;
+    state.focus = m_focus;
+    state.parsing = isParsing();
+    state.canUndo = m_undo->canUndo();
+    state.canRedo = m_undo->canRedo();
+    state.undoText = m_undo->undoText();
+    state.redoText = m_undo->redoText();
+    state.effectsPanelVisible = m_effectsPanelVisible;
     state.exportRunning = m_exportRunning;
     m_actions->applyState(state);
 }
@@ -604,6 +698,7 @@ void Controller::namePatternEdited(const QString &text)
     const QString pattern = text.isEmpty() ? kDefaultPattern : text;
     if (pattern != file->namePattern()) {
         file->setNamePattern(pattern);
+        m_undo->setActionName(tr("Name Pattern"));
         m_thumbModel->refreshNames();
         setInfoText(false);
     }
@@ -621,6 +716,7 @@ void Controller::setExportFormat(const QString &name)
         setExportFormat(old);
         initExportFormats();
     });
+    m_undo->setActionName(tr("Format"));
     m_exportFormat = name;
 }
 
@@ -631,6 +727,7 @@ void Controller::setDpi(float dpi)
         setDpi(old);
         initDpiCombo();
     });
+    m_undo->setActionName(tr("Resolution"));
     m_dpi = dpi;
 }
 

@@ -14,7 +14,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -23,6 +22,8 @@ class Preferences;
 class QItemSelectionModel;
 class ThumbnailLoader;
 class ThumbnailModel;
+class EffectsController;
+class UndoManager;
 
 // The one controller of the window: it owns the file list and the thumbnail
 // models with their selections, counts busy periods for the spinner, builds
@@ -95,8 +96,15 @@ public:
     void removeSelected();
     void parseSelectedPDF();
     void selectAllBtn();
-    enum class Focus { Browser, FileTable, Other };
+    using Focus = Actions::Focus;
     void stopAction(Focus focus);
+    // Where the keyboard focus is now (the window tells on every change).
+    void setFirstResponder(Focus focus);
+    Focus firstResponder() const { return m_focus; }
+    // The stop command where the focus is.
+    void stopAction() { stopAction(m_focus); }
+    // A parse is running or about to start.
+    bool isParsing() const;
     qint64 countPDFImages() const;
     std::shared_ptr<PDFImageStruct> imageFromIKInadex(quint64 index) const;
     int previewUpdateCount() const { return m_previewUpdateCount.load(); }
@@ -138,7 +146,22 @@ public:
     void addBookmark(const QString &folder) { m_bookmarks.append(folder); }
     const QStringList &bookmarks() const { return m_bookmarks; }
 
-    std::size_t undoStepCount() const { return m_undoSteps.size(); }
+    // The window's undo history and the effects commands.
+    UndoManager *undoManager() const { return m_undo; }
+    EffectsController *effects() const { return m_effects; }
+    std::size_t undoStepCount() const;
+    // Undo or redo one step, then the sliders, the export settings and the
+    // name pattern show the restored state.
+    void undo();
+    void redo();
+    void selectAllImages();
+    void setEffectsPanelVisible(bool visible);
+
+    // Modifier keys last seen: Ctrl, Shift, Alt.
+    void flagsChanged(Qt::KeyboardModifiers modifiers);
+    bool commandPressed() const { return m_commandPressed; }
+    bool shiftPressed() const { return m_shiftPressed; }
+    bool optionPressed() const { return m_optionPressed; }
 
     // The window's export job runs (its commands are disabled meanwhile).
     void setExportRunning(bool running);
@@ -196,6 +219,13 @@ private:
     float m_dpi = 72.0f;
     QString m_exportFolder;
     QStringList m_bookmarks;
+    UndoManager *m_undo;
+    EffectsController *m_effects;
+    Focus m_focus = Focus::Other;
+    bool m_effectsPanelVisible = false;
+    std::atomic<bool> m_reloadPosted{false};
+    bool m_commandPressed = false;
+    bool m_shiftPressed = false;
+    bool m_optionPressed = false;
     bool m_exportRunning = false;
-    std::deque<std::function<void()>> m_undoSteps;
 };

@@ -2,6 +2,7 @@
 
 #include "Controller.h"
 #include "DesktopIntegration.h"
+#include "EffectsPanel.h"
 #include "ExportCommands.h"
 #include "ExportSettings.h"
 #include "FileIntake.h"
@@ -9,6 +10,7 @@
 #include "FileTableView.h"
 #include "ImageBrowser.h"
 #include "ThumbnailModel.h"
+#include "WindowMenus.h"
 
 #include "export/ExportFormat.h"
 #include "widgets/BaseColoredButton.h"
@@ -23,6 +25,7 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QTextBlock>
@@ -192,7 +195,7 @@ QWidget *MainWindow::buildFilePanel()
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(4);
     buttons->addWidget(actionButton(a->addFiles, QStringLiteral("add")));
-    buttons->addWidget(actionButton(a->removeFiles, QStringLiteral("remove")));
+    buttons->addWidget(actionButton(a->removeFilesButton, QStringLiteral("remove")));
     buttons->addSpacing(8);
     buttons->addWidget(actionButton(a->checkFiles, QStringLiteral("check")));
     buttons->addWidget(actionButton(a->clearSelection, QStringLiteral("clear")));
@@ -261,6 +264,13 @@ QWidget *MainWindow::buildBrowserArea()
     bar->addWidget(m_browserTitle);
     bar->addStretch(1);
     Actions *a = m_controller->actions();
+    // The edit buttons act on the selected thumbnails; the last one shows the panel.
+    bar->addWidget(actionButton(a->rotateLeft, QStringLiteral("rotateleft")));
+    bar->addWidget(actionButton(a->rotateRight, QStringLiteral("rotateright")));
+    bar->addWidget(actionButton(a->flipHorizontal, QStringLiteral("fliph")));
+    bar->addWidget(actionButton(a->flipVertical, QStringLiteral("flipv")));
+    bar->addWidget(actionButton(a->showEffectsPanel, QStringLiteral("effects"), true));
+    bar->addSpacing(14);
     bar->addWidget(actionButton(a->zoomSmall, QStringLiteral("small"), true));
     bar->addWidget(actionButton(a->zoomMiddle, QStringLiteral("middle"), true));
     bar->addWidget(actionButton(a->zoomLarge, QStringLiteral("large"), true));
@@ -311,45 +321,77 @@ BaseColoredButton *MainWindow::actionButton(QAction *action, const QString &pict
 void MainWindow::buildMenus()
 {
     Actions *a = m_controller->actions();
-    QMenu *file = menuBar()->addMenu(tr("&File"));
-    file->addAction(a->addFiles);
-    file->addAction(a->chooseExportFolder);
-    file->addSeparator();
-    file->addAction(a->reparseFiles);
-    file->addAction(a->removeFiles);
-    file->addSeparator();
-    file->addAction(a->quit);
-    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
-    edit->addAction(a->selectAllFiles);
-    edit->addAction(a->clearSelection);
-    edit->addAction(a->checkFiles);
-    edit->addSeparator();
-    edit->addAction(a->stop);
-    QMenu *view = menuBar()->addMenu(tr("&View"));
-    view->addAction(a->zoomSmall);
-    view->addAction(a->zoomMiddle);
-    view->addAction(a->zoomLarge);
-    QMenu *help = menuBar()->addMenu(tr("&Help"));
-    help->addAction(a->help);
-    help->addAction(a->about);
-    // The export commands, until the full menus come.
-    QAction *afterExport = file->insertSeparator(a->reparseFiles);
-    file->insertActions(afterExport, {a->exportSelected, a->exportAll, a->exportJpg, a->exportTif, a->exportPng,
-                                      a->exportIcns, a->openExportFolder});
-    edit->insertAction(edit->actions().constFirst(), a->copyImage);
-    addActions({a->exportSelected, a->exportAll, a->copyImage, a->openExportFolder});
-    for (QMenu *menu : {file, edit, view, help})
-        connect(menu, &QMenu::aboutToShow, m_controller, &Controller::updatePrefState);
+    for (QMenu *menu : WindowMenus::fillMenuBar(menuBar(), a))
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::refreshMenuState);
 
     // Window-wide keys work while a menu is closed.
     addActions({a->addFiles, a->chooseExportFolder, a->reparseFiles, a->removeFiles, a->quit, a->selectAllFiles,
-                a->clearSelection, a->checkFiles, a->stop, a->zoomSmall, a->zoomMiddle, a->zoomLarge, a->help});
+                a->clearSelection, a->checkFiles, a->stop, a->zoomSmall, a->zoomMiddle, a->zoomLarge, a->help,
+                a->undo, a->redo, a->paste, a->selectAllImages, a->rotateLeft, a->rotateRight, a->flipHorizontal,
+                a->flipVertical, a->showEffectsPanel, a->minimize, a->exportSelected, a->exportAll, a->copyImage,
+                a->openExportFolder});
 
     connect(a->addFiles, &QAction::triggered, this, &MainWindow::openFiles);
     connect(a->stop, &QAction::triggered, this, &MainWindow::stopPressed);
     connect(a->quit, &QAction::triggered, this, &QWidget::close);
     connect(a->help, &QAction::triggered, this, [] { DesktopIntegration::openHelp(); });
     connect(a->about, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(a->minimize, &QAction::triggered, this, &QWidget::showMinimized);
+
+    m_effectsPanel = new EffectsPanel(m_controller->effects(), a, this);
+    m_effectsPanel->hide();
+    connect(m_effectsPanel, &EffectsPanel::visibilityChanged, m_controller, &Controller::setEffectsPanelVisible);
+    connect(m_effectsPanel, &EffectsPanel::done, this, [this] { activateWindow(); });
+    // The action's own check toggle is undone: the panel's visibility decides.
+    connect(a->showEffectsPanel, &QAction::triggered, this, &MainWindow::showImageEffectsPanel);
+
+    auto contextMenu = [this](QAbstractItemView *view, QMenu *menu) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view, menu](const QPoint &at) {
+            view->setFocus(Qt::MouseFocusReason);
+            refreshMenuState();
+            menu->popup(view->viewport()->mapToGlobal(at));
+        });
+    };
+    contextMenu(m_browser, WindowMenus::thumbnailMenu(a, this));
+    contextMenu(m_table, WindowMenus::fileTableMenu(a, this));
+
+    connect(qApp, &QApplication::focusChanged, this,
+            [this] { m_controller->setFirstResponder(Controller::Focus(currentFocus())); });
+    qApp->installEventFilter(this);
+}
+
+void MainWindow::showImageEffectsPanel()
+{
+    if (m_effectsPanel->isVisible()) {
+        m_effectsPanel->close();
+    } else {
+        if (!m_effectsPanel->property("placed").toBool()) {
+            m_effectsPanel->adjustSize();
+            m_effectsPanel->move(geometry().right() - m_effectsPanel->width() - 40, geometry().top() + 80);
+            m_effectsPanel->setProperty("placed", true);
+        }
+        m_effectsPanel->show();
+        m_effectsPanel->raise();
+        m_effectsPanel->activateWindow();
+    }
+    m_controller->setEffectsPanelVisible(m_effectsPanel->isVisible());
+}
+
+int MainWindow::currentFocus() const
+{
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && (focus == m_browser || m_browser->isAncestorOf(focus)))
+        return int(Controller::Focus::Browser);
+    if (focus && (focus == m_table || m_table->isAncestorOf(focus)))
+        return int(Controller::Focus::FileTable);
+    return int(Controller::Focus::Other);
+}
+
+void MainWindow::refreshMenuState()
+{
+    m_controller->setFirstResponder(Controller::Focus(currentFocus()));
+    m_controller->updatePrefState();
 }
 
 void MainWindow::openFiles()
@@ -387,13 +429,13 @@ void MainWindow::chooseFolder(std::function<void(const QString &)> done)
 
 void MainWindow::stopPressed()
 {
-    QWidget *focus = QApplication::focusWidget();
-    Controller::Focus where = Controller::Focus::FileTable;
-    if (focus && (focus == m_browser || m_browser->isAncestorOf(focus)))
-        where = Controller::Focus::Browser;
-    else if (qobject_cast<QLineEdit *>(focus) || qobject_cast<QComboBox *>(focus))
-        where = Controller::Focus::Other;
-    m_controller->stopAction(where);
+    // A running export job is cancelled first.
+    if (m_export->isRunning()) {
+        m_export->cancel();
+        return;
+    }
+    m_controller->setFirstResponder(Controller::Focus(currentFocus()));
+    m_controller->stopAction();
 }
 
 void MainWindow::showAbout()
@@ -540,6 +582,18 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        // Platforms differ in whether a modifier key's own event carries
+        // its modifier; the state after the event is what counts.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        Qt::KeyboardModifiers modifiers = key->modifiers();
+        const Qt::KeyboardModifier own = key->key() == Qt::Key_Control ? Qt::ControlModifier
+                                         : key->key() == Qt::Key_Shift ? Qt::ShiftModifier
+                                         : key->key() == Qt::Key_Alt   ? Qt::AltModifier
+                                                                       : Qt::NoModifier;
+        modifiers.setFlag(own, event->type() == QEvent::KeyPress);
+        m_controller->flagsChanged(modifiers);
+    }
     if (watched == m_browserArea && event->type() == QEvent::Resize && m_spin)
         m_spin->move(m_browserArea->width() / 2 - m_spin->width() / 2, m_browserArea->height() / 2 - m_spin->height() / 2);
     return QMainWindow::eventFilter(watched, event);

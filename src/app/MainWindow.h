@@ -5,6 +5,7 @@
 #include <functional>
 
 class BaseColoredButton;
+class EffectsPanel;
 class Controller;
 class ExportCommands;
 class ExportProgressView;
@@ -39,6 +40,9 @@ public:
     QComboBox *formatCombo() const { return m_format; }
     QComboBox *dpiCombo() const { return m_dpi; }
     QPlainTextEdit *infoStatusText() const { return m_info; }
+    EffectsPanel *effectsPanel() const { return m_effectsPanel; }
+    // The panel shows, or closes when it shows.
+    void showImageEffectsPanel();
     ExportCommands *exportCommands() const { return m_export; }
     ExportProgressView *exportProgress() const { return m_progress; }
     // The alert panel on screen, if one is.
@@ -64,6 +68,9 @@ private:
     BaseColoredButton *actionButton(QAction *action, const QString &picture, bool checkable = false);
     void chooseFolder(std::function<void(const QString &)> done);
     void stopPressed();
+    // Where the keyboard focus is, for the stop command and the menus.
+    int currentFocus() const;
+    void refreshMenuState();
     bool acceptsPdfDrop(const QDropEvent *event) const;
     void showAbout();
     void showStatusText(const QString &text);
@@ -82,6 +89,7 @@ private:
     QPlainTextEdit *m_info = nullptr;
     QLabel *m_browserTitle = nullptr;
     QTimer *m_unpause = nullptr;
+    EffectsPanel *m_effectsPanel = nullptr;
     ExportCommands *m_export = nullptr;
     ExportProgressView *m_progress = nullptr;
     KeshAlert *m_alert = nullptr;

@@ -62,6 +62,35 @@ void drawGlyph(QPainter &p, const QString &name, const QColor &color)
         for (int r = 0; r < n; ++r)
             for (int c = 0; c < n; ++c)
                 p.drawRoundedRect(QRectF(4 + c * (cell + gap), 4 + r * (cell + gap), cell, cell), 1.2, 1.2);
+    } else if (name == QLatin1String("rotateleft") || name == QLatin1String("rotateright")) {
+        // Three quarters of a circle with the arrow head at its open end; the
+        // right turn is the mirror image of the left one.
+        if (name == QLatin1String("rotateright")) {
+            p.translate(24, 0);
+            p.scale(-1, 1);
+        }
+        p.drawArc(QRectF(5, 6, 14, 14), 90 * 16, -270 * 16);
+        p.drawPolyline(QPolygonF({QPointF(8.5, 3), QPointF(12, 6), QPointF(8.5, 9)}));
+    } else if (name == QLatin1String("fliph") || name == QLatin1String("flipv")) {
+        // Two triangles facing each other across the mirror's axis.
+        if (name == QLatin1String("flipv")) {
+            p.translate(24, 0);
+            p.rotate(90);
+        }
+        p.drawLine(QPointF(12, 3), QPointF(12, 21));
+        p.drawPolygon(QPolygonF({QPointF(9.5, 6.5), QPointF(9.5, 17.5), QPointF(3.5, 17.5)}));
+        p.setBrush(color);
+        p.drawPolygon(QPolygonF({QPointF(14.5, 6.5), QPointF(14.5, 17.5), QPointF(20.5, 17.5)}));
+    } else if (name == QLatin1String("effects")) {
+        // Three slider tracks with their knobs.
+        const qreal knobs[3] = {15, 8, 13};
+        for (int i = 0; i < 3; ++i) {
+            const qreal y = 6 + i * 6;
+            p.drawLine(QPointF(4, y), QPointF(20, y));
+            p.setBrush(color);
+            p.drawEllipse(QPointF(knobs[i], y), 2.2, 2.2);
+            p.setBrush(Qt::NoBrush);
+        }
     } else if (name == QLatin1String("export")) {
         p.drawPolyline(QPolygonF({QPointF(5, 14), QPointF(5, 19), QPointF(19, 19), QPointF(19, 14)}));
         p.drawLine(QPointF(12, 4), QPointF(12, 15));
@@ -72,7 +101,8 @@ void drawGlyph(QPainter &p, const QString &name, const QColor &color)
 const QStringList &glyphNames()
 {
     static const QStringList names = {"add",   "remove", "check", "clear", "folder", "reparse", "stop",
-                                      "help",  "small",  "middle", "large", "export"};
+                                      "help",  "small",  "middle", "large", "export", "rotateleft",
+                                      "rotateright", "fliph", "flipv", "effects"};
     return names;
 }
 

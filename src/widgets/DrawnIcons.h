@@ -9,7 +9,8 @@
 
 // The window's pictures, drawn in code so that no icon theme is needed and no
 // picture can be missing. Names: "add", "remove", "check", "clear", "folder",
-// "reparse", "stop", "help", "small", "middle", "large", "export", "app".
+// "reparse", "stop", "help", "small", "middle", "large", "export",
+// "rotateleft", "rotateright", "fliph", "flipv", "effects", "app".
 // Main thread (pixmaps); drawnImage may be called from any thread.
 namespace DrawnIcons {
 

@@ -9,6 +9,7 @@
 #include "widgets/BaseColoredTextButton.h"
 #include "widgets/KeshAlert.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
@@ -183,10 +184,11 @@ TEST_F(ExportCommandsTest, CancelledExportLeavesOnlyCompleteFiles)
         QItemSelectionModel::Select);
     controller.setExportPath(out.filePath(QStringLiteral("new")));
     ExportCommands *commands = window.exportCommands();
-    // Cancelled from the progress of the second image, as the cancel button would.
-    QObject::connect(commands, &ExportCommands::progress, commands, [commands](int done, int) {
+    // Cancelled from the progress of the second image by the stop command
+    // (Escape), which cancels a running export before anything else.
+    QObject::connect(commands, &ExportCommands::progress, commands, [this](int done, int) {
         if (done == 2)
-            commands->cancel();
+            controller.actions()->stop->trigger();
     });
     const ExportJobResult result = runUntilFinished([&] {
         commands->saveAsTIF();
