@@ -361,6 +361,14 @@ void MainWindow::buildMenus()
     qApp->installEventFilter(this);
 }
 
+MainWindow::~MainWindow()
+{
+    // QWidget's destructor hides the window, which moves the focus and
+    // sends application events; none may reach this half-destroyed window.
+    qApp->removeEventFilter(this);
+    disconnect(qApp, nullptr, this, nullptr);
+}
+
 void MainWindow::showImageEffectsPanel()
 {
     if (m_effectsPanel->isVisible()) {

@@ -31,6 +31,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 public:
     explicit MainWindow(Controller *controller, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     ImageBrowser *imageBrowser() const { return m_browser; }
     FileTableView *fileTable() const { return m_table; }
