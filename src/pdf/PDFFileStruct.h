@@ -149,6 +149,13 @@ public:
                             int reduceToEdge);
     static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
                                 int reduceToEdge);
+    // Whether `count` decoded bytes of this raw image stream are laid out
+    // from its dictionary alone (so that a build cannot fail): decided
+    // without the samples. False says nothing: another route may build it.
+    static bool samplesFitDictionary(const PdfObject &stream, double width, double height, qint64 count);
+    // The same for an Indexed image, as makeIndexedImage() lays it out.
+    static bool indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,
+                                  qint64 count, const PdfObject &stream);
     static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream);
@@ -207,4 +214,5 @@ private:
     QList<SkippedImage> m_skipped; // guarded by m_mutex
     std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
     std::optional<ImageStreamRecipe> m_lastMaskRecipe; // of the mask picture parsePdfStream last gave
+    QSize m_maskTarget; // the size a mask is built for while parsePdfStream builds one
 };

@@ -1,6 +1,7 @@
 #include "HostileCases.h"
 
 #include "Jpeg2000Fixtures.h"
+#include "Jbig2TestStreams.h"
 #include "JpegFixtures.h"
 
 #include <QBuffer>
@@ -10,6 +11,8 @@
 #include <QImage>
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace fixture;
 
@@ -185,6 +188,75 @@ std::string pngWithBadChecksum()
     return toStd(png);
 }
 
+
+std::string repeated(const std::string &part, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i)
+        all += part;
+    return all;
+}
+
+// A case whose hostile file is exactly these bytes.
+HostileCase bytesCase(std::string name, std::function<std::string()> bytes, int listStatus, int listed,
+                      int extractStatus, int written)
+{
+    return {std::move(name), [bytes](HostileSetup &s) { ASSERT_TRUE(writeFile(s.bad, bytes())); }, {}, listStatus,
+            listed, extractStatus, written, nullptr};
+}
+
+// One page with one 7 x 9 gray image: 63 sample bytes, a /Length no other stream has.
+std::string sevenByNine()
+{
+    PdfFixture pdf;
+    pdf.page({{"/I", pdf.image(7, 9, 8, name("DeviceGray"), std::string(63, '\x40'))}});
+    return pdf.write(QString());
+}
+
+// `pdf` with `from` replaced by `to` at its first place (which must exist).
+std::string replaced(std::string pdf, const std::string &from, const std::string &to)
+{
+    const size_t at = pdf.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? pdf : pdf.replace(at, from.size(), to);
+}
+
+// The exported picture of the hostile file's first image has these ARGB pixels, row by row.
+std::function<void(const HostileSetup &)> badPixels(int width, std::vector<QRgb> pixels)
+{
+    return [=](const HostileSetup &s) {
+        const QImage image = QImage(s.out + "/bad_000.png").convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(image.size(), QSize(width, int(pixels.size()) / width));
+        for (size_t i = 0; i < pixels.size(); ++i)
+            EXPECT_EQ(image.pixel(int(i) % width, int(i) / width), pixels[i]) << i;
+    };
+}
+
+// A 4 x 4 RGB image (every pixel 10 20 30) under a gray soft mask of these samples and filters.
+HostileCase softMaskCase(std::string name, int width, int height, std::function<std::string()> samples,
+                         std::vector<std::string> filters, std::vector<QRgb> expected)
+{
+    return {std::move(name),
+            [=](HostileSetup &s) {
+                PdfFixture pdf;
+                const Obj mask = pdf.image(width, height, 8, fixture::name("DeviceGray"), samples(), filters);
+                pdf.page({{"/I", pdf.image(4, 4, 8, fixture::name("DeviceRGB"), repeated("\x0a\x14\x1e", 16), {},
+                                           {{"SMask", mask}})}});
+                pdf.write(s.bad);
+            },
+            {}, 0, 1, 0, 1, badPixels(4, std::move(expected))};
+}
+
+// Three pages of one 7 x 9 gray image each, the images told apart by their samples.
+std::string threeImages()
+{
+    PdfFixture pdf;
+    for (int i = 0; i < 3; ++i)
+        pdf.page({{"/I", pdf.image(7, 9, 8, name("DeviceGray"), std::string(63, char(0x40 + i)))}});
+    return pdf.write(QString());
+}
+
+
 } // namespace
 
 void writeGoodFile(const QString &path)
@@ -315,6 +387,133 @@ std::vector<HostileCase> hostileCases()
                                        return d;
                                    },
                                    samples, 1));
+
+    // Damaged files: noise, a file cut at every tenth, offsets that lead nowhere, lengths that lie.
+    cases.push_back(bytesCase("RandomBytes",
+                              [] {
+                                  std::mt19937 rng(7);
+                                  std::string bytes = "%PDF-1.7\n";
+                                  while (bytes.size() < 8192)
+                                      bytes += char(rng());
+                                  return bytes;
+                              },
+                              1, 0, 1, 0));
+    // A file cut anywhere has lost its trailer, without which it has no root to walk from.
+    for (int tenth = 1; tenth < 10; ++tenth)
+        cases.push_back(bytesCase("CutAfter" + std::to_string(tenth) + "Tenths",
+                                  [tenth] {
+                                      std::string bytes = threeImages();
+                                      bytes.resize(bytes.size() * size_t(tenth) / 10);
+                                      return bytes;
+                                  },
+                                  1, 0, 1, 0));
+    cases.push_back(bytesCase("CrossReferenceOffsetsLeadNowhere",
+                              [] {
+                                  std::string bytes = sevenByNine();
+                                  for (size_t at = bytes.find(" 00000 n", bytes.rfind("\nxref")); at != std::string::npos;
+                                       at = bytes.find(" 00000 n", at + 1))
+                                      bytes.replace(at - 10, 10, "0000000001");
+                                  return bytes;
+                              },
+                              0, 1, 0, 1));
+    cases.push_back(bytesCase("LengthTooLarge", [] { return replaced(sevenByNine(), "/Length 63", "/Length 99"); },
+                              0, 1, 0, 1));
+    cases.push_back(bytesCase("LengthTooSmall", [] { return replaced(sevenByNine(), "/Length 63", "/Length 10"); },
+                              0, 1, 0, 1));
+    cases.push_back(bytesCase("UnknownSecurityHandler",
+                              [] {
+                                  return replaced(sevenByNine(), "trailer <<",
+                                                  "trailer << /Encrypt << /Filter /FooSecurity /V 1 /R 2 >>");
+                              },
+                              1, 0, 1, 0));
+
+    // Trees that loop: a page tree node listing the root among its kids, forms drawing each other.
+    cases.push_back({"KidsPointBackUp",
+                     [](HostileSetup &s) {
+                         PdfFixture pdf;
+                         Obj node = pdf.pageTreeNode();
+                         pdf.page({{"/I", pdf.image(4, 4, 8, name("DeviceGray"), std::string(16, '\x01'))}}, node);
+                         node.getKey("/Kids").appendItem(pdf.pagesRoot());
+                         pdf.write(s.bad);
+                     },
+                     {}, 0, 1, 0, 1, nullptr});
+    cases.push_back({"FormsUseEachOther",
+                     [](HostileSetup &s) {
+                         PdfFixture pdf;
+                         Obj a = pdf.form({{"/I", pdf.image(4, 4, 8, name("DeviceGray"), std::string(16, '\x01'))}});
+                         Obj b = pdf.form({{"/A", a}});
+                         a.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/B", b);
+                         pdf.page({{"/B", b}});
+                         pdf.write(s.bad);
+                     },
+                     {}, 0, 1, 0, 1, nullptr});
+
+    cases.push_back(dictionaryCase("BitsPerComponent3", fixed(grayImage(8, 8, 3)), std::string(24, '\x55'), 0));
+
+    // Coded pictures that are damaged, or refer to data that is not there: the decoders give what
+    // they could make of them (the rest of a cut JPEG is gray, a text region without its symbols
+    // leaves the page white), as viewers show them.
+    cases.push_back(codedCase("JpegCutInHalf", [] { const QByteArray j = jpegOf(64, 64); return toStd(j.left(j.size() / 2)); },
+                              {"DCTDecode"}, 64, 64, 1));
+    cases.push_back(codedCase("JpegScanScrambled",
+                              [] {
+                                  std::string j = toStd(jpegOf(64, 64));
+                                  std::mt19937 rng(3);
+                                  for (size_t i = j.size() / 2; i + 2 < j.size(); i += 5)
+                                      j[i] = char(rng());
+                                  return j;
+                              },
+                              {"DCTDecode"}, 64, 64, 1));
+    cases.push_back(codedCase("Jpeg2000CutInHalf", [] { const QByteArray j = jpeg2000Of(32, 32); return toStd(j.left(j.size() / 2)); },
+                              {"JPXDecode"}, 32, 32, 1));
+    cases.push_back(dictionaryCase("Jbig2WithoutItsGlobals",
+                                   [](PdfFixture &) {
+                                       Dict d = grayImage(16, 16, 1);
+                                       d["Filter"] = name("JBIG2Decode");
+                                       return d;
+                                   },
+                                   [] {
+                                       using namespace jbig2test;
+                                       return toStd(segment(1, PageInformation, 1, pageInformation(16, 16))
+                                                    + segment(2, ImmediateTextRegion, 1,
+                                                              textRegion(16, 16, {4}, {{0, 2, 2}}), {0})
+                                                    + segment(3, EndOfPage, 1, {}));
+                                   }(),
+                                   1));
+
+    // Soft masks: of the image's size, larger, and huge on a tiny image.
+    std::vector<QRgb> graded;
+    for (int i = 0; i < 16; ++i)
+        graded.push_back(qRgba(10, 20, 30, i * 16));
+    cases.push_back(softMaskCase("SoftMaskOfItsImageSize", 4, 4,
+                                 [] {
+                                     std::string m;
+                                     for (int i = 0; i < 16; ++i)
+                                         m += char(i * 16);
+                                     return m;
+                                 },
+                                 {}, graded));
+    const std::vector<QRgb> half(16, qRgba(10, 20, 30, 128));
+    cases.push_back(softMaskCase("SoftMaskLargerThanItsImage", 1000, 1000,
+                                 [] { return std::string(1000000, '\x80'); }, {"FlateDecode"}, half));
+    cases.push_back(softMaskCase("HugeSoftMaskOnATinyImage", 20000, 20000,
+                                 [] { return std::string(size_t(400000000), '\x80'); },
+                                 {"FlateDecode", "FlateDecode"}, half));
+
+    // Many images: every one is listed and written.
+    cases.push_back({"HundredThousandImages",
+                     [](HostileSetup &s) {
+                         PdfFixture pdf;
+                         for (int p = 0; p < 100; ++p) {
+                             Dict xobjects;
+                             for (int i = 0; i < 1000; ++i)
+                                 xobjects["/I" + std::to_string(i)] =
+                                     pdf.image(1, 1, 8, name("DeviceGray"), std::string(1, char(i)));
+                             pdf.page(xobjects);
+                         }
+                         pdf.write(s.bad);
+                     },
+                     {}, 0, 100000, 0, 100000, nullptr});
 
     // Links planted in the output folder are replaced, never followed.
     cases.push_back(linkCase("LinkToAFileOutside", true));
