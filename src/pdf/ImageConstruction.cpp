@@ -171,7 +171,21 @@ qint64 rasterLimit()
 // Eight-bit gray or RGB samples without a /Decode array, copied straight into
 // the picture the stream builder would give (one copy of the pixels instead
 // of two). Null for any other kind, or short data.
+QImage directImageOfSize(const PdfObject &stream, int width, int height, qint64 *rowBytesOut);
+
 QImage directImage(const PdfObject &stream, const QByteArray &data, int width, int height)
+{
+    qint64 rowBytes = 0;
+    QImage image = directImageOfSize(stream, width, height, &rowBytes);
+    if (image.isNull() || rowBytes * height > data.size())
+        return {};
+    for (int y = 0; y < height; ++y)
+        memcpy(image.scanLine(y), data.constData() + rowBytes * y, size_t(rowBytes));
+    return image;
+}
+
+// The picture directImage() fills, still unfilled, and the bytes of one of its rows in the data.
+QImage directImageOfSize(const PdfObject &stream, int width, int height, qint64 *rowBytesOut)
 {
     std::int32_t bpc = 0;
     ColorModel model = ColorModel::Gray;
@@ -185,14 +199,10 @@ QImage directImage(const PdfObject &stream, const QByteArray &data, int width, i
     if (lab || (components != 1 && components != 3))
         return {};
     const qint64 rowBytes = qint64(width) * components;
-    if (rowBytes * height > data.size() || rowBytes * height > rasterLimit())
+    if (rowBytes * height > rasterLimit())
         return {};
-    QImage image(width, height, components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    if (image.isNull())
-        return {};
-    for (int y = 0; y < height; ++y)
-        memcpy(image.scanLine(y), data.constData() + rowBytes * y, size_t(rowBytes));
-    return image;
+    *rowBytesOut = rowBytes;
+    return QImage(width, height, components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
 }
 
 // JPEG data with the stream's /ColorTransform (which the data's own Adobe
@@ -406,6 +416,36 @@ bool PDFFileStruct::indexedSamplesFit(const TColorSpace *colorSpace, std::int32_
     }
     const qint64 indices = bits == 8 ? count : count * (8 / bits);
     return colorSpace->getStream()->size() >= entry && indices >= w * h && w * h * entry <= rasterLimit();
+}
+
+QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width, double height)
+{
+    std::int32_t w = 0, h = 0;
+    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6) || !stream.getIntegerEntry("Width", &w)
+        || !stream.getIntegerEntry("Height", &h) || w != int(width) || h != int(height))
+        return {};
+    for (const PdfFilterStep &step : pdfStreamFilters(stream))
+        if (step.name == "DCTDecode" || step.name == "JPXDecode")
+            return {};
+    qint64 rowBytes = 0;
+    QImage image = directImageOfSize(stream, w, h, &rowBytes);
+    if (image.isNull())
+        return {};
+    const qint64 needed = rowBytes * h;
+    qint64 filled = 0;
+    const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(), [&](QByteArrayView bytes) {
+        const char *in = bytes.data();
+        qint64 left = std::min<qint64>(bytes.size(), needed - filled);
+        while (left > 0) {
+            const qint64 column = filled % rowBytes;
+            const qint64 n = std::min(left, rowBytes - column);
+            memcpy(image.scanLine(int(filled / rowBytes)) + column, in, size_t(n));
+            in += n;
+            left -= n;
+            filled += n;
+        }
+    });
+    return decoded && filled == needed ? image : QImage();
 }
 
 // Coded photographs: JPEG data, or a JPEG 2000 codestream behind /DCTDecode,

@@ -153,7 +153,13 @@ public:
     // from its dictionary alone (so that a build cannot fail): decided
     // without the samples. False says nothing: another route may build it.
     static bool samplesFitDictionary(const PdfObject &stream, double width, double height, qint64 count);
-    // The same for an Indexed image, as makeIndexedImage() lays it out.
+    // Eight-bit gray or RGB samples laid out by the dictionary, decoded
+    // straight into the full-size picture (their decoded bytes are never held
+    // beside it). Null for any other kind, or short data: the other routes
+    // decide then.
+    static QImage streamedSampleImage(const PdfObject &stream, double width, double height);
+    // Whether an Indexed image's samples fit, as makeIndexedImage() lays
+    // them out (as samplesFitDictionary() for the others).
     static bool indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,
                                   qint64 count, const PdfObject &stream);
     static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data);

@@ -28,6 +28,11 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge) const
 {
     if (stream.type() != PdfTypeStream)
         return {};
+    if (reduceToEdge == 0) {
+        const QImage streamed = PDFFileStruct::streamedSampleImage(stream, width, height);
+        if (!streamed.isNull())
+            return streamed;
+    }
     const std::optional<PdfStreamData> data = stream.copyStreamData(stream.decodedSizeLimit());
     if (!data)
         return {};

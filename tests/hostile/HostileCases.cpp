@@ -232,16 +232,20 @@ std::function<void(const HostileSetup &)> badPixels(int width, std::vector<QRgb>
     };
 }
 
-// A 4 x 4 RGB image (every pixel 10 20 30) under a gray soft mask of these samples and filters.
-HostileCase softMaskCase(std::string name, int width, int height, std::function<std::string()> samples,
-                         std::vector<std::string> filters, std::vector<QRgb> expected)
+// A 4 x 4 RGB image (every pixel 10 20 30) under a mask image of these samples: a gray soft
+// mask, or a stencil (/ImageMask) when bpc is 1.
+HostileCase maskCase(std::string name, int width, int height, int bpc, std::function<std::string()> samples,
+                     std::vector<std::string> filters, std::vector<QRgb> expected)
 {
     return {std::move(name),
             [=](HostileSetup &s) {
                 PdfFixture pdf;
-                const Obj mask = pdf.image(width, height, 8, fixture::name("DeviceGray"), samples(), filters);
+                const bool stencil = bpc == 1;
+                const Obj mask = pdf.image(width, height, stencil ? 0 : bpc,
+                                           stencil ? Obj::newNull() : fixture::name("DeviceGray"), samples(), filters,
+                                           stencil ? Dict{{"ImageMask", boolean(true)}} : Dict{});
                 pdf.page({{"/I", pdf.image(4, 4, 8, fixture::name("DeviceRGB"), repeated("\x0a\x14\x1e", 16), {},
-                                           {{"SMask", mask}})}});
+                                           {{stencil ? "Mask" : "SMask", mask}})}});
                 pdf.write(s.bad);
             },
             {}, 0, 1, 0, 1, badPixels(4, std::move(expected))};
@@ -482,23 +486,59 @@ std::vector<HostileCase> hostileCases()
                                    1));
 
     // Soft masks: of the image's size, larger, and huge on a tiny image.
-    std::vector<QRgb> graded;
-    for (int i = 0; i < 16; ++i)
+    std::vector<QRgb> graded, columns, stencilled;
+    for (int i = 0; i < 16; ++i) {
         graded.push_back(qRgba(10, 20, 30, i * 16));
-    cases.push_back(softMaskCase("SoftMaskOfItsImageSize", 4, 4,
-                                 [] {
-                                     std::string m;
-                                     for (int i = 0; i < 16; ++i)
-                                         m += char(i * 16);
-                                     return m;
-                                 },
-                                 {}, graded));
-    const std::vector<QRgb> half(16, qRgba(10, 20, 30, 128));
-    cases.push_back(softMaskCase("SoftMaskLargerThanItsImage", 1000, 1000,
-                                 [] { return std::string(1000000, '\x80'); }, {"FlateDecode"}, half));
-    cases.push_back(softMaskCase("HugeSoftMaskOnATinyImage", 20000, 20000,
-                                 [] { return std::string(size_t(400000000), '\x80'); },
-                                 {"FlateDecode", "FlateDecode"}, half));
+        columns.push_back(qRgba(10, 20, 30, i % 4 * 80));
+        stencilled.push_back(qRgba(10, 20, 30, i % 4 < 2 ? 0 : 255));
+    }
+    cases.push_back(maskCase("SoftMaskOfItsImageSize", 4, 4, 8,
+                             [] {
+                                 std::string m;
+                                 for (int i = 0; i < 16; ++i)
+                                     m += char(i * 16);
+                                 return m;
+                             },
+                             {}, graded));
+    cases.push_back(maskCase("SoftMaskLargerThanItsImage", 1000, 1000, 8,
+                             [] { return std::string(1000000, '\x80'); }, {"FlateDecode"},
+                             std::vector<QRgb>(16, qRgba(10, 20, 30, 128))));
+    // Each pixel of the image is under a 3000 x 3000 block of the mask: the block's value.
+    const auto blockColumns = [] {
+        std::string row;
+        for (int block = 0; block < 4; ++block)
+            row += std::string(3000, char(block * 80));
+        return repeated(row, 12000);
+    };
+    cases.push_back(maskCase("HugeSoftMaskOnATinyImage", 12000, 12000, 8, blockColumns, {"FlateDecode", "FlateDecode"},
+                             columns));
+    // A stencil whose left half is set (removes): sampled at the pixels' centres.
+    const auto leftHalf = [] { return repeated(std::string(750, '\xff') + std::string(750, '\0'), 12000); };
+    cases.push_back(maskCase("HugeStencilMaskOnATinyImage", 12000, 12000, 1, leftHalf, {"FlateDecode", "FlateDecode"},
+                             stencilled));
+
+    // Large pictures from small files: built once each, at their own size (or refused past the
+    // decoded-size cap), never through copies upon copies.
+    const auto zeros = [](size_t n) { return flate(flate(std::string(n, '\0'))); };
+    Dict largeGray = grayImage(8000, 8000, 8);
+    largeGray["Filter"] = array({name("FlateDecode"), name("FlateDecode")});
+    cases.push_back(dictionaryCase("LargeGrayImageFromAFewKilobytes", fixed(largeGray), zeros(64000000), 1));
+    Dict largeIndexed = grayImage(20000, 20000, 1);
+    largeIndexed["Filter"] = largeGray["Filter"];
+    largeIndexed["ColorSpace"] = array({name("Indexed"), name("DeviceRGB"), integer(1), string(std::string(6, '\x7f'))});
+    cases.push_back(dictionaryCase("IndexedExpandingPastTheCap", fixed(largeIndexed), zeros(50000000), 0));
+    cases.push_back(codedCase("SmallJpegDrawnLarge", [] { return toStd(jpegOf(16, 16)); }, {"DCTDecode"}, 4000, 4000, 1));
+    Dict ccitt = grayImage(20000, 20000, 1);
+    ccitt["Filter"] = name("CCITTFaxDecode");
+    ccitt["DecodeParms"] = dict({{"K", integer(-1)}, {"Columns", integer(20000)}, {"Rows", integer(20000)}});
+    cases.push_back(dictionaryCase("CcittOfHugeSize", fixed(ccitt), std::string(64, '\0'), 0));
+    Dict jbig2 = grayImage(20000, 20000, 1);
+    jbig2["Filter"] = name("JBIG2Decode");
+    cases.push_back(dictionaryCase("Jbig2OfHugePage", fixed(jbig2),
+                                   toStd(jbig2test::segment(1, jbig2test::PageInformation, 1,
+                                                            jbig2test::pageInformation(20000, 20000))
+                                         + jbig2test::segment(2, jbig2test::EndOfPage, 1, {})),
+                                   1));
 
     // Many images: every one is listed and written.
     cases.push_back({"HundredThousandImages",
