@@ -1,7 +1,7 @@
 // Peak resident memory and time of --list and --extract on every file of the hostile catalogue
-// (tests/hostile/HostileCases). The files are made by a child process of this program, so that this
-// process stays small: a child's peak resident memory, as wait4 reports it, starts from what its
-// parent held when it forked.
+// (tests/hostile/HostileCases). The table and the files are made by child processes of this program,
+// so that this process stays small: a child's peak resident memory, as wait4 reports it, starts from
+// what its parent held when it forked.
 //
 //   hostile_memory_bench [case-name-substring]
 
@@ -32,6 +32,15 @@ int writeCase(const QString &root, const std::string &name)
     return 1;
 }
 
+// Prints every case as its name and its extra --extract arguments, tab-separated, one a line.
+int listCases()
+{
+    QTextStream out(stdout);
+    for (const HostileCase &c : hostileCases())
+        out << QString::fromStdString(c.name) << (c.extraArgs.isEmpty() ? "" : "\t") << c.extraArgs.join('\t') << '\n';
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -40,6 +49,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() == 4 && args[1] == QLatin1String("--write"))
         return writeCase(args[2], args[3].toStdString());
+    if (args.size() == 2 && args[1] == QLatin1String("--cases"))
+        return listCases();
     const QString filter = args.size() > 1 ? args[1] : QString();
 
     QTextStream out(stdout);
@@ -47,8 +58,10 @@ int main(int argc, char **argv)
     QElapsedTimer all;
     all.start();
     int count = 0;
-    for (const HostileCase &c : hostileCases()) {
-        const QString name = QString::fromStdString(c.name);
+    const ProcessResult table = runProcess(app.applicationFilePath(), {"--cases"}, 600000);
+    for (const QString &line : table.out.split('\n', Qt::SkipEmptyParts)) {
+        QStringList extraArgs = line.split('\t');
+        const QString name = extraArgs.takeFirst();
         if (!name.contains(filter))
             continue;
         QTemporaryDir dir;
@@ -64,7 +77,7 @@ int main(int argc, char **argv)
         const double listSeconds = clock.nsecsElapsed() / 1e9;
         clock.restart();
         const ProcessResult extract = runProcess(
-            ZEMBRIX_BINARY, QStringList{"--extract", dir.path() + "/good.pdf", bad, "--out", dir.path() + "/out"} + c.extraArgs,
+            ZEMBRIX_BINARY, QStringList{"--extract", dir.path() + "/good.pdf", bad, "--out", dir.path() + "/out"} + extraArgs,
             600000);
         const double extractSeconds = clock.nsecsElapsed() / 1e9;
         out << name << '\t' << QString::number(list.peakRssKiB / 1024.0, 'f', 1) << '\t'

@@ -185,6 +185,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             mainController()->updateFileList();
         }
     }
+    node->releaseChildren();
     leaveObject(node);
     return result;
 }

@@ -116,6 +116,7 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
         Frame &top = stack.back();
         if (top.next == top.children->size()) {
             m_currentPage = top.savedPage;
+            top.node->releaseChildren();
             stack.pop_back();
             continue;
         }
