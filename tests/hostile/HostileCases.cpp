@@ -150,7 +150,9 @@ HostileCase codedCase(std::string name, const std::function<std::string()> &byte
 std::string toStd(const QByteArray &a) { return a.toStdString(); }
 
 // One image stream with exactly this dictionary (Type and Subtype added) and these bytes.
-HostileCase dictionaryCase(std::string name, std::function<Dict(PdfFixture &)> dictionary, std::string bytes, int images)
+// The bytes are made when the case runs (large ones are not made for every case of the catalogue).
+HostileCase dictionaryCase(std::string name, std::function<Dict(PdfFixture &)> dictionary,
+                           std::function<std::string()> bytes, int images)
 {
     HostileCase c;
     c.name = std::move(name);
@@ -159,12 +161,17 @@ HostileCase dictionaryCase(std::string name, std::function<Dict(PdfFixture &)> d
         Dict d = dictionary(pdf);
         d["Type"] = fixture::name("XObject");
         d["Subtype"] = fixture::name("Image");
-        pdf.page({{"/I", pdf.stream(bytes, d)}});
+        pdf.page({{"/I", pdf.stream(bytes(), d)}});
         pdf.write(s.bad);
     };
     c.listed = images;
     c.written = images;
     return c;
+}
+
+HostileCase dictionaryCase(std::string name, std::function<Dict(PdfFixture &)> dictionary, std::string bytes, int images)
+{
+    return dictionaryCase(std::move(name), std::move(dictionary), [bytes] { return bytes; }, images);
 }
 
 Dict grayImage(long long width, long long height, long long bpc)
@@ -360,7 +367,7 @@ std::vector<HostileCase> hostileCases()
     cases.push_back(dictionaryCase("LzwWithABadCode", fixed(badLzw), std::string("\xff\xff\xff\xff\xff\xff", 6), 0));
     Dict bomb = grayImage(8, 8, 8);
     bomb["Filter"] = name("FlateDecode");
-    cases.push_back(dictionaryCase("FlateBomb", fixed(bomb), flate(std::string(size_t(80) << 20, '\0')), 0));
+    cases.push_back(dictionaryCase("FlateBomb", fixed(bomb), [] { return flate(std::string(size_t(80) << 20, '\0')); }, 0));
     // An ICC-based space with an impossible /N: its samples are laid out from their length, as
     // for any ICC-based space whose profile is not used (here one gray byte per pixel).
     Dict icc255 = grayImage(8, 8, 8);
@@ -522,11 +529,11 @@ std::vector<HostileCase> hostileCases()
     const auto zeros = [](size_t n) { return flate(flate(std::string(n, '\0'))); };
     Dict largeGray = grayImage(8000, 8000, 8);
     largeGray["Filter"] = array({name("FlateDecode"), name("FlateDecode")});
-    cases.push_back(dictionaryCase("LargeGrayImageFromAFewKilobytes", fixed(largeGray), zeros(64000000), 1));
+    cases.push_back(dictionaryCase("LargeGrayImageFromAFewKilobytes", fixed(largeGray), [=] { return zeros(64000000); }, 1));
     Dict largeIndexed = grayImage(20000, 20000, 1);
     largeIndexed["Filter"] = largeGray["Filter"];
     largeIndexed["ColorSpace"] = array({name("Indexed"), name("DeviceRGB"), integer(1), string(std::string(6, '\x7f'))});
-    cases.push_back(dictionaryCase("IndexedExpandingPastTheCap", fixed(largeIndexed), zeros(50000000), 0));
+    cases.push_back(dictionaryCase("IndexedExpandingPastTheCap", fixed(largeIndexed), [=] { return zeros(50000000); }, 0));
     cases.push_back(codedCase("SmallJpegDrawnLarge", [] { return toStd(jpegOf(16, 16)); }, {"DCTDecode"}, 4000, 4000, 1));
     Dict ccitt = grayImage(20000, 20000, 1);
     ccitt["Filter"] = name("CCITTFaxDecode");
