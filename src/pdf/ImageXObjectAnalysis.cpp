@@ -27,7 +27,9 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     const OstrelNode::ChildList *children = node->children();
     if (!owner->walkMayContinue() || !children || children->empty())
         return {};
-    if (!enterObject(node))
+    // A mask may be shared by several images: it is entered for each of them.
+    const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
+    if (!(isMask ? enterSharedObject() : enterObject(node)))
         return {};
 
     bool isImage = false;
@@ -80,7 +82,6 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
 
     QImage result;
     std::optional<PdfStreamData> data;
-    const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
     if (isMask) {
         // A mask is not an image of its own and may be shared by several
         // images: it is built for each, at the size of that image's reduced

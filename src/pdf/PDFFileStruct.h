@@ -190,6 +190,8 @@ private:
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);
     void noteSkippedImage(SkippedImage skipped);
     bool enterObject(const OstrelNode *node);
+    bool enterSharedObject(); // within the depth limit only, however often
+
     void leaveObject(const OstrelNode *node);
 
     bool m_selected = false;

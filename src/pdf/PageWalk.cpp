@@ -54,6 +54,14 @@ bool PDFFileStruct::enterObject(const OstrelNode *node)
     return true;
 }
 
+bool PDFFileStruct::enterSharedObject()
+{
+    if (m_depth >= kMaxWalkDepth)
+        return false;
+    ++m_depth;
+    return true;
+}
+
 void PDFFileStruct::leaveObject(const OstrelNode *)
 {
     --m_depth;

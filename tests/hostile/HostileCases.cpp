@@ -229,20 +229,24 @@ std::string replaced(std::string pdf, const std::string &from, const std::string
 }
 
 // The exported picture of the hostile file's first image has these ARGB pixels, row by row.
-std::function<void(const HostileSetup &)> badPixels(int width, std::vector<QRgb> pixels)
+// The exported pictures of the hostile file's first `images` images have these ARGB pixels, row by row.
+std::function<void(const HostileSetup &)> badPixels(int width, std::vector<QRgb> pixels, int images = 1)
 {
     return [=](const HostileSetup &s) {
-        const QImage image = QImage(s.out + "/bad_000.png").convertToFormat(QImage::Format_ARGB32);
-        ASSERT_EQ(image.size(), QSize(width, int(pixels.size()) / width));
-        for (size_t i = 0; i < pixels.size(); ++i)
-            EXPECT_EQ(image.pixel(int(i) % width, int(i) / width), pixels[i]) << i;
+        for (int n = 0; n < images; ++n) {
+            const QImage image = QImage(s.out + QStringLiteral("/bad_%1.png").arg(n, 3, 10, QLatin1Char('0')))
+                                     .convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(image.size(), QSize(width, int(pixels.size()) / width));
+            for (size_t i = 0; i < pixels.size(); ++i)
+                EXPECT_EQ(image.pixel(int(i) % width, int(i) / width), pixels[i]) << n << " " << i;
+        }
     };
 }
 
-// A 4 x 4 RGB image (every pixel 10 20 30) under a mask image of these samples: a gray soft
-// mask, or a stencil (/ImageMask) when bpc is 1.
+// `images` 4 x 4 RGB images (every pixel 10 20 30) under one mask image of these samples: a gray
+// soft mask, or a stencil (/ImageMask) when bpc is 1.
 HostileCase maskCase(std::string name, int width, int height, int bpc, std::function<std::string()> samples,
-                     std::vector<std::string> filters, std::vector<QRgb> expected)
+                     std::vector<std::string> filters, std::vector<QRgb> expected, int images = 1)
 {
     return {std::move(name),
             [=](HostileSetup &s) {
@@ -251,11 +255,15 @@ HostileCase maskCase(std::string name, int width, int height, int bpc, std::func
                 const Obj mask = pdf.image(width, height, stencil ? 0 : bpc,
                                            stencil ? Obj::newNull() : fixture::name("DeviceGray"), samples(), filters,
                                            stencil ? Dict{{"ImageMask", boolean(true)}} : Dict{});
-                pdf.page({{"/I", pdf.image(4, 4, 8, fixture::name("DeviceRGB"), repeated("\x0a\x14\x1e", 16), {},
-                                           {{stencil ? "Mask" : "SMask", mask}})}});
+                Dict xobjects;
+                for (int i = 0; i < images; ++i)
+                    xobjects["/I" + std::to_string(i)] = pdf.image(4, 4, 8, fixture::name("DeviceRGB"),
+                                                                   repeated("\x0a\x14\x1e", 16), {},
+                                                                   {{stencil ? "Mask" : "SMask", mask}});
+                pdf.page(xobjects);
                 pdf.write(s.bad);
             },
-            {}, 0, 1, 0, 1, badPixels(4, std::move(expected))};
+            {}, 0, images, 0, images, badPixels(4, std::move(expected), images)};
 }
 
 // Three pages of one 7 x 9 gray image each, the images told apart by their samples.
@@ -510,6 +518,9 @@ std::vector<HostileCase> hostileCases()
     cases.push_back(maskCase("SoftMaskLargerThanItsImage", 1000, 1000, 8,
                              [] { return std::string(1000000, '\x80'); }, {"FlateDecode"},
                              std::vector<QRgb>(16, qRgba(10, 20, 30, 128))));
+    // A mask shared by two images masks both.
+    cases.push_back(maskCase("TwoImagesShareOneSoftMask", 4, 4, 8, [] { return std::string(16, '\x40'); }, {},
+                             std::vector<QRgb>(16, qRgba(10, 20, 30, 64)), 2));
     // Each pixel of the image is under a 3000 x 3000 block of the mask: the block's value.
     const auto blockColumns = [] {
         std::string row;
