@@ -152,7 +152,7 @@ TEST_F(ImageConstructionTest, IndexedImages)
 }
 
 // Soft masks keep partial transparency, stencil masks cut, a colour-key
-// array is not applied, and a mask shared by two images masks the first.
+// array is not applied, and a mask shared by two images masks both.
 TEST_F(ImageConstructionTest, Masks)
 {
     PdfFixture pdf;
@@ -187,7 +187,8 @@ TEST_F(ImageConstructionTest, Masks)
     EXPECT_EQ(qAlpha(px(c, 2, 0)), 0);
     EXPECT_EQ(qAlpha(px(c, 3, 1)), 0);
     EXPECT_EQ(qAlpha(px(picture(*record, 3), 0, 0)), 255);
-    EXPECT_EQ(qAlpha(px(picture(*record, 4), 0, 0)), 255);
+    EXPECT_EQ(qAlpha(px(picture(*record, 4), 0, 0)), 0);
+    EXPECT_EQ(qAlpha(px(picture(*record, 4), 1, 0)), 128);
 }
 
 // JPEG through libjpeg: colour as an independent decoder shows it; Adobe's
