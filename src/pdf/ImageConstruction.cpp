@@ -10,6 +10,7 @@
 
 #include <QImage>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -382,6 +383,42 @@ bool PDFFileStruct::samplesFitDictionary(const PdfObject &stream, double width, 
     const qint64 rowBytes = (qint64(w) * components * bpc + 7) / 8;
     const qint64 rasterBytes = qint64(w) * h * components * (bpc == 16 ? 2 : 1);
     return count >= rowBytes * h && rasterBytes <= rasterLimit();
+}
+
+QImage PDFFileStruct::streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
+                                           double width, double height)
+{
+    std::int32_t w = 0, h = 0;
+    if (!colorSpace || !isName(colorSpace->getName(), "/Indexed") || !colorSpace->getStream() || bps != 8
+        || isImageMask(stream) || !decodeArrayOf(stream).empty() || !(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6)
+        || !stream.getIntegerEntry("Width", &w) || !stream.getIntegerEntry("Height", &h) || w != int(width)
+        || h != int(height) || isName(colorSpace->getBase().getName(), "/DeviceN"))
+        return {};
+    for (const PdfFilterStep &step : pdfStreamFilters(stream))
+        if (step.name == "DCTDecode" || step.name == "JPXDecode")
+            return {};
+    // As makeIndexedImage() expands them: entries as stored, indices past the
+    // table take its last entry.
+    bool cmyk = false;
+    const int entry = lookupEntrySize(colorSpace->getBase(), &cmyk);
+    const QByteArray &lookup = *colorSpace->getStream();
+    const qint64 entries = lookup.size() / entry;
+    if (cmyk || entries < 1 || qint64(w) * h * entry > rasterLimit())
+        return {};
+    QImage image(w, h, entry == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    if (image.isNull())
+        return {};
+    std::array<std::array<uchar, 3>, 256> palette{};
+    for (int v = 0; v < 256; ++v)
+        memcpy(palette[size_t(v)].data(), lookup.constData() + std::min<qint64>(v, entries - 1) * entry, size_t(entry));
+    const qint64 pixels = qint64(w) * h;
+    qint64 filled = 0;
+    const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(), [&](QByteArrayView bytes) {
+        const uchar *in = reinterpret_cast<const uchar *>(bytes.data());
+        for (qint64 i = 0; i < bytes.size() && filled < pixels; ++i, ++filled)
+            memcpy(image.scanLine(int(filled / w)) + (filled % w) * entry, palette[in[i]].data(), size_t(entry));
+    });
+    return decoded && filled == pixels ? image : QImage();
 }
 
 bool PDFFileStruct::indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,

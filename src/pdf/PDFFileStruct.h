@@ -158,6 +158,10 @@ public:
     // beside it). Null for any other kind, or short data: the other routes
     // decide then.
     static QImage streamedSampleImage(const PdfObject &stream, double width, double height);
+    // The same for an Indexed image of 8-bit indices over a gray or RGB
+    // table: its entries go straight into the picture.
+    static QImage streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
+                                       double width, double height);
     // Whether an Indexed image's samples fit, as makeIndexedImage() lays
     // them out (as samplesFitDictionary() for the others).
     static bool indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,

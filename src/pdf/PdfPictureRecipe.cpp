@@ -29,7 +29,9 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge) const
     if (stream.type() != PdfTypeStream)
         return {};
     if (reduceToEdge == 0) {
-        const QImage streamed = PDFFileStruct::streamedSampleImage(stream, width, height);
+        QImage streamed = PDFFileStruct::streamedSampleImage(stream, width, height);
+        if (streamed.isNull())
+            streamed = PDFFileStruct::streamedIndexedImage(stream, colorSpace.get(), bitsPerComponent, width, height);
         if (!streamed.isNull())
             return streamed;
     }
