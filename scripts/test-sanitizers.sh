@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the test suite with gcc's AddressSanitizer and UndefinedBehaviorSanitizer
 # in ./build-asan and runs all of it through CTest; then builds the threaded tests
-# (background parsing, export jobs) with ThreadSanitizer in ./build-tsan and runs
-# them. Any finding fails the run. Two build jobs. Expects the packages of
-# scripts/install-deps.sh (the sanitizer runtimes come with gcc).
+# (background parsing, export jobs, the window's thumbnail loader) with
+# ThreadSanitizer in ./build-tsan and runs them. Any finding fails the run. Two
+# build jobs. Expects the packages of scripts/install-deps.sh (the sanitizer
+# runtimes come with gcc).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
@@ -33,6 +34,6 @@ echo "address/undefined: $(( $(date +%s) - start )) s"
 
 start=$(date +%s)
 configure build-tsan "-fsanitize=thread"
-cmake --build build-tsan -j2 --target pdf_tests export_tests
-ctest --test-dir build-tsan --output-on-failure -j2 --timeout 900 --no-tests=error -R '^(BackgroundParsingTest|ExportJobs)\.'
+cmake --build build-tsan -j2 --target pdf_tests export_tests app_tests
+ctest --test-dir build-tsan --output-on-failure -j2 --timeout 900 --no-tests=error -R '^(BackgroundParsingTest|ExportJobs|ThumbnailModel)\.'
 echo "thread: $(( $(date +%s) - start )) s"

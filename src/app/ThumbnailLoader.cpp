@@ -80,8 +80,22 @@ void ThumbnailLoader::runOne()
         image = render(*record, request.edge);
         m_renderCount.fetch_add(1);
     }
-    QMetaObject::invokeMethod(
-        this, [this, request, image] { finished(request, image); }, Qt::QueuedConnection);
+    {
+        std::lock_guard lock(m_finishedMutex);
+        m_finished.push_back({request, image});
+    }
+    QMetaObject::invokeMethod(this, "takeFinished", Qt::QueuedConnection);
+}
+
+void ThumbnailLoader::takeFinished()
+{
+    std::vector<Finished> done;
+    {
+        std::lock_guard lock(m_finishedMutex);
+        done.swap(m_finished);
+    }
+    for (const Finished &f : done)
+        finished(f.request, f.image);
 }
 
 void ThumbnailLoader::finished(const Request &request, const QImage &image)

@@ -58,12 +58,23 @@ private:
         int edge = 0;
     };
 
+    struct Finished {
+        Request request;
+        QImage image;
+    };
+
     void runOne();
+    // Answers the renderings the workers finished (main thread). They are
+    // handed over through m_finished rather than inside the queued call, so
+    // that the hand-over is under a lock of our own.
+    Q_INVOKABLE void takeFinished();
     void finished(const Request &request, const QImage &image);
 
     QThreadPool m_pool;
     std::mutex m_queueMutex; // guards m_queue
     std::vector<Request> m_queue;
+    std::mutex m_finishedMutex; // guards m_finished
+    std::vector<Finished> m_finished;
     QHash<quint64, Pending> m_pending; // main thread
     std::atomic<bool> m_closing{false};
     std::atomic<quint64> m_renderCount{0};

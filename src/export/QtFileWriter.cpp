@@ -4,6 +4,7 @@
 #include "ExportResolution.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QImageWriter>
 #include <QPainter>
 #include <QtEndian>
@@ -12,6 +13,21 @@
 #include <cmath>
 
 namespace {
+
+// The picture with its own resolution, sharing `image`'s pixels, which it must
+// not outlive. Setting the resolution of a QImage that is shared (the picture
+// cache and the caller hold it) would copy every pixel first.
+QImage sharingPixels(const QImage &image, int dotsPerMeter)
+{
+    QImage view(image.constBits(), image.width(), image.height(), image.bytesPerLine(), image.format());
+    view.setColorTable(image.colorTable());
+    view.setColorSpace(image.colorSpace());
+    for (const QString &key : image.textKeys())
+        view.setText(key, image.text(key));
+    view.setDotsPerMeterX(dotsPerMeter);
+    view.setDotsPerMeterY(dotsPerMeter);
+    return view;
+}
 
 const char *qtFormatName(int formatIndex)
 {
@@ -66,13 +82,12 @@ QByteArray encodeWithQtWriter(const QImage &image, int formatIndex, float dpi)
         return {};
 
     const bool dropsAlpha = formatIndex == ExportFormat::Jpeg || formatIndex == ExportFormat::Bmp;
-    QImage out = dropsAlpha && image.hasAlphaChannel() ? flattenedOnWhite(image) : image;
+    const QImage flat = dropsAlpha && image.hasAlphaChannel() ? flattenedOnWhite(image) : image;
 
     int dotsPerMeter = dotsPerMeterForDpi(dpi);
     if (formatIndex == ExportFormat::Tiff)
         dotsPerMeter = tiffDotsPerMeter(dotsPerMeter);
-    out.setDotsPerMeterX(dotsPerMeter);
-    out.setDotsPerMeterY(dotsPerMeter);
+    const QImage out = sharingPixels(flat, dotsPerMeter);
 
     QByteArray bytes;
     QBuffer buffer(&bytes);

@@ -10,6 +10,7 @@
 
 #include <QImage>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -168,6 +169,43 @@ qint64 rasterLimit()
     return kMaxDecodedStreamBytes;
 }
 
+// Eight-bit gray or RGB samples without a /Decode array, copied straight into
+// the picture the stream builder would give (one copy of the pixels instead
+// of two). Null for any other kind, or short data.
+QImage directImageOfSize(const PdfObject &stream, int width, int height, qint64 *rowBytesOut);
+
+QImage directImage(const PdfObject &stream, const QByteArray &data, int width, int height)
+{
+    qint64 rowBytes = 0;
+    QImage image = directImageOfSize(stream, width, height, &rowBytes);
+    if (image.isNull() || rowBytes * height > data.size())
+        return {};
+    for (int y = 0; y < height; ++y)
+        memcpy(image.scanLine(y), data.constData() + rowBytes * y, size_t(rowBytes));
+    return image;
+}
+
+// The picture directImage() fills, still unfilled, and the bytes of one of its rows in the data.
+QImage directImageOfSize(const PdfObject &stream, int width, int height, qint64 *rowBytesOut)
+{
+    std::int32_t bpc = 0;
+    ColorModel model = ColorModel::Gray;
+    bool lab = false;
+    QByteArray subtype;
+    if (!stream.getName("Subtype", &subtype) || subtype != "Image" || isImageMask(stream)
+        || !stream.getIntegerEntry("BitsPerComponent", &bpc) || bpc != 8
+        || !decodeArrayOf(stream).empty())
+        return {};
+    const int components = streamBuilderComponents(stream.get("ColorSpace"), bpc, &model, &lab);
+    if (lab || (components != 1 && components != 3))
+        return {};
+    const qint64 rowBytes = qint64(width) * components;
+    if (rowBytes * height > rasterLimit())
+        return {};
+    *rowBytesOut = rowBytes;
+    return QImage(width, height, components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+}
+
 // JPEG data with the stream's /ColorTransform (which the data's own Adobe
 // marker overrides).
 RasterImage decodeStreamJpeg(const QByteArray &bytes, const PdfObject &stream, int reduceToEdge = 0)
@@ -319,6 +357,134 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
                                rasterLimit());
 }
 
+bool PDFFileStruct::samplesFitDictionary(const PdfObject &stream, double width, double height, qint64 count)
+{
+    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
+        return false;
+    std::int32_t w = 0, h = 0, bpc = 0;
+    QByteArray subtype;
+    if (!stream.getName("Subtype", &subtype) || subtype != "Image" || !stream.getIntegerEntry("Width", &w)
+        || !stream.getIntegerEntry("Height", &h) || w != int(width) || h != int(height) || w <= 0 || h <= 0)
+        return false;
+    int components = 1;
+    if (isImageMask(stream)) {
+        bpc = 1;
+    } else {
+        ColorModel model = ColorModel::Gray;
+        bool lab = false;
+        if (!stream.getIntegerEntry("BitsPerComponent", &bpc))
+            return false;
+        components = streamBuilderComponents(stream.get("ColorSpace"), bpc, &model, &lab);
+        if (components == 0 || (lab && bpc != 8))
+            return false;
+    }
+    if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)
+        return false;
+    const qint64 rowBytes = (qint64(w) * components * bpc + 7) / 8;
+    const qint64 rasterBytes = qint64(w) * h * components * (bpc == 16 ? 2 : 1);
+    return count >= rowBytes * h && rasterBytes <= rasterLimit();
+}
+
+QImage PDFFileStruct::streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
+                                           double width, double height)
+{
+    std::int32_t w = 0, h = 0;
+    if (!colorSpace || !isName(colorSpace->getName(), "/Indexed") || !colorSpace->getStream() || bps != 8
+        || isImageMask(stream) || !decodeArrayOf(stream).empty() || !(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6)
+        || !stream.getIntegerEntry("Width", &w) || !stream.getIntegerEntry("Height", &h) || w != int(width)
+        || h != int(height) || isName(colorSpace->getBase().getName(), "/DeviceN"))
+        return {};
+    for (const PdfFilterStep &step : pdfStreamFilters(stream))
+        if (step.name == "DCTDecode" || step.name == "JPXDecode")
+            return {};
+    // As makeIndexedImage() expands them: entries as stored, indices past the
+    // table take its last entry.
+    bool cmyk = false;
+    const int entry = lookupEntrySize(colorSpace->getBase(), &cmyk);
+    const QByteArray &lookup = *colorSpace->getStream();
+    const qint64 entries = lookup.size() / entry;
+    if (cmyk || entries < 1 || qint64(w) * h * entry > rasterLimit())
+        return {};
+    QImage image(w, h, entry == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    if (image.isNull())
+        return {};
+    std::array<std::array<uchar, 3>, 256> palette{};
+    for (int v = 0; v < 256; ++v)
+        memcpy(palette[size_t(v)].data(), lookup.constData() + std::min<qint64>(v, entries - 1) * entry, size_t(entry));
+    const qint64 pixels = qint64(w) * h;
+    qint64 filled = 0;
+    const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(), [&](QByteArrayView bytes) {
+        const uchar *in = reinterpret_cast<const uchar *>(bytes.data());
+        for (qint64 i = 0; i < bytes.size() && filled < pixels; ++i, ++filled)
+            memcpy(image.scanLine(int(filled / w)) + (filled % w) * entry, palette[in[i]].data(), size_t(entry));
+    });
+    return decoded && filled == pixels ? image : QImage();
+}
+
+bool PDFFileStruct::indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,
+                                      qint64 count, const PdfObject &stream)
+{
+    if (!colorSpace || !isName(colorSpace->getName(), "/Indexed") || !colorSpace->getStream() || isImageMask(stream))
+        return false;
+    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6) || bps < 1 || bps > 8)
+        return false;
+    const qint64 w = qint64(width), h = qint64(height);
+    // As makeIndexedImage() reads them: a /Decode array maps the indices to bytes first.
+    const std::vector<double> decode = decodeArrayOf(stream);
+    const double maxIndex = std::ldexp(1.0, bps) - 1;
+    qint64 bits = bps;
+    if (decode.size() >= 2 && !(decode[0] == 0 && decode[1] == maxIndex)) {
+        if (count < (w * bps + 7) / 8 * h)
+            return false;
+        bits = 8;
+    } else if (bits != 1 && bits != 2 && bits != 4 && bits != 8) {
+        return false;
+    }
+    int entry = 0;
+    const TBaseColor &base = colorSpace->getBase();
+    if (isName(base.getName(), "/DeviceN")) {
+        const std::optional<QStringList> &names = base.getArray();
+        if (!names || (names->size() != 3 && names->size() != 4))
+            return false;
+        entry = int(names->size());
+    } else {
+        bool cmyk = false;
+        entry = lookupEntrySize(base, &cmyk);
+    }
+    const qint64 indices = bits == 8 ? count : count * (8 / bits);
+    return colorSpace->getStream()->size() >= entry && indices >= w * h && w * h * entry <= rasterLimit();
+}
+
+QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width, double height)
+{
+    std::int32_t w = 0, h = 0;
+    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6) || !stream.getIntegerEntry("Width", &w)
+        || !stream.getIntegerEntry("Height", &h) || w != int(width) || h != int(height))
+        return {};
+    for (const PdfFilterStep &step : pdfStreamFilters(stream))
+        if (step.name == "DCTDecode" || step.name == "JPXDecode")
+            return {};
+    qint64 rowBytes = 0;
+    QImage image = directImageOfSize(stream, w, h, &rowBytes);
+    if (image.isNull())
+        return {};
+    const qint64 needed = rowBytes * h;
+    qint64 filled = 0;
+    const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(), [&](QByteArrayView bytes) {
+        const char *in = bytes.data();
+        qint64 left = std::min<qint64>(bytes.size(), needed - filled);
+        while (left > 0) {
+            const qint64 column = filled % rowBytes;
+            const qint64 n = std::min(left, rowBytes - column);
+            memcpy(image.scanLine(int(filled / rowBytes)) + column, in, size_t(n));
+            in += n;
+            left -= n;
+            filled += n;
+        }
+    });
+    return decoded && filled == needed ? image : QImage();
+}
+
 // Coded photographs: JPEG data, or a JPEG 2000 codestream behind /DCTDecode,
 // or any other picture the general decoder reads; drawn at the dictionary's
 // size. The coded bytes are never taken as samples.
@@ -404,6 +570,13 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
     }
     // The stream builder lays the samples out from the dictionary; the raw
     // path below takes what it cannot (Indexed, and data of another length).
+    std::int32_t streamWidth = 0, streamHeight = 0;
+    if (stream.getIntegerEntry("Width", &streamWidth) && stream.getIntegerEntry("Height", &streamHeight)
+        && streamWidth == w && streamHeight == h) {
+        const QImage direct = directImage(stream, data.bytes, w, h);
+        if (!direct.isNull())
+            return direct;
+    }
     RasterImage built = makeImageFromStream(stream, data);
     if (!built.isNull())
         return rasterToQImage(built);

@@ -1,9 +1,13 @@
 #include "PDFFileStruct.h"
 
+#include "PdfStreamDecoder.h"
+
 #include "images/ControllerInterface.h"
 #include "raster/Jpeg2000Decoder.h"
 #include "raster/JpegDecoder.h"
 #include "raster/ImageMasking.h"
+
+#include <algorithm>
 
 std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &data)
 {
@@ -23,7 +27,9 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     const OstrelNode::ChildList *children = node->children();
     if (!owner->walkMayContinue() || !children || children->empty())
         return {};
-    if (!enterObject(node))
+    // A mask may be shared by several images: it is entered for each of them.
+    const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
+    if (!(isMask ? enterSharedObject() : enterObject(node)))
         return {};
 
     bool isImage = false;
@@ -32,6 +38,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     std::int32_t bitsPerComponent = 0;
     std::optional<QStringList> filters;
     std::shared_ptr<TColorSpace> colorSpace;
+    OstrelNode *maskNode = nullptr;
     QImage maskPicture;
     std::optional<ImageStreamRecipe> maskRecipe;
     bool softMask = true;
@@ -51,11 +58,10 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             continue;
         }
         if (type == PdfTypeStream) {
-            // A later mask entry replaces an earlier one.
+            // A later mask entry replaces an earlier one. The mask is built
+            // once the image's own size is known.
             if (name == QLatin1String("/SMask") || name == QLatin1String("/Mask")) {
-                m_lastMaskRecipe.reset();
-                maskPicture = parsePdfStream(child.get(), owner);
-                maskRecipe = maskPicture.isNull() ? std::nullopt : m_lastMaskRecipe;
+                maskNode = child.get();
                 softMask = name == QLatin1String("/SMask");
             }
         }
@@ -76,23 +82,59 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
 
     QImage result;
     std::optional<PdfStreamData> data;
-    const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
+    if (isMask) {
+        // A mask is not an image of its own and may be shared by several
+        // images: it is built for each, at the size of that image's reduced
+        // copy; when the walk keeps none, the picture's own build applies it.
+        if (isImage && owner->walkMayContinue() && width * height <= double(m_maxPixels)) {
+            ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace};
+            result = m_keepReducedCopies
+                ? recipe.buildMask(node->stream(), m_maskTarget, node->name() == QLatin1String("/SMask"))
+                : QImage(1, 1, QImage::Format_Grayscale8);
+            if (!result.isNull())
+                m_lastMaskRecipe = std::move(recipe);
+        }
+        leaveObject(node);
+        return result;
+    }
+    if (maskNode && isImage) {
+        m_lastMaskRecipe.reset();
+        m_maskTarget = QSize(int(std::clamp(width, 1.0, 1e6)), int(std::clamp(height, 1.0, 1e6)));
+        if (m_maskTarget.width() > PDFImageStruct::kReducedEdge || m_maskTarget.height() > PDFImageStruct::kReducedEdge)
+            m_maskTarget = m_maskTarget.scaled(PDFImageStruct::kReducedEdge, PDFImageStruct::kReducedEdge,
+                                               Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+        maskPicture = parsePdfStream(maskNode, owner);
+        maskRecipe = maskPicture.isNull() ? std::nullopt : m_lastMaskRecipe;
+    }
     const auto skip = [&](const QString &reason) {
         if (!isMask)
             noteSkippedImage({node->object2Name(), m_currentPage, reason});
     };
     // The pixel budget is checked before the stream is even decoded.
     const bool overBudget = isImage && width * height > double(m_maxPixels);
+    // Without reduced copies, a large image of samples that its dictionary
+    // lays out is known to build from its decoded length alone: the samples
+    // are counted as they decode, never held.
+    bool fits = false;
+    if (!overBudget && isImage && !m_keepReducedCopies
+        && (width > PDFImageStruct::kReducedEdge || height > PDFImageStruct::kReducedEdge)) {
+        qint64 count = 0;
+        fits = decodePdfStreamTo(node->stream(), node->stream().decodedSizeLimit(),
+                                 [&count](QByteArrayView bytes) { count += bytes.size(); })
+            && (samplesFitDictionary(node->stream(), width, height, count)
+                || indexedSamplesFit(colorSpace.get(), bitsPerComponent, width, height, count, node->stream()));
+    }
     if (overBudget)
         skip(QStringLiteral("more than %1 pixels").arg(m_maxPixels));
-    else if (isImage && !(data = node->streamDataWithFormat()))
+    else if (isImage && !fits && !(data = node->streamDataWithFormat()))
         skip(QStringLiteral("its stream data cannot be read"));
-    if (data && !testNodeInUse(node)) {
+    if ((data || fits) && !testNodeInUse(node)) {
         // The walk builds reduced copies only: whether an image can be built is
         // decided from them, and the full picture is built again on demand.
-        const QImage image = addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
-                                                colorSpace.get(), bitsPerComponent, node->stream(),
-                                                m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly);
+        const QImage image = fits ? QImage(1, 1, QImage::Format_Grayscale8)
+                                  : addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
+                                                       colorSpace.get(), bitsPerComponent, node->stream(),
+                                                       m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly);
         if (image.isNull())
             skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace};
@@ -105,7 +147,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             auto record = PDFImageStruct::create();
             const QString pattern = parsePatternNameFor$();
             record->setInfo(QString(QLatin1String("")));
-            if (const std::optional<QString> properties = getImageCreationDate(*data)) {
+            if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt) {
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
             } else {
                 const QString csName = colorSpace && colorSpace->getName() ? *colorSpace->getName()
@@ -119,12 +161,10 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             // A small image was built whole: that picture (masked, when its mask
             // was built whole too) is the full one and saves building it again.
             const QSize fullSize{int(width), int(height)};
-            const bool whole = image.size() == fullSize
-                && (maskPicture.isNull()
-                    || (maskRecipe && maskPicture.size() == QSize(int(maskRecipe->width), int(maskRecipe->height))));
+            const bool whole = image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
             QImage reduced;
             if (m_keepReducedCopies || whole)
-                reduced = maskPicture.isNull()
+                reduced = !maskRecipe
                     ? image
                     : maskImage(image, maskPicture.convertToFormat(QImage::Format_Grayscale8), softMask);
             record->setPictureSource(std::make_shared<PdfPictureRecipe>(m_documents, std::move(recipe),
@@ -146,6 +186,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             mainController()->updateFileList();
         }
     }
+    node->releaseChildren();
     leaveObject(node);
     return result;
 }

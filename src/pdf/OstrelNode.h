@@ -33,6 +33,9 @@ public:
     // None (nullptr) for objects that cannot have children; an empty list for
     // an empty dictionary or array.
     const ChildList *children();
+    // Drops the children made so far (the walk does, once it is done with a
+    // container: a walked tree is not kept). children() makes them again.
+    void releaseChildren() { m_children.reset(); }
 
     // Value text of a scalar: "null", "true"/"false", "%d", "%g", "/Name",
     // the decoded text string; "" for everything else.

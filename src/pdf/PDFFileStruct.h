@@ -147,6 +147,23 @@ public:
                             int reduceToEdge);
     static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
                                 int reduceToEdge);
+    // Whether `count` decoded bytes of this raw image stream are laid out
+    // from its dictionary alone (so that a build cannot fail): decided
+    // without the samples. False says nothing: another route may build it.
+    static bool samplesFitDictionary(const PdfObject &stream, double width, double height, qint64 count);
+    // Eight-bit gray or RGB samples laid out by the dictionary, decoded
+    // straight into the full-size picture (their decoded bytes are never held
+    // beside it). Null for any other kind, or short data: the other routes
+    // decide then.
+    static QImage streamedSampleImage(const PdfObject &stream, double width, double height);
+    // The same for an Indexed image of 8-bit indices over a gray or RGB
+    // table: its entries go straight into the picture.
+    static QImage streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
+                                       double width, double height);
+    // Whether an Indexed image's samples fit, as makeIndexedImage() lays
+    // them out (as samplesFitDictionary() for the others).
+    static bool indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,
+                                  qint64 count, const PdfObject &stream);
     static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream);
@@ -172,6 +189,8 @@ private:
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);
     void noteSkippedImage(SkippedImage skipped);
     bool enterObject(const OstrelNode *node);
+    bool enterSharedObject(); // within the depth limit only, however often
+
     void leaveObject(const OstrelNode *node);
 
     bool m_selected = false;
@@ -202,4 +221,5 @@ private:
     QList<SkippedImage> m_skipped; // guarded by m_mutex
     std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
     std::optional<ImageStreamRecipe> m_lastMaskRecipe; // of the mask picture parsePdfStream last gave
+    QSize m_maskTarget; // the size a mask is built for while parsePdfStream builds one
 };

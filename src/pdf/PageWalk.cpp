@@ -54,6 +54,14 @@ bool PDFFileStruct::enterObject(const OstrelNode *node)
     return true;
 }
 
+bool PDFFileStruct::enterSharedObject()
+{
+    if (m_depth >= kMaxWalkDepth)
+        return false;
+    ++m_depth;
+    return true;
+}
+
 void PDFFileStruct::leaveObject(const OstrelNode *)
 {
     --m_depth;
@@ -116,6 +124,7 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
         Frame &top = stack.back();
         if (top.next == top.children->size()) {
             m_currentPage = top.savedPage;
+            top.node->releaseChildren();
             stack.pop_back();
             continue;
         }

@@ -24,6 +24,11 @@ struct ImageStreamRecipe {
     // Builds the stream's picture from `document` (full size, or a reduced
     // copy for reduceToEdge > 0); null when it cannot be built.
     QImage build(const PdfDocument &document, int reduceToEdge) const;
+    QImage build(const PdfObject &stream, int reduceToEdge) const;
+    // Builds the stream as the mask of a picture of `size`: a huge mask at
+    // that size, reduced while it decodes; any other whole (maskImage()
+    // brings it to the picture's size).
+    QImage buildMask(const PdfObject &stream, QSize size, bool softMask) const;
 };
 
 // The picture of an image record built again from its PDF file: the image

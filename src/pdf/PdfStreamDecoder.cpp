@@ -9,6 +9,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <cmath>
+#include <functional>
 #include <exception>
 #include <stdexcept>
 
@@ -97,14 +98,42 @@ QPDFObjectHandle copyGeneralParms(const PdfObject &parms)
     return dict;
 }
 
+// Gives a pipeline's output to a function as it comes and refuses to pass a
+// limit, as LimitedBuffer does, without keeping it.
+class ForwardingSink final : public Pipeline
+{
+public:
+    ForwardingSink(qint64 limit, const std::function<void(QByteArrayView)> &sink)
+        : Pipeline("forwarding sink", nullptr)
+        , m_limit(limit)
+        , m_sink(sink)
+    {
+    }
+    void write(unsigned char const *data, size_t len) override
+    {
+        if (len > size_t(m_limit) || qint64(len) > m_limit - m_total) {
+            m_overflow = true;
+            throw std::length_error("decoded stream passes its size limit");
+        }
+        m_total += qint64(len);
+        m_sink(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(len)));
+    }
+    void finish() override {}
+
+    qint64 m_limit;
+    qint64 m_total = 0;
+    bool m_overflow = false;
+    const std::function<void(QByteArrayView)> &m_sink;
+};
+
 // Runs a run of general filters through the PDF library's own decoders, on a
-// scratch stream that holds only these bytes and these filters.
-std::optional<QByteArray> decodeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qint64 maxBytes)
+// scratch stream that holds only these bytes and these filters, into `out`.
+// False when the parameters are refused or the library did not start.
+bool pipeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qint64 maxBytes, Pipeline &out)
 {
     for (const PdfFilterStep &step : steps)
         if (!predictorParamsAcceptable(step.parms, maxBytes))
-            return std::nullopt;
-    LimitedBuffer out(maxBytes);
+            return false;
     bool attempted = false;
     try {
         QPDF scratch;
@@ -125,7 +154,13 @@ std::optional<QByteArray> decodeGeneral(const QByteArray &input, const QList<Pdf
     } catch (const std::exception &) {
         // Falls through: the output so far is what could be decoded.
     }
-    if (out.m_overflow || !attempted)
+    return attempted;
+}
+
+std::optional<QByteArray> decodeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qint64 maxBytes)
+{
+    LimitedBuffer out(maxBytes);
+    if (!pipeGeneral(input, steps, maxBytes, out) || out.m_overflow)
         return std::nullopt;
     if (out.m_data.isEmpty() && !input.isEmpty())
         return std::nullopt;
@@ -333,4 +368,31 @@ qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream)
     // Twice the need and a fixed slack cover padded rows and trailing bytes.
     const double limit = expected * 2.0 + double(1 << 20);
     return limit >= double(kMaxDecodedStreamBytes) ? kMaxDecodedStreamBytes : qint64(limit);
+}
+
+bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::function<void(QByteArrayView)> &sink)
+{
+    if (maxBytes <= 0)
+        return false;
+    QList<PdfFilterStep> steps = pdfStreamFilters(stream);
+    steps.removeIf([](const PdfFilterStep &step) { return step.name == "Crypt"; });
+    if (!std::all_of(steps.begin(), steps.end(), [](const PdfFilterStep &step) { return isGeneralFilter(step.name); })) {
+        // CCITT and JBIG2 decode whole; coded pictures are no samples.
+        const std::optional<PdfStreamData> data = decodePdfStream(stream, maxBytes);
+        if (!data || data->format != PdfStreamFormat::Raw)
+            return false;
+        sink(QByteArrayView(data->bytes));
+        return true;
+    }
+    std::optional<QByteArray> raw = rawStreamBytes(stream);
+    if (!raw)
+        return false;
+    if (steps.isEmpty()) {
+        if (raw->size() > maxBytes)
+            return false;
+        sink(QByteArrayView(*raw));
+        return true;
+    }
+    ForwardingSink out(maxBytes, sink);
+    return pipeGeneral(*raw, steps, maxBytes, out) && !out.m_overflow && (out.m_total > 0 || raw->isEmpty());
 }

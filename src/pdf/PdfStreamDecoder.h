@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 
+#include <functional>
 #include <optional>
 
 // The chain of filters of one stream, as its dictionary names them, with the
@@ -23,6 +24,13 @@ QByteArray expandFilterAbbreviation(const QByteArray &name);
 // nothing decoded, an unknown filter or a result larger than maxBytes gives
 // none. Nothing larger than maxBytes is ever allocated.
 std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes);
+
+// Undoes the filters as decodePdfStream() does, but gives the decoded bytes
+// to `sink` piece by piece: when every filter is a general one (Flate, LZW,
+// the ASCII ones, RunLength) nothing of the decoded size is held. Samples
+// only: false for coded pictures, an unreadable chain, nothing decoded or
+// more than maxBytes (the sink may have had part of the data by then).
+bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::function<void(QByteArrayView)> &sink);
 
 // The default decoded-size limit of a stream: for an image, a generous
 // multiple of what its dictionary can use; otherwise a fixed bound.

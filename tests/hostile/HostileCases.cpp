@@ -1,6 +1,7 @@
 #include "HostileCases.h"
 
 #include "Jpeg2000Fixtures.h"
+#include "Jbig2TestStreams.h"
 #include "JpegFixtures.h"
 
 #include <QBuffer>
@@ -10,6 +11,8 @@
 #include <QImage>
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace fixture;
 
@@ -147,7 +150,9 @@ HostileCase codedCase(std::string name, const std::function<std::string()> &byte
 std::string toStd(const QByteArray &a) { return a.toStdString(); }
 
 // One image stream with exactly this dictionary (Type and Subtype added) and these bytes.
-HostileCase dictionaryCase(std::string name, std::function<Dict(PdfFixture &)> dictionary, std::string bytes, int images)
+// The bytes are made when the case runs (large ones are not made for every case of the catalogue).
+HostileCase dictionaryCase(std::string name, std::function<Dict(PdfFixture &)> dictionary,
+                           std::function<std::string()> bytes, int images)
 {
     HostileCase c;
     c.name = std::move(name);
@@ -156,12 +161,17 @@ HostileCase dictionaryCase(std::string name, std::function<Dict(PdfFixture &)> d
         Dict d = dictionary(pdf);
         d["Type"] = fixture::name("XObject");
         d["Subtype"] = fixture::name("Image");
-        pdf.page({{"/I", pdf.stream(bytes, d)}});
+        pdf.page({{"/I", pdf.stream(bytes(), d)}});
         pdf.write(s.bad);
     };
     c.listed = images;
     c.written = images;
     return c;
+}
+
+HostileCase dictionaryCase(std::string name, std::function<Dict(PdfFixture &)> dictionary, std::string bytes, int images)
+{
+    return dictionaryCase(std::move(name), std::move(dictionary), [bytes] { return bytes; }, images);
 }
 
 Dict grayImage(long long width, long long height, long long bpc)
@@ -184,6 +194,87 @@ std::string pngWithBadChecksum()
     png[crc] = char(png[crc] ^ 0x5a);
     return toStd(png);
 }
+
+
+std::string repeated(const std::string &part, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i)
+        all += part;
+    return all;
+}
+
+// A case whose hostile file is exactly these bytes.
+HostileCase bytesCase(std::string name, std::function<std::string()> bytes, int listStatus, int listed,
+                      int extractStatus, int written)
+{
+    return {std::move(name), [bytes](HostileSetup &s) { ASSERT_TRUE(writeFile(s.bad, bytes())); }, {}, listStatus,
+            listed, extractStatus, written, nullptr};
+}
+
+// One page with one 7 x 9 gray image: 63 sample bytes, a /Length no other stream has.
+std::string sevenByNine()
+{
+    PdfFixture pdf;
+    pdf.page({{"/I", pdf.image(7, 9, 8, name("DeviceGray"), std::string(63, '\x40'))}});
+    return pdf.write(QString());
+}
+
+// `pdf` with `from` replaced by `to` at its first place (which must exist).
+std::string replaced(std::string pdf, const std::string &from, const std::string &to)
+{
+    const size_t at = pdf.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? pdf : pdf.replace(at, from.size(), to);
+}
+
+// The exported picture of the hostile file's first image has these ARGB pixels, row by row.
+// The exported pictures of the hostile file's first `images` images have these ARGB pixels, row by row.
+std::function<void(const HostileSetup &)> badPixels(int width, std::vector<QRgb> pixels, int images = 1)
+{
+    return [=](const HostileSetup &s) {
+        for (int n = 0; n < images; ++n) {
+            const QImage image = QImage(s.out + QStringLiteral("/bad_%1.png").arg(n, 3, 10, QLatin1Char('0')))
+                                     .convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(image.size(), QSize(width, int(pixels.size()) / width));
+            for (size_t i = 0; i < pixels.size(); ++i)
+                EXPECT_EQ(image.pixel(int(i) % width, int(i) / width), pixels[i]) << n << " " << i;
+        }
+    };
+}
+
+// `images` 4 x 4 RGB images (every pixel 10 20 30) under one mask image of these samples: a gray
+// soft mask, or a stencil (/ImageMask) when bpc is 1.
+HostileCase maskCase(std::string name, int width, int height, int bpc, std::function<std::string()> samples,
+                     std::vector<std::string> filters, std::vector<QRgb> expected, int images = 1)
+{
+    return {std::move(name),
+            [=](HostileSetup &s) {
+                PdfFixture pdf;
+                const bool stencil = bpc == 1;
+                const Obj mask = pdf.image(width, height, stencil ? 0 : bpc,
+                                           stencil ? Obj::newNull() : fixture::name("DeviceGray"), samples(), filters,
+                                           stencil ? Dict{{"ImageMask", boolean(true)}} : Dict{});
+                Dict xobjects;
+                for (int i = 0; i < images; ++i)
+                    xobjects["/I" + std::to_string(i)] = pdf.image(4, 4, 8, fixture::name("DeviceRGB"),
+                                                                   repeated("\x0a\x14\x1e", 16), {},
+                                                                   {{stencil ? "Mask" : "SMask", mask}});
+                pdf.page(xobjects);
+                pdf.write(s.bad);
+            },
+            {}, 0, images, 0, images, badPixels(4, std::move(expected), images)};
+}
+
+// Three pages of one 7 x 9 gray image each, the images told apart by their samples.
+std::string threeImages()
+{
+    PdfFixture pdf;
+    for (int i = 0; i < 3; ++i)
+        pdf.page({{"/I", pdf.image(7, 9, 8, name("DeviceGray"), std::string(63, char(0x40 + i)))}});
+    return pdf.write(QString());
+}
+
 
 } // namespace
 
@@ -284,7 +375,7 @@ std::vector<HostileCase> hostileCases()
     cases.push_back(dictionaryCase("LzwWithABadCode", fixed(badLzw), std::string("\xff\xff\xff\xff\xff\xff", 6), 0));
     Dict bomb = grayImage(8, 8, 8);
     bomb["Filter"] = name("FlateDecode");
-    cases.push_back(dictionaryCase("FlateBomb", fixed(bomb), flate(std::string(size_t(80) << 20, '\0')), 0));
+    cases.push_back(dictionaryCase("FlateBomb", fixed(bomb), [] { return flate(std::string(size_t(80) << 20, '\0')); }, 0));
     // An ICC-based space with an impossible /N: its samples are laid out from their length, as
     // for any ICC-based space whose profile is not used (here one gray byte per pixel).
     Dict icc255 = grayImage(8, 8, 8);
@@ -315,6 +406,172 @@ std::vector<HostileCase> hostileCases()
                                        return d;
                                    },
                                    samples, 1));
+
+    // Damaged files: noise, a file cut at every tenth, offsets that lead nowhere, lengths that lie.
+    cases.push_back(bytesCase("RandomBytes",
+                              [] {
+                                  std::mt19937 rng(7);
+                                  std::string bytes = "%PDF-1.7\n";
+                                  while (bytes.size() < 8192)
+                                      bytes += char(rng());
+                                  return bytes;
+                              },
+                              1, 0, 1, 0));
+    // A file cut anywhere has lost its trailer, without which it has no root to walk from.
+    for (int tenth = 1; tenth < 10; ++tenth)
+        cases.push_back(bytesCase("CutAfter" + std::to_string(tenth) + "Tenths",
+                                  [tenth] {
+                                      std::string bytes = threeImages();
+                                      bytes.resize(bytes.size() * size_t(tenth) / 10);
+                                      return bytes;
+                                  },
+                                  1, 0, 1, 0));
+    cases.push_back(bytesCase("CrossReferenceOffsetsLeadNowhere",
+                              [] {
+                                  std::string bytes = sevenByNine();
+                                  for (size_t at = bytes.find(" 00000 n", bytes.rfind("\nxref")); at != std::string::npos;
+                                       at = bytes.find(" 00000 n", at + 1))
+                                      bytes.replace(at - 10, 10, "0000000001");
+                                  return bytes;
+                              },
+                              0, 1, 0, 1));
+    cases.push_back(bytesCase("LengthTooLarge", [] { return replaced(sevenByNine(), "/Length 63", "/Length 99"); },
+                              0, 1, 0, 1));
+    cases.push_back(bytesCase("LengthTooSmall", [] { return replaced(sevenByNine(), "/Length 63", "/Length 10"); },
+                              0, 1, 0, 1));
+    cases.push_back(bytesCase("UnknownSecurityHandler",
+                              [] {
+                                  return replaced(sevenByNine(), "trailer <<",
+                                                  "trailer << /Encrypt << /Filter /FooSecurity /V 1 /R 2 >>");
+                              },
+                              1, 0, 1, 0));
+
+    // Trees that loop: a page tree node listing the root among its kids, forms drawing each other.
+    cases.push_back({"KidsPointBackUp",
+                     [](HostileSetup &s) {
+                         PdfFixture pdf;
+                         Obj node = pdf.pageTreeNode();
+                         pdf.page({{"/I", pdf.image(4, 4, 8, name("DeviceGray"), std::string(16, '\x01'))}}, node);
+                         node.getKey("/Kids").appendItem(pdf.pagesRoot());
+                         pdf.write(s.bad);
+                     },
+                     {}, 0, 1, 0, 1, nullptr});
+    cases.push_back({"FormsUseEachOther",
+                     [](HostileSetup &s) {
+                         PdfFixture pdf;
+                         Obj a = pdf.form({{"/I", pdf.image(4, 4, 8, name("DeviceGray"), std::string(16, '\x01'))}});
+                         Obj b = pdf.form({{"/A", a}});
+                         a.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/B", b);
+                         pdf.page({{"/B", b}});
+                         pdf.write(s.bad);
+                     },
+                     {}, 0, 1, 0, 1, nullptr});
+
+    cases.push_back(dictionaryCase("BitsPerComponent3", fixed(grayImage(8, 8, 3)), std::string(24, '\x55'), 0));
+
+    // Coded pictures that are damaged, or refer to data that is not there: the decoders give what
+    // they could make of them (the rest of a cut JPEG is gray, a text region without its symbols
+    // leaves the page white), as viewers show them.
+    cases.push_back(codedCase("JpegCutInHalf", [] { const QByteArray j = jpegOf(64, 64); return toStd(j.left(j.size() / 2)); },
+                              {"DCTDecode"}, 64, 64, 1));
+    cases.push_back(codedCase("JpegScanScrambled",
+                              [] {
+                                  std::string j = toStd(jpegOf(64, 64));
+                                  std::mt19937 rng(3);
+                                  for (size_t i = j.size() / 2; i + 2 < j.size(); i += 5)
+                                      j[i] = char(rng());
+                                  return j;
+                              },
+                              {"DCTDecode"}, 64, 64, 1));
+    cases.push_back(codedCase("Jpeg2000CutInHalf", [] { const QByteArray j = jpeg2000Of(32, 32); return toStd(j.left(j.size() / 2)); },
+                              {"JPXDecode"}, 32, 32, 1));
+    cases.push_back(dictionaryCase("Jbig2WithoutItsGlobals",
+                                   [](PdfFixture &) {
+                                       Dict d = grayImage(16, 16, 1);
+                                       d["Filter"] = name("JBIG2Decode");
+                                       return d;
+                                   },
+                                   [] {
+                                       using namespace jbig2test;
+                                       return toStd(segment(1, PageInformation, 1, pageInformation(16, 16))
+                                                    + segment(2, ImmediateTextRegion, 1,
+                                                              textRegion(16, 16, {4}, {{0, 2, 2}}), {0})
+                                                    + segment(3, EndOfPage, 1, {}));
+                                   }(),
+                                   1));
+
+    // Soft masks: of the image's size, larger, and huge on a tiny image.
+    std::vector<QRgb> graded, columns, stencilled;
+    for (int i = 0; i < 16; ++i) {
+        graded.push_back(qRgba(10, 20, 30, i * 16));
+        columns.push_back(qRgba(10, 20, 30, i % 4 * 80));
+        stencilled.push_back(qRgba(10, 20, 30, i % 4 < 2 ? 0 : 255));
+    }
+    cases.push_back(maskCase("SoftMaskOfItsImageSize", 4, 4, 8,
+                             [] {
+                                 std::string m;
+                                 for (int i = 0; i < 16; ++i)
+                                     m += char(i * 16);
+                                 return m;
+                             },
+                             {}, graded));
+    cases.push_back(maskCase("SoftMaskLargerThanItsImage", 1000, 1000, 8,
+                             [] { return std::string(1000000, '\x80'); }, {"FlateDecode"},
+                             std::vector<QRgb>(16, qRgba(10, 20, 30, 128))));
+    // A mask shared by two images masks both.
+    cases.push_back(maskCase("TwoImagesShareOneSoftMask", 4, 4, 8, [] { return std::string(16, '\x40'); }, {},
+                             std::vector<QRgb>(16, qRgba(10, 20, 30, 64)), 2));
+    // Each pixel of the image is under a 3000 x 3000 block of the mask: the block's value.
+    const auto blockColumns = [] {
+        std::string row;
+        for (int block = 0; block < 4; ++block)
+            row += std::string(3000, char(block * 80));
+        return repeated(row, 12000);
+    };
+    cases.push_back(maskCase("HugeSoftMaskOnATinyImage", 12000, 12000, 8, blockColumns, {"FlateDecode", "FlateDecode"},
+                             columns));
+    // A stencil whose left half is set (removes): sampled at the pixels' centres.
+    const auto leftHalf = [] { return repeated(std::string(750, '\xff') + std::string(750, '\0'), 12000); };
+    cases.push_back(maskCase("HugeStencilMaskOnATinyImage", 12000, 12000, 1, leftHalf, {"FlateDecode", "FlateDecode"},
+                             stencilled));
+
+    // Large pictures from small files: built once each, at their own size (or refused past the
+    // decoded-size cap), never through copies upon copies.
+    const auto zeros = [](size_t n) { return flate(flate(std::string(n, '\0'))); };
+    Dict largeGray = grayImage(8000, 8000, 8);
+    largeGray["Filter"] = array({name("FlateDecode"), name("FlateDecode")});
+    cases.push_back(dictionaryCase("LargeGrayImageFromAFewKilobytes", fixed(largeGray), [=] { return zeros(64000000); }, 1));
+    Dict largeIndexed = grayImage(20000, 20000, 1);
+    largeIndexed["Filter"] = largeGray["Filter"];
+    largeIndexed["ColorSpace"] = array({name("Indexed"), name("DeviceRGB"), integer(1), string(std::string(6, '\x7f'))});
+    cases.push_back(dictionaryCase("IndexedExpandingPastTheCap", fixed(largeIndexed), [=] { return zeros(50000000); }, 0));
+    cases.push_back(codedCase("SmallJpegDrawnLarge", [] { return toStd(jpegOf(16, 16)); }, {"DCTDecode"}, 4000, 4000, 1));
+    Dict ccitt = grayImage(20000, 20000, 1);
+    ccitt["Filter"] = name("CCITTFaxDecode");
+    ccitt["DecodeParms"] = dict({{"K", integer(-1)}, {"Columns", integer(20000)}, {"Rows", integer(20000)}});
+    cases.push_back(dictionaryCase("CcittOfHugeSize", fixed(ccitt), std::string(64, '\0'), 0));
+    Dict jbig2 = grayImage(20000, 20000, 1);
+    jbig2["Filter"] = name("JBIG2Decode");
+    cases.push_back(dictionaryCase("Jbig2OfHugePage", fixed(jbig2),
+                                   toStd(jbig2test::segment(1, jbig2test::PageInformation, 1,
+                                                            jbig2test::pageInformation(20000, 20000))
+                                         + jbig2test::segment(2, jbig2test::EndOfPage, 1, {})),
+                                   1));
+
+    // Many images: every one is listed and written.
+    cases.push_back({"HundredThousandImages",
+                     [](HostileSetup &s) {
+                         PdfFixture pdf;
+                         for (int p = 0; p < 100; ++p) {
+                             Dict xobjects;
+                             for (int i = 0; i < 1000; ++i)
+                                 xobjects["/I" + std::to_string(i)] =
+                                     pdf.image(1, 1, 8, name("DeviceGray"), std::string(1, char(i)));
+                             pdf.page(xobjects);
+                         }
+                         pdf.write(s.bad);
+                     },
+                     {}, 0, 100000, 0, 100000, nullptr});
 
     // Links planted in the output folder are replaced, never followed.
     cases.push_back(linkCase("LinkToAFileOutside", true));

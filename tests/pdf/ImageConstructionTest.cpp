@@ -124,7 +124,7 @@ TEST_F(ImageConstructionTest, IndexedImages)
 }
 
 // Soft masks keep partial transparency, stencil masks cut, a colour-key
-// array is not applied, and a mask shared by two images masks the first.
+// array is not applied, and a mask shared by two images masks both.
 TEST_F(ImageConstructionTest, Masks)
 {
     PdfFixture pdf;
@@ -146,7 +146,7 @@ TEST_F(ImageConstructionTest, Masks)
     ASSERT_EQ(record->images().size(), 5);
     expectPixels(*record, {{0, 0, 0, 0, true}, {0, 1, 0, qRgba(255, 0, 0, 128)}, {1, 0, 0, 255, true},
                            {1, 1, 0, 127, true}, {2, 0, 0, 255, true}, {2, 1, 1, 255, true}, {2, 2, 0, 0, true},
-                           {2, 3, 1, 0, true}, {3, 0, 0, 255, true}, {4, 0, 0, 255, true}});
+                           {2, 3, 1, 0, true}, {3, 0, 0, 255, true}, {4, 0, 0, 0, true}, {4, 1, 0, 128, true}});
 }
 
 // JPEG through libjpeg: colour as an independent decoder shows it; Adobe's

@@ -1,0 +1,91 @@
+// Peak resident memory and time of --list and --extract on every file of the hostile catalogue
+// (tests/hostile/HostileCases). The table and the files are made by child processes of this program,
+// so that this process stays small: a child's peak resident memory, as wait4 reports it, starts from
+// what its parent held when it forked.
+//
+//   hostile_memory_bench [case-name-substring]
+
+#include "HostileCases.h"
+#include "ZembrixProcess.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+
+// Writes one case's files into `root` (good.pdf, the hostile file, out/); prints the hostile path.
+int writeCase(const QString &root, const std::string &name)
+{
+    for (const HostileCase &c : hostileCases()) {
+        if (c.name != name)
+            continue;
+        writeGoodFile(root + "/good.pdf");
+        HostileSetup setup{root, root + "/bad.pdf", root + "/out"};
+        QDir().mkpath(setup.out);
+        c.make(setup);
+        QTextStream(stdout) << setup.bad;
+        return 0;
+    }
+    return 1;
+}
+
+// Prints every case as its name and its extra --extract arguments, tab-separated, one a line.
+int listCases()
+{
+    QTextStream out(stdout);
+    for (const HostileCase &c : hostileCases())
+        out << QString::fromStdString(c.name) << (c.extraArgs.isEmpty() ? "" : "\t") << c.extraArgs.join('\t') << '\n';
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 4 && args[1] == QLatin1String("--write"))
+        return writeCase(args[2], args[3].toStdString());
+    if (args.size() == 2 && args[1] == QLatin1String("--cases"))
+        return listCases();
+    const QString filter = args.size() > 1 ? args[1] : QString();
+
+    QTextStream out(stdout);
+    out << "case\tlist MB\textract MB\tlist s\textract s\tlist status\textract status\n";
+    QElapsedTimer all;
+    all.start();
+    int count = 0;
+    const ProcessResult table = runProcess(app.applicationFilePath(), {"--cases"}, 600000);
+    for (const QString &line : table.out.split('\n', Qt::SkipEmptyParts)) {
+        QStringList extraArgs = line.split('\t');
+        const QString name = extraArgs.takeFirst();
+        if (!name.contains(filter))
+            continue;
+        QTemporaryDir dir;
+        const ProcessResult made = runProcess(app.applicationFilePath(), {"--write", dir.path(), name}, 600000);
+        if (made.status != 0) {
+            out << name << "\tnot made\n";
+            continue;
+        }
+        const QString bad = made.out.trimmed();
+        QElapsedTimer clock;
+        clock.start();
+        const ProcessResult list = runProcess(ZEMBRIX_BINARY, {"--list", bad}, 600000);
+        const double listSeconds = clock.nsecsElapsed() / 1e9;
+        clock.restart();
+        const ProcessResult extract = runProcess(
+            ZEMBRIX_BINARY, QStringList{"--extract", dir.path() + "/good.pdf", bad, "--out", dir.path() + "/out"} + extraArgs,
+            600000);
+        const double extractSeconds = clock.nsecsElapsed() / 1e9;
+        out << name << '\t' << QString::number(list.peakRssKiB / 1024.0, 'f', 1) << '\t'
+            << QString::number(extract.peakRssKiB / 1024.0, 'f', 1) << '\t' << QString::number(listSeconds, 'f', 2)
+            << '\t' << QString::number(extractSeconds, 'f', 2) << '\t' << list.status << '\t' << extract.status
+            << Qt::endl;
+        ++count;
+    }
+    out << count << " cases in " << QString::number(all.nsecsElapsed() / 1e9, 'f', 1) << " s\n";
+    return 0;
+}
