@@ -500,6 +500,24 @@ std::vector<HostileCase> hostileCases()
                                    }(),
                                    1));
 
+    // A stream naming itself as its own globals: the globals are refused, not followed for ever.
+    cases.push_back({"Jbig2ThatIsItsOwnGlobals",
+                     [](HostileSetup &s) {
+                         PdfFixture pdf;
+                         Dict d = grayImage(16, 16, 1);
+                         d["Type"] = name("XObject");
+                         d["Subtype"] = name("Image");
+                         d["Filter"] = name("JBIG2Decode");
+                         Obj image = pdf.stream(toStd(jbig2test::segment(1, jbig2test::PageInformation, 1,
+                                                                         jbig2test::pageInformation(16, 16))
+                                                      + jbig2test::segment(2, jbig2test::EndOfPage, 1, {})),
+                                                d);
+                         image.getDict().replaceKey("/DecodeParms", dict({{"JBIG2Globals", image}}));
+                         pdf.page({{"/I", image}});
+                         pdf.write(s.bad);
+                     },
+                     {}, 0, 1, 0, 1, nullptr});
+
     // Soft masks: of the image's size, larger, and huge on a tiny image.
     std::vector<QRgb> graded, columns, stencilled;
     for (int i = 0; i < 16; ++i) {
