@@ -435,6 +435,20 @@ QList<int> Controller::selectedRows() const
     return rows;
 }
 
+ImageRecordList Controller::selectedImageRecords() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : m_thumbSelection->selectedIndexes())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    ImageRecordList records;
+    for (int row : rows)
+        if (auto record = m_thumbModel->recordAt(row))
+            records << record;
+    return records;
+}
+
 int Controller::selectedThumbnailCount() const
 {
     return int(m_thumbSelection->selectedIndexes().size());

@@ -49,6 +49,8 @@ public:
     QItemSelectionModel *fileSelection() const { return m_fileSelection; }
     ThumbnailModel *thumbnailModel() const { return m_thumbModel; }
     QItemSelectionModel *thumbnailSelection() const { return m_thumbSelection; }
+    // The selected thumbnails' records, in browser order.
+    ImageRecordList selectedImageRecords() const;
     ThumbnailLoader *thumbnailLoader() const { return m_loader; }
     Actions *actions() const { return m_actions; }
 

@@ -41,20 +41,12 @@ EffectsController::EffectsController(Controller *controller, UndoManager *undo)
 
 void EffectsController::selectedOperation(int code)
 {
-    QModelIndexList selected = m_controller->thumbnailSelection()->selectedIndexes();
-    if (selected.isEmpty())
+    if (m_controller->thumbnailSelection()->selectedIndexes().isEmpty())
         return;
-    std::sort(selected.begin(), selected.end(),
-              [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
-    bool any = false;
-    for (const QModelIndex &index : selected) {
-        const auto record = m_controller->thumbnailModel()->recordAt(index.row());
-        if (!record)
-            continue;
+    const ImageRecordList records = m_controller->selectedImageRecords();
+    for (const auto &record : records)
         applyEffectOperation(*record, code, m_sliders);
-        any = true;
-    }
-    if (any)
+    if (!records.isEmpty())
         m_undo->setActionName(operationName(code));
     m_controller->reloadBrowser();
 }

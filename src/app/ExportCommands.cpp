@@ -102,25 +102,16 @@ void ExportCommands::exportWithFolder(const Request &request)
         start(request);
         return;
     }
+    startAfterFolderPrompt(request);
+}
+
+void ExportCommands::startAfterFolderPrompt(const Request &request)
+{
     QPointer<ExportCommands> self(this);
     m_controller->modalOpenFolder([self, request](bool chosen) {
         if (self && chosen && !self->m_running)
             self->start(request);
     });
-}
-
-ImageRecordList ExportCommands::selectedRecords() const
-{
-    QList<int> rows;
-    for (const QModelIndex &index : m_controller->thumbnailSelection()->selectedIndexes())
-        rows << index.row();
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    ImageRecordList records;
-    for (int row : rows)
-        if (auto record = m_controller->imageFromIKInadex(quint64(row)))
-            records << record;
-    return records;
 }
 
 void ExportCommands::start(const Request &request)
@@ -149,13 +140,13 @@ void ExportCommands::start(const Request &request)
     emit jobStarted();
     switch (request.kind) {
     case Kind::Selected:
-        m_job = startSelectedImagesExport(selectedRecords(), request.formatIndex, m_controller->dpi(), std::move(settings));
+        m_job = startSelectedImagesExport(m_controller->selectedImageRecords(), request.formatIndex, m_controller->dpi(), std::move(settings));
         break;
     case Kind::All:
         m_job = startAllImagesExport(m_controller->pdfFiles(), request.formatIndex, m_controller->dpi(), std::move(settings));
         break;
     case Kind::IconFamilies:
-        m_job = startIconFamilyExport(selectedRecords(), std::move(settings));
+        m_job = startIconFamilyExport(m_controller->selectedImageRecords(), std::move(settings));
         break;
     }
     m_total = m_job.result().total;
@@ -170,11 +161,7 @@ void ExportCommands::finish(const Request &request, const ExportJobResult &resul
     // The job has shown the missing-folder alert; a folder chosen now gets
     // the same export.
     if (result.folderMissing) {
-        QPointer<ExportCommands> self(this);
-        m_controller->modalOpenFolder([self, request](bool chosen) {
-            if (self && chosen && !self->m_running)
-                self->start(request);
-        });
+        startAfterFolderPrompt(request);
     }
 }
 
@@ -186,7 +173,7 @@ void ExportCommands::cancel()
 
 void ExportCommands::copyImages()
 {
-    const ImageRecordList records = selectedRecords();
+    const ImageRecordList records = m_controller->selectedImageRecords();
     if (records.isEmpty())
         return;
     const std::shared_ptr<PDFImageStruct> record = records.first();

@@ -66,8 +66,9 @@ private:
     };
     void exportWithFolder(const Request &request);
     void start(const Request &request);
+    // The folder prompt; the export starts once a folder is chosen.
+    void startAfterFolderPrompt(const Request &request);
     void finish(const Request &request, const ExportJobResult &result);
-    ImageRecordList selectedRecords() const;
     void showFolder(const QString &folder);
 
     Controller *m_controller;
