@@ -385,18 +385,31 @@ bool PDFFileStruct::samplesFitDictionary(const PdfObject &stream, double width, 
     return count >= rowBytes * h && rasterBytes <= rasterLimit();
 }
 
+namespace {
+
+// Whether the samples may stream straight into a picture of the
+// dictionary's own size: a sane size, stated exactly, and no coded picture.
+bool streamableSize(const PdfObject &stream, double width, double height, std::int32_t *w, std::int32_t *h)
+{
+    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6) || !stream.getIntegerEntry("Width", w)
+        || !stream.getIntegerEntry("Height", h) || *w != int(width) || *h != int(height))
+        return false;
+    for (const PdfFilterStep &step : pdfStreamFilters(stream))
+        if (step.name == "DCTDecode" || step.name == "JPXDecode")
+            return false;
+    return true;
+}
+
+} // namespace
+
 QImage PDFFileStruct::streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
                                            double width, double height)
 {
     std::int32_t w = 0, h = 0;
     if (!colorSpace || !isName(colorSpace->getName(), "/Indexed") || !colorSpace->getStream() || bps != 8
-        || isImageMask(stream) || !decodeArrayOf(stream).empty() || !(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6)
-        || !stream.getIntegerEntry("Width", &w) || !stream.getIntegerEntry("Height", &h) || w != int(width)
-        || h != int(height) || isName(colorSpace->getBase().getName(), "/DeviceN"))
+        || isImageMask(stream) || !decodeArrayOf(stream).empty() || isName(colorSpace->getBase().getName(), "/DeviceN")
+        || !streamableSize(stream, width, height, &w, &h))
         return {};
-    for (const PdfFilterStep &step : pdfStreamFilters(stream))
-        if (step.name == "DCTDecode" || step.name == "JPXDecode")
-            return {};
     // As makeIndexedImage() expands them: entries as stored, indices past the
     // table take its last entry.
     bool cmyk = false;
@@ -412,11 +425,13 @@ QImage PDFFileStruct::streamedIndexedImage(const PdfObject &stream, const TColor
     for (int v = 0; v < 256; ++v)
         memcpy(palette[size_t(v)].data(), lookup.constData() + std::min<qint64>(v, entries - 1) * entry, size_t(entry));
     const qint64 pixels = qint64(w) * h;
+    uchar *const bits = image.bits();
+    const qint64 stride = image.bytesPerLine();
     qint64 filled = 0;
     const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(), [&](QByteArrayView bytes) {
         const uchar *in = reinterpret_cast<const uchar *>(bytes.data());
         for (qint64 i = 0; i < bytes.size() && filled < pixels; ++i, ++filled)
-            memcpy(image.scanLine(int(filled / w)) + (filled % w) * entry, palette[in[i]].data(), size_t(entry));
+            memcpy(bits + filled / w * stride + filled % w * entry, palette[in[i]].data(), size_t(entry));
     });
     return decoded && filled == pixels ? image : QImage();
 }
@@ -458,12 +473,8 @@ bool PDFFileStruct::indexedSamplesFit(const TColorSpace *colorSpace, std::int32_
 QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width, double height)
 {
     std::int32_t w = 0, h = 0;
-    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6) || !stream.getIntegerEntry("Width", &w)
-        || !stream.getIntegerEntry("Height", &h) || w != int(width) || h != int(height))
+    if (!streamableSize(stream, width, height, &w, &h))
         return {};
-    for (const PdfFilterStep &step : pdfStreamFilters(stream))
-        if (step.name == "DCTDecode" || step.name == "JPXDecode")
-            return {};
     qint64 rowBytes = 0;
     QImage image = directImageOfSize(stream, w, h, &rowBytes);
     if (image.isNull())
