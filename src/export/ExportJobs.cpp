@@ -255,6 +255,9 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
     }
 
     if (outcome.isFailure() && !renderingFailed) {
+        // Under the callback's lock: the alert and the callback may write to
+        // one stream, and the workers must not do so at the same time.
+        std::lock_guard callbackLock(callbackMutex);
         if (kind == JobKind::IconFamilies || formatIndex == ExportFormat::Heic)
             qWarning("%s", qPrintable(outcome.message()));
         else
