@@ -4,7 +4,6 @@
 #include "FileTableModel.h"
 #include "SummaryText.h"
 #include "ThumbnailModel.h"
-#include "ThumbnailZoom.h"
 
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
@@ -191,40 +190,9 @@ TEST_F(ControllerTest, SpinnerCountsBusyPeriods)
     EXPECT_EQ(controller.spinStart(), 0);
 }
 
-TEST(SpinView, StartDelayAndRotation)
+// A level past the largest is the largest.
+TEST(Zoom, LevelPastTheLargest)
 {
-    MySpinView spin;
-    spin.go();
-    for (int tick = 1; tick <= 11; ++tick) {
-        spin.onTick();
-        EXPECT_FALSE(spin.isShowingFrame()) << tick;
-    }
-    spin.onTick();
-    EXPECT_TRUE(spin.isShowingFrame());
-    EXPECT_EQ(spin.angle(), 30.0f);
-    for (int tick = 0; tick < 11; ++tick)
-        spin.onTick();
-    EXPECT_EQ(spin.angle(), 360.0f); // 330 + 30 stays 360
-    spin.onTick();
-    EXPECT_EQ(spin.angle(), 30.0f);  // 360 + 30 wraps
-    spin.title();                    // empty stack: nothing
-    EXPECT_EQ(spin.currentTitle(), "");
-    spin.stop();
-}
-
-TEST(Zoom, LevelsValuesAndEdges)
-{
-    struct Case {
-        int level;
-        float button, startup;
-        int edge;
-    };
-    const Case cases[] = {{0, 0.25f, 0.3f, 90}, {1, 0.5f, 0.4f, 180}, {2, 1.2f, 0.6f, 432}, {5, 1.2f, 0.6f, 432}};
-    for (const Case &c : cases) {
-        EXPECT_EQ(ThumbnailZoom::buttonZoomValue(c.level), c.button);
-        EXPECT_EQ(ThumbnailZoom::startupZoomValue(c.level), c.startup);
-        EXPECT_EQ(ThumbnailZoom::edgeForLevel(c.level), c.edge);
-    }
     Controller controller;
     for (int level : {2, 5}) {
         controller.setListZoom(level);
