@@ -52,21 +52,6 @@ const std::vector<float> kNeutral = {0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0.0f};
 
 } // namespace
 
-TEST_F(ImageRecord, NewRecordIsNeutralAndPlainSettersAreNoEdits)
-{
-    EXPECT_EQ(allValues(*record), kNeutral);
-    EXPECT_TRUE(record->effectParameters().isNeutral());
-    QImage picture(3, 2, QImage::Format_ARGB32);
-    picture.fill(qRgba(1, 2, 3, 4));
-    record->setImage(picture);
-    record->setInfo(QStringLiteral("Size 3 x 2"));
-    record->setImagename(QStringLiteral("report_000"));
-    EXPECT_EQ(record->image(), picture);
-    EXPECT_EQ(record->imageVersion(), 0u);
-    EXPECT_TRUE(controller.undoSteps.empty());
-    EXPECT_EQ(controller.refreshes(), 0);
-}
-
 TEST_F(ImageRecord, EachSetterIsOneUndoStepOneVersionAndOneRefresh)
 {
     for (const Edit &edit : edits()) {
@@ -157,14 +142,6 @@ TEST_F(ImageRecord, UndoAfterTheRecordIsGoneDoesNothing)
     EXPECT_TRUE(controller.undo());
     EXPECT_TRUE(controller.undoSteps.empty());
     EXPECT_EQ(controller.refreshes(), refreshes);
-}
-
-TEST_F(ImageRecord, EditsWithoutAControllerStillApply)
-{
-    setMainController(nullptr);
-    record->resetAll1({0.1f, 0.2f, 0.3f, 0.4f, 0.5f});
-    EXPECT_EQ(record->contrast(), 0.2f);
-    EXPECT_EQ(record->imageVersion(), 1u);
 }
 
 // Render threads read the values while the main thread edits; each value read must be one that
