@@ -72,10 +72,15 @@ void PDFFileStruct::threadFillImageList()
         setIsThreading(true);
     }
     std::shared_ptr<PDFFileStruct> self = shared_from_this();
+    // Counted before the thread exists: a parse that is stopped before its
+    // thread is first scheduled still counts as running until it ends.
+    ControllerInterface *controller = mainController();
+    controller->threadCount().fetch_add(1);
     try {
         std::thread([self, generation] { self->fillImageListThread(generation); }).detach();
     } catch (const std::exception &e) {
         qWarning("%s", e.what());
+        controller->threadCount().fetch_sub(1);
         setIsThreading(false);
     }
 }
@@ -94,7 +99,6 @@ void PDFFileStruct::reparse()
 void PDFFileStruct::fillImageListThread(quint64 generation)
 {
     ControllerInterface *controller = mainController();
-    controller->threadCount().fetch_add(1);
     std::this_thread::sleep_for(m_parsePause);
     {
         // A stopped parse that is still walking finishes first.
