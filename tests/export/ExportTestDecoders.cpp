@@ -48,18 +48,14 @@ std::optional<double> same(double x, double y)
     return x == y ? std::optional(x) : std::nullopt;
 }
 
-// X/YResolution of a TIFF structure (the Exif block), in inches (ResolutionUnit 2, also when absent).
+// X/YResolution of a big-endian TIFF structure (the Exif block), in inches (ResolutionUnit 2,
+// also when absent).
 std::optional<double> tiffDpi(const QByteArray &tiff)
 {
-    const bool little = tiff.startsWith("II*");
-    if (tiff.size() < 8 || (!little && !tiff.startsWith(QByteArray("MM\0*", 4))))
+    const auto u16 = [&](qsizetype at) -> quint32 { return qFromBigEndian<quint16>(u8(tiff) + at); };
+    const auto u32 = [&](qsizetype at) -> quint32 { return qFromBigEndian<quint32>(u8(tiff) + at); };
+    if (tiff.size() < 8 || !tiff.startsWith(QByteArray("MM\0*", 4)))
         return std::nullopt;
-    const auto u16 = [&](qsizetype at) -> quint32 {
-        return little ? qFromLittleEndian<quint16>(u8(tiff) + at) : qFromBigEndian<quint16>(u8(tiff) + at);
-    };
-    const auto u32 = [&](qsizetype at) -> quint32 {
-        return little ? qFromLittleEndian<quint32>(u8(tiff) + at) : qFromBigEndian<quint32>(u8(tiff) + at);
-    };
     const qsizetype ifd = u32(4);
     if (ifd + 2 > tiff.size() || ifd + 2 + qsizetype(u16(ifd)) * 12 > tiff.size())
         return std::nullopt;

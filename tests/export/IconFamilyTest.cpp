@@ -161,27 +161,24 @@ TEST(IconFamily, ResampleFitsTheLongerSide)
 
 TEST(IconFamily, ExtractionRules)
 {
-    // 2 x 2 premultiplied RGBA: transparent, half-transparent red, opaque green, opaque black.
-    const BitmapImageRep rep = BitmapImageRep::fromImage(picture(
-        2, 2, QImage::Format_RGBA8888_Premultiplied, {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 128), qRgb(0, 255, 0), qRgb(0, 0, 0)}));
-    ASSERT_EQ(rep.bitsPerPixel, 32);
-    ASSERT_TRUE(rep.alphaPremultiplied);
-    EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rep, 2), QByteArray::fromHex("00000000" "80ff0000" "ff00ff00" "ff000000"));
-    EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex("0080ffff"));
-    // Bits are set by the first (red) byte: only the half-transparent red pixel.
-    EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex("40004000"));
-
-    const BitmapImageRep rgbRep = BitmapImageRep::fromImage(
-        picture(2, 2, QImage::Format_RGB888, {qRgb(1, 2, 3), qRgb(0, 0, 0), qRgb(4, 5, 6), qRgb(7, 8, 9)}));
-    ASSERT_EQ(rgbRep.bitsPerPixel, 24);
-    EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rgbRep, 2), QByteArray::fromHex("ff010203" "ff000000" "ff040506" "ff070809"));
-    EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(rgbRep, 2), QByteArray::fromHex("ffffffff"));
-    EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(rgbRep, 2), QByteArray::fromHex("c0c0c0c0"));
-
-    const BitmapImageRep grayRep = BitmapImageRep::fromImage(
-        picture(2, 2, QImage::Format_Grayscale8, {qRgb(0, 0, 0), qRgb(7, 7, 7), qRgb(200, 200, 200), qRgb(0, 0, 0)}));
-    EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(grayRep, 2), QByteArray::fromHex("0007c800"));
-    EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(grayRep, 2), QByteArray::fromHex("40804080"));
+    // 2 x 2 pictures; the premultiplied one: transparent, half-transparent red, opaque green and
+    // black. Bits are set by the first (red) byte.
+    const std::tuple<QImage::Format, std::vector<QRgb>, const char *, const char *, const char *> rows[] = {
+        {QImage::Format_RGBA8888_Premultiplied, {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 128), qRgb(0, 255, 0), qRgb(0, 0, 0)},
+         "00000000" "80ff0000" "ff00ff00" "ff000000", "0080ffff", "40004000"},
+        {QImage::Format_RGB888, {qRgb(1, 2, 3), qRgb(0, 0, 0), qRgb(4, 5, 6), qRgb(7, 8, 9)},
+         "ff010203" "ff000000" "ff040506" "ff070809", "ffffffff", "c0c0c0c0"},
+        {QImage::Format_Grayscale8, {qRgb(0, 0, 0), qRgb(7, 7, 7), qRgb(200, 200, 200), qRgb(0, 0, 0)}, nullptr, "0007c800", "40804080"},
+    };
+    for (const auto &[format, pixels, argb, mask, bits] : rows) {
+        SCOPED_TRACE(format);
+        const BitmapImageRep rep = BitmapImageRep::fromImage(picture(2, 2, format, pixels));
+        if (argb) {
+            EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rep, 2), QByteArray::fromHex(argb));
+        }
+        EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex(mask));
+        EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex(bits));
+    }
 
     QImage mono(16, 16, QImage::Format_Mono);
     mono.fill(0);
