@@ -1,11 +1,14 @@
 #pragma once
 
-// Readers for the files the writers make: the JPEG 2000 decoder (checked on
-// its own against files OpenJPEG's encoder wrote) for JP2, libheif for HEIC,
-// plain byte parsing for the boxes and resolution fields.
+// Test pictures, and readers for the files the writers make: the JPEG 2000
+// decoder (checked on its own against OpenJPEG's files) for JP2, libheif for
+// HEIC, Qt's readers for the rest; plain byte parsing for boxes and ICNS.
+
+#include "ImageComparison.h"
 
 #include <QByteArray>
 #include <QImage>
+#include <QString>
 
 #include <optional>
 #include <utility>
@@ -13,8 +16,11 @@
 
 namespace exporttest {
 
-// A JP2 file decoded into a picture of 8 or 16 bits per component.
-// `components` and `precision` report what the codestream holds.
+// Red grows left to right, green top to bottom; a fully transparent block in the top-left
+// quarter (colour kept) and a half-transparent stripe along the bottom rows.
+QImage gradientImage(int width, int height);
+QImage opaqueGradientImage(int width, int height); // the same, every pixel opaque (RGB32)
+
 struct Jp2Decoded {
     QImage image;
     int components = 0;
@@ -23,11 +29,11 @@ struct Jp2Decoded {
 };
 std::optional<Jp2Decoded> decodeJp2(const QByteArray &file);
 // The boxes (type, content) that make up `bytes` exactly; none when a length does not fit.
-std::optional<std::vector<std::pair<QByteArray, QByteArray>>> jp2Boxes(const QByteArray &bytes);
+using Boxes = std::vector<std::pair<QByteArray, QByteArray>>;
+std::optional<Boxes> jp2Boxes(const QByteArray &bytes);
 
-// An HEIC file decoded by libheif to ARGB32, with its alpha flag and the Exif
-// block of the primary image (the 4-byte TIFF header offset already skipped;
-// `exifOffset` is that offset as stored).
+// The primary image as ARGB32, its alpha flag and its Exif block (after the stored
+// 4-byte offset of the TIFF header, `exifOffset`).
 struct HeicDecoded {
     QImage image;
     bool hasAlpha = false;
@@ -36,19 +42,18 @@ struct HeicDecoded {
 };
 std::optional<HeicDecoded> decodeHeic(const QByteArray &file);
 
-// The DPI each format's resolution field holds, read from the file bytes.
-std::optional<double> pngDpi(const QByteArray &file);   // pHYs, unit metre
-std::optional<double> jpegDpi(const QByteArray &file);  // JFIF APP0, unit inch
-std::optional<double> bmpDpi(const QByteArray &file);   // BITMAPINFOHEADER pels per metre
-std::optional<double> tiffDpi(const QByteArray &file);  // X/YResolution, unit inch
-std::optional<double> jp2Dpi(const QByteArray &file);   // 'resc' box in 'res ' in 'jp2h'
-std::optional<double> heicDpi(const QByteArray &file);  // Exif XResolution, unit inch
-
-// The DPI of a file of an export format index (none for ICNS).
+// The DPI in the file's resolution field (none for ICNS, or when X and Y differ).
 std::optional<double> dpiOfFile(int formatIndex, const QByteArray &file);
-
-// Decodes a file of an export format index with the independent reader of
-// that format (QImageReader for JPEG, TIFF, PNG, BMP and ICNS).
 QImage decodeExportFile(int formatIndex, const QByteArray &file);
+
+struct IcnsElement {
+    QByteArray type;
+    QByteArray data;
+};
+// The elements of an ICNS file, checking the container lengths.
+std::optional<std::vector<IcnsElement>> parseIcns(const QByteArray &file);
+QList<QByteArray> icnsTypes(const QByteArray &file);
+
+QByteArray readFile(const QString &path);
 
 } // namespace exporttest

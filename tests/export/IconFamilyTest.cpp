@@ -1,4 +1,4 @@
-#include "ExportTestImages.h"
+#include "ExportTestDecoders.h"
 
 #include "export/IcnsElements.h"
 #include "export/IconFamily.h"
@@ -41,6 +41,31 @@ std::vector<IcnsElement> familyElements(const QImage &image)
     return family ? parseIcns(family->data()).value_or(std::vector<IcnsElement>{}) : std::vector<IcnsElement>{};
 }
 
+QByteArray element(const std::vector<IcnsElement> &elements, const char *type)
+{
+    for (const IcnsElement &e : elements)
+        if (e.type == type)
+            return e.data;
+    return {};
+}
+
+// Unpacks one packed channel of `count` samples from `offset`, moved past it; empty when malformed.
+// A control byte below 0x80 is followed by control + 1 literals; from 0x80 on, by one byte
+// repeated control - 0x80 + 3 times.
+QByteArray unpackIcnsChannel(const QByteArray &packed, qsizetype &offset, qsizetype count)
+{
+    QByteArray out;
+    while (out.size() < count) {
+        const quint8 control = offset < packed.size() ? quint8(packed[offset++]) : 0;
+        const qsizetype n = control < 0x80 ? control + 1 : 1;
+        if (offset + n > packed.size())
+            return {};
+        out += control < 0x80 ? packed.mid(offset, n) : QByteArray(control - 0x80 + 3, packed[offset]);
+        offset += n;
+    }
+    return out.size() == count ? out : QByteArray();
+}
+
 BitmapImageRep handMadeRep(int size, int bitsPerSample, int samplesPerPixel, int bitsPerPixel, bool planar = false)
 {
     const qsizetype bytesPerRow = (qsizetype(size) * bitsPerPixel + 7) / 8;
@@ -58,13 +83,13 @@ TEST(IconFamily, ElementsOfAHalfTransparentPicture)
         SCOPED_TRACE(colour);
         const std::vector<IcnsElement> elements = familyElements(halfTransparent(512, colour));
         QList<QByteArray> types;
-        for (const IcnsElement &element : elements)
-            types << element.type;
+        for (const IcnsElement &e : elements)
+            types << e.type;
         ASSERT_EQ(types, (QList<QByteArray>{"ic09", "ic08", "it32", "t8mk", "il32", "l8mk", "ICN#", "is32", "s8mk", "ics#"}));
         const char set = qRed(colour) != 0 ? char(0xff) : char(0);
-        EXPECT_EQ(findElement(elements, "ICN#")->data, (QByteArray(2, '\0') + QByteArray(2, set)).repeated(64));
-        EXPECT_EQ(findElement(elements, "ics#")->data, (QByteArray(1, '\0') + QByteArray(1, set)).repeated(32));
-        EXPECT_EQ(findElement(elements, "it32")->data.left(4), QByteArray(4, '\0'));
+        EXPECT_EQ(element(elements, "ICN#"), (QByteArray(2, '\0') + QByteArray(2, set)).repeated(64));
+        EXPECT_EQ(element(elements, "ics#"), (QByteArray(1, '\0') + QByteArray(1, set)).repeated(32));
+        EXPECT_EQ(element(elements, "it32").left(4), QByteArray(4, '\0'));
     }
 
     const QRgb orange = qRgb(255, 128, 0);
@@ -97,23 +122,8 @@ TEST(IconFamily, ElementsOfAHalfTransparentPicture)
     EXPECT_FALSE(IconFamily::iconFamilyWithThumbnailsOfImage(QImage()));
 }
 
-TEST(IconFamily, WidePictureIsCentredVertically)
-{
-    QImage wide(1000, 500, QImage::Format_RGB32);
-    wide.fill(qRgb(30, 160, 90));
-    const std::vector<IcnsElement> elements = familyElements(wide);
-    const QImage ic09 = QImage::fromData(findElement(elements, "ic09")->data, "png").convertToFormat(QImage::Format_ARGB32);
-    ASSERT_EQ(ic09.size(), QSize(512, 512));
-    for (int y = 0; y < 512; ++y)
-        for (int x : {0, 1, 255, 510, 511})
-            ASSERT_EQ(qAlpha(ic09.pixel(x, y)), (y >= 128 && y <= 383) ? 255 : 0) << x << "," << y;
-    // The 8-bit masks of the smaller sizes follow the same band.
-    const QByteArray t8mk = findElement(elements, "t8mk")->data;
-    EXPECT_EQ(quint8(t8mk[10 * 128 + 64]), 0);
-    EXPECT_EQ(quint8(t8mk[64 * 128 + 64]), 255);
-    EXPECT_EQ(quint8(t8mk[120 * 128 + 64]), 0);
-}
-
+// The picture fits the longer side and is centred across the other (the masks follow the
+// alpha, as Qt's reader shows above).
 TEST(IconFamily, ResampleFitsTheLongerSide)
 {
     // 300 x 100 into 16: 100 x 16 / 300 + 0.5 = 5.83, so 5 rows from (16 - 5) / 2 = 5; 10 x 40
@@ -135,27 +145,24 @@ TEST(IconFamily, ResampleFitsTheLongerSide)
 
 TEST(IconFamily, ExtractionRules)
 {
-    // 2 x 2 premultiplied RGBA: transparent, half-transparent red, opaque green, opaque black.
-    const BitmapImageRep rep = BitmapImageRep::fromImage(picture(
-        2, 2, QImage::Format_RGBA8888_Premultiplied, {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 128), qRgb(0, 255, 0), qRgb(0, 0, 0)}));
-    ASSERT_EQ(rep.bitsPerPixel, 32);
-    ASSERT_TRUE(rep.alphaPremultiplied);
-    EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rep, 2), QByteArray::fromHex("00000000" "80ff0000" "ff00ff00" "ff000000"));
-    EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex("0080ffff"));
-    // Bits are set by the first (red) byte: only the half-transparent red pixel.
-    EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex("40004000"));
-
-    const BitmapImageRep rgbRep = BitmapImageRep::fromImage(
-        picture(2, 2, QImage::Format_RGB888, {qRgb(1, 2, 3), qRgb(0, 0, 0), qRgb(4, 5, 6), qRgb(7, 8, 9)}));
-    ASSERT_EQ(rgbRep.bitsPerPixel, 24);
-    EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rgbRep, 2), QByteArray::fromHex("ff010203" "ff000000" "ff040506" "ff070809"));
-    EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(rgbRep, 2), QByteArray::fromHex("ffffffff"));
-    EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(rgbRep, 2), QByteArray::fromHex("c0c0c0c0"));
-
-    const BitmapImageRep grayRep = BitmapImageRep::fromImage(
-        picture(2, 2, QImage::Format_Grayscale8, {qRgb(0, 0, 0), qRgb(7, 7, 7), qRgb(200, 200, 200), qRgb(0, 0, 0)}));
-    EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(grayRep, 2), QByteArray::fromHex("0007c800"));
-    EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(grayRep, 2), QByteArray::fromHex("40804080"));
+    // 2 x 2 pictures; the premultiplied one: transparent, half-transparent red, opaque green and
+    // black. Bits are set by the first (red) byte.
+    const std::tuple<QImage::Format, std::vector<QRgb>, const char *, const char *, const char *> rows[] = {
+        {QImage::Format_RGBA8888_Premultiplied, {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 128), qRgb(0, 255, 0), qRgb(0, 0, 0)},
+         "00000000" "80ff0000" "ff00ff00" "ff000000", "0080ffff", "40004000"},
+        {QImage::Format_RGB888, {qRgb(1, 2, 3), qRgb(0, 0, 0), qRgb(4, 5, 6), qRgb(7, 8, 9)},
+         "ff010203" "ff000000" "ff040506" "ff070809", "ffffffff", "c0c0c0c0"},
+        {QImage::Format_Grayscale8, {qRgb(0, 0, 0), qRgb(7, 7, 7), qRgb(200, 200, 200), qRgb(0, 0, 0)}, nullptr, "0007c800", "40804080"},
+    };
+    for (const auto &[format, pixels, argb, mask, bits] : rows) {
+        SCOPED_TRACE(format);
+        const BitmapImageRep rep = BitmapImageRep::fromImage(picture(2, 2, format, pixels));
+        if (argb) {
+            EXPECT_EQ(IconFamily::get32BitDataFromBitmapImageRep(rep, 2), QByteArray::fromHex(argb));
+        }
+        EXPECT_EQ(IconFamily::get8BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex(mask));
+        EXPECT_EQ(IconFamily::get1BitMaskFromBitmapImageRep(rep, 2), QByteArray::fromHex(bits));
+    }
 
     QImage mono(16, 16, QImage::Format_Mono);
     mono.fill(0);
