@@ -109,17 +109,8 @@ TEST(JpegDecoder, ColorTransformDecidesBetweenRawAndConvertedComponents)
 TEST(JpegDecoder, DamagedAndHostileDataNeverCrash)
 {
     const QByteArray jpeg = encodeJpeg(gradientSamples(64, 64, 3), {.width = 64, .height = 64});
-    const RasterImage full = decodeJpeg(jpeg);
-    ASSERT_FALSE(full.isNull());
-
-    // Cut in half: libjpeg substitutes an end of image; the first rows are those of the
-    // complete file.
-    const RasterImage half = decodeJpeg(QByteArrayView(jpeg).first(jpeg.size() / 2));
-    if (!half.isNull()) {
-        EXPECT_EQ(half.width, 64);
-        EXPECT_EQ(half.height, 64);
-        EXPECT_EQ(half.samples.left(8 * half.bytesPerRow), full.samples.left(8 * half.bytesPerRow));
-    }
+    ASSERT_FALSE(decodeJpeg(jpeg).isNull());
+    // (Cut or damaged data past the first rows keeps those rows: checked on the PDF route.)
     EXPECT_TRUE(decodeJpeg(QByteArray()).isNull());
     EXPECT_TRUE(decodeJpeg(QByteArray("not a jpeg at all")).isNull());
     EXPECT_TRUE(decodeJpeg(QByteArrayView(jpeg).first(200)).isNull()); // header only
