@@ -20,19 +20,6 @@ void withTimeZone(const char *tz, F body)
 
 } // namespace
 
-TEST_F(PdfTest, InfoTextWithoutInformationDictionary)
-{
-    PdfFixture pdf;
-    for (int i = 0; i < 12; ++i)
-        pdf.page({});
-    WriteOptions options;
-    options.version = "1.7";
-    const auto record = parse(writeFixture(pdf, QStringLiteral("f.pdf"), options));
-    EXPECT_EQ(record->info(), QStringLiteral("    PDF Version\t- 1.7\n    Pages\t\t- 12\n    Encrypted\t- No\n"
-                                             "    Title\t\t- \n    Author\t\t- \n    Subject\t\t- \n    Keywords\t- \n"
-                                             "    Creator\t\t- \n    Producer\t- \n    Created\t- \n    Modified\t- "));
-}
-
 TEST_F(PdfTest, InfoTextEntriesDatesAndEncryption)
 {
     PdfFixture pdf;
@@ -47,16 +34,11 @@ TEST_F(PdfTest, InfoTextEntriesDatesAndEncryption)
     const QString file = writeFixture(pdf, QStringLiteral("enc.pdf"), options);
 
     withTimeZone("UTC", [&] {
-        const auto record = parse(file);
-        const QStringList lines = record->info().split(QLatin1Char('\n'));
-        ASSERT_EQ(lines.size(), 11);
-        EXPECT_EQ(lines[2], QStringLiteral("    Encrypted\t- Yes"));
-        EXPECT_EQ(lines[3], QString::fromUtf8("    Title\t\t- Grüße €"));
-        EXPECT_EQ(lines[4], QStringLiteral("    Author\t\t- Ann"));
-        EXPECT_EQ(lines[5], QStringLiteral("    Subject\t\t- "));
-        EXPECT_EQ(lines[8], QStringLiteral("    Producer\t- qpdf"));
-        EXPECT_EQ(lines[9], QStringLiteral("    Created\t- 2024-01-31 12:00:00"));
-        EXPECT_EQ(lines[10], QStringLiteral("    Modified\t- "));
+        // After the version line: every field in order, entries that are no text left empty.
+        EXPECT_EQ(parse(file)->info().section(QLatin1Char('\n'), 1),
+                  QString::fromUtf8("    Pages\t\t- 1\n    Encrypted\t- Yes\n    Title\t\t- Grüße €\n    Author\t\t- Ann\n"
+                                    "    Subject\t\t- \n    Keywords\t- \n    Creator\t\t- \n    Producer\t- qpdf\n"
+                                    "    Created\t- 2024-01-31 12:00:00\n    Modified\t- "));
     });
     withTimeZone("UTC-1", [&] { // POSIX sign: one hour ahead of UTC
         EXPECT_TRUE(parse(file)->info().contains(QStringLiteral("    Created\t- 2024-01-31 13:00:00\n")));

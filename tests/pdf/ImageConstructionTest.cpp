@@ -123,30 +123,26 @@ TEST_F(ImageConstructionTest, IndexedImages)
                            {7, 0, 0, qRgb(255, 0, 255)}, {8, 0, 0, blue}, {8, 1, 0, red}, {9, 0, 0, blue}, {9, 1, 0, red}});
 }
 
-// Soft masks keep partial transparency, stencil masks cut, a colour-key
-// array is not applied, and a mask shared by two images masks both.
+// An inverted soft mask, a stencil mask stretched over its image, and a colour-key array, which
+// is not applied (soft masks of every size, and shared ones, are checked by the hostile catalogue).
 TEST_F(ImageConstructionTest, Masks)
 {
     PdfFixture pdf;
     std::string red;
     for (int i = 0; i < 4; ++i)
         red += bytes({255, 0, 0});
-    Obj soft = pdf.image(2, 2, 8, name("DeviceGray"), bytes({0, 128, 0, 128}), {"FlateDecode"});
     Obj invertedSoft = pdf.image(2, 2, 8, name("DeviceGray"), bytes({0, 128, 0, 128}), {},
                                  {{"Decode", array({integer(1), integer(0)})}});
     Obj stencil = pdf.stream(bytes({0x40}), {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(2)},
                                              {"Height", integer(1)}, {"ImageMask", boolean(true)}});
     auto record = build(pdf, {
-        pdf.image(2, 2, 8, name("DeviceRGB"), red, {"FlateDecode"}, {{"SMask", soft}}),                // 0
-        pdf.image(2, 2, 8, name("DeviceRGB"), red, {}, {{"SMask", invertedSoft}}),                     // 1
-        pdf.image(4, 2, 8, name("DeviceRGB"), red + red, {}, {{"Mask", stencil}}),                     // 2: stencil 0 1 stretched
-        pdf.image(2, 2, 8, name("DeviceRGB"), red, {}, {{"Mask", array({integer(0), integer(255)})}}), // 3
-        pdf.image(2, 2, 8, name("DeviceRGB"), red, {}, {{"SMask", soft}}),                             // 4: shared mask
+        pdf.image(2, 2, 8, name("DeviceRGB"), red, {"FlateDecode"}, {{"SMask", invertedSoft}}),       // 0
+        pdf.image(4, 2, 8, name("DeviceRGB"), red + red, {}, {{"Mask", stencil}}),                     // 1: stencil 0 1 stretched
+        pdf.image(2, 2, 8, name("DeviceRGB"), red, {}, {{"Mask", array({integer(0), integer(255)})}}), // 2
     });
-    ASSERT_EQ(record->images().size(), 5);
-    expectPixels(*record, {{0, 0, 0, 0, true}, {0, 1, 0, qRgba(255, 0, 0, 128)}, {1, 0, 0, 255, true},
-                           {1, 1, 0, 127, true}, {2, 0, 0, 255, true}, {2, 1, 1, 255, true}, {2, 2, 0, 0, true},
-                           {2, 3, 1, 0, true}, {3, 0, 0, 255, true}, {4, 0, 0, 0, true}, {4, 1, 0, 128, true}});
+    ASSERT_EQ(record->images().size(), 3);
+    expectPixels(*record, {{0, 0, 0, 255, true}, {0, 1, 0, qRgba(255, 0, 0, 127)}, {1, 0, 0, 255, true},
+                           {1, 1, 1, 255, true}, {1, 2, 0, 0, true}, {1, 3, 1, 0, true}, {2, 0, 0, 255, true}});
 }
 
 // JPEG through libjpeg: colour as an independent decoder shows it; Adobe's
@@ -222,5 +218,6 @@ TEST_F(ImageConstructionTest, DescriptionsNamesAndRefusals)
     const ImageSource source = record->images()[0]->source();
     EXPECT_EQ(source.filter, QStringLiteral("/FlateDecode"));
     EXPECT_EQ(source.colorSpace, QStringLiteral("/DeviceRGB"));
+    EXPECT_EQ(source.bitsPerComponent, 8);
     EXPECT_EQ(source.page, 1);
 }

@@ -30,8 +30,6 @@ QByteArray pageSamples(int width, int height, int page)
 class OnDemandPictures : public PdfTest
 {
 protected:
-    void TearDown() override { mainController()->pictureCache().setLimit(PictureCache::kDefaultLimit); }
-
     // Pages of 1200 x 900 JPEG scans and a 700 x 500 Flate image with a soft mask on the last page.
     QString writeScans(int pages)
     {
@@ -85,24 +83,6 @@ TEST_F(OnDemandPictures, RecordsKeepReducedCopiesAndBuildFullPicturesAgain)
     EXPECT_EQ(qAlpha(images[3]->image().pixel(699, 10)), 255);
     EXPECT_LE(qAlpha(images[3]->image().pixel(0, 10)), 1);
     EXPECT_LE(qAlpha(images[3]->reducedImage().pixel(0, 10)), 8);
-}
-
-// Rendering every image in turn keeps the cache within its bound; a picture somebody holds is
-// never evicted.
-TEST_F(OnDemandPictures, CacheStaysWithinItsBound)
-{
-    PictureCache &cache = mainController()->pictureCache();
-    const auto record = parse(writeScans(4));
-    const qint64 onePicture = qint64(1200) * 900 * 4;
-    cache.clear();
-    cache.setLimit(onePicture * 2);
-    for (const auto &image : record->images()) {
-        EXPECT_FALSE(image->applyAllEffects().isNull());
-        EXPECT_LE(cache.bytes(), cache.limit());
-    }
-    const QImage held = record->images()[0]->image();
-    cache.setLimit(0);
-    EXPECT_EQ(cache.bytes(), held.sizeInBytes()); // only the held one is left
 }
 
 // Damage decides as before: Flate data damaged past its header is dropped, a JPEG damaged past

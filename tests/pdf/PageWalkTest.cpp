@@ -34,11 +34,6 @@ TEST_F(PdfTest, WalkOrderFormsAndSharing)
     for (const auto &image : record->images())
         pages << image->source().page;
     EXPECT_EQ(pages, QList<int>({1, 1, 1, 2, 2, 3}));
-    const auto found = record->images();
-    EXPECT_EQ(found[0]->imagename(), QStringLiteral("f_000"));
-    EXPECT_EQ(found[0]->source().width, 1);
-    EXPECT_EQ(found[0]->source().bitsPerComponent, 8);
-    EXPECT_EQ(found[0]->source().colorSpace, QStringLiteral("/DeviceGray"));
 }
 
 // Nested page tree nodes with inherited resources: the node's resources are

@@ -106,29 +106,15 @@ TEST(JpegDecoder, ColorTransformDecidesBetweenRawAndConvertedComponents)
     EXPECT_LE(maxDifference(decodeJpeg(marked, {0, kLimit}).samples, cmyk), 4);
 }
 
-TEST(JpegDecoder, DamagedAndHostileDataNeverCrash)
+// Data that is no image gives none (cut or damaged data past the first rows keeps those rows:
+// checked on the PDF route); sizes past the limit are refused before allocating.
+TEST(JpegDecoder, RefusesHostileInputBeforeAllocating)
 {
-    const QByteArray jpeg = encodeJpeg(gradientSamples(64, 64, 3), {.width = 64, .height = 64});
-    const RasterImage full = decodeJpeg(jpeg);
-    ASSERT_FALSE(full.isNull());
-
-    // Cut in half: libjpeg substitutes an end of image; the first rows are those of the
-    // complete file.
-    const RasterImage half = decodeJpeg(QByteArrayView(jpeg).first(jpeg.size() / 2));
-    if (!half.isNull()) {
-        EXPECT_EQ(half.width, 64);
-        EXPECT_EQ(half.height, 64);
-        EXPECT_EQ(half.samples.left(8 * half.bytesPerRow), full.samples.left(8 * half.bytesPerRow));
-    }
+    QByteArray jpeg = encodeJpeg(gradientSamples(32, 32, 3), {.width = 32, .height = 32});
     EXPECT_TRUE(decodeJpeg(QByteArray()).isNull());
     EXPECT_TRUE(decodeJpeg(QByteArray("not a jpeg at all")).isNull());
     EXPECT_TRUE(decodeJpeg(QByteArrayView(jpeg).first(200)).isNull()); // header only
     EXPECT_TRUE(decodeJpeg(QByteArray("\xff\xd8", 2) + QByteArray(500, '\x5a')).isNull());
-}
-
-TEST(JpegDecoder, RefusesImagesBeyondTheLimitBeforeAllocating)
-{
-    QByteArray jpeg = encodeJpeg(gradientSamples(32, 32, 3), {.width = 32, .height = 32});
     EXPECT_FALSE(decodeJpeg(jpeg, {-1, 32 * 32 * 3}).isNull());
     EXPECT_TRUE(decodeJpeg(jpeg, {-1, 32 * 32 * 3 - 1}).isNull());
 

@@ -165,26 +165,6 @@ private:
     int m_prev = 1;
 };
 
-// Symbol ID coding with the IAID procedure (T.88 annex A.3).
-class SymbolIdEncoder
-{
-public:
-    explicit SymbolIdEncoder(int codeLength) : m_length(codeLength), m_contexts(std::size_t(1) << codeLength) {}
-    void encode(MqEncoder &mq, int id)
-    {
-        int prev = 1;
-        for (int i = m_length - 1; i >= 0; --i) {
-            const int b = (id >> i) & 1;
-            mq.encode(m_contexts[prev], b);
-            prev = (prev << 1) | b;
-        }
-    }
-
-private:
-    int m_length;
-    std::vector<Context> m_contexts;
-};
-
 } // namespace
 
 QByteArray segment(std::uint32_t number, int type, std::uint32_t page, const QByteArray &data,
@@ -233,7 +213,15 @@ QByteArray textRegion(int width, int height, const std::vector<int> &symbolWidth
         ++codeLength;
     MqEncoder mq;
     IntegerEncoder deltaT, firstS, deltaS;
-    SymbolIdEncoder ids(codeLength);
+    // Symbol IDs with the IAID procedure (T.88 annex A.3).
+    std::vector<Context> idContexts(std::size_t(1) << codeLength);
+    auto encodeId = [&](int id) {
+        for (int i = codeLength - 1, prev = 1; i >= 0; --i) {
+            const int b = (id >> i) & 1;
+            mq.encode(idContexts[std::size_t(prev)], b);
+            prev = (prev << 1) | b;
+        }
+    };
 
     // Strips of height 1: one strip per row holding symbols, symbols left to right.
     std::sort(placements.begin(), placements.end(),
@@ -254,7 +242,7 @@ QByteArray textRegion(int width, int height, const std::vector<int> &symbolWidth
             } else {
                 deltaS.encode(mq, p.x - curS);
             }
-            ids.encode(mq, p.symbol);
+            encodeId(p.symbol);
             curS = p.x + symbolWidths[std::size_t(p.symbol)] - 1;
         }
         deltaS.encodeOob(mq); // end of the strip

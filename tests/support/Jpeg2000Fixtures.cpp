@@ -1,40 +1,14 @@
 #include "Jpeg2000Fixtures.h"
 
+#include <QFile>
+#include <QTemporaryFile>
+
 #include <algorithm>
 #include <cstring>
 
 #include <openjpeg.h>
 
 namespace {
-
-struct MemorySink {
-    QByteArray bytes;
-    qint64 pos = 0;
-};
-
-OPJ_BOOL seekSink(OPJ_OFF_T offset, void *user)
-{
-    auto *sink = static_cast<MemorySink *>(user);
-    sink->pos = offset;
-    if (sink->pos > sink->bytes.size())
-        sink->bytes.resize(sink->pos);
-    return OPJ_TRUE;
-}
-
-OPJ_OFF_T skipSink(OPJ_OFF_T count, void *user)
-{
-    seekSink(static_cast<MemorySink *>(user)->pos + count, user);
-    return count;
-}
-
-OPJ_SIZE_T writeSink(void *buffer, OPJ_SIZE_T count, void *user)
-{
-    auto *sink = static_cast<MemorySink *>(user);
-    const qint64 at = sink->pos;
-    seekSink(at + qint64(count), user);
-    std::memcpy(sink->bytes.data() + at, buffer, count);
-    return count;
-}
 
 void quiet(const char *, void *) {}
 
@@ -93,18 +67,17 @@ QByteArray encodeJpeg2000(const J2kImage &fixture)
     opj_set_info_handler(codec, quiet, nullptr);
     opj_set_warning_handler(codec, quiet, nullptr);
     opj_set_error_handler(codec, quiet, nullptr);
-    MemorySink sink;
-    opj_stream_t *stream = opj_stream_create(1 << 16, OPJ_FALSE);
-    opj_stream_set_write_function(stream, writeSink);
-    opj_stream_set_skip_function(stream, skipSink);
-    opj_stream_set_seek_function(stream, seekSink);
-    opj_stream_set_user_data(stream, &sink, nullptr);
+    // OpenJPEG writes to a file; it is read back whole.
+    QTemporaryFile file;
+    if (!file.open())
+        return {};
+    opj_stream_t *stream = opj_stream_create_default_file_stream(QFile::encodeName(file.fileName()).constData(), OPJ_FALSE);
     const bool ok = opj_setup_encoder(codec, &encoder, image) && opj_start_compress(codec, image, stream)
         && opj_encode(codec, stream) && opj_end_compress(codec, stream);
     opj_stream_destroy(stream);
     opj_destroy_codec(codec);
     opj_image_destroy(image);
-    return ok ? sink.bytes : QByteArray();
+    return ok ? file.readAll() : QByteArray();
 }
 
 QByteArray jp2Box(const char *type, const QByteArray &content)

@@ -11,10 +11,11 @@
 
 namespace fixture {
 
-Obj name(const std::string &n)
-{
-    return QPDFObjectHandle::newName(n.empty() || n[0] != '/' ? "/" + n : n);
-}
+namespace {
+std::string slashed(const std::string &n) { return n.empty() || n[0] != '/' ? "/" + n : n; }
+} // namespace
+
+Obj name(const std::string &n) { return QPDFObjectHandle::newName(slashed(n)); }
 Obj integer(long long v) { return QPDFObjectHandle::newInteger(v); }
 Obj real(double v) { return QPDFObjectHandle::newReal(v, 6); }
 Obj boolean(bool v) { return QPDFObjectHandle::newBool(v); }
@@ -24,7 +25,7 @@ Obj dict(const Dict &items)
 {
     std::map<std::string, QPDFObjectHandle> m;
     for (const auto &[k, v] : items)
-        m[k.empty() || k[0] != '/' ? "/" + k : k] = v;
+        m[slashed(k)] = v;
     return QPDFObjectHandle::newDictionary(m);
 }
 
@@ -68,11 +69,10 @@ std::string ascii85(const std::string &data)
     std::string out;
     size_t i = 0;
     while (i < data.size()) {
-        unsigned char chunk[4] = {0, 0, 0, 0};
         const size_t n = std::min<size_t>(4, data.size() - i);
-        for (size_t j = 0; j < n; ++j)
-            chunk[j] = static_cast<unsigned char>(data[i + j]);
-        unsigned long v = (unsigned long)chunk[0] << 24 | (unsigned long)chunk[1] << 16 | (unsigned long)chunk[2] << 8 | chunk[3];
+        unsigned long v = 0;
+        for (size_t j = 0; j < 4; ++j)
+            v = v << 8 | (j < n ? static_cast<unsigned char>(data[i + j]) : 0);
         if (n == 4 && v == 0) {
             out += 'z';
         } else {
@@ -112,11 +112,8 @@ std::string lzw(const std::string &data, bool earlyChange)
         }
     };
     auto widthFor = [&](int next) {
-        const int e = earlyChange ? 1 : 0;
-        if (next + e > 2048) return 12;
-        if (next + e > 1024) return 11;
-        if (next + e > 512) return 10;
-        return 9;
+        const int n = next + (earlyChange ? 1 : 0);
+        return n > 2048 ? 12 : n > 1024 ? 11 : n > 512 ? 10 : 9;
     };
     reset();
     put(256);
@@ -183,10 +180,8 @@ std::string pngPredict(const std::string &data, int columns, int colors, int bpc
     return out;
 }
 
-std::string tiffPredict(const std::string &data, int columns, int colors, int bpc)
+std::string tiffPredict(const std::string &data, int columns, int colors, int /*bpc: 8 only*/)
 {
-    if (bpc != 8)
-        throw std::invalid_argument("tiffPredict fixture handles 8 bits only");
     const size_t rowBytes = size_t(columns) * colors;
     std::string out = data;
     for (size_t r = 0; r * rowBytes < data.size(); ++r)
@@ -209,7 +204,7 @@ Obj PdfFixture::stream(const std::string &bytes, const Dict &dictionary)
     Obj s = m_pdf->newStream(bytes);
     Obj d = s.getDict();
     for (const auto &[k, v] : dictionary)
-        d.replaceKey(k.empty() || k[0] != '/' ? "/" + k : k, v);
+        d.replaceKey(slashed(k), v);
     return s;
 }
 
@@ -254,7 +249,7 @@ std::string paintAll(const Dict &xobjects)
 {
     std::string content;
     for (const auto &[key, value] : xobjects)
-        content += "q 100 0 0 100 0 0 cm " + (key.empty() || key[0] != '/' ? "/" + key : key) + " Do Q\n";
+        content += "q 100 0 0 100 0 0 cm " + slashed(key) + " Do Q\n";
     return content.empty() ? "q Q\n" : content;
 }
 
