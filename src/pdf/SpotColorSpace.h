@@ -21,7 +21,7 @@ public:
     static constexpr int kMaxColourants = 32;
     // Work units one image may spend in its tint transform (a calculator
     // operator is one unit); past them the image is refused.
-    static constexpr qint64 kImageBudget = qint64(400) << 20;
+    static constexpr qint64 kImageBudget = qint64(1) << 30;
 
     // Whether the object names a Separation or DeviceN space.
     static bool isSpotSpace(const PdfObject &colorSpace);
