@@ -39,7 +39,7 @@ protected:
     {
         Dict xobjects;
         for (size_t i = 0; i < images.size(); ++i)
-            xobjects["/I" + std::to_string(i)] = images[i];
+            xobjects["/I" + std::to_string(100 + i)] = images[i]; // the walk's order is the names' order
         pdf.page(xobjects);
         return parse(writeFixture(pdf));
     }
@@ -98,6 +98,17 @@ TEST_F(SpotColourTest, TintTransformsGiveTheAlternateColours)
          {white, black, white}},
         {pdf.image(4, 1, 8, separation(name("DeviceGray"), stitched), bytes({51, 204, 255, 127})),
          {qRgb(102, 102, 102), qRgb(102, 102, 102), black, qRgb(254, 254, 254)}},
+        // 16-bit tints, and a /Decode array that reverses them before the tint.
+        {pdf.image(3, 1, 16, separation(name("DeviceGray"), inverse), bytes({0, 0, 255, 255, 128, 0})),
+         {white, black, qRgb(127, 127, 127)}},
+        {pdf.image(3, 1, 8, separation(name("DeviceGray"), inverse), bytes({0, 255, 100}), {},
+                   {{"Decode", array({integer(1), integer(0)})}}),
+         {black, white, qRgb(100, 100, 100)}},
+        // L* from 100 down to 0 in a Lab alternate.
+        {pdf.image(2, 1, 8, separation(array({name("Lab"), dict({{"WhitePoint", numbers({0.9642, 1, 0.8249})}})}),
+                                       exponential(numbers({100, 0, 0}), numbers({0, 0, 0}), 1)),
+                   bytes({0, 255})),
+         {white, black}, 5},
         // Indexed entries go through the tint: index 1 is full ink (black), 0 none.
         {pdf.image(2, 1, 8, array({name("Indexed"), separation(name("DeviceGray"), inverse), integer(1), string(bytes({0, 255}))}),
                    bytes({1, 0})),
