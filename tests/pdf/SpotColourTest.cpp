@@ -14,7 +14,7 @@ std::string bytes(std::initializer_list<int> values)
     return s;
 }
 
-Obj numbers(std::initializer_list<double> values)
+Obj numbers(const std::vector<double> &values)
 {
     std::vector<Obj> items;
     for (double v : values)
@@ -154,18 +154,14 @@ TEST_F(SpotColourTest, HostileTintTransformsAreDropped)
     Obj self = pdf.stream("", {{"FunctionType", integer(3)}, {"Domain", unit}});
     std::vector<Obj> copies(50, self);
     std::vector<double> bounds, encode;
-    for (int i = 1; i < 50; ++i)
-        bounds.push_back(i / 50.0);
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 100; ++i) {
         encode.push_back(i % 2);
-    std::vector<Obj> boundObjs, encodeObjs;
-    for (double b : bounds)
-        boundObjs.push_back(real(b));
-    for (double e : encode)
-        encodeObjs.push_back(real(e));
+        if (i > 0 && i < 50)
+            bounds.push_back(i / 50.0);
+    }
     self.getDict().replaceKey("/Functions", array(copies));
-    self.getDict().replaceKey("/Bounds", array(boundObjs));
-    self.getDict().replaceKey("/Encode", array(encodeObjs));
+    self.getDict().replaceKey("/Bounds", numbers(bounds));
+    self.getDict().replaceKey("/Encode", numbers(encode));
     std::vector<Obj> tints = {calculator(pdf, deepStack, unit, unit), calculator(pdf, manyOperators + " } if }", unit, unit),
                               calculator(pdf, nested + " }", unit, unit), shortTable, self};
     std::vector<Obj> images;
