@@ -1,6 +1,6 @@
 // Writes the seed corpus of the fuzz targets: small valid inputs of every kind each target reads.
 //
-//   fuzz_seeds OUTDIR     makes OUTDIR/<target>/ for pdf_parse, jpeg, jpx, ccitt, jbig2, raster
+//   fuzz_seeds OUTDIR     makes OUTDIR/<target>/ for pdf_parse, jpeg, jpx, ccitt, jbig2, calculator, raster
 
 #include "Jbig2TestStreams.h"
 #include "Jpeg2000Fixtures.h"
@@ -256,6 +256,11 @@ void writeCodecSeeds(const QString &root)
     for (const Bilevel &b : jbig2Streams())
         jbig2.add(le16(int(b.jbig2Globals.size())) + b.jbig2Globals + b.jbig2);
 
+    SeedFolder calculator(root, QStringLiteral("calculator"));
+    for (const char *program : {"{ 1 exch sub }", "{ exch dup 0.5 gt { pop 1 } { 2 mul } ifelse exch 0 3 1 roll 2 copy 1 index }",
+                                "{ 2 bitshift 3 and 4 idiv 7 mod cvr sqrt ln atan sin cos round truncate cvi not true xor }"})
+        calculator.add(QByteArray("\x01\x03") + program);
+
     SeedFolder raster(root, QStringLiteral("raster"));
     auto sizes = [](int selector, int w, int h) { return QByteArray(1, char(selector)) + le32(w) + le32(h); };
     const QByteArray ramp = [] {
@@ -364,6 +369,35 @@ void writePdfSeeds(const QString &root)
                   {"/Z", pdf.image(3, 2, 8, array({name("Indexed"), name("DeviceCMYK"), integer(1), string(raw("\x00\x10\x20\x30\xff\xee\xdd\xcc"))}),
                                    raw("\x00\x01\x01\x00\x05\x00"), {"FlateDecode"})},
                   {"/W", pdf.image(8, 1, 1, array({name("Indexed"), name("DeviceGray"), integer(1), string("\x20\xe0")}), "\xa5")}});
+    });
+    // Spot colours: every tint function type, an Indexed lookup over a Separation.
+    addPdf([&](PdfFixture &pdf) {
+        auto pairs = [](int n) {
+            std::vector<Obj> v;
+            for (int i = 0; i < n; ++i)
+                v.insert(v.end(), {integer(0), integer(1)});
+            return array(v);
+        };
+        auto separation = [&](const char *alternate, Obj tint) {
+            return array({name("Separation"), name("Spot"), name(alternate), tint});
+        };
+        Obj inverse = pdf.stream("{ 1 exch sub }", {{"FunctionType", integer(4)}, {"Domain", pairs(1)}, {"Range", pairs(1)}});
+        Obj sampled = pdf.stream(raw("\xff\xff\xff\x00\x00\xff"), {{"FunctionType", integer(0)}, {"Domain", pairs(1)},
+                                 {"Range", pairs(3)}, {"Size", array({integer(2)})}, {"BitsPerSample", integer(8)}});
+        Obj exponential = dict({{"FunctionType", integer(2)}, {"Domain", pairs(1)},
+                                {"C0", array({integer(0), integer(0), integer(0), integer(0)})},
+                                {"C1", array({integer(0), integer(1), integer(0), integer(0)})}, {"N", integer(2)}});
+        Obj stitched = dict({{"FunctionType", integer(3)}, {"Domain", pairs(1)}, {"Functions", array({exponential, exponential})},
+                             {"Bounds", array({real(0.5)})}, {"Encode", pairs(2)}});
+        Obj twoInks = array({name("DeviceN"), array({name("A"), name("B")}), name("DeviceRGB"),
+                             pdf.stream("{ exch dup 0.5 gt { pop 1 } { 2 mul } ifelse exch 0 }",
+                                        {{"FunctionType", integer(4)}, {"Domain", pairs(2)}, {"Range", pairs(3)}})});
+        pdf.page({{"/S", pdf.image(4, 1, 4, separation("DeviceGray", inverse), "\x0f\x80")},
+                  {"/T", pdf.image(3, 1, 8, separation("DeviceRGB", sampled), raw("\x00\xff\x80"), {"FlateDecode"})},
+                  {"/U", pdf.image(3, 1, 8, separation("DeviceCMYK", stitched), raw("\x00\xff\x80"))},
+                  {"/V", pdf.image(2, 1, 8, twoInks, raw("\x33\xff\xcc\x00"))},
+                  {"/W", pdf.image(2, 1, 8, array({name("Indexed"), separation("DeviceGray", inverse), integer(1), string(raw("\x00\xff"))}),
+                                   raw("\x01\x00"))}});
     });
     // Masks, forms and shared resources.
     addPdf([&](PdfFixture &pdf) {

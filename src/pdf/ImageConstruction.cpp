@@ -1,6 +1,7 @@
 #include "PDFFileStruct.h"
 
 #include "PdfStreamDecoder.h"
+#include "SpotColorSpace.h"
 #include "raster/IndexedExpansion.h"
 #include "raster/Jpeg2000Decoder.h"
 #include "raster/JpegDecoder.h"
@@ -91,6 +92,8 @@ int streamBuilderComponents(const PdfObject &colorSpace, int bpc, ColorModel *mo
     return 0;
 }
 
+qint64 rasterLimit();
+
 RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace)
 {
     std::array<double, 4> range{-100, 100, -100, 100};
@@ -104,6 +107,22 @@ RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace)
         for (int i = 0; i < 3; ++i)
             array.getNumberAt(i, &white[size_t(i)]);
     return labToRgb(samples, range, white);
+}
+
+// Samples of a Separation or DeviceN image (packed, or a decoded JPEG's
+// interleaved 8-bit samples) through the tint transform into the alternate
+// space; Lab alternates are made RGB. Null when the space or a tint fails,
+// or when `components` (0: any) is not the space's colourant count.
+RasterImage spotRaster(QByteArrayView samples, int width, int height, int bpc, const PdfObject &stream,
+                       int components = 0)
+{
+    const std::optional<SpotColorSpace> space = SpotColorSpace::fromObject(stream.get("ColorSpace"));
+    if (!space || (components != 0 && components != space->colourants()))
+        return {};
+    RasterImage raster = space->convertSamples(samples, width, height, bpc, decodeArrayOf(stream), rasterLimit());
+    if (!raster.isNull() && space->alternateIsLab())
+        raster = labRaster(raster, space->alternate());
+    return raster;
 }
 
 // The size a picture of width x height is built at: itself, or for a reduced
@@ -272,18 +291,9 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
     return raster;
 }
 
-RasterImage PDFFileStruct::makeDevNIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
-                                               const TColorSpace &colorSpace)
+static bool isSpotBase(const TBaseColor &base)
 {
-    const std::optional<QStringList> &names = colorSpace.getBase().getArray();
-    const QByteArray lookup = colorSpace.getStream().value_or(QByteArray());
-    if (!names)
-        return {};
-    if (names->size() == 4)
-        return makeCmykIndexedImage(QByteArrayView(lookup), QByteArrayView(data), width, height, bps, rasterLimit());
-    if (names->size() == 3)
-        return makeRgbIndexedImage(QByteArrayView(lookup), QByteArrayView(data), width, height, bps, rasterLimit());
-    return {};
+    return isName(base.getName(), "/DeviceN") || isName(base.getName(), "/Separation");
 }
 
 // The number of bytes per lookup entry of an Indexed space's base, and
@@ -340,11 +350,21 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
         bitsPerIndex = 8;
     }
 
-    const TBaseColor &base = colorSpace.getBase();
-    if (isName(base.getName(), "/DeviceN")) {
-        TColorSpace copy = colorSpace;
-        return makeDevNIndexedImage(indices, width, height, bitsPerIndex, copy);
+    const PdfObject baseSpace = stream.get("ColorSpace").at(1);
+    if (SpotColorSpace::isSpotSpace(baseSpace)) {
+        // Each entry goes through the tint transform once.
+        const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(baseSpace);
+        if (!spot)
+            return {};
+        RasterImage table = spot->convertLookup(QByteArrayView(*lookupBytes), std::clamp(colorSpace.count(), 0, 255) + 1);
+        if (!table.isNull() && spot->alternateIsLab())
+            table = labRaster(table, spot->alternate());
+        if (table.isNull())
+            return {};
+        return expandIndexedImage(QByteArrayView(table.samples), table.model, QByteArrayView(indices), width, height,
+                                  bitsPerIndex, rasterLimit());
     }
+    const TBaseColor &base = colorSpace.getBase();
     bool cmyk = false;
     const int entry = lookupEntrySize(base, &cmyk);
     if (cmyk)
@@ -407,7 +427,7 @@ QImage PDFFileStruct::streamedIndexedImage(const PdfObject &stream, const TColor
 {
     std::int32_t w = 0, h = 0;
     if (!colorSpace || !isName(colorSpace->getName(), "/Indexed") || !colorSpace->getStream() || bps != 8
-        || isImageMask(stream) || !decodeArrayOf(stream).empty() || isName(colorSpace->getBase().getName(), "/DeviceN")
+        || isImageMask(stream) || !decodeArrayOf(stream).empty() || isSpotBase(colorSpace->getBase())
         || !streamableSize(stream, width, height, &w, &h))
         return {};
     // As makeIndexedImage() expands them: entries as stored, indices past the
@@ -455,17 +475,12 @@ bool PDFFileStruct::indexedSamplesFit(const TColorSpace *colorSpace, std::int32_
     } else if (bits != 1 && bits != 2 && bits != 4 && bits != 8) {
         return false;
     }
-    int entry = 0;
+    // Spot-colour entries are only known good once their tints evaluate.
     const TBaseColor &base = colorSpace->getBase();
-    if (isName(base.getName(), "/DeviceN")) {
-        const std::optional<QStringList> &names = base.getArray();
-        if (!names || (names->size() != 3 && names->size() != 4))
-            return false;
-        entry = int(names->size());
-    } else {
-        bool cmyk = false;
-        entry = lookupEntrySize(base, &cmyk);
-    }
+    if (isSpotBase(base))
+        return false;
+    bool cmyk = false;
+    const int entry = lookupEntrySize(base, &cmyk);
     const qint64 indices = bits == 8 ? count : count * (8 / bits);
     return colorSpace->getStream()->size() >= entry && indices >= w * h && w * h * entry <= rasterLimit();
 }
@@ -504,6 +519,14 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
 {
     const QSize size = builtSize(width, height, reduceToEdge);
     RasterImage decoded = decodeStreamJpeg(data.bytes, stream, reduceToEdge);
+    if (!decoded.isNull() && SpotColorSpace::isSpotSpace(stream.get("ColorSpace"))) {
+        // Coded tints: the decoded components are the colourants.
+        if (decoded.bitsPerComponent != 8 || decoded.hasAlpha)
+            return {};
+        const RasterImage converted = spotRaster(QByteArrayView(decoded.samples), decoded.width, decoded.height, 8, stream,
+                                                   decoded.colorComponents());
+        return converted.isNull() ? QImage() : drawnAtSize(rasterToQImage(converted), size);
+    }
     if (!decoded.isNull()) {
         applyImageDecode(decoded, stream, false);
         return drawnAtSize(rasterToQImage(decoded), size);
@@ -573,6 +596,8 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
         applyImageDecode(mask, stream, false);
         return rasterToQImage(mask);
     }
+    if (SpotColorSpace::isSpotSpace(stream.get("ColorSpace")))
+        return rasterToQImage(spotRaster(QByteArrayView(data.bytes), w, h, bps, stream));
     // One-bit gray stays at one bit per pixel.
     if (colorSpace && bps == 1 && deviceComponents(*colorSpace) == 1) {
         QImage mono = monoImage(data.bytes, w, h, stream);

@@ -167,8 +167,6 @@ public:
     static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream);
-    static RasterImage makeDevNIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
-                                            const TColorSpace &colorSpace);
     static void applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000);
 
     // Filter lists.

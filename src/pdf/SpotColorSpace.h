@@ -1,0 +1,60 @@
+#pragma once
+
+#include "PdfFunction.h"
+#include "PdfObject.h"
+#include "raster/RasterImage.h"
+
+#include <QByteArrayView>
+
+#include <optional>
+#include <vector>
+
+// A /Separation or /DeviceN colour space: its colourants, its alternate space
+// (gray, RGB, CMYK, ICC-based with 1, 3 or 4 components, or Lab) and the tint
+// transform that maps colourant tints into it. Samples and lookup entries are
+// converted into rasters of the alternate space; a Lab alternate gives 8-bit
+// L*a*b* samples (L scaled 0..100 to 0..255, a and b from the space's /Range)
+// that still need their conversion to RGB.
+class SpotColorSpace
+{
+public:
+    static constexpr int kMaxColourants = 32;
+    // Work units one image may spend in its tint transform (a calculator
+    // operator is one unit); past them the image is refused.
+    static constexpr qint64 kImageBudget = qint64(1) << 30;
+
+    // Whether the object names a Separation or DeviceN space.
+    static bool isSpotSpace(const PdfObject &colorSpace);
+    // None when the space is no such space, has more than kMaxColourants
+    // colourants, an alternate that is not a device, ICC-based or Lab space,
+    // or a tint transform that does not parse with matching input and
+    // output counts.
+    static std::optional<SpotColorSpace> fromObject(const PdfObject &colorSpace);
+
+    int colourants() const { return m_colourants; }
+    bool alternateIsLab() const { return m_lab; }
+    // The alternate space's own object (for a Lab space's range and white point).
+    const PdfObject &alternate() const { return m_alternate; }
+
+    // Packed image samples (rows padded to whole bytes, 1, 2, 4, 8 or 16 bits)
+    // mapped through `decode` (pairs per colourant, [0 1] when missing) and
+    // the tint transform into an 8-bit raster of the alternate model. Null on
+    // short data, a size past maxBytes, or a failing evaluation.
+    RasterImage convertSamples(QByteArrayView packed, int width, int height, int bpc, const std::vector<double> &decode,
+                               qint64 maxBytes) const;
+    // The entries of an Indexed lookup over this space (one byte per
+    // colourant) as a raster of `entries` x 1 pixels; null when the lookup is
+    // shorter than one entry or an evaluation fails. Past the lookup's end
+    // the last entry repeats.
+    RasterImage convertLookup(QByteArrayView lookup, int entries) const;
+
+private:
+    bool tintToAlternate(const double *tints, uchar *out, qint64 *budget) const;
+
+    int m_colourants = 0;
+    ColorModel m_model = ColorModel::Gray;
+    bool m_lab = false;
+    std::vector<double> m_labRange{-100, 100, -100, 100};
+    PdfObject m_alternate;
+    PdfFunction m_tint;
+};
