@@ -25,7 +25,7 @@ Listing list(const QStringList &files)
     QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     EXPECT_FALSE(lines.isEmpty());
     if (!lines.isEmpty()) {
-        EXPECT_EQ(lines.takeFirst(), "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage");
+        EXPECT_EQ(lines.takeFirst(), "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi");
     }
     l.rows = lines;
     l.err = r.err;
@@ -50,7 +50,7 @@ TEST(ListMode, ImagesInDiscoveryOrder)
     ASSERT_EQ(l.rows.size(), 2);
     const QStringList first = l.rows[0].split('\t');
     const QStringList second = l.rows[1].split('\t');
-    ASSERT_EQ(first.size(), 10);
+    ASSERT_EQ(first.size(), 12);
     EXPECT_EQ(first.mid(0, 8), QStringList({file, "0", "doc one_000", "3", "2", "8", "/DeviceRGB", "/FlateDecode"}));
     EXPECT_TRUE(first[8].endsWith(" 0"));
     EXPECT_EQ(first[9], "1");
@@ -132,7 +132,7 @@ TEST(ListMode, FieldsAreEscaped)
     EXPECT_EQ(l.status, 0) << l.err.toStdString();
     ASSERT_EQ(l.rows.size(), 1);
     const QStringList fields = l.rows[0].split('\t');
-    ASSERT_EQ(fields.size(), 10);
+    ASSERT_EQ(fields.size(), 12);
     EXPECT_EQ(fields[0], dir.path() + "/a\\tb\\\\c\\nd.pdf");
     EXPECT_EQ(fields[2], "a\\tb\\\\c\\nd_000");
 }
