@@ -1,6 +1,9 @@
 #include "ImagePlacement.h"
 
+#include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
+
+#include <algorithm>
 
 #include <cmath>
 #include <exception>
@@ -43,15 +46,19 @@ bool matrixFrom(const std::vector<QPDFObjectHandle> &values, size_t first, Matri
 
 struct ScanState {
     QHash<QString, ImagePlacement> placements;
-    qint64 operators = 0;
+    qint64 objects = 0;      // operators and operands read
+    qint64 contentBytes = 0; // decoded content read
     int page = 0;
     std::function<bool()> mayContinue;
     std::set<QPDFObjGen> formsOnPath;
+    // A form is read once: every image it draws is placed by that reading,
+    // so reading it again could place nothing new (and a few forms drawing
+    // each other many times over would otherwise multiply the work).
+    std::set<QPDFObjGen> formsRead;
     bool stopped = false;
 };
 
-void readContents(ScanState &state, QPDFObjectHandle contents, QPDFObjectHandle resources, const Matrix &start,
-                  bool isForm);
+void readContents(ScanState &state, QPDFObjectHandle contents, QPDFObjectHandle resources, const Matrix &start);
 
 class ContentReader final : public QPDFObjectHandle::ParserCallbacks
 {
@@ -65,17 +72,17 @@ public:
     {
         if (m_state.stopped)
             terminateParsing();
+        if (++m_state.objects > ImagePlacementScan::kMaxObjects
+            || ((m_state.objects & 0xfff) == 0 && m_state.mayContinue && !m_state.mayContinue())) {
+            m_state.stopped = true;
+            terminateParsing();
+        }
         if (!object.isOperator()) {
             // Only the last few operands matter to the operators read here.
             if (m_operands.size() >= kKeptOperands)
                 m_operands.erase(m_operands.begin());
             m_operands.push_back(object);
             return;
-        }
-        if (++m_state.operators > ImagePlacementScan::kMaxOperators
-            || ((m_state.operators & 0xfff) == 0 && m_state.mayContinue && !m_state.mayContinue())) {
-            m_state.stopped = true;
-            terminateParsing();
         }
         const std::string op = object.getOperatorValue();
         if (op == "q") {
@@ -141,7 +148,7 @@ private:
         } else if (subtype.getName() == "/Form") {
             const QPDFObjGen og = xobject.getObjGen();
             if (m_state.formsOnPath.size() >= size_t(ImagePlacementScan::kMaxFormDepth)
-                || m_state.formsOnPath.count(og))
+                || !m_state.formsRead.insert(og).second)
                 return;
             Matrix form;
             QPDFObjectHandle matrix = dict.getKey("/Matrix");
@@ -150,7 +157,7 @@ private:
             QPDFObjectHandle resources = dict.getKey("/Resources");
             m_state.formsOnPath.insert(og);
             readContents(m_state, xobject, resources.isDictionary() ? resources : m_resources,
-                         concat(form, m_ctm), true);
+                         concat(form, m_ctm));
             m_state.formsOnPath.erase(og);
         }
     }
@@ -163,17 +170,45 @@ private:
     std::vector<QPDFObjectHandle> m_operands;
 };
 
-void readContents(ScanState &state, QPDFObjectHandle contents, QPDFObjectHandle resources, const Matrix &start,
-                  bool isForm)
+void readContents(ScanState &state, QPDFObjectHandle contents, QPDFObjectHandle resources, const Matrix &start)
 {
     if (state.stopped)
         return;
+    // The content is decoded here, within the document's budget, and parsed
+    // from that copy: the library's own parser would hold a stream of any
+    // decoded size.
+    std::string bytes;
+    const auto add = [&](QPDFObjectHandle part) {
+        if (!part.isStream())
+            return;
+        const qint64 room = std::min(ImagePlacementScan::kMaxStreamBytes,
+                                     ImagePlacementScan::kMaxContentBytes - state.contentBytes - qint64(bytes.size()));
+        if (room <= 0)
+            return;
+        const std::optional<PdfStreamData> data = PdfObject(part).copyStreamData(room);
+        if (!data) {
+            // Broken, or too large: skipped, and charged as if read, since
+            // the decoder may have done that much work before giving up.
+            state.contentBytes += room;
+            return;
+        }
+        bytes.append(data->bytes.constData(), size_t(data->bytes.size()));
+        bytes += '\n';
+    };
+    if (contents.isArray()) {
+        const int count = std::min(contents.getArrayNItems(), 100000);
+        for (int i = 0; i < count && !state.stopped; ++i)
+            add(contents.getArrayItem(i));
+    } else {
+        add(contents);
+    }
+    state.contentBytes += qint64(bytes.size());
+    QPDF *owner = contents.getOwningQPDF();
+    if (bytes.empty() || !owner)
+        return;
     ContentReader reader(state, std::move(resources), start);
     try {
-        if (isForm)
-            contents.parseAsContents(&reader);
-        else
-            QPDFObjectHandle::parseContentStream(contents, &reader);
+        QPDFObjectHandle::parseContentStream(QPDFObjectHandle::newStream(owner, bytes), &reader);
     } catch (const std::exception &) {
         // A damaged stream: what was read before the damage stays.
     }
@@ -221,7 +256,7 @@ QHash<QString, ImagePlacement> ImagePlacementScan::scan(const PdfObject &catalog
             ++state.page;
             QPDFObjectHandle contents = node.getKey("/Contents");
             if (contents.isStream() || contents.isArray())
-                readContents(state, contents, resources, Matrix{}, false);
+                readContents(state, contents, resources, Matrix{});
         }
     } catch (const std::exception &) {
     }

@@ -19,13 +19,16 @@ struct ImagePlacement {
 // Reads the content streams of every page (and of the forms they draw) and
 // gives, for each image XObject drawn, its first placement in page order,
 // keyed by identity key ("12 0"). A content stream that fails to parse ends
-// that stream's reading only. The work is bounded: at most kMaxOperators
-// operators per document, kMaxSaveDepth nested q, kMaxFormDepth nested forms
-// (a form drawing itself is cut).
+// that stream's reading only. The work is bounded per document: at most
+// kMaxObjects operators and operands, kMaxContentBytes of decoded content
+// (kMaxStreamBytes of one page or form; a larger one is skipped), and each
+// form read once; kMaxSaveDepth nested q and kMaxFormDepth nested forms count.
 class ImagePlacementScan
 {
 public:
-    static constexpr qint64 kMaxOperators = 20000000;
+    static constexpr qint64 kMaxObjects = 20000000;
+    static constexpr qint64 kMaxContentBytes = 512LL << 20;
+    static constexpr qint64 kMaxStreamBytes = 64LL << 20;
     static constexpr int kMaxSaveDepth = 256;
     static constexpr int kMaxFormDepth = 32;
     static constexpr int kMaxPages = 1000000;
