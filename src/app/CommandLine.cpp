@@ -36,7 +36,9 @@ QString usageText()
 
         "--quiet: no line for an image that was found but not decoded.\n"
         "--max-pixels N: images of more than N pixels are skipped (default 500000000).\n"
-        "In --list output a tab, a newline and a backslash in a field are written \\t, \\n and \\\\.\n");
+        "In --list output a tab, a newline and a backslash in a field are written \\t, \\n and \\\\.\n"
+        "Its last two fields, x-ppi and y-ppi, are the resolution where the pages first draw the\n"
+        "image (empty when they never do).\n");
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
