@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "export/ExportResolution.h"
+
 namespace {
 
 CommandLine usageError(const QString &message)
@@ -20,19 +22,23 @@ QString usageText()
         "  zembrix --info FILE.pdf                   print the document information text\n"
         "  zembrix --list FILE.pdf ... [--pages RANGE] [--quiet] [--max-pixels N]\n"
         "                                            list the images found, one line each\n"
-        "  zembrix --extract FILE.pdf ... --out DIR [--format NAME] [--dpi N] [--pattern P]\n"
+        "  zembrix --extract FILE.pdf ... --out DIR [--format NAME] [--dpi N|auto] [--pattern P]\n"
         "          [--pages RANGE] [--quiet] [--max-pixels N]\n"
         "                                            write every image of the files to DIR\n"
         "  zembrix --help | --version\n"
         "\n"
-        "Formats: JPEG, JPEG-2000, TIFF, PNG (default), BMP, ICNS, HEIC. DPI 72 by default.\n"
+        "Formats: JPEG, JPEG-2000, TIFF, PNG (default), BMP, ICNS, HEIC. DPI 72 by default;\n"
+        "\"--dpi auto\" writes each image's resolution where the pages first draw it (72 when\n"
+        "they never do).\n"
         "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\").\n"
         "Pages: the images first found on these pages only, as in 1-20,31 or 5- (images keep\n"
         "their numbers).\n"
 
         "--quiet: no line for an image that was found but not decoded.\n"
         "--max-pixels N: images of more than N pixels are skipped (default 500000000).\n"
-        "In --list output a tab, a newline and a backslash in a field are written \\t, \\n and \\\\.\n");
+        "In --list output a tab, a newline and a backslash in a field are written \\t, \\n and \\\\.\n"
+        "Its last two fields, x-ppi and y-ppi, are the resolution where the pages first draw the\n"
+        "image (empty when they never do).\n");
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -91,8 +97,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else if (arg == QLatin1String("--dpi")) {
             QString text;
             bool ok = false;
-            if (!value(&text) || (cl.dpi = text.toDouble(&ok), !ok) || !(cl.dpi >= 1 && cl.dpi <= 100000))
-                return usageError(QStringLiteral("--dpi needs a positive number"));
+            if (!value(&text))
+                return usageError(QStringLiteral("--dpi needs a positive number or auto"));
+            if (text == QLatin1String("auto"))
+                cl.dpi = kPlacedDpi;
+            else if ((cl.dpi = text.toDouble(&ok), !ok) || !(cl.dpi >= 1 && cl.dpi <= 100000))
+                return usageError(QStringLiteral("--dpi needs a positive number or auto"));
             dpiSeen = true;
         } else if (arg == QLatin1String("--pattern")) {
             if (!value(&cl.pattern) || cl.pattern.isEmpty())

@@ -1,5 +1,7 @@
 #include "ExportSettings.h"
 
+#include "export/ExportResolution.h"
+
 #include <QRegularExpression>
 
 #include <cmath>
@@ -8,7 +10,7 @@ namespace ExportSettings {
 
 QStringList dpiChoices()
 {
-    return {QStringLiteral("72"), QStringLiteral("150"), QStringLiteral("300"), QStringLiteral("600")};
+    return {QStringLiteral("72"), QStringLiteral("150"), QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("Auto")};
 }
 
 int dpiChoiceIndex(float dpi)
@@ -17,11 +19,13 @@ int dpiChoiceIndex(float dpi)
     for (int i = 0; i < 4; ++i)
         if (dpi == choices[i])
             return i;
-    return -1;
+    return dpi == kPlacedDpi ? 4 : -1;
 }
 
 QString dpiText(float dpi)
 {
+    if (dpi == kPlacedDpi)
+        return QStringLiteral("Auto");
     if (!std::isfinite(dpi))
         return QStringLiteral("0");
     return QString::number(qint64(dpi));
@@ -32,6 +36,11 @@ DpiEdit classifyDpiText(const QString &text, float *value)
     // The leading number of the text, as a text field's float value reads it:
     // "150 dpi" is 150, "abc" is 0.
     static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?"));
+    if (text.trimmed().compare(QLatin1String("Auto"), Qt::CaseInsensitive) == 0) {
+        if (value)
+            *value = kPlacedDpi;
+        return DpiEdit::Apply;
+    }
     const QRegularExpressionMatch match = number.match(text);
     float v = match.hasMatch() ? match.captured(0).trimmed().toFloat() : 0.0f;
     if (!std::isfinite(v))

@@ -6,6 +6,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // Opens and walks one file on the calling thread, without the pause of the
@@ -43,6 +46,12 @@ std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const CommandLine &
     return record;
 }
 
+// A resolution rounded to a whole number; empty for an image never drawn.
+QString ppiField(double ppi)
+{
+    return ppi > 0 ? QString::number(qint64(std::llround(std::min(ppi, 1e15)))) : QString();
+}
+
 } // namespace
 
 std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const CommandLine &cl, QTextStream &err)
@@ -55,7 +64,7 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
     // No picture is needed after the walk.
     mainController()->pictureCache().setLimit(0);
     int status = 0;
-    out << "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\n";
+    out << "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi\n";
     for (const QString &file : cl.files) {
         const auto record = parseNow(file, cl, err);
         if (!record) {
@@ -70,7 +79,8 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
             out << listField(file) << '\t' << i << '\t' << listField(images[i]->imagename()) << '\t'
                 << qint64(source.width) << '\t' << qint64(source.height) << '\t' << source.bitsPerComponent << '\t'
                 << listField(source.colorSpace) << '\t' << listField(source.filter) << '\t'
-                << listField(source.objectKey) << '\t' << source.page << '\n';
+                << listField(source.objectKey) << '\t' << source.page << '\t' << ppiField(source.xPpi) << '\t'
+                << ppiField(source.yPpi) << '\n';
         }
         out.flush();
     }

@@ -238,7 +238,8 @@ QWidget *MainWindow::buildFilePanel()
     m_dpi->setEditable(true);
     m_dpi->setInsertPolicy(QComboBox::NoInsert);
     m_dpi->addItems(ExportSettings::dpiChoices());
-    m_dpi->setToolTip(tr("Resolution written into the exported files (72 to 3600 dpi); the pixels stay as they are"));
+    m_dpi->setToolTip(tr("Resolution written into the exported files (72 to 3600 dpi, or Auto: each image's resolution "
+                         "where its page first draws it); the pixels stay as they are"));
     connect(m_dpi, &QComboBox::activated, this, [this](int) { m_controller->dpiEdited(m_dpi->currentText()); });
     connect(m_dpi->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { m_controller->dpiEdited(m_dpi->lineEdit()->text()); });

@@ -1,5 +1,7 @@
 #include "Preferences.h"
 
+#include "export/ExportResolution.h"
+
 #include "export/ExportFormat.h"
 
 #include <QDebug>
@@ -146,7 +148,7 @@ StoredPreferences Preferences::readUnchecked() const
     const QVariant dpi = s.value(QLatin1String(kExportDpi));
     if (dpi.isValid()) {
         const float v = dpi.toFloat(&ok);
-        values.dpi = ok && std::isfinite(v) && v >= 1.0f && v <= 3600.0f ? v : 72.0f;
+        values.dpi = ok && ((std::isfinite(v) && v >= 1.0f && v <= 3600.0f) || v == kPlacedDpi) ? v : 72.0f;
     }
     return values;
 }

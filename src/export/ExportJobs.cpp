@@ -1,5 +1,7 @@
 #include "ExportJobs.h"
 
+#include "ExportResolution.h"
+
 #include "ExportFolder.h"
 #include "ExportFormat.h"
 #include "ExportPathClaims.h"
@@ -205,7 +207,12 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
 
     std::shared_ptr<State> self = shared_from_this();
     ExportRequest request;
-    request.dpi = dpi;
+    if (dpi == kPlacedDpi) {
+        const double placed = record->source().xPpi;
+        request.dpi = placed > 0 ? float(placed) : kDefaultExportDpi;
+    } else {
+        request.dpi = dpi;
+    }
     request.cancelled = [self] { return self->cancelled.load(); };
     if (kind == JobKind::IconFamilies) {
         const std::optional<IconFamily> family = IconFamily::iconFamilyWithThumbnailsOfImage(picture);

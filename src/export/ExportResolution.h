@@ -7,6 +7,9 @@
 float exportDpi(float dpi);
 
 inline constexpr float kDefaultExportDpi = 72.0f;
+// Asks an export job for each image's resolution where the pages first draw
+// it (kDefaultExportDpi for an image drawn nowhere). exportDpi() makes it 72.
+inline constexpr float kPlacedDpi = -1.0f;
 inline constexpr float kMinimumExportDpi = 1.0f;
 inline constexpr float kMaximumExportDpi = 65535.0f;
 

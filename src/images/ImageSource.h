@@ -12,4 +12,6 @@ struct ImageSource {
     int bitsPerComponent = 0;
     QString colorSpace;       // colour space family name ("/DeviceRGB"), empty when missing
     QString filter;           // the current filter name, "" when there is none
+    double xPpi = 0;          // resolution where the pages first draw it; 0 when they never do
+    double yPpi = 0;
 };

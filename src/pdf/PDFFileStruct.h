@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ImagePlacement.h"
 #include "OstrelDataSource.h"
 #include "PdfPictureRecipe.h"
 #include "TColorSpace.h"
@@ -212,6 +213,7 @@ private:
     // Walk state (parse thread only).
     std::unique_ptr<PageNumbering> m_pageNumbers;
     QSet<QString> m_entered;
+    QHash<QString, ImagePlacement> m_placements; // first placement of each image drawn
     int m_currentPage = 0;
     int m_depth = 0;
     bool m_keepReducedCopies = true;

@@ -22,9 +22,13 @@ void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
     m_entered.clear();
     m_currentPage = 0;
     m_depth = 0;
+    m_placements = ImagePlacementScan::scan(mOstrelData->document()->catalog(),
+                                            [owner] { return owner->walkMayContinue(); });
     const OstrelNode::ChildList *children = root->children();
-    if (!children)
+    if (!children) {
+        m_placements.clear();
         return;
+    }
     for (const auto &child : *children) {
         if (child->name() == QLatin1String("/Pages")) {
             m_pageNumbers = std::make_unique<PageNumbering>(child->object());
@@ -35,6 +39,7 @@ void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
     mUsedObjName.clear();
     m_entered.clear();
     m_pageNumbers.reset();
+    m_placements.clear();
 }
 
 // Every container and stream is entered at most once per walk. That cuts

@@ -5,6 +5,7 @@
 #include "Preferences.h"
 #include "ThumbnailModel.h"
 
+#include "export/ExportResolution.h"
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 
@@ -137,7 +138,8 @@ TEST(ExportSettings, ResolutionFieldChecksTypedValues)
         float dpiAfter; // starting from 150
     };
     const Case cases[] = {{"300", E::Apply, 300}, {"96 dpi", E::Apply, 96},   {"50", E::SelectFirst, 72},
-                          {"5000", E::ShowMaximum, 3600}, {"abc", E::ShowCurrent, 150}, {"-4", E::ShowCurrent, 150}};
+                          {"5000", E::ShowMaximum, 3600}, {"abc", E::ShowCurrent, 150}, {"-4", E::ShowCurrent, 150},
+                          {"Auto", E::Apply, kPlacedDpi}};
     for (const Case &c : cases) {
         EXPECT_EQ(ExportSettings::classifyDpiText(c.text), c.edit) << c.text;
         Controller controller;
@@ -147,6 +149,7 @@ TEST(ExportSettings, ResolutionFieldChecksTypedValues)
     }
     EXPECT_EQ(ExportSettings::dpiChoiceIndex(150), 1);
     EXPECT_EQ(ExportSettings::dpiChoiceIndex(96), -1);
+    EXPECT_EQ(ExportSettings::dpiChoiceIndex(kPlacedDpi), 4); // appended: the stored indexes keep their meaning
     EXPECT_EQ(ExportSettings::dpiText(96.7f), "96");
 }
 

@@ -23,7 +23,7 @@ Listing list(const QStringList &files)
     QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     EXPECT_FALSE(lines.isEmpty());
     if (!lines.isEmpty()) {
-        EXPECT_EQ(lines.takeFirst(), "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage");
+        EXPECT_EQ(lines.takeFirst(), "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi");
     }
     l.rows = lines;
     l.err = r.err;
@@ -50,8 +50,8 @@ TEST(ListMode, ImagesInDiscoveryOrder)
     ASSERT_EQ(l.rows.size(), 2);
     const QStringList first = l.rows[0].split('\t');
     const QStringList second = l.rows[1].split('\t');
-    ASSERT_EQ(first.size(), 10);
-    ASSERT_EQ(second.size(), 10);
+    ASSERT_EQ(first.size(), 12);
+    ASSERT_EQ(second.size(), 12);
     EXPECT_EQ(first.mid(0, 8), QStringList({dir.path() + "/doc one\\tb\\\\c\\nd.pdf", "0", "doc one\\tb\\\\c\\nd_000", "3",
                                             "2", "8", "/DeviceRGB", "/FlateDecode"}));
     EXPECT_TRUE(first[8].endsWith(" 0"));
