@@ -81,8 +81,10 @@ QString dictionaryObstacle(const PdfObject &stream, const PdfCodedPicture &coded
     const QByteArray family = colourFamily(colorSpace, &components);
     const QByteArray &filter = coded.coding.name;
     if (filter == "CCITTFaxDecode") {
-        if (!imageMask && components != 1)
-            return QStringLiteral("a fax image must be gray");
+        std::int32_t bpc = 1;
+        stream.getIntegerEntry("BitsPerComponent", &bpc);
+        if (!imageMask && (components != 1 || bpc != 1))
+            return QStringLiteral("a fax image must be one-bit gray");
         return {};
     }
     if (imageMask)

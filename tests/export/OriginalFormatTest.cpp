@@ -93,6 +93,8 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
         {"codestream", 24, pdf.image(24, 12, 8, gray, bytes(codestream(24)), {"JPXDecode"}), "j2k", codestream(24)},
         {"G4 fax", 40, pdf.image(40, 30, 1, gray, bytes(g4), {"CCITTFaxDecode"}, fax(40, -1, false)), "tif", g4},
         {"G3 fax, BlackIs1", 41, pdf.image(41, 30, 1, gray, bytes(g3), {"CCITTFaxDecode"}, fax(41, 0, true)), "tif", g3},
+        // Three components without JFIF and an Adobe transform of 0: a JFIF segment would make them YCbCr.
+        {"no JFIF for RGB", 29, pdf.image(29, 12, 8, rgb, bytes(jpeg(29, JpegStorage::RGB, false)), {"DCTDecode"}), "jpg", jpeg(29, JpegStorage::RGB, false)},
         {"edited", 25, pdf.image(25, 12, 8, rgb, bytes(jpeg(25, JpegStorage::YCbCr)), {"DCTDecode"}), "png", {}},
         {"masked", 22, pdf.image(22, 12, 8, rgb, bytes(jpeg(22, JpegStorage::YCbCr)), {"DCTDecode"}, {{"SMask", smask}}), "png", {}},
         {"decode array", 26, pdf.image(26, 12, 8, gray, bytes(jpeg(26, JpegStorage::Gray)), {"DCTDecode"},
@@ -131,7 +133,8 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
         const QFileInfo info(image.path);
         EXPECT_EQ(info.suffix(), row->extension);
         EXPECT_EQ(info.absolutePath(), QFileInfo(dir.path()).absoluteFilePath());
-        EXPECT_EQ(image.note.isEmpty(), row->extension != "png");
+        const bool noDensity = row->width == 29;
+        EXPECT_EQ(image.note.isEmpty(), row->extension != "png" && !noDensity);
         const QByteArray written = readFile(image.path);
         if (!row->coded.isEmpty()) {
             EXPECT_EQ(codedPart(row->extension, written, image.path), codedPart(row->extension, row->coded));
@@ -141,9 +144,9 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
         if (row->extension == "jp2") {
             EXPECT_NEAR(dpiOfFile(ExportFormat::Jpeg2000, written).value_or(0), 300.0, 0.01);
         } else if (row->extension != "j2k") {
-            EXPECT_EQ(shown.dotsPerMeterX(), 11811);
+            EXPECT_EQ(shown.dotsPerMeterX() == 11811, !noDensity);
         }
-        if (row->extension == "tif" || row->extension == "png") {
+        if (row->extension == "tif" || row->extension == "png" || noDensity) {
             EXPECT_EQ(compareImages(shown, image.record->applyAllEffects()).maximum, 0);
         }
     }
