@@ -63,12 +63,7 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
     QTemporaryDir dir;
     PdfFixture pdf;
     const auto jpeg = [](int w, JpegStorage storage, bool jfif = true) {
-        JpegFixture f;
-        f.width = w;
-        f.height = 12;
-        f.storage = storage;
-        f.writeJfif = jfif;
-        f.densityUnit = 2;
+        const JpegFixture f{w, 12, storage, false, false, 0, 100, jfif, true, 2};
         return encodeJpeg(gradientSamples(w, 12, inputComponents(storage)), f);
     };
     const auto codestream = [](int w) {
@@ -86,6 +81,7 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
     const Obj gray = name("DeviceGray"), rgb = name("DeviceRGB");
     const Obj smask = pdf.image(22, 12, 8, gray, std::string(22 * 12, '\x80'));
     const QByteArray jfif = jpeg(20, JpegStorage::Gray), adobe = jpeg(21, JpegStorage::CMYK, false);
+    const QByteArray plainRgb = jpeg(29, JpegStorage::RGB, false);
     const Row rows[] = {
         {"JFIF density patched", 20, pdf.image(20, 12, 8, gray, bytes(jfif), {"DCTDecode"}), "jpg", jfif},
         {"JFIF segment added", 21, pdf.image(21, 12, 8, name("DeviceCMYK"), bytes(adobe), {"FlateDecode", "DCTDecode"}), "jpg", adobe},
@@ -94,7 +90,7 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
         {"G4 fax", 40, pdf.image(40, 30, 1, gray, bytes(g4), {"CCITTFaxDecode"}, fax(40, -1, false)), "tif", g4},
         {"G3 fax, BlackIs1", 41, pdf.image(41, 30, 1, gray, bytes(g3), {"CCITTFaxDecode"}, fax(41, 0, true)), "tif", g3},
         // Three components without JFIF and an Adobe transform of 0: a JFIF segment would make them YCbCr.
-        {"no JFIF for RGB", 29, pdf.image(29, 12, 8, rgb, bytes(jpeg(29, JpegStorage::RGB, false)), {"DCTDecode"}), "jpg", jpeg(29, JpegStorage::RGB, false)},
+        {"no JFIF for RGB", 29, pdf.image(29, 12, 8, rgb, bytes(plainRgb), {"DCTDecode"}), "jpg", plainRgb},
         {"edited", 25, pdf.image(25, 12, 8, rgb, bytes(jpeg(25, JpegStorage::YCbCr)), {"DCTDecode"}), "png", {}},
         {"masked", 22, pdf.image(22, 12, 8, rgb, bytes(jpeg(22, JpegStorage::YCbCr)), {"DCTDecode"}, {{"SMask", smask}}), "png", {}},
         {"decode array", 26, pdf.image(26, 12, 8, gray, bytes(jpeg(26, JpegStorage::Gray)), {"DCTDecode"},
@@ -108,7 +104,6 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
     pdf.page(xobjects);
     const QString file = dir.filePath("f.pdf");
     pdf.write(file);
-
     auto parsed = std::make_shared<PDFFileStruct>();
     parsed->setNamePatternDirect(QStringLiteral("$_###"));
     parsed->setFilePathOnly(file);
