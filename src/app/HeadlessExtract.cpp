@@ -134,6 +134,13 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
             current = &input;
             if (image.result.isWritten()) {
                 ++input.written;
+                if (!image.note.isEmpty()) {
+                    wipeProgress();
+                    err << "zembrix: " << input.argument << ": "
+                        << (image.record ? image.record->imagename() : QStringLiteral("an image")) << " "
+                        << image.note << "\n";
+                    err.flush();
+                }
             } else {
                 ++input.notWritten;
                 wipeProgress();

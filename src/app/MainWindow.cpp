@@ -4,6 +4,7 @@
 #include "DesktopIntegration.h"
 #include "EffectsPanel.h"
 #include "ExportCommands.h"
+#include "ExportNotes.h"
 #include "ExportSettings.h"
 #include "FileIntake.h"
 #include "FileTableModel.h"
@@ -136,6 +137,9 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
         if (result.cancelled)
             statusBar()->showMessage(tr("Export cancelled: %1 of %2 files written")
                                          .arg(result.filesWritten).arg(result.total), 10000);
+        const QString notes = exportNotesText(result);
+        if (!notes.isEmpty())
+            queueAlert(tr("Not every image had an original file"), notes);
     });
     connect(m_progress, &ExportProgressView::cancelRequested, m_export, &ExportCommands::cancel);
 

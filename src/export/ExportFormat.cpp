@@ -19,6 +19,7 @@ constexpr std::array<FormatEntry, Count> kFormats{{
     {"BMP", "bmp"},
     {"ICNS", "icns"},
     {"HEIC", "heic"},
+    {"Original", ""},
 }};
 
 std::optional<int> findName(QStringView name, Qt::CaseSensitivity cs)
@@ -54,6 +55,12 @@ QString name(int index)
 QString extension(int index)
 {
     return isValidIndex(index) ? QString::fromLatin1(kFormats[index].extension) : QString();
+}
+
+QStringList originalExtensions()
+{
+    return {QStringLiteral("jpg"), QStringLiteral("jp2"), QStringLiteral("j2k"), QStringLiteral("tif"),
+            QStringLiteral("png")};
 }
 
 std::optional<int> indexOfName(QStringView name)

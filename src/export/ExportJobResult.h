@@ -22,6 +22,9 @@ struct ExportedImage {
     // family, no export folder); or failed (rendering or writing).
     WriteResult result = WriteResult::nothingWritten(QString());
     qint64 bytes = 0;                        // size of the written file
+    // What the user should know about a file that was written, such as an
+    // Original export written as PNG and why; empty when nothing.
+    QString note;
 };
 
 // The sums of a job, and every image in job order.

@@ -6,6 +6,7 @@
 #include "ExportFormat.h"
 #include "ExportPathClaims.h"
 #include "IconFamily.h"
+#include "OriginalFile.h"
 
 #include "images/ControllerInterface.h"
 #include "images/PDFImageStruct.h"
@@ -58,7 +59,8 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     void start();
     void run();
     void simplySave(int position, const QString &claimedPath);
-    void finishImage(int position, const QString &path, const WriteResult &outcome);
+    void finishImage(int position, const QString &path, const WriteResult &outcome, const QString &note = {});
+    std::optional<OriginalFile> originalFileOf(const PDFImageStruct &record, float fileDpi, QString *reason) const;
     void complete();
 };
 
@@ -186,6 +188,38 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         return;
     }
 
+    std::shared_ptr<State> self = shared_from_this();
+    ExportRequest request;
+    if (dpi == kPlacedDpi) {
+        const double placed = record->source().xPpi;
+        request.dpi = placed > 0 ? float(placed) : kDefaultExportDpi;
+    } else {
+        request.dpi = dpi;
+    }
+    request.cancelled = [self] { return self->cancelled.load(); };
+
+    // The Original format: the stored file when there is one, else PNG.
+    QString note;
+    int fileFormat = formatIndex;
+    QString filePath = claimedPath;
+    if (kind == JobKind::Images && formatIndex == ExportFormat::Original) {
+        QString reason;
+        if (std::optional<OriginalFile> original = originalFileOf(*record, request.dpi, &reason)) {
+            request.formatIndex = ExportFormat::Original;
+            request.encoded = std::move(original->bytes);
+            request.path = claimedPath + QLatin1Char('.') + original->extension;
+            const QString path = request.path;
+            const QString written = original->note;
+            settings.writer->write(std::move(request), [self, position, path, written](const WriteResult &outcome) {
+                self->finishImage(position, path, outcome, written);
+            });
+            return;
+        }
+        note = QStringLiteral("written as PNG: %1").arg(reason);
+        fileFormat = ExportFormat::Png;
+        filePath = claimedPath + QStringLiteral(".png");
+    }
+
     QImage picture;
     try {
         picture = kind == JobKind::IconFamilies ? record->getNSImage() : record->getBitmapRepImg();
@@ -205,15 +239,6 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         return;
     }
 
-    std::shared_ptr<State> self = shared_from_this();
-    ExportRequest request;
-    if (dpi == kPlacedDpi) {
-        const double placed = record->source().xPpi;
-        request.dpi = placed > 0 ? float(placed) : kDefaultExportDpi;
-    } else {
-        request.dpi = dpi;
-    }
-    request.cancelled = [self] { return self->cancelled.load(); };
     if (kind == JobKind::IconFamilies) {
         const std::optional<IconFamily> family = IconFamily::iconFamilyWithThumbnailsOfImage(picture);
         if (!family) {
@@ -224,22 +249,49 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         request.encoded = family->data();
         request.path = claimedPath;
     } else {
-        if (!ExportFormat::isValidIndex(formatIndex)) {
-            finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(formatIndex)));
+        if (!ExportFormat::isValidIndex(fileFormat)) {
+            finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(fileFormat)));
             return;
         }
-        request.formatIndex = formatIndex;
+        request.formatIndex = fileFormat;
         request.image = std::move(picture);
-        request.path = claimedPath;
+        request.path = filePath;
     }
 
     const QString path = request.path;
-    settings.writer->write(std::move(request), [self, position, path](const WriteResult &outcome) {
-        self->finishImage(position, path, outcome);
+    settings.writer->write(std::move(request), [self, position, path, note](const WriteResult &outcome) {
+        self->finishImage(position, path, outcome, note);
     });
 }
 
-void ExportJob::State::finishImage(int position, const QString &path, const WriteResult &outcome)
+// The record's stored coded data as a file of its own, or none with the
+// reason in `reason`.
+std::optional<OriginalFile> ExportJob::State::originalFileOf(const PDFImageStruct &record, float fileDpi,
+                                                             QString *reason) const
+{
+    if (!record.effectParameters().isNeutral()) {
+        *reason = QStringLiteral("it has edits");
+        return std::nullopt;
+    }
+    std::optional<EmbeddedPicture> embedded;
+    try {
+        embedded = record.embeddedPicture();
+    } catch (...) {
+    }
+    if (!embedded) {
+        *reason = QStringLiteral("its data is not a JPEG, JPEG 2000 or fax file");
+        return std::nullopt;
+    }
+    OriginalFile file = originalFile(*embedded, fileDpi);
+    if (file.bytes.isEmpty()) {
+        *reason = file.obstacle;
+        return std::nullopt;
+    }
+    return file;
+}
+
+void ExportJob::State::finishImage(int position, const QString &path, const WriteResult &outcome,
+                                   const QString &note)
 {
     const qint64 bytes = outcome.isWritten() ? QFileInfo(path).size() : 0;
     const bool renderingFailed = outcome.isFailure() && outcome.domain() == QLatin1String("rendering");
@@ -251,6 +303,7 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
         entry.path = path;
         entry.result = outcome;
         entry.bytes = bytes;
+        entry.note = outcome.isWritten() ? note : QString();
         if (outcome.isWritten()) {
             ++result.filesWritten;
             result.bytesWritten += bytes;

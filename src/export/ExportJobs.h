@@ -24,6 +24,10 @@ class PDFImageStruct;
 // further image; the files it finished before stay, complete, and no file is
 // left half-written.
 //
+// In the Original format an image goes out as its stored coded data
+// (OriginalFile.h) when it has no edits and that data stands on its own;
+// otherwise as PNG, and its ExportedImage note says why.
+//
 // Through mainController(), from the job's threads: the spinner title is
 // pushed and the spinner started once when the job starts (on the starting
 // thread) and stopped once when its last image is finished; progress after

@@ -7,6 +7,17 @@
 #include "Jpeg2000FileWriter.h"
 #include "QtFileWriter.h"
 
+namespace {
+
+// The formats a rendered picture can be encoded in: all but Original, whose
+// files are the images' own stored data (OriginalFile.h).
+bool isPictureFormat(int formatIndex)
+{
+    return ExportFormat::isValidIndex(formatIndex) && formatIndex != ExportFormat::Original;
+}
+
+} // namespace
+
 QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi)
 {
     if (image.isNull())
@@ -33,7 +44,7 @@ WriteResult export1(const QImage &image, const QString &path, int formatIndex, f
 {
     if (image.isNull())
         return WriteResult::nothingWritten(QStringLiteral("no image"));
-    if (!ExportFormat::isValidIndex(formatIndex))
+    if (!isPictureFormat(formatIndex))
         return WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(formatIndex));
 
     const QByteArray bytes = encodeImageFile(image, formatIndex, dpi);
@@ -49,14 +60,14 @@ WriteResult export1(const QImage &image, const QString &path, int formatIndex, f
 
 QString exportFilePath(const QString &pathWithoutExtension, int formatIndex)
 {
-    if (!ExportFormat::isValidIndex(formatIndex))
+    if (!isPictureFormat(formatIndex))
         return {};
     return pathWithoutExtension + QLatin1Char('.') + ExportFormat::extension(formatIndex);
 }
 
 WriteResult simplySaveII(const QImage &image, const QString &pathWithoutExtension, int formatIndex, float dpi)
 {
-    if (!ExportFormat::isValidIndex(formatIndex))
+    if (!isPictureFormat(formatIndex))
         return WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(formatIndex));
     return export1(image, exportFilePath(pathWithoutExtension, formatIndex), formatIndex, dpi);
 }

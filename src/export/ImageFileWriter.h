@@ -20,7 +20,8 @@
 QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi);
 
 // Writes the image to `path` exactly (extension included):
-//  - nothing written (no error) for a null image or an index outside 0 .. 6;
+//  - nothing written (no error) for a null image or an index outside 0 .. 6
+//    (Original included: a rendered picture has no original file);
 //  - failed, "imageDestinationNil" / -2, when the file cannot be created;
 //  - failed, "imageEncoder" / -1, when the encoder gives no data. For HEIC
 //    this also writes "Error: Failed to finalize image destination." to the log.
@@ -31,7 +32,7 @@ WriteResult export1(const QImage &image, const QString &path, int formatIndex, f
                     const std::function<bool()> &cancelled = nullptr);
 
 // "<pathWithoutExtension>.<extension of the format>", or an empty string for
-// an index outside the table.
+// an index outside 0 .. 6.
 QString exportFilePath(const QString &pathWithoutExtension, int formatIndex);
 
 // export1 to exportFilePath(pathWithoutExtension, formatIndex).

@@ -115,3 +115,68 @@ QByteArray insertJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &re
     return {};
 }
 
+
+// One removal per pass; a file with more 'res ' boxes than this is refused.
+constexpr int kMaxResolutionBoxes = 4;
+
+// Takes the first 'res ' box out of the top-level 'jp2h' box. False when
+// there is none; `valid` false when the boxes are not well formed.
+static bool removeJp2ResolutionBox(QByteArray &jp2, bool *valid)
+{
+    *valid = false;
+    const qsizetype size = jp2.size();
+    const auto *bytes = reinterpret_cast<const uchar *>(jp2.constData());
+    qsizetype pos = 0;
+    while (pos + kBoxHeaderSize <= size) {
+        const quint32 shortLength = qFromBigEndian<quint32>(bytes + pos);
+        quint64 length = shortLength;
+        qsizetype header = kBoxHeaderSize;
+        if (length == 1) {
+            if (pos + 16 > size)
+                return false;
+            length = qFromBigEndian<quint64>(bytes + pos + 8);
+            header = 16;
+        } else if (length == 0) {
+            length = quint64(size - pos);
+        }
+        if (length < quint64(header) || length > quint64(size - pos))
+            return false;
+        if (memcmp(bytes + pos + 4, "jp2h", 4) != 0) {
+            pos += qsizetype(length);
+            continue;
+        }
+        const qsizetype end = pos + qsizetype(length);
+        qsizetype child = pos + header;
+        while (child + kBoxHeaderSize <= end) {
+            const quint32 childLength = qFromBigEndian<quint32>(bytes + child);
+            if (childLength < kBoxHeaderSize || childLength > quint64(end - child))
+                return false; // extended or open lengths have no place in 'jp2h'
+            if (memcmp(bytes + child + 4, "res ", 4) == 0) {
+                auto *lengthField = reinterpret_cast<uchar *>(jp2.data()) + pos;
+                if (header == 16)
+                    qToBigEndian<quint64>(length - childLength, lengthField + 8);
+                else if (shortLength != 0)
+                    qToBigEndian<quint32>(quint32(length - childLength), lengthField);
+                jp2.remove(child, childLength);
+                *valid = true;
+                return true;
+            }
+            child += childLength;
+        }
+        *valid = child == end;
+        return false;
+    }
+    return false;
+}
+
+QByteArray setJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &resolution)
+{
+    QByteArray out = jp2;
+    for (int removed = 0;; ++removed) {
+        bool valid = false;
+        if (!removeJp2ResolutionBox(out, &valid))
+            return valid ? insertJp2ResolutionBox(out, resolution) : QByteArray();
+        if (removed == kMaxResolutionBoxes)
+            return {};
+    }
+}

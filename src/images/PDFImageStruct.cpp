@@ -36,6 +36,16 @@ QImage PDFImageStruct::image() const
     return mainController()->pictureCache().picture(m_recordId, [&] { return source->build(); });
 }
 
+std::optional<EmbeddedPicture> PDFImageStruct::embeddedPicture() const
+{
+    std::shared_ptr<const PictureSource> source;
+    {
+        std::lock_guard lock(m_mutex);
+        source = m_pictureSource;
+    }
+    return source ? source->embeddedPicture() : std::nullopt;
+}
+
 void PDFImageStruct::setImage(const QImage &image)
 {
     std::lock_guard lock(m_mutex);

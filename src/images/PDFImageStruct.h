@@ -57,6 +57,10 @@ public:
     void setPictureSource(std::shared_ptr<const PictureSource> source, const QImage &reduced,
                           const QImage &full = QImage());
 
+    // The stored coded data of the picture (see PictureSource); none for a
+    // record without a source. Reads the file: any thread, not the main one.
+    std::optional<EmbeddedPicture> embeddedPicture() const;
+
     // The reduced copy the thumbnail browser draws: the unedited picture with
     // its long edge at most kReducedEdge pixels (smaller pictures as they
     // are). Null when the record has no picture.

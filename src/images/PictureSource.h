@@ -1,6 +1,10 @@
 #pragma once
 
+#include "EmbeddedPicture.h"
+
 #include <QImage>
+
+#include <optional>
 
 // What an image record keeps instead of its full-size picture: the recipe
 // that builds the picture again (for an image of a PDF, its document and
@@ -13,4 +17,8 @@ class PictureSource
 public:
     virtual ~PictureSource() = default;
     virtual QImage build() const = 0;
+    // The picture's coded data as stored, when it has any (a JPEG, JPEG 2000
+    // or CCITT fax stream); none for samples, for a source that keeps no
+    // coded data, or when the file can no longer be read.
+    virtual std::optional<EmbeddedPicture> embeddedPicture() const { return std::nullopt; }
 };

@@ -2,9 +2,100 @@
 
 #include "MaskStreaming.h"
 #include "PDFFileStruct.h"
+#include "PdfStreamDecoder.h"
 #include "raster/ImageMasking.h"
 
+#include <cmath>
 #include <exception>
+
+namespace {
+
+// True when the stream has a /Decode array that maps some component other
+// than [0 1] would.
+bool hasDecodeMapping(const PdfObject &stream)
+{
+    const PdfObject decode = stream.get("Decode");
+    if (!decode.isValid() || decode.type() == PdfTypeNull)
+        return false;
+    const int n = decode.arrayCount();
+    if (decode.type() != PdfTypeArray || n % 2 != 0)
+        return true;
+    for (int i = 0; i < n; ++i) {
+        double v = 0;
+        if (!decode.getNumberAt(i, &v) || v != double(i % 2))
+            return true;
+    }
+    return false;
+}
+
+// The family of the image's colour space and its component count (0 when
+// it has none a standalone file can hold: Indexed, Separation, DeviceN,
+// Lab, Pattern, unknown). An absent colour space gives an empty family.
+QByteArray colourFamily(const PdfObject &colorSpace, int *components)
+{
+    *components = 0;
+    std::optional<QByteArray> family = colorSpace.name();
+    if (!family && colorSpace.type() == PdfTypeArray)
+        family = colorSpace.at(0).name();
+    if (!family)
+        return {};
+    const QByteArray name = expandFilterAbbreviation(*family);
+    if (name == "DeviceGray" || name == "G" || name == "CalGray")
+        *components = 1;
+    else if (name == "DeviceRGB" || name == "RGB" || name == "CalRGB")
+        *components = 3;
+    else if (name == "DeviceCMYK" || name == "CMYK")
+        *components = 4;
+    else if (name == "ICCBased") {
+        std::int32_t n = 0;
+        if (colorSpace.at(1).getIntegerEntry("N", &n) && (n == 1 || n == 3 || n == 4))
+            *components = n;
+    }
+    return name;
+}
+
+std::int32_t intParam(const PdfObject &parms, const char *key, std::int32_t fallback)
+{
+    std::int32_t v = 0;
+    return parms.getIntegerEntry(key, &v) ? v : fallback;
+}
+
+bool boolParam(const PdfObject &parms, const char *key, bool fallback)
+{
+    bool v = false;
+    return parms.getBooleanEntry(key, &v) ? v : fallback;
+}
+
+// Why the coded data of `stream` would not give the picture the system
+// shows, read from its dictionary; empty when it would.
+QString dictionaryObstacle(const PdfObject &stream, const PdfCodedPicture &coded, bool maskApplied)
+{
+    if (maskApplied || stream.get("SMask").isValid() || stream.get("Mask").isValid())
+        return QStringLiteral("it has a mask");
+    if (hasDecodeMapping(stream))
+        return QStringLiteral("it has a /Decode array");
+    bool imageMask = false;
+    stream.getBooleanEntry("ImageMask", &imageMask);
+    int components = 0;
+    const PdfObject colorSpace = stream.get("ColorSpace");
+    const QByteArray family = colourFamily(colorSpace, &components);
+    const QByteArray &filter = coded.coding.name;
+    if (filter == "CCITTFaxDecode") {
+        std::int32_t bpc = 1;
+        stream.getIntegerEntry("BitsPerComponent", &bpc);
+        if (!imageMask && (components != 1 || bpc != 1))
+            return QStringLiteral("a fax image must be one-bit gray");
+        return {};
+    }
+    if (imageMask)
+        return QStringLiteral("it is a stencil mask");
+    if (components == 0 && !(family.isEmpty() && filter == "JPXDecode"))
+        return QStringLiteral("its colour space (%1) cannot be carried by the file")
+            .arg(family.isEmpty() ? QStringLiteral("none") : QString::fromLatin1("/" + family));
+    return {};
+}
+
+} // namespace
 
 QImage ImageStreamRecipe::build(const PdfDocument &document, int reduceToEdge) const
 {
@@ -65,5 +156,52 @@ QImage PdfPictureRecipe::build() const
         return maskImage(image, mask.convertToFormat(QImage::Format_Grayscale8), m_softMask);
     } catch (const std::exception &) {
         return {};
+    }
+}
+
+std::optional<EmbeddedPicture> PdfPictureRecipe::embeddedPicture() const
+{
+    try {
+        if (!m_documents)
+            return std::nullopt;
+        const PdfDocumentPool::Lease lease = m_documents->lease();
+        if (!lease.document())
+            return std::nullopt;
+        const PdfObject stream = lease.document()->objectByKey(m_image.objectKey);
+        if (stream.type() != PdfTypeStream)
+            return std::nullopt;
+        std::optional<PdfCodedPicture> coded = codedPictureOfStream(stream, stream.decodedSizeLimit());
+        if (!coded)
+            return std::nullopt;
+
+        EmbeddedPicture picture;
+        const QByteArray &filter = coded->coding.name;
+        picture.coding = filter == "DCTDecode" ? EmbeddedPicture::Coding::Jpeg
+            : filter == "JPXDecode"            ? EmbeddedPicture::Coding::Jpeg2000
+                                               : EmbeddedPicture::Coding::CcittFax;
+        picture.bytes = std::move(coded->bytes);
+        if (std::isfinite(m_image.width) && std::isfinite(m_image.height) && m_image.width >= 1
+            && m_image.height >= 1 && m_image.width <= 1e6 && m_image.height <= 1e6) {
+            picture.width = int(m_image.width);
+            picture.height = int(m_image.height);
+        }
+        const PdfObject &parms = coded->coding.parms;
+        picture.colorTransform = intParam(parms, "ColorTransform", -1);
+        picture.k = intParam(parms, "K", 0);
+        picture.endOfLine = boolParam(parms, "EndOfLine", false);
+        picture.encodedByteAlign = boolParam(parms, "EncodedByteAlign", false);
+        picture.blackIs1 = boolParam(parms, "BlackIs1", false);
+        picture.obstacle = dictionaryObstacle(stream, *coded, m_mask.has_value());
+        if (picture.obstacle.isEmpty() && picture.width == 0)
+            picture.obstacle = QStringLiteral("its size is not usable");
+        if (picture.obstacle.isEmpty() && picture.coding == EmbeddedPicture::Coding::CcittFax) {
+            const std::int32_t columns = intParam(parms, "Columns", 1728);
+            const std::int32_t rows = intParam(parms, "Rows", 0);
+            if (columns != picture.width || (rows != 0 && rows != picture.height))
+                picture.obstacle = QStringLiteral("its fax size differs from the image size");
+        }
+        return picture;
+    } catch (const std::exception &) {
+        return std::nullopt;
     }
 }

@@ -39,6 +39,7 @@ public:
     PdfPictureRecipe(std::shared_ptr<PdfDocumentPool> documents, ImageStreamRecipe image,
                      std::optional<ImageStreamRecipe> mask, bool softMask);
     QImage build() const override;
+    std::optional<EmbeddedPicture> embeddedPicture() const override;
 
 private:
     std::shared_ptr<PdfDocumentPool> m_documents;

@@ -8,6 +8,7 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <exception>
@@ -345,6 +346,29 @@ std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 m
 }
 
 } // namespace
+
+std::optional<PdfCodedPicture> codedPictureOfStream(const PdfObject &stream, qint64 maxBytes)
+{
+    if (maxBytes <= 0)
+        return std::nullopt;
+    QList<PdfFilterStep> steps = pdfStreamFilters(stream);
+    steps.removeIf([](const PdfFilterStep &step) { return step.name == "Crypt"; });
+    if (steps.isEmpty())
+        return std::nullopt;
+    PdfFilterStep coding = steps.takeLast();
+    if (coding.name != "DCTDecode" && coding.name != "JPXDecode" && coding.name != "CCITTFaxDecode")
+        return std::nullopt;
+    if (!std::all_of(steps.begin(), steps.end(), [](const PdfFilterStep &step) { return isGeneralFilter(step.name); }))
+        return std::nullopt;
+    std::optional<QByteArray> raw = rawStreamBytes(stream);
+    if (!raw)
+        return std::nullopt;
+    if (!steps.isEmpty())
+        raw = decodeGeneral(*raw, steps, maxBytes);
+    if (!raw || raw->isEmpty() || raw->size() > maxBytes)
+        return std::nullopt;
+    return PdfCodedPicture{std::move(*raw), std::move(coding)};
+}
 
 qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream)
 {

@@ -32,6 +32,18 @@ std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 max
 // more than maxBytes (the sink may have had part of the data by then).
 bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::function<void(QByteArrayView)> &sink);
 
+// The coded picture of an image stream as it is stored: the stream's bytes
+// with only the general filters (Flate, LZW, the ASCII ones, RunLength)
+// before its last filter undone, when that last filter is DCTDecode,
+// JPXDecode or CCITTFaxDecode. None for any other chain (a picture filter
+// that is not last, JBIG2, an unknown filter), a failed filter or more than
+// maxBytes.
+struct PdfCodedPicture {
+    QByteArray bytes;
+    PdfFilterStep coding; // the last filter, with its /DecodeParms
+};
+std::optional<PdfCodedPicture> codedPictureOfStream(const PdfObject &stream, qint64 maxBytes);
+
 // The default decoded-size limit of a stream: for an image, a generous
 // multiple of what its dictionary can use; otherwise a fixed bound.
 qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream);

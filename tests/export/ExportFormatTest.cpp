@@ -6,7 +6,7 @@
 // spelling and order are the contract; the extensions are checked on written files.
 TEST(ExportFormat, NameLookups)
 {
-    EXPECT_EQ(ExportFormat::names(), (QStringList{"JPEG", "JPEG-2000", "TIFF", "PNG", "BMP", "ICNS", "HEIC"}));
+    EXPECT_EQ(ExportFormat::names(), (QStringList{"JPEG", "JPEG-2000", "TIFF", "PNG", "BMP", "ICNS", "HEIC", "Original"}));
     for (int outside : {-1, ExportFormat::Count}) {
         EXPECT_TRUE(ExportFormat::name(outside).isEmpty());
         EXPECT_TRUE(ExportFormat::extension(outside).isEmpty());

@@ -84,7 +84,7 @@ std::vector<std::pair<int, int>> countingUpTo(int total)
 TEST(ExportJobs, SelectedImagesInEveryFormat)
 {
     const char *const extensions[] = {"jpeg", "jp2", "tiff", "png", "bmp", "icns", "heic"};
-    for (int format = 0; format < ExportFormat::Count; ++format) {
+    for (int format = 0; format < int(std::size(extensions)); ++format) {
         SCOPED_TRACE(extensions[format]);
         RecordingController controller;
         QTemporaryDir dir;
@@ -160,7 +160,7 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
     // The extension is part of the name: another format starts afresh.
     EXPECT_EQ(claims.claim(QStringLiteral("/out"), QStringLiteral("x.v1"), ExportFormat::Tiff),
               QStringLiteral("/out/x.v1.tiff"));
-    EXPECT_TRUE(claims.claim(QStringLiteral("/out"), QStringLiteral("x"), 7).isEmpty());
+    EXPECT_TRUE(claims.claim(QStringLiteral("/out"), QStringLiteral("x"), ExportFormat::Count).isEmpty());
 }
 
 // Only checked files whose parse has finished take part, in list order.
