@@ -45,6 +45,13 @@ protected:
             w << int(image->source().width);
         return w;
     }
+    static QList<int> pages(const PDFFileStruct &record)
+    {
+        QList<int> p;
+        for (const auto &image : record.images())
+            p << image->source().page;
+        return p;
+    }
 
     QTemporaryDir m_dir;
 };
