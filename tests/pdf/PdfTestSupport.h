@@ -53,5 +53,14 @@ protected:
         return p;
     }
 
+    static std::string toStd(const QByteArray &a) { return a.toStdString(); }
+    static std::string bytes(std::initializer_list<int> values)
+    {
+        std::string s;
+        for (int v : values)
+            s += char(v);
+        return s;
+    }
+
     QTemporaryDir m_dir;
 };

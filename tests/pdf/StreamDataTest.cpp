@@ -19,7 +19,6 @@ std::string sampleBytes(size_t n)
     return s;
 }
 
-std::string toStd(const QByteArray &a) { return std::string(a.constData(), size_t(a.size())); }
 
 } // namespace
 
