@@ -8,16 +8,6 @@ using namespace fixture;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (int v : values)
-        s += char(v);
-    return s;
-}
-
-std::string toStd(const QByteArray &a) { return std::string(a.constData(), size_t(a.size())); }
-
 QRgb px(const QImage &image, int x, int y) { return image.convertToFormat(QImage::Format_ARGB32).pixel(x, y); }
 
 // A pixel of image `image` of the record: its colour, or only its alpha when `alphaOnly`.

@@ -11,7 +11,6 @@ namespace {
 
 int maxDifference(const QImage &a, const QImage &b) { return compareImages(a, b, true).maximum; }
 
-std::string toStd(const QByteArray &a) { return std::string(a.constData(), size_t(a.size())); }
 
 // A scan-like page: a smooth gradient that differs from page to page.
 QByteArray pageSamples(int width, int height, int page)

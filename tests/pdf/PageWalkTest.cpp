@@ -30,10 +30,7 @@ TEST_F(PdfTest, WalkOrderFormsAndSharing)
     // Page 1: /Im1, /Im2, /Sh (sorted keys); page 2: the form's image first,
     // then /B; the shared image is not recorded again anywhere.
     EXPECT_EQ(widths(*record), QList<int>({1, 2, 10, 5, 3, 4}));
-    QList<int> pages;
-    for (const auto &image : record->images())
-        pages << image->source().page;
-    EXPECT_EQ(pages, QList<int>({1, 1, 1, 2, 2, 3}));
+    EXPECT_EQ(pages(*record), QList<int>({1, 1, 1, 2, 2, 3}));
 }
 
 // Nested page tree nodes with inherited resources: the node's resources are
@@ -59,10 +56,7 @@ TEST_F(PdfTest, InheritedResourcesAndSkippedEntries)
     const auto record = parse(writeFixture(pdf));
 
     EXPECT_EQ(widths(*record), QList<int>({1, 2, 3}));
-    QList<int> pages;
-    for (const auto &image : record->images())
-        pages << image->source().page;
-    EXPECT_EQ(pages, QList<int>({1, 2, 2})); // the inherited one with the node's first page
+    EXPECT_EQ(pages(*record), QList<int>({1, 2, 2})); // the inherited one with the node's first page
 }
 
 TEST_F(PdfTest, NonImagesMasksAndMissingPages)
@@ -83,28 +77,9 @@ TEST_F(PdfTest, NonImagesMasksAndMissingPages)
     EXPECT_TRUE(parse(writeFixture(noPages, QStringLiteral("nopages.pdf")))->images().isEmpty());
 }
 
-// A /Kids entry pointing back up the tree, a page tree node listing itself
-// and a form holding itself in its resources end without looping.
-TEST_F(PdfTest, CyclesAreCut)
-{
-    PdfFixture pdf;
-    Obj img = gray(pdf, 1);
-    Obj node = pdf.pageTreeNode();
-    pdf.page({{"/I", img}}, node);
-    Obj kids = node.getKey("/Kids");
-    kids.appendItem(pdf.pagesRoot());
-    kids.appendItem(node);
-    Obj form = pdf.form({});
-    Obj img2 = gray(pdf, 2);
-    form.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/Self", form);
-    form.getDict().getKey("/Resources").getKey("/XObject").replaceKey("/J", img2);
-    pdf.page({{"/F", form}});
-    const auto record = parse(writeFixture(pdf));
-    EXPECT_EQ(widths(*record), QList<int>({1, 2}));
-}
-
 // A page tree where every level lists the next level twice would have 2^40
-// paths; each node is walked once and the walk ends at once.
+// paths; each node is walked once and the walk ends at once. (Trees and forms
+// that loop are in the hostile catalogue.)
 TEST_F(PdfTest, SharedSubtreesAreWalkedOnce)
 {
     PdfFixture pdf;
@@ -156,24 +131,7 @@ TEST_F(PdfTest, DeepPageTreesKeepTheirPages)
         const QString file = writeFixture(pdf);
         const auto record = parse(file);
         EXPECT_EQ(widths(*record), QList<int>({3, 4})) << depth;
-        ASSERT_EQ(record->images().size(), 2);
-        EXPECT_EQ(record->images()[1]->source().page, 2) << depth;
+        EXPECT_EQ(pages(*record), QList<int>({1, 2})) << depth;
         EXPECT_EQ(PdfDocument::open(file)->numberOfPages(), 2) << depth;
     }
-}
-
-// A file whose cross-reference offsets are all wrong is recovered.
-TEST_F(PdfTest, BrokenCrossReferenceIsRecovered)
-{
-    PdfFixture pdf;
-    for (int i = 0; i < 3; ++i)
-        pdf.page({{"/I", gray(pdf, 4 + i)}});
-    std::string bytes = pdf.write(QString());
-    const size_t xref = bytes.rfind("xref");
-    ASSERT_NE(xref, std::string::npos);
-    for (size_t i = xref; i < bytes.size(); ++i)
-        if (bytes[i] >= '1' && bytes[i] <= '9')
-            bytes[i] = '9';
-    ASSERT_TRUE(writeFile(path("broken.pdf"), bytes));
-    EXPECT_EQ(widths(*parse(path("broken.pdf"))), QList<int>({4, 5, 6}));
 }

@@ -45,6 +45,22 @@ protected:
             w << int(image->source().width);
         return w;
     }
+    static QList<int> pages(const PDFFileStruct &record)
+    {
+        QList<int> p;
+        for (const auto &image : record.images())
+            p << image->source().page;
+        return p;
+    }
+
+    static std::string toStd(const QByteArray &a) { return a.toStdString(); }
+    static std::string bytes(std::initializer_list<int> values)
+    {
+        std::string s;
+        for (int v : values)
+            s += char(v);
+        return s;
+    }
 
     QTemporaryDir m_dir;
 };

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 // A component of a w x h image, sampled every dx, dy, with values of a varied pattern.
@@ -141,47 +140,37 @@ TEST(Jpeg2000Decoder, ConvertsSyccWithSubsampledChromaToRgb)
     }
 }
 
-TEST(Jpeg2000Decoder, AppliesAJp2Palette)
+// A 'pclr' palette with its 'cmap' mapping of every output channel to column n of component 0;
+// 'cdef' declaring component 0 opacity and component 1 the gray colour channel.
+TEST(Jpeg2000Decoder, FollowsJp2PaletteAndChannelDefinitions)
 {
     const int w = 5, h = 3;
     J2kComponent indices;
     for (int i = 0; i < w * h; ++i)
         indices.values.push_back(i % 4);
-    // Four entries of three 8-bit columns, and a component mapping of every output channel to
-    // column n of component 0.
     const QByteArray entries("\xff\x00\x00" "\x00\xff\x00" "\x00\x00\xff" "\x10\x20\x30", 12);
-    const QByteArray palette = jp2Box("pclr", QByteArray("\x00\x04\x03\x07\x07\x07", 6) + entries);
-    const QByteArray mapping = jp2Box("cmap", QByteArray("\x00\x00\x01\x00" "\x00\x00\x01\x01" "\x00\x00\x01\x02", 12));
-    const QByteArray jp2 = wrapJp2(encodeJpeg2000({w, h, {indices}}), w, h, 1, 8, 16, palette + mapping);
-
-    const RasterImage image = decodeJpeg2000(jp2);
-    ASSERT_FALSE(image.isNull());
-    ASSERT_EQ(image.model, ColorModel::RGB);
-    ASSERT_EQ(image.bitsPerComponent, 8);
-    for (int i = 0; i < w * h; ++i)
-        for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(sampleAt(image, i % w, i / w, c), uchar(entries[(i % 4) * 3 + c])) << i;
-    EXPECT_EQ(jpeg2000PropertiesText(jp2), propertiesText("RGB", 8, 3, 5));
-}
-
-TEST(Jpeg2000Decoder, FollowsJp2ChannelDefinitions)
-{
-    // Codestream component 0 is declared opacity, component 1 the gray colour channel: the
-    // raster must be gray from 1, alpha from 0.
-    const int w = 6, h = 4;
+    const QByteArray palette = jp2Box("pclr", QByteArray("\x00\x04\x03\x07\x07\x07", 6) + entries)
+        + jp2Box("cmap", QByteArray("\x00\x00\x01\x00" "\x00\x00\x01\x01" "\x00\x00\x01\x02", 12));
+    const QByteArray paletted = wrapJp2(encodeJpeg2000({w, h, {indices}}), w, h, 1, 8, 16, palette);
     const J2kComponent opacity = component(w, h, 8, 5), gray = component(w, h, 8, 9);
     const QByteArray definitions = jp2Box("cdef", QByteArray("\x00\x02" "\x00\x00\x00\x01\x00\x00" "\x00\x01\x00\x00\x00\x01", 14));
-    const QByteArray jp2 = wrapJp2(encodeJpeg2000({w, h, {opacity, gray}}), w, h, 2, 8, 17, definitions);
+    const QByteArray defined = wrapJp2(encodeJpeg2000({w, h, {opacity, gray}}), w, h, 2, 8, 17, definitions);
 
-    const RasterImage image = decodeJpeg2000(jp2);
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.model, ColorModel::Gray);
-    ASSERT_TRUE(image.hasAlpha);
+    const RasterImage rgb = decodeJpeg2000(paletted), grayAlpha = decodeJpeg2000(defined);
+    ASSERT_FALSE(rgb.isNull());
+    ASSERT_FALSE(grayAlpha.isNull());
+    ASSERT_EQ(rgb.model, ColorModel::RGB);
+    ASSERT_EQ(rgb.bitsPerComponent, 8);
+    EXPECT_EQ(grayAlpha.model, ColorModel::Gray);
+    ASSERT_TRUE(grayAlpha.hasAlpha);
     for (int i = 0; i < w * h; ++i) {
-        EXPECT_EQ(sampleAt(image, i % w, i / w, 0), gray.values[size_t(i)]) << i;
-        EXPECT_EQ(sampleAt(image, i % w, i / w, 1), opacity.values[size_t(i)]) << i;
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(sampleAt(rgb, i % w, i / w, c), uchar(entries[(i % 4) * 3 + c])) << i;
+        EXPECT_EQ(sampleAt(grayAlpha, i % w, i / w, 0), gray.values[size_t(i)]) << i;
+        EXPECT_EQ(sampleAt(grayAlpha, i % w, i / w, 1), opacity.values[size_t(i)]) << i;
     }
-    EXPECT_EQ(jpeg2000PropertiesText(jp2), propertiesText("Gray", 8, 4, 6));
+    EXPECT_EQ(jpeg2000PropertiesText(paletted), propertiesText("RGB", 8, 3, 5));
+    EXPECT_EQ(jpeg2000PropertiesText(defined), propertiesText("Gray", 8, 3, 5));
 }
 
 TEST(Jpeg2000Decoder, PropertiesTextDescribesTheHeader)

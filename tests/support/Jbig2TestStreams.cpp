@@ -21,26 +21,21 @@ QByteArray regionInformation(std::uint32_t width, std::uint32_t height, std::uin
     return be(width, 4) + be(height, 4) + be(x, 4) + be(y, 4) + '\0'; // external combination OR
 }
 
-// The MQ coder's probability estimation table (T.88 table E.1): Qe, NMPS, NLPS, SWITCH.
-struct QeRow {
-    std::uint16_t qe;
-    std::uint8_t nmps;
-    std::uint8_t nlps;
-    bool switchMps;
+// The MQ coder's probability estimation table (T.88 table E.1): Qe, NMPS, NLPS; SWITCH is set
+// in rows 0, 6 and 14.
+constexpr std::uint16_t kQe[47] = {
+    0x5601, 0x3401, 0x1801, 0x0AC1, 0x0521, 0x0221, 0x5601, 0x5401, 0x4801, 0x3801, 0x3001, 0x2401, 0x1C01, 0x1601,
+    0x5601, 0x5401, 0x5101, 0x4801, 0x3801, 0x3401, 0x3001, 0x2801, 0x2401, 0x2201, 0x1C01, 0x1801, 0x1601, 0x1401,
+    0x1201, 0x1101, 0x0AC1, 0x09C1, 0x08A1, 0x0521, 0x0441, 0x02A1, 0x0221, 0x0141, 0x0111, 0x0085, 0x0049, 0x0025,
+    0x0015, 0x0009, 0x0005, 0x0001, 0x5601
 };
-constexpr QeRow kQe[47] = {
-    {0x5601, 1, 1, true},   {0x3401, 2, 6, false},  {0x1801, 3, 9, false},  {0x0AC1, 4, 12, false},
-    {0x0521, 5, 29, false}, {0x0221, 38, 33, false}, {0x5601, 7, 6, true},  {0x5401, 8, 14, false},
-    {0x4801, 9, 14, false}, {0x3801, 10, 14, false}, {0x3001, 11, 17, false}, {0x2401, 12, 18, false},
-    {0x1C01, 13, 20, false}, {0x1601, 29, 21, false}, {0x5601, 15, 14, true}, {0x5401, 16, 14, false},
-    {0x5101, 17, 15, false}, {0x4801, 18, 16, false}, {0x3801, 19, 17, false}, {0x3401, 20, 18, false},
-    {0x3001, 21, 19, false}, {0x2801, 22, 19, false}, {0x2401, 23, 20, false}, {0x2201, 24, 21, false},
-    {0x1C01, 25, 22, false}, {0x1801, 26, 23, false}, {0x1601, 27, 24, false}, {0x1401, 28, 25, false},
-    {0x1201, 29, 26, false}, {0x1101, 30, 27, false}, {0x0AC1, 31, 28, false}, {0x09C1, 32, 29, false},
-    {0x08A1, 33, 30, false}, {0x0521, 34, 31, false}, {0x0441, 35, 32, false}, {0x02A1, 36, 33, false},
-    {0x0221, 37, 34, false}, {0x0141, 38, 35, false}, {0x0111, 39, 36, false}, {0x0085, 40, 37, false},
-    {0x0049, 41, 38, false}, {0x0025, 42, 39, false}, {0x0015, 43, 40, false}, {0x0009, 44, 41, false},
-    {0x0005, 45, 42, false}, {0x0001, 45, 43, false}, {0x5601, 46, 46, false},
+constexpr std::uint8_t kNextMps[47] = {
+    1, 2, 3, 4, 5, 38, 7, 8, 9, 10, 11, 12, 13, 29, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30,
+    31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 45, 46
+};
+constexpr std::uint8_t kNextLps[47] = {
+    1, 6, 9, 12, 29, 33, 6, 14, 14, 14, 17, 18, 20, 21, 14, 14, 15, 16, 17, 18, 19, 19, 20, 21, 22, 23, 24, 25, 26,
+    27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 46
 };
 
 struct Context {
@@ -54,7 +49,7 @@ class MqEncoder
 public:
     void encode(Context &cx, int bit)
     {
-        const std::uint32_t qe = kQe[cx.index].qe;
+        const std::uint32_t qe = kQe[cx.index];
         m_a -= qe;
         if (bit == cx.mps) {
             if ((m_a & 0x8000) != 0) {
@@ -65,15 +60,15 @@ public:
                 m_a = qe;
             else
                 m_c += qe;
-            cx.index = kQe[cx.index].nmps;
+            cx.index = kNextMps[cx.index];
         } else {
             if (m_a < qe)
                 m_c += qe;
             else
                 m_a = qe;
-            if (kQe[cx.index].switchMps)
+            if (cx.index == 0 || cx.index == 6 || cx.index == 14)
                 cx.mps = std::uint8_t(1 - cx.mps);
-            cx.index = kQe[cx.index].nlps;
+            cx.index = kNextLps[cx.index];
         }
         do {
             m_a <<= 1;

@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <cstdint>
 #include <stdexcept>
 
 namespace fixture {
@@ -29,120 +30,92 @@ Obj dict(const Dict &items)
     return QPDFObjectHandle::newDictionary(m);
 }
 
-std::string flate(const std::string &data)
+namespace {
+// Runs bytes through one of the PDF library's encoding pipelines.
+template <typename Encoder, typename... Args>
+std::string encoded(const std::string &data, Args... args)
 {
     std::string out;
     Pl_String sink("sink", nullptr, out);
-    Pl_Flate deflate("deflate", &sink, Pl_Flate::a_deflate);
-    deflate.write(reinterpret_cast<const unsigned char *>(data.data()), data.size());
-    deflate.finish();
+    Encoder encoder("encoder", &sink, args...);
+    encoder.write(reinterpret_cast<const unsigned char *>(data.data()), data.size());
+    encoder.finish();
     return out;
 }
+} // namespace
 
-std::string runLength(const std::string &data)
-{
-    std::string out;
-    Pl_String sink("sink", nullptr, out);
-    Pl_RunLength rl("rl", &sink, Pl_RunLength::a_encode);
-    rl.write(reinterpret_cast<const unsigned char *>(data.data()), data.size());
-    rl.finish();
-    return out;
-}
-
+std::string flate(const std::string &data) { return encoded<Pl_Flate>(data, Pl_Flate::a_deflate); }
+std::string runLength(const std::string &data) { return encoded<Pl_RunLength>(data, Pl_RunLength::a_encode); }
 std::string asciiHex(const std::string &data)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (size_t i = 0; i < data.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        out += digits[c >> 4];
-        out += digits[c & 15];
-        if (i % 32 == 31)
-            out += '\n';
-    }
-    out += '>';
-    return out;
+    return QByteArray::fromStdString(data).toHex().toUpper().toStdString() + '>';
 }
 
 std::string ascii85(const std::string &data)
 {
     std::string out;
-    size_t i = 0;
-    while (i < data.size()) {
+    for (size_t i = 0; i < data.size(); i += 4) {
         const size_t n = std::min<size_t>(4, data.size() - i);
-        unsigned long v = 0;
+        std::uint32_t v = 0;
         for (size_t j = 0; j < 4; ++j)
-            v = v << 8 | (j < n ? static_cast<unsigned char>(data[i + j]) : 0);
+            v = v << 8 | (j < n ? static_cast<unsigned char>(data[i + j]) : 0u);
         if (n == 4 && v == 0) {
             out += 'z';
-        } else {
-            char enc[5];
-            for (int j = 4; j >= 0; --j) {
-                enc[j] = char('!' + v % 85);
-                v /= 85;
-            }
-            out.append(enc, n + 1);
+            continue;
         }
-        i += n;
+        char group[5];
+        for (int j = 4; j >= 0; --j, v /= 85)
+            group[j] = char('!' + v % 85);
+        out.append(group, n + 1);
     }
-    out += "~>";
-    return out;
+    return out + "~>";
 }
 
 std::string lzw(const std::string &data, bool earlyChange)
 {
-    // A straightforward LZW coder as the PDF standard describes it.
+    // A plain LZW coder; the table starts again (clear code) before it is full.
     std::map<std::string, int> table;
-    auto reset = [&] {
+    std::string out;
+    unsigned long bits = 0;
+    int pending = 0, width = 9, next = 258;
+    auto put = [&](int code) {
+        bits = bits << width | unsigned(code);
+        for (pending += width; pending >= 8; pending -= 8)
+            out += char((bits >> (pending - 8)) & 0xff);
+    };
+    auto clear = [&] {
+        put(256);
         table.clear();
         for (int c = 0; c < 256; ++c)
             table[std::string(1, char(c))] = c;
+        next = 258;
+        width = 9;
     };
-    std::string out;
-    unsigned long bitBuffer = 0;
-    int bitCount = 0;
-    int codeWidth = 9;
-    int nextCode = 258;
-    auto put = [&](int code) {
-        bitBuffer = (bitBuffer << codeWidth) | unsigned(code);
-        bitCount += codeWidth;
-        while (bitCount >= 8) {
-            out += char((bitBuffer >> (bitCount - 8)) & 0xff);
-            bitCount -= 8;
-        }
+    auto grow = [&] {
+        const int n = ++next + (earlyChange ? 1 : 0);
+        width = n > 2048 ? 12 : n > 1024 ? 11 : n > 512 ? 10 : 9;
     };
-    auto widthFor = [&](int next) {
-        const int n = next + (earlyChange ? 1 : 0);
-        return n > 2048 ? 12 : n > 1024 ? 11 : n > 512 ? 10 : 9;
-    };
-    reset();
-    put(256);
+    clear();
     std::string w;
     for (char c : data) {
-        std::string wc = w + c;
-        if (table.count(wc)) {
-            w = wc;
+        if (table.count(w + c)) {
+            w += c;
             continue;
         }
         put(table[w]);
-        table[wc] = nextCode++;
-        codeWidth = widthFor(nextCode);
-        if (nextCode >= 4094) {
-            put(256);
-            reset();
-            nextCode = 258;
-            codeWidth = 9;
-        }
+        table[w + c] = next;
+        grow();
+        if (next >= 4094)
+            clear();
         w = std::string(1, c);
     }
     if (!w.empty()) {
         put(table[w]);
-        ++nextCode;
-        codeWidth = widthFor(nextCode);
+        grow();
     }
     put(257);
-    if (bitCount > 0)
-        out += char((bitBuffer << (8 - bitCount)) & 0xff);
+    if (pending > 0)
+        out += char((bits << (8 - pending)) & 0xff);
     return out;
 }
 
@@ -150,30 +123,18 @@ std::string pngPredict(const std::string &data, int columns, int colors, int bpc
 {
     const size_t rowBytes = (size_t(columns) * colors * bpc + 7) / 8;
     const size_t bpp = std::max<size_t>(1, size_t(colors) * bpc / 8);
-    std::string out;
-    std::string prev(rowBytes, '\0');
+    std::string out, prev(rowBytes, '\0');
     for (size_t r = 0; r * rowBytes < data.size(); ++r) {
         std::string row = data.substr(r * rowBytes, rowBytes);
         row.resize(rowBytes, '\0');
         out += char(pngType);
         for (size_t i = 0; i < rowBytes; ++i) {
-            const int x = static_cast<unsigned char>(row[i]);
-            const int a = i >= bpp ? static_cast<unsigned char>(row[i - bpp]) : 0;
-            const int b = static_cast<unsigned char>(prev[i]);
-            const int c = i >= bpp ? static_cast<unsigned char>(prev[i - bpp]) : 0;
-            int pred = 0;
-            switch (pngType) {
-            case 1: pred = a; break;
-            case 2: pred = b; break;
-            case 3: pred = (a + b) / 2; break;
-            case 4: {
-                const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-                pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-                break;
-            }
-            default: break;
-            }
-            out += char((x - pred) & 0xff);
+            auto at = [](const std::string &s, size_t k) { return int(static_cast<unsigned char>(s[k])); };
+            const int a = i >= bpp ? at(row, i - bpp) : 0, b = at(prev, i), c = i >= bpp ? at(prev, i - bpp) : 0;
+            const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+            const int paeth = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+            const int pred[] = {0, a, b, (a + b) / 2, paeth};
+            out += char((at(row, i) - pred[pngType]) & 0xff);
         }
         prev = row;
     }
@@ -184,9 +145,9 @@ std::string tiffPredict(const std::string &data, int columns, int colors, int /*
 {
     const size_t rowBytes = size_t(columns) * colors;
     std::string out = data;
-    for (size_t r = 0; r * rowBytes < data.size(); ++r)
-        for (size_t i = rowBytes - 1; i >= size_t(colors) && r * rowBytes + i < data.size(); --i)
-            out[r * rowBytes + i] = char(data[r * rowBytes + i] - data[r * rowBytes + i - colors]);
+    for (size_t i = 0; i < data.size(); ++i)
+        if (i % rowBytes >= size_t(colors))
+            out[i] = char(data[i] - data[i - colors]);
     return out;
 }
 

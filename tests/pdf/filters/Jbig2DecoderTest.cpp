@@ -173,7 +173,6 @@ TEST(Jbig2Decode, LimitsAndRefusedInput)
 // with no page).
 TEST(Jbig2Decode, FuzzFindingsEndAtOnce)
 {
-    const std::vector<TestBitmap> symbols = textSymbols();
     const QByteArray symbolGlobals = segment(1, SymbolDictionary, 0, textSymbolDictionary());
     QByteArray text = textRegion(40, 20, {6, 8}, {{0, 1, 2}, {1, 9, 2}, {0, 20, 10}});
     const QByteArray textPage = segment(2, PageInformation, 1, pageInformation(40, 20));
@@ -187,14 +186,8 @@ TEST(Jbig2Decode, FuzzFindingsEndAtOnce)
     EXPECT_EQ(scanJbig2Stream(announcing).acceptedLength, textPage.size());
 
     const QByteArray damagedGlobals[] = {
-        QByteArray("\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x25\x00\x00\x19\xff\xfd\xff\x02\xfe\x4b"
-                   "\xfe\x00\x00\x00\x02\x00\x00\xda\x02\x4d\x38\x38\x50\x5c\x24\xb9\xa0\x88\xac\xbc"
-                   "\xe3\xfe\xb0\x23\xa4\x3f\xff\xac",
-                   48),
-        QByteArray("\x00\xc4\x00\x01\x00\x00\x9d\x00\x00\x00\x25\x00\x00\x03\xff\xfd\xff\x02\xfe\x48"
-                   "\xfe\x00\x00\x00\x02\x00\x00\x00\xaf\x4d\x38\x38\x50\x5c\x24\xb9\xa0\x88\xac\xbc"
-                   "\xe3\xfe\xb0\x23\xa4\x3f\xff\xac",
-                   48),
+        QByteArray::fromHex("0000000100000000000025000019fffdff02fe4bfe000000020000da024d3838505c24b9a088acbce3feb023a43fffac"),
+        QByteArray::fromHex("00c4000100009d00000025000003fffdff02fe48fe00000002000000af4d3838505c24b9a088acbce3feb023a43fffac"),
     };
     const QByteArray runaway = QByteArray::fromHex("0000000100000000000022000003fffdff02fefefe00000002000000305297f4fcbdacc3ebac68ff1280a60100");
     const TestBitmap region = TestBitmap::random(40, 21, 0.5, 34);
@@ -204,14 +197,12 @@ TEST(Jbig2Decode, FuzzFindingsEndAtOnce)
         + runaway.sliced(4).prepend(QByteArray::fromHex("00000005"))
         + segment(1, ImmediateLosslessGenericRegion, 1, regionData) + segment(2, EndOfPage, 1, {});
 
-    const TestBitmap textExpected = compose(compose(compose(TestBitmap(40, 20), symbols[0], 1, 2), symbols[1], 9, 2), symbols[0], 20, 10);
     struct Case {
         const char *name;
         QByteArray stream, globals;
         std::optional<QByteArray> expected;
     };
     const Case cases[] = {
-        {"text region", goodText, symbolGlobals, textExpected.packed(false)},
         {"text region announcing 2^28 instances", announcing, symbolGlobals, TestBitmap(40, 20).packed(false)},
         {"damaged globals 1", regionPage, damagedGlobals[0], region.packed(false)},
         {"damaged globals 2", regionPage, damagedGlobals[1], region.packed(false)},
