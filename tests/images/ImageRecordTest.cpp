@@ -89,19 +89,6 @@ TEST_F(ImageRecord, EachSetterIsOneUndoStepOneVersionAndOneRefresh)
     }
 }
 
-TEST_F(ImageRecord, UndoStepsUnwindInOrder)
-{
-    record->setAngle(90.0f);
-    record->setAngle(180.0f);
-    record->setHue(30.0f);
-    std::vector<std::function<void()>> history = std::move(controller.undoSteps);
-    ASSERT_EQ(history.size(), 3u);
-    for (auto step = history.rbegin(); step != history.rend(); ++step)
-        (*step)();
-    EXPECT_EQ(allValues(*record), kNeutral);
-    EXPECT_EQ(record->imageVersion(), 6u);
-}
-
 // resetAll sets the five colour values as one step (angle and flip stay); one undo restores all
 // five and its redo sets them again. A null pointer or a list of another size changes nothing.
 TEST_F(ImageRecord, ResetAllSetsTheFiveColourValuesAsOneStep)
