@@ -165,31 +165,6 @@ TEST_F(ControllerTest, SummaryShowsTheSelection)
     EXPECT_FALSE(controller.pdfFiles()[0]->info().isEmpty());
 }
 
-// Two overlapping busy periods show one spinner until the second stop; a
-// stop without a start changes nothing; a short period never shows a frame.
-TEST_F(ControllerTest, SpinnerCountsBusyPeriods)
-{
-    MySpinView *spin = controller.spinView();
-    spin->title("Parsing PDF file(s)...");
-    controller.startSpin();
-    controller.startSpin();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(spin->isVisible() || !host.isVisible());
-    EXPECT_TRUE(spin->isSpinning());
-    EXPECT_FALSE(spin->isShowingFrame()); // the start delay
-    controller.stopSpin();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(spin->isSpinning());
-    controller.stopSpin();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(spin->isSpinning());
-    EXPECT_FALSE(spin->isShowingFrame());
-    EXPECT_EQ(spin->currentTitle(), ""); // one pop per stop, the second on an empty stack
-    controller.stopSpin();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(controller.spinStart(), 0);
-}
-
 // A level past the largest is the largest.
 TEST(Zoom, LevelPastTheLargest)
 {

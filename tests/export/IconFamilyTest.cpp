@@ -204,35 +204,6 @@ TEST(IconFamily, ExtractionRefusals)
         EXPECT_TRUE(std::get<1>(rows[i])(std::get<0>(rows[i]), std::get<2>(rows[i])).isEmpty()) << i;
 }
 
-TEST(IconFamily, SettingElements)
-{
-    const BitmapImageRep red = BitmapImageRep::fromImage(halfTransparent(32, qRgb(255, 0, 0)));
-    const BitmapImageRep green = BitmapImageRep::fromImage(halfTransparent(32, qRgb(0, 9, 0)));
-    IconFamily family;
-    EXPECT_TRUE(family.setIconFamilyElement(IconType::il32, red));
-    EXPECT_TRUE(family.setIconFamilyElement(IconType::ICNhash, red));
-    EXPECT_FALSE(family.setIconFamilyElement(icnsType("abcd"), red)); // not a builder type
-    EXPECT_FALSE(family.setIconFamilyElement(IconType::ih32, red));   // nor is 48 x 48
-    EXPECT_FALSE(family.setIconFamilyElement(IconType::icl8, red));
-    EXPECT_FALSE(family.setIconFamilyElement(IconType::is32, red)); // 32 pixels where 16 are required
-    // Setting a type again replaces the element in place.
-    EXPECT_TRUE(family.setIconFamilyElement(IconType::il32, green));
-    IconFamily greenOnly;
-    ASSERT_TRUE(greenOnly.setIconFamilyElement(IconType::il32, green));
-    const auto elements = parseIcns(family.data());
-    ASSERT_TRUE(elements);
-    ASSERT_EQ(elements->size(), 2u);
-    EXPECT_EQ((*elements)[0].type, "il32");
-    EXPECT_EQ((*elements)[0].data, parseIcns(greenOnly.data())->front().data);
-    EXPECT_EQ((*elements)[1].type, "ICN#");
-
-    // The family service checks the data against the element type.
-    EXPECT_EQ(family.setIconFamilyData(IconType::l8mk, QByteArray(100, '\0')), IconFamily::kParamError);
-    EXPECT_EQ(family.setIconFamilyData(icnsType("zzzz"), QByteArray(1024, '\0')), IconFamily::kParamError);
-    EXPECT_EQ(family.setIconFamilyData(IconType::l8mk, QByteArray(1024, '\x7f')), IconFamily::kNoError);
-    EXPECT_EQ(IconFamily().data(), QByteArray("icns\0\0\0\x08", 8));
-}
-
 TEST(IconFamily, PackedChannelRuns)
 {
     QByteArray distinct;

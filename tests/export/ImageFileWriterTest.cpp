@@ -164,18 +164,6 @@ TEST_F(ImageFileWriterTest, Jpeg2000LayoutsAndBoxes)
     }
 }
 
-TEST_F(ImageFileWriterTest, HeicAlphaFlagAndExifBlock)
-{
-    for (const QImage &source : {gradientImage(16, 16), opaqueGradientImage(33, 17)}) {
-        const std::optional<HeicDecoded> decoded = decodeHeic(writeAndRead(source, ExportFormat::Heic));
-        ASSERT_TRUE(decoded);
-        EXPECT_EQ(decoded->hasAlpha, source.hasAlphaChannel());
-        // The HEIF Exif item begins with the offset of the TIFF header, here right after it.
-        EXPECT_EQ(decoded->exifOffset, 0u);
-        EXPECT_TRUE(decoded->exif.startsWith(QByteArray("MM\0*", 4)));
-    }
-}
-
 TEST_F(ImageFileWriterTest, ConcurrentHeicWritesOfOnePathLeaveOneWholeFile)
 {
     std::vector<QImage> pictures;
