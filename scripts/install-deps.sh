@@ -12,7 +12,7 @@ PACKAGES=(
   libtiff-dev
   libjpeg62-turbo-dev libturbojpeg0-dev
   libopenjp2-7-dev
-  liblcms2-dev
+  liblcms2-dev liblcms2-utils libgs-common
   libheif-dev
   zlib1g-dev
   libgtest-dev libgmock-dev

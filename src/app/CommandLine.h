@@ -22,6 +22,7 @@ struct CommandLine {
     std::optional<PageRange> pages; // --pages: only images first found on these pages
     bool quiet = false;                  // --quiet: no lines about images that were not decoded
     qint64 maxPixels = kDefaultMaxPixels; // --max-pixels: larger images are skipped
+    bool colorManaged = true;            // --no-color-management: uncalibrated conversions
     QString error; // for UsageError
 };
 

@@ -32,6 +32,7 @@ std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const CommandLine &
     auto record = std::make_shared<PDFFileStruct>();
     record->setNamePatternDirect(cl.pattern);
     record->setMaxPixels(cl.maxPixels);
+    record->setColorManaged(cl.colorManaged);
     record->setFilePathOnly(file);
     record->setKeepsReducedCopies(false);
     record->setIsThreading(true);

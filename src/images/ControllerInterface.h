@@ -1,6 +1,7 @@
 #pragma once
 
 #include "images/PictureCache.h"
+#include "raster/ColorManagement.h"
 
 #include <QString>
 
@@ -51,9 +52,13 @@ public:
     // The full-size pictures of all image records, decoded on demand.
     PictureCache &pictureCache() { return m_pictureCache; }
 
+    // The colour transforms all image decoding shares.
+    ColorTransformCache &colorTransforms() { return m_colorTransforms; }
+
 private:
     std::atomic<int> m_threadCount{0};
     PictureCache m_pictureCache;
+    ColorTransformCache m_colorTransforms;
 };
 
 // The one controller of the process, from any thread. Never null: a

@@ -1,7 +1,10 @@
 #include "PDFFileStruct.h"
 
+#include "ImageColorProfiles.h"
+#include "images/ControllerInterface.h"
 #include "PdfStreamDecoder.h"
 #include "SpotColorSpace.h"
+#include "raster/ColorManagement.h"
 #include "raster/IndexedExpansion.h"
 #include "raster/Jpeg2000Decoder.h"
 #include "raster/JpegDecoder.h"
@@ -94,7 +97,7 @@ int streamBuilderComponents(const PdfObject &colorSpace, int bpc, ColorModel *mo
 
 qint64 rasterLimit();
 
-RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace)
+RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace, bool colorManaged)
 {
     std::array<double, 4> range{-100, 100, -100, 100};
     std::array<double, 3> white{0.9642, 1.0, 0.8249};
@@ -106,6 +109,11 @@ RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace)
     if (dict.getArray("WhitePoint", &array) && array.arrayCount() == 3)
         for (int i = 0; i < 3; ++i)
             array.getNumberAt(i, &white[size_t(i)]);
+    if (colorManaged) {
+        RasterImage managed = mainController()->colorTransforms().labToSrgb(samples, range, white, kMaxDecodedStreamBytes);
+        if (!managed.isNull())
+            return managed;
+    }
     return labToRgb(samples, range, white);
 }
 
@@ -114,14 +122,14 @@ RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace)
 // space; Lab alternates are made RGB. Null when the space or a tint fails,
 // or when `components` (0: any) is not the space's colourant count.
 RasterImage spotRaster(QByteArrayView samples, int width, int height, int bpc, const PdfObject &stream,
-                       int components = 0)
+                       bool colorManaged, int components = 0)
 {
     const std::optional<SpotColorSpace> space = SpotColorSpace::fromObject(stream.get("ColorSpace"));
     if (!space || (components != 0 && components != space->colourants()))
         return {};
     RasterImage raster = space->convertSamples(samples, width, height, bpc, decodeArrayOf(stream), rasterLimit());
     if (!raster.isNull() && space->alternateIsLab())
-        raster = labRaster(raster, space->alternate());
+        raster = labRaster(raster, space->alternate(), colorManaged);
     return raster;
 }
 
@@ -239,6 +247,15 @@ RasterImage decodeStreamJpeg(const QByteArray &bytes, const PdfObject &stream, i
     return decodeJpeg(QByteArrayView(bytes), options);
 }
 
+// The picture of decoded samples, converted through their profile when
+// colour management is on.
+QImage pictureOf(RasterImage raster, const PdfObject &stream, bool colorManaged)
+{
+    if (colorManaged)
+        manageImageColour(raster, stream, rasterLimit());
+    return rasterToQImage(raster);
+}
+
 ColorModel modelWithComponents(int components)
 {
     return components == 1 ? ColorModel::Gray : (components == 3 ? ColorModel::RGB : ColorModel::CMYK);
@@ -259,7 +276,7 @@ void PDFFileStruct::applyImageDecode(RasterImage &raster, const PdfObject &strea
         applyDecodeArray(raster, decode);
 }
 
-RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const PdfStreamData &data)
+RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const PdfStreamData &data, bool colorManaged)
 {
     QByteArray subtype;
     std::int32_t width = 0, height = 0, bpc = 0;
@@ -286,7 +303,7 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
     if (lab) {
         if (raster.bitsPerComponent != 8)
             return {};
-        raster = labRaster(raster, colorSpace);
+        raster = labRaster(raster, colorSpace, colorManaged);
     }
     return raster;
 }
@@ -320,7 +337,7 @@ static int lookupEntrySize(const TBaseColor &base, bool *cmyk)
 }
 
 RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
-                                           const TColorSpace &colorSpace, const PdfObject &stream)
+                                           const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged)
 {
     const std::optional<QByteArray> &lookupBytes = colorSpace.getStream();
     if (!lookupBytes)
@@ -358,7 +375,7 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
             return {};
         RasterImage table = spot->convertLookup(QByteArrayView(*lookupBytes), std::clamp(colorSpace.count(), 0, 255) + 1);
         if (!table.isNull() && spot->alternateIsLab())
-            table = labRaster(table, spot->alternate());
+            table = labRaster(table, spot->alternate(), colorManaged);
         if (table.isNull())
             return {};
         return expandIndexedImage(QByteArrayView(table.samples), table.model, QByteArrayView(indices), width, height,
@@ -515,7 +532,7 @@ QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width,
 // or any other picture the general decoder reads; drawn at the dictionary's
 // size. The coded bytes are never taken as samples.
 QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                int reduceToEdge)
+                                int reduceToEdge, bool colorManaged)
 {
     const QSize size = builtSize(width, height, reduceToEdge);
     RasterImage decoded = decodeStreamJpeg(data.bytes, stream, reduceToEdge);
@@ -523,15 +540,15 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
         // Coded tints: the decoded components are the colourants.
         if (decoded.bitsPerComponent != 8 || decoded.hasAlpha)
             return {};
-        const RasterImage converted = spotRaster(QByteArrayView(decoded.samples), decoded.width, decoded.height, 8, stream,
-                                                   decoded.colorComponents());
-        return converted.isNull() ? QImage() : drawnAtSize(rasterToQImage(converted), size);
+        RasterImage converted = spotRaster(QByteArrayView(decoded.samples), decoded.width, decoded.height, 8, stream,
+                                           colorManaged, decoded.colorComponents());
+        return converted.isNull() ? QImage() : drawnAtSize(pictureOf(std::move(converted), stream, colorManaged), size);
     }
     if (!decoded.isNull()) {
         applyImageDecode(decoded, stream, false);
-        return drawnAtSize(rasterToQImage(decoded), size);
+        return drawnAtSize(pictureOf(std::move(decoded), stream, colorManaged), size);
     }
-    const QImage jpx = jpeg2000Image(data, width, height, stream, reduceToEdge);
+    const QImage jpx = jpeg2000Image(data, width, height, stream, reduceToEdge, colorManaged);
     if (!jpx.isNull())
         return jpx;
     QImage general;
@@ -544,7 +561,8 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
 // repeat; one that differs is a damaged or mislabelled stream and is refused
 // rather than stretched.
 QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                    int /*reduceToEdge: decoded whole, then reduced by the caller*/)
+                                    int /*reduceToEdge: decoded whole, then reduced by the caller*/,
+                                    bool colorManaged)
 {
     if (jpeg2000Size(QByteArrayView(data.bytes)) != QSize(width, height))
         return {};
@@ -552,7 +570,7 @@ QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int he
     if (decoded.isNull() || decoded.width != width || decoded.height != height)
         return {};
     applyImageDecode(decoded, stream, true);
-    return rasterToQImage(decoded);
+    return pictureOf(std::move(decoded), stream, colorManaged);
 }
 
 // The route is chosen by what the stream decoder delivered, not by the filter
@@ -560,9 +578,9 @@ QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int he
 // [/DCTDecode] is. The filter list only describes the image.
 QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width,
                                         double height, const TColorSpace *colorSpace, std::int32_t bps,
-                                        const PdfObject &stream, int reduceToEdge)
+                                        const PdfObject &stream, int reduceToEdge, bool colorManaged)
 {
-    const QImage built = buildImage(data, filters, width, height, colorSpace, bps, stream, reduceToEdge);
+    const QImage built = buildImage(data, filters, width, height, colorSpace, bps, stream, reduceToEdge, colorManaged);
     if (built.isNull() || reduceToEdge == 0)
         return built;
     if (reduceToEdge == kCheckOnly)
@@ -574,7 +592,7 @@ QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStrin
 
 QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                  const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                                 int reduceToEdge)
+                                 int reduceToEdge, bool colorManaged)
 {
     Q_UNUSED(filters);
     // Sizes are checked before anything is built.
@@ -583,9 +601,9 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
     const int w = int(width), h = int(height);
     switch (data.format) {
     case PdfStreamFormat::JPEG:
-        return jpegImage(data, w, h, stream, reduceToEdge);
+        return jpegImage(data, w, h, stream, reduceToEdge, colorManaged);
     case PdfStreamFormat::JPEG2000:
-        return jpeg2000Image(data, w, h, stream, reduceToEdge);
+        return jpeg2000Image(data, w, h, stream, reduceToEdge, colorManaged);
     case PdfStreamFormat::Raw:
         break;
     }
@@ -597,7 +615,7 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
         return rasterToQImage(mask);
     }
     if (SpotColorSpace::isSpotSpace(stream.get("ColorSpace")))
-        return rasterToQImage(spotRaster(QByteArrayView(data.bytes), w, h, bps, stream));
+        return pictureOf(spotRaster(QByteArrayView(data.bytes), w, h, bps, stream, colorManaged), stream, colorManaged);
     // One-bit gray stays at one bit per pixel.
     if (colorSpace && bps == 1 && deviceComponents(*colorSpace) == 1) {
         QImage mono = monoImage(data.bytes, w, h, stream);
@@ -609,13 +627,13 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
     std::int32_t streamWidth = 0, streamHeight = 0;
     if (stream.getIntegerEntry("Width", &streamWidth) && stream.getIntegerEntry("Height", &streamHeight)
         && streamWidth == w && streamHeight == h) {
-        const QImage direct = directImage(stream, data.bytes, w, h);
+        const QImage direct = colorManaged && hasEmbeddedProfile(stream) ? QImage() : directImage(stream, data.bytes, w, h);
         if (!direct.isNull())
             return direct;
     }
-    RasterImage built = makeImageFromStream(stream, data);
+    RasterImage built = makeImageFromStream(stream, data, colorManaged);
     if (!built.isNull())
-        return rasterToQImage(built);
+        return pictureOf(std::move(built), stream, colorManaged);
 
     // The raw path: the layout is inferred from the data length.
     RasterImage raster;
@@ -633,7 +651,7 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
                 if (!raster.isNull()) {
                     raster.model = modelWithComponents(components);
                     applyImageDecode(raster, stream, false);
-                    return rasterToQImage(raster);
+                    return pictureOf(std::move(raster), stream, colorManaged);
                 }
             }
         }
@@ -650,7 +668,8 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
                     break;
             }
         } else if (*name == QLatin1String("/Indexed")) {
-            return rasterToQImage(makeIndexedImage(data.bytes, w, h, bps, *colorSpace, stream));
+            return pictureOf(makeIndexedImage(data.bytes, w, h, bps, *colorSpace, stream, colorManaged), stream,
+                             colorManaged);
         } else {
             return {};
         }
@@ -658,5 +677,5 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
         raster = makeImageFromSamples(bytes, count, 8, SampleColorMode::RGB, w, h, rasterLimit());
     }
     applyImageDecode(raster, stream, false);
-    return rasterToQImage(raster);
+    return pictureOf(std::move(raster), stream, colorManaged);
 }

@@ -87,7 +87,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         // images: it is built for each, at the size of that image's reduced
         // copy; when the walk keeps none, the picture's own build applies it.
         if (isImage && owner->walkMayContinue() && width * height <= double(m_maxPixels)) {
-            ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace};
+            ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
+                                 m_colorManaged};
             result = m_keepReducedCopies
                 ? recipe.buildMask(node->stream(), m_maskTarget, node->name() == QLatin1String("/SMask"))
                 : QImage(1, 1, QImage::Format_Grayscale8);
@@ -134,10 +135,12 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         const QImage image = fits ? QImage(1, 1, QImage::Format_Grayscale8)
                                   : addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
                                                        colorSpace.get(), bitsPerComponent, node->stream(),
-                                                       m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly);
+                                                       m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly,
+                                                       m_colorManaged);
         if (image.isNull())
             skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
-        ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace};
+        ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
+                                 m_colorManaged};
         if (image.isNull()) {
             // Not buildable: dropped without a message.
         } else if (node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask")) {

@@ -91,6 +91,10 @@ public:
     // (on by default). The headless modes need none: they build pictures at
     // full size when they write them. Set before the walk.
     void setKeepsReducedCopies(bool keep) { m_keepReducedCopies = keep; }
+    // Whether pictures are converted through their colour profiles (on by
+    // default); off gives the uncalibrated conversions. Set before the walk.
+    void setColorManaged(bool managed) { m_colorManaged.store(managed); }
+    bool colorManaged() const { return m_colorManaged.load(); }
     // Images of more pixels than this are skipped. Set before the walk.
     static constexpr qint64 kDefaultMaxPixels = 500000000;
     void setMaxPixels(qint64 pixels) { m_maxPixels = pixels; }
@@ -143,11 +147,11 @@ public:
     static constexpr int kCheckOnly = -1;
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                                     int reduceToEdge = 0);
+                                     int reduceToEdge = 0, bool colorManaged = true);
     static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                            int reduceToEdge);
+                            int reduceToEdge, bool colorManaged = true);
     static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                int reduceToEdge);
+                                int reduceToEdge, bool colorManaged = true);
     // Whether `count` decoded bytes of this raw image stream are laid out
     // from its dictionary alone (so that a build cannot fail): decided
     // without the samples. False says nothing: another route may build it.
@@ -165,9 +169,13 @@ public:
     // them out (as samplesFitDictionary() for the others).
     static bool indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,
                                   qint64 count, const PdfObject &stream);
-    static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data);
+    // colorManaged converts through the image's profiles (ImageColorProfiles.h);
+    // off gives the uncalibrated conversions.
+    static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data,
+                                           bool colorManaged = true);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
-                                        const TColorSpace &colorSpace, const PdfObject &stream);
+                                        const TColorSpace &colorSpace, const PdfObject &stream,
+                                        bool colorManaged = true);
     static void applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000);
 
     // Filter lists.
@@ -182,7 +190,7 @@ public:
 private:
     static QImage buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                              const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                             int reduceToEdge);
+                             int reduceToEdge, bool colorManaged);
     void fillImageListThread(quint64 generation);
     void appendInfo(const QString &text);
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);
@@ -193,6 +201,7 @@ private:
     void leaveObject(const OstrelNode *node);
 
     bool m_selected = false;
+    std::atomic<bool> m_colorManaged{true};
     std::atomic<bool> m_imageThreadExist{false};
     QString m_fileName;
     QString m_filePath;

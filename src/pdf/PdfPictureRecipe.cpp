@@ -1,5 +1,7 @@
 #include "PdfPictureRecipe.h"
 
+#include "ImageColorProfiles.h"
+
 #include "MaskStreaming.h"
 #include "PDFFileStruct.h"
 #include "PdfStreamDecoder.h"
@@ -119,7 +121,7 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge) const
 {
     if (stream.type() != PdfTypeStream)
         return {};
-    if (reduceToEdge == 0) {
+    if (reduceToEdge == 0 && !(colorManaged && hasEmbeddedProfile(stream))) {
         QImage streamed = PDFFileStruct::streamedSampleImage(stream, width, height);
         if (streamed.isNull())
             streamed = PDFFileStruct::streamedIndexedImage(stream, colorSpace.get(), bitsPerComponent, width, height);
@@ -130,7 +132,7 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge) const
     if (!data)
         return {};
     return PDFFileStruct::addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height, colorSpace.get(),
-                                             bitsPerComponent, stream, reduceToEdge);
+                                             bitsPerComponent, stream, reduceToEdge, colorManaged);
 }
 
 PdfPictureRecipe::PdfPictureRecipe(std::shared_ptr<PdfDocumentPool> documents, ImageStreamRecipe image,

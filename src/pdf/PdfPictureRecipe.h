@@ -20,6 +20,9 @@ struct ImageStreamRecipe {
     double height = 0;
     std::int32_t bitsPerComponent = 0;
     std::shared_ptr<const TColorSpace> colorSpace;
+    // Converted through the image's colour profiles; off keeps the
+    // uncalibrated conversions.
+    bool colorManaged = true;
 
     // Builds the stream's picture from `document` (full size, or a reduced
     // copy for reduceToEdge > 0); null when it cannot be built.

@@ -22,15 +22,6 @@ struct Pixel {
 class ImageConstructionTest : public PdfTest
 {
 protected:
-    // One page holding the given images as /I0, /I1, ...; the parsed record.
-    std::shared_ptr<PDFFileStruct> build(PdfFixture &pdf, const std::vector<Obj> &images)
-    {
-        Dict xobjects;
-        for (size_t i = 0; i < images.size(); ++i)
-            xobjects["/I" + std::to_string(i)] = images[i];
-        pdf.page(xobjects);
-        return parse(writeFixture(pdf));
-    }
     static QImage picture(const PDFFileStruct &record, int index) { return record.images().value(index)->image(); }
     static void expectPixels(const PDFFileStruct &record, std::initializer_list<Pixel> pixels)
     {
@@ -52,7 +43,7 @@ TEST_F(ImageConstructionTest, DeviceAndIccImages)
     Obj icc4 = pdf.stream("profile", {{"N", integer(4)}});
     Obj icc1 = pdf.stream("profile", {{"N", integer(1)}});
     const std::string rgb = bytes({255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30});
-    auto record = build(pdf, {
+    auto record = parsePage(pdf, {
         pdf.image(2, 2, 8, name("DeviceRGB"), rgb, {"FlateDecode"}),                     // 0
         pdf.image(2, 2, 8, name("DeviceRGB"), rgb),                                      // 1 raw
         // ICC-based CMYK is CMYK: no ink is white, magenta 255,0,255.
@@ -88,7 +79,7 @@ TEST_F(ImageConstructionTest, IndexedImages)
     const Obj rgb4 = string(rgbLookup), rgb2 = string(rgbLookup.substr(0, 6));
     Obj tint = pdf.stream("{ }", {{"FunctionType", integer(4)}});
     Obj lookupStream = pdf.stream(asciiHex(rgbLookup), {{"Filter", name("ASCIIHexDecode")}});
-    auto record = build(pdf, {
+    auto record = parsePage(pdf, {
         pdf.image(4, 1, 8, indexed(name("DeviceRGB"), 3, rgb4), bytes({0, 1, 2, 3}), {"FlateDecode"}), // 0
         pdf.image(3, 2, 4, indexed(name("DeviceRGB"), 3, rgb4), bytes({0x12, 0x30, 0x31, 0x20})),     // 1: padding nibble
         pdf.image(5, 1, 1, indexed(name("DeviceRGB"), 1, rgb2), bytes({0xA8})),                       // 2: 1 0 1 0 1
@@ -125,7 +116,7 @@ TEST_F(ImageConstructionTest, Masks)
                                  {{"Decode", array({integer(1), integer(0)})}});
     Obj stencil = pdf.stream(bytes({0x40}), {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(2)},
                                              {"Height", integer(1)}, {"ImageMask", boolean(true)}});
-    auto record = build(pdf, {
+    auto record = parsePage(pdf, {
         pdf.image(2, 2, 8, name("DeviceRGB"), red, {"FlateDecode"}, {{"SMask", invertedSoft}}),       // 0
         pdf.image(4, 2, 8, name("DeviceRGB"), red + red, {}, {{"Mask", stencil}}),                     // 1: stencil 0 1 stretched
         pdf.image(2, 2, 8, name("DeviceRGB"), red, {}, {{"Mask", array({integer(0), integer(255)})}}), // 2
@@ -153,7 +144,7 @@ TEST_F(ImageConstructionTest, JpegAndJpeg2000)
 
     PdfFixture pdf;
     const Obj decode8 = array({integer(1), integer(0), integer(1), integer(0), integer(1), integer(0), integer(1), integer(0)});
-    auto record = build(pdf, {
+    auto record = parsePage(pdf, {
         pdf.image(32, 16, 8, name("DeviceRGB"), toStd(rgbJpeg), {"DCTDecode"}),                       // 0
         pdf.image(8, 8, 8, name("DeviceCMYK"), toStd(cmykJpeg), {"DCTDecode"}, {{"Decode", decode8}}), // 1
         pdf.image(8, 8, 8, name("DeviceCMYK"), toStd(cmykJpeg), {"DCTDecode"}),                       // 2
@@ -185,7 +176,7 @@ TEST_F(ImageConstructionTest, JpegAndJpeg2000)
 TEST_F(ImageConstructionTest, DescriptionsNamesAndRefusals)
 {
     PdfFixture pdf;
-    auto record = build(pdf, {
+    auto record = parsePage(pdf, {
         pdf.image(640, 480, 8, name("DeviceRGB"), std::string(640 * 480 * 3, '\x10'), {"FlateDecode"}), // 0
         pdf.image(0, 4, 8, name("DeviceGray"), std::string(4, '\0')),                                   // no width
         pdf.image(100000, 100000, 8, name("DeviceRGB"), std::string(30, '\0'), {"FlateDecode"}),       // absurd

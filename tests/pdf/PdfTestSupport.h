@@ -24,9 +24,10 @@ protected:
 
     // Parses a file synchronously and gives the record; `keepsReducedCopies` false parses as the
     // headless modes do.
-    std::shared_ptr<PDFFileStruct> parse(const QString &file, bool keepsReducedCopies = true)
+    std::shared_ptr<PDFFileStruct> parse(const QString &file, bool keepsReducedCopies = true, bool colorManaged = true)
     {
         auto record = std::make_shared<PDFFileStruct>();
+        record->setColorManaged(colorManaged);
         record->setNamePatternDirect(QStringLiteral("$_###"));
         record->setFilePathOnly(file);
         record->setKeepsReducedCopies(keepsReducedCopies);
@@ -34,6 +35,18 @@ protected:
         record->fillImageListArray(record.get());
         record->setIsThreading(false);
         return record;
+    }
+
+    // One page holding the given images, which the walk finds in this order;
+    // parsed with the plain colour formulas unless `colorManaged`.
+    std::shared_ptr<PDFFileStruct> parsePage(fixture::PdfFixture &pdf, const std::vector<fixture::Obj> &images,
+                                             bool colorManaged = false)
+    {
+        fixture::Dict xobjects;
+        for (size_t i = 0; i < images.size(); ++i)
+            xobjects["/I" + std::to_string(100 + i)] = images[i];
+        pdf.page(xobjects);
+        return parse(writeFixture(pdf), true, colorManaged);
     }
 
     // The writer renumbers objects, so fixtures tell their images apart by

@@ -6,22 +6,6 @@ using namespace fixture;
 
 namespace {
 
-std::string bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (int v : values)
-        s += char(v);
-    return s;
-}
-
-Obj numbers(const std::vector<double> &values)
-{
-    std::vector<Obj> items;
-    for (double v : values)
-        items.push_back(real(v));
-    return array(items);
-}
-
 QRgb px(const QImage &image, int x) { return image.convertToFormat(QImage::Format_ARGB32).pixel(x, 0); }
 
 struct Case {
@@ -35,14 +19,6 @@ struct Case {
 class SpotColourTest : public PdfTest
 {
 protected:
-    std::shared_ptr<PDFFileStruct> build(PdfFixture &pdf, const std::vector<Obj> &images)
-    {
-        Dict xobjects;
-        for (size_t i = 0; i < images.size(); ++i)
-            xobjects["/I" + std::to_string(100 + i)] = images[i]; // the walk's order is the names' order
-        pdf.page(xobjects);
-        return parse(writeFixture(pdf));
-    }
     static Obj calculator(PdfFixture &pdf, const std::string &program, Obj domain, Obj range)
     {
         return pdf.stream(program, {{"FunctionType", integer(4)}, {"Domain", domain}, {"Range", range}});
@@ -121,7 +97,7 @@ TEST_F(SpotColourTest, TintTransformsGiveTheAlternateColours)
     std::vector<Obj> images;
     for (const Case &c : cases)
         images.push_back(c.image);
-    auto record = build(pdf, images);
+    auto record = parsePage(pdf, images);
     ASSERT_EQ(record->images().size(), qsizetype(cases.size()));
     for (size_t i = 0; i < cases.size(); ++i) {
         const QImage picture = record->images()[qsizetype(i)]->image();
@@ -169,7 +145,7 @@ TEST_F(SpotColourTest, HostileTintTransformsAreDropped)
         images.push_back(pdf.image(2, 1, 8, separation(name("DeviceGray"), tint), bytes({0, 255})));
     images.push_back(pdf.image(2, 1, 8, separation(name("DeviceGray"), calculator(pdf, "{ 1 exch sub }", unit, unit)),
                                bytes({0, 255})));
-    auto record = build(pdf, images);
+    auto record = parsePage(pdf, images);
     ASSERT_EQ(record->images().size(), 1);
     EXPECT_EQ(record->skippedImages().size(), qsizetype(tints.size()));
     EXPECT_EQ(px(record->images()[0]->image(), 0), qRgb(255, 255, 255));

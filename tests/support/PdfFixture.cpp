@@ -22,6 +22,13 @@ Obj real(double v) { return QPDFObjectHandle::newReal(v, 6); }
 Obj boolean(bool v) { return QPDFObjectHandle::newBool(v); }
 Obj string(const std::string &bytes) { return QPDFObjectHandle::newString(bytes); }
 Obj array(const std::vector<Obj> &items) { return QPDFObjectHandle::newArray(items); }
+Obj numbers(const std::vector<double> &values)
+{
+    std::vector<Obj> items;
+    for (double v : values)
+        items.push_back(real(v));
+    return array(items);
+}
 Obj dict(const Dict &items)
 {
     std::map<std::string, QPDFObjectHandle> m;

@@ -25,6 +25,7 @@ Obj real(double v);
 Obj boolean(bool v);
 Obj string(const std::string &bytes);     // a literal string of these bytes
 Obj array(const std::vector<Obj> &items);
+Obj numbers(const std::vector<double> &values); // an array of reals
 Obj dict(const Dict &items);
 
 // Encoders for filter fixtures.

@@ -1,0 +1,92 @@
+#include "ImageColorProfiles.h"
+
+#include "images/ControllerInterface.h"
+#include "raster/ColorManagement.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+namespace {
+
+constexpr qint64 kMaxProfileBytes = 32 * 1024 * 1024;
+
+QByteArray profileStreamBytes(const PdfObject &stream)
+{
+    if (stream.type() != PdfTypeStream)
+        return {};
+    const std::optional<PdfStreamData> data = stream.copyStreamData(kMaxProfileBytes);
+    if (!data || data->format != PdfStreamFormat::Raw)
+        return {};
+    return data->bytes;
+}
+
+} // namespace
+
+PdfObject samplesColorSpace(const PdfObject &colorSpace)
+{
+    // An indexed image's samples are its table's colours, in the base space;
+    // those of a spot-colour image are tints turned into the alternate space.
+    PdfObject space = colorSpace;
+    for (int depth = 0; depth < 2 && space.arrayCount() >= 2; ++depth) {
+        const QByteArray family = space.at(0).name().value_or(QByteArray());
+        if (family == QByteArray("Indexed"))
+            space = space.at(1);
+        else if ((family == QByteArray("Separation") || family == QByteArray("DeviceN")) && space.arrayCount() >= 4)
+            space = space.at(2);
+        else
+            break;
+    }
+    return space;
+}
+
+QByteArray embeddedIccProfile(const PdfObject &colorSpace)
+{
+    if (colorSpace.arrayCount() < 2 || colorSpace.at(0).name() != QByteArray("ICCBased"))
+        return {};
+    return profileStreamBytes(colorSpace.at(1));
+}
+
+bool hasEmbeddedProfile(const PdfObject &stream)
+{
+    const PdfObject colorSpace = samplesColorSpace(stream.get("ColorSpace"));
+    return colorSpace.arrayCount() >= 2 && colorSpace.at(0).name() == QByteArray("ICCBased");
+}
+
+QByteArray outputIntentProfile(const PdfObject &object)
+{
+    const QPDFObjectHandle *handle = object.handle();
+    QPDF *document = handle ? handle->getOwningQPDF() : nullptr;
+    if (!document)
+        return {};
+    PdfObject intents;
+    try {
+        if (!PdfObject(document->getRoot()).getArray("OutputIntents", &intents) || intents.arrayCount() < 1)
+            return {};
+    } catch (const std::exception &) {
+        return {}; // a damaged catalogue
+    }
+    return profileStreamBytes(intents.at(0).get("DestOutputProfile"));
+}
+
+void manageImageColour(RasterImage &raster, const PdfObject &stream, qint64 maxBytes)
+{
+    manageColour(raster, samplesColorSpace(stream.get("ColorSpace")), stream, maxBytes);
+}
+
+void manageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes)
+{
+    if (raster.isNull())
+        return;
+    ColorTransformCache &cache = mainController()->colorTransforms();
+    const QByteArray embedded = embeddedIccProfile(colorSpace);
+    if (!embedded.isEmpty() && cache.convertToSrgb(raster, QByteArrayView(embedded), maxBytes))
+        return;
+    if (raster.model != ColorModel::CMYK)
+        return;
+    const QByteArray intent = outputIntentProfile(stream);
+    if (!intent.isEmpty() && cache.convertToSrgb(raster, QByteArrayView(intent), maxBytes))
+        return;
+    const QByteArray system = cache.fallbackCmykProfile();
+    if (!system.isEmpty())
+        cache.convertToSrgb(raster, QByteArrayView(system), maxBytes);
+}

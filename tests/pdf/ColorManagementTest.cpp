@@ -1,0 +1,186 @@
+#include "PdfTestSupport.h"
+
+#include "ImageComparison.h"
+
+#include "images/ControllerInterface.h"
+#include "raster/ColorManagement.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <tiffio.h>
+
+#include <array>
+
+using namespace fixture;
+
+namespace {
+
+const QString kCmykProfile = QStringLiteral("/usr/share/color/icc/ghostscript/default_cmyk.icc");
+const QString kOtherCmykProfile = QStringLiteral("/usr/share/color/icc/ghostscript/ps_cmyk.icc");
+constexpr int kPixels = 64;
+
+std::string fileBytes(const QString &path)
+{
+    QFile file(path);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}
+
+// One row of CMYK samples spread over the ink cube.
+std::string cmykRow()
+{
+    std::string s;
+    for (int i = 0; i < kPixels; ++i)
+        for (int v : {(i & 3) * 85, ((i >> 2) & 3) * 85, ((i >> 4) & 3) * 85, (i * 37) % 256})
+            s += char(v);
+    return s;
+}
+
+using Rgb = std::array<int, 3>;
+
+// What lcms2's own tificc makes of the row through the profile, at perceptual
+// intent with black-point compensation; empty when it cannot run.
+std::vector<Rgb> tificcReference(const std::string &cmyk, const QString &profile, const QString &dir)
+{
+    const QString in = dir + QStringLiteral("/cmyk.tif"), out = dir + QStringLiteral("/rgb.tif");
+    TIFF *tif = TIFFOpen(in.toLocal8Bit().constData(), "w");
+    if (!tif)
+        return {};
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kPixels);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
+    TIFFSetField(tif, TIFFTAG_INKSET, INKSET_CMYK);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    std::string row = cmyk;
+    TIFFWriteScanline(tif, row.data(), 0, 0);
+    TIFFClose(tif);
+    QProcess tificc;
+    tificc.setStandardOutputFile(QProcess::nullDevice());
+    tificc.start(QStringLiteral("tificc"), {QStringLiteral("-i") + profile, QStringLiteral("-t0"), QStringLiteral("-b"), in, out});
+    if (!tificc.waitForFinished() || tificc.exitCode() != 0)
+        return {};
+    tif = TIFFOpen(out.toLocal8Bit().constData(), "r");
+    if (!tif)
+        return {};
+    uint16_t samples = 0;
+    TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    std::vector<uint8_t> line(size_t(TIFFScanlineSize(tif)));
+    std::vector<Rgb> rgb;
+    if (samples == 3 && TIFFReadScanline(tif, line.data(), 0, 0) == 1)
+        for (int x = 0; x < kPixels; ++x)
+            rgb.push_back({line[size_t(x) * 3], line[size_t(x) * 3 + 1], line[size_t(x) * 3 + 2]});
+    TIFFClose(tif);
+    return rgb;
+}
+
+int largestDifference(const QImage &image, const std::vector<Rgb> &reference)
+{
+    if (image.width() != int(reference.size()))
+        return 256;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    int worst = 0;
+    for (int x = 0; x < rgb.width(); ++x)
+        for (int c = 0; c < 3; ++c)
+            worst = std::max(worst, std::abs(rgb.constScanLine(0)[x * 3 + c] - reference[size_t(x)][size_t(c)]));
+    return worst;
+}
+
+} // namespace
+
+class ColorManagementTest : public PdfTest
+{
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists(kCmykProfile) || !QFile::exists(kOtherCmykProfile))
+            GTEST_SKIP() << "the CMYK profiles of libgs-common are not installed";
+        mainController()->colorTransforms().clear();
+    }
+    static QImage picture(const PDFFileStruct &record, int index) { return record.images().value(index)->image(); }
+};
+
+// Every route that carries CMYK samples converts them through the profile that
+// applies, as lcms2's own tool does; with management off they keep the plain
+// formula, and a profile that does not load leaves that formula in place.
+TEST_F(ColorManagementTest, CmykAndIccImagesMatchTheColourEngine)
+{
+    const std::string row = cmykRow();
+    const std::vector<Rgb> embedded = tificcReference(row, kCmykProfile, m_dir.path());
+    ASSERT_EQ(embedded.size(), size_t(kPixels)) << "tificc (liblcms2-utils) did not run";
+
+    PdfFixture pdf;
+    const Obj profile = pdf.stream(fileBytes(kCmykProfile), {{"N", integer(4)}});
+    const Obj iccCmyk = array({name("ICCBased"), profile});
+    const Obj broken = array({name("ICCBased"), pdf.stream("not a profile", {{"N", integer(3)}})});
+    std::string paletteIndices;
+    for (int i = 0; i < kPixels; ++i)
+        paletteIndices += char(i);
+    const std::vector<Obj> images = {
+        pdf.image(kPixels, 1, 8, iccCmyk, row, {"FlateDecode"}),                                          // 0
+        pdf.image(kPixels, 1, 8, name("DeviceCMYK"), row),                                                 // 1: system profile
+        pdf.image(kPixels, 1, 8, array({name("Indexed"), iccCmyk, integer(kPixels - 1), string(row)}), paletteIndices), // 2
+        pdf.image(2, 1, 8, broken, bytes({255, 0, 0, 10, 20, 30})),                                        // 3
+        pdf.image(2, 1, 8, array({name("Lab"), dict({{"WhitePoint", numbers({0.9642, 1, 0.8249})}})}),
+                  bytes({255, 128, 128, 0, 128, 128})),                                                    // 4
+    };
+    auto managed = parsePage(pdf, images, true);
+    ASSERT_EQ(managed->images().size(), qsizetype(images.size()));
+    for (int i : {0, 1, 2})
+        EXPECT_LE(largestDifference(picture(*managed, i), embedded), 1) << "image " << i;
+    EXPECT_EQ(picture(*managed, 3).convertToFormat(QImage::Format_RGB32).pixel(0, 0), qRgb(255, 0, 0));
+    QImage white(1, 1, QImage::Format_RGB32), black = white;
+    white.fill(Qt::white);
+    black.fill(Qt::black);
+    const QImage lab = picture(*managed, 4);
+    EXPECT_LE(compareImages(lab.copy(0, 0, 1, 1), white).maximum, 1);
+    EXPECT_LE(compareImages(lab.copy(1, 0, 1, 1), black).maximum, 1);
+
+    // Off: the plain formula, white for no ink and 255 - c - k per channel.
+    auto unmanaged = parse(path(QStringLiteral("f.pdf")), true, false);
+    const QImage naive = picture(*unmanaged, 0).convertToFormat(QImage::Format_RGB888);
+    for (int x = 0; x < kPixels; ++x)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(naive.constScanLine(0)[x * 3 + c],
+                      std::max(0, 255 - uchar(row[size_t(x) * 4 + size_t(c)]) - uchar(row[size_t(x) * 4 + 3])))
+                << x << " " << c;
+    EXPECT_EQ(compareImages(picture(*unmanaged, 1), naive).maximum, 0);
+}
+
+// CMYK samples with no profile of their own take the document's output
+// intent before the system's profile.
+TEST_F(ColorManagementTest, OutputIntentComesBeforeTheSystemProfile)
+{
+    const std::string row = cmykRow();
+    const std::vector<Rgb> intent = tificcReference(row, kOtherCmykProfile, m_dir.path());
+    const std::vector<Rgb> system = tificcReference(row, kCmykProfile, m_dir.path());
+    ASSERT_EQ(intent.size(), size_t(kPixels));
+
+    PdfFixture pdf;
+    const Obj profile = pdf.stream(fileBytes(kOtherCmykProfile), {{"N", integer(4)}});
+    pdf.catalog().replaceKey("/OutputIntents", array({dict({{"Type", name("OutputIntent")}, {"S", name("GTS_PDFX")},
+                                                   {"DestOutputProfile", profile}})}));
+    auto record = parsePage(pdf, {pdf.image(kPixels, 1, 8, name("DeviceCMYK"), row, {"FlateDecode"})}, true);
+    ASSERT_EQ(record->images().size(), 1);
+    EXPECT_LE(largestDifference(picture(*record, 0), intent), 1);
+    EXPECT_GT(largestDifference(picture(*record, 0), system), 1);
+}
+
+// A book repeats one profile on every page: one transform serves them all,
+// and the cache never holds more than a bounded number.
+TEST_F(ColorManagementTest, OneTransformPerProfile)
+{
+    PdfFixture pdf;
+    const Obj iccCmyk = array({name("ICCBased"), pdf.stream(fileBytes(kCmykProfile), {{"N", integer(4)}})});
+    for (int page = 0; page < 30; ++page)
+        pdf.page({{"/I0", pdf.image(20 + page, 2, 8, iccCmyk, std::string(size_t(20 + page) * 8, char(page * 8)))}});
+    auto record = parse(writeFixture(pdf));
+    ASSERT_EQ(record->images().size(), 30);
+    for (const auto &image : record->images())
+        EXPECT_FALSE(image->image().isNull());
+    const ColorTransformCache &cache = mainController()->colorTransforms();
+    EXPECT_EQ(cache.builds(), 1u);
+    EXPECT_GE(cache.hits(), 29u);
+}
