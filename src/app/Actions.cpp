@@ -49,6 +49,10 @@ Actions::Actions(QObject *parent)
     zoomSmall->setData(0);
     zoomMiddle->setData(1);
     zoomLarge->setData(2);
+    colorManagement = makeAction(this, tr("&Color Management"), QString(), QKeySequence(),
+                                 tr("Convert CMYK, ICC-based and Lab pictures through their colour profiles"));
+    colorManagement->setCheckable(true);
+    colorManagement->setChecked(true);
     exportSelected = makeAction(this, tr("&Export Selected Images"), QStringLiteral("export"),
                                 QKeySequence(Qt::CTRL | Qt::Key_E), tr("Export the selected images"));
     exportAll = makeAction(this, tr("Export &All Images"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),

@@ -61,6 +61,7 @@ Controller::Controller(QObject *parent)
     connect(m_actions->checkFiles, &QAction::triggered, this, &Controller::checkSelected);
     connect(m_actions->clearSelection, &QAction::triggered, this, &Controller::clearSelected);
     connect(m_actions->reparseFiles, &QAction::triggered, this, &Controller::parseSelectedPDF);
+    connect(m_actions->colorManagement, &QAction::toggled, this, &Controller::setColorManaged);
     connect(m_actions->selectAllFiles, &QAction::triggered, this, &Controller::selectAllBtn);
     connect(m_actions->chooseExportFolder, &QAction::triggered, this, &Controller::openFolder);
     for (QAction *zoom : {m_actions->zoomSmall, m_actions->zoomMiddle, m_actions->zoomLarge})
@@ -170,11 +171,13 @@ void Controller::applicationWillTerminate(Preferences &preferences)
 void Controller::readPref(Preferences &preferences)
 {
     const StoredPreferences values = preferences.read();
+    setColorManaged(values.colorManagement);
     if (!values.filesPresent)
         return;
     for (const QVariant &saved : values.savedFiles) {
         auto file = std::make_shared<PDFFileStruct>();
         file->setParsePause(m_parsePause);
+        file->setColorManaged(m_colorManaged);
         file->setSelection(true);
         // Marked as running, the record takes its path and pattern without
         // starting a parse: a file that is gone meanwhile gets none.
@@ -207,6 +210,7 @@ void Controller::savePref(Preferences &preferences)
     values.zoomIdx = m_zoomIdx;
     values.exportFormat = m_exportFormat;
     values.dpi = m_dpi;
+    values.colorManagement = m_colorManaged;
     values.bookmarks = m_bookmarks;
     preferences.write(values);
     m_bookmarks.clear();
@@ -400,6 +404,7 @@ void Controller::addPdfFile(const QString &path)
         return;
     auto file = std::make_shared<PDFFileStruct>();
     file->setParsePause(m_parsePause);
+    file->setColorManaged(m_colorManaged);
     if (file->namePattern().isEmpty())
         file->setNamePatternDirect(kDefaultPattern);
     // Checked before the parse starts, so that its end refreshes the browser.
@@ -525,6 +530,22 @@ void Controller::removeSelected()
     setInfoText(true);
     setToolsButtonState();
     updatePrefState();
+}
+
+void Controller::setColorManaged(bool managed)
+{
+    m_actions->colorManagement->setChecked(managed); // toggles back into here once
+    if (managed == m_colorManaged)
+        return;
+    m_colorManaged = managed;
+    for (const auto &file : pdfFiles()) {
+        stopParse(file);
+        file->setColorManaged(managed);
+        file->reparse();
+    }
+    reloadBrowser();
+    m_fileModel->refreshCounts();
+    setInfoText(true);
 }
 
 void Controller::parseSelectedPDF()

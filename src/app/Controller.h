@@ -135,6 +135,10 @@ public:
     void setExportFormat(const QString &name);
     float dpi() const { return m_dpi; }
     void setDpi(float dpi);
+    // Whether pictures are converted through their colour profiles. A change
+    // parses every file again, so that thumbnails and exports follow it.
+    bool colorManaged() const { return m_colorManaged; }
+    void setColorManaged(bool managed);
     // The resolution field's text when editing ends.
     void dpiEdited(const QString &text);
     void initExportFormats();
@@ -219,6 +223,7 @@ private:
     int m_zoomIdx = 0;
     QString m_exportFormat = QStringLiteral("PNG");
     float m_dpi = 72.0f;
+    bool m_colorManaged = true;
     QString m_exportFolder;
     QStringList m_bookmarks;
     UndoManager *m_undo;

@@ -22,6 +22,9 @@ struct StoredPreferences {
     float dpi = 72.0f;
     // Folders the user granted, as plain paths; written only when not empty.
     QStringList bookmarks;
+    // Pictures converted through their colour profiles; read even when no
+    // file list was stored.
+    bool colorManagement = true;
 };
 
 // The one class that knows the preference keys. It reads and writes a
@@ -49,6 +52,7 @@ public:
     static const char *const kExportDpi;        // "EXP_DPI"
     static const char *const kBookmarks;        // "SecurityScopedBookmarks"
     static const char *const kWindowFrame;      // "Zembrix"
+    static const char *const kColorManagement;  // "ColorManagement"
 
     // The stored values. When "PDF_FILES" is missing nothing else is read;
     // when it is there, a missing "EXP_DPI" gives 300. Values of the wrong

@@ -1,6 +1,9 @@
 #include "AppTestSupport.h"
 
+#include "Actions.h"
 #include "Controller.h"
+#include "PdfFixture.h"
+#include "Preferences.h"
 #include "FileTableModel.h"
 #include "SummaryText.h"
 #include "ThumbnailModel.h"
@@ -9,6 +12,7 @@
 #include "pdf/PDFFileStruct.h"
 #include "widgets/MySpinView.h"
 
+#include <QAction>
 #include <QItemSelectionModel>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -178,3 +182,32 @@ TEST(Zoom, LevelPastTheLargest)
 }
 
 } // namespace
+
+// The View menu's Color Management parses the files again: pure cyan ink goes
+// from the profile's colour to the plain formula's 0,255,255 and back, and the
+// choice is stored.
+TEST_F(ControllerTest, ColorManagementParsesAgainAndIsStored)
+{
+    fixture::PdfFixture pdf;
+    pdf.page({{"/I0", pdf.image(2, 1, 8, fixture::name("DeviceCMYK"), std::string("\xff\0\0\0\xff\0\0\0", 8))}});
+    const QString path = dir.filePath("cmyk.pdf");
+    pdf.write(path);
+    controller.addPdfFile(path);
+    ASSERT_TRUE(parsesDone());
+    const auto cyan = [&] { return controller.pdfFiles()[0]->images().value(0)->image().pixel(0, 0) | 0xff000000u; };
+    const QRgb managed = cyan();
+    QAction *item = controller.actions()->colorManagement;
+    ASSERT_TRUE(item->isChecked());
+    item->trigger();
+    ASSERT_TRUE(parsesDone());
+    EXPECT_FALSE(controller.colorManaged());
+    EXPECT_EQ(cyan(), qRgb(0, 255, 255));
+    Preferences preferences(dir.filePath("prefs.ini"));
+    controller.savePref(preferences);
+    EXPECT_FALSE(preferences.read().colorManagement);
+    item->trigger();
+    ASSERT_TRUE(parsesDone());
+    EXPECT_EQ(cyan(), managed);
+    if (!mainController()->colorTransforms().fallbackCmykProfile().isEmpty())
+        EXPECT_NE(managed, qRgb(0, 255, 255));
+}
