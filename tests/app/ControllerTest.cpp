@@ -5,7 +5,6 @@
 #include "PdfFixture.h"
 #include "Preferences.h"
 #include "FileTableModel.h"
-#include "SummaryText.h"
 #include "ThumbnailModel.h"
 
 #include "images/PDFImageStruct.h"
@@ -137,24 +136,6 @@ TEST_F(ControllerTest, RemovingAFileWhileItParses)
     EXPECT_EQ(controller.countPDFImages(), 0);
 }
 
-TEST(SummaryText, TabsRuleAndDetail)
-{
-    const QString head = "\t\t\t\tAll\t\t  Selected\t\n";
-    const QString rule = QString(56, '-') + "\n";
-    struct Case {
-        SummaryCounts counts;
-        QString detail;
-        QString expected;
-    };
-    const Case cases[] = {
-        {{2, 1, 999, 0}, "info", head + "Pdf Files:\t\t\t2\t\t\t1\n" + "Preview Images:\t999\t\t\t0\n" + rule + "info"},
-        {{1, 0, 1000, 3}, "", head + "Pdf Files:\t\t\t1\t\t\t0\n" + "Preview Images:\t1000\t\t3\n" + rule},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(summaryText(c.counts, c.detail), c.expected);
-    EXPECT_EQ(imageDetail("scan_001", "Width: 3"), "Name: scan_001\n\nWidth: 3");
-}
-
 // One selected thumbnail puts its name and text under the counts; the file
 // table's selection puts the file's information text there.
 TEST_F(ControllerTest, SummaryShowsTheSelection)
@@ -167,18 +148,6 @@ TEST_F(ControllerTest, SummaryShowsTheSelection)
     selectRows({0});
     ASSERT_TRUE(waitUntil([&] { return controller.statusText().endsWith(controller.pdfFiles()[0]->info()); }));
     EXPECT_FALSE(controller.pdfFiles()[0]->info().isEmpty());
-}
-
-// A level past the largest is the largest.
-TEST(Zoom, LevelPastTheLargest)
-{
-    Controller controller;
-    for (int level : {2, 5}) {
-        controller.setListZoom(level);
-        EXPECT_EQ(controller.actions()->zoomLarge->isChecked(), level == 2);
-        EXPECT_FALSE(controller.actions()->zoomSmall->isChecked() || controller.actions()->zoomMiddle->isChecked());
-        EXPECT_EQ(controller.thumbnailModel()->thumbnailEdge(), 432);
-    }
 }
 
 } // namespace
@@ -208,6 +177,5 @@ TEST_F(ControllerTest, ColorManagementParsesAgainAndIsStored)
     item->trigger();
     ASSERT_TRUE(parsesDone());
     EXPECT_EQ(cyan(), managed);
-    if (!mainController()->colorTransforms().fallbackCmykProfile().isEmpty())
-        EXPECT_NE(managed, qRgb(0, 255, 255));
+    EXPECT_NE(managed, qRgb(0, 255, 255)); // the system profile (libgs-common)
 }

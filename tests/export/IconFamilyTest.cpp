@@ -187,18 +187,9 @@ TEST(IconFamily, ExtractionRefusals)
     truncated.bitmapData.chop(1);
     const BitmapImageRep good = handMadeRep(4, 8, 4, 32);
     const std::tuple<BitmapImageRep, Extract, int> rows[] = {
-        {good, rgb, 2}, {good, mask, 1}, {good, bits, 3}, {good, indexed, 4},
-        {handMadeRep(4, 8, 4, 32, true), rgb, 4},
-        {BitmapImageRep::fromImage(QImage(4, 4, QImage::Format_RGBA64)), rgb, 4},
-        {handMadeRep(4, 8, 1, 8), rgb, 4},
-        {handMadeRep(4, 8, 3, 32), rgb, 4},
-        {truncated, rgb, 4},
-        {handMadeRep(4, 8, 4, 32, true), mask, 4},
-        {BitmapImageRep::fromImage(QImage(4, 4, QImage::Format_Grayscale16)), mask, 4},
-        {handMadeRep(4, 8, 2, 16), mask, 4},
-        {handMadeRep(8, 8, 4, 32, true), bits, 8},
-        {BitmapImageRep::fromImage(QImage(8, 8, QImage::Format_RGBA64)), bits, 8},
-        {handMadeRep(8, 2, 1, 2), bits, 8},
+        {good, rgb, 2}, {good, mask, 1}, {good, bits, 3}, {good, indexed, 4}, {truncated, rgb, 4},
+        {handMadeRep(4, 8, 4, 32, true), rgb, 4}, {handMadeRep(4, 8, 3, 32), rgb, 4}, {handMadeRep(4, 8, 2, 16), mask, 4},
+        {BitmapImageRep::fromImage(QImage(8, 8, QImage::Format_RGBA64)), bits, 8}, {handMadeRep(8, 2, 1, 2), bits, 8},
     };
     for (size_t i = 0; i < std::size(rows); ++i)
         EXPECT_TRUE(std::get<1>(rows[i])(std::get<0>(rows[i]), std::get<2>(rows[i])).isEmpty()) << i;

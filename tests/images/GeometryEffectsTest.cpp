@@ -90,9 +90,7 @@ TEST(GeometryEffects, NoTurnAndNullImages)
     const QImage source = numbered(3, 2);
     for (float angle : {0.0f, 360.0f, -720.0f, NAN, INFINITY})
         EXPECT_EQ(rotate(source, angle).cacheKey(), source.cacheKey()) << angle;
-    EXPECT_TRUE(rotate(QImage(), 33.0f).isNull());
-    EXPECT_TRUE(rotate(QImage(), 90.0f).isNull());
-    EXPECT_TRUE(mirror(QImage(), 3).isNull());
+    EXPECT_TRUE(rotate(QImage(), 33.0f).isNull() && mirror(QImage(), 3).isNull());
 
     // A free turn whose box would hold more than 2^29 pixels is refused
     // before anything is allocated.

@@ -131,12 +131,7 @@ TEST_F(ColorManagementTest, CmykAndIccImagesMatchTheColourEngine)
     for (int i : {0, 1, 2})
         EXPECT_LE(largestDifference(picture(*managed, i), embedded), 1) << "image " << i;
     EXPECT_EQ(picture(*managed, 3).convertToFormat(QImage::Format_RGB32).pixel(0, 0), qRgb(255, 0, 0));
-    QImage white(1, 1, QImage::Format_RGB32), black = white;
-    white.fill(Qt::white);
-    black.fill(Qt::black);
-    const QImage lab = picture(*managed, 4);
-    EXPECT_LE(compareImages(lab.copy(0, 0, 1, 1), white).maximum, 1);
-    EXPECT_LE(compareImages(lab.copy(1, 0, 1, 1), black).maximum, 1);
+    EXPECT_LE(largestDifference(picture(*managed, 4), {{255, 255, 255}, {0, 0, 0}}), 1);
 
     // Off: the plain formula, white for no ink and 255 - c - k per channel.
     auto unmanaged = parse(path(QStringLiteral("f.pdf")), true, false);
@@ -168,8 +163,7 @@ TEST_F(ColorManagementTest, OutputIntentComesBeforeTheSystemProfile)
     EXPECT_GT(largestDifference(picture(*record, 0), system), 1);
 }
 
-// A book repeats one profile on every page: one transform serves them all,
-// and the cache never holds more than a bounded number.
+// A book repeats one profile on every page: one transform serves them all.
 TEST_F(ColorManagementTest, OneTransformPerProfile)
 {
     PdfFixture pdf;
@@ -178,8 +172,7 @@ TEST_F(ColorManagementTest, OneTransformPerProfile)
         pdf.page({{"/I0", pdf.image(20 + page, 2, 8, iccCmyk, std::string(size_t(20 + page) * 8, char(page * 8)))}});
     auto record = parse(writeFixture(pdf));
     ASSERT_EQ(record->images().size(), 30);
-    for (const auto &image : record->images())
-        EXPECT_FALSE(image->image().isNull());
+    EXPECT_FALSE(record->images().back()->image().isNull());
     const ColorTransformCache &cache = mainController()->colorTransforms();
     EXPECT_EQ(cache.builds(), 1u);
     EXPECT_GE(cache.hits(), 29u);
