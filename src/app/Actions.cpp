@@ -53,6 +53,9 @@ Actions::Actions(QObject *parent)
                                  tr("Convert CMYK, ICC-based and Lab pictures through their colour profiles"));
     colorManagement->setCheckable(true);
     colorManagement->setChecked(true);
+    allImages = makeAction(this, tr("&All Images"), QString(), QKeySequence(),
+                           tr("Also find inline images and the images of annotations and patterns"));
+    allImages->setCheckable(true);
     exportSelected = makeAction(this, tr("&Export Selected Images"), QStringLiteral("export"),
                                 QKeySequence(Qt::CTRL | Qt::Key_E), tr("Export the selected images"));
     exportAll = makeAction(this, tr("Export &All Images"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),

@@ -21,10 +21,10 @@ QString usageText()
         "  zembrix [FILE.pdf ...]                    open the window with these files\n"
         "  zembrix --info FILE.pdf                   print the document information text\n"
         "  zembrix --list FILE.pdf ... [--pages RANGE] [--quiet] [--max-pixels N]\n"
-        "          [--no-color-management]\n"
+        "          [--no-color-management] [--all-images]\n"
         "                                            list the images found, one line each\n"
         "  zembrix --extract FILE.pdf ... --out DIR [--format NAME] [--dpi N|auto] [--pattern P]\n"
-        "          [--pages RANGE] [--quiet] [--max-pixels N] [--no-color-management]\n"
+        "          [--pages RANGE] [--quiet] [--max-pixels N] [--no-color-management] [--all-images]\n"
         "                                            write every image of the files to DIR\n"
         "  zembrix --help | --version\n"
         "\n"
@@ -41,6 +41,8 @@ QString usageText()
         "--max-pixels N: images of more than N pixels are skipped (default 500000000).\n"
         "--no-color-management: CMYK, ICC-based and Lab images are converted to RGB by the\n"
         "plain formulas instead of through their colour profiles.\n"
+        "--all-images: also the inline images of page contents and the images of annotation\n"
+        "appearances and patterns, numbered after the others of their file.\n"
         "In --list output a tab, a newline and a backslash in a field are written \\t, \\n and \\\\.\n"
         "Its last two fields, x-ppi and y-ppi, are the resolution where the pages first draw the\n"
         "image (empty when they never do).\n");
@@ -124,6 +126,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else if (arg == QLatin1String("--no-color-management")) {
             cl.colorManaged = false;
             walkOptionsSeen = true;
+        } else if (arg == QLatin1String("--all-images")) {
+            cl.allImages = true;
+            walkOptionsSeen = true;
         } else if (arg == QLatin1String("--max-pixels")) {
             QString text;
             bool ok = false;
@@ -136,7 +141,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     const bool extractOptions = outSeen || formatSeen || dpiSeen || patternSeen;
-    const QString walkOptionsMisplaced = QStringLiteral("--quiet, --max-pixels and --no-color-management belong to --list and --extract");
+    const QString walkOptionsMisplaced = QStringLiteral("--quiet, --max-pixels, --no-color-management and --all-images belong to --list and --extract");
     switch (cl.mode) {
     case CommandLine::Mode::Help:
     case CommandLine::Mode::Version:

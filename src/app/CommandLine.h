@@ -23,6 +23,7 @@ struct CommandLine {
     bool quiet = false;                  // --quiet: no lines about images that were not decoded
     qint64 maxPixels = kDefaultMaxPixels; // --max-pixels: larger images are skipped
     bool colorManaged = true;            // --no-color-management: uncalibrated conversions
+    bool allImages = false;              // --all-images: inline, annotation and pattern images too
     QString error; // for UsageError
 };
 

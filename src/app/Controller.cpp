@@ -62,6 +62,7 @@ Controller::Controller(QObject *parent)
     connect(m_actions->clearSelection, &QAction::triggered, this, &Controller::clearSelected);
     connect(m_actions->reparseFiles, &QAction::triggered, this, &Controller::parseSelectedPDF);
     connect(m_actions->colorManagement, &QAction::toggled, this, &Controller::setColorManaged);
+    connect(m_actions->allImages, &QAction::toggled, this, &Controller::setAllImages);
     connect(m_actions->selectAllFiles, &QAction::triggered, this, &Controller::selectAllBtn);
     connect(m_actions->chooseExportFolder, &QAction::triggered, this, &Controller::openFolder);
     for (QAction *zoom : {m_actions->zoomSmall, m_actions->zoomMiddle, m_actions->zoomLarge})
@@ -172,12 +173,14 @@ void Controller::readPref(Preferences &preferences)
 {
     const StoredPreferences values = preferences.read();
     setColorManaged(values.colorManagement);
+    setAllImages(values.allImages);
     if (!values.filesPresent)
         return;
     for (const QVariant &saved : values.savedFiles) {
         auto file = std::make_shared<PDFFileStruct>();
         file->setParsePause(m_parsePause);
         file->setColorManaged(m_colorManaged);
+        file->setAllImages(m_allImages);
         file->setSelection(true);
         // Marked as running, the record takes its path and pattern without
         // starting a parse: a file that is gone meanwhile gets none.
@@ -211,6 +214,7 @@ void Controller::savePref(Preferences &preferences)
     values.exportFormat = m_exportFormat;
     values.dpi = m_dpi;
     values.colorManagement = m_colorManaged;
+    values.allImages = m_allImages;
     values.bookmarks = m_bookmarks;
     preferences.write(values);
     m_bookmarks.clear();
@@ -405,6 +409,7 @@ void Controller::addPdfFile(const QString &path)
     auto file = std::make_shared<PDFFileStruct>();
     file->setParsePause(m_parsePause);
     file->setColorManaged(m_colorManaged);
+    file->setAllImages(m_allImages);
     if (file->namePattern().isEmpty())
         file->setNamePatternDirect(kDefaultPattern);
     // Checked before the parse starts, so that its end refreshes the browser.
@@ -538,9 +543,23 @@ void Controller::setColorManaged(bool managed)
     if (managed == m_colorManaged)
         return;
     m_colorManaged = managed;
+    parseEveryFileAgain([managed](PDFFileStruct &file) { file.setColorManaged(managed); });
+}
+
+void Controller::setAllImages(bool all)
+{
+    m_actions->allImages->setChecked(all);
+    if (all == m_allImages)
+        return;
+    m_allImages = all;
+    parseEveryFileAgain([all](PDFFileStruct &file) { file.setAllImages(all); });
+}
+
+void Controller::parseEveryFileAgain(const std::function<void(PDFFileStruct &)> &apply)
+{
     for (const auto &file : pdfFiles()) {
         stopParse(file);
-        file->setColorManaged(managed);
+        apply(*file);
         file->reparse();
     }
     reloadBrowser();

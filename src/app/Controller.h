@@ -97,6 +97,8 @@ public:
     void clearSelected();
     void removeSelected();
     void parseSelectedPDF();
+    // Sets what `apply` sets on every file, and parses each again.
+    void parseEveryFileAgain(const std::function<void(PDFFileStruct &)> &apply);
     void selectAllBtn();
     using Focus = Actions::Focus;
     void stopAction(Focus focus);
@@ -139,6 +141,10 @@ public:
     // parses every file again, so that thumbnails and exports follow it.
     bool colorManaged() const { return m_colorManaged; }
     void setColorManaged(bool managed);
+    // Whether the walks also find inline, annotation and pattern images; a
+    // change parses every file again too.
+    bool allImages() const { return m_allImages; }
+    void setAllImages(bool all);
     // The resolution field's text when editing ends.
     void dpiEdited(const QString &text);
     void initExportFormats();
@@ -224,6 +230,7 @@ private:
     QString m_exportFormat = QStringLiteral("PNG");
     float m_dpi = 72.0f;
     bool m_colorManaged = true;
+    bool m_allImages = false;
     QString m_exportFolder;
     QStringList m_bookmarks;
     UndoManager *m_undo;

@@ -33,6 +33,7 @@ std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const CommandLine &
     record->setNamePatternDirect(cl.pattern);
     record->setMaxPixels(cl.maxPixels);
     record->setColorManaged(cl.colorManaged);
+    record->setAllImages(cl.allImages);
     record->setFilePathOnly(file);
     record->setKeepsReducedCopies(false);
     record->setIsThreading(true);

@@ -25,6 +25,8 @@ struct StoredPreferences {
     // Pictures converted through their colour profiles; read even when no
     // file list was stored.
     bool colorManagement = true;
+    // Inline, annotation and pattern images too; read as colorManagement.
+    bool allImages = false;
 };
 
 // The one class that knows the preference keys. It reads and writes a
@@ -53,6 +55,7 @@ public:
     static const char *const kBookmarks;        // "SecurityScopedBookmarks"
     static const char *const kWindowFrame;      // "Zembrix"
     static const char *const kColorManagement;  // "ColorManagement"
+    static const char *const kAllImages;        // "AllImages"
 
     // The stored values. When "PDF_FILES" is missing nothing else is read;
     // when it is there, a missing "EXP_DPI" gives 300. Values of the wrong

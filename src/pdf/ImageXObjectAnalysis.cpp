@@ -29,6 +29,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         return {};
     // A mask may be shared by several images: it is entered for each of them.
     const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
+    if (m_extraPass && m_firstPassImages.contains(node->object2Name()))
+        return {};
     if (!(isMask ? enterSharedObject() : enterObject(node)))
         return {};
 
@@ -80,6 +82,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             colorSpace = getColorSpace(child.get());
     }
 
+    if (isImage && !m_extraPass)
+        m_firstPassImages.insert(node->object2Name());
     QImage result;
     std::optional<PdfStreamData> data;
     if (isMask) {

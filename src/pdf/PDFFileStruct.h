@@ -95,6 +95,11 @@ public:
     // default); off gives the uncalibrated conversions. Set before the walk.
     void setColorManaged(bool managed) { m_colorManaged.store(managed); }
     bool colorManaged() const { return m_colorManaged.load(); }
+    // Whether the walk also finds inline images and the images of annotation
+    // appearances and patterns (off by default). They are numbered after the
+    // images of the page resources. Set before the walk.
+    void setAllImages(bool all) { m_allImages.store(all); }
+    bool allImages() const { return m_allImages.load(); }
     // Images of more pixels than this are skipped. Set before the walk.
     static constexpr qint64 kDefaultMaxPixels = 500000000;
     void setMaxPixels(qint64 pixels) { m_maxPixels = pixels; }
@@ -120,7 +125,8 @@ public:
     // The page walk.
     void cgPdfParsing(PDFFileStruct *owner);
     void parsePdfPages(OstrelNode *node, PDFFileStruct *owner);
-    static bool testNodeNameExit(const OstrelNode *node);
+    void walkExtraImages(OstrelNode *pages, PDFFileStruct *owner);
+    bool testNodeNameExit(const OstrelNode *node, const QString &parentName) const;
     bool testNodeInUse(const OstrelNode *node);
 
     // Analysis of one candidate stream: records an image, or, for a stream
@@ -202,6 +208,11 @@ private:
 
     bool m_selected = false;
     std::atomic<bool> m_colorManaged{true};
+    std::atomic<bool> m_allImages{false};
+    // The walk's second pass, for the images only all-images finds, and the
+    // image streams the first pass met (the second passes them over).
+    bool m_extraPass = false;
+    QSet<QString> m_firstPassImages;
     std::atomic<bool> m_imageThreadExist{false};
     QString m_fileName;
     QString m_filePath;

@@ -33,13 +33,34 @@ void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
         if (child->name() == QLatin1String("/Pages")) {
             m_pageNumbers = std::make_unique<PageNumbering>(child->object());
             parsePdfPages(child.get(), owner);
+            if (m_allImages.load() && owner->walkMayContinue())
+                walkExtraImages(child.get(), owner);
             break;
         }
     }
     mUsedObjName.clear();
     m_entered.clear();
+    m_firstPassImages.clear();
     m_pageNumbers.reset();
     m_placements.clear();
+}
+
+// The second pass of an all-images walk. Inline images become image objects
+// of the resources first; then the page tree is walked again, this time into
+// annotation appearances and patterns as well, and every image stream the
+// first pass met is passed over, so only the new ones are numbered, after
+// the others.
+void PDFFileStruct::walkExtraImages(OstrelNode *pages, PDFFileStruct *owner)
+{
+    mOstrelData->document()->externalizeInlineImages();
+    m_placements = ImagePlacementScan::scan(mOstrelData->document()->catalog(),
+                                            [owner] { return owner->walkMayContinue(); });
+    m_entered.clear();
+    m_depth = 0;
+    m_currentPage = 0;
+    m_extraPass = true;
+    parsePdfPages(pages, owner);
+    m_extraPass = false;
 }
 
 // Every container and stream is entered at most once per walk. That cuts
@@ -89,7 +110,8 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
 
     // The checks of one container; pushes it when it is to be walked.
     const auto enter = [&](OstrelNode *container) {
-        if (testNodeNameExit(container) || !owner->walkMayContinue())
+        if (testNodeNameExit(container, stack.empty() ? QString() : stack.back().node->name())
+            || !owner->walkMayContinue())
             return;
         const OstrelNode::ChildList *children = container->children();
         if (!children)
@@ -147,13 +169,25 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
     m_currentPage = pageBefore;
 }
 
-bool PDFFileStruct::testNodeNameExit(const OstrelNode *node)
+bool PDFFileStruct::testNodeNameExit(const OstrelNode *node, const QString &parentName) const
 {
     const QString &name = node->name();
     if (!name.startsWith(QLatin1Char('/')))
         return false;
-    return name != QLatin1String("/Kids") && name != QLatin1String("/Pages") && name != QLatin1String("/Resources")
-        && name != QLatin1String("/XObject");
+    if (name == QLatin1String("/Kids") || name == QLatin1String("/Pages") || name == QLatin1String("/Resources")
+        || name == QLatin1String("/XObject"))
+        return false;
+    if (!m_extraPass)
+        return true;
+    // The second pass also takes a page's annotations, their appearance
+    // dictionaries (normal, rollover, down) with their states, and patterns.
+    if (name == QLatin1String("/Annots") || name == QLatin1String("/AP") || name == QLatin1String("/Pattern"))
+        return false;
+    const bool appearance = parentName == QLatin1String("/AP")
+        && (name == QLatin1String("/N") || name == QLatin1String("/R") || name == QLatin1String("/D"));
+    const bool state = parentName == QLatin1String("/N") || parentName == QLatin1String("/R")
+        || parentName == QLatin1String("/D");
+    return !(appearance || state || parentName == QLatin1String("/Pattern"));
 }
 
 bool PDFFileStruct::testNodeInUse(const OstrelNode *node)

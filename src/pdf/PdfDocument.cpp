@@ -7,6 +7,8 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <exception>
 
@@ -123,4 +125,15 @@ PdfObject PdfDocument::objectByKey(const QString &key) const
     } catch (const std::exception &) {
         return {};
     }
+}
+
+bool PdfDocument::externalizeInlineImages()
+{
+    try {
+        for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(*m_pdf).getAllPages())
+            page.externalizeInlineImages(0, false);
+    } catch (const std::exception &) {
+        return false;
+    }
+    return true;
 }

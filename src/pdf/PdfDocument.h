@@ -28,6 +28,11 @@ public:
     PdfObject info() const;
     // The indirect object of an identity key ("12 0"), or an invalid object.
     PdfObject objectByKey(const QString &key) const;
+    // Turns the inline images of every page's content (and of the forms it
+    // draws) into image objects listed in the resources, page by page. The
+    // same file always gives the same new objects, so copies opened later
+    // find them under the same keys. False when the pages cannot be read.
+    bool externalizeInlineImages();
 
 private:
     PdfDocument();

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-PdfDocumentPool::PdfDocumentPool(const QString &path) : m_path(path)
+PdfDocumentPool::PdfDocumentPool(const QString &path, bool inlineImages) : m_path(path), m_inlineImages(inlineImages)
 {
     const QFileInfo info(path);
     if (info.isFile()) {
@@ -11,9 +11,9 @@ PdfDocumentPool::PdfDocumentPool(const QString &path) : m_path(path)
     }
 }
 
-std::shared_ptr<PdfDocumentPool> PdfDocumentPool::create(const QString &path)
+std::shared_ptr<PdfDocumentPool> PdfDocumentPool::create(const QString &path, bool inlineImages)
 {
-    return std::shared_ptr<PdfDocumentPool>(new PdfDocumentPool(path));
+    return std::shared_ptr<PdfDocumentPool>(new PdfDocumentPool(path, inlineImages));
 }
 
 bool PdfDocumentPool::fileUnchanged() const
@@ -34,7 +34,10 @@ PdfDocumentPool::Lease PdfDocumentPool::lease()
             return Lease(shared_from_this(), std::move(document));
         }
     }
-    return Lease(shared_from_this(), PdfDocument::open(m_path));
+    std::shared_ptr<PdfDocument> document = PdfDocument::open(m_path);
+    if (document && m_inlineImages)
+        document->externalizeInlineImages();
+    return Lease(shared_from_this(), std::move(document));
 }
 
 void PdfDocumentPool::giveBack(std::shared_ptr<PdfDocument> document)

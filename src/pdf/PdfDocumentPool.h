@@ -16,11 +16,12 @@
 //
 // The file must be the one the walk read: when its size or modification time
 // has changed since the pool was made, nothing is opened (the pictures can no
-// longer be built). Any thread.
+// longer be built). With `inlineImages`, every copy has its inline images
+// made objects, as the walk's document had. Any thread.
 class PdfDocumentPool : public std::enable_shared_from_this<PdfDocumentPool>
 {
 public:
-    static std::shared_ptr<PdfDocumentPool> create(const QString &path);
+    static std::shared_ptr<PdfDocumentPool> create(const QString &path, bool inlineImages = false);
 
     class Lease
     {
@@ -44,13 +45,14 @@ public:
     Lease lease();
 
 private:
-    explicit PdfDocumentPool(const QString &path);
+    PdfDocumentPool(const QString &path, bool inlineImages);
     void giveBack(std::shared_ptr<PdfDocument> document);
     bool fileUnchanged() const;
 
     static constexpr size_t kIdleDocuments = 2;
 
     const QString m_path;
+    const bool m_inlineImages;
     qint64 m_size = -1;
     QDateTime m_modified;
     std::mutex m_mutex;

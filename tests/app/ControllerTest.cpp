@@ -152,13 +152,16 @@ TEST_F(ControllerTest, SummaryShowsTheSelection)
 
 } // namespace
 
-// The View menu's Color Management parses the files again: pure cyan ink goes
-// from the profile's colour to the plain formula's 0,255,255 and back, and the
-// choice is stored.
-TEST_F(ControllerTest, ColorManagementParsesAgainAndIsStored)
+// The View menu's choices parse the files again and are stored. With Color
+// Management off, pure cyan ink goes from the profile's colour to the plain
+// formula's 0,255,255 and back; All Images adds the page's inline image.
+TEST_F(ControllerTest, ViewMenuChoicesParseAgainAndAreStored)
 {
     fixture::PdfFixture pdf;
-    pdf.page({{"/I0", pdf.image(2, 1, 8, fixture::name("DeviceCMYK"), std::string("\xff\0\0\0\xff\0\0\0", 8))}});
+    fixture::Obj page =
+        pdf.page({{"/I0", pdf.image(2, 1, 8, fixture::name("DeviceCMYK"), std::string("\xff\0\0\0\xff\0\0\0", 8))}});
+    page.getKey("/Contents").replaceStreamData("/I0 Do BI /W 1 /H 1 /BPC 8 /CS /G /F /AHx ID 80> EI", fixture::Obj::newNull(),
+                                               fixture::Obj::newNull());
     const QString path = dir.filePath("cmyk.pdf");
     pdf.write(path);
     controller.addPdfFile(path);
@@ -178,4 +181,12 @@ TEST_F(ControllerTest, ColorManagementParsesAgainAndIsStored)
     ASSERT_TRUE(parsesDone());
     EXPECT_EQ(cyan(), managed);
     EXPECT_NE(managed, qRgb(0, 255, 255)); // the system profile (libgs-common)
+
+    EXPECT_EQ(controller.pdfFiles()[0]->images().size(), 1);
+    controller.actions()->allImages->trigger();
+    ASSERT_TRUE(parsesDone());
+    ASSERT_EQ(controller.pdfFiles()[0]->images().size(), 2);
+    EXPECT_EQ(qGray(controller.pdfFiles()[0]->images()[1]->image().pixel(0, 0)), 0x80);
+    controller.savePref(preferences);
+    EXPECT_TRUE(preferences.read().allImages);
 }
