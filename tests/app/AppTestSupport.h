@@ -1,33 +1,18 @@
 #pragma once
 
 #include "PdfFixture.h"
+#include "WaitUntil.h"
 
 #include <QColor>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QImage>
 #include <QSize>
 #include <QString>
-#include <QThread>
 
-#include <functional>
 #include <string>
 
 namespace apptest {
 
-// Runs the event loop until `done` holds; false after `ms` milliseconds.
-inline bool waitUntil(const std::function<bool()> &done, int ms = 15000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    QCoreApplication::processEvents();
-    return true;
-}
+using ::waitUntil;
 
 // The colour of image `i` of a fixture file: distinct and far apart.
 inline QColor fixtureColor(int i)

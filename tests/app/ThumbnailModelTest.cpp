@@ -4,10 +4,7 @@
 #include "ThumbnailModel.h"
 
 #include "images/PDFImageStruct.h"
-#include "widgets/BaseColoredButton.h"
-#include "widgets/BaseColoredTextButton.h"
 
-#include <QEnterEvent>
 
 #include <QPainter>
 #include <QSignalSpy>
@@ -72,41 +69,6 @@ TEST(ThumbnailModel, RendersAsynchronouslyAndOnlyWhatChanged)
     model.setRecords(records + ImageRecordList{record(Qt::white)});
     EXPECT_EQ(inserted.count(), 1);
     EXPECT_EQ(reset.count(), 0);
-}
-
-// The picture an image button draws: image or alternate image by state, a
-// named picture when disabled with a title, and the grey veil otherwise.
-TEST(BaseColoredButton, PictureFollowsTheState)
-{
-    QPixmap off(8, 8), on(8, 8), named(8, 8);
-    off.fill(QColor(200, 200, 200));
-    on.fill(Qt::white);
-    named.fill(Qt::red);
-    BaseColoredButton::registerPicture("disabledPicture", named);
-    BaseColoredButton button;
-    button.resize(8, 8);
-    button.setImage(off);
-    button.setAlternateImage(on);
-    button.setCheckable(true);
-
-    auto drawn = [&] { return button.grab().toImage().pixelColor(4, 4); };
-    EXPECT_EQ(drawn(), QColor(200, 200, 200));
-    button.setChecked(true);
-    EXPECT_EQ(drawn(), QColor(Qt::white));
-    button.setChecked(false);
-    button.setEnabled(false);
-    EXPECT_TRUE(apptest::near(drawn(), QColor(105, 105, 107), 3)); // dimmed by the dark veil
-    button.setTitle("disabledPicture");
-    EXPECT_EQ(drawn(), QColor(Qt::red));
-
-    // A text button is on while the mouse is over it.
-    BaseColoredTextButton text;
-    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QCoreApplication::sendEvent(&text, &enter);
-    EXPECT_TRUE(text.isSelected());
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(&text, &leave);
-    EXPECT_FALSE(text.isSelected());
 }
 
 } // namespace

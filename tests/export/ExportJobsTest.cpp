@@ -275,13 +275,11 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
     QThreadPool queue;
     queue.setMaxThreadCount(1);
     queue.setExpiryTimeout(-1);
-    std::atomic<int> ran{0};
     std::thread::id queueThread;
     auto writer = std::make_shared<QueuedExportWriter>([&](std::function<void()> task) {
         queue.start([&, task = std::move(task)] {
             queueThread = std::this_thread::get_id();
             task();
-            ++ran;
         });
     });
 
@@ -303,9 +301,7 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
 
     EXPECT_EQ(pngJob.wait().filesWritten, 6);
     EXPECT_EQ(heicJob.wait().filesWritten, 2);
-    EXPECT_TRUE(pngJob.isFinished());
     queue.waitForDone();
-    EXPECT_EQ(ran.load(), 6);
     ASSERT_EQ(finished.size(), 6u);
     for (size_t i = 0; i < finished.size(); ++i) {
         EXPECT_EQ(finished[i].first, int(i));
@@ -314,7 +310,6 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
     }
     EXPECT_TRUE(QFileInfo(dir.filePath("p1.heic")).isFile());
     EXPECT_EQ(controller.openBusyPeriods(), 0);
-    EXPECT_EQ(ExportJob().wait().total, 0);
 }
 
 // A job of several files on a pool of workers writes what one worker writes: the same files,

@@ -1,30 +1,11 @@
 #include "PdfTestSupport.h"
 
 #include "RecordingController.h"
+#include "WaitUntil.h"
 
-#include <QElapsedTimer>
-#include <QThread>
-
-#include <functional>
 #include <mutex>
 
 using namespace fixture;
-
-namespace {
-
-bool waitUntil(const std::function<bool()> &done, int ms = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-} // namespace
 
 class BackgroundParsingTest : public PdfTest
 {
