@@ -167,8 +167,11 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             }
             // A small image was built whole: that picture (masked, when its mask
             // was built whole too) is the full one and saves building it again.
+            // The check of a walk without reduced copies decodes JPEG data only
+            // in part, at a reduced scale: that picture never is the full one.
             const QSize fullSize{int(width), int(height)};
-            const bool whole = image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
+            const bool partial = !m_keepReducedCopies && data && data->format == PdfStreamFormat::JPEG;
+            const bool whole = !partial && image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
             QImage reduced;
             if (m_keepReducedCopies || whole)
                 reduced = !maskRecipe
