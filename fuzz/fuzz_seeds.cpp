@@ -335,6 +335,21 @@ void writePdfSeeds(const QString &root)
                                                   {"DecodeParms", dict({{"Predictor", integer(2)}, {"Colors", integer(3)},
                                                                         {"Columns", integer(4)}})}})}});
     });
+    // Inline, annotation and pattern images (the all-images walk), and a real RGB profile.
+    addPdf([&](PdfFixture &pdf) {
+        QFile file(QStringLiteral("/usr/share/color/icc/ghostscript/ps_rgb.icc"));
+        const std::string profile = file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "no profile";
+        Obj page = pdf.page({{"/A", pdf.image(4, 4, 8, array({name("ICCBased"), pdf.stream(profile, {{"N", integer(3)}})}), rgb)}});
+        page.getKey("/Contents").replaceStreamData("/A Do BI /W 2 /H 2 /BPC 8 /CS /G /F /AHx ID 10203040> EI",
+                                                   Obj::newNull(), Obj::newNull());
+        const Obj box = array({integer(0), integer(0), integer(4), integer(4)});
+        const Obj pattern = pdf.stream("/T Do", {{"PatternType", integer(1)}, {"PaintType", integer(1)}, {"TilingType", integer(1)},
+                                                 {"BBox", box}, {"XStep", integer(4)}, {"YStep", integer(4)},
+                                                 {"Resources", dict({{"XObject", dict({{"/T", pdf.image(4, 3, 8, name("DeviceGray"), gray)}})}})}});
+        page.getKey("/Resources").replaceKey("/Pattern", dict({{"/P", pattern}}));
+        page.replaceKey("/Annots", array({dict({{"Subtype", name("Stamp")}, {"Rect", box},
+                                                {"AP", dict({{"N", pdf.form({{"/S", pdf.image(3, 4, 8, name("DeviceGray"), gray)}})}})}})}));
+    });
     // Colour spaces and depths.
     addPdf([&](PdfFixture &pdf) {
         Obj icc = pdf.stream(flate("not a profile"), {{"N", integer(3)}, {"Alternate", name("DeviceRGB")},

@@ -1,5 +1,5 @@
-// A PDF file through what `zembrix --list` does (open, information text, page walk, every image
-// built), then every found image rendered with the neutral edits and the first one edited
+// A PDF file through what `zembrix --list --all-images` does (open, information text, page walk
+// with its second pass, every image built through its colour profiles), then every found image rendered with the neutral edits and the first one edited
 // (rotated, mirrored, colour-adjusted) and encoded as PNG in memory. Input: the file's bytes.
 //
 // The walk opens its document by path, so each input is written to one file per process, in
@@ -54,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     auto record = std::make_shared<PDFFileStruct>();
     record->setNamePatternDirect(QStringLiteral("$_###"));
     record->setFilePathOnly(inputPath());
+    record->setAllImages(true);
     record->setIsThreading(true);
     record->fillImageListArray(record.get());
     record->setIsThreading(false);
