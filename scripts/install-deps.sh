@@ -17,7 +17,7 @@ PACKAGES=(
   zlib1g-dev
   libgtest-dev libgmock-dev
   poppler-utils
-  xvfb imagemagick xdotool bc librsvg2-bin
+  xvfb imagemagick xdotool xclip bc librsvg2-bin
 )
 
 if [ "$(id -u)" -ne 0 ]; then

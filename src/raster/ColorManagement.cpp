@@ -70,6 +70,7 @@ struct ColorTransformCache::Private {
     std::map<std::pair<QByteArray, std::uint64_t>, std::shared_ptr<Transform>> transforms;
     std::uint64_t hits = 0;
     std::uint64_t builds = 0;
+    QStringList fallbackPaths;
     std::once_flag fallbackRead;
     QByteArray fallback;
 
@@ -103,9 +104,10 @@ struct ColorTransformCache::Private {
     }
 };
 
-ColorTransformCache::ColorTransformCache()
+ColorTransformCache::ColorTransformCache(QStringList fallbackPaths)
     : d(std::make_unique<Private>())
 {
+    d->fallbackPaths = std::move(fallbackPaths);
 }
 
 ColorTransformCache::~ColorTransformCache() = default;
@@ -223,7 +225,7 @@ QStringList fallbackCmykProfilePaths()
 QByteArray ColorTransformCache::fallbackCmykProfile()
 {
     std::call_once(d->fallbackRead, [this] {
-        for (const QString &path : fallbackCmykProfilePaths()) {
+        for (const QString &path : d->fallbackPaths) {
             QFile file(path);
             if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxProfileBytes)
                 continue;

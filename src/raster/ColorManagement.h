@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <memory>
 
+// The files a CMYK profile is looked up in when a document gives none, most
+// preferred first.
+QStringList fallbackCmykProfilePaths();
+
 // Colour-managed conversion to sRGB through ICC profiles. The colour engine
 // stays behind this class: no header of ours includes its API.
 //
@@ -21,7 +25,8 @@
 class ColorTransformCache
 {
 public:
-    ColorTransformCache();
+    // `fallbackPaths`: where fallbackCmykProfile() looks, most preferred first.
+    explicit ColorTransformCache(QStringList fallbackPaths = fallbackCmykProfilePaths());
     ~ColorTransformCache();
     ColorTransformCache(const ColorTransformCache &) = delete;
     ColorTransformCache &operator=(const ColorTransformCache &) = delete;
@@ -40,8 +45,7 @@ public:
                           const std::array<double, 3> &white, qint64 maxBytes);
 
     // The system's CMYK profile for images that carry none: the first of
-    // fallbackCmykProfilePaths() that holds one, read once; empty when none
-    // does.
+    // the fallback paths that holds one, read once; empty when none does.
     QByteArray fallbackCmykProfile();
 
     // How many conversions reused a transform, and how many were built.
@@ -53,7 +57,3 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
-
-// The files a CMYK profile is looked up in when a document gives none, most
-// preferred first.
-QStringList fallbackCmykProfilePaths();
