@@ -69,7 +69,14 @@ void PDFImageStruct::setPictureSource(std::shared_ptr<const PictureSource> sourc
 QString PDFImageStruct::info() const
 {
     std::lock_guard lock(m_mutex);
-    return m_info;
+    if (!m_info.isNull() || !(m_source.width > 0))
+        return m_info;
+    return QStringLiteral("Properties: {\n") + QString::asprintf("       Width\t\t\t- %.2f px\n", m_source.width)
+        + QString::asprintf("       Height\t\t- %.2f px\n", m_source.height)
+        + QString::asprintf("       Bits per sample\t- %ld bit\n", long(m_source.bitsPerComponent))
+        + QStringLiteral("       Colorspace\t- %1")
+              .arg(m_source.colorSpace.isEmpty() ? QStringLiteral("(null)") : m_source.colorSpace)
+        + QStringLiteral("\n}");
 }
 
 void PDFImageStruct::setInfo(const QString &info)

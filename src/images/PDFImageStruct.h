@@ -74,7 +74,9 @@ public:
     // never reused by another record of the process.
     quint64 recordId() const { return m_recordId; }
 
-    // Multi-line description of the image; null until set.
+    // Multi-line description of the image: the text set, else a description
+    // of its source (size, depth, colour space) once that is set; null before.
+    // Made when asked, so that a hundred thousand records do not each hold one.
     QString info() const;
     void setInfo(const QString &info);
 

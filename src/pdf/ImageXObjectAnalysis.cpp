@@ -82,7 +82,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             colorSpace = getColorSpace(child.get());
     }
 
-    if (isImage && !m_extraPass)
+    if (isImage && !m_extraPass && m_allImages.load())
         m_firstPassImages.insert(node->object2Name());
     QImage result;
     std::optional<PdfStreamData> data;
@@ -153,18 +153,9 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         } else {
             auto record = PDFImageStruct::create();
             const QString pattern = parsePatternNameFor$();
-            record->setInfo(QString(QLatin1String("")));
-            if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt) {
+            // Other images are described from their source when asked.
+            if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
-            } else {
-                const QString csName = colorSpace && colorSpace->getName() ? *colorSpace->getName()
-                                                                           : QStringLiteral("(null)");
-                record->setInfo(QStringLiteral("Properties: {\n")
-                                + QString::asprintf("       Width\t\t\t- %.2f px\n", width)
-                                + QString::asprintf("       Height\t\t- %.2f px\n", height)
-                                + QString::asprintf("       Bits per sample\t- %ld bit\n", long(bitsPerComponent))
-                                + QStringLiteral("       Colorspace\t- %1").arg(csName) + QStringLiteral("\n}"));
-            }
             // A small image was built whole: that picture (masked, when its mask
             // was built whole too) is the full one and saves building it again.
             // The check of a walk without reduced copies decodes JPEG data only
