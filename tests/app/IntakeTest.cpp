@@ -29,6 +29,20 @@ std::unique_ptr<QMimeData> mimeOf(const QStringList &paths)
     return mime;
 }
 
+// Drags the files onto `target` at `where` and drops them there when the drag
+// is accepted; whether it was.
+bool dragAndDrop(QObject *target, const QStringList &paths, QPoint where)
+{
+    const auto mime = mimeOf(paths);
+    QDragEnterEvent enter(where, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(where), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return true;
+}
+
 void touch(const QString &path)
 {
     QFile f(path);
@@ -49,22 +63,14 @@ TEST(Intake, DropOnTheBrowserAddsOnlyPdfFiles)
     ImageBrowser browser;
     browser.setModel(controller.thumbnailModel());
     QObject::connect(&browser, &ImageBrowser::pdfFilesDropped, &controller, &Controller::addPdfFiles);
-    const auto mime = mimeOf({dir.filePath("notes.txt"), pdf});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(browser.viewport(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(browser.viewport(), &drop);
+    EXPECT_TRUE(dragAndDrop(browser.viewport(), {dir.filePath("notes.txt"), pdf}, QPoint(10, 10)));
 
     ASSERT_EQ(controller.pdfFiles().size(), 1);
     EXPECT_EQ(controller.pdfFiles()[0]->filePath(), pdf);
     ASSERT_TRUE(apptest::waitUntil([&] { return controller.thumbnailModel()->rowCount() == 1; }));
 
     // A drag of text files alone is refused at the door.
-    const auto text = mimeOf({dir.filePath("notes.txt")});
-    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, text.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(browser.viewport(), &refused);
-    EXPECT_FALSE(refused.isAccepted());
+    EXPECT_FALSE(dragAndDrop(browser.viewport(), {dir.filePath("notes.txt")}, QPoint(10, 10)));
 }
 
 TEST(Intake, PathControlTakesFolders)
@@ -116,16 +122,7 @@ TEST(Intake, WindowTakesPdfFilesExceptOnTheFolderField)
     MainWindow window(&controller);
     window.show();
     QCoreApplication::processEvents();
-    const auto mime = mimeOf({pdf});
-    auto dropAt = [&](QPoint where) {
-        QDragEnterEvent enter(where, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&window, &enter);
-        if (!enter.isAccepted())
-            return false;
-        QDropEvent drop(QPointF(where), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&window, &drop);
-        return true;
-    };
+    const auto dropAt = [&](QPoint where) { return dragAndDrop(&window, {pdf}, where); };
     MyPathControl *field = window.exportPathControl();
     EXPECT_FALSE(dropAt(field->mapTo(&window, field->rect().center())));
     EXPECT_TRUE(controller.pdfFiles().isEmpty());

@@ -2,19 +2,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(IconScaling, IconSizeIsTheLargestThatFits)
-{
-    struct Row {
-        int smallerSide, icns, ico;
-    };
-    const Row rows[] = {{5000, 1024, 256}, {1024, 1024, 256}, {1023, 512, 256}, {511, 256, 256}, {256, 256, 256},
-                        {255, 128, 128},   {127, 48, 48},     {48, 48, 48},     {47, 16, 16},    {0, 16, 16}};
-    for (const Row &row : rows) {
-        EXPECT_EQ(getIconSize(IconFileType::Icns, row.smallerSide), row.icns) << row.smallerSide;
-        EXPECT_EQ(getIconSize(IconFileType::Ico, row.smallerSide), row.ico) << row.smallerSide;
-    }
-}
-
 TEST(IconScaling, ScaleImageFitsAndCentresInATransparentSquare)
 {
     QImage source(300, 100, QImage::Format_RGB32);

@@ -10,8 +10,6 @@
 
 #include <tiffio.h>
 
-#include <array>
-
 using namespace fixture;
 
 namespace {
@@ -37,11 +35,9 @@ std::string cmykRow()
     return s;
 }
 
-using Rgb = std::array<int, 3>;
-
 // What lcms2's own tificc makes of the row through the profile, at perceptual
-// intent with black-point compensation; empty when it cannot run.
-std::vector<Rgb> tificcReference(const std::string &cmyk, const QString &profile, const QString &dir)
+// intent with black-point compensation; null when it cannot run.
+QImage tificcReference(const std::string &cmyk, const QString &profile, const QString &dir)
 {
     const QString in = dir + QStringLiteral("/cmyk.tif"), out = dir + QStringLiteral("/rgb.tif");
     TIFF *tif = TIFFOpen(in.toLocal8Bit().constData(), "w");
@@ -52,7 +48,6 @@ std::vector<Rgb> tificcReference(const std::string &cmyk, const QString &profile
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
-    TIFFSetField(tif, TIFFTAG_INKSET, INKSET_CMYK);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     std::string row = cmyk;
     TIFFWriteScanline(tif, row.data(), 0, 0);
@@ -60,32 +55,12 @@ std::vector<Rgb> tificcReference(const std::string &cmyk, const QString &profile
     QProcess tificc;
     tificc.setStandardOutputFile(QProcess::nullDevice());
     tificc.start(QStringLiteral("tificc"), {QStringLiteral("-i") + profile, QStringLiteral("-t0"), QStringLiteral("-b"), in, out});
-    if (!tificc.waitForFinished() || tificc.exitCode() != 0)
-        return {};
-    tif = TIFFOpen(out.toLocal8Bit().constData(), "r");
-    if (!tif)
-        return {};
-    uint16_t samples = 0;
-    TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    std::vector<uint8_t> line(size_t(TIFFScanlineSize(tif)));
-    std::vector<Rgb> rgb;
-    if (samples == 3 && TIFFReadScanline(tif, line.data(), 0, 0) == 1)
-        for (int x = 0; x < kPixels; ++x)
-            rgb.push_back({line[size_t(x) * 3], line[size_t(x) * 3 + 1], line[size_t(x) * 3 + 2]});
-    TIFFClose(tif);
-    return rgb;
+    return tificc.waitForFinished() && tificc.exitCode() == 0 ? QImage(out) : QImage();
 }
 
-int largestDifference(const QImage &image, const std::vector<Rgb> &reference)
+int largestDifference(const QImage &a, const QImage &b)
 {
-    if (image.width() != int(reference.size()))
-        return 256;
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    int worst = 0;
-    for (int x = 0; x < rgb.width(); ++x)
-        for (int c = 0; c < 3; ++c)
-            worst = std::max(worst, std::abs(rgb.constScanLine(0)[x * 3 + c] - reference[size_t(x)][size_t(c)]));
-    return worst;
+    return a.size() == b.size() ? compareImages(a, b).maximum : 256;
 }
 
 } // namespace
@@ -108,8 +83,8 @@ protected:
 TEST_F(ColorManagementTest, CmykAndIccImagesMatchTheColourEngine)
 {
     const std::string row = cmykRow();
-    const std::vector<Rgb> embedded = tificcReference(row, kCmykProfile, m_dir.path());
-    ASSERT_EQ(embedded.size(), size_t(kPixels)) << "tificc (liblcms2-utils) did not run";
+    const QImage embedded = tificcReference(row, kCmykProfile, m_dir.path());
+    ASSERT_EQ(embedded.width(), kPixels) << "tificc (liblcms2-utils) did not run";
 
     PdfFixture pdf;
     const Obj profile = pdf.stream(fileBytes(kCmykProfile), {{"N", integer(4)}});
@@ -131,7 +106,10 @@ TEST_F(ColorManagementTest, CmykAndIccImagesMatchTheColourEngine)
     for (int i : {0, 1, 2})
         EXPECT_LE(largestDifference(picture(*managed, i), embedded), 1) << "image " << i;
     EXPECT_EQ(picture(*managed, 3).convertToFormat(QImage::Format_RGB32).pixel(0, 0), qRgb(255, 0, 0));
-    EXPECT_LE(largestDifference(picture(*managed, 4), {{255, 255, 255}, {0, 0, 0}}), 1);
+    QImage whiteAndBlack(2, 1, QImage::Format_RGB32);
+    whiteAndBlack.setPixel(0, 0, qRgb(255, 255, 255));
+    whiteAndBlack.setPixel(1, 0, qRgb(0, 0, 0));
+    EXPECT_LE(largestDifference(picture(*managed, 4), whiteAndBlack), 1);
 
     // Off: the plain formula, white for no ink and 255 - c - k per channel.
     auto unmanaged = parse(path(QStringLiteral("f.pdf")), true, false);
@@ -149,9 +127,8 @@ TEST_F(ColorManagementTest, CmykAndIccImagesMatchTheColourEngine)
 TEST_F(ColorManagementTest, OutputIntentComesBeforeTheSystemProfile)
 {
     const std::string row = cmykRow();
-    const std::vector<Rgb> intent = tificcReference(row, kOtherCmykProfile, m_dir.path());
-    const std::vector<Rgb> system = tificcReference(row, kCmykProfile, m_dir.path());
-    ASSERT_EQ(intent.size(), size_t(kPixels));
+    const QImage intent = tificcReference(row, kOtherCmykProfile, m_dir.path());
+    ASSERT_EQ(intent.width(), kPixels);
 
     PdfFixture pdf;
     const Obj profile = pdf.stream(fileBytes(kOtherCmykProfile), {{"N", integer(4)}});
@@ -160,7 +137,7 @@ TEST_F(ColorManagementTest, OutputIntentComesBeforeTheSystemProfile)
     auto record = parsePage(pdf, {pdf.image(kPixels, 1, 8, name("DeviceCMYK"), row, {"FlateDecode"})}, true);
     ASSERT_EQ(record->images().size(), 1);
     EXPECT_LE(largestDifference(picture(*record, 0), intent), 1);
-    EXPECT_GT(largestDifference(picture(*record, 0), system), 1);
+    EXPECT_GT(largestDifference(picture(*record, 0), tificcReference(row, kCmykProfile, m_dir.path())), 1);
 }
 
 // A book repeats one profile on every page: one transform serves them all.

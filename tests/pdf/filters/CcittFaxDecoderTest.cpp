@@ -115,20 +115,6 @@ std::vector<qint64> eolEnds(const QByteArray &data)
 
 } // namespace
 
-// Our test encoder must write exactly what libtiff writes for the layouts both can produce;
-// the tests below then trust it for the layouts only it writes.
-TEST(CcittFaxTestEncoder, MatchesLibtiffBitForBit)
-{
-    for (const auto &[name, bitmap] : sampleBitmaps()) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(faxEncode(bitmap, {.k = 0, .eol = true, .endMarker = false}), tiffFaxEncode(bitmap, {TiffFax::Group3OneD}));
-        EXPECT_EQ(faxEncode(bitmap, {.k = 2, .eol = true, .endMarker = false}), tiffFaxEncode(bitmap, {TiffFax::Group3TwoD}));
-        EXPECT_EQ(faxEncode(bitmap, {.k = 0, .eol = true}), tiffFaxEncode(bitmap, {TiffFax::Group3OneD, false, FAXMODE_CLASSIC}));
-        EXPECT_EQ(faxEncode(bitmap, {.k = 2, .eol = true}), tiffFaxEncode(bitmap, {TiffFax::Group3TwoD, false, FAXMODE_CLASSIC}));
-        EXPECT_EQ(faxEncode(bitmap, {.k = -1}), tiffFaxEncode(bitmap, {TiffFax::Group4}));
-    }
-}
-
 // libtiff's strips (G3 1-D, G3 2-D, G4) and the layouts only our encoder writes (byte-aligned and
 // EOL-carrying G4, tag bits without EOLs, byte-aligned EOLs, bare 1-D codes) decode to the source
 // under the matching /DecodeParms, in both bit senses and with /Rows known or not.
