@@ -214,10 +214,63 @@ void readContents(ScanState &state, QPDFObjectHandle contents, QPDFObjectHandle 
     }
 }
 
+bool fourNumbers(QPDFObjectHandle array, double v[4])
+{
+    if (!array.isArray() || array.getArrayNItems() != 4)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (!number(array.getArrayItem(i), &v[i]))
+            return false;
+    return true;
+}
+
+// The normal appearances of a page's annotations, each drawn into its
+// annotation's rectangle: the form's box, through its matrix, is fitted to
+// the rectangle (ISO 32000-1, 12.5.5).
+void readAppearances(ScanState &state, QPDFObjectHandle annotations)
+{
+    if (!annotations.isArray())
+        return;
+    const int count = std::min(annotations.getArrayNItems(), ImagePlacementScan::kMaxAnnotations);
+    for (int i = 0; i < count && !state.stopped; ++i) {
+        QPDFObjectHandle annotation = annotations.getArrayItem(i);
+        if (!annotation.isDictionary())
+            continue;
+        QPDFObjectHandle appearances = annotation.getKey("/AP");
+        QPDFObjectHandle normal = appearances.isDictionary() ? appearances.getKey("/N") : QPDFObjectHandle::newNull();
+        if (normal.isDictionary()) { // one appearance per state: the current one
+            QPDFObjectHandle current = annotation.getKey("/AS");
+            normal = current.isName() ? normal.getKey(current.getName()) : QPDFObjectHandle::newNull();
+        }
+        if (!normal.isStream())
+            continue;
+        QPDFObjectHandle dict = normal.getDict();
+        double rect[4], box[4];
+        if (!fourNumbers(annotation.getKey("/Rect"), rect) || !fourNumbers(dict.getKey("/BBox"), box))
+            continue;
+        Matrix form;
+        QPDFObjectHandle matrix = dict.getKey("/Matrix");
+        if (matrix.isArray() && matrix.getArrayNItems() == 6)
+            matrixFrom(matrix.getArrayAsVector(), 0, &form);
+        double xMin = HUGE_VAL, yMin = HUGE_VAL, xMax = -HUGE_VAL, yMax = -HUGE_VAL;
+        for (const auto &[x, y] : {std::pair{box[0], box[1]}, {box[2], box[1]}, {box[0], box[3]}, {box[2], box[3]}}) {
+            const double tx = form.a * x + form.c * y + form.e, ty = form.b * x + form.d * y + form.f;
+            xMin = std::min(xMin, tx), xMax = std::max(xMax, tx), yMin = std::min(yMin, ty), yMax = std::max(yMax, ty);
+        }
+        const double width = xMax - xMin, height = yMax - yMin;
+        if (!(width > 1e-9 && height > 1e-9) || !std::isfinite(width) || !std::isfinite(height)
+            || !state.formsRead.insert(normal.getObjGen()).second)
+            continue;
+        const double sx = std::fabs(rect[2] - rect[0]) / width, sy = std::fabs(rect[3] - rect[1]) / height;
+        const Matrix fit{sx, 0, 0, sy, std::min(rect[0], rect[2]) - xMin * sx, std::min(rect[1], rect[3]) - yMin * sy};
+        readContents(state, normal, dict.getKey("/Resources"), concat(form, fit));
+    }
+}
+
 } // namespace
 
 QHash<QString, ImagePlacement> ImagePlacementScan::scan(const PdfObject &catalog,
-                                                       const std::function<bool()> &mayContinue)
+                                                       const std::function<bool()> &mayContinue, bool annotations)
 {
     ScanState state;
     state.mayContinue = mayContinue;
@@ -257,6 +310,8 @@ QHash<QString, ImagePlacement> ImagePlacementScan::scan(const PdfObject &catalog
             QPDFObjectHandle contents = node.getKey("/Contents");
             if (contents.isStream() || contents.isArray())
                 readContents(state, contents, resources, Matrix{});
+            if (annotations)
+                readAppearances(state, node.getKey("/Annots"));
         }
     } catch (const std::exception &) {
     }

@@ -23,6 +23,8 @@ struct ImagePlacement {
 // kMaxObjects operators and operands, kMaxContentBytes of decoded content
 // (kMaxStreamBytes of one page or form; a larger one is skipped), and each
 // form read once; kMaxSaveDepth nested q and kMaxFormDepth nested forms count.
+// With `annotations`, the normal appearances of the first kMaxAnnotations
+// annotations of each page are read too, after the page's own content.
 class ImagePlacementScan
 {
 public:
@@ -32,7 +34,9 @@ public:
     static constexpr int kMaxSaveDepth = 256;
     static constexpr int kMaxFormDepth = 32;
     static constexpr int kMaxPages = 1000000;
+    static constexpr int kMaxAnnotations = 10000;
 
     static QHash<QString, ImagePlacement> scan(const PdfObject &catalog,
-                                               const std::function<bool()> &mayContinue = {});
+                                               const std::function<bool()> &mayContinue = {},
+                                               bool annotations = false);
 };

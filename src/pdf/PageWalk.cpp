@@ -54,7 +54,7 @@ void PDFFileStruct::walkExtraImages(OstrelNode *pages, PDFFileStruct *owner)
 {
     mOstrelData->document()->externalizeInlineImages();
     m_placements = ImagePlacementScan::scan(mOstrelData->document()->catalog(),
-                                            [owner] { return owner->walkMayContinue(); });
+                                            [owner] { return owner->walkMayContinue(); }, true);
     m_entered.clear();
     m_depth = 0;
     m_currentPage = 0;

@@ -31,7 +31,7 @@ QStringList column(const QString &listing, int field)
 // A page drawing one image of its resources, an inline image, a stamp whose
 // appearance draws another and a tiling pattern drawing a third. Only the
 // first is found unless --all-images; then the others follow it, numbered
-// after it, with their own pixels.
+// after it, with their own pixels and where drawn their resolution.
 TEST(AllImages, InlineAnnotationAndPatternImagesComeAfterTheOthers)
 {
     QTemporaryDir dir;
@@ -47,7 +47,8 @@ TEST(AllImages, InlineAnnotationAndPatternImagesComeAfterTheOthers)
     page.getKey("/Resources").replaceKey("/Pattern", dict({{"/P1", pattern}}));
     const Obj stamp = dict({{"Type", name("Annot")}, {"Subtype", name("Stamp")},
                             {"Rect", array({integer(0), integer(0), integer(50), integer(50)})},
-                            {"AP", dict({{"N", pdf.form({{"/S", grayImage(pdf, 4, 0x60)}})}})}});
+                            {"AP", dict({{"N", pdf.form({{"/S", grayImage(pdf, 4, 0x60)}},
+                                                        {{"BBox", array({integer(0), integer(0), integer(100), integer(100)})}})}})}});
     page.replaceKey("/Annots", array({stamp}));
     const QString file = dir.filePath("f.pdf");
     pdf.write(file);
@@ -58,8 +59,11 @@ TEST(AllImages, InlineAnnotationAndPatternImagesComeAfterTheOthers)
     ASSERT_EQ(all.status, 0) << all.err.toStdString();
     EXPECT_EQ(column(all.out, 3), QStringList({"3", "4", "5", "2"}));
     EXPECT_EQ(column(all.out, 2), QStringList({"f_000", "f_001", "f_002", "f_003"}));
-    // The inline image's 2 x 1 pixels are drawn 20 x 10 points: 7.2 ppi.
-    EXPECT_EQ(column(all.out, 10).last() + column(all.out, 11).last(), "77");
+    // The inline image's 2 x 1 pixels are drawn 20 x 10 points: 7.2 ppi. The
+    // stamp's form draws its 4 pixels 100 points wide, in a box of 100 fitted
+    // to the stamp's 50: 5.76 ppi.
+    EXPECT_EQ(column(all.out, 10), QStringList({"7", "6", "", "7"}));
+    EXPECT_EQ(column(all.out, 11), QStringList({"7", "6", "", "7"}));
 
     const QString out = dir.filePath("out");
     ASSERT_TRUE(QDir().mkpath(out));
