@@ -29,7 +29,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         return {};
     // A mask may be shared by several images: it is entered for each of them.
     const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
-    if (m_extraPass && m_firstPassImages.contains(node->object2Name()))
+    // A mask is built for each image that uses it, in either pass.
+    if (m_extraPass && !isMask && m_firstPassImages.contains(node->object2Name()))
         return {};
     if (!(isMask ? enterSharedObject() : enterObject(node)))
         return {};
@@ -82,7 +83,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             colorSpace = getColorSpace(child.get());
     }
 
-    if (isImage && !m_extraPass && m_allImages.load())
+    if (isImage && !isMask && !m_extraPass && m_allImages.load())
         m_firstPassImages.insert(node->object2Name());
     QImage result;
     std::optional<PdfStreamData> data;
