@@ -20,12 +20,10 @@ QByteArray profileStreamBytes(const PdfObject &stream)
     return data->bytes;
 }
 
-} // namespace
-
+// An indexed image's samples are its table's colours, in the base space;
+// those of a spot-colour image are tints turned into the alternate space.
 PdfObject samplesColorSpace(const PdfObject &colorSpace)
 {
-    // An indexed image's samples are its table's colours, in the base space;
-    // those of a spot-colour image are tints turned into the alternate space.
     PdfObject space = colorSpace;
     for (int depth = 0; depth < 2 && space.arrayCount() >= 2; ++depth) {
         const QByteArray family = space.at(0).name().value_or(QByteArray());
@@ -39,19 +37,20 @@ PdfObject samplesColorSpace(const PdfObject &colorSpace)
     return space;
 }
 
-QByteArray embeddedIccProfile(const PdfObject &colorSpace)
+bool isIccBased(const PdfObject &colorSpace)
 {
-    if (colorSpace.arrayCount() < 2 || colorSpace.at(0).name() != QByteArray("ICCBased"))
-        return {};
-    return profileStreamBytes(colorSpace.at(1));
-}
-
-bool hasEmbeddedProfile(const PdfObject &stream)
-{
-    const PdfObject colorSpace = samplesColorSpace(stream.get("ColorSpace"));
     return colorSpace.arrayCount() >= 2 && colorSpace.at(0).name() == QByteArray("ICCBased");
 }
 
+// The profile an ICC-based space array ([/ICCBased stream]) embeds; empty
+// for another space or an unreadable profile.
+QByteArray embeddedIccProfile(const PdfObject &colorSpace)
+{
+    return isIccBased(colorSpace) ? profileStreamBytes(colorSpace.at(1)) : QByteArray();
+}
+
+// The /DestOutputProfile of the first output intent in the catalogue of the
+// document that holds `object`; empty when there is none.
 QByteArray outputIntentProfile(const PdfObject &object)
 {
     const QPDFObjectHandle *handle = object.handle();
@@ -68,17 +67,19 @@ QByteArray outputIntentProfile(const PdfObject &object)
     return profileStreamBytes(intents.at(0).get("DestOutputProfile"));
 }
 
-void manageImageColour(RasterImage &raster, const PdfObject &stream, qint64 maxBytes)
+} // namespace
+
+bool hasEmbeddedProfile(const PdfObject &stream)
 {
-    manageColour(raster, samplesColorSpace(stream.get("ColorSpace")), stream, maxBytes);
+    return isIccBased(samplesColorSpace(stream.get("ColorSpace")));
 }
 
-void manageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes)
+void manageImageColour(RasterImage &raster, const PdfObject &stream, qint64 maxBytes)
 {
     if (raster.isNull())
         return;
     ColorTransformCache &cache = mainController()->colorTransforms();
-    const QByteArray embedded = embeddedIccProfile(colorSpace);
+    const QByteArray embedded = embeddedIccProfile(samplesColorSpace(stream.get("ColorSpace")));
     if (!embedded.isEmpty() && cache.convertToSrgb(raster, QByteArrayView(embedded), maxBytes))
         return;
     if (raster.model != ColorModel::CMYK)

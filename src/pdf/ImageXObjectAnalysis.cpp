@@ -137,11 +137,17 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     if ((data || fits) && !testNodeInUse(node)) {
         // The walk builds reduced copies only: whether an image can be built is
         // decided from them, and the full picture is built again on demand.
+        // The check of a walk without reduced copies decodes JPEG data only
+        // in part, at a reduced scale: that picture never is the full one.
+        const bool partial = !m_keepReducedCopies && data && data->format == PdfStreamFormat::JPEG;
+        // Colours only matter in a picture that is kept: a reduced copy, or a
+        // check's whole picture when the picture cache keeps any (not --list).
+        const bool kept = m_keepReducedCopies || (!partial && mainController()->pictureCache().limit() > 0);
         const QImage image = fits ? QImage(1, 1, QImage::Format_Grayscale8)
                                   : addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
                                                        colorSpace.get(), bitsPerComponent, node->stream(),
                                                        m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly,
-                                                       m_colorManaged);
+                                                       m_colorManaged && kept);
         if (image.isNull())
             skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
@@ -159,10 +165,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
             // A small image was built whole: that picture (masked, when its mask
             // was built whole too) is the full one and saves building it again.
-            // The check of a walk without reduced copies decodes JPEG data only
-            // in part, at a reduced scale: that picture never is the full one.
             const QSize fullSize{int(width), int(height)};
-            const bool partial = !m_keepReducedCopies && data && data->format == PdfStreamFormat::JPEG;
             const bool whole = !partial && image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
             QImage reduced;
             if (m_keepReducedCopies || whole)

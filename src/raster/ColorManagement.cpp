@@ -1,6 +1,6 @@
 #include "ColorManagement.h"
 
-#include <QCryptographicHash>
+#include <QHashFunctions>
 #include <QFile>
 
 #include <lcms2.h>
@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <mutex>
 #include <utility>
 
@@ -67,7 +68,9 @@ cmsHTRANSFORM buildTransform(cmsHPROFILE source, cmsUInt32Number in, cmsUInt32Nu
 
 struct ColorTransformCache::Private {
     mutable std::mutex mutex;
-    std::map<std::pair<QByteArray, std::uint64_t>, std::shared_ptr<Transform>> transforms;
+    // Keyed by the profile's size and a fast hash of its bytes, and the pixel
+    // formats: a colliding profile could only give another profile's colours.
+    std::map<std::tuple<qsizetype, size_t, std::uint64_t>, std::shared_ptr<Transform>> transforms;
     std::uint64_t hits = 0;
     std::uint64_t builds = 0;
     QStringList fallbackPaths;
@@ -77,9 +80,9 @@ struct ColorTransformCache::Private {
     // The cached transform for the key, or one made by `make` (null handles
     // are cached too, so a bad profile is tried once).
     template <typename Make>
-    std::shared_ptr<Transform> find(const QByteArray &hash, std::uint64_t format, Make make)
+    std::shared_ptr<Transform> find(QByteArrayView profile, std::uint64_t format, Make make)
     {
-        const auto key = std::make_pair(hash, format);
+        const auto key = std::make_tuple(profile.size(), qHash(profile, 0), format);
         {
             std::lock_guard<std::mutex> lock(mutex);
             const auto it = transforms.find(key);
@@ -116,16 +119,11 @@ bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView prof
 {
     if (raster.isNull() || profile.isEmpty() || profile.size() > kMaxProfileBytes)
         return false;
-    RasterImage out =
-        RasterImage::create(raster.width, raster.height, ColorModel::RGB, raster.bitsPerComponent, raster.hasAlpha, maxBytes);
-    if (out.isNull())
-        return false;
     const cmsUInt32Number in = inputFormat(raster);
     const cmsUInt32Number outFormat = outputFormat(raster.bitsPerComponent, raster.hasAlpha);
-    const QByteArray hash = QCryptographicHash::hash(profile, QCryptographicHash::Sha256);
     const ColorModel model = raster.model;
     const bool alpha = raster.hasAlpha;
-    const auto transform = d->find(hash, (std::uint64_t(in) << 32) | outFormat, [&]() -> cmsHTRANSFORM {
+    const auto transform = d->find(profile, (std::uint64_t(in) << 32) | outFormat, [&]() -> cmsHTRANSFORM {
         cmsHPROFILE source = cmsOpenProfileFromMem(profile.data(), cmsUInt32Number(profile.size()));
         if (!source)
             return nullptr;
@@ -136,6 +134,10 @@ bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView prof
         return made;
     });
     if (!transform->handle)
+        return false;
+    RasterImage out =
+        RasterImage::create(raster.width, raster.height, ColorModel::RGB, raster.bitsPerComponent, raster.hasAlpha, maxBytes);
+    if (out.isNull())
         return false;
     for (int y = 0; y < raster.height; ++y)
         cmsDoTransform(transform->handle, raster.row(y), out.row(y), cmsUInt32Number(raster.width));
@@ -156,10 +158,10 @@ RasterImage ColorTransformCache::labToSrgb(const RasterImage &lab, const std::ar
         return {};
     const cmsCIExyY whitePoint{white[0] / sum, white[1] / sum, 1.0};
     // The key is the white point itself: Lab transforms have no profile bytes.
-    const QByteArray hash = QByteArray("Lab:") + QByteArray::number(whitePoint.x, 'g', 17) + ','
+    const QByteArray whiteKey = QByteArray("Lab:") + QByteArray::number(whitePoint.x, 'g', 17) + ','
         + QByteArray::number(whitePoint.y, 'g', 17);
     const cmsUInt32Number outFormat = outputFormat(8, false);
-    const auto transform = d->find(hash, (std::uint64_t(TYPE_Lab_DBL) << 32) | outFormat, [&]() -> cmsHTRANSFORM {
+    const auto transform = d->find(QByteArrayView(whiteKey), (std::uint64_t(TYPE_Lab_DBL) << 32) | outFormat, [&]() -> cmsHTRANSFORM {
         cmsHPROFILE source = cmsCreateLab4Profile(&whitePoint);
         if (!source)
             return nullptr;
