@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-using testpictures::distance;
-using testpictures::make;
 using testpictures::numbered;
 
 TEST(EffectsPipeline, NullAndNeutral)
@@ -37,18 +35,4 @@ TEST(EffectsPipeline, RotateThenMirrorThenColour)
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 2; ++x)
             EXPECT_EQ(out.pixel(x, y), coloured.pixel(2 - y, 1 - x)) << x << "," << y;
-}
-
-TEST(EffectsPipeline, FreeAngleWithColour)
-{
-    const QImage source = make(41, 31, [](int, int) { return qRgb(40, 120, 200); });
-    const EffectParameters p{.angle = 33.0f, .flip = 1, .saturation = 0.0f};
-    const QImage out = applyAllEffects(source, p);
-    EXPECT_EQ(out.size(), QSize(52, 49));
-    EXPECT_EQ(out.format(), QImage::Format_ARGB32);
-    // Corners stay transparent; the inside is the luminance grey
-    // 0.2125 * 40 + 0.7154 * 120 + 0.0721 * 200 = 108.77.
-    EXPECT_EQ(qAlpha(out.pixel(0, 0)), 0);
-    EXPECT_EQ(qAlpha(out.pixel(out.width() - 1, out.height() - 1)), 0);
-    EXPECT_LE(distance(out.pixel(out.width() / 2, out.height() / 2), qRgb(109, 109, 109)), 1);
 }

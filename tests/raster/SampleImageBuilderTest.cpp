@@ -79,14 +79,11 @@ TEST(SampleImageBuilder, InfersTheLayoutFromTheByteCount)
         {"RGB 16-bit: 48 bpp", 5, 4, 120, 16, M::RGB, ColorModel::RGB, false, 16},
         {"gray 16-bit", 5, 4, 40, 16, M::Gray, ColorModel::Gray, false, 16},
         {"gray 16-bit at 32 bpp: gray with alpha", 5, 4, 80, 16, M::Gray, ColorModel::Gray, true, 16},
-        {"gray 8-bit", 9, 3, 27, 8, M::Gray, ColorModel::Gray, false, 8},
         {"gray 4-bit", 10, 3, 15, 4, M::Gray, ColorModel::Gray, false, 4},
-        {"gray 2-bit, rows of 3 bytes", 10, 3, 9, 2, M::Gray, ColorModel::Gray, false, 2},
         {"gray 4-bit, 3 wide: padding gives 5 bpp", 3, 4, 8, 4, M::Gray, ColorModel::Gray, false, 4},
         {"gray 2-bit, 5 wide: padding gives 3 bpp", 5, 4, 8, 2, M::Gray, ColorModel::Gray, false, 2},
         {"RGB 2-bit: 6 bpp", 4, 2, 6, 2, M::RGB, ColorModel::RGB, false, 2},
         {"CMYK 2-bit: 8 bpp", 3, 2, 6, 2, M::CMYK, ColorModel::CMYK, false, 2},
-        {"CMYK 4-bit: 16 bpp", 3, 2, 12, 4, M::CMYK, ColorModel::CMYK, false, 4},
         {"RGB rows of 10 bytes: 26 bpp, rounded to 24", 3, 2, 20, 8, M::RGB, ColorModel::RGB, false, 8},
     };
     for (const Built &c : built) {
@@ -113,11 +110,8 @@ TEST(SampleImageBuilder, InfersTheLayoutFromTheByteCount)
         {"RGB 4-bit: 12 -> 8 bpp, 2 samples", 10, 4, 60, 4, M::RGB},
         {"3 components tried as CMYK", 6, 6, 108, 8, M::CMYK},
         {"1 component tried as CMYK", 6, 6, 36, 8, M::CMYK},
-        {"1 component tried as RGB", 6, 6, 36, 8, M::RGB},
         {"RGB 8-bit missing its last row: 21 -> 16 bpp", 10, 10, 270, 8, M::RGB},
-        {"RGB 8-bit one byte short", 10, 10, 299, 8, M::RGB},
         {"gray 8-bit data of 2 bytes per pixel", 4, 4, 32, 8, M::Gray},
-        {"gray mode at 32 bpp of 8-bit samples", 4, 4, 64, 8, M::Gray},
         {"RGB 5 bytes per pixel", 4, 4, 80, 8, M::RGB},
         {"1-bit gray 3 wide: 2 bpp, two 1-bit samples", 3, 10, 10, 1, M::Gray},
         {"16-bit gray at 24 bpp", 4, 4, 48, 16, M::Gray},
@@ -125,7 +119,6 @@ TEST(SampleImageBuilder, InfersTheLayoutFromTheByteCount)
         {"32 bits per component", 4, 4, 192, 32, M::RGB},
         {"less than one bit per pixel", 100, 100, 1000, 8, M::RGB},
         {"width 0", 0, 10, 30, 8, M::RGB},
-        {"negative width", -3, 10, 90, 8, M::RGB},
         {"no data", 3, 3, 0, 8, M::RGB},
     };
     for (const Refused &c : refused)
