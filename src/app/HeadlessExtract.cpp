@@ -112,6 +112,9 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
 
     ExportJobSettings settings;
     settings.folder = folder;
+    // Large pictures go one after another rather than all at once: the
+    // pictures in flight stay within 1 GiB (one alone may pass it).
+    settings.picturesInFlightBytes = ExportJobSettings::kDefaultPicturesInFlightBytes;
     // Called on the job thread while this thread waits, so the inputs and the
     // streams are used by one thread at a time.
     // On a terminal a progress line on standard error, rewritten in place

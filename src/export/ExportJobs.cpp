@@ -38,6 +38,13 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     float dpi = 72.0f;
     ExportJobSettings settings;
 
+    // The estimated bytes of the pictures in flight, and each image's share.
+    std::mutex memoryMutex;
+    std::condition_variable memoryFreed;
+    qint64 bytesInFlight = 0;
+    std::vector<qint64> reservedBytes;
+    bool memoryWaits = true; // false when the job runs on its starting thread
+
     mutable std::mutex mutex; // guards result, reported, done
     std::mutex callbackMutex; // held while callbacks are delivered: one at a time, in order
     std::mutex progressMutex; // guards progressShown and orders the progress calls
@@ -59,6 +66,8 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     void start();
     void run();
     void simplySave(int position, const QString &claimedPath);
+    void reserveMemory(int position, const PDFImageStruct &record);
+    void releaseMemory(int position);
     void finishImage(int position, const QString &path, const WriteResult &outcome, const QString &note = {});
     std::optional<OriginalFile> originalFileOf(const PDFImageStruct &record, float fileDpi, QString *reason) const;
     void complete();
@@ -106,7 +115,9 @@ void ExportJob::State::start()
         } catch (const std::system_error &) {
         }
     }
-    // No thread to be had: the job runs on the caller's thread instead.
+    // No thread to be had: the job runs on the caller's thread instead,
+    // which may be the one a queued writer needs to free memory.
+    memoryWaits = false;
     run();
 }
 
@@ -133,6 +144,10 @@ void ExportJob::State::run()
     // Names are claimed in job order before any image is rendered, so the
     // collision suffixes do not depend on which worker finishes first.
     std::vector<QString> paths(size_t(std::max(total, 0)));
+    {
+        std::lock_guard lock(memoryMutex);
+        reservedBytes.assign(size_t(std::max(total, 0)), 0);
+    }
     {
         ExportPathClaims claims;
         std::lock_guard lock(mutex);
@@ -220,6 +235,11 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         filePath = claimedPath + QStringLiteral(".png");
     }
 
+    reserveMemory(position, *record);
+    if (cancelled.load()) {
+        finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("cancelled")));
+        return;
+    }
     QImage picture;
     try {
         picture = kind == JobKind::IconFamilies ? record->getNSImage() : record->getBitmapRepImg();
@@ -290,9 +310,38 @@ std::optional<OriginalFile> ExportJob::State::originalFileOf(const PDFImageStruc
     return file;
 }
 
+// Estimated from the image's size: the picture, its mask and the masked
+// picture during the build (8 bytes a pixel at most together), which the
+// encoders' working copies do not pass.
+void ExportJob::State::reserveMemory(int position, const PDFImageStruct &record)
+{
+    const ImageSource source = record.source();
+    const double estimate = std::max(0.0, source.width) * std::max(0.0, source.height) * 8.0;
+    const qint64 limit = settings.picturesInFlightBytes;
+    const qint64 bytes = estimate > 0x1p62 ? qint64(1) << 62 : qint64(estimate);
+    std::unique_lock lock(memoryMutex);
+    if (limit > 0 && memoryWaits)
+        memoryFreed.wait(lock, [&] { return bytesInFlight == 0 || bytesInFlight + bytes <= limit || cancelled.load(); });
+    bytesInFlight += bytes;
+    reservedBytes[size_t(position)] = bytes;
+}
+
+void ExportJob::State::releaseMemory(int position)
+{
+    {
+        std::lock_guard lock(memoryMutex);
+        if (size_t(position) >= reservedBytes.size() || reservedBytes[size_t(position)] == 0)
+            return;
+        bytesInFlight -= reservedBytes[size_t(position)];
+        reservedBytes[size_t(position)] = 0;
+    }
+    memoryFreed.notify_all();
+}
+
 void ExportJob::State::finishImage(int position, const QString &path, const WriteResult &outcome,
                                    const QString &note)
 {
+    releaseMemory(position);
     const qint64 bytes = outcome.isWritten() ? QFileInfo(path).size() : 0;
     const bool renderingFailed = outcome.isFailure() && outcome.domain() == QLatin1String("rendering");
     int total = 0;
@@ -376,8 +425,12 @@ void ExportJob::State::complete()
 
 void ExportJob::cancel() const
 {
-    if (m_state)
-        m_state->cancelled.store(true);
+    if (!m_state)
+        return;
+    m_state->cancelled.store(true);
+    // Workers waiting for memory go on, to finish their images as cancelled.
+    std::lock_guard lock(m_state->memoryMutex);
+    m_state->memoryFreed.notify_all();
 }
 
 bool ExportJob::isFinished() const

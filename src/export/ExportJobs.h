@@ -54,6 +54,13 @@ struct ExportJobSettings {
     std::function<void(const ExportedImage &)> imageFinished;
     // Worker threads rendering and encoding at once; 0 for one per core.
     int workers = 0;
+    // The memory the pictures being rendered, encoded and written may take
+    // together, estimated from their sizes (a picture with its mask and
+    // the copies its encoder makes): a worker waits before rendering while
+    // its picture would pass it. A picture larger than this alone still
+    // goes, when no other is in flight. 0 or less: no limit.
+    qint64 picturesInFlightBytes = kDefaultPicturesInFlightBytes;
+    static constexpr qint64 kDefaultPicturesInFlightBytes = qint64(1) << 30;
     // Called once after the last image and the spinner stop, before wait() returns.
     std::function<void(const ExportJobResult &)> jobFinished;
 };

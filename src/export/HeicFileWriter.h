@@ -12,3 +12,9 @@ QByteArray encodeHeic(const QImage &image, float dpi);
 
 inline constexpr int kHeicQuality = 90;
 
+// The x265 preset for a picture of this many pixels: none (the encoder's
+// own, slow) up to kHeicDefaultPresetPixels, "fast" up to four times that,
+// "ultrafast" above, so that no picture takes much more than a few seconds.
+inline constexpr qint64 kHeicDefaultPresetPixels = qint64(1) << 20;
+const char *heicPresetFor(qint64 pixels);
+

@@ -2,6 +2,7 @@
 
 #include "images/PictureCache.h"
 #include "raster/ColorManagement.h"
+#include "raster/WorkBudget.h"
 
 #include <QString>
 
@@ -55,8 +56,14 @@ public:
     // The colour transforms all image decoding shares.
     ColorTransformCache &colorTransforms() { return m_colorTransforms; }
 
+    // The work all tint transforms of the run may do together (each file
+    // has its own, smaller budget besides).
+    static constexpr qint64 kRunTintUnits = qint64(1) << 32;
+    WorkBudget &tintBudget() { return m_tintBudget; }
+
 private:
     std::atomic<int> m_threadCount{0};
+    WorkBudget m_tintBudget{kRunTintUnits};
     PictureCache m_pictureCache;
     ColorTransformCache m_colorTransforms;
 };

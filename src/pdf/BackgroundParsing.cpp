@@ -1,4 +1,5 @@
 #include "PDFFileStruct.h"
+#include "SpotColorSpace.h"
 
 #include "images/ControllerInterface.h"
 
@@ -127,6 +128,7 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     // The pool notes the file's size and time before the walk reads it, so
     // a file replaced during the walk is not mistaken for the one walked.
     m_documents = PdfDocumentPool::create(filePath(), m_allImages.load());
+    m_tintBudget = std::make_shared<WorkBudget>(SpotColorSpace::kFileBudget);
     {
         std::lock_guard lock(m_mutex);
         m_skipped.clear();
@@ -139,6 +141,7 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
         mOstrelData.reset();
     }
     m_documents.reset();
+    m_tintBudget.reset();
     m_lastMaskRecipe.reset();
     if (IsSelected())
         mainController()->updateIKDatasource();

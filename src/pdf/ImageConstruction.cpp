@@ -12,7 +12,9 @@
 #include "raster/PictureScaling.h"
 #include "raster/SampleImageBuilder.h"
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 
 #include <array>
 #include <cmath>
@@ -121,13 +123,19 @@ RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace, b
 // interleaved 8-bit samples) through the tint transform into the alternate
 // space; Lab alternates are made RGB. Null when the space or a tint fails,
 // or when `components` (0: any) is not the space's colourant count.
+SpotColorSpace::TintBudgets tintBudgets(WorkBudget *file)
+{
+    return {file, file ? &mainController()->tintBudget() : nullptr};
+}
+
 RasterImage spotRaster(QByteArrayView samples, int width, int height, int bpc, const PdfObject &stream,
-                       bool colorManaged, int components = 0)
+                       bool colorManaged, WorkBudget *tintBudget, int components = 0)
 {
     const std::optional<SpotColorSpace> space = SpotColorSpace::fromObject(stream.get("ColorSpace"));
     if (!space || (components != 0 && components != space->colourants()))
         return {};
-    RasterImage raster = space->convertSamples(samples, width, height, bpc, decodeArrayOf(stream), rasterLimit());
+    RasterImage raster = space->convertSamples(samples, width, height, bpc, decodeArrayOf(stream), rasterLimit(),
+                                               tintBudgets(tintBudget));
     if (!raster.isNull() && space->alternateIsLab())
         raster = labRaster(raster, space->alternate(), colorManaged);
     return raster;
@@ -337,7 +345,8 @@ static int lookupEntrySize(const TBaseColor &base, bool *cmyk)
 }
 
 RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
-                                           const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged)
+                                           const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged,
+                                           WorkBudget *tintBudget)
 {
     const std::optional<QByteArray> &lookupBytes = colorSpace.getStream();
     if (!lookupBytes)
@@ -373,7 +382,8 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
         const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(baseSpace);
         if (!spot)
             return {};
-        RasterImage table = spot->convertLookup(QByteArrayView(*lookupBytes), std::clamp(colorSpace.count(), 0, 255) + 1);
+        RasterImage table = spot->convertLookup(QByteArrayView(*lookupBytes), std::clamp(colorSpace.count(), 0, 255) + 1,
+                                                tintBudgets(tintBudget));
         if (!table.isNull() && spot->alternateIsLab())
             table = labRaster(table, spot->alternate(), colorManaged);
         if (table.isNull())
@@ -394,32 +404,115 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
                                rasterLimit());
 }
 
-bool PDFFileStruct::samplesFitDictionary(const PdfObject &stream, double width, double height, qint64 count)
+namespace {
+
+bool isSampleDepth(std::int32_t bpc)
+{
+    return bpc == 1 || bpc == 2 || bpc == 4 || bpc == 8 || bpc == 16;
+}
+
+// Whether `count` bytes hold h rows of w pixels of `components` samples of
+// `bpc` bits, and their raster of `rasterComponents` fits the limit.
+bool packedFit(qint64 count, qint64 w, qint64 h, int components, int bpc, int rasterComponents)
+{
+    return isSampleDepth(bpc) && count / h >= (w * components * bpc + 7) / 8
+        && w * h * rasterComponents * (bpc == 16 ? 2 : 1) <= rasterLimit();
+}
+
+} // namespace
+
+bool PDFFileStruct::samplesWouldBuild(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
+                                      double width, double height, qint64 count)
+{
+    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6) || count <= 0)
+        return false;
+    const qint64 w = qint64(width), h = qint64(height);
+    if (isImageMask(stream))
+        return packedFit(count, w, h, 1, 1, 1);
+    const PdfObject space = stream.get("ColorSpace");
+    if (SpotColorSpace::isSpotSpace(space)) {
+        const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(space);
+        return spot && packedFit(count, w, h, spot->colourants(), bps, spot->alternateComponents());
+    }
+    if (colorSpace && bps == 1 && deviceComponents(*colorSpace) == 1 && packedFit(count, w, h, 1, 1, 1))
+        return true;
+    // The stream builder, from the dictionary's own entries.
+    std::int32_t streamWidth = 0, streamHeight = 0, streamBpc = 0;
+    QByteArray subtype;
+    if (stream.getName("Subtype", &subtype) && subtype == "Image" && stream.getIntegerEntry("Width", &streamWidth)
+        && stream.getIntegerEntry("Height", &streamHeight) && stream.getIntegerEntry("BitsPerComponent", &streamBpc)
+        && streamWidth > 0 && streamHeight > 0) {
+        ColorModel model = ColorModel::Gray;
+        bool lab = false;
+        const int components = streamBuilderComponents(space, streamBpc, &model, &lab);
+        if (components > 0 && packedFit(count, streamWidth, streamHeight, components, streamBpc, components))
+            return !lab || streamBpc == 8; // other Lab depths no route builds
+    }
+    // The raw path.
+    if (!colorSpace || bps < 1)
+        return sampleLayoutAccepted(count, 8, SampleColorMode::RGB, int(w), int(h), rasterLimit());
+    if (bps < 8) {
+        const int components = deviceComponents(*colorSpace);
+        if (components > 0 && packedFit(count, w, h, components, bps, components))
+            return true;
+    }
+    const std::optional<QString> &name = colorSpace->getName();
+    const auto layout = [&](SampleColorMode mode) {
+        return sampleLayoutAccepted(count, bps, mode, int(w), int(h), rasterLimit());
+    };
+    if (!name || *name == QLatin1String("/DeviceCMYK"))
+        return layout(SampleColorMode::CMYK);
+    if (*name == QLatin1String("/DeviceGray") || *name == QLatin1String("/CalGray"))
+        return layout(SampleColorMode::Gray);
+    if (*name == QLatin1String("/DeviceRGB") || *name == QLatin1String("/CalRGB"))
+        return layout(SampleColorMode::RGB);
+    if (*name == QLatin1String("/ICCBased"))
+        return layout(SampleColorMode::CMYK) || layout(SampleColorMode::RGB) || layout(SampleColorMode::Gray);
+    if (*name != QLatin1String("/Indexed"))
+        return false;
+    if (!isSpotBase(colorSpace->getBase()))
+        return indexedSamplesFit(colorSpace, bps, width, height, count, stream);
+    // Over a spot colour space: the table's tints are evaluated when built.
+    const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(space.at(1));
+    return spot && colorSpace->getStream() && bps >= 1 && bps <= 8
+        && packedFit(count, w, h, 1, bps, spot->alternateComponents());
+}
+
+bool PDFFileStruct::endsInCodedPicture(const PdfObject &stream)
+{
+    QList<PdfFilterStep> steps = pdfStreamFilters(stream);
+    steps.removeIf([](const PdfFilterStep &step) { return step.name == "Crypt"; });
+    return !steps.isEmpty() && (steps.last().name == "DCTDecode" || steps.last().name == "JPXDecode");
+}
+
+bool PDFFileStruct::codedPictureWouldBuild(const PdfStreamData &data, double width, double height,
+                                           const PdfObject &stream)
 {
     if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
         return false;
-    std::int32_t w = 0, h = 0, bpc = 0;
-    QByteArray subtype;
-    if (!stream.getName("Subtype", &subtype) || subtype != "Image" || !stream.getIntegerEntry("Width", &w)
-        || !stream.getIntegerEntry("Height", &h) || w != int(width) || h != int(height) || w <= 0 || h <= 0)
+    const QSize size{int(width), int(height)};
+    const QByteArrayView bytes(data.bytes);
+    if (data.format == PdfStreamFormat::JPEG2000)
+        return jpeg2000AcceptedSize(bytes, rasterLimit()) == size;
+    if (data.format != PdfStreamFormat::JPEG)
         return false;
-    int components = 1;
-    if (isImageMask(stream)) {
-        bpc = 1;
-    } else {
-        ColorModel model = ColorModel::Gray;
-        bool lab = false;
-        if (!stream.getIntegerEntry("BitsPerComponent", &bpc))
-            return false;
-        components = streamBuilderComponents(stream.get("ColorSpace"), bpc, &model, &lab);
-        if (components == 0 || (lab && bpc != 8))
-            return false;
+    // As jpegImage() tries them: JPEG, a JPEG 2000 codestream, any other picture.
+    JpegDecodeOptions options;
+    options.maxBytes = rasterLimit();
+    std::int32_t transform = -1;
+    if (stream.get("DecodeParms").getIntegerEntry("ColorTransform", &transform))
+        options.colorTransform = transform;
+    if (const std::optional<JpegHeaderFacts> facts = jpegHeaderFacts(bytes, options)) {
+        if (!SpotColorSpace::isSpotSpace(stream.get("ColorSpace")))
+            return true;
+        const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(stream.get("ColorSpace"));
+        return spot && spot->colourants() == facts->components;
     }
-    if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)
-        return false;
-    const qint64 rowBytes = (qint64(w) * components * bpc + 7) / 8;
-    const qint64 rasterBytes = qint64(w) * h * components * (bpc == 16 ? 2 : 1);
-    return count >= rowBytes * h && rasterBytes <= rasterLimit();
+    if (jpeg2000AcceptedSize(bytes, rasterLimit()) == size)
+        return true;
+    QBuffer buffer;
+    buffer.setData(data.bytes);
+    return buffer.open(QIODevice::ReadOnly) && QImageReader(&buffer).canRead();
 }
 
 namespace {
@@ -532,7 +625,7 @@ QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width,
 // or any other picture the general decoder reads; drawn at the dictionary's
 // size. The coded bytes are never taken as samples.
 QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                int reduceToEdge, bool colorManaged)
+                                int reduceToEdge, bool colorManaged, WorkBudget *tintBudget)
 {
     const QSize size = builtSize(width, height, reduceToEdge);
     RasterImage decoded = decodeStreamJpeg(data.bytes, stream, reduceToEdge);
@@ -541,7 +634,7 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
         if (decoded.bitsPerComponent != 8 || decoded.hasAlpha)
             return {};
         RasterImage converted = spotRaster(QByteArrayView(decoded.samples), decoded.width, decoded.height, 8, stream,
-                                           colorManaged, decoded.colorComponents());
+                                           colorManaged, tintBudget, decoded.colorComponents());
         return converted.isNull() ? QImage() : drawnAtSize(pictureOf(std::move(converted), stream, colorManaged), size);
     }
     if (!decoded.isNull()) {
@@ -578,9 +671,11 @@ QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int he
 // [/DCTDecode] is. The filter list only describes the image.
 QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width,
                                         double height, const TColorSpace *colorSpace, std::int32_t bps,
-                                        const PdfObject &stream, int reduceToEdge, bool colorManaged)
+                                        const PdfObject &stream, int reduceToEdge, bool colorManaged,
+                                        WorkBudget *tintBudget)
 {
-    const QImage built = buildImage(data, filters, width, height, colorSpace, bps, stream, reduceToEdge, colorManaged);
+    const QImage built =
+        buildImage(data, filters, width, height, colorSpace, bps, stream, reduceToEdge, colorManaged, tintBudget);
     if (built.isNull() || reduceToEdge == 0)
         return built;
     if (reduceToEdge == kCheckOnly)
@@ -592,7 +687,7 @@ QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStrin
 
 QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                  const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                                 int reduceToEdge, bool colorManaged)
+                                 int reduceToEdge, bool colorManaged, WorkBudget *tintBudget)
 {
     Q_UNUSED(filters);
     // Sizes are checked before anything is built.
@@ -601,7 +696,7 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
     const int w = int(width), h = int(height);
     switch (data.format) {
     case PdfStreamFormat::JPEG:
-        return jpegImage(data, w, h, stream, reduceToEdge, colorManaged);
+        return jpegImage(data, w, h, stream, reduceToEdge, colorManaged, tintBudget);
     case PdfStreamFormat::JPEG2000:
         return jpeg2000Image(data, w, h, stream, reduceToEdge, colorManaged);
     case PdfStreamFormat::Raw:
@@ -615,7 +710,8 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
         return rasterToQImage(mask);
     }
     if (SpotColorSpace::isSpotSpace(stream.get("ColorSpace")))
-        return pictureOf(spotRaster(QByteArrayView(data.bytes), w, h, bps, stream, colorManaged), stream, colorManaged);
+        return pictureOf(spotRaster(QByteArrayView(data.bytes), w, h, bps, stream, colorManaged, tintBudget), stream,
+                         colorManaged);
     // One-bit gray stays at one bit per pixel.
     if (colorSpace && bps == 1 && deviceComponents(*colorSpace) == 1) {
         QImage mono = monoImage(data.bytes, w, h, stream);
@@ -668,8 +764,8 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
                     break;
             }
         } else if (*name == QLatin1String("/Indexed")) {
-            return pictureOf(makeIndexedImage(data.bytes, w, h, bps, *colorSpace, stream, colorManaged), stream,
-                             colorManaged);
+            return pictureOf(makeIndexedImage(data.bytes, w, h, bps, *colorSpace, stream, colorManaged, tintBudget),
+                             stream, colorManaged);
         } else {
             return {};
         }

@@ -8,6 +8,7 @@
 #include "raster/ImageMasking.h"
 
 #include <algorithm>
+#include <cmath>
 
 std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &data)
 {
@@ -93,7 +94,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         // copy; when the walk keeps none, the picture's own build applies it.
         if (isImage && owner->walkMayContinue() && width * height <= double(m_maxPixels)) {
             ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
-                                 m_colorManaged};
+                                 m_colorManaged, m_tintBudget};
             result = m_keepReducedCopies
                 ? recipe.buildMask(node->stream(), m_maskTarget, node->name() == QLatin1String("/SMask"))
                 : QImage(1, 1, QImage::Format_Grayscale8);
@@ -116,24 +117,47 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         if (!isMask)
             noteSkippedImage({node->object2Name(), m_currentPage, reason});
     };
-    // The pixel budget is checked before the stream is even decoded.
+    // The pixel budget, and the size of the smallest picture any route
+    // makes (one bit a pixel, rows of whole 32-bit words, as pictures are
+    // stored), are checked before the stream is even decoded.
     const bool overBudget = isImage && width * height > double(m_maxPixels);
-    // Without reduced copies, a large image of samples that its dictionary
-    // lays out is known to build from its decoded length alone: the samples
-    // are counted as they decode, never held.
-    bool fits = false;
-    if (!overBudget && isImage && !m_keepReducedCopies
+    const bool pictureTooLarge = isImage && !overBudget && height >= 1 && width >= 1
+        && height * std::ceil(width / 32.0) * 4.0 > double(kMaxDecodedStreamBytes);
+    // Without reduced copies, whether a large image builds is decided without
+    // building it: a coded picture from its header, samples from their
+    // decoded length (counted as they decode, never held).
+    enum class Check { NotMade, Builds, Fails, Unreadable };
+    Check check = Check::NotMade;
+    if (!overBudget && !pictureTooLarge && isImage && !m_keepReducedCopies
         && (width > PDFImageStruct::kReducedEdge || height > PDFImageStruct::kReducedEdge)) {
-        qint64 count = 0;
-        fits = decodePdfStreamTo(node->stream(), node->stream().decodedSizeLimit(),
-                                 [&count](QByteArrayView bytes) { count += bytes.size(); })
-            && (samplesFitDictionary(node->stream(), width, height, count)
-                || indexedSamplesFit(colorSpace.get(), bitsPerComponent, width, height, count, node->stream()));
+        const PdfObject &stream = node->stream();
+        if (endsInCodedPicture(stream)) {
+            data = node->streamDataWithFormat();
+            check = !data ? Check::Unreadable
+                : codedPictureWouldBuild(*data, width, height, stream) ? Check::Builds
+                                                                        : Check::Fails;
+        } else {
+            qint64 count = 0;
+            const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(),
+                                                   [&count](QByteArrayView bytes) { count += bytes.size(); });
+            check = !decoded ? Check::Unreadable
+                : samplesWouldBuild(stream, colorSpace.get(), bitsPerComponent, width, height, count) ? Check::Builds
+                                                                                                     : Check::Fails;
+        }
     }
-    if (overBudget)
+    const bool fits = check == Check::Builds;
+    if (overBudget) {
         skip(QStringLiteral("more than %1 pixels").arg(m_maxPixels));
-    else if (isImage && !fits && !(data = node->streamDataWithFormat()))
+    } else if (pictureTooLarge) {
+        skip(QStringLiteral("its picture would take more than %1 MB").arg(kMaxDecodedStreamBytes >> 20));
+    } else if (check == Check::Unreadable
+               || (isImage && check == Check::NotMade && !(data = node->streamDataWithFormat()))) {
         skip(QStringLiteral("its stream data cannot be read"));
+    } else if (check == Check::Fails) {
+        data.reset();
+        if (!testNodeInUse(node))
+            skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
+    }
     if ((data || fits) && !testNodeInUse(node)) {
         // The walk builds reduced copies only: whether an image can be built is
         // decided from them, and the full picture is built again on demand.
@@ -147,11 +171,11 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                                   : addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
                                                        colorSpace.get(), bitsPerComponent, node->stream(),
                                                        m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly,
-                                                       m_colorManaged && kept);
+                                                       m_colorManaged && kept, m_tintBudget.get());
         if (image.isNull())
             skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
-                                 m_colorManaged};
+                                 m_colorManaged, m_tintBudget};
         if (image.isNull()) {
             // Not buildable: dropped without a message.
         } else if (node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask")) {

@@ -151,17 +151,26 @@ public:
     // image can be built: a 1 x 1 stand-in when it can (small pictures, which
     // are built whole anyway, come as they are).
     static constexpr int kCheckOnly = -1;
+    // tintBudget: the file's budget for tint transforms (the run's is spent
+    // too); null gives the image a budget of its own.
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                                     int reduceToEdge = 0, bool colorManaged = true);
+                                     int reduceToEdge = 0, bool colorManaged = true, WorkBudget *tintBudget = nullptr);
     static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                            int reduceToEdge, bool colorManaged = true);
+                            int reduceToEdge, bool colorManaged = true, WorkBudget *tintBudget = nullptr);
     static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
                                 int reduceToEdge, bool colorManaged = true);
-    // Whether `count` decoded bytes of this raw image stream are laid out
-    // from its dictionary alone (so that a build cannot fail): decided
-    // without the samples. False says nothing: another route may build it.
-    static bool samplesFitDictionary(const PdfObject &stream, double width, double height, qint64 count);
+    // Whether a build would give a picture, decided without building it, as
+    // the routes of addOnlyPdfNewImage() decide: for samples from their
+    // decoded byte count alone, for coded data (DCTDecode or JPXDecode last,
+    // see endsInCodedPicture()) from its headers. What the data turns out to
+    // hold (a damaged scan, a tint transform that fails) is only found when
+    // the picture is built.
+    static bool samplesWouldBuild(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
+                                  double width, double height, qint64 count);
+    static bool codedPictureWouldBuild(const PdfStreamData &data, double width, double height,
+                                       const PdfObject &stream);
+    static bool endsInCodedPicture(const PdfObject &stream);
     // Eight-bit gray or RGB samples laid out by the dictionary, decoded
     // straight into the full-size picture (their decoded bytes are never held
     // beside it). Null for any other kind, or short data: the other routes
@@ -172,7 +181,7 @@ public:
     static QImage streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
                                        double width, double height);
     // Whether an Indexed image's samples fit, as makeIndexedImage() lays
-    // them out (as samplesFitDictionary() for the others).
+    // them out, over a table that is not a spot colour space.
     static bool indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,
                                   qint64 count, const PdfObject &stream);
     // colorManaged converts through the image's profiles (ImageColorProfiles.h);
@@ -181,7 +190,7 @@ public:
                                            bool colorManaged = true);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream,
-                                        bool colorManaged = true);
+                                        bool colorManaged = true, WorkBudget *tintBudget = nullptr);
     static void applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000);
 
     // Filter lists.
@@ -196,7 +205,7 @@ public:
 private:
     static QImage buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                              const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                             int reduceToEdge, bool colorManaged);
+                             int reduceToEdge, bool colorManaged, WorkBudget *tintBudget);
     void fillImageListThread(quint64 generation);
     void appendInfo(const QString &text);
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);
@@ -240,6 +249,7 @@ private:
     qint64 m_maxPixels = kDefaultMaxPixels;
     QList<SkippedImage> m_skipped; // guarded by m_mutex
     std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
+    std::shared_ptr<WorkBudget> m_tintBudget;         // of the file's tint transforms, walk and builds together
     std::optional<ImageStreamRecipe> m_lastMaskRecipe; // of the mask picture parsePdfStream last gave
     QSize m_maskTarget; // the size a mask is built for while parsePdfStream builds one
 };

@@ -3,6 +3,7 @@
 #include "PdfDocumentPool.h"
 #include "TColorSpace.h"
 #include "images/PictureSource.h"
+#include "raster/WorkBudget.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,8 @@ struct ImageStreamRecipe {
     // Converted through the image's colour profiles; off keeps the
     // uncalibrated conversions.
     bool colorManaged = true;
+    // The file's budget for tint transforms, shared by all its images.
+    std::shared_ptr<WorkBudget> tintBudget;
 
     // Builds the stream's picture from `document` (full size, or a reduced
     // copy for reduceToEdge > 0); null when it cannot be built.

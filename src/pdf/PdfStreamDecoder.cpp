@@ -303,7 +303,11 @@ std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 m
     std::optional<QByteArray> raw = rawStreamBytes(stream);
     if (!raw)
         return std::nullopt;
-    const QList<PdfFilterStep> steps = pdfStreamFilters(stream);
+    // /Crypt was undone when the raw bytes were read: a chain with it inside
+    // is the chain around it, one run of general filters streaming through
+    // each other instead of one whole result per run.
+    QList<PdfFilterStep> steps = pdfStreamFilters(stream);
+    steps.removeIf([](const PdfFilterStep &step) { return step.name == "Crypt"; });
 
     QByteArray bytes = std::move(*raw);
     qsizetype i = 0;
@@ -328,10 +332,6 @@ std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 m
             ++i;
         } else if (name == "JBIG2Decode" && allowJbig2) {
             next = decodeJbig2Step(bytes, steps[i].parms, maxBytes);
-            ++i;
-        } else if (name == "Crypt") {
-            // Decryption already happened when the raw bytes were read.
-            next = std::move(bytes);
             ++i;
         } else {
             return std::nullopt;

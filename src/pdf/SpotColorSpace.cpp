@@ -113,6 +113,54 @@ std::optional<SpotColorSpace> SpotColorSpace::fromObject(const PdfObject &colorS
     return space;
 }
 
+namespace {
+
+// Units of the shared budgets held by one conversion: drawn a chunk at a
+// time, so that the threads converting at once meet on the budgets' counters
+// once per chunk and not once per pixel; what is left goes back at the end.
+class TintAllowance
+{
+public:
+    explicit TintAllowance(const SpotColorSpace::TintBudgets &budgets)
+        : m_budgets(budgets)
+        , m_shared(budgets.file || budgets.run)
+        , m_left(m_shared ? 0 : SpotColorSpace::kFileBudget)
+    {
+    }
+    ~TintAllowance()
+    {
+        for (WorkBudget *budget : {m_budgets.file, m_budgets.run})
+            if (budget)
+                budget->giveBack(m_left);
+    }
+    TintAllowance(const TintAllowance &) = delete;
+    TintAllowance &operator=(const TintAllowance &) = delete;
+
+    // The units for the next evaluation; false once the budgets are spent.
+    qint64 *units()
+    {
+        if (m_shared && m_left < kChunk) {
+            if (m_budgets.file && !m_budgets.file->take(kChunk))
+                return m_left > 0 ? &m_left : nullptr;
+            if (m_budgets.run && !m_budgets.run->take(kChunk)) {
+                if (m_budgets.file)
+                    m_budgets.file->giveBack(kChunk);
+                return m_left > 0 ? &m_left : nullptr;
+            }
+            m_left += kChunk;
+        }
+        return &m_left;
+    }
+
+private:
+    static constexpr qint64 kChunk = qint64(1) << 20;
+    SpotColorSpace::TintBudgets m_budgets;
+    bool m_shared;
+    qint64 m_left;
+};
+
+} // namespace
+
 bool SpotColorSpace::tintToAlternate(const double *tints, uchar *out, qint64 *budget) const
 {
     double values[PdfFunction::kMaxOutputs];
@@ -130,7 +178,8 @@ bool SpotColorSpace::tintToAlternate(const double *tints, uchar *out, qint64 *bu
 }
 
 RasterImage SpotColorSpace::convertSamples(QByteArrayView packed, int width, int height, int bpc,
-                                           const std::vector<double> &decode, qint64 maxBytes) const
+                                           const std::vector<double> &decode, qint64 maxBytes,
+                                           const TintBudgets &budgets) const
 {
     if (width <= 0 || height <= 0 || (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16))
         return {};
@@ -148,12 +197,13 @@ RasterImage SpotColorSpace::convertSamples(QByteArrayView packed, int width, int
         d[size_t(2 * c + 1)] = given ? decode[size_t(2 * c + 1)] : 1.0;
     }
     const int n = componentsOf(m_model);
-    qint64 budget = kImageBudget;
+    TintAllowance allowance(budgets);
     auto convert = [&](const quint32 *samples, uchar *out) {
         double tints[kMaxColourants];
         for (int c = 0; c < m_colourants; ++c)
             tints[c] = d[size_t(2 * c)] + samples[c] * (d[size_t(2 * c + 1)] - d[size_t(2 * c)]) / maxSample;
-        return tintToAlternate(tints, out, &budget);
+        qint64 *units = allowance.units();
+        return units && tintToAlternate(tints, out, units);
     };
     // Few distinct colours are evaluated once each: a table of every value of
     // one small sample, else a cache of the colours met while it has room.
@@ -196,7 +246,7 @@ RasterImage SpotColorSpace::convertSamples(QByteArrayView packed, int width, int
     return raster;
 }
 
-RasterImage SpotColorSpace::convertLookup(QByteArrayView lookup, int entries) const
+RasterImage SpotColorSpace::convertLookup(QByteArrayView lookup, int entries, const TintBudgets &budgets) const
 {
     const qint64 stored = lookup.size() / m_colourants;
     if (stored < 1 || entries < 1 || entries > 256)
@@ -205,13 +255,14 @@ RasterImage SpotColorSpace::convertLookup(QByteArrayView lookup, int entries) co
     if (raster.isNull())
         return {};
     const int n = componentsOf(m_model);
-    qint64 budget = kImageBudget;
+    TintAllowance allowance(budgets);
     for (int i = 0; i < entries; ++i) {
         const auto *entry = reinterpret_cast<const uchar *>(lookup.data()) + std::min<qint64>(i, stored - 1) * m_colourants;
         double tints[kMaxColourants];
         for (int c = 0; c < m_colourants; ++c)
             tints[c] = entry[c] / 255.0;
-        if (!tintToAlternate(tints, raster.row(0) + qsizetype(i) * n, &budget))
+        qint64 *units = allowance.units();
+        if (!units || !tintToAlternate(tints, raster.row(0) + qsizetype(i) * n, units))
             return {};
     }
     return raster;

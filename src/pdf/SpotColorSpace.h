@@ -3,11 +3,19 @@
 #include "PdfFunction.h"
 #include "PdfObject.h"
 #include "raster/RasterImage.h"
+#include "raster/WorkBudget.h"
 
 #include <QByteArrayView>
 
 #include <optional>
 #include <vector>
+
+// The budgets a tint conversion spends from: its file's and the run's.
+// Without any, a conversion gets SpotColorSpace::kFileBudget units of its own.
+struct TintBudgets {
+    WorkBudget *file = nullptr;
+    WorkBudget *run = nullptr;
+};
 
 // A /Separation or /DeviceN colour space: its colourants, its alternate space
 // (gray, RGB, CMYK, ICC-based with 1, 3 or 4 components, or Lab) and the tint
@@ -19,9 +27,11 @@ class SpotColorSpace
 {
 public:
     static constexpr int kMaxColourants = 32;
-    // Work units one image may spend in its tint transform (a calculator
-    // operator is one unit); past them the image is refused.
-    static constexpr qint64 kImageBudget = qint64(1) << 30;
+    // Work units (a calculator operator is one) that all tint transforms of
+    // one file may spend together, every build of its images included; past
+    // them, or past the run's budget, an image is refused.
+    static constexpr qint64 kFileBudget = qint64(1) << 30;
+    using TintBudgets = ::TintBudgets;
 
     // Whether the object names a Separation or DeviceN space.
     static bool isSpotSpace(const PdfObject &colorSpace);
@@ -32,6 +42,8 @@ public:
     static std::optional<SpotColorSpace> fromObject(const PdfObject &colorSpace);
 
     int colourants() const { return m_colourants; }
+    // Components of the raster a conversion gives (3 for a Lab alternate).
+    int alternateComponents() const { return componentsOf(m_model); }
     bool alternateIsLab() const { return m_lab; }
     // The alternate space's own object (for a Lab space's range and white point).
     const PdfObject &alternate() const { return m_alternate; }
@@ -41,12 +53,12 @@ public:
     // the tint transform into an 8-bit raster of the alternate model. Null on
     // short data, a size past maxBytes, or a failing evaluation.
     RasterImage convertSamples(QByteArrayView packed, int width, int height, int bpc, const std::vector<double> &decode,
-                               qint64 maxBytes) const;
+                               qint64 maxBytes, const TintBudgets &budgets = {}) const;
     // The entries of an Indexed lookup over this space (one byte per
     // colourant) as a raster of `entries` x 1 pixels; null when the lookup is
     // shorter than one entry or an evaluation fails. Past the lookup's end
     // the last entry repeats.
-    RasterImage convertLookup(QByteArrayView lookup, int entries) const;
+    RasterImage convertLookup(QByteArrayView lookup, int entries, const TintBudgets &budgets = {}) const;
 
 private:
     bool tintToAlternate(const double *tints, uchar *out, qint64 *budget) const;

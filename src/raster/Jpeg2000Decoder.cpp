@@ -380,24 +380,42 @@ std::vector<bool> alphaFlags(const opj_image_t &image)
     return flags;
 }
 
-} // namespace
-
-RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes)
+// Whether a header read fits before decoding: OpenJPEG's planes, and the
+// raster of at most five 16-bit channels that could come out.
+bool headerFits(const OpenJpegReader &reader, const std::optional<Jp2HeaderBoxes> &boxes, qint64 maxBytes)
 {
-    OpenJpegReader reader;
-    if (!reader.readHeader(data))
-        return {};
-
-    // Refuse before decoding what would not fit: OpenJPEG's planes, and the
-    // raster of at most five 16-bit channels that could come out.
-    const auto boxes = readJp2HeaderBoxes(data);
     const int paletteChannels = boxes ? boxes->paletteChannels : 0;
     const qint64 planes = planeBytes(reader.image(), paletteChannels);
     qint64 pixels = 0, rasterBytes = 0;
     const int channels = std::min(5, std::max(int(reader.image().numcomps), paletteChannels));
     const int sampleBytes = reader.image().comps[0].prec > 8 ? 2 : 1;
-    if (planes < 0 || planes > maxBytes || qMulOverflow(qint64(reader.width()), qint64(reader.height()), &pixels)
-        || qMulOverflow(pixels, qint64(channels * sampleBytes), &rasterBytes) || rasterBytes > maxBytes)
+    return planes >= 0 && planes <= maxBytes && !qMulOverflow(qint64(reader.width()), qint64(reader.height()), &pixels)
+        && !qMulOverflow(pixels, qint64(channels * sampleBytes), &rasterBytes) && rasterBytes <= maxBytes;
+}
+
+// The channels the decode will have, from the header: the codestream's
+// components, or a JP2 palette's columns, with the header boxes' opacity.
+std::optional<Layout> headerLayout(const opj_image_t &image, const std::optional<Jp2HeaderBoxes> &boxes)
+{
+    int count = int(image.numcomps);
+    std::vector<bool> isAlpha = alphaFlags(image);
+    if (boxes) {
+        if (boxes->paletteChannels > 0)
+            count = boxes->paletteChannels;
+        isAlpha.assign(size_t(count), false);
+        for (int channel : boxes->alphaChannels)
+            if (channel >= 0 && channel < count)
+                isAlpha[size_t(channel)] = true;
+    }
+    return chooseLayout(count, isAlpha, spaceOf(image));
+}
+
+} // namespace
+
+RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes)
+{
+    OpenJpegReader reader;
+    if (!reader.readHeader(data) || !headerFits(reader, readJp2HeaderBoxes(data), maxBytes))
         return {};
 
     if (!reader.decode())
@@ -418,6 +436,20 @@ std::optional<QSize> jpeg2000Size(QByteArrayView data)
     return QSize(reader.width(), reader.height());
 }
 
+std::optional<QSize> jpeg2000AcceptedSize(QByteArrayView data, qint64 maxBytes)
+{
+    OpenJpegReader reader;
+    if (!reader.readHeader(data))
+        return std::nullopt;
+    const auto boxes = readJp2HeaderBoxes(data);
+    if (!headerFits(reader, boxes, maxBytes) || !headerLayout(reader.image(), boxes))
+        return std::nullopt;
+    for (OPJ_UINT32 i = 0; i < reader.image().numcomps; ++i)
+        if (reader.image().comps[i].prec < 1 || reader.image().comps[i].prec > 16)
+            return std::nullopt;
+    return QSize(reader.width(), reader.height());
+}
+
 std::optional<QString> jpeg2000PropertiesText(QByteArrayView data)
 {
     OpenJpegReader reader;
@@ -432,21 +464,14 @@ std::optional<QString> jpeg2000PropertiesText(QByteArrayView data)
 
     // Before decoding, the channels are the codestream's components; a JP2
     // palette and channel definitions are read from the header boxes.
-    int count = int(image.numcomps);
-    std::vector<bool> isAlpha = alphaFlags(image);
-    if (const auto boxes = readJp2HeaderBoxes(data)) {
-        if (boxes->paletteChannels > 0) {
-            count = boxes->paletteChannels;
+    const auto boxes = readJp2HeaderBoxes(data);
+    if (boxes) {
+        if (boxes->paletteChannels > 0)
             properties.depth = boxes->paletteDepth;
-        }
-        isAlpha.assign(size_t(count), false);
-        for (int channel : boxes->alphaChannels)
-            if (channel >= 0 && channel < count)
-                isAlpha[size_t(channel)] = true;
         properties.dpiWidth = boxes->dpiWidth;
         properties.dpiHeight = boxes->dpiHeight;
     }
-    const auto layout = chooseLayout(count, isAlpha, spaceOf(image));
+    const auto layout = headerLayout(image, boxes);
     if (!layout)
         return std::nullopt;
     properties.model = layout->model;

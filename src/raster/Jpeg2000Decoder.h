@@ -32,6 +32,11 @@ RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes = 1LL << 30);
 // the header cannot be read.
 std::optional<QSize> jpeg2000Size(QByteArrayView data);
 
+// The same size, but only when the header also passes every check that
+// decodeJpeg2000() makes before decoding (sizes within maxBytes, channels it
+// can lay out): what can be known of a decode without decoding.
+std::optional<QSize> jpeg2000AcceptedSize(QByteArrayView data, qint64 maxBytes = 1LL << 30);
+
 // The braces part of the image description (see formatPropertiesText()) from
 // the codestream header and the JP2 header boxes: colour model, depth of the
 // first component (of the palette for a paletted JP2), pixel size, and the

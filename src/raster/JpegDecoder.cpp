@@ -214,6 +214,24 @@ RasterImage decodeJpeg(QByteArrayView data, const JpegDecodeOptions &options)
     return std::move(d->image);
 }
 
+std::optional<JpegHeaderFacts> jpegHeaderFacts(QByteArrayView data, const JpegDecodeOptions &options)
+{
+    if (data.isEmpty())
+        return std::nullopt;
+    auto d = std::make_unique<Decompressor>();
+    if (!d->created || !runLibjpeg(*d, data, nullptr))
+        return std::nullopt;
+    jpeg_decompress_struct &cinfo = d->cinfo;
+    ColorModel model = ColorModel::Gray;
+    qint64 fullBytes = 0;
+    if (!chooseColorSpaces(cinfo, options.colorTransform, model)
+        || qMulOverflow(qint64(cinfo.image_width) * qint64(cinfo.image_height), qint64(cinfo.num_components),
+                        &fullBytes)
+        || fullBytes > options.maxBytes || cinfo.image_width > uint(INT_MAX) || cinfo.image_height > uint(INT_MAX))
+        return std::nullopt;
+    return JpegHeaderFacts{int(cinfo.image_width), int(cinfo.image_height), cinfo.num_components};
+}
+
 std::optional<QString> jpegPropertiesText(QByteArrayView data)
 {
     if (data.isEmpty())

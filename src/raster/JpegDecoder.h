@@ -44,6 +44,17 @@ struct JpegDecodeOptions {
 // Thread-safe: every call has its own decoder state.
 RasterImage decodeJpeg(QByteArrayView data, const JpegDecodeOptions &options = {});
 
+// What the header alone says of a decode: the pixel size and component
+// count when the header reads and passes the checks decodeJpeg() makes
+// before decoding (component count, size within options.maxBytes); none
+// otherwise. Nothing of the picture's size is allocated.
+struct JpegHeaderFacts {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+};
+std::optional<JpegHeaderFacts> jpegHeaderFacts(QByteArrayView data, const JpegDecodeOptions &options = {});
+
 // The braces part of the image description (see formatPropertiesText())
 // from the JPEG header: colour model by component count, depth, pixel
 // size, and the JFIF density when its unit is inch or centimetre.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -38,13 +39,20 @@ void unpackSmallSamples(const uchar *in, qint64 count, int bits, const ByteExpan
         std::memcpy(out, table[in[whole]].data(), size_t(tail));
 }
 
-} // namespace
+// The layout of `count` bytes as makeImageFromSamples() infers it.
+struct SampleLayout {
+    qint64 bitsPerSample = 0;
+    qint64 samplesPerPixel = 0;
+    qint64 rowBytes = 0;
+    ColorModel model = ColorModel::Gray;
+    bool alpha = false;
+};
 
-RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPerComponent,
-                                 SampleColorMode mode, int width, int height, qint64 maxBytes)
+std::optional<SampleLayout> sampleLayout(qint64 count, int bitsPerComponent, SampleColorMode mode, int width,
+                                         int height)
 {
-    if (width <= 0 || height <= 0 || count <= 0 || count > bytes.size() || bytes.data() == nullptr)
-        return {};
+    if (width <= 0 || height <= 0 || count <= 0)
+        return std::nullopt;
     qint64 pixels = 0, dataBits = 0;
     if (qMulOverflow(qint64(width), qint64(height), &pixels) || qMulOverflow(count, qint64(8), &dataBits))
         return {};
@@ -53,29 +61,57 @@ RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPer
     if (bitsPerPixel >= 8)
         bitsPerPixel -= bitsPerPixel % 8;
     if (bitsPerPixel <= 0)
-        return {};
+        return std::nullopt;
 
-    const qint64 bitsPerSample = bitsPerPixel == 1 ? 1 : bitsPerComponent;
-    if (!isSampleDepth(bitsPerSample))
-        return {};
-    ColorModel model = ColorModel::Gray;
-    if (mode != SampleColorMode::Gray && bitsPerSample != 1)
-        model = mode == SampleColorMode::CMYK ? ColorModel::CMYK : ColorModel::RGB;
-    const bool alpha = bitsPerPixel == 32 && mode != SampleColorMode::CMYK;
-    const qint64 samplesPerPixel = bitsPerPixel / bitsPerSample;
-    if (samplesPerPixel - (alpha ? 1 : 0) != componentsOf(model))
-        return {};
-    const qint64 pixelBits = samplesPerPixel * bitsPerSample;
+    SampleLayout layout;
+    layout.bitsPerSample = bitsPerPixel == 1 ? 1 : bitsPerComponent;
+    if (!isSampleDepth(layout.bitsPerSample))
+        return std::nullopt;
+    if (mode != SampleColorMode::Gray && layout.bitsPerSample != 1)
+        layout.model = mode == SampleColorMode::CMYK ? ColorModel::CMYK : ColorModel::RGB;
+    layout.alpha = bitsPerPixel == 32 && mode != SampleColorMode::CMYK;
+    layout.samplesPerPixel = bitsPerPixel / layout.bitsPerSample;
+    if (layout.samplesPerPixel - (layout.alpha ? 1 : 0) != componentsOf(layout.model))
+        return std::nullopt;
+    const qint64 pixelBits = layout.samplesPerPixel * layout.bitsPerSample;
     if (bitsPerPixel >= 8 && pixelBits != bitsPerPixel)
-        return {};
+        return std::nullopt;
 
     // A row of count / height bytes must hold the width's packed samples.
-    const qint64 rowBytes = count / height;
-    const qint64 rowSamples = qint64(width) * samplesPerPixel;
-    if (rowSamples * bitsPerSample > rowBytes * 8)
-        return {};
+    layout.rowBytes = count / height;
+    if (qint64(width) * layout.samplesPerPixel * layout.bitsPerSample > layout.rowBytes * 8)
+        return std::nullopt;
+    return layout;
+}
 
-    RasterImage image = RasterImage::create(width, height, model, bitsPerSample == 16 ? 16 : 8, alpha, maxBytes);
+bool rasterFits(int width, int height, const SampleLayout &layout, qint64 maxBytes)
+{
+    const qint64 pixelBytes = (componentsOf(layout.model) + (layout.alpha ? 1 : 0)) * (layout.bitsPerSample == 16 ? 2 : 1);
+    return qint64(width) * height <= maxBytes / pixelBytes;
+}
+
+} // namespace
+
+bool sampleLayoutAccepted(qint64 count, int bitsPerComponent, SampleColorMode mode, int width, int height,
+                          qint64 maxBytes)
+{
+    const std::optional<SampleLayout> layout = sampleLayout(count, bitsPerComponent, mode, width, height);
+    return layout && rasterFits(width, height, *layout, maxBytes);
+}
+
+RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPerComponent,
+                                 SampleColorMode mode, int width, int height, qint64 maxBytes)
+{
+    if (count > bytes.size() || bytes.data() == nullptr)
+        return {};
+    const std::optional<SampleLayout> layout = sampleLayout(count, bitsPerComponent, mode, width, height);
+    if (!layout)
+        return {};
+    const qint64 bitsPerSample = layout->bitsPerSample;
+    const qint64 rowBytes = layout->rowBytes;
+    const qint64 rowSamples = qint64(width) * layout->samplesPerPixel;
+    RasterImage image =
+        RasterImage::create(width, height, layout->model, bitsPerSample == 16 ? 16 : 8, layout->alpha, maxBytes);
     if (image.isNull())
         return {};
 
