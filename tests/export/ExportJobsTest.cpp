@@ -32,6 +32,10 @@ std::shared_ptr<PDFImageStruct> record(const QString &name, const QImage &image)
     auto r = PDFImageStruct::create();
     r->setImage(image);
     r->setImagename(name);
+    ImageSource source;
+    source.width = image.width();
+    source.height = image.height();
+    r->setSource(source);
     return r;
 }
 
@@ -313,11 +317,12 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
 }
 
 // A job of several files on a pool of workers writes what one worker writes: the same files,
-// names, collision suffixes, bytes and the report lines in the same order.
+// names, collision suffixes, bytes and the report lines in the same order; so does a pool whose
+// memory lets one picture through at a time.
 TEST(ExportJobs, PoolWritesWhatOneWorkerWrites)
 {
     RecordingController controller;
-    const auto run = [](int workers) {
+    const auto run = [](int workers, qint64 bytesInFlight = ExportJobSettings::kDefaultPicturesInFlightBytes) {
         QTemporaryDir dir;
         FileRecordList files;
         for (int f = 0; f < 3; ++f) {
@@ -330,6 +335,7 @@ TEST(ExportJobs, PoolWritesWhatOneWorkerWrites)
         QStringList outcome; // report lines, then every file with its bytes
         ExportJobSettings settings = into(dir.path());
         settings.workers = workers;
+        settings.picturesInFlightBytes = bytesInFlight;
         settings.imageFinished = [&](const ExportedImage &image) {
             outcome << QStringLiteral("%1 %2").arg(image.position).arg(QFileInfo(image.path).fileName());
         };
@@ -340,5 +346,6 @@ TEST(ExportJobs, PoolWritesWhatOneWorkerWrites)
     };
     const QStringList one = run(1);
     EXPECT_EQ(run(4), one);
+    EXPECT_EQ(run(4, 1), one);
     EXPECT_TRUE(one.join('\n').contains("same (9).png"));
 }

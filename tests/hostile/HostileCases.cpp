@@ -169,6 +169,22 @@ std::string jpeg2000Of(int width, int height)
     return encodeJpeg2000(j).toStdString();
 }
 
+// A JPEG 2000 codestream of size x size gray (or RGB) pixels in square tiles, whose one tile-part
+// holds no coded data: every sample decodes to mid-gray.
+std::string emptyJ2k(int size, int tile, int components)
+{
+    QByteArray c("\xff\x4f\xff\x51", 4);
+    const auto u16 = [&c](int v) { c.append(char(v >> 8)).append(char(v)); };
+    for (int v : {38 + 3 * components, 0, 0, size, 0, size, 0, 0, 0, 0, 0, tile, 0, tile, 0, 0, 0, 0, components})
+        u16(v); // SIZ: Rsiz, 32-bit sizes, offsets and tile sizes, components
+    for (int i = 0; i < components; ++i)
+        c.append("\x07\x01\x01", 3);
+    c.append("\xff\x52\x00\x0c\x00\x00\x00\x01\x00\x00\x04\x04\x00\x01", 14); // COD: no levels, 5-3
+    c.append("\xff\x5c\x00\x04\x40\x40", 6);                                         // QCD: no quantisation
+    c.append("\xff\x90\x00\x0a\x00\x00\x00\x00\x00\x0f\x00\x01\xff\x93\x00\xff\xd9", 17); // tile 0, empty
+    return c.toStdString();
+}
+
 std::string firstHalf(const std::string &bytes) { return bytes.substr(0, bytes.size() / 2); }
 
 // A PNG whose image data fails its checksum: the PNG reader complains through Qt.
@@ -469,6 +485,62 @@ std::vector<HostileCase> hostileCases()
     const auto leftHalf = [] { return repeated(std::string(750, '\xff') + std::string(750, '\0'), 12000); };
     cases.push_back(maskCase("HugeStencilMaskOnATinyImage", 12000, 1, leftHalf, twoFlates,
                              [](int i) { return i % 4 < 2 ? 0 : 255; }));
+
+    // Costs known before decoding: a picture too large, a file's tint transforms. Large images are
+    // checked by --list from their headers and decoded lengths; the export holds 1 GiB of pictures.
+    const auto withSpace = [](Dict d, Obj space) { return d["ColorSpace"] = std::move(space), d; };
+    const Obj inverse = dict({{"FunctionType", integer(2)}, {"Domain", numbers({0, 1})}, {"C0", numbers({1})},
+                              {"C1", numbers({0})}, {"N", integer(1)}});
+    Dict crypted = withSpace(gray(16000, 16000, 8, {"FlateDecode", "Crypt", "FlateDecode"}),
+                             array({name("Separation"), name("Spot"), name("DeviceGray"), inverse}));
+    crypted["DecodeParms"] = array({dict({}), dict({{"Name", name("Identity")}}), dict({})});
+    cases.push_back(imageCase("SeparationWithCryptInItsChain", 1, crypted, zeros(256000000)));
+    cases.push_back(imageCase("Lab16BitOfHugeSize", 0,
+                              withSpace(gray(8000, 8000, 16, twoFlates),
+                                        array({name("Lab"), dict({{"WhitePoint", numbers({0.9505, 1, 1.089})}})})),
+                              zeros(384000000)));
+    cases.push_back(imageCase("Jpeg2000Of49Megapixels", 1, gray(7000, 7000, 8, {"JPXDecode"}),
+                              [] { return emptyJ2k(7000, 7000, 3); }));
+    cases.push_back(imageCase("Jpeg2000Of64516Tiles", 0, gray(20000, 20000, 8, {"JPXDecode"}),
+                              [] { return emptyJ2k(20000, 79, 1); }));
+    Dict column = gray(1, 400000000, 1, {"FlateDecode", "CCITTFaxDecode"});
+    column["DecodeParms"] = array({dict({}), dict({{"K", integer(-1)}, {"Columns", integer(1)},
+                                                         {"Rows", integer(400000000)}})});
+    cases.push_back(imageCase("CcittOneColumnOf400MillionRows", 0, column,
+                              [] { return flate(std::string(50000000, '\xff')); }));
+    cases.back().said = "its picture would take more than 1024 MB";
+    cases.push_back(imagesCase("SixteenDeviceNImagesOfCostlyTints", 0, [](HostileSetup &s) {
+        PdfFixture pdf;
+        const Obj tint = pdf.stream("{ " + repeated("dup pop ", 4995) + "pop }",
+                                    {{"FunctionType", integer(4)}, {"Domain", numbers({0, 1, 0, 1})}, {"Range", numbers({0, 1})}});
+        const Obj space = array({name("DeviceN"), array({name("A"), name("B")}), name("DeviceGray"), tint});
+        std::string samples; // every pixel another colour
+        for (int i = 0; i < 400 * 400; ++i)
+            samples += std::string{char(i >> 16), char(i >> 8), char(i), char(i >> 3)};
+        Dict xobjects;
+        for (int i = 0; i < 16; ++i)
+            xobjects["/I" + std::to_string(i)] = pdf.image(400, 400, 16, space, samples, {"FlateDecode"});
+        pdf.page(xobjects);
+        pdf.write(s.bad);
+    }));
+    cases.push_back(imageCase("HeicOf36Megapixels", 1, withSpace(gray(6000, 6000, 8, {"FlateDecode"}), name("DeviceRGB")),
+                              [] {
+                                  std::string rgb(size_t(6000) * 6000 * 3, '\0');
+                                  for (size_t i = 0; i < rgb.size(); ++i)
+                                      rgb[i] = char(i % 18000 / 71 + i / 18000 % 97 * (i % 3));
+                                  return flate(rgb);
+                              }));
+    cases.back().extraArgs = {"--format", "HEIC"};
+    cases.push_back(imagesCase("TwoHugeImagesWithSoftMasks", 2, [=](HostileSetup &s) {
+        PdfFixture pdf;
+        const std::string rgb(size_t(12000) * 12000 * 3, '\x40'), mask(size_t(12000) * 12000, '\x80');
+        Dict xobjects;
+        for (const char *key : {"/A", "/B"})
+            xobjects[key] = pdf.image(12000, 12000, 8, name("DeviceRGB"), rgb, twoFlates,
+                                      {{"SMask", pdf.image(12000, 12000, 8, name("DeviceGray"), mask, twoFlates)}});
+        pdf.page(xobjects);
+        pdf.write(s.bad);
+    }));
 
     // Many images: every one is listed and written.
     cases.push_back(imagesCase("HundredThousandImages", 100000, [](HostileSetup &s) {

@@ -29,6 +29,7 @@ struct HostileCase {
     int extractStatus = 0;
     int written = -1;        // files in the output folder besides the good file's
     std::function<void(const HostileSetup &)> check;
+    QString said = {};       // a text both runs write on standard error, when not empty
 };
 
 constexpr int kGoodImages = 3;

@@ -63,9 +63,11 @@ TEST_P(HostileCatalog, EndsAsStated)
         expectGoodImage(setup.out + QStringLiteral("/good_%1.png").arg(i, 3, 10, QLatin1Char('0')), i);
 
     // Every diagnostic, the libraries' included, is the program's own line.
-    for (const ProcessResult *run : {&list, &extract})
+    for (const ProcessResult *run : {&list, &extract}) {
+        EXPECT_TRUE(run->err.contains(c.said)) << run->err.toStdString();
         for (const QString &line : run->err.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             EXPECT_TRUE(line.startsWith(QLatin1String("zembrix: "))) << line.toStdString();
+    }
 
     // Nothing appears outside the output folder, and what is in it is what the case expects.
     QStringList outside;
