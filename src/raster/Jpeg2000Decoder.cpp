@@ -13,6 +13,8 @@
 namespace {
 
 constexpr OPJ_SIZE_T kStreamChunk = 1 << 20;
+// The most OpenJPEG may set up for the tiles of a header before decoding.
+constexpr qint64 kMaxTileSetupBytes = qint64(256) << 20;
 
 enum class Container { None, J2K, JP2 };
 
@@ -25,6 +27,67 @@ Container detectContainer(QByteArrayView data)
     if (data.size() >= 4 && std::memcmp(data.data(), socSiz, 4) == 0)
         return Container::J2K;
     return Container::None;
+}
+
+quint64 bigEndian(const uchar *p, int bytes)
+{
+    quint64 v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = v << 8 | p[i];
+    return v;
+}
+
+// The codestream of J2K data, or of a JP2 file's first 'jp2c' box (ISO/IEC
+// 15444-1 annex I: boxes of a 32-bit length, 1 for a 64-bit one after the
+// type, 0 for the rest of the file).
+QByteArrayView codestreamOf(QByteArrayView data, Container container)
+{
+    if (container == Container::J2K)
+        return data;
+    qint64 at = 0;
+    while (at + 8 <= data.size()) {
+        const uchar *box = reinterpret_cast<const uchar *>(data.data()) + at;
+        qint64 length = qint64(bigEndian(box, 4));
+        qint64 header = 8;
+        if (length == 1) {
+            if (at + 16 > data.size() || bigEndian(box + 8, 8) > quint64(data.size()))
+                return {};
+            length = qint64(bigEndian(box + 8, 8));
+            header = 16;
+        } else if (length == 0) {
+            length = data.size() - at;
+        }
+        if (length < header || length > data.size() - at)
+            return {};
+        if (std::memcmp(box + 4, "jp2c", 4) == 0)
+            return data.sliced(at + header, length - header);
+        at += length;
+    }
+    return {};
+}
+
+// What OpenJPEG sets up for every tile while it reads the main header (coding
+// parameters per tile and per component of each tile), estimated from the
+// SIZ marker: a header of tens of thousands of tiles takes hundreds of
+// megabytes before a single sample is decoded. 0 when there is no SIZ.
+qint64 tileSetupBytes(QByteArrayView data, Container container)
+{
+    const QByteArrayView codestream = codestreamOf(data, container);
+    // SOC, SIZ marker and length, Rsiz, then eight 32-bit sizes and Csiz.
+    if (codestream.size() < 4 + 2 + 2 + 32 + 2 || !codestream.startsWith(QByteArrayView("\xff\x4f\xff\x51", 4)))
+        return 0;
+    const uchar *siz = reinterpret_cast<const uchar *>(codestream.data()) + 8;
+    const quint64 xsiz = bigEndian(siz, 4), ysiz = bigEndian(siz + 4, 4);
+    const quint64 xosiz = bigEndian(siz + 8, 4), yosiz = bigEndian(siz + 12, 4);
+    const quint64 xtsiz = bigEndian(siz + 16, 4), ytsiz = bigEndian(siz + 20, 4);
+    const quint64 xtosiz = bigEndian(siz + 24, 4), ytosiz = bigEndian(siz + 28, 4);
+    const quint64 components = bigEndian(siz + 32, 2);
+    if (xtsiz == 0 || ytsiz == 0 || xsiz <= xtosiz || ysiz <= ytosiz || xosiz >= xsiz || yosiz >= ysiz)
+        return 0; // OpenJPEG refuses these itself
+    const quint64 across = (xsiz - xtosiz + xtsiz - 1) / xtsiz, down = (ysiz - ytosiz + ytsiz - 1) / ytsiz;
+    constexpr quint64 kPerTile = 6 << 10, kPerTileComponent = 2 << 10;
+    const long double bytes = (long double)(across) * down * (kPerTile + kPerTileComponent * components);
+    return bytes > 0x1p62 ? qint64(1) << 62 : qint64(bytes);
 }
 
 // The encoded bytes as an OpenJPEG input stream.
@@ -88,7 +151,7 @@ public:
     bool readHeader(QByteArrayView data)
     {
         const Container container = detectContainer(data);
-        if (container == Container::None)
+        if (container == Container::None || tileSetupBytes(data, container) > kMaxTileSetupBytes)
             return false;
         source_ = {reinterpret_cast<const uchar *>(data.data()), quint64(data.size()), 0};
 

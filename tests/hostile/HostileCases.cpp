@@ -531,6 +531,7 @@ std::vector<HostileCase> hostileCases()
                                   return flate(rgb);
                               }));
     cases.back().extraArgs = {"--format", "HEIC"};
+    cases.back().make = [make = cases.back().make](HostileSetup &s) { make(s), s.goodNamedByDefault = false; };
     cases.push_back(imagesCase("TwoHugeImagesWithSoftMasks", 2, [=](HostileSetup &s) {
         PdfFixture pdf;
         const std::string rgb(size_t(12000) * 12000 * 3, '\x40'), mask(size_t(12000) * 12000, '\x80');
