@@ -20,10 +20,13 @@ QByteArray patternBytes(qsizetype size, unsigned seed = 1)
     return bytes;
 }
 
+// Built, and judged by the layout alone: both must agree.
 RasterImage build(const QByteArray &data, int bpc, SampleColorMode mode, int width, int height,
                   qint64 maxBytes = kLimit)
 {
-    return makeImageFromSamples(QByteArrayView(data), data.size(), bpc, mode, width, height, maxBytes);
+    RasterImage image = makeImageFromSamples(QByteArrayView(data), data.size(), bpc, mode, width, height, maxBytes);
+    EXPECT_EQ(sampleLayoutAccepted(data.size(), bpc, mode, width, height, maxBytes), !image.isNull());
+    return image;
 }
 
 // Sample `index` of row `y`, read bit by bit at its position in the data
