@@ -41,8 +41,8 @@ std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const CommandLine &
     record->setIsThreading(false);
     if (!cl.quiet) {
         for (const PDFFileStruct::SkippedImage &skipped : record->skippedImages())
-            err << "zembrix: " << file << ": object " << skipped.objectKey << ": not decoded (" << skipped.reason
-                << ")\n";
+            err << "zembrix: " << file << ": object " << skipped.objectKey
+                << (skipped.kept ? ": decoded with damage (" : ": not decoded (") << skipped.reason << ")\n";
         err.flush();
     }
     return record;

@@ -112,10 +112,12 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         maskPicture = parsePdfStream(maskNode, owner);
         maskRecipe = maskPicture.isNull() ? std::nullopt : m_lastMaskRecipe;
     }
-    const auto skip = [&](const QString &reason) {
+    const auto skip = [&](const QString &reason, bool kept = false) {
         if (!isMask)
-            noteSkippedImage({node->object2Name(), m_currentPage, reason});
+            noteSkippedImage({node->object2Name(), m_currentPage, reason, kept});
     };
+    // What decoding met: the cause of a failure, and rows padded.
+    DecodeReport report;
     // The pixel budget is checked before the stream is even decoded.
     const bool overBudget = isImage && width * height > double(m_maxPixels);
     // Without reduced copies, a large image of samples that its dictionary
@@ -132,8 +134,9 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     }
     if (overBudget)
         skip(QStringLiteral("more than %1 pixels").arg(m_maxPixels));
-    else if (isImage && !fits && !(data = node->streamDataWithFormat()))
-        skip(QStringLiteral("its stream data cannot be read"));
+    else if (isImage && !fits && !(data = node->streamDataWithFormat(&report.cause)))
+        skip(report.cause != DecodeCause::None ? decodeCauseText(report.cause)
+                                               : QStringLiteral("its stream data cannot be read"));
     if ((data || fits) && !testNodeInUse(node)) {
         // The walk builds reduced copies only: whether an image can be built is
         // decided from them, and the full picture is built again on demand.
@@ -147,9 +150,18 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                                   : addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
                                                        colorSpace.get(), bitsPerComponent, node->stream(),
                                                        m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly,
-                                                       m_colorManaged && kept);
+                                                       m_colorManaged && kept, &report);
         if (image.isNull())
-            skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
+            skip(report.cause != DecodeCause::None
+                     ? decodeCauseText(report.cause)
+                     : QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
+        else if (report.paddedRows > 0)
+            skip(QStringLiteral("%1%2 of %3 rows missing, padded")
+                     .arg(report.cause != DecodeCause::None ? decodeCauseText(report.cause) + QStringLiteral(": ")
+                                                            : QString())
+                     .arg(report.paddedRows)
+                     .arg(report.rows),
+                 true);
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
                                  m_colorManaged};
         if (image.isNull()) {
