@@ -337,8 +337,16 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
     if (raster.isNull())
         return {};
     raster.model = model;
-    applyImageDecode(raster, stream, false);
-    if (lab) {
+    if (!lab) {
+        applyImageDecode(raster, stream, false);
+        return raster;
+    }
+    const std::optional<LabColorSpace> space = LabColorSpace::of(colorSpace);
+    if (!space)
+        return {};
+    if (const std::vector<double> decode = decodeArrayOf(stream); !decode.empty())
+        applyDecodeArray(raster, space->encodedDecode(decode));
+    {
         if (raster.bitsPerComponent == 16) { // the Lab conversion reads 8 bits: the high-order byte
             RasterImage narrow = RasterImage::create(width, height, model, 8, false, rasterLimit());
             if (narrow.isNull())
@@ -348,9 +356,8 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
                 narrow.samples[i] = char(wide[i] >> 8);
             raster = std::move(narrow);
         }
-        raster = labRaster(raster, colorSpace, colorManaged);
     }
-    return raster;
+    return space->toRgb(raster, colorManaged, rasterLimit());
 }
 
 static bool isSpotBase(const TBaseColor &base)

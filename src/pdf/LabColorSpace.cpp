@@ -86,6 +86,17 @@ std::optional<LabColorSpace> LabColorSpace::of(const PdfObject &colorSpace)
     return lab;
 }
 
+std::vector<double> LabColorSpace::encodedDecode(const std::vector<double> &decode) const
+{
+    std::vector<double> unit(decode.begin(), decode.begin() + qsizetype(std::min<size_t>(decode.size(), 6)));
+    for (size_t i = 0; i < unit.size(); ++i) {
+        const size_t c = i / 2;
+        const double low = c == 0 ? 0 : range[2 * c - 2], high = c == 0 ? 100 : range[2 * c - 1];
+        unit[i] = high != low ? (unit[i] - low) / (high - low) : 0;
+    }
+    return unit;
+}
+
 RasterImage LabColorSpace::toRgb(const RasterImage &samples, bool colorManaged, qint64 maxBytes) const
 {
     if (colorManaged) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 // The data colour space that the profile of an ICC-based space declares in
 // its header; Unknown when the space is not ICC-based or its profile cannot
@@ -27,6 +28,11 @@ struct LabColorSpace {
     // (a and b from its last four values), else -128..127 as the profile's
     // own Lab encoding has it, which renderers use too.
     static std::optional<LabColorSpace> of(const PdfObject &colorSpace);
+
+    // A /Decode array of the space's samples, which maps them to L*, a* and
+    // b* values (ISO 32000-1 8.9.5.2), as the 0..1 mapping to the encoding
+    // above that applyDecodeArray() applies.
+    std::vector<double> encodedDecode(const std::vector<double> &decode) const;
 
     // 8-bit samples in the encoding above to RGB: through the colour engine
     // (the profile, or a Lab profile of the white point) when colorManaged,
