@@ -121,8 +121,10 @@ std::optional<QByteArray> CcittFaxDecoder::run()
             return std::nullopt;
     }
 
-    if (m_rows == 0)
+    if (m_rows == 0) {
+        m_damaged = true; // data, and not one line in it
         return std::nullopt;
+    }
     return m_out;
 }
 
