@@ -195,17 +195,3 @@ TEST_F(ColorManagementTest, OneTransformPerProfile)
     EXPECT_EQ(cache.builds(), 1u);
     EXPECT_GE(cache.hits(), 29u);
 }
-
-// When no profile loads, nothing is converted and the samples keep the plain
-// formula: a profile that is not one, and no system profile to fall back to.
-TEST_F(ColorManagementTest, WithoutAProfileTheSamplesStayAsTheyAre)
-{
-    ColorTransformCache bare(QStringList{m_dir.filePath("missing.icc")});
-    EXPECT_TRUE(bare.fallbackCmykProfile().isEmpty());
-    EXPECT_FALSE(ColorTransformCache().fallbackCmykProfile().isEmpty());
-    RasterImage raster = RasterImage::create(2, 1, ColorModel::CMYK, 8, false, 1 << 20);
-    raster.samples.fill('\x40');
-    EXPECT_FALSE(bare.convertToSrgb(raster, QByteArrayView("not a profile"), 1 << 20));
-    EXPECT_EQ(raster.model, ColorModel::CMYK);
-    EXPECT_EQ(raster.samples, QByteArray(8, '\x40'));
-}
