@@ -37,17 +37,17 @@ bool alternateModel(const PdfObject &space, ColorModel *model, bool *lab)
     }
     if (*family == "ICCBased" && space.type() == PdfTypeArray) {
         // The tint transform feeds the profile: its data colour space decides
-        // the outputs' meaning, /N only when the profile does not say.
-        switch (iccDataSpace(space)) {
-        case IccDataSpace::Gray: *model = ColorModel::Gray; return true;
-        case IccDataSpace::RGB: *model = ColorModel::RGB; return true;
-        case IccDataSpace::CMYK: *model = ColorModel::CMYK; return true;
-        case IccDataSpace::Lab:
-        case IccDataSpace::Other: return false;
-        case IccDataSpace::Unknown: break;
-        }
+        // the outputs' meaning; /N when the profile does not say, or says
+        // otherwise (Lab profiles are taken above).
         std::int32_t n = 0;
         space.at(1).getIntegerEntry("N", &n);
+        const IccDataSpace data = iccDataSpace(space);
+        if (data == IccDataSpace::Gray && (n == 0 || n == 1))
+            n = 1;
+        else if (data == IccDataSpace::RGB && (n == 0 || n == 3))
+            n = 3;
+        else if (data == IccDataSpace::CMYK && (n == 0 || n == 4))
+            n = 4;
         if (n == 1 || n == 3 || n == 4) {
             *model = n == 1 ? ColorModel::Gray : (n == 3 ? ColorModel::RGB : ColorModel::CMYK);
             return true;
