@@ -301,10 +301,12 @@ PdfStreamData paddedSamples(const PdfStreamData &data, const PdfObject &stream, 
 
 } // namespace
 
-// The /Decode array is applied here and nowhere else, on every route, as
-// renderers apply it (ISO 32000-1 8.9.5.2): on the colour components of
-// device, calibrated and ICC-based images and on image masks; not on JPEG
-// 2000 data unless it is an image mask (8.9.5.2 lets the codestream decide).
+// The /Decode array is applied here, on every route, as renderers apply it
+// (ISO 32000-1 8.9.5.2): on the colour components of device, calibrated and
+// ICC-based images and on image masks; not on JPEG 2000 data unless it is an
+// image mask (8.9.5.2 lets the codestream decide). Lab samples, whose array
+// maps to L*a*b* values, and Indexed and spot-colour samples have their own
+// mappings (makeImageFromStream, makeIndexedImage, SpotColorSpace).
 void PDFFileStruct::applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000)
 {
     if (raster.isNull() || (jpeg2000 && !isImageMask(stream)))
@@ -344,18 +346,17 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
     const std::optional<LabColorSpace> space = LabColorSpace::of(colorSpace);
     if (!space)
         return {};
+    // A Lab /Decode array maps samples to L*a*b* values, not to 0..1.
     if (const std::vector<double> decode = decodeArrayOf(stream); !decode.empty())
         applyDecodeArray(raster, space->encodedDecode(decode));
-    {
-        if (raster.bitsPerComponent == 16) { // the Lab conversion reads 8 bits: the high-order byte
-            RasterImage narrow = RasterImage::create(width, height, model, 8, false, rasterLimit());
-            if (narrow.isNull())
-                return {};
-            const auto *wide = reinterpret_cast<const quint16 *>(raster.samples.constData());
-            for (qsizetype i = 0; i < narrow.samples.size(); ++i)
-                narrow.samples[i] = char(wide[i] >> 8);
-            raster = std::move(narrow);
-        }
+    if (raster.bitsPerComponent == 16) { // the Lab conversion reads 8 bits: the high-order byte
+        RasterImage narrow = RasterImage::create(width, height, model, 8, false, rasterLimit());
+        if (narrow.isNull())
+            return {};
+        const auto *wide = reinterpret_cast<const quint16 *>(raster.samples.constData());
+        for (qsizetype i = 0; i < narrow.samples.size(); ++i)
+            narrow.samples[i] = char(wide[i] >> 8);
+        raster = std::move(narrow);
     }
     return space->toRgb(raster, colorManaged, rasterLimit());
 }
