@@ -644,7 +644,7 @@ QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int he
     // An Indexed space: the codestream's samples are the indices, at the
     // codestream's own precision whatever /BitsPerComponent says.
     if (colorSpace && isName(colorSpace->getName(), "/Indexed")) {
-        const RasterImage indices = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit(), true);
+        const RasterImage indices = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit(), true, cause);
         if (indices.isNull() || indices.width != width || indices.height != height)
             return damaged();
         return pictureOf(

@@ -392,7 +392,7 @@ std::vector<bool> alphaFlags(const opj_image_t &image)
 
 } // namespace
 
-RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes, bool paletteIndices)
+RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes, bool paletteIndices, DecodeCause *cause)
 {
     OpenJpegReader reader;
     if (!reader.readHeader(data, paletteIndices))
@@ -413,8 +413,11 @@ RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes, bool paletteInd
     if (!reader.decode())
         return {};
     const opj_image_t &image = reader.image();
-    if (paletteIndices)
+    if (paletteIndices) {
+        if (image.comps[0].prec > 8) // more indices than a palette can have
+            noteDecodeCause(cause, DecodeCause::UnsupportedBitsPerComponent);
         return buildRaster(image, Layout{ColorModel::Gray, {0}, false}, Space::Gray, maxBytes, true);
+    }
     const Space space = spaceOf(image);
     const auto layout = chooseLayout(int(image.numcomps), alphaFlags(image), space);
     if (!layout)
