@@ -72,12 +72,10 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
 
     const std::optional<int> format = ExportFormat::indexOfNameIgnoringCase(cl.format);
     if (!format) {
-        err << "zembrix: unknown format \"" << cl.format << "\"; the formats are "
-            << ExportFormat::names().join(QStringLiteral(", ")) << "\n\n"
-            << usageText();
+        err << usageErrorText(QStringLiteral("unknown format \"%1\"").arg(cl.format));
         return 2;
     }
-    const QString folder = QFileInfo(cl.outDir).absoluteFilePath();
+    const QString folder = QFileInfo(cl.outPath.isEmpty() ? cl.outDir : cl.outPath).absoluteFilePath();
     if (!ensureExportFolder(folder)) {
         err << "zembrix: " << cl.outDir << ": " << outputFolderProblem(folder) << "\n";
         return 1;
@@ -91,8 +89,9 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     int status = 0;
     std::vector<ExtractInput> inputs;
     FileRecordList files;
-    for (const QString &file : cl.files) {
-        auto record = parseFileHeadless(file, cl, err);
+    for (qsizetype f = 0; f < cl.files.size(); ++f) {
+        const QString &file = cl.files[f];
+        auto record = parseFileHeadless(f, cl, err);
         if (!record) {
             status = 1;
             continue;

@@ -1,5 +1,6 @@
 #include "ExportFileName.h"
 
+#include <QFile>
 #include <QStringList>
 
 namespace {
@@ -24,4 +25,22 @@ QString exportFileName(const QString &imageName)
             last = QStringLiteral("_");
     }
     return last;
+}
+
+QString fittedFileName(const QString &base, const QString &tail)
+{
+    const qsizetype budget = kMaxFileNameBytes - QFile::encodeName(tail).size();
+    qsizetype used = 0;
+    qsizetype end = 0;
+    while (end < base.size()) {
+        const char16_t unit = base[end].unicode();
+        const bool pair = QChar::isHighSurrogate(unit) && end + 1 < base.size() && base[end + 1].isLowSurrogate();
+        // UTF-8 lengths; a lone surrogate is written as U+FFFD (3 bytes).
+        const qsizetype bytes = pair ? 4 : unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+        if (used + bytes > budget)
+            break;
+        used += bytes;
+        end += pair ? 2 : 1;
+    }
+    return base.left(end) + tail;
 }

@@ -159,7 +159,6 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             m_lastMaskRecipe = std::move(recipe);
         } else {
             auto record = PDFImageStruct::create();
-            const QString pattern = parsePatternNameFor$();
             // Other images are described from their source when asked.
             if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
@@ -191,7 +190,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             record->setSource(source);
             appendImage(record);
             if (!record->changed())
-                record->setImagename(PDFImageStruct::makeNamePattern(pattern, std::int32_t(imageCount() - 1)));
+                record->setImagename(imageNameFor(std::int32_t(imageCount() - 1)));
             mainController()->updateFileList();
         }
     }
