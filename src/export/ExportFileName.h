@@ -11,7 +11,8 @@ QString exportFileName(const QString &imageName);
 
 // The longest file name a folder takes, in bytes.
 inline constexpr qsizetype kMaxFileNameBytes = 255;
-// `base` followed by `tail` (" (2).png"), the end of `base` cut off, at a
-// character's edge, as far as needed for the whole to fit kMaxFileNameBytes
-// bytes in the file system's encoding.
+// `base` followed by `tail` (" (2).png"), fitted into kMaxFileNameBytes bytes
+// in the file system's encoding: a longer `base` keeps its start and its last
+// 16 characters, with "\u2026" (an ellipsis) where the middle was cut, at
+// characters' edges.
 QString fittedFileName(const QString &base, const QString &tail);

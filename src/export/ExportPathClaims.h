@@ -13,8 +13,8 @@
 // The file names one export job takes. Two images of a job with the same
 // name must not overwrite each other: the first keeps "<name>.<ext>", later
 // ones get " (2)", " (3)", ... before the extension. A name whose file name
-// would pass the file system's limit of 255 bytes is shortened (the end of
-// the image name goes; the counter and the extension stay).
+// would pass the file system's limit of 255 bytes is shortened in its middle
+// (fittedFileName; the counter and the extension stay).
 //
 // Names are planned in job order with claim() (no file system access), then
 // taken on disk with claimOnDisk() just before each file is written: an empty
