@@ -40,7 +40,8 @@ QString usageText()
         "DPI 72 by default;\n"
         "\"--dpi auto\" writes each image's resolution where the pages first draw it (72 when\n"
         "they never do).\n"
-        "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\").\n"
+        "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\");\n"
+        "no \"/\". A name that comes twice gets \" (2)\", \" (3)\"...\n"
         "Pages: the images first found on these pages only, as in 1-20,31 or 5- (images keep\n"
         "their numbers).\n"
 

@@ -1,5 +1,6 @@
 #include "ExportTestDecoders.h"
 #include "RecordingController.h"
+#include "WaitUntil.h"
 
 #include "export/ExportFormat.h"
 #include "export/ExportJobs.h"
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 
 #include <QThreadPool>
+
+#include <future>
 
 #include <atomic>
 #include <mutex>
@@ -104,35 +107,56 @@ TEST(ExportJobs, SelectedImagesInEveryFormat)
     }
 }
 
-// Within one job a repeated name gets " (2)", " (3)"; a second job replaces
-// the files of the first instead of numbering further.
-TEST(ExportJobs, RepeatedNamesWithinOneJobAreNumbered)
+// Within one job a repeated name gets " (2)", " (3)"; a second job replaces the files of the
+// first, but a job running at the same time numbers further. A cancelled write leaves no file.
+TEST(ExportJobs, RepeatedNamesAreNumberedWithinAJobAndBetweenJobsAtOnce)
 {
     RecordingController controller;
     QTemporaryDir dir;
-    const ExportJobResult first =
-        startSelectedImagesExport({record("a", solid(0xFFFF0000)), record("a", solid(0xFF00FF00)),
-                                   record("a", solid(0xFF0000FF)), record("b", solid(0xFFFFFFFF)),
-                                   record("a (2)", solid(0xFF000000))},
-                                  ExportFormat::Png, 72, into(dir.path()))
-            .wait();
-    EXPECT_EQ(first.filesWritten, 5);
+    const auto job = [&](const ImageRecordList &records, std::shared_ptr<ExportWriter> writer = nullptr) {
+        ExportJobSettings settings = into(dir.path());
+        settings.writer = std::move(writer);
+        return startSelectedImagesExport(records, ExportFormat::Png, 72, std::move(settings));
+    };
+    EXPECT_EQ(job({record("a", solid(0xFFFF0000)), record("a", solid(0xFF00FF00)), record("a", solid(0xFF0000FF)),
+                   record("b", solid(0xFFFFFFFF)), record("a (2)", solid(0xFF000000))})
+                  .wait()
+                  .filesWritten,
+              5);
+    EXPECT_EQ(job({record("a", solid(0xFFFFFF00)), record("a", solid(0xFF00FFFF))}).wait().filesWritten, 2);
     const std::pair<const char *, QRgb> expected[] = {
-        {"a.png", 0xFFFF0000}, {"a (2).png", 0xFF00FF00}, {"a (3).png", 0xFF0000FF},
+        {"a.png", 0xFFFFFF00}, {"a (2).png", 0xFF00FFFF}, {"a (3).png", 0xFF0000FF},
         {"b.png", 0xFFFFFFFF}, {"a (2) (2).png", 0xFF000000},
     };
     for (const auto &[name, colour] : expected)
         EXPECT_EQ(centrePixel(dir.filePath(QString::fromLatin1(name))), colour) << name;
 
-    const ExportJobResult second =
-        startSelectedImagesExport({record("a", solid(0xFFFFFF00)), record("a", solid(0xFF00FFFF))},
-                                  ExportFormat::Png, 72, into(dir.path()))
-            .wait();
-    EXPECT_EQ(second.filesWritten, 2);
-    EXPECT_EQ(centrePixel(dir.filePath("a.png")), 0xFFFFFF00);
-    EXPECT_EQ(centrePixel(dir.filePath("a (2).png")), 0xFF00FFFF);
-    EXPECT_EQ(centrePixel(dir.filePath("a (3).png")), 0xFF0000FF);
-    EXPECT_EQ(filesIn(dir.path()).size(), 5);
+    // The first job holds "c.png" while its writer waits; the second one takes "c (2).png".
+    // Cancelled, the first job removes its claim.
+    for (const bool cancelFirst : {false, true}) {
+        struct GateWriter final : ExportWriter {
+            std::shared_future<void> open;
+            void write(ExportRequest request, Done done) override
+            {
+                open.wait();
+                DirectExportWriter().write(std::move(request), std::move(done));
+            }
+        };
+        std::promise<void> gate;
+        auto writer = std::make_shared<GateWriter>();
+        writer->open = gate.get_future().share();
+        QFile::remove(dir.filePath("c.png"));
+        const ExportJob first = job({record("c", solid(0xFF101010))}, writer);
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(dir.filePath("c.png")); }));
+        EXPECT_EQ(job({record("c", solid(0xFF202020))}).wait().filesWritten, 1);
+        if (cancelFirst)
+            first.cancel();
+        gate.set_value();
+        first.wait();
+        EXPECT_EQ(centrePixel(dir.filePath("c.png")), cancelFirst ? 0u : 0xFF101010) << cancelFirst;
+        EXPECT_EQ(centrePixel(dir.filePath(cancelFirst ? "c (3).png" : "c (2).png")), 0xFF202020);
+    }
+    EXPECT_EQ(filesIn(dir.path()).size(), 7);
 }
 
 // Names keep their dots and percent signs, but always give a file directly inside the folder.
@@ -156,6 +180,12 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
     EXPECT_EQ(claims.claim(QStringLiteral("/out"), QStringLiteral("x.v1"), ExportFormat::Tiff),
               QStringLiteral("/out/x.v1.tiff"));
     EXPECT_TRUE(claims.claim(QStringLiteral("/out"), QStringLiteral("x"), ExportFormat::Count).isEmpty());
+    // A name too long for a file is cut in its middle; its end, the counter and the extension stay.
+    for (const char *end : {"\u00e9_007.png", "\u00e9_007 (2).png"}) {
+        const QString path = claims.claim("/out", QString(300, u'\u00e9') + "_007", ExportFormat::Png);
+        EXPECT_TRUE(path.startsWith("/out/\u00e9") && path.contains(u'\u2026') && path.endsWith(QString::fromUtf8(end)));
+        EXPECT_LE(QFile::encodeName(QFileInfo(path).fileName()).size(), 255) << path.toStdString();
+    }
 }
 
 // Only checked files whose parse has finished take part, in list order.
