@@ -501,7 +501,7 @@ std::vector<HostileCase> hostileCases()
     cases.push_back(nameCase("LongFileName", QString(251, u'L') + ".pdf", QString(232, u'L') + u'\u2026' + QString(12, u'L') + "_000.png"));
     cases.push_back(imagesCase("Latin1FileName", 1, [](HostileSetup &s) { writeGrayImage(s.bad); }, [](const HostileSetup &s) {
         ASSERT_EQ(::rename(QFile::encodeName(s.bad).constData(), (QFile::encodeName(s.root) + "/caf\xe9.pdf").constData()), 0);
-        const ProcessResult r = runProcess("/bin/sh", {"-c", R"(exec "$0" --extract "$1/$(printf 'caf\351.pdf')" --out "$1/out/latin")",
+        const ProcessResult r = runProcess("/bin/sh", {"-c", R"sh(exec "$0" --extract "$1/$(printf 'caf\351.pdf')" --out "$1/out/latin")sh",
                                                        ZEMBRIX_BINARY, s.root});
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_EQ(QImage(s.out + "/latin/caf\ufffd_000.png").pixel(0, 0), qRgb(1, 1, 1));
@@ -509,7 +509,7 @@ std::vector<HostileCase> hostileCases()
     // Two runs into one folder at once (the first stopped while it holds the folder): every image
     // is written twice, the second run's under " (2)" names.
     cases.push_back(imagesCase("TwoRunsAtOnce", 1, [](HostileSetup &s) { writeGrayImage(s.bad); }, [](const HostileSetup &s) {
-        writeGrayImage(s.root + "/many.pdf", name("DeviceGray"), 3000);
+        writeGrayImage(s.root + "/many.pdf", name("DeviceGray"), 1000);
         QProcess first;
         first.start(ZEMBRIX_BINARY, {"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"});
         ASSERT_TRUE(waitUntil([&] { return QDir(s.out + "/twice").entryList(QDir::Files).size() > 1; }, kCaseTimeLimitMs));
@@ -517,8 +517,8 @@ std::vector<HostileCase> hostileCases()
         EXPECT_EQ(zembrix({"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"}).status, 0);
         ::kill(pid_t(first.processId()), SIGCONT);
         EXPECT_TRUE(first.waitForFinished(kCaseTimeLimitMs) && first.exitCode() == 0);
-        EXPECT_EQ(QDir(s.out + "/twice").entryList(QDir::Files).size(), 6000);
-        EXPECT_TRUE(QFileInfo(s.out + "/twice/many_2999 (2).png").isFile());
+        EXPECT_EQ(QDir(s.out + "/twice").entryList(QDir::Files).size(), 2000);
+        EXPECT_TRUE(QFileInfo(s.out + "/twice/many_999 (2).png").isFile());
     }));
     return cases;
 }

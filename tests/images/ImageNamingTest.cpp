@@ -1,5 +1,3 @@
-#include "RecordingController.h"
-
 #include "images/PDFImageStruct.h"
 
 #include <gtest/gtest.h>
@@ -35,20 +33,4 @@ TEST(ImageNaming, NamePatternTable)
     for (const Row &row : rows)
         EXPECT_EQ(PDFImageStruct::makeFileImageName(row.pattern, row.pdf, row.value), row.name)
             << row.pattern.toStdString() << " " << row.value;
-}
-
-TEST(ImageNaming, PatternUpdatesLeaveAHandSetNameAlone)
-{
-    RecordingController controller;
-    auto record = PDFImageStruct::create();
-    record->setNamePattern1(QStringLiteral("report_###"), 4);
-    EXPECT_EQ(record->imagename(), QStringLiteral("report_004"));
-    record->setNamePattern1(QStringLiteral("scan"), 4);
-    EXPECT_EQ(record->imagename(), QStringLiteral("scan4"));
-    record->setChanged(true);
-    record->setNamePattern1(QStringLiteral("other_#"), 1);
-    EXPECT_EQ(record->imagename(), QStringLiteral("scan4"));
-    // Renaming is no edit of the picture.
-    EXPECT_EQ(record->imageVersion(), 0u);
-    EXPECT_TRUE(controller.undoSteps.empty());
 }
