@@ -118,8 +118,7 @@ TEST(ExportJobs, JobsAtOnceNumberFurtherJobsAfterwardsReplace)
         settings.writer = std::move(writer);
         return startSelectedImagesExport({record("c", solid(colour))}, ExportFormat::Png, 72, std::move(settings));
     };
-    job(0xFF101010).wait();
-    job(0xFF202020).wait();
+    job(0xFF101010).wait(), job(0xFF202020).wait();
     EXPECT_EQ(filesIn(dir.path()), QStringList{"c.png"});
     // The first job holds "c.png" while its writer waits: the second one takes "c (2).png", or,
     // with "c (2).png" there from the round before, "c (3).png".

@@ -124,24 +124,15 @@ HostileCase indexedLoopCase(std::string name, bool twoSpaces)
 // A run the command line refuses before reading anything: nothing is written.
 HostileCase refusedCase(std::string name, const QStringList &args)
 {
-    return {std::move(name),
-            [](HostileSetup &s) {
-                writeGrayImage(s.bad);
-                s.goodNamedByDefault = false;
-            },
-            args, 0, 1, 2, -1, [](const HostileSetup &s) { EXPECT_TRUE(QDir(s.out).isEmpty()); }};
+    return {std::move(name), [](HostileSetup &s) { writeGrayImage(s.bad), s.goodNamedByDefault = false; }, args, 0, 1, 2, -1,
+            [](const HostileSetup &s) { EXPECT_TRUE(QDir(s.out).isEmpty()); }};
 }
 
 // The hostile file under the name `fileName` gives the file `written` in the output folder.
 HostileCase nameCase(std::string name, const QString &fileName, const QString &written)
 {
-    return imagesCase(
-        std::move(name), 1,
-        [fileName](HostileSetup &s) {
-            s.bad = s.root + "/" + fileName;
-            writeGrayImage(s.bad);
-        },
-        [written](const HostileSetup &s) { EXPECT_TRUE(QFileInfo(s.out + "/" + written).isFile()) << written.toStdString(); });
+    return imagesCase(std::move(name), 1, [fileName](HostileSetup &s) { writeGrayImage(s.bad = s.root + "/" + fileName); },
+                      [written](const HostileSetup &s) { EXPECT_TRUE(QFileInfo(s.out + "/" + written).isFile()) << written.toStdString(); });
 }
 
 // A link planted in the output folder where an export file will go: replaced, never followed.
