@@ -26,6 +26,16 @@ struct ExtractInput {
     bool reported = false;
 };
 
+// How a line names one image: its object and its name.
+QString imageLabel(const ExportedImage &image)
+{
+    if (!image.record)
+        return QStringLiteral("an image");
+    const QString object = image.record->source().objectKey;
+    return object.isEmpty() ? image.record->imagename()
+                            : QStringLiteral("object %1: %2").arg(object, image.record->imagename());
+}
+
 QString imagesText(int count)
 {
     return count == 1 ? QStringLiteral("1 image") : QStringLiteral("%1 images").arg(count);
@@ -135,16 +145,13 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
                 ++input.written;
                 if (!image.note.isEmpty()) {
                     wipeProgress();
-                    err << "zembrix: " << input.argument << ": "
-                        << (image.record ? image.record->imagename() : QStringLiteral("an image")) << " "
-                        << image.note << "\n";
+                    err << "zembrix: " << input.argument << ": " << imageLabel(image) << " " << image.note << "\n";
                     err.flush();
                 }
             } else {
                 ++input.notWritten;
                 wipeProgress();
-                err << "zembrix: " << input.argument << ": "
-                    << (image.record ? image.record->imagename() : QStringLiteral("an image")) << " not written";
+                err << "zembrix: " << input.argument << ": " << imageLabel(image) << " not written";
                 if (!image.result.message().isEmpty())
                     err << " (" << image.result.message() << ")";
                 err << "\n";
