@@ -10,7 +10,10 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <atomic>
 #include <vector>
+
+#include <csignal>
 
 #include <unistd.h>
 
@@ -71,6 +74,36 @@ QString outputFolderProblem(const QString &folder)
     if (!parent.isDir())
         return QStringLiteral("the output folder cannot be created: its parent is a file, not a folder");
     return QStringLiteral("the output folder cannot be created in its parent folder");
+}
+
+// Set by an interrupt (Ctrl+C) or a termination request while a job runs.
+std::atomic<bool> interrupted{false};
+std::atomic<const ExportJob *> runningJob{nullptr};
+
+void interrupt(int)
+{
+    interrupted.store(true);
+    if (const ExportJob *job = runningJob.load())
+        job->cancel();
+}
+
+// Waits for the job. An interrupt or a termination request meanwhile cancels
+// it: the images being written are finished or dropped whole, so no file and
+// no claim of one is left half made. A second one ends the program at once.
+ExportJobResult waitInterruptibly(const ExportJob &job)
+{
+    runningJob.store(&job);
+    struct sigaction action {}, oldInterrupt {}, oldTerminate {};
+    action.sa_handler = interrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &oldInterrupt);
+    ::sigaction(SIGTERM, &action, &oldTerminate);
+    const ExportJobResult result = job.wait();
+    ::sigaction(SIGINT, &oldInterrupt, nullptr);
+    ::sigaction(SIGTERM, &oldTerminate, nullptr);
+    runningJob.store(nullptr);
+    return result;
 }
 
 } // namespace
@@ -148,6 +181,8 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
                     err << "zembrix: " << input.argument << ": " << imageLabel(image) << " " << image.note << "\n";
                     err.flush();
                 }
+            } else if (interrupted.load()) {
+                ++input.notWritten; // said once, at the end
             } else {
                 ++input.notWritten;
                 wipeProgress();
@@ -173,9 +208,12 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
         }
     };
     reportFinishedInputs(inputs, out);
-    const ExportJobResult result =
-        startAllImagesExport(files, *format, float(cl.dpi), std::move(settings)).wait();
+    const ExportJob job = startAllImagesExport(files, *format, float(cl.dpi), std::move(settings));
+    const ExportJobResult result = waitInterruptibly(job);
     wipeProgress();
+    if (interrupted.load())
+        err << "zembrix: interrupted: " << (result.total - result.filesWritten) << " of " << imagesText(result.total)
+            << " not written\n";
     err.flush();
     if (!result.folderMissing)
         reportFinishedInputs(inputs, out);
