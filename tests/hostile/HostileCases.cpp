@@ -497,8 +497,8 @@ std::vector<HostileCase> hostileCases()
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_EQ(QImage(s.out + "/latin/caf\ufffd_000.png").pixel(0, 0), qRgb(1, 1, 1));
     }));
-    // Two runs into one folder at once (the first stopped while it holds the folder): every image
-    // is written twice, the second run's under " (2)" names.
+    // Two runs into one folder at once (the first stopped while it holds it): every image twice, the
+    // second run's under " (2)" names. An interrupted run leaves no placeholder or temporary file.
     cases.push_back(imagesCase("TwoRunsAtOnce", 1, [](HostileSetup &s) { writeGrayImage(s.bad); }, [](const HostileSetup &s) {
         writeGrayImage(s.root + "/many.pdf", name("DeviceGray"), 1000);
         QProcess first;
@@ -510,6 +510,12 @@ std::vector<HostileCase> hostileCases()
         EXPECT_TRUE(first.waitForFinished(kCaseTimeLimitMs) && first.exitCode() == 0);
         EXPECT_EQ(QDir(s.out + "/twice").entryList(QDir::Files).size(), 2000);
         EXPECT_TRUE(QFileInfo(s.out + "/twice/many_999 (2).png").isFile());
+        first.start(ZEMBRIX_BINARY, {"--extract", s.root + "/many.pdf", "--out", s.out + "/stopped"});
+        ASSERT_TRUE(waitUntil([&] { return QDir(s.out + "/stopped").entryList(QDir::Files).size() > 1; }, kCaseTimeLimitMs));
+        ::kill(pid_t(first.processId()), SIGINT);
+        EXPECT_TRUE(first.waitForFinished(kCaseTimeLimitMs) && first.readAllStandardError().contains("zembrix: interrupted: "));
+        for (const QFileInfo &file : QDir(s.out + "/stopped").entryInfoList(QDir::Files | QDir::Hidden))
+            EXPECT_TRUE(file.size() > 0 && !file.fileName().startsWith('.')) << file.fileName().toStdString();
     }));
     return cases;
 }
