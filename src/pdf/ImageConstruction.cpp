@@ -5,6 +5,7 @@
 #include "images/ControllerInterface.h"
 #include "PdfStreamDecoder.h"
 #include "SpotColorSpace.h"
+#include "raster/QuietImageReading.h"
 #include "raster/ColorManagement.h"
 #include "raster/IndexedExpansion.h"
 #include "raster/Jpeg2000Decoder.h"
@@ -621,6 +622,7 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
     if (!jpx.isNull())
         return jpx;
     QImage general;
+    const QuietImageReading quiet;
     if (general.loadFromData(data.bytes))
         return drawnAtSize(general, size);
     noteDecodeCause(cause, DecodeCause::DamagedFile);

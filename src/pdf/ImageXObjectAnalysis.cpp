@@ -171,7 +171,6 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             m_lastMaskRecipe = std::move(recipe);
         } else {
             auto record = PDFImageStruct::create();
-            const QString pattern = parsePatternNameFor$();
             // Other images are described from their source when asked.
             if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
@@ -203,7 +202,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             record->setSource(source);
             appendImage(record);
             if (!record->changed())
-                record->setImagename(PDFImageStruct::makeNamePattern(pattern, std::int32_t(imageCount() - 1)));
+                record->setImagename(imageNameFor(std::int32_t(imageCount() - 1)));
             mainController()->updateFileList();
         }
     }

@@ -67,6 +67,10 @@ public:
     void setNamePattern(const QString &pattern);
     void setNamePatternDirect(const QString &pattern);
     QString parsePatternNameFor$() const;
+    // The name of image number `value` of this file under its pattern
+    // (PDFImageStruct::makeFileImageName with the file's name without its
+    // last extension).
+    QString imageNameFor(qint32 value) const;
     void updateImageListPatternName();
 
     QString info() const;
