@@ -113,10 +113,12 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         maskPicture = parsePdfStream(maskNode, owner);
         maskRecipe = maskPicture.isNull() ? std::nullopt : m_lastMaskRecipe;
     }
-    const auto skip = [&](const QString &reason) {
+    const auto skip = [&](const QString &reason, bool kept = false) {
         if (!isMask)
-            noteSkippedImage({node->object2Name(), m_currentPage, reason});
+            noteSkippedImage({node->object2Name(), m_currentPage, reason, kept});
     };
+    // What decoding met: the cause of a failure, and rows padded.
+    DecodeReport report;
     // The pixel budget, and the size of the smallest picture any route
     // makes (one bit a pixel, rows of whole 32-bit words, as pictures are
     // stored), are checked before the stream is even decoded.
@@ -132,7 +134,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         && (width > PDFImageStruct::kReducedEdge || height > PDFImageStruct::kReducedEdge)) {
         const PdfObject &stream = node->stream();
         if (endsInCodedPicture(stream)) {
-            data = node->streamDataWithFormat();
+            data = node->streamDataWithFormat(&report.cause);
             check = !data ? Check::Unreadable
                 : codedPictureWouldBuild(*data, width, height, stream) ? Check::Builds
                                                                         : Check::Fails;
@@ -141,7 +143,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(),
                                                    [&count](QByteArrayView bytes) { count += bytes.size(); });
             check = !decoded ? Check::Unreadable
-                : samplesWouldBuild(stream, colorSpace.get(), bitsPerComponent, width, height, count) ? Check::Builds
+                : samplesWouldBuild(stream, colorSpace.get(), bitsPerComponent, width, height, count, &report)
+                ? Check::Builds
                                                                                                      : Check::Fails;
         }
     }
@@ -151,8 +154,9 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     } else if (pictureTooLarge) {
         skip(QStringLiteral("its picture would take more than %1 MB").arg(kMaxDecodedStreamBytes >> 20));
     } else if (check == Check::Unreadable
-               || (isImage && check == Check::NotMade && !(data = node->streamDataWithFormat()))) {
-        skip(QStringLiteral("its stream data cannot be read"));
+               || (isImage && check == Check::NotMade && !(data = node->streamDataWithFormat(&report.cause)))) {
+        skip(report.cause != DecodeCause::None ? decodeCauseText(report.cause)
+                                               : QStringLiteral("its stream data cannot be read"));
     } else if (check == Check::Fails) {
         data.reset();
         if (!testNodeInUse(node))
@@ -171,9 +175,18 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                                   : addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
                                                        colorSpace.get(), bitsPerComponent, node->stream(),
                                                        m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly,
-                                                       m_colorManaged && kept, m_tintBudget.get());
+                                                       m_colorManaged && kept, &report, m_tintBudget.get());
         if (image.isNull())
-            skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
+            skip(report.cause != DecodeCause::None
+                     ? decodeCauseText(report.cause)
+                     : QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
+        else if (report.paddedRows > 0)
+            skip(QStringLiteral("%1%2 of %3 rows missing, padded")
+                     .arg(report.cause != DecodeCause::None ? decodeCauseText(report.cause) + QStringLiteral(": ")
+                                                            : QString())
+                     .arg(report.paddedRows)
+                     .arg(report.rows),
+                 true);
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
                                  m_colorManaged, m_tintBudget};
         if (image.isNull()) {
@@ -183,7 +196,6 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             m_lastMaskRecipe = std::move(recipe);
         } else {
             auto record = PDFImageStruct::create();
-            const QString pattern = parsePatternNameFor$();
             // Other images are described from their source when asked.
             if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
@@ -215,7 +227,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             record->setSource(source);
             appendImage(record);
             if (!record->changed())
-                record->setImagename(PDFImageStruct::makeNamePattern(pattern, std::int32_t(imageCount() - 1)));
+                record->setImagename(imageNameFor(std::int32_t(imageCount() - 1)));
             mainController()->updateFileList();
         }
     }

@@ -5,6 +5,7 @@
 #include "PdfPictureRecipe.h"
 #include "TColorSpace.h"
 #include "images/PDFImageStruct.h"
+#include "raster/DecodeProblem.h"
 #include "raster/RasterImage.h"
 
 #include <QImage>
@@ -66,6 +67,10 @@ public:
     void setNamePattern(const QString &pattern);
     void setNamePatternDirect(const QString &pattern);
     QString parsePatternNameFor$() const;
+    // The name of image number `value` of this file under its pattern
+    // (PDFImageStruct::makeFileImageName with the file's name without its
+    // last extension).
+    QString imageNameFor(qint32 value) const;
     void updateImageListPatternName();
 
     QString info() const;
@@ -109,6 +114,7 @@ public:
         QString objectKey; // "12 0"
         int page = 0;
         QString reason;
+        bool kept = false; // the image was still made, its damage mended
     };
     // Those of the last walk, in the order found. Any thread.
     QList<SkippedImage> skippedImages() const;
@@ -151,23 +157,29 @@ public:
     // image can be built: a 1 x 1 stand-in when it can (small pictures, which
     // are built whole anyway, come as they are).
     static constexpr int kCheckOnly = -1;
-    // tintBudget: the file's budget for tint transforms (the run's is spent
-    // too); null gives the image a budget of its own.
+    // `report`, when given, gets why an image could not be built, and the rows
+    // of samples that were missing and padded (DecodeProblem.h). tintBudget:
+    // the file's budget for tint transforms (the run's is spent too); null
+    // gives the image a budget of its own.
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                                     int reduceToEdge = 0, bool colorManaged = true, WorkBudget *tintBudget = nullptr);
+                                     int reduceToEdge = 0, bool colorManaged = true, DecodeReport *report = nullptr,
+                                     WorkBudget *tintBudget = nullptr);
     static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                            int reduceToEdge, bool colorManaged = true, WorkBudget *tintBudget = nullptr);
+                            int reduceToEdge, bool colorManaged = true, DecodeCause *cause = nullptr,
+                            WorkBudget *tintBudget = nullptr);
+    // With an Indexed `colorSpace`, the codestream's samples are its indices.
     static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                int reduceToEdge, bool colorManaged = true);
+                                int reduceToEdge, bool colorManaged = true, const TColorSpace *colorSpace = nullptr,
+                                DecodeCause *cause = nullptr);
     // Whether a build would give a picture, decided without building it, as
     // the routes of addOnlyPdfNewImage() decide: for samples from their
-    // decoded byte count alone, for coded data (DCTDecode or JPXDecode last,
-    // see endsInCodedPicture()) from its headers. What the data turns out to
-    // hold (a damaged scan, a tint transform that fails) is only found when
-    // the picture is built.
+    // decoded byte count alone (short ones padded as the build pads them), for
+    // coded data (DCTDecode or JPXDecode last, see endsInCodedPicture()) from
+    // its headers. What the data turns out to hold (a damaged scan, a tint
+    // transform that fails) is only found when the picture is built.
     static bool samplesWouldBuild(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
-                                  double width, double height, qint64 count);
+                                  double width, double height, qint64 count, DecodeReport *report = nullptr);
     static bool codedPictureWouldBuild(const PdfStreamData &data, double width, double height,
                                        const PdfObject &stream);
     static bool endsInCodedPicture(const PdfObject &stream);
@@ -190,7 +202,8 @@ public:
                                            bool colorManaged = true);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream,
-                                        bool colorManaged = true, WorkBudget *tintBudget = nullptr);
+                                        bool colorManaged = true, bool jpeg2000 = false, DecodeCause *cause = nullptr,
+                                        WorkBudget *tintBudget = nullptr);
     static void applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000);
 
     // Filter lists.
@@ -205,7 +218,7 @@ public:
 private:
     static QImage buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                              const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                             int reduceToEdge, bool colorManaged, WorkBudget *tintBudget);
+                             int reduceToEdge, bool colorManaged, DecodeReport *report, WorkBudget *tintBudget);
     void fillImageListThread(quint64 generation);
     void appendInfo(const QString &text);
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);

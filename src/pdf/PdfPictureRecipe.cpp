@@ -132,7 +132,8 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge) const
     if (!data)
         return {};
     return PDFFileStruct::addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height, colorSpace.get(),
-                                             bitsPerComponent, stream, reduceToEdge, colorManaged, tintBudget.get());
+                                             bitsPerComponent, stream, reduceToEdge, colorManaged, nullptr,
+                                             tintBudget.get());
 }
 
 PdfPictureRecipe::PdfPictureRecipe(std::shared_ptr<PdfDocumentPool> documents, ImageStreamRecipe image,
