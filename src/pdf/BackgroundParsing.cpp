@@ -126,7 +126,7 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
 {
     // The pool notes the file's size and time before the walk reads it, so
     // a file replaced during the walk is not mistaken for the one walked.
-    m_documents = PdfDocumentPool::create(filePath(), m_allImages.load());
+    m_documents = PdfDocumentPool::create(filePath());
     {
         std::lock_guard lock(m_mutex);
         m_skipped.clear();

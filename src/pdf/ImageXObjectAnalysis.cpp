@@ -24,8 +24,7 @@ std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &
 
 QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
 {
-    const OstrelNode::ChildList *children = node->children();
-    if (!owner->walkMayContinue() || !children || children->empty())
+    if (!owner->walkMayContinue() || node->type() != PdfTypeStream)
         return {};
     // A mask may be shared by several images: it is entered for each of them.
     const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
@@ -34,8 +33,17 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         return {};
     if (!(isMask ? enterSharedObject() : enterObject(node)))
         return {};
+    // The entries are taken only once the stream is to be analysed (a stream
+    // met again costs nothing), and let go when it has been.
+    const OstrelNode::ChildList *children = node->children();
+    if (!children || children->empty()) {
+        node->releaseChildren();
+        leaveObject(node);
+        return {};
+    }
 
     bool isImage = false;
+    bool isContent = false; // a form or a tiling pattern, whose content may hold inline images
     double width = 0;
     double height = 0;
     std::int32_t bitsPerComponent = 0;
@@ -79,8 +87,16 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         else if (name == QLatin1String("/Subtype")) {
             if (child->value() == QLatin1String("/Image"))
                 isImage = true;
-        } else if (name == QLatin1String("/ColorSpace"))
+            isContent = isContent || child->value() == QLatin1String("/Form");
+        } else if (name == QLatin1String("/PatternType"))
+            isContent = isContent || child->value() == QLatin1String("1");
+        else if (name == QLatin1String("/ColorSpace"))
             colorSpace = getColorSpace(child.get());
+    }
+    // A form without resources of its own uses the page's.
+    if (m_extraPass && isContent && !isImage && owner->walkMayContinue()) {
+        const PdfObject resources = node->object().get("Resources");
+        walkInlineImages(node->object(), resources.type() == PdfTypeDictionary ? resources : m_pageResources, owner);
     }
 
     if (isImage && !isMask && !m_extraPass && m_allImages.load())
@@ -152,6 +168,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
                                  m_colorManaged};
+        if (m_inlineImage.first == recipe.objectKey)
+            recipe.inlineImage = m_inlineImage.second;
         if (image.isNull()) {
             // Not buildable: dropped without a message.
         } else if (node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask")) {

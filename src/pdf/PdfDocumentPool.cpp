@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-PdfDocumentPool::PdfDocumentPool(const QString &path, bool inlineImages) : m_path(path), m_inlineImages(inlineImages)
+PdfDocumentPool::PdfDocumentPool(const QString &path) : m_path(path)
 {
     const QFileInfo info(path);
     if (info.isFile()) {
@@ -11,9 +11,9 @@ PdfDocumentPool::PdfDocumentPool(const QString &path, bool inlineImages) : m_pat
     }
 }
 
-std::shared_ptr<PdfDocumentPool> PdfDocumentPool::create(const QString &path, bool inlineImages)
+std::shared_ptr<PdfDocumentPool> PdfDocumentPool::create(const QString &path)
 {
-    return std::shared_ptr<PdfDocumentPool>(new PdfDocumentPool(path, inlineImages));
+    return std::shared_ptr<PdfDocumentPool>(new PdfDocumentPool(path));
 }
 
 bool PdfDocumentPool::fileUnchanged() const
@@ -35,8 +35,6 @@ PdfDocumentPool::Lease PdfDocumentPool::lease()
         }
     }
     std::shared_ptr<PdfDocument> document = PdfDocument::open(m_path);
-    if (document && m_inlineImages)
-        document->externalizeInlineImages();
     return Lease(shared_from_this(), std::move(document));
 }
 

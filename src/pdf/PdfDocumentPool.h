@@ -16,12 +16,11 @@
 //
 // The file must be the one the walk read: when its size or modification time
 // has changed since the pool was made, nothing is opened (the pictures can no
-// longer be built). With `inlineImages`, every copy has its inline images
-// made objects, as the walk's document had. Any thread.
+// longer be built). Any thread.
 class PdfDocumentPool : public std::enable_shared_from_this<PdfDocumentPool>
 {
 public:
-    static std::shared_ptr<PdfDocumentPool> create(const QString &path, bool inlineImages = false);
+    static std::shared_ptr<PdfDocumentPool> create(const QString &path);
 
     class Lease
     {
@@ -45,14 +44,13 @@ public:
     Lease lease();
 
 private:
-    PdfDocumentPool(const QString &path, bool inlineImages);
+    explicit PdfDocumentPool(const QString &path);
     void giveBack(std::shared_ptr<PdfDocument> document);
     bool fileUnchanged() const;
 
     static constexpr size_t kIdleDocuments = 2;
 
     const QString m_path;
-    const bool m_inlineImages;
     qint64 m_size = -1;
     QDateTime m_modified;
     std::mutex m_mutex;
