@@ -135,7 +135,20 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     if (mOstrelData) {
         makeInfo();
         mainController()->startSpinAnimation();
-        cgPdfParsing(owner);
+        {
+            // A repaired document serves the pictures' builds once the walk is
+            // done with it, however the walk ends.
+            struct HandOver {
+                PDFFileStruct *self;
+                ~HandOver()
+                {
+                    if (self->mOstrelData->document()->repaired())
+                        self->m_documents->adoptRepaired(self->mOstrelData->document());
+                    self->m_documents->handOverRepaired();
+                }
+            } handOver{this};
+            cgPdfParsing(owner);
+        }
         mOstrelData.reset();
     }
     m_documents.reset();

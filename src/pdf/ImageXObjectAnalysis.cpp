@@ -207,6 +207,9 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                 source.yPpi = placed->yPpi;
             }
             record->setSource(source);
+            // Pictures of a repaired file are built from the walk's document.
+            if (m_documents && mOstrelData->document()->repaired())
+                m_documents->adoptRepaired(mOstrelData->document());
             appendImage(record);
             if (!record->changed())
                 record->setImagename(PDFImageStruct::makeNamePattern(pattern, std::int32_t(imageCount() - 1)));

@@ -55,7 +55,7 @@ public:
     QString object2Name() const;
     // Gives a node over an object that is not the document's (an inline
     // image's stream) an identity of its own.
-    void setIdentity(const QString &key) { m_identity = key; }
+    void setIdentity(const QString &key) { m_identity = std::make_unique<QString>(key); }
 
 private:
     OstrelNode() = default;
@@ -64,7 +64,7 @@ private:
     PdfObject m_object;
     bool m_isRoot = false;
     QString m_name;
-    QString m_identity;
+    std::unique_ptr<QString> m_identity; // rare: a pointer keeps every other node small
     std::optional<ChildList> m_children;
 };
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <algorithm>
@@ -125,6 +126,17 @@ PdfObject PdfDocument::objectByKey(const QString &key) const
     } catch (const std::exception &) {
         return {};
     }
+}
+
+bool PdfDocument::repaired() const
+{
+    try {
+        if (!m_repaired && m_pdf->anyWarnings())
+            for (const QPDFExc &warning : m_pdf->getWarnings()) // and forgets them
+                m_repaired = m_repaired || warning.getMessageDetail().find("reconstruct") != std::string::npos;
+    } catch (const std::exception &) {
+    }
+    return m_repaired;
 }
 
 int PdfDocument::objectNumberBound() const

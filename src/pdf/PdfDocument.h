@@ -31,6 +31,11 @@ public:
     PdfObject info() const;
     // The indirect object of an identity key ("12 0"), or an invalid object.
     PdfObject objectByKey(const QString &key) const;
+    // Whether the library has rebuilt the file's cross-reference table from
+    // the objects it found, as a damaged file makes it do when an object is
+    // not where the table says: from then on an object may be another than a
+    // copy opened later reads under the same number.
+    bool repaired() const;
     // The first object number the file's cross-reference table does not
     // reach (its trailer's /Size), at least 1.
     int objectNumberBound() const;
@@ -50,6 +55,7 @@ private:
     std::unique_ptr<QPDF> m_pdf;
     int m_major = 1;
     int m_minor = 0;
+    mutable bool m_repaired = false;
     mutable QString m_contentKey;
     mutable std::optional<QByteArray> m_content;
     mutable std::unique_ptr<QPDF> m_scratch; // after m_pdf: its copied streams read the file

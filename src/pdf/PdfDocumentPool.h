@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -43,6 +44,14 @@ public:
     // document() is null when the file cannot be opened (or has changed).
     Lease lease();
 
+    // The walk's own document, once the library has repaired it (see
+    // PdfDocument::repaired): copies opened anew could read other objects
+    // under the numbers the walk noted, so from now on every lease gets this
+    // one, one at a time, and no copy is opened. It stays the walk's until
+    // the walk hands it over.
+    void adoptRepaired(std::shared_ptr<PdfDocument> walkDocument);
+    void handOverRepaired();
+
 private:
     explicit PdfDocumentPool(const QString &path);
     void giveBack(std::shared_ptr<PdfDocument> document);
@@ -54,5 +63,8 @@ private:
     qint64 m_size = -1;
     QDateTime m_modified;
     std::mutex m_mutex;
+    std::condition_variable m_repairedFree;
     std::vector<std::shared_ptr<PdfDocument>> m_idle;
+    std::shared_ptr<PdfDocument> m_repaired;
+    bool m_repairedBusy = false;
 };
