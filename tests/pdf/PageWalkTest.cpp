@@ -116,22 +116,3 @@ TEST_F(PdfTest, StopFlagEndsTheWalkAndKeepsWhatWasFound)
     QFile::remove(file);
     EXPECT_FALSE(record.IsValid());
 }
-
-// Page trees nested far deeper than any writer makes them keep their pages,
-// their numbers and their images, without a stack that grows with the depth.
-TEST_F(PdfTest, DeepPageTreesKeepTheirPages)
-{
-    for (int depth : {300, 10000}) {
-        PdfFixture pdf;
-        Obj parent;
-        for (int i = 0; i < depth; ++i)
-            parent = pdf.pageTreeNode(parent);
-        pdf.page({{"/I", gray(pdf, 3)}}, parent);
-        pdf.page({{"/J", gray(pdf, 4)}});
-        const QString file = writeFixture(pdf);
-        const auto record = parse(file);
-        EXPECT_EQ(widths(*record), QList<int>({3, 4})) << depth;
-        EXPECT_EQ(pages(*record), QList<int>({1, 2})) << depth;
-        EXPECT_EQ(PdfDocument::open(file)->numberOfPages(), 2) << depth;
-    }
-}
