@@ -304,8 +304,10 @@ QPDFObjectHandle readEntries(ObjectReader &reader)
         if (reader.atEnd())
             break;
         if (reader.peek() != '/') {
+            // An operator (ID, or any other: the dictionary was never ended)
+            // ends the entries; other stray operands are passed over.
             const QByteArrayView word = reader.keyword();
-            if (word == "ID" || word == "EI")
+            if (!word.isEmpty() && ((word[0] >= 'A' && word[0] <= 'Z') || (word[0] >= 'a' && word[0] <= 'z')))
                 break;
             reader.skipOne();
             continue;
@@ -467,8 +469,8 @@ qint64 searchEi(QByteArrayView b, qint64 begin, qint64 *eiEnd)
 
 } // namespace
 
-ContentLexer::ContentLexer(QByteArrayView bytes, NamedComponents namedComponents)
-    : m_bytes(bytes), m_namedComponents(std::move(namedComponents))
+ContentLexer::ContentLexer(QByteArrayView bytes, NamedComponents namedComponents, qint64 *inflateBudget)
+    : m_bytes(bytes), m_namedComponents(std::move(namedComponents)), m_inflateBudget(inflateBudget)
 {
 }
 
@@ -540,8 +542,8 @@ ContentLexer::Token ContentLexer::readInlineImage(qint64 dictBegin)
     token.image.dictBegin = dictBegin;
     token.image.dictEnd = reader.pos();
     const QByteArrayView b = m_bytes;
-    if (reader.keyword() != "ID") { // EI without data, or the end
-        m_pos = reader.pos() + reader.keyword().size();
+    if (reader.keyword() != "ID") { // EI without data, another operator, or the end
+        m_pos = reader.pos() + (reader.keyword() == "EI" ? 2 : 0);
         token.image.dataBegin = token.image.dataEnd = token.image.dictEnd;
         return token;
     }
@@ -576,7 +578,7 @@ ContentLexer::Token ContentLexer::readInlineImage(qint64 dictBegin)
         }
         if (!found && filter.isName()) {
             for (qint64 start : {begin, crlf ? begin - 1 : begin}) {
-                const qint64 filtered = filterEnd(b, start, filter.getName(), parms, &m_inflateBudget);
+                const qint64 filtered = filterEnd(b, start, filter.getName(), parms, m_inflateBudget);
                 if (filtered >= 0 && tryLength(filtered - start)) {
                     found = true;
                     break;

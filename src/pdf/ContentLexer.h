@@ -31,7 +31,11 @@ public:
     // resources (0 when unknown), for the length of unfiltered samples.
     using NamedComponents = std::function<int(const QByteArray &name)>;
 
-    ContentLexer(QByteArrayView bytes, NamedComponents namedComponents = {});
+    // Inflating Flate data to find where it ends costs time in proportion to
+    // what it gives: `inflateBudget` is what may still be inflated (charged;
+    // past it the data is searched instead), shared by the lexers of one
+    // document.
+    ContentLexer(QByteArrayView bytes, NamedComponents namedComponents, qint64 *inflateBudget);
     Token next();
 
 private:
@@ -41,8 +45,8 @@ private:
     QByteArrayView m_bytes;
     qint64 m_pos = 0;
     NamedComponents m_namedComponents;
-    QByteArray m_name;               // a name whose escapes were undone
-    qint64 m_inflateBudget = qint64(256) << 20; // Flate data inflated to find its end
+    QByteArray m_name; // a name whose escapes were undone
+    qint64 *m_inflateBudget;
 
 };
 

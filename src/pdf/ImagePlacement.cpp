@@ -52,6 +52,7 @@ struct ScanState {
     qsizetype inlineImages = 0;
     qint64 objects = 0;  // operators and operands read
     qint64 contentBudget = ImagePlacementScan::kMaxContentBytes; // decoded content still to be read
+    qint64 inflateBudget = qint64(256) << 20; // inline Flate data inflated to find its end
     int page = 0;
     std::function<bool()> mayContinue;
     std::set<QPDFObjGen> formsOnPath;
@@ -108,7 +109,8 @@ public:
 
     void read(QByteArrayView bytes, QList<ScannedInlineImage> *inlineImages)
     {
-        ContentLexer lexer(bytes, [this](const QByteArray &name) { return namedComponents(name); });
+        ContentLexer lexer(bytes, [this](const QByteArray &name) { return namedComponents(name); },
+                           &m_state.inflateBudget);
         for (ContentLexer::Token token = lexer.next(); token.kind != ContentLexer::Token::End; token = lexer.next()) {
             if (m_state.stopped)
                 return;

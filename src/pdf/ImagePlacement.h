@@ -39,6 +39,10 @@ struct ContentScan {
     // identity key of the page or form that holds the content, in order.
     QHash<QString, QList<ScannedInlineImage>> inlineImages;
     QSet<QString> contentsRead;
+    // What may still be decoded of the contents the scan did not read (forms
+    // no page draws), and inflated of their inline images to find their ends.
+    qint64 unreadContentBudget = 512LL << 20;
+    qint64 unreadInflateBudget = 64LL << 20;
 };
 
 // Reads the content streams of every page (and of the forms they draw) and

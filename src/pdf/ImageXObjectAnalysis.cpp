@@ -109,7 +109,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         // copy; when the walk keeps none, the picture's own build applies it.
         if (isImage && owner->walkMayContinue() && width * height <= double(m_maxPixels)) {
             ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
-                                 m_colorManaged};
+                                 m_colorManaged, nullptr};
             result = m_keepReducedCopies
                 ? recipe.buildMask(node->stream(), m_maskTarget, node->name() == QLatin1String("/SMask"))
                 : QImage(1, 1, QImage::Format_Grayscale8);
@@ -167,9 +167,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         if (image.isNull())
             skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
-                                 m_colorManaged};
-        if (m_inlineImage.first == recipe.objectKey)
-            recipe.inlineImage = m_inlineImage.second;
+                                 m_colorManaged, m_inlineImage.first == node->object2Name() ? m_inlineImage.second : nullptr};
         if (image.isNull()) {
             // Not buildable: dropped without a message.
         } else if (node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask")) {

@@ -80,7 +80,7 @@ void PDFFileStruct::walkInlineImages(const PdfObject &content, const PdfObject &
     if ((scanned && images.isEmpty()) || !content.isIndirect() || !owner->walkMayContinue())
         return;
     PdfDocument &document = *mOstrelData->document();
-    const std::optional<QByteArray> bytes = document.contentOf(key);
+    const std::optional<QByteArray> bytes = document.contentOf(key, scanned ? nullptr : &m_scan.unreadContentBudget);
     if (!bytes)
         return;
     if (!scanned) {
@@ -89,7 +89,7 @@ void PDFFileStruct::walkInlineImages(const PdfObject &content, const PdfObject &
         ContentLexer lexer(QByteArrayView(*bytes), [&spaces](const QByteArray &name) {
             QPDFObjectHandle all = spaces.handle() ? *spaces.handle() : QPDFObjectHandle::newNull();
             return all.isDictionary() ? colourSpaceComponents(all.getKey("/" + name.toStdString())) : 0;
-        });
+        }, &m_scan.unreadInflateBudget);
         for (ContentLexer::Token token = lexer.next(); token.kind != ContentLexer::Token::End
              && images.size() < ImagePlacementScan::kMaxInlineImages;
              token = lexer.next())

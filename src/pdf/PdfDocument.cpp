@@ -150,12 +150,12 @@ int PdfDocument::objectNumberBound() const
     return 1;
 }
 
-std::optional<QByteArray> PdfDocument::contentOf(const QString &ownerKey) const
+std::optional<QByteArray> PdfDocument::contentOf(const QString &ownerKey, qint64 *budget) const
 {
     if (ownerKey != m_contentKey || !m_content) {
-        qint64 budget = ImagePlacementScan::kMaxContentBytes;
+        qint64 fresh = ImagePlacementScan::kMaxContentBytes;
         m_content.reset(); // before the next one is decoded
-        m_content = ImagePlacementScan::contentOf(objectByKey(ownerKey), &budget);
+        m_content = ImagePlacementScan::contentOf(objectByKey(ownerKey), budget ? budget : &fresh);
         m_contentKey = ownerKey;
     }
     return m_content;

@@ -40,8 +40,9 @@ public:
     // reach (its trailer's /Size), at least 1.
     int objectNumberBound() const;
     // The decoded content of the page or form of this identity key, as the
-    // placement scan reads it (the last one asked for is kept).
-    std::optional<QByteArray> contentOf(const QString &ownerKey) const;
+    // placement scan reads it (the last one asked for is kept), charged to
+    // `budget` when one is given.
+    std::optional<QByteArray> contentOf(const QString &ownerKey, qint64 *budget = nullptr) const;
     // An inline image made a stream of its own, in a scratch document of its
     // own (the document's objects stay as the file has them: making objects
     // in it would have the library resolve every object of the file first).

@@ -48,11 +48,6 @@ TEST_F(PdfTest, InheritedResourcesAndSkippedEntries)
     // A content stream that claims to be an image is still never analysed.
     Obj page4 = pdf.page({});
     page4.replaceKey("/Contents", gray(pdf, 7));
-    // An image reachable only through an annotation's appearance is not found.
-    Obj annotImage = gray(pdf, 8);
-    Obj appearance = pdf.form({{"/Hidden", annotImage}});
-    page4.replaceKey("/Annots", array({pdf.qpdf().makeIndirectObject(
-        dict({{"Type", name("Annot")}, {"Subtype", name("Stamp")}, {"AP", dict({{"N", appearance}})}}))}));
     const auto record = parse(writeFixture(pdf));
 
     EXPECT_EQ(widths(*record), QList<int>({1, 2, 3}));
