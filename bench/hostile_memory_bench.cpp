@@ -80,7 +80,7 @@ int main(int argc, char **argv)
         const QString bad = made.out.trimmed();
         QElapsedTimer clock;
         clock.start();
-        const ProcessResult list = runProcess(ZEMBRIX_BINARY, {"--list", bad}, 600000);
+        const ProcessResult list = runProcess(ZEMBRIX_BINARY, QStringList{"--list", bad} + extraArgs.filter("--all-images"), 600000);
         const double listSeconds = clock.nsecsElapsed() / 1e9;
         clock.restart();
         const ProcessResult extract = runProcess(

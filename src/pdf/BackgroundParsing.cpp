@@ -127,7 +127,7 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
 {
     // The pool notes the file's size and time before the walk reads it, so
     // a file replaced during the walk is not mistaken for the one walked.
-    m_documents = PdfDocumentPool::create(filePath(), m_allImages.load());
+    m_documents = PdfDocumentPool::create(filePath());
     m_tintBudget = std::make_shared<WorkBudget>(SpotColorSpace::kFileBudget);
     {
         std::lock_guard lock(m_mutex);
@@ -137,7 +137,20 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     if (mOstrelData) {
         makeInfo();
         mainController()->startSpinAnimation();
-        cgPdfParsing(owner);
+        {
+            // A repaired document serves the pictures' builds once the walk is
+            // done with it, however the walk ends.
+            struct HandOver {
+                PDFFileStruct *self;
+                ~HandOver()
+                {
+                    if (self->mOstrelData->document()->repaired())
+                        self->m_documents->adoptRepaired(self->mOstrelData->document());
+                    self->m_documents->handOverRepaired();
+                }
+            } handOver{this};
+            cgPdfParsing(owner);
+        }
         mOstrelData.reset();
     }
     m_documents.reset();

@@ -25,8 +25,7 @@ std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &
 
 QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
 {
-    const OstrelNode::ChildList *children = node->children();
-    if (!owner->walkMayContinue() || !children || children->empty())
+    if (!owner->walkMayContinue() || node->type() != PdfTypeStream)
         return {};
     // A mask may be shared by several images: it is entered for each of them.
     const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
@@ -35,8 +34,17 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         return {};
     if (!(isMask ? enterSharedObject() : enterObject(node)))
         return {};
+    // The entries are taken only once the stream is to be analysed (a stream
+    // met again costs nothing), and let go when it has been.
+    const OstrelNode::ChildList *children = node->children();
+    if (!children || children->empty()) {
+        node->releaseChildren();
+        leaveObject(node);
+        return {};
+    }
 
     bool isImage = false;
+    bool isContent = false; // a form or a tiling pattern, whose content may hold inline images
     double width = 0;
     double height = 0;
     std::int32_t bitsPerComponent = 0;
@@ -80,8 +88,16 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         else if (name == QLatin1String("/Subtype")) {
             if (child->value() == QLatin1String("/Image"))
                 isImage = true;
-        } else if (name == QLatin1String("/ColorSpace"))
+            isContent = isContent || child->value() == QLatin1String("/Form");
+        } else if (name == QLatin1String("/PatternType"))
+            isContent = isContent || child->value() == QLatin1String("1");
+        else if (name == QLatin1String("/ColorSpace"))
             colorSpace = getColorSpace(child.get());
+    }
+    // A form without resources of its own uses the page's.
+    if (m_extraPass && isContent && !isImage && owner->walkMayContinue()) {
+        const PdfObject resources = node->object().get("Resources");
+        walkInlineImages(node->object(), resources.type() == PdfTypeDictionary ? resources : m_pageResources, owner);
     }
 
     if (isImage && !isMask && !m_extraPass && m_allImages.load())
@@ -94,7 +110,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         // copy; when the walk keeps none, the picture's own build applies it.
         if (isImage && owner->walkMayContinue() && width * height <= double(m_maxPixels)) {
             ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
-                                 m_colorManaged, m_tintBudget};
+                                 m_colorManaged, nullptr, m_tintBudget};
             result = m_keepReducedCopies
                 ? recipe.buildMask(node->stream(), m_maskTarget, node->name() == QLatin1String("/SMask"))
                 : QImage(1, 1, QImage::Format_Grayscale8);
@@ -188,7 +204,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                      .arg(report.rows),
                  true);
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
-                                 m_colorManaged, m_tintBudget};
+                                 m_colorManaged, m_inlineImage.first == node->object2Name() ? m_inlineImage.second : nullptr,
+                                 m_tintBudget};
         if (image.isNull()) {
             // Not buildable: dropped without a message.
         } else if (node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask")) {
@@ -225,6 +242,9 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                 source.yPpi = placed->yPpi;
             }
             record->setSource(source);
+            // Pictures of a repaired file are built from the walk's document.
+            if (m_documents && mOstrelData->document()->repaired())
+                m_documents->adoptRepaired(mOstrelData->document());
             appendImage(record);
             if (!record->changed())
                 record->setImagename(imageNameFor(std::int32_t(imageCount() - 1)));

@@ -118,6 +118,8 @@ QByteArray OstrelNode::stringData() const
 
 QString OstrelNode::object2Name() const
 {
+    if (m_identity)
+        return *m_identity;
     return m_object.identityKey();
 }
 

@@ -53,6 +53,9 @@ public:
     // Identity of the underlying object: equal for the same resolved object,
     // different for different objects of one open document.
     QString object2Name() const;
+    // Gives a node over an object that is not the document's (an inline
+    // image's stream) an identity of its own.
+    void setIdentity(const QString &key) { m_identity = std::make_unique<QString>(key); }
 
 private:
     OstrelNode() = default;
@@ -61,6 +64,7 @@ private:
     PdfObject m_object;
     bool m_isRoot = false;
     QString m_name;
+    std::unique_ptr<QString> m_identity; // rare: a pointer keeps every other node small
     std::optional<ChildList> m_children;
 };
 

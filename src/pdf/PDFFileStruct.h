@@ -132,6 +132,7 @@ public:
     void cgPdfParsing(PDFFileStruct *owner);
     void parsePdfPages(OstrelNode *node, PDFFileStruct *owner);
     void walkExtraImages(OstrelNode *pages, PDFFileStruct *owner);
+    void walkInlineImages(const PdfObject &content, const PdfObject &resources, PDFFileStruct *owner);
     bool testNodeNameExit(const OstrelNode *node, const QString &parentName) const;
     bool testNodeInUse(const OstrelNode *node);
 
@@ -256,6 +257,10 @@ private:
     std::unique_ptr<PageNumbering> m_pageNumbers;
     QSet<QString> m_entered;
     QHash<QString, ImagePlacement> m_placements; // first placement of each image drawn
+    ContentScan m_scan;                          // what the reading of the contents learned
+    PdfObject m_pageResources;                   // of the page walked (second pass)
+    int m_nextInlineNumber = 0;                  // the object number the next inline image is given
+    std::pair<QString, std::shared_ptr<const InlineImageOrigin>> m_inlineImage; // the one analysed
     int m_currentPage = 0;
     int m_depth = 0;
     bool m_keepReducedCopies = true;

@@ -1,5 +1,6 @@
 #include "PDFFileStruct.h"
 
+#include "ContentLexer.h"
 #include "PageNumbering.h"
 
 #include <QDebug>
@@ -22,11 +23,15 @@ void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
     m_entered.clear();
     m_currentPage = 0;
     m_depth = 0;
-    m_placements = ImagePlacementScan::scan(mOstrelData->document()->catalog(),
-                                            [owner] { return owner->walkMayContinue(); });
+    // With all images, this one reading of the contents serves both passes.
+    m_scan = ImagePlacementScan::scan(mOstrelData->document()->catalog(),
+                                      [owner] { return owner->walkMayContinue(); }, m_allImages.load());
+    m_placements = std::move(m_scan.placements);
+    m_nextInlineNumber = 0;
     const OstrelNode::ChildList *children = root->children();
     if (!children) {
         m_placements.clear();
+        m_scan = {};
         return;
     }
     for (const auto &child : *children) {
@@ -43,24 +48,78 @@ void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
     m_firstPassImages.clear();
     m_pageNumbers.reset();
     m_placements.clear();
+    m_scan = {};
+    m_pageResources = {};
 }
 
-// The second pass of an all-images walk. Inline images become image objects
-// of the resources first; then the page tree is walked again, this time into
-// annotation appearances and patterns as well, and every image stream the
-// first pass met is passed over, so only the new ones are numbered, after
-// the others.
+// The second pass of an all-images walk: the page tree is walked again, this
+// time into annotation appearances, patterns and the groups of soft masks as
+// well, and every image stream the first pass met is passed over, so only the
+// new ones are numbered, after the others. The inline images of a page come
+// after the other images of the page, those of a form after the form's.
 void PDFFileStruct::walkExtraImages(OstrelNode *pages, PDFFileStruct *owner)
 {
-    mOstrelData->document()->externalizeInlineImages();
-    m_placements = ImagePlacementScan::scan(mOstrelData->document()->catalog(),
-                                            [owner] { return owner->walkMayContinue(); }, true);
+    m_placements = std::move(m_scan.allPlacements);
     m_entered.clear();
     m_depth = 0;
     m_currentPage = 0;
     m_extraPass = true;
     parsePdfPages(pages, owner);
     m_extraPass = false;
+}
+
+// The inline images of a page's or form's content, each made a stream of its
+// own and analysed as an image of the resources would be. The placement scan
+// found them where a page draws the content; content it did not read (a form
+// no page draws) is read here.
+void PDFFileStruct::walkInlineImages(const PdfObject &content, const PdfObject &resources, PDFFileStruct *owner)
+{
+    const QString key = content.identityKey();
+    const bool scanned = m_scan.contentsRead.contains(key);
+    QList<ScannedInlineImage> images = m_scan.inlineImages.take(key);
+    if ((scanned && images.isEmpty()) || !content.isIndirect() || !owner->walkMayContinue())
+        return;
+    PdfDocument &document = *mOstrelData->document();
+    const std::optional<QByteArray> bytes = document.contentOf(key, scanned ? nullptr : &m_scan.unreadContentBudget);
+    if (!bytes)
+        return;
+    if (!scanned) {
+        m_scan.contentsRead.insert(key);
+        const PdfObject spaces = resources.get("ColorSpace");
+        ContentLexer lexer(QByteArrayView(*bytes), [&spaces](const QByteArray &name) {
+            QPDFObjectHandle all = spaces.handle() ? *spaces.handle() : QPDFObjectHandle::newNull();
+            return all.isDictionary() ? colourSpaceComponents(all.getKey("/" + name.toStdString())) : 0;
+        }, &m_scan.unreadInflateBudget);
+        for (ContentLexer::Token token = lexer.next(); token.kind != ContentLexer::Token::End
+             && images.size() < ImagePlacementScan::kMaxInlineImages;
+             token = lexer.next())
+            if (token.kind == ContentLexer::Token::InlineImage)
+                images.append({token.image, {}});
+    }
+    for (qsizetype i = 0; i < images.size() && owner->walkMayContinue(); ++i) {
+        const InlineImageSpan &span = images[i].span;
+        if (span.dictEnd < span.dictBegin || span.dataEnd > bytes->size())
+            continue;
+        auto origin = std::make_shared<const InlineImageOrigin>(
+            makeInlineImageOrigin(key, QByteArrayView(*bytes), span, resources));
+        const PdfObject stream = document.inlineImage(*origin);
+        if (stream.type() != PdfTypeStream)
+            continue;
+        // A number past the file's objects, as if the image were one more.
+        if (m_nextInlineNumber == 0)
+            m_nextInlineNumber = document.objectNumberBound();
+        for (int tries = 0; tries < 1000 && document.objectByKey(QStringLiteral("%1 0").arg(m_nextInlineNumber)).isValid();
+             ++tries)
+            ++m_nextInlineNumber;
+        const QString objectKey = QStringLiteral("%1 0").arg(m_nextInlineNumber++);
+        if (images[i].placement.xPpi > 0)
+            m_placements.insert(objectKey, images[i].placement);
+        std::unique_ptr<OstrelNode> node = OstrelNode::initWithObject(stream, QStringLiteral("/IIm%1").arg(i + 1));
+        node->setIdentity(objectKey);
+        m_inlineImage = {objectKey, std::move(origin)};
+        parsePdfStream(node.get(), owner);
+        m_inlineImage = {};
+    }
 }
 
 // Every container and stream is entered at most once per walk. That cuts
@@ -105,16 +164,20 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
         const OstrelNode::ChildList *children;
         size_t next;
         int savedPage;
+        // Of the second pass, for inline images: whether the node is one of
+        // the page tree's, the frame whose node holds the resources it
+        // inherits (-1 for none) and the page resources before it.
+        bool tree = false;
+        int resourcesFrame = -1;
+        PdfObject savedResources = {};
     };
     std::vector<Frame> stack;
 
     // The checks of one container; pushes it when it is to be walked.
     const auto enter = [&](OstrelNode *container) {
-        if (testNodeNameExit(container, stack.empty() ? QString() : stack.back().node->name())
+        if ((container->type() != PdfTypeArray && container->type() != PdfTypeDictionary)
+            || testNodeNameExit(container, stack.empty() ? QString() : stack.back().node->name())
             || !owner->walkMayContinue())
-            return;
-        const OstrelNode::ChildList *children = container->children();
-        if (!children)
             return;
         // A page or page tree node sets the page that images found below it
         // belong to. This is counted even when the node was walked before.
@@ -134,11 +197,28 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
             if (first)
                 m_entered.insert(key);
         }
-        if (!first) {
+        // Children are taken only once the container is to be walked: a
+        // container met again costs nothing.
+        const OstrelNode::ChildList *children = first ? container->children() : nullptr;
+        if (!children) {
             m_currentPage = savedPage;
             return;
         }
-        stack.push_back({container, children, 0, savedPage});
+        Frame frame{container, children, 0, savedPage};
+        if (m_extraPass && container->type() == PdfTypeDictionary
+            && (stack.empty() ? container->name() == QLatin1String("/Pages")
+                              : stack.back().node->name() == QLatin1String("/Kids"))) {
+            frame.tree = true;
+            frame.savedResources = m_pageResources;
+            const bool own = container->object().get("Resources").type() == PdfTypeDictionary;
+            frame.resourcesFrame = own ? int(stack.size()) : stack.empty() ? -1 : stack.back().resourcesFrame;
+            m_pageResources = frame.resourcesFrame < 0 ? PdfObject()
+                : own ? container->object().get("Resources")
+                      : stack[size_t(frame.resourcesFrame)].node->object().get("Resources");
+        } else if (!stack.empty()) {
+            frame.resourcesFrame = stack.back().resourcesFrame;
+        }
+        stack.push_back(std::move(frame));
     };
 
     enter(node);
@@ -150,6 +230,10 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
             break;
         Frame &top = stack.back();
         if (top.next == top.children->size()) {
+            if (top.tree) {
+                walkInlineImages(top.node->object(), m_pageResources, owner);
+                m_pageResources = std::move(top.savedResources);
+            }
             m_currentPage = top.savedPage;
             top.node->releaseChildren();
             stack.pop_back();
@@ -180,14 +264,16 @@ bool PDFFileStruct::testNodeNameExit(const OstrelNode *node, const QString &pare
     if (!m_extraPass)
         return true;
     // The second pass also takes a page's annotations, their appearance
-    // dictionaries (normal, rollover, down) with their states, and patterns.
-    if (name == QLatin1String("/Annots") || name == QLatin1String("/AP") || name == QLatin1String("/Pattern"))
+    // dictionaries (normal, rollover, down) with their states, patterns, and
+    // the graphics states whose soft masks draw a group.
+    if (name == QLatin1String("/Annots") || name == QLatin1String("/AP") || name == QLatin1String("/Pattern")
+        || name == QLatin1String("/ExtGState") || (name == QLatin1String("/SMask") && node->type() == PdfTypeDictionary))
         return false;
     const bool appearance = parentName == QLatin1String("/AP")
         && (name == QLatin1String("/N") || name == QLatin1String("/R") || name == QLatin1String("/D"));
     const bool state = parentName == QLatin1String("/N") || parentName == QLatin1String("/R")
         || parentName == QLatin1String("/D");
-    return !(appearance || state || parentName == QLatin1String("/Pattern"));
+    return !(appearance || state || parentName == QLatin1String("/Pattern") || parentName == QLatin1String("/ExtGState"));
 }
 
 bool PDFFileStruct::testNodeInUse(const OstrelNode *node)
@@ -198,3 +284,4 @@ bool PDFFileStruct::testNodeInUse(const OstrelNode *node)
     mUsedObjName.insert(key);
     return false;
 }
+

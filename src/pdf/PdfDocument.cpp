@@ -1,15 +1,16 @@
 #include "PdfDocument.h"
 
+#include "ImagePlacement.h"
 #include "PageNumbering.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -127,13 +128,113 @@ PdfObject PdfDocument::objectByKey(const QString &key) const
     }
 }
 
-bool PdfDocument::externalizeInlineImages()
+bool PdfDocument::repaired() const
 {
     try {
-        for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(*m_pdf).getAllPages())
-            page.externalizeInlineImages(0, false);
+        if (!m_repaired && m_pdf->anyWarnings())
+            for (const QPDFExc &warning : m_pdf->getWarnings()) // and forgets them
+                m_repaired = m_repaired || warning.getMessageDetail().find("reconstruct") != std::string::npos;
     } catch (const std::exception &) {
-        return false;
     }
-    return true;
+    return m_repaired;
 }
+
+int PdfDocument::objectNumberBound() const
+{
+    try {
+        QPDFObjectHandle size = m_pdf->getTrailer().getKey("/Size");
+        if (size.isInteger())
+            return int(std::clamp<long long>(size.getIntValue(), 1, 1 << 30));
+    } catch (const std::exception &) {
+    }
+    return 1;
+}
+
+std::optional<QByteArray> PdfDocument::contentOf(const QString &ownerKey, qint64 *budget) const
+{
+    if (ownerKey != m_contentKey || !m_content) {
+        qint64 fresh = ImagePlacementScan::kMaxContentBytes;
+        m_content.reset(); // before the next one is decoded
+        m_content = ImagePlacementScan::contentOf(objectByKey(ownerKey), budget ? budget : &fresh);
+        m_contentKey = ownerKey;
+    }
+    return m_content;
+}
+
+namespace {
+
+constexpr int kMaxImportDepth = 32;
+
+// `object` of another document as a direct object of `to`, its indirect
+// objects copied there.
+QPDFObjectHandle importObject(QPDF &to, QPDFObjectHandle object, int depth = 0)
+{
+    if (object.isIndirect())
+        return object.isNull() ? QPDFObjectHandle::newNull() : to.copyForeignObject(object);
+    if (depth > kMaxImportDepth)
+        return QPDFObjectHandle::newNull();
+    if (object.isBool())
+        return QPDFObjectHandle::newBool(object.getBoolValue());
+    if (object.isInteger())
+        return QPDFObjectHandle::newInteger(object.getIntValue());
+    if (object.isReal())
+        return QPDFObjectHandle::newReal(object.getRealValue());
+    if (object.isName())
+        return QPDFObjectHandle::newName(object.getName());
+    if (object.isString())
+        return QPDFObjectHandle::newString(object.getStringValue());
+    if (object.isArray()) {
+        QPDFObjectHandle array = QPDFObjectHandle::newArray();
+        const int n = std::min(object.getArrayNItems(), 1 << 16);
+        for (int i = 0; i < n; ++i)
+            array.appendItem(importObject(to, object.getArrayItem(i), depth + 1));
+        return array;
+    }
+    if (object.isDictionary()) {
+        QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
+        for (const std::string &key : object.getKeys())
+            dict.replaceKey(key, importObject(to, object.getKey(key), depth + 1));
+        return dict;
+    }
+    return QPDFObjectHandle::newNull();
+}
+
+} // namespace
+
+PdfObject PdfDocument::inlineImage(const InlineImageOrigin &origin) const
+{
+    try {
+        const std::optional<QByteArray> content = contentOf(origin.ownerKey);
+        if (!content || content->size() != origin.contentLength || origin.dataBegin < 0
+            || origin.dataEnd < origin.dataBegin || origin.dataEnd > content->size())
+            return {};
+        if (!m_scratch) {
+            m_scratch = std::make_unique<QPDF>();
+            m_scratch->setSuppressWarnings(true);
+            m_scratch->emptyPDF();
+            QPDFObjectHandle intents = m_pdf->getRoot().getKey("/OutputIntents");
+            if (intents.isArray())
+                m_scratch->getRoot().replaceKey("/OutputIntents", importObject(*m_scratch, intents));
+        }
+        QPDFObjectHandle dict = QPDFObjectHandle::parse(m_pdf.get(), origin.dictionary.toStdString());
+        QPDFObjectHandle stream = m_scratch->newStream(
+            std::string(content->constData() + origin.dataBegin, size_t(origin.dataEnd - origin.dataBegin)));
+        QPDFObjectHandle streamDict = stream.getDict();
+        if (dict.isDictionary())
+            for (const std::string &key : dict.getKeys())
+                if (key != "/Length")
+                    streamDict.replaceKey(key, importObject(*m_scratch, dict.getKey(key)));
+        // Streams made before are let go (their data with them).
+        constexpr size_t kKept = 4;
+        if (m_inlineStreams.size() >= kKept) {
+            if (const QPDFObjectHandle *old = m_inlineStreams.front().handle())
+                m_scratch->replaceObject(QPDFObjectHandle(*old).getObjGen(), QPDFObjectHandle::newNull());
+            m_inlineStreams.pop_front();
+        }
+        m_inlineStreams.emplace_back(stream);
+        return m_inlineStreams.back();
+    } catch (const std::exception &) {
+        return {};
+    }
+}
+

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "InlineImageOrigin.h"
 #include "PdfObject.h"
 
 #include <QString>
 
+#include <deque>
 #include <memory>
+#include <optional>
 
 class QPDF;
 
@@ -28,15 +31,34 @@ public:
     PdfObject info() const;
     // The indirect object of an identity key ("12 0"), or an invalid object.
     PdfObject objectByKey(const QString &key) const;
-    // Turns the inline images of every page's content (and of the forms it
-    // draws) into image objects listed in the resources, page by page. The
-    // same file always gives the same new objects, so copies opened later
-    // find them under the same keys. False when the pages cannot be read.
-    bool externalizeInlineImages();
+    // Whether the library has rebuilt the file's cross-reference table from
+    // the objects it found, as a damaged file makes it do when an object is
+    // not where the table says: from then on an object may be another than a
+    // copy opened later reads under the same number.
+    bool repaired() const;
+    // The first object number the file's cross-reference table does not
+    // reach (its trailer's /Size), at least 1.
+    int objectNumberBound() const;
+    // The decoded content of the page or form of this identity key, as the
+    // placement scan reads it (the last one asked for is kept), charged to
+    // `budget` when one is given.
+    std::optional<QByteArray> contentOf(const QString &ownerKey, qint64 *budget = nullptr) const;
+    // An inline image made a stream of its own, in a scratch document of its
+    // own (the document's objects stay as the file has them: making objects
+    // in it would have the library resolve every object of the file first).
+    // Its colour space and the output intents come along. Invalid when its
+    // content is not the one it was found in. The stream is valid until the
+    // next few calls.
+    PdfObject inlineImage(const InlineImageOrigin &origin) const;
 
 private:
     PdfDocument();
     std::unique_ptr<QPDF> m_pdf;
     int m_major = 1;
     int m_minor = 0;
+    mutable bool m_repaired = false;
+    mutable QString m_contentKey;
+    mutable std::optional<QByteArray> m_content;
+    mutable std::unique_ptr<QPDF> m_scratch; // after m_pdf: its copied streams read the file
+    mutable std::deque<PdfObject> m_inlineStreams;
 };

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-PdfDocumentPool::PdfDocumentPool(const QString &path, bool inlineImages) : m_path(path), m_inlineImages(inlineImages)
+PdfDocumentPool::PdfDocumentPool(const QString &path) : m_path(path)
 {
     const QFileInfo info(path);
     if (info.isFile()) {
@@ -11,9 +11,9 @@ PdfDocumentPool::PdfDocumentPool(const QString &path, bool inlineImages) : m_pat
     }
 }
 
-std::shared_ptr<PdfDocumentPool> PdfDocumentPool::create(const QString &path, bool inlineImages)
+std::shared_ptr<PdfDocumentPool> PdfDocumentPool::create(const QString &path)
 {
-    return std::shared_ptr<PdfDocumentPool>(new PdfDocumentPool(path, inlineImages));
+    return std::shared_ptr<PdfDocumentPool>(new PdfDocumentPool(path));
 }
 
 bool PdfDocumentPool::fileUnchanged() const
@@ -27,7 +27,12 @@ PdfDocumentPool::Lease PdfDocumentPool::lease()
     if (!fileUnchanged())
         return Lease(shared_from_this(), nullptr);
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        if (m_repaired) {
+            m_repairedFree.wait(lock, [this] { return !m_repairedBusy; });
+            m_repairedBusy = true;
+            return Lease(shared_from_this(), m_repaired);
+        }
         if (!m_idle.empty()) {
             std::shared_ptr<PdfDocument> document = std::move(m_idle.back());
             m_idle.pop_back();
@@ -35,14 +40,41 @@ PdfDocumentPool::Lease PdfDocumentPool::lease()
         }
     }
     std::shared_ptr<PdfDocument> document = PdfDocument::open(m_path);
-    if (document && m_inlineImages)
-        document->externalizeInlineImages();
     return Lease(shared_from_this(), std::move(document));
+}
+
+void PdfDocumentPool::adoptRepaired(std::shared_ptr<PdfDocument> walkDocument)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_repaired || !walkDocument)
+        return;
+    m_repaired = std::move(walkDocument);
+    m_repairedBusy = true;
+    m_idle.clear();
+}
+
+void PdfDocumentPool::handOverRepaired()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_repaired)
+            return;
+        m_repairedBusy = false;
+    }
+    m_repairedFree.notify_one();
 }
 
 void PdfDocumentPool::giveBack(std::shared_ptr<PdfDocument> document)
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    if (document == m_repaired) {
+        m_repairedBusy = false;
+        lock.unlock();
+        m_repairedFree.notify_one();
+        return;
+    }
+    if (m_repaired)
+        return;
     if (m_idle.size() < kIdleDocuments)
         m_idle.push_back(std::move(document));
 }

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -16,12 +17,11 @@
 //
 // The file must be the one the walk read: when its size or modification time
 // has changed since the pool was made, nothing is opened (the pictures can no
-// longer be built). With `inlineImages`, every copy has its inline images
-// made objects, as the walk's document had. Any thread.
+// longer be built). Any thread.
 class PdfDocumentPool : public std::enable_shared_from_this<PdfDocumentPool>
 {
 public:
-    static std::shared_ptr<PdfDocumentPool> create(const QString &path, bool inlineImages = false);
+    static std::shared_ptr<PdfDocumentPool> create(const QString &path);
 
     class Lease
     {
@@ -44,17 +44,27 @@ public:
     // document() is null when the file cannot be opened (or has changed).
     Lease lease();
 
+    // The walk's own document, once the library has repaired it (see
+    // PdfDocument::repaired): copies opened anew could read other objects
+    // under the numbers the walk noted, so from now on every lease gets this
+    // one, one at a time, and no copy is opened. It stays the walk's until
+    // the walk hands it over.
+    void adoptRepaired(std::shared_ptr<PdfDocument> walkDocument);
+    void handOverRepaired();
+
 private:
-    PdfDocumentPool(const QString &path, bool inlineImages);
+    explicit PdfDocumentPool(const QString &path);
     void giveBack(std::shared_ptr<PdfDocument> document);
     bool fileUnchanged() const;
 
     static constexpr size_t kIdleDocuments = 2;
 
     const QString m_path;
-    const bool m_inlineImages;
     qint64 m_size = -1;
     QDateTime m_modified;
     std::mutex m_mutex;
+    std::condition_variable m_repairedFree;
     std::vector<std::shared_ptr<PdfDocument>> m_idle;
+    std::shared_ptr<PdfDocument> m_repaired;
+    bool m_repairedBusy = false;
 };

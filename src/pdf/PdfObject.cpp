@@ -165,30 +165,29 @@ void PdfObject::forEachEntry(const std::function<void(const QByteArray &, const 
 {
     if (!m_handle)
         return;
-    // Gather first, visit afterwards: a damaged entry must not end the visit
-    // of the others, and the visitor's own work is outside the guard.
-    std::vector<std::pair<QByteArray, PdfObject>> entries;
+    // Entry by entry: a damaged entry must not end the visit of the others,
+    // and the visitor's own work is outside the guard. Nothing of an entry is
+    // kept past its visit (a dictionary may have millions).
+    QPDFObjectHandle dict;
+    std::set<std::string> keys; // sorted by name
     try {
-        QPDFObjectHandle dict = m_handle->isStream() ? m_handle->getDict() : *m_handle;
+        dict = m_handle->isStream() ? m_handle->getDict() : *m_handle;
         if (!dict.isDictionary())
             return;
-        const std::set<std::string> keys = dict.getKeys(); // sorted by name
-        entries.reserve(keys.size());
-        for (const std::string &key : keys) {
-            try {
-                QPDFObjectHandle value = dict.getKey(key);
-                std::string k = key;
-                if (!k.empty() && k[0] == '/')
-                    k.erase(0, 1);
-                entries.emplace_back(QByteArray(k.data(), qsizetype(k.size())), PdfObject(value));
-            } catch (const std::exception &) {
-            }
-        }
+        keys = dict.getKeys();
     } catch (const std::exception &) {
         return;
     }
-    for (const auto &[key, value] : entries)
-        visit(key, value);
+    for (auto key = keys.begin(); key != keys.end(); key = keys.erase(key)) {
+        std::optional<PdfObject> value;
+        try {
+            value.emplace(dict.getKey(*key));
+        } catch (const std::exception &) {
+            continue;
+        }
+        const qsizetype slash = !key->empty() && (*key)[0] == '/' ? 1 : 0;
+        visit(QByteArray(key->data() + slash, qsizetype(key->size()) - slash), *value);
+    }
 }
 
 PdfObject PdfObject::get(const char *key) const

@@ -99,9 +99,14 @@ QString dictionaryObstacle(const PdfObject &stream, const PdfCodedPicture &coded
 
 } // namespace
 
+PdfObject ImageStreamRecipe::streamIn(const PdfDocument &document) const
+{
+    return inlineImage ? document.inlineImage(*inlineImage) : document.objectByKey(objectKey);
+}
+
 QImage ImageStreamRecipe::build(const PdfDocument &document, int reduceToEdge) const
 {
-    return build(document.objectByKey(objectKey), reduceToEdge);
+    return build(streamIn(document), reduceToEdge);
 }
 
 QImage ImageStreamRecipe::buildMask(const PdfObject &stream, QSize size, bool softMask) const
@@ -153,7 +158,7 @@ QImage PdfPictureRecipe::build() const
         const QImage image = m_image.build(*lease.document(), 0);
         if (image.isNull() || !m_mask)
             return image;
-        const QImage mask = m_mask->buildMask(lease.document()->objectByKey(m_mask->objectKey), image.size(), m_softMask);
+        const QImage mask = m_mask->buildMask(m_mask->streamIn(*lease.document()), image.size(), m_softMask);
         if (mask.isNull())
             return image;
         return maskImage(image, mask.convertToFormat(QImage::Format_Grayscale8), m_softMask);
@@ -170,7 +175,7 @@ std::optional<EmbeddedPicture> PdfPictureRecipe::embeddedPicture() const
         const PdfDocumentPool::Lease lease = m_documents->lease();
         if (!lease.document())
             return std::nullopt;
-        const PdfObject stream = lease.document()->objectByKey(m_image.objectKey);
+        const PdfObject stream = m_image.streamIn(*lease.document());
         if (stream.type() != PdfTypeStream)
             return std::nullopt;
         std::optional<PdfCodedPicture> coded = codedPictureOfStream(stream, stream.decodedSizeLimit());

@@ -24,8 +24,13 @@ struct ImageStreamRecipe {
     // Converted through the image's colour profiles; off keeps the
     // uncalibrated conversions.
     bool colorManaged = true;
+    // Set for an inline image, which is found by where it lies instead.
+    std::shared_ptr<const InlineImageOrigin> inlineImage;
     // The file's budget for tint transforms, shared by all its images.
     std::shared_ptr<WorkBudget> tintBudget;
+
+    // The image stream in `document`.
+    PdfObject streamIn(const PdfDocument &document) const;
 
     // Builds the stream's picture from `document` (full size, or a reduced
     // copy for reduceToEdge > 0); null when it cannot be built.

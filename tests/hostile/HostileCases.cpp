@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <random>
 
 #include <csignal>
@@ -260,6 +262,54 @@ HostileCase maskCase(std::string name, int side, int bpc, Bytes samples, std::ve
                     EXPECT_EQ(image.pixel(i % 4, i / 4), qRgba(10, 20, 30, alpha(i))) << n << " " << i;
             }
         });
+}
+
+std::string streamObject(const std::string &dictionary, const std::string &data)
+{
+    return "<< " + dictionary + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+}
+
+// A file of these objects as given (a number given twice is found by its table at its first place),
+// object 1 the catalog; the table points object `misplaced` at no object at all.
+std::string rawPdf(const std::vector<std::pair<int, std::string>> &objects, int misplaced = 0)
+{
+    std::string pdf = "%PDF-1.7\n", table;
+    std::map<int, size_t> at;
+    for (const auto &[number, body] : objects) {
+        at.emplace(number, pdf.size());
+        pdf += std::to_string(number) + " 0 obj\n" + body + "\nendobj\n";
+    }
+    for (int n = 0; n <= at.rbegin()->first; ++n) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu %s \n", n == misplaced ? 2 : at.count(n) ? at[n] : 0,
+                      at.count(n) ? "00000 n" : "65535 f");
+        table += line;
+    }
+    return pdf + "xref\n0 " + std::to_string(at.rbegin()->first + 1) + "\n" + table + "trailer\n<< /Size "
+        + std::to_string(at.rbegin()->first + 1) + " /Root 1 0 R >>\nstartxref\n" + std::to_string(pdf.size()) + "\n%%EOF\n";
+}
+
+// One page under `levels` page tree nodes, drawing `content` with these resources; the objects
+// given (3 to 9) come first.
+std::string rawPage(const std::string &content, const std::string &resources, int levels = 0,
+                    std::vector<std::pair<int, std::string>> objects = {})
+{
+    objects.push_back({1, "<< /Type /Catalog /Pages 2 0 R >>"});
+    for (int n = 2; n < 10 + levels; n = n == 2 ? 10 : n + 1)
+        objects.push_back({n, "<< /Type /Pages /Count 1 /Kids [" + std::to_string(n == 2 ? 10 : n + 1) + " 0 R] >>"});
+    objects.push_back({10 + levels, "<< /Type /Page /Contents 3 0 R /Resources << " + resources + " >> >>"});
+    objects.push_back({3, streamObject("", content)});
+    return rawPdf(objects);
+}
+
+const std::string kGrayImage = streamObject("/Subtype /Image /Width 2 /Height 2 /BitsPerComponent 8 /ColorSpace /DeviceGray",
+                                            "\x10\x20\x30\x40");
+
+HostileCase rawCase(std::string name, int images, std::function<std::string()> bytes, QStringList extraArgs = {})
+{
+    HostileCase c = imagesCase(std::move(name), images, [bytes](HostileSetup &s) { ASSERT_TRUE(writeFile(s.bad, bytes())); });
+    c.extraArgs = extraArgs;
+    return c;
 }
 
 } // namespace
@@ -550,17 +600,45 @@ std::vector<HostileCase> hostileCases()
         pdf.write(s.bad);
     }));
 
-    // Many images: every one is listed and written.
-    cases.push_back(imagesCase("HundredThousandImages", 100000, [](HostileSetup &s) {
-        PdfFixture pdf;
-        for (int p = 0; p < 100; ++p) {
-            Dict xobjects;
-            for (int i = 0; i < 1000; ++i)
-                xobjects["/I" + std::to_string(i)] = pdf.image(1, 1, 8, name("DeviceGray"), std::string(1, char(i)));
-            pdf.page(xobjects);
-        }
-        pdf.write(s.bad);
+    // With all images: a page tree 30,000 levels deep, 50,000 inline images on one page.
+    cases.push_back(rawCase("DeepPageTreeWithAnInlineImage", 1,
+                            [] { return rawPage("BI /W 2 /H 1 /BPC 8 /CS /G /F /AHx ID 40C0> EI", "", 30000); }, {"--all-images"}));
+    cases.push_back(rawCase("FiftyThousandInlineImages", 50000, [] {
+        std::string content;
+        for (int i = 0; i < 50000; ++i)
+            content += "q 9 0 0 9 0 0 cm BI /W 2 /H 1 /BPC 8 /CS /G ID " + std::string{char(i), char(i >> 8)} + " EI Q\n";
+        return rawPage(content, "");
+    }, {"--all-images"}));
+    // Many names of one image; a million references to objects that are not there.
+    cases.push_back(rawCase("ManyNamesOfOneImage", 1, [] {
+        std::string names;
+        for (int i = 0; i < 300000; ++i)
+            names += "/I" + std::to_string(i) + " 4 0 R ";
+        return rawPage("", "/XObject << " + names + ">>", 0, {{4, kGrayImage}});
     }));
+    cases.push_back(rawCase("MillionDanglingReferences", 1, [] {
+        std::string references;
+        for (int i = 0; i < 1000000; ++i)
+            references += std::to_string(100 + i) + " 0 R ";
+        return rawPage("q 9 0 0 9 0 0 cm /I Do Q", "/XObject << /I 4 0 R >>", 0, {{4, kGrayImage}, {5, "[" + references + "]"}});
+    }, {"--all-images"}));
+    // A table that points the image's number at an older object and the page nowhere: the library
+    // rebuilds it from the objects it finds, and the picture is built from the image the walk found.
+    HostileCase repaired = rawCase("RepairedTableAndAnOlderObject", 1, [] {
+        std::string samples;
+        for (int i = 0; i < 600 * 600; ++i)
+            samples += char(i % 600 % 251);
+        return rawPdf({{3, "<< /Older true >>"}, {1, "<< /Type /Catalog /Pages 2 0 R >>"}, {2, "<< /Type /Pages /Kids [4 0 R] /Count 1 >>"},
+                       {4, "<< /Type /Page /Resources << /XObject << /I 3 0 R >> >> >>"},
+                       {3, streamObject("/Subtype /Image /Width 600 /Height 600 /BitsPerComponent 8 /ColorSpace /DeviceGray", samples)}}, 4);
+    });
+    repaired.check = [](const HostileSetup &s) {
+        const QImage image(s.out + "/bad_000.png");
+        ASSERT_EQ(image.size(), QSize(600, 600));
+        for (int i : {0, 250, 599 * 601})
+            EXPECT_EQ(qGray(image.pixel(i % 600, i / 600)), i % 600 % 251) << i;
+    };
+    cases.push_back(repaired);
 
     cases.push_back(linkCase("LinkToAFileOutside", true));
     cases.push_back(linkCase("DanglingLinkOutside", false));

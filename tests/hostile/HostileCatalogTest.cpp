@@ -47,7 +47,7 @@ TEST_P(HostileCatalog, EndsAsStated)
     const QSet<QString> before = treeOf(root);
 
     // --list of the hostile file alone.
-    const ProcessResult list = zembrix({"--list", setup.bad}, kCaseTimeLimitMs);
+    const ProcessResult list = zembrix(QStringList{"--list", setup.bad} + c.extraArgs.filter("--all-images"), kCaseTimeLimitMs);
     EXPECT_EQ(list.status, c.listStatus) << list.err.toStdString();
     const int rows = int(list.out.count(QLatin1Char('\n'))) - 1;
     if (c.listed >= 0) {

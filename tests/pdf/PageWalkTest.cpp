@@ -48,11 +48,6 @@ TEST_F(PdfTest, InheritedResourcesAndSkippedEntries)
     // A content stream that claims to be an image is still never analysed.
     Obj page4 = pdf.page({});
     page4.replaceKey("/Contents", gray(pdf, 7));
-    // An image reachable only through an annotation's appearance is not found.
-    Obj annotImage = gray(pdf, 8);
-    Obj appearance = pdf.form({{"/Hidden", annotImage}});
-    page4.replaceKey("/Annots", array({pdf.qpdf().makeIndirectObject(
-        dict({{"Type", name("Annot")}, {"Subtype", name("Stamp")}, {"AP", dict({{"N", appearance}})}}))}));
     const auto record = parse(writeFixture(pdf));
 
     EXPECT_EQ(widths(*record), QList<int>({1, 2, 3}));
@@ -115,23 +110,4 @@ TEST_F(PdfTest, StopFlagEndsTheWalkAndKeepsWhatWasFound)
     EXPECT_TRUE(record.IsValid());
     QFile::remove(file);
     EXPECT_FALSE(record.IsValid());
-}
-
-// Page trees nested far deeper than any writer makes them keep their pages,
-// their numbers and their images, without a stack that grows with the depth.
-TEST_F(PdfTest, DeepPageTreesKeepTheirPages)
-{
-    for (int depth : {300, 10000}) {
-        PdfFixture pdf;
-        Obj parent;
-        for (int i = 0; i < depth; ++i)
-            parent = pdf.pageTreeNode(parent);
-        pdf.page({{"/I", gray(pdf, 3)}}, parent);
-        pdf.page({{"/J", gray(pdf, 4)}});
-        const QString file = writeFixture(pdf);
-        const auto record = parse(file);
-        EXPECT_EQ(widths(*record), QList<int>({3, 4})) << depth;
-        EXPECT_EQ(pages(*record), QList<int>({1, 2})) << depth;
-        EXPECT_EQ(PdfDocument::open(file)->numberOfPages(), 2) << depth;
-    }
 }
