@@ -132,8 +132,11 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     }
     if (overBudget)
         skip(QStringLiteral("more than %1 pixels").arg(m_maxPixels));
-    else if (isImage && !fits && !(data = node->streamDataWithFormat()))
-        skip(QStringLiteral("its stream data cannot be read"));
+    else if (isImage && !fits && !(data = node->streamDataWithFormat())) {
+        const QString jbig2 = jbig2StreamFailure(node->stream(), node->stream().decodedSizeLimit());
+        skip(jbig2.isEmpty() ? QStringLiteral("its stream data cannot be read")
+                             : QStringLiteral("its JBIG2 data cannot be decoded: %1").arg(jbig2));
+    }
     if ((data || fits) && !testNodeInUse(node)) {
         // The walk builds reduced copies only: whether an image can be built is
         // decided from them, and the full picture is built again on demand.

@@ -184,9 +184,11 @@ std::optional<QByteArray> decodeCcitt(const QByteArray &input, const PdfObject &
     return decodeCcittFax(QByteArrayView(input), p, maxBytes);
 }
 
-std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2);
+std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2,
+                                               QString *jbig2Failure = nullptr);
 
-std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObject &parms, qint64 maxBytes)
+std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObject &parms, qint64 maxBytes,
+                                          QString *failure)
 {
     QByteArray globals;
     PdfObject globalsStream = parms.get("JBIG2Globals");
@@ -198,7 +200,7 @@ std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObje
         if (g && g->format == PdfStreamFormat::Raw)
             globals = g->bytes;
     }
-    return decodeJbig2(QByteArrayView(input), QByteArrayView(globals), maxBytes);
+    return decodeJbig2(QByteArrayView(input), QByteArrayView(globals), maxBytes, failure);
 }
 
 std::optional<QByteArray> rawStreamBytes(const PdfObject &stream)
@@ -296,7 +298,8 @@ std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 max
 
 namespace {
 
-std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2)
+std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2,
+                                               QString *jbig2Failure)
 {
     if (maxBytes <= 0)
         return std::nullopt;
@@ -327,7 +330,7 @@ std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 m
             next = decodeCcitt(bytes, steps[i].parms, maxBytes);
             ++i;
         } else if (name == "JBIG2Decode" && allowJbig2) {
-            next = decodeJbig2Step(bytes, steps[i].parms, maxBytes);
+            next = decodeJbig2Step(bytes, steps[i].parms, maxBytes, jbig2Failure);
             ++i;
         } else if (name == "Crypt") {
             // Decryption already happened when the raw bytes were read.
@@ -346,6 +349,12 @@ std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 m
 }
 
 } // namespace
+
+QString jbig2StreamFailure(const PdfObject &stream, qint64 maxBytes)
+{
+    QString failure;
+    return decodeStreamChain(stream, maxBytes, true, &failure) ? QString() : failure;
+}
 
 std::optional<PdfCodedPicture> codedPictureOfStream(const PdfObject &stream, qint64 maxBytes)
 {

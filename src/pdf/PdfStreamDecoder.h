@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 #include <functional>
 #include <optional>
@@ -24,6 +25,10 @@ QByteArray expandFilterAbbreviation(const QByteArray &name);
 // nothing decoded, an unknown filter or a result larger than maxBytes gives
 // none. Nothing larger than maxBytes is ever allocated.
 std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes);
+
+// Why decodePdfStream() gives none for `stream` when its JBIG2 data is at fault (decoded again
+// to find out; see decodeJbig2()); empty when it gives a result or fails for another reason.
+QString jbig2StreamFailure(const PdfObject &stream, qint64 maxBytes);
 
 // Undoes the filters as decodePdfStream() does, but gives the decoded bytes
 // to `sink` piece by piece: when every filter is a general one (Flate, LZW,
