@@ -22,14 +22,14 @@ namespace {
 // the symbol bitmaps of the globals, and contexts and tables that do not grow with the page.
 // Bounding the memory also bounds the work of decoding regions and symbols of absurd sizes.
 // Huffman coding needs more: jbig2dec builds each table as a lookup of up to 2^16 entries of
-// 16 bytes, a text region uses up to nine at once, a symbol dictionary that aggregates symbols
-// its own four besides, and custom tables stay for the whole decode. Arithmetic-coded streams
-// get none of that room, which keeps the work on damaged ones small.
+// 16 bytes (1 MB). The standard tables a text region uses at once, its symbol code table
+// included, come to about 2 MB; a custom table segment stays for the whole decode.
+// Arithmetic-coded streams get none of that room, which keeps the work on damaged ones small.
 constexpr std::uint64_t kInputCopies = 2;
 constexpr std::uint64_t kPageImages = 4;
 constexpr std::uint64_t kGlobalsExpansion = 16;
 constexpr std::uint64_t kFixedBudget = std::uint64_t(512) << 10;
-constexpr std::uint64_t kHuffmanBudget = std::uint64_t(14) << 20;
+constexpr std::uint64_t kHuffmanBudget = std::uint64_t(4) << 20;
 constexpr std::uint64_t kCustomTableBudget = std::uint64_t(1) << 20;
 
 // jbig2dec reports progress and damage through its message callback, also from inside loops that
