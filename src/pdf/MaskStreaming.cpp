@@ -30,6 +30,13 @@ std::array<uchar, 256> decodeLevels(const PdfObject &stream)
 
 } // namespace
 
+bool isStencilMask(const PdfObject &stream, int bitsPerComponent, bool softMask)
+{
+    bool imageMask = false;
+    stream.getBooleanEntry("ImageMask", &imageMask);
+    return imageMask || (!softMask && bitsPerComponent == 1);
+}
+
 bool isStreamedMask(double width, double height, QSize target)
 {
     if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
@@ -41,10 +48,9 @@ bool isStreamedMask(double width, double height, QSize target)
 QImage streamedMaskPicture(const PdfObject &stream, const TColorSpace *colorSpace, int width, int height,
                            int bitsPerComponent, QSize target, bool softMask)
 {
-    bool imageMask = false;
-    stream.getBooleanEntry("ImageMask", &imageMask);
-    const int bits = imageMask ? 1 : bitsPerComponent;
-    if (!imageMask && !isGraySpace(colorSpace))
+    const bool stencil = isStencilMask(stream, bitsPerComponent, softMask);
+    const int bits = stencil ? 1 : bitsPerComponent;
+    if (!stencil && !isGraySpace(colorSpace))
         return {};
     GrayRowReducer reducer(width, height, bits, target,
                            softMask ? GrayRowReducer::Sampling::Averaged : GrayRowReducer::Sampling::Nearest,

@@ -99,30 +99,42 @@ QString dictionaryObstacle(const PdfObject &stream, const PdfCodedPicture &coded
 
 } // namespace
 
-QImage ImageStreamRecipe::build(const PdfDocument &document, int reduceToEdge) const
+QImage ImageStreamRecipe::build(const PdfDocument &document, int reduceToEdge, bool fourBytes) const
 {
-    return build(document.objectByKey(objectKey), reduceToEdge);
+    return build(document.objectByKey(objectKey), reduceToEdge, fourBytes);
+}
+
+QSize ImageStreamRecipe::declaredSize() const
+{
+    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
+        return {};
+    return QSize(int(width), int(height));
 }
 
 QImage ImageStreamRecipe::buildMask(const PdfObject &stream, QSize size, bool softMask) const
 {
     if (stream.type() != PdfTypeStream)
         return {};
-    if (isStreamedMask(width, height, size)) {
-        const QImage reduced = streamedMaskPicture(stream, colorSpace.get(), int(width), int(height), bitsPerComponent,
-                                                   size, softMask);
-        if (!reduced.isNull())
-            return reduced;
-    }
-    return build(stream, 0);
+    const bool huge = isStreamedMask(width, height, size);
+    QImage mask;
+    if (huge || (isStencilMask(stream, bitsPerComponent, softMask) && declaredSize().isValid()))
+        mask = streamedMaskPicture(stream, colorSpace.get(), int(width), int(height), bitsPerComponent,
+                                   huge ? size : declaredSize(), softMask);
+    if (mask.isNull())
+        mask = build(stream, 0);
+    // Never finer than the picture it masks (a reduced copy's).
+    if (!mask.isNull() && qint64(mask.width()) * mask.height() > qint64(size.width()) * size.height() && !size.isEmpty())
+        mask = mask.convertToFormat(QImage::Format_Grayscale8)
+                   .scaled(size, Qt::IgnoreAspectRatio, softMask ? Qt::SmoothTransformation : Qt::FastTransformation);
+    return mask;
 }
 
-QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge) const
+QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge, bool fourBytes) const
 {
     if (stream.type() != PdfTypeStream)
         return {};
     if (reduceToEdge == 0 && !(colorManaged && hasEmbeddedProfile(stream))) {
-        QImage streamed = PDFFileStruct::streamedSampleImage(stream, width, height);
+        QImage streamed = PDFFileStruct::streamedSampleImage(stream, width, height, fourBytes);
         if (streamed.isNull())
             streamed = PDFFileStruct::streamedIndexedImage(stream, colorSpace.get(), bitsPerComponent, width, height);
         if (!streamed.isNull())
@@ -149,13 +161,22 @@ QImage PdfPictureRecipe::build() const
         const PdfDocumentPool::Lease lease = m_documents->lease();
         if (!lease.document())
             return {};
-        const QImage image = m_image.build(*lease.document(), 0);
-        if (image.isNull() || !m_mask)
+        if (!m_mask)
+            return m_image.build(*lease.document(), 0);
+        // Never the image's samples, the mask and the masked picture at once: the image is
+        // made four bytes a pixel (built so, where its samples allow), which the masking then
+        // fills in place, before the mask is built; the mask goes once applied. A mask larger
+        // than the image gives the picture its size (maskImage()).
+        QImage image = m_image.build(*lease.document(), 0, true);
+        if (image.isNull())
             return image;
-        const QImage mask = m_mask->buildMask(lease.document()->objectByKey(m_mask->objectKey), image.size(), m_softMask);
+        const QSize size = maskedPictureSize(image.size(), m_mask->declaredSize());
+        if (size == image.size())
+            image = std::move(image).convertToFormat(QImage::Format_ARGB32);
+        const QImage mask = m_mask->buildMask(lease.document()->objectByKey(m_mask->objectKey), size, m_softMask);
         if (mask.isNull())
             return image;
-        return maskImage(image, mask.convertToFormat(QImage::Format_Grayscale8), m_softMask);
+        return maskImage(std::move(image), mask.convertToFormat(QImage::Format_Grayscale8), m_softMask);
     } catch (const std::exception &) {
         return {};
     }
