@@ -170,7 +170,11 @@ QImage PdfPictureRecipe::build() const
         QImage image = m_image.build(*lease.document(), 0, true);
         if (image.isNull())
             return image;
-        const QSize size = maskedPictureSize(image.size(), m_mask->declaredSize());
+        // A mask-sized picture past the decoded-size cap keeps the image's size instead: the mask
+        // is brought to it.
+        QSize size = maskedPictureSize(image.size(), m_mask->declaredSize());
+        if (qint64(size.width()) * size.height() * 4 > kMaxDecodedStreamBytes)
+            size = image.size();
         if (size == image.size())
             image = std::move(image).convertToFormat(QImage::Format_ARGB32);
         const QImage mask = m_mask->buildMask(lease.document()->objectByKey(m_mask->objectKey), size, m_softMask);
