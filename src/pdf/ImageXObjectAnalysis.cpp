@@ -181,8 +181,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
             // A small image was built whole: that picture (masked, when its mask
-            // was built whole too) is the full one and saves building it again.
-            // With its mask it is whole when the mask was built at the picture's size too.
+            // was built whole too, at the picture's size) is the full one and saves
+            // building it again.
             const QSize fullSize{int(width), int(height)};
             bool whole = !partial && image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
             QImage reduced;
