@@ -29,3 +29,10 @@ bool isStencilMask(const PdfObject &stream, int bitsPerComponent, bool softMask)
 // kind or its data cannot be read or is short.
 QImage streamedMaskPicture(const PdfObject &stream, const TColorSpace *colorSpace, int width, int height,
                            int bitsPerComponent, QSize target, bool softMask);
+
+// Masks an opaque ARGB32 picture of the mask stream's own size row by row
+// while the mask decodes, so that the mask never exists whole: the alpha
+// maskImage() would give. False when the stream is of another kind, or its
+// data cannot be read or is short; the picture is then opaque as it was.
+bool applyStreamedMask(QImage &picture, const PdfObject &stream, const TColorSpace *colorSpace, int bitsPerComponent,
+                       bool softMask);

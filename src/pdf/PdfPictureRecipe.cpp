@@ -175,9 +175,15 @@ QImage PdfPictureRecipe::build() const
         QSize size = maskedPictureSize(image.size(), m_mask->declaredSize());
         if (qint64(size.width()) * size.height() * 4 > kMaxDecodedStreamBytes)
             size = image.size();
+        const bool opaque = image.format() == QImage::Format_RGB32;
         if (size == image.size())
             image = std::move(image).convertToFormat(QImage::Format_ARGB32);
-        const QImage mask = m_mask->buildMask(lease.document()->objectByKey(m_mask->objectKey), size, m_softMask);
+        const PdfObject maskStream = lease.document()->objectByKey(m_mask->objectKey);
+        // An opaque picture of the mask's own size takes the mask as it decodes: no whole mask.
+        if (opaque && size == image.size() && m_mask->declaredSize() == size
+            && applyStreamedMask(image, maskStream, m_mask->colorSpace.get(), m_mask->bitsPerComponent, m_softMask))
+            return image;
+        const QImage mask = m_mask->buildMask(maskStream, size, m_softMask);
         if (mask.isNull())
             return image;
         return maskImage(std::move(image), mask.convertToFormat(QImage::Format_Grayscale8), m_softMask);
