@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
+#include "export/ExportFormat.h"
 #include "export/ExportResolution.h"
+#include "images/PDFImageStruct.h"
 
 namespace {
 
@@ -13,6 +15,11 @@ CommandLine usageError(const QString &message)
 }
 
 } // namespace
+
+QString usageErrorText(const QString &error)
+{
+    return QStringLiteral("zembrix: %1\nTry 'zembrix --help' for more information.\n").arg(error);
+}
 
 QString usageText()
 {
@@ -33,7 +40,8 @@ QString usageText()
         "DPI 72 by default;\n"
         "\"--dpi auto\" writes each image's resolution where the pages first draw it (72 when\n"
         "they never do).\n"
-        "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\").\n"
+        "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\");\n"
+        "no \"/\". A name that comes twice gets \" (2)\", \" (3)\"...\n"
         "Pages: the images first found on these pages only, as in 1-20,31 or 5- (images keep\n"
         "their numbers).\n"
 
@@ -94,6 +102,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!setMode(CommandLine::Mode::Extract))
                 return usageError(QStringLiteral("only one of --info, --list and --extract may be given"));
         } else if (arg == QLatin1String("--out")) {
+            if (outSeen)
+                return usageError(QStringLiteral("--out may be given only once"));
             if (!value(&cl.outDir) || cl.outDir.isEmpty())
                 return usageError(QStringLiteral("--out needs a folder"));
             outSeen = true;
@@ -114,6 +124,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else if (arg == QLatin1String("--pattern")) {
             if (!value(&cl.pattern) || cl.pattern.isEmpty())
                 return usageError(QStringLiteral("--pattern needs a name pattern"));
+            if (const QString problem = PDFImageStruct::namePatternProblem(cl.pattern); !problem.isEmpty())
+                return usageError(QStringLiteral("--pattern %1: %2").arg(cl.pattern, problem));
             patternSeen = true;
         } else if (arg == QLatin1String("--pages")) {
             QString text;
@@ -167,6 +179,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return usageError(QStringLiteral("--extract needs at least one file"));
         if (!outSeen)
             return usageError(QStringLiteral("--extract needs --out DIR"));
+        if (!ExportFormat::indexOfNameIgnoringCase(cl.format))
+            return usageError(QStringLiteral("unknown format \"%1\"; the formats are %2")
+                                  .arg(cl.format, ExportFormat::names().join(QStringLiteral(", "))));
         break;
     case CommandLine::Mode::Window:
         if (pagesSeen)

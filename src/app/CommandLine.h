@@ -14,8 +14,10 @@ inline constexpr qint64 kDefaultMaxPixels = PDFFileStruct::kDefaultMaxPixels;
 struct CommandLine {
     enum class Mode { Window, Info, List, Extract, Help, Version, UsageError };
     Mode mode = Mode::Window;
-    QStringList files;
+    QStringList files;   // as shown in messages
     QString outDir;
+    QStringList paths;   // what to open for each of `files`, and for outDir (resolveArgumentPaths)
+    QString outPath;
     QString format = QStringLiteral("PNG");
     double dpi = 72;
     QString pattern = QStringLiteral("$_###");
@@ -29,3 +31,5 @@ struct CommandLine {
 
 CommandLine parseCommandLine(const QStringList &arguments);
 QString usageText();
+// What a usage error prints: "zembrix: <error>" and a line pointing at --help.
+QString usageErrorText(const QString &error);

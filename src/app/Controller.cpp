@@ -750,6 +750,12 @@ void Controller::namePatternEdited(const QString &text)
     if (!file)
         return;
     const QString pattern = text.isEmpty() ? kDefaultPattern : text;
+    if (const QString problem = PDFImageStruct::namePatternProblem(pattern); !problem.isEmpty()) {
+        // The field goes back to the file's pattern before the alert takes the focus.
+        updatePrefValue();
+        showAlert(tr("Name Pattern"), tr("The name pattern \"%1\" is refused: %2.").arg(pattern, problem));
+        return;
+    }
     if (pattern != file->namePattern()) {
         file->setNamePattern(pattern);
         m_undo->setActionName(tr("Name Pattern"));

@@ -1,5 +1,7 @@
 #include "DiagnosticLines.h"
 
+#include "raster/QuietImageReading.h"
+
 #include <QByteArray>
 #include <QStringList>
 #include <QtGlobal>
@@ -20,6 +22,8 @@ constexpr size_t kLongestLine = 64 * 1024; // a longer one is passed on in parts
 
 void writeDiagnostic(QtMsgType, const QMessageLogContext &, const QString &message)
 {
+    if (QuietImageReading::active())
+        return;
     QByteArray lines;
     for (const QString &line : message.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         lines += kPrefix + line.toLocal8Bit() + '\n';

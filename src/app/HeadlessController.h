@@ -18,6 +18,9 @@ public:
         m_err << "zembrix: " << message << ": " << text << "\n";
         m_err.flush();
     }
+    // The image's own line on standard error says it (with its file).
+    void showImageAlert(const QString &, const QString &) override {}
+    void logImageFailure(const QString &) override {}
 
 private:
     QTextStream &m_err;

@@ -10,7 +10,10 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <atomic>
 #include <vector>
+
+#include <csignal>
 
 #include <unistd.h>
 
@@ -25,6 +28,16 @@ struct ExtractInput {
     int notWritten = 0;
     bool reported = false;
 };
+
+// How a line names one image: its object and its name.
+QString imageLabel(const ExportedImage &image)
+{
+    if (!image.record)
+        return QStringLiteral("an image");
+    const QString object = image.record->source().objectKey;
+    return object.isEmpty() ? image.record->imagename()
+                            : QStringLiteral("object %1: %2").arg(object, image.record->imagename());
+}
 
 QString imagesText(int count)
 {
@@ -63,6 +76,36 @@ QString outputFolderProblem(const QString &folder)
     return QStringLiteral("the output folder cannot be created in its parent folder");
 }
 
+// Set by an interrupt (Ctrl+C) or a termination request while a job runs.
+std::atomic<bool> interrupted{false};
+std::atomic<const ExportJob *> runningJob{nullptr};
+
+void interrupt(int)
+{
+    interrupted.store(true);
+    if (const ExportJob *job = runningJob.load())
+        job->cancel();
+}
+
+// Waits for the job. An interrupt or a termination request meanwhile cancels
+// it: the images being written are finished or dropped whole, so no file and
+// no claim of one is left half made. A second one ends the program at once.
+ExportJobResult waitInterruptibly(const ExportJob &job)
+{
+    runningJob.store(&job);
+    struct sigaction action {}, oldInterrupt {}, oldTerminate {};
+    action.sa_handler = interrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &oldInterrupt);
+    ::sigaction(SIGTERM, &action, &oldTerminate);
+    const ExportJobResult result = job.wait();
+    ::sigaction(SIGINT, &oldInterrupt, nullptr);
+    ::sigaction(SIGTERM, &oldTerminate, nullptr);
+    runningJob.store(nullptr);
+    return result;
+}
+
 } // namespace
 
 int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
@@ -72,12 +115,10 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
 
     const std::optional<int> format = ExportFormat::indexOfNameIgnoringCase(cl.format);
     if (!format) {
-        err << "zembrix: unknown format \"" << cl.format << "\"; the formats are "
-            << ExportFormat::names().join(QStringLiteral(", ")) << "\n\n"
-            << usageText();
+        err << usageErrorText(QStringLiteral("unknown format \"%1\"").arg(cl.format));
         return 2;
     }
-    const QString folder = QFileInfo(cl.outDir).absoluteFilePath();
+    const QString folder = QFileInfo(cl.outPath.isEmpty() ? cl.outDir : cl.outPath).absoluteFilePath();
     if (!ensureExportFolder(folder)) {
         err << "zembrix: " << cl.outDir << ": " << outputFolderProblem(folder) << "\n";
         return 1;
@@ -91,8 +132,9 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     int status = 0;
     std::vector<ExtractInput> inputs;
     FileRecordList files;
-    for (const QString &file : cl.files) {
-        auto record = parseFileHeadless(file, cl, err);
+    for (qsizetype f = 0; f < cl.files.size(); ++f) {
+        const QString &file = cl.files[f];
+        auto record = parseFileHeadless(f, cl, err);
         if (!record) {
             status = 1;
             continue;
@@ -136,16 +178,15 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
                 ++input.written;
                 if (!image.note.isEmpty()) {
                     wipeProgress();
-                    err << "zembrix: " << input.argument << ": "
-                        << (image.record ? image.record->imagename() : QStringLiteral("an image")) << " "
-                        << image.note << "\n";
+                    err << "zembrix: " << input.argument << ": " << imageLabel(image) << " " << image.note << "\n";
                     err.flush();
                 }
+            } else if (interrupted.load()) {
+                ++input.notWritten; // said once, at the end
             } else {
                 ++input.notWritten;
                 wipeProgress();
-                err << "zembrix: " << input.argument << ": "
-                    << (image.record ? image.record->imagename() : QStringLiteral("an image")) << " not written";
+                err << "zembrix: " << input.argument << ": " << imageLabel(image) << " not written";
                 if (!image.result.message().isEmpty())
                     err << " (" << image.result.message() << ")";
                 err << "\n";
@@ -167,9 +208,12 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
         }
     };
     reportFinishedInputs(inputs, out);
-    const ExportJobResult result =
-        startAllImagesExport(files, *format, float(cl.dpi), std::move(settings)).wait();
+    const ExportJob job = startAllImagesExport(files, *format, float(cl.dpi), std::move(settings));
+    const ExportJobResult result = waitInterruptibly(job);
     wipeProgress();
+    if (interrupted.load())
+        err << "zembrix: interrupted: " << (result.total - result.filesWritten) << " of " << imagesText(result.total)
+            << " not written\n";
     err.flush();
     if (!result.folderMissing)
         reportFinishedInputs(inputs, out);

@@ -7,7 +7,8 @@
 int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err)
 {
     const QString file = cl.files.value(0);
-    const QFileInfo info(file);
+    const QString path = cl.paths.value(0, file);
+    const QFileInfo info(path);
     if (!info.exists()) {
         err << "zembrix: " << file << ": no such file\n";
         return 1;
@@ -16,13 +17,14 @@ int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err)
         err << "zembrix: " << file << ": cannot be read\n";
         return 1;
     }
-    std::shared_ptr<PdfDocument> document = PdfDocument::open(file);
+    std::shared_ptr<PdfDocument> document = PdfDocument::open(path);
     if (!document) {
         err << "zembrix: " << file << ": not a readable PDF file (damaged, or protected by a password)\n";
         return 1;
     }
     auto record = std::make_shared<PDFFileStruct>();
-    record->setFilePathOnly(file);
+    record->setFilePathOnly(path);
+    record->setFileName(QFileInfo(file).fileName());
     record->describe(std::move(document));
     out << record->info() << "\n";
     return 0;

@@ -11,12 +11,14 @@
 
 namespace {
 
-// Opens and walks one file on the calling thread, without the pause of the
-// window's background parse. Gives none (after saying why) when the file
-// cannot be read as a PDF.
-std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const CommandLine &cl, QTextStream &err)
+// Opens and walks one file (the command line's file `index`) on the calling
+// thread, without the pause of the window's background parse. Gives none
+// (after saying why) when the file cannot be read as a PDF.
+std::shared_ptr<PDFFileStruct> parseNow(qsizetype index, const CommandLine &cl, QTextStream &err)
 {
-    const QFileInfo info(file);
+    const QString file = cl.files.value(index);
+    const QString path = cl.paths.value(index, file);
+    const QFileInfo info(path);
     if (!info.exists()) {
         err << "zembrix: " << file << ": no such file\n";
         return nullptr;
@@ -25,24 +27,31 @@ std::shared_ptr<PDFFileStruct> parseNow(const QString &file, const CommandLine &
         err << "zembrix: " << file << ": cannot be read\n";
         return nullptr;
     }
-    if (!PdfDocument::open(file)) {
+    qsizetype pages = 0;
+    if (const auto document = PdfDocument::open(path)) {
+        pages = document->numberOfPages();
+    } else {
         err << "zembrix: " << file << ": not a readable PDF file (damaged, or protected by a password)\n";
         return nullptr;
     }
+    if (cl.pages && !cl.pages->containsAnyUpTo(pages))
+        err << "zembrix: " << file << ": no page of --pages is in the file, which has "
+            << (pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages)) << "\n";
     auto record = std::make_shared<PDFFileStruct>();
     record->setNamePatternDirect(cl.pattern);
     record->setMaxPixels(cl.maxPixels);
     record->setColorManaged(cl.colorManaged);
     record->setAllImages(cl.allImages);
-    record->setFilePathOnly(file);
+    record->setFilePathOnly(path);
+    record->setFileName(QFileInfo(file).fileName());
     record->setKeepsReducedCopies(false);
     record->setIsThreading(true);
     record->fillImageListArray(record.get());
     record->setIsThreading(false);
     if (!cl.quiet) {
         for (const PDFFileStruct::SkippedImage &skipped : record->skippedImages())
-            err << "zembrix: " << file << ": object " << skipped.objectKey << ": not decoded (" << skipped.reason
-                << ")\n";
+            err << "zembrix: " << file << ": object " << skipped.objectKey
+                << (skipped.kept ? ": decoded with damage (" : ": not decoded (") << skipped.reason << ")\n";
         err.flush();
     }
     return record;
@@ -56,9 +65,9 @@ QString ppiField(double ppi)
 
 } // namespace
 
-std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const CommandLine &cl, QTextStream &err)
+std::shared_ptr<PDFFileStruct> parseFileHeadless(qsizetype index, const CommandLine &cl, QTextStream &err)
 {
-    return parseNow(file, cl, err);
+    return parseNow(index, cl, err);
 }
 
 int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
@@ -67,8 +76,9 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
     mainController()->pictureCache().setLimit(0);
     int status = 0;
     out << "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi\n";
-    for (const QString &file : cl.files) {
-        const auto record = parseNow(file, cl, err);
+    for (qsizetype f = 0; f < cl.files.size(); ++f) {
+        const QString &file = cl.files[f];
+        const auto record = parseNow(f, cl, err);
         if (!record) {
             status = 1;
             continue;

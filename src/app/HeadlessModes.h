@@ -18,6 +18,7 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err);
 // an unknown format name.
 int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err);
 
-// Parses one file on the calling thread with the given name pattern; none
-// (after a line on err) when it cannot be read as a PDF.
-std::shared_ptr<PDFFileStruct> parseFileHeadless(const QString &file, const CommandLine &cl, QTextStream &err);
+// Parses the command line's file `index` on the calling thread with the
+// given name pattern; none (after a line on err) when it cannot be read as a
+// PDF.
+std::shared_ptr<PDFFileStruct> parseFileHeadless(qsizetype index, const CommandLine &cl, QTextStream &err);

@@ -42,6 +42,14 @@ std::optional<PageRange> PageRange::parse(const QString &text)
     return range;
 }
 
+bool PageRange::containsAnyUpTo(qsizetype pageCount) const
+{
+    for (const auto &[first, last] : m_spans)
+        if (first <= pageCount)
+            return true;
+    return false;
+}
+
 bool PageRange::contains(int page) const
 {
     for (const auto &[first, last] : m_spans)

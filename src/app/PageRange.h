@@ -15,6 +15,8 @@ public:
     // that runs backwards, numbers past 2^31).
     static std::optional<PageRange> parse(const QString &text);
     bool contains(int page) const;
+    // True when a page from 1 to `pageCount` is in the set.
+    bool containsAnyUpTo(qsizetype pageCount) const;
 
 private:
     std::vector<std::pair<int, int>> m_spans; // first, last (inclusive)

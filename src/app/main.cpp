@@ -1,3 +1,4 @@
+#include "ArgumentPaths.h"
 #include "CommandLine.h"
 #include "DiagnosticLines.h"
 #include "GuiMain.h"
@@ -27,8 +28,12 @@ int main(int argc, char *argv[])
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const CommandLine cl = parseCommandLine(arguments);
+        arguments << argumentText(QByteArray(argv[i]));
+    CommandLine cl = parseCommandLine(arguments);
+    if (cl.mode == CommandLine::Mode::Window || cl.mode == CommandLine::Mode::UsageError)
+        cl.paths = cl.files;
+    else
+        resolveArgumentPaths(cl);
 
     std::optional<DiagnosticLines> diagnostics;
     if (cl.mode == CommandLine::Mode::Info || cl.mode == CommandLine::Mode::List
@@ -38,7 +43,7 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     switch (cl.mode) {
     case CommandLine::Mode::UsageError:
-        err << "zembrix: " << cl.error << "\n\n" << usageText();
+        err << usageErrorText(cl.error);
         return 2;
     case CommandLine::Mode::Help:
         out << "Zembrix extracts the raster images of PDF files.\n\n" << usageText();

@@ -40,11 +40,14 @@ bool writeAll(int fd, const QByteArray &bytes, const std::function<bool()> &canc
 
 // A new file beside `target` that did not exist before and is not reached through a link
 // (O_CREAT | O_EXCL never follows one). Gives its descriptor and name, or -1 with errno set.
+// Its name is short and hidden (".zembrix-PID-N-HEX" in the target's folder), so that a
+// target name of any length up to the limit has a temporary name too.
 int createTemporaryBeside(const QByteArray &target, QByteArray *temporaryPath)
 {
+    const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
     // The umask applies to the mode, as for any file the user makes.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporaryPath = target + ".zembrix-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(attempt)
+        *temporaryPath = folder + ".zembrix-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(attempt)
             + '-' + QByteArray::number(QRandomGenerator::global()->generate(), 16);
         const int fd = ::open(temporaryPath->constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)

@@ -43,6 +43,7 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     std::mutex progressMutex; // guards progressShown and orders the progress calls
     int progressShown = 0;
     std::atomic<bool> cancelled{false};
+    ExportPathClaims claims; // the job's file names, planned in run() and taken on disk before each write
     std::condition_variable doneChanged;
     ExportJobResult result;   // images filled with record, file and position when planned
     int reported = 0;         // images, in job order, whose imageFinished callback has returned
@@ -133,8 +134,8 @@ void ExportJob::State::run()
     // Names are claimed in job order before any image is rendered, so the
     // collision suffixes do not depend on which worker finishes first.
     std::vector<QString> paths(size_t(std::max(total, 0)));
+    claims.beginOnDisk(settings.folder);
     {
-        ExportPathClaims claims;
         std::lock_guard lock(mutex);
         for (int position = 0; position < total; ++position) {
             const std::shared_ptr<PDFImageStruct> &record = result.images[size_t(position)].record;
@@ -207,7 +208,7 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         if (std::optional<OriginalFile> original = originalFileOf(*record, request.dpi, &reason)) {
             request.formatIndex = ExportFormat::Original;
             request.encoded = std::move(original->bytes);
-            request.path = claimedPath + QLatin1Char('.') + original->extension;
+            request.path = claims.claimOnDisk(claimedPath + QLatin1Char('.') + original->extension);
             const QString path = request.path;
             const QString written = original->note;
             settings.writer->write(std::move(request), [self, position, path, written](const WriteResult &outcome) {
@@ -225,12 +226,12 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         picture = kind == JobKind::IconFamilies ? record->getNSImage() : record->getBitmapRepImg();
     } catch (const std::exception &e) {
         const QString reason = QString::fromLocal8Bit(e.what());
-        mainController()->showAlert(QStringLiteral("Rendering Error"), reason);
+        mainController()->showImageAlert(QStringLiteral("Rendering Error"), reason);
         finishImage(position, {}, WriteResult::failed(QStringLiteral("rendering"), -1, reason));
         return;
     } catch (...) {
         const QString reason = QStringLiteral("The picture could not be rendered.");
-        mainController()->showAlert(QStringLiteral("Rendering Error"), reason);
+        mainController()->showImageAlert(QStringLiteral("Rendering Error"), reason);
         finishImage(position, {}, WriteResult::failed(QStringLiteral("rendering"), -1, reason));
         return;
     }
@@ -258,6 +259,7 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         request.path = filePath;
     }
 
+    request.path = claims.claimOnDisk(request.path);
     const QString path = request.path;
     settings.writer->write(std::move(request), [self, position, path, note](const WriteResult &outcome) {
         self->finishImage(position, path, outcome, note);
@@ -294,6 +296,8 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
                                    const QString &note)
 {
     const qint64 bytes = outcome.isWritten() ? QFileInfo(path).size() : 0;
+    if (!outcome.isWritten() && !path.isEmpty())
+        claims.release(path);
     const bool renderingFailed = outcome.isFailure() && outcome.domain() == QLatin1String("rendering");
     int total = 0;
     {
@@ -319,9 +323,9 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
         // one stream, and the workers must not do so at the same time.
         std::lock_guard callbackLock(callbackMutex);
         if (kind == JobKind::IconFamilies || formatIndex == ExportFormat::Heic)
-            qWarning("%s", qPrintable(outcome.message()));
+            mainController()->logImageFailure(outcome.message());
         else
-            mainController()->showAlert(QStringLiteral("File System Error"), QStringLiteral("Couldn't create file."));
+            mainController()->showImageAlert(QStringLiteral("File System Error"), QStringLiteral("Couldn't create file."));
     }
     {
         // Counted again under a lock of its own, so the figures never go backwards.
@@ -354,6 +358,7 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
 
 void ExportJob::State::complete()
 {
+    claims.endOnDisk();
     {
         std::lock_guard lock(mutex);
         result.cancelled = cancelled.load();

@@ -1,5 +1,7 @@
 #include "JfifDensity.h"
 
+#include "raster/JpegDecoder.h"
+
 #include "ExportResolution.h"
 
 #include <QtEndian>
@@ -119,7 +121,8 @@ OriginalFile jpegOriginalFile(const EmbeddedPicture &picture, float dpi)
 {
     OriginalFile file;
     file.extension = QStringLiteral("jpg");
-    QByteArray data = picture.bytes;
+    // Bytes before SOI are not part of the file (JpegDecoder.h).
+    QByteArray data = picture.bytes.sliced(std::max<qsizetype>(0, jpegStartOffset(QByteArrayView(picture.bytes))));
     qsizetype end = data.size();
     while (end > 0 && (data[end - 1] == '\0' || data[end - 1] == '\n' || data[end - 1] == '\r'
                        || data[end - 1] == ' ' || data[end - 1] == '\t'))

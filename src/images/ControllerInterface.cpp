@@ -10,6 +10,14 @@ void ControllerInterface::updateIKDatasource() {}
 void ControllerInterface::updateFileList() {}
 void ControllerInterface::registerUndo(std::function<void()>) {}
 void ControllerInterface::showAlert(const QString &, const QString &) {}
+void ControllerInterface::showImageAlert(const QString &message, const QString &text)
+{
+    showAlert(message, text);
+}
+void ControllerInterface::logImageFailure(const QString &line)
+{
+    qWarning("%s", qPrintable(line));
+}
 void ControllerInterface::setSpinTitle(const QString &) {}
 void ControllerInterface::exportProgress(int, int) {}
 

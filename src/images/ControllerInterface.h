@@ -37,6 +37,12 @@ public:
     // Export failures: the alert panel in the window, a line on standard
     // error headless.
     virtual void showAlert(const QString &message, const QString &text);
+    // About one image of an export job, whose result names the image as
+    // well: an alert (a rendering failure, a file that cannot be created;
+    // showAlert by default) and a log line (the formats whose failures are
+    // only logged; qWarning by default).
+    virtual void showImageAlert(const QString &message, const QString &text);
+    virtual void logImageFailure(const QString &line);
 
     // Pushes the busy spinner's title; a caller pushes one before its
     // startSpinAnimation, and every stopSpinAnimation removes one.

@@ -29,3 +29,19 @@ void PDFImageStruct::setNamePattern1(const QString &pattern, qint32 value)
     if (!changed())
         setImagename(makeNamePattern(pattern, value));
 }
+
+QString PDFImageStruct::makeFileImageName(const QString &filePattern, const QString &fileBase, qint32 value)
+{
+    // The digits hold no "$", and "#" removal keeps the order of the rest:
+    // the first "$" of the result is the pattern's first "$".
+    QString name = makeNamePattern(filePattern, value);
+    const qsizetype dollar = name.indexOf(QLatin1Char('$'));
+    return dollar < 0 ? name : name.replace(dollar, 1, fileBase);
+}
+
+QString PDFImageStruct::namePatternProblem(const QString &pattern)
+{
+    if (pattern.contains(QLatin1Char('/')))
+        return QStringLiteral("a name pattern cannot contain \"/\": image names are file names inside the export folder");
+    return {};
+}

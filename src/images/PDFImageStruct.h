@@ -127,6 +127,15 @@ public:
     static QString makeNamePattern(const QString &pattern, qint32 value);
     // Renames the record by makeNamePattern unless its name was set by hand.
     void setNamePattern1(const QString &pattern, qint32 value);
+    // The name of image number `value` of the PDF named `fileBase` (without
+    // its extension) under the file's own pattern: the "#" runs are expanded
+    // first, then the first "$" is replaced by `fileBase`, so a "#" or "$" in
+    // the PDF's name is plain text ("we$ird#name" and "$_###" give
+    // "we$ird#name_000").
+    static QString makeFileImageName(const QString &filePattern, const QString &fileBase, qint32 value);
+    // Why a name pattern cannot be used, or empty: image names are file names
+    // inside the export folder, so a pattern holds no "/".
+    static QString namePatternProblem(const QString &pattern);
 
     // Version of the rendered picture: starts at 0 and grows by one on every
     // edit and every undo of one.

@@ -168,26 +168,39 @@ void PDFFileStruct::setNamePattern(const QString &pattern)
     updateImageListPatternName();
 }
 
+namespace {
+
+// The name without its last extension: "report.final.pdf" -> "report.final".
+QString withoutExtension(QString name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        name.truncate(dot);
+    return name;
+}
+
+} // namespace
+
 QString PDFFileStruct::parsePatternNameFor$() const
 {
     QString pattern = namePattern();
     const qsizetype dollar = pattern.indexOf(QLatin1Char('$'));
     if (dollar < 0)
         return pattern;
-    // The name without its last extension: "report.final.pdf" -> "report.final".
-    QString base = fileName();
-    const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0)
-        base.truncate(dot);
-    return pattern.replace(dollar, 1, base);
+    return pattern.replace(dollar, 1, withoutExtension(fileName()));
+}
+
+QString PDFFileStruct::imageNameFor(qint32 value) const
+{
+    return PDFImageStruct::makeFileImageName(namePattern(), withoutExtension(fileName()), value);
 }
 
 void PDFFileStruct::updateImageListPatternName()
 {
     const QList<std::shared_ptr<PDFImageStruct>> list = images();
-    const QString pattern = parsePatternNameFor$();
     for (qsizetype i = 0; i < list.size(); ++i)
-        list[i]->setNamePattern1(pattern, std::int32_t(i));
+        if (!list[i]->changed())
+            list[i]->setImagename(imageNameFor(std::int32_t(i)));
 }
 
 QVariantList PDFFileStruct::savePref() const

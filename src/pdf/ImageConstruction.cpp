@@ -1,14 +1,15 @@
 #include "PDFFileStruct.h"
 
 #include "ImageColorProfiles.h"
+#include "LabColorSpace.h"
 #include "images/ControllerInterface.h"
 #include "PdfStreamDecoder.h"
 #include "SpotColorSpace.h"
+#include "raster/QuietImageReading.h"
 #include "raster/ColorManagement.h"
 #include "raster/IndexedExpansion.h"
 #include "raster/Jpeg2000Decoder.h"
 #include "raster/JpegDecoder.h"
-#include "raster/LabConversion.h"
 #include "raster/PictureScaling.h"
 #include "raster/SampleImageBuilder.h"
 
@@ -83,7 +84,10 @@ int streamBuilderComponents(const PdfObject &colorSpace, int bpc, ColorModel *mo
         parameter.getIntegerEntry("N", &n);
         switch (n) {
         case 1: *model = ColorModel::Gray; return 1;
-        case 3: *model = ColorModel::RGB; return 3;
+        case 3:
+            *model = ColorModel::RGB;
+            *lab = iccDataSpace(colorSpace) == IccDataSpace::Lab;
+            return 3;
         case 4: *model = ColorModel::CMYK; return 4;
         default: return 0;
         }
@@ -97,24 +101,11 @@ int streamBuilderComponents(const PdfObject &colorSpace, int bpc, ColorModel *mo
 
 qint64 rasterLimit();
 
+// Samples of a Lab space, /Lab or ICC-based, in RGB (LabColorSpace.h).
 RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace, bool colorManaged)
 {
-    std::array<double, 4> range{-100, 100, -100, 100};
-    std::array<double, 3> white{0.9642, 1.0, 0.8249};
-    const PdfObject dict = colorSpace.at(1);
-    PdfObject array;
-    if (dict.getArray("Range", &array) && array.arrayCount() == 4)
-        for (int i = 0; i < 4; ++i)
-            array.getNumberAt(i, &range[size_t(i)]);
-    if (dict.getArray("WhitePoint", &array) && array.arrayCount() == 3)
-        for (int i = 0; i < 3; ++i)
-            array.getNumberAt(i, &white[size_t(i)]);
-    if (colorManaged) {
-        RasterImage managed = mainController()->colorTransforms().labToSrgb(samples, range, white, kMaxDecodedStreamBytes);
-        if (!managed.isNull())
-            return managed;
-    }
-    return labToRgb(samples, range, white);
+    const std::optional<LabColorSpace> lab = LabColorSpace::of(colorSpace);
+    return lab ? lab->toRgb(samples, colorManaged, rasterLimit()) : RasterImage();
 }
 
 // Samples of a Separation or DeviceN image (packed, or a decoded JPEG's
@@ -122,12 +113,13 @@ RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace, b
 // space; Lab alternates are made RGB. Null when the space or a tint fails,
 // or when `components` (0: any) is not the space's colourant count.
 RasterImage spotRaster(QByteArrayView samples, int width, int height, int bpc, const PdfObject &stream,
-                       bool colorManaged, int components = 0)
+                       bool colorManaged, int components = 0, DecodeCause *cause = nullptr)
 {
-    const std::optional<SpotColorSpace> space = SpotColorSpace::fromObject(stream.get("ColorSpace"));
+    const std::optional<SpotColorSpace> space = SpotColorSpace::fromObject(stream.get("ColorSpace"), cause);
     if (!space || (components != 0 && components != space->colourants()))
         return {};
-    RasterImage raster = space->convertSamples(samples, width, height, bpc, decodeArrayOf(stream), rasterLimit());
+    RasterImage raster =
+        space->convertSamples(samples, width, height, bpc, decodeArrayOf(stream), rasterLimit(), cause);
     if (!raster.isNull() && space->alternateIsLab())
         raster = labRaster(raster, space->alternate(), colorManaged);
     return raster;
@@ -263,12 +255,61 @@ ColorModel modelWithComponents(int components)
     return components == 1 ? ColorModel::Gray : (components == 3 ? ColorModel::RGB : ColorModel::CMYK);
 }
 
+// The colour components per sample of a colour space; 0 when unknown.
+int spaceComponents(const PdfObject &colorSpace)
+{
+    const bool array = colorSpace.type() == PdfTypeArray;
+    const QByteArray family = (array ? colorSpace.at(0).name() : colorSpace.name()).value_or(QByteArray());
+    if (family == "DeviceGray" || family == "G" || family == "CalGray" || family == "Indexed" || family == "I"
+        || family == "Separation")
+        return 1;
+    if (family == "DeviceRGB" || family == "RGB" || family == "CalRGB" || family == "Lab")
+        return 3;
+    if (family == "DeviceCMYK" || family == "CMYK")
+        return 4;
+    std::int32_t n = 0;
+    if (family == "ICCBased" && array && colorSpace.at(1).getIntegerEntry("N", &n))
+        return n >= 1 && n <= 32 ? n : 0;
+    if (family == "DeviceN" && array)
+        n = colorSpace.at(1).arrayCount();
+    return n >= 1 && n <= SpotColorSpace::kMaxColourants ? n : 0;
+}
+
+// Samples that end within the image, after at least one whole row, are
+// padded with zero samples (which the /Decode array then maps, so usually
+// black, or a palette's first entry), as viewers show them; the report gets
+// the rows padded. Other data is given as it is.
+PdfStreamData paddedSamples(const PdfStreamData &data, const PdfObject &stream, int width, int height, int bpc,
+                            DecodeReport *report)
+{
+    int components = 1;
+    if (isImageMask(stream))
+        bpc = 1;
+    else
+        components = spaceComponents(stream.get("ColorSpace"));
+    if (components == 0 || (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16))
+        return data;
+    const qint64 rowBytes = (qint64(width) * components * bpc + 7) / 8;
+    const qint64 count = data.bytes.size();
+    if (count >= rowBytes * height || count < rowBytes || rowBytes * height > rasterLimit())
+        return data;
+    if (report) {
+        report->rows = height;
+        report->paddedRows = height - int(count / rowBytes);
+    }
+    PdfStreamData padded = data;
+    padded.bytes.append(QByteArray(qsizetype(rowBytes * height - count), '\0'));
+    return padded;
+}
+
 } // namespace
 
-// The /Decode array is applied here and nowhere else, on every route, as
-// renderers apply it (ISO 32000-1 8.9.5.2): on the colour components of
-// device, calibrated and ICC-based images and on image masks; not on JPEG
-// 2000 data unless it is an image mask (8.9.5.2 lets the codestream decide).
+// The /Decode array is applied here, on every route, as renderers apply it
+// (ISO 32000-1 8.9.5.2): on the colour components of device, calibrated and
+// ICC-based images and on image masks; not on JPEG 2000 data unless it is an
+// image mask (8.9.5.2 lets the codestream decide). Lab samples, whose array
+// maps to L*a*b* values, and Indexed and spot-colour samples have their own
+// mappings (makeImageFromStream, makeIndexedImage, SpotColorSpace).
 void PDFFileStruct::applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000)
 {
     if (raster.isNull() || (jpeg2000 && !isImageMask(stream)))
@@ -301,13 +342,26 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
     if (raster.isNull())
         return {};
     raster.model = model;
-    applyImageDecode(raster, stream, false);
-    if (lab) {
-        if (raster.bitsPerComponent != 8)
-            return {};
-        raster = labRaster(raster, colorSpace, colorManaged);
+    if (!lab) {
+        applyImageDecode(raster, stream, false);
+        return raster;
     }
-    return raster;
+    const std::optional<LabColorSpace> space = LabColorSpace::of(colorSpace);
+    if (!space)
+        return {};
+    // A Lab /Decode array maps samples to L*a*b* values, not to 0..1.
+    if (const std::vector<double> decode = decodeArrayOf(stream); !decode.empty())
+        applyDecodeArray(raster, space->encodedDecode(decode));
+    if (raster.bitsPerComponent == 16) { // the Lab conversion reads 8 bits: the high-order byte
+        RasterImage narrow = RasterImage::create(width, height, model, 8, false, rasterLimit());
+        if (narrow.isNull())
+            return {};
+        const auto *wide = reinterpret_cast<const quint16 *>(raster.samples.constData());
+        for (qsizetype i = 0; i < narrow.samples.size(); ++i)
+            narrow.samples[i] = char(wide[i] >> 8);
+        raster = std::move(narrow);
+    }
+    return space->toRgb(raster, colorManaged, rasterLimit());
 }
 
 static bool isSpotBase(const TBaseColor &base)
@@ -339,7 +393,8 @@ static int lookupEntrySize(const TBaseColor &base, bool *cmyk)
 }
 
 RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
-                                           const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged)
+                                           const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged,
+                                           bool jpeg2000, DecodeCause *cause)
 {
     const std::optional<QByteArray> &lookupBytes = colorSpace.getStream();
     if (!lookupBytes)
@@ -347,8 +402,9 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
     QByteArray indices = data;
     std::int32_t bitsPerIndex = bps;
     // A /Decode array maps index values before the lookup (8.9.5.2):
-    // unpack them to bytes, map, and expand bytes.
-    const std::vector<double> decode = decodeArrayOf(stream);
+    // unpack them to bytes, map, and expand bytes. JPEG 2000 indices are
+    // the codestream's own (its /Decode is not applied, as for its colours).
+    const std::vector<double> decode = jpeg2000 ? std::vector<double>() : decodeArrayOf(stream);
     const double maxIndex = std::ldexp(1.0, bps) - 1;
     if (decode.size() >= 2 && !(decode[0] == 0 && decode[1] == maxIndex) && bps >= 1 && bps <= 8) {
         RasterImage unpacked = unpackSamples(QByteArrayView(data), width, height, 1, bps, rasterLimit());
@@ -372,16 +428,30 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
     const PdfObject baseSpace = stream.get("ColorSpace").at(1);
     if (SpotColorSpace::isSpotSpace(baseSpace)) {
         // Each entry goes through the tint transform once.
-        const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(baseSpace);
+        const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(baseSpace, cause);
         if (!spot)
             return {};
-        RasterImage table = spot->convertLookup(QByteArrayView(*lookupBytes), std::clamp(colorSpace.count(), 0, 255) + 1);
+        RasterImage table =
+            spot->convertLookup(QByteArrayView(*lookupBytes), std::clamp(colorSpace.count(), 0, 255) + 1, cause);
         if (!table.isNull() && spot->alternateIsLab())
             table = labRaster(table, spot->alternate(), colorManaged);
         if (table.isNull())
             return {};
         return expandIndexedImage(QByteArrayView(table.samples), table.model, QByteArrayView(indices), width, height,
                                   bitsPerIndex, rasterLimit());
+    }
+    if (const std::optional<LabColorSpace> lab = LabColorSpace::of(baseSpace)) {
+        // Each Lab entry is converted once; indices past the table take its last entry.
+        RasterImage table = RasterImage::create(int(std::min<qsizetype>(lookupBytes->size() / 3, 256)), 1,
+                                                ColorModel::RGB, 8, false, qint64(256) * 3);
+        if (table.isNull())
+            return {};
+        memcpy(table.samples.data(), lookupBytes->constData(), size_t(table.samples.size()));
+        table = lab->toRgb(table, colorManaged, rasterLimit());
+        if (table.isNull())
+            return {};
+        return expandIndexedImage(QByteArrayView(table.samples), ColorModel::RGB, QByteArrayView(indices), width,
+                                  height, bitsPerIndex, rasterLimit());
     }
     const TBaseColor &base = colorSpace.getBase();
     bool cmyk = false;
@@ -447,7 +517,7 @@ QImage PDFFileStruct::streamedIndexedImage(const PdfObject &stream, const TColor
     std::int32_t w = 0, h = 0;
     if (!colorSpace || !isName(colorSpace->getName(), "/Indexed") || !colorSpace->getStream() || bps != 8
         || isImageMask(stream) || !decodeArrayOf(stream).empty() || isSpotBase(colorSpace->getBase())
-        || !streamableSize(stream, width, height, &w, &h))
+        || !streamableSize(stream, width, height, &w, &h) || LabColorSpace::of(stream.get("ColorSpace").at(1)))
         return {};
     // As makeIndexedImage() expands them: entries as stored, indices past the
     // table take its last entry.
@@ -544,7 +614,7 @@ QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width,
 // or any other picture the general decoder reads; drawn at the dictionary's
 // size. The coded bytes are never taken as samples.
 QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                int reduceToEdge, bool colorManaged)
+                                int reduceToEdge, bool colorManaged, DecodeCause *cause)
 {
     const QSize size = builtSize(width, height, reduceToEdge);
     RasterImage decoded = decodeStreamJpeg(data.bytes, stream, reduceToEdge);
@@ -553,7 +623,7 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
         if (decoded.bitsPerComponent != 8 || decoded.hasAlpha)
             return {};
         RasterImage converted = spotRaster(QByteArrayView(decoded.samples), decoded.width, decoded.height, 8, stream,
-                                           colorManaged, decoded.colorComponents());
+                                           colorManaged, decoded.colorComponents(), cause);
         return converted.isNull() ? QImage() : drawnAtSize(pictureOf(std::move(converted), stream, colorManaged), size);
     }
     if (!decoded.isNull()) {
@@ -564,8 +634,10 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
     if (!jpx.isNull())
         return jpx;
     QImage general;
+    const QuietImageReading quiet;
     if (general.loadFromData(data.bytes))
         return drawnAtSize(general, size);
+    noteDecodeCause(cause, DecodeCause::DamagedFile);
     return {};
 }
 
@@ -574,13 +646,28 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
 // rather than stretched.
 QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
                                     int /*reduceToEdge: decoded whole, then reduced by the caller*/,
-                                    bool colorManaged)
+                                    bool colorManaged, const TColorSpace *colorSpace, DecodeCause *cause)
 {
     if (jpeg2000Size(QByteArrayView(data.bytes)) != QSize(width, height))
         return {};
+    // From here on the data has the image's size: a failure is damage.
+    const auto damaged = [cause]() {
+        noteDecodeCause(cause, DecodeCause::DamagedFile);
+        return QImage();
+    };
+    // An Indexed space: the codestream's samples are the indices, at the
+    // codestream's own precision whatever /BitsPerComponent says.
+    if (colorSpace && isName(colorSpace->getName(), "/Indexed")) {
+        const RasterImage indices = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit(), true, cause);
+        if (indices.isNull() || indices.width != width || indices.height != height)
+            return damaged();
+        return pictureOf(
+            makeIndexedImage(indices.samples, width, height, 8, *colorSpace, stream, colorManaged, true, cause), stream,
+            colorManaged);
+    }
     RasterImage decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
     if (decoded.isNull() || decoded.width != width || decoded.height != height)
-        return {};
+        return damaged();
     applyImageDecode(decoded, stream, true);
     return pictureOf(std::move(decoded), stream, colorManaged);
 }
@@ -590,9 +677,11 @@ QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int he
 // [/DCTDecode] is. The filter list only describes the image.
 QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width,
                                         double height, const TColorSpace *colorSpace, std::int32_t bps,
-                                        const PdfObject &stream, int reduceToEdge, bool colorManaged)
+                                        const PdfObject &stream, int reduceToEdge, bool colorManaged,
+                                        DecodeReport *report)
 {
-    const QImage built = buildImage(data, filters, width, height, colorSpace, bps, stream, reduceToEdge, colorManaged);
+    const QImage built =
+        buildImage(data, filters, width, height, colorSpace, bps, stream, reduceToEdge, colorManaged, report);
     if (built.isNull() || reduceToEdge == 0)
         return built;
     if (reduceToEdge == kCheckOnly)
@@ -602,23 +691,27 @@ QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStrin
     return drawnAtSize(built, builtSize(built.width(), built.height(), reduceToEdge));
 }
 
-QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
+QImage PDFFileStruct::buildImage(const PdfStreamData &stored, const QStringList *filters, double width, double height,
                                  const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                                 int reduceToEdge, bool colorManaged)
+                                 int reduceToEdge, bool colorManaged, DecodeReport *report)
 {
     Q_UNUSED(filters);
     // Sizes are checked before anything is built.
     if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
         return {};
     const int w = int(width), h = int(height);
-    switch (data.format) {
+    DecodeCause *const cause = report ? &report->cause : nullptr;
+    switch (stored.format) {
     case PdfStreamFormat::JPEG:
-        return jpegImage(data, w, h, stream, reduceToEdge, colorManaged);
+        return jpegImage(stored, w, h, stream, reduceToEdge, colorManaged, cause);
     case PdfStreamFormat::JPEG2000:
-        return jpeg2000Image(data, w, h, stream, reduceToEdge, colorManaged);
+        return jpeg2000Image(stored, w, h, stream, reduceToEdge, colorManaged, colorSpace, cause);
     case PdfStreamFormat::Raw:
         break;
     }
+    if (!isImageMask(stream) && bps != 1 && bps != 2 && bps != 4 && bps != 8 && bps != 16)
+        noteDecodeCause(cause, DecodeCause::UnsupportedBitsPerComponent);
+    const PdfStreamData data = paddedSamples(stored, stream, w, h, bps, report);
 
     // Samples. An image mask is one bit per pixel, rows padded to whole bytes.
     if (isImageMask(stream)) {
@@ -627,7 +720,8 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
         return rasterToQImage(mask);
     }
     if (SpotColorSpace::isSpotSpace(stream.get("ColorSpace")))
-        return pictureOf(spotRaster(QByteArrayView(data.bytes), w, h, bps, stream, colorManaged), stream, colorManaged);
+        return pictureOf(spotRaster(QByteArrayView(data.bytes), w, h, bps, stream, colorManaged, 0, cause), stream,
+                         colorManaged);
     // One-bit gray stays at one bit per pixel.
     if (colorSpace && bps == 1 && deviceComponents(*colorSpace) == 1) {
         QImage mono = monoImage(data.bytes, w, h, stream);
@@ -680,8 +774,8 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &data, const QStringList *f
                     break;
             }
         } else if (*name == QLatin1String("/Indexed")) {
-            return pictureOf(makeIndexedImage(data.bytes, w, h, bps, *colorSpace, stream, colorManaged), stream,
-                             colorManaged);
+            return pictureOf(makeIndexedImage(data.bytes, w, h, bps, *colorSpace, stream, colorManaged, false, cause),
+                             stream, colorManaged);
         } else {
             return {};
         }

@@ -126,10 +126,12 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         maskPicture = parsePdfStream(maskNode, owner);
         maskRecipe = maskPicture.isNull() ? std::nullopt : m_lastMaskRecipe;
     }
-    const auto skip = [&](const QString &reason) {
+    const auto skip = [&](const QString &reason, bool kept = false) {
         if (!isMask)
-            noteSkippedImage({node->object2Name(), m_currentPage, reason});
+            noteSkippedImage({node->object2Name(), m_currentPage, reason, kept});
     };
+    // What decoding met: the cause of a failure, and rows padded.
+    DecodeReport report;
     // Without reduced copies, a large image of samples that its dictionary
     // lays out is known to build from its decoded length alone: the samples
     // are counted as they decode, never held.
@@ -146,10 +148,14 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         skip(width * height > double(m_maxPixels)
                  ? QStringLiteral("more than %1 pixels").arg(m_maxPixels)
                  : QStringLiteral("more than %1 pixels at the size of its mask").arg(m_maxPixels));
-    else if (isImage && !fits && !(data = node->streamDataWithFormat())) {
-        const QString jbig2 = jbig2StreamFailure(node->stream(), node->stream().decodedSizeLimit());
-        skip(jbig2.isEmpty() ? QStringLiteral("its stream data cannot be read")
-                             : QStringLiteral("its JBIG2 data cannot be decoded: %1").arg(jbig2));
+    else if (isImage && !fits && !(data = node->streamDataWithFormat(&report.cause))) {
+        // JBIG2 data is decoded again for jbig2dec's own account of what failed.
+        const QString jbig2 = report.cause == DecodeCause::BadJbig2Data
+            ? jbig2StreamFailure(node->stream(), node->stream().decodedSizeLimit())
+            : QString();
+        skip(report.cause == DecodeCause::None ? QStringLiteral("its stream data cannot be read")
+                 : jbig2.isEmpty()             ? decodeCauseText(report.cause)
+                                               : decodeCauseText(report.cause) + QStringLiteral(": ") + jbig2);
     }
     if ((data || fits) && !testNodeInUse(node)) {
         // The walk builds reduced copies only: whether an image can be built is
@@ -164,9 +170,18 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                                   : addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
                                                        colorSpace.get(), bitsPerComponent, node->stream(),
                                                        m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly,
-                                                       m_colorManaged && kept);
+                                                       m_colorManaged && kept, &report);
         if (image.isNull())
-            skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
+            skip(report.cause != DecodeCause::None
+                     ? decodeCauseText(report.cause)
+                     : QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
+        else if (report.paddedRows > 0)
+            skip(QStringLiteral("%1%2 of %3 rows missing, padded")
+                     .arg(report.cause != DecodeCause::None ? decodeCauseText(report.cause) + QStringLiteral(": ")
+                                                            : QString())
+                     .arg(report.paddedRows)
+                     .arg(report.rows),
+                 true);
         ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
                                  m_colorManaged};
         if (image.isNull()) {
@@ -176,7 +191,6 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             m_lastMaskRecipe = std::move(recipe);
         } else {
             auto record = PDFImageStruct::create();
-            const QString pattern = parsePatternNameFor$();
             // Other images are described from their source when asked.
             if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
@@ -210,7 +224,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             record->setSource(source);
             appendImage(record);
             if (!record->changed())
-                record->setImagename(PDFImageStruct::makeNamePattern(pattern, std::int32_t(imageCount() - 1)));
+                record->setImagename(imageNameFor(std::int32_t(imageCount() - 1)));
             mainController()->updateFileList();
         }
     }

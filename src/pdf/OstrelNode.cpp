@@ -104,11 +104,11 @@ std::optional<QByteArray> OstrelNode::streamData() const
     return std::move(data->bytes);
 }
 
-std::optional<PdfStreamData> OstrelNode::streamDataWithFormat() const
+std::optional<PdfStreamData> OstrelNode::streamDataWithFormat(DecodeCause *cause) const
 {
     if (m_type != PdfTypeStream)
         return std::nullopt;
-    return m_object.copyStreamData(m_object.decodedSizeLimit());
+    return m_object.copyStreamData(m_object.decodedSizeLimit(), cause);
 }
 
 QByteArray OstrelNode::stringData() const

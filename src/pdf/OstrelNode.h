@@ -44,7 +44,7 @@ public:
     // The stream's data with its filters undone (JPEG and JPEG 2000 data
     // stay coded), limited to what the stream can sensibly need.
     std::optional<QByteArray> streamData() const;
-    std::optional<PdfStreamData> streamDataWithFormat() const;
+    std::optional<PdfStreamData> streamDataWithFormat(DecodeCause *cause = nullptr) const;
     const PdfObject &stream() const { return m_object; }
     const PdfObject &object() const { return m_object; }
 

@@ -5,6 +5,7 @@
 #include "PdfPictureRecipe.h"
 #include "TColorSpace.h"
 #include "images/PDFImageStruct.h"
+#include "raster/DecodeProblem.h"
 #include "raster/RasterImage.h"
 
 #include <QImage>
@@ -66,6 +67,10 @@ public:
     void setNamePattern(const QString &pattern);
     void setNamePatternDirect(const QString &pattern);
     QString parsePatternNameFor$() const;
+    // The name of image number `value` of this file under its pattern
+    // (PDFImageStruct::makeFileImageName with the file's name without its
+    // last extension).
+    QString imageNameFor(qint32 value) const;
     void updateImageListPatternName();
 
     QString info() const;
@@ -109,6 +114,7 @@ public:
         QString objectKey; // "12 0"
         int page = 0;
         QString reason;
+        bool kept = false; // the image was still made, its damage mended
     };
     // Those of the last walk, in the order found. Any thread.
     QList<SkippedImage> skippedImages() const;
@@ -151,13 +157,17 @@ public:
     // image can be built: a 1 x 1 stand-in when it can (small pictures, which
     // are built whole anyway, come as they are).
     static constexpr int kCheckOnly = -1;
+    // `report`, when given, gets why an image could not be built, and the rows
+    // of samples that were missing and padded (DecodeProblem.h).
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                                     int reduceToEdge = 0, bool colorManaged = true);
+                                     int reduceToEdge = 0, bool colorManaged = true, DecodeReport *report = nullptr);
     static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                            int reduceToEdge, bool colorManaged = true);
+                            int reduceToEdge, bool colorManaged = true, DecodeCause *cause = nullptr);
+    // With an Indexed `colorSpace`, the codestream's samples are its indices.
     static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                int reduceToEdge, bool colorManaged = true);
+                                int reduceToEdge, bool colorManaged = true, const TColorSpace *colorSpace = nullptr,
+                                DecodeCause *cause = nullptr);
     // Whether `count` decoded bytes of this raw image stream are laid out
     // from its dictionary alone (so that a build cannot fail): decided
     // without the samples. False says nothing: another route may build it.
@@ -182,7 +192,7 @@ public:
                                            bool colorManaged = true);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream,
-                                        bool colorManaged = true);
+                                        bool colorManaged = true, bool jpeg2000 = false, DecodeCause *cause = nullptr);
     static void applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000);
 
     // Filter lists.
@@ -197,7 +207,7 @@ public:
 private:
     static QImage buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                              const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                             int reduceToEdge, bool colorManaged);
+                             int reduceToEdge, bool colorManaged, DecodeReport *report);
     void fillImageListThread(quint64 generation);
     void appendInfo(const QString &text);
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);

@@ -266,11 +266,11 @@ bool PdfObject::getNumberAt(int index, double *value) const
     return at(index).getNumber(value);
 }
 
-std::optional<PdfStreamData> PdfObject::copyStreamData(qint64 maxBytes) const
+std::optional<PdfStreamData> PdfObject::copyStreamData(qint64 maxBytes, DecodeCause *cause) const
 {
     if (type() != PdfTypeStream)
         return std::nullopt;
-    return decodePdfStream(*this, maxBytes);
+    return decodePdfStream(*this, maxBytes, cause);
 }
 
 qint64 PdfObject::decodedSizeLimit() const

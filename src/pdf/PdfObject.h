@@ -1,5 +1,7 @@
 #pragma once
 
+#include "raster/DecodeProblem.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -81,8 +83,8 @@ public:
     // The stream's data with its filters undone, stopping before DCTDecode or
     // JPXDecode. Gives none when the data cannot be read, when a filter is
     // unknown or fails before producing anything, or when the decoded size
-    // would pass maxBytes.
-    std::optional<PdfStreamData> copyStreamData(qint64 maxBytes) const;
+    // would pass maxBytes. `cause` gets what stopped a filter (DecodeProblem.h).
+    std::optional<PdfStreamData> copyStreamData(qint64 maxBytes, DecodeCause *cause = nullptr) const;
     // The largest decoded size this stream can sensibly need (from the image
     // dictionary when it is one), used as the default limit.
     qint64 decodedSizeLimit() const;

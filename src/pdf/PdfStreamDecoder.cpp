@@ -13,6 +13,7 @@
 #include <functional>
 #include <exception>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
@@ -129,8 +130,10 @@ public:
 
 // Runs a run of general filters through the PDF library's own decoders, on a
 // scratch stream that holds only these bytes and these filters, into `out`.
-// False when the parameters are refused or the library did not start.
-bool pipeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qint64 maxBytes, Pipeline &out)
+// False when the parameters are refused or the library did not start. A
+// decoder that stops on bad data, or warns about it, notes its cause.
+bool pipeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qint64 maxBytes, Pipeline &out,
+                 DecodeCause *cause = nullptr)
 {
     for (const PdfFilterStep &step : steps)
         if (!predictorParamsAcceptable(step.parms, maxBytes))
@@ -151,24 +154,34 @@ bool pipeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qin
         QPDFObjectHandle dict = stream.getDict();
         dict.replaceKey("/Filter", filters);
         dict.replaceKey("/DecodeParms", parms);
-        stream.pipeStreamData(&out, &attempted, 0, qpdf_dl_specialized, true, false);
-    } catch (const std::exception &) {
+        if (!stream.pipeStreamData(&out, &attempted, 0, qpdf_dl_specialized, true, false)
+            || scratch.anyWarnings())
+            noteDecodeCause(cause, DecodeCause::DamagedFile);
+    } catch (const std::length_error &) {
+        // The size limit: no damage.
+    } catch (const std::exception &e) {
         // Falls through: the output so far is what could be decoded.
+        const std::string_view what(e.what());
+        const bool lzwFull = what.find("LZW") != std::string_view::npos
+            && (what.find("table full") != std::string_view::npos || what.find("table overflow") != std::string_view::npos);
+        noteDecodeCause(cause, lzwFull ? DecodeCause::LzwTableOverflow : DecodeCause::DamagedFile);
     }
     return attempted;
 }
 
-std::optional<QByteArray> decodeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qint64 maxBytes)
+std::optional<QByteArray> decodeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qint64 maxBytes,
+                                        DecodeCause *cause = nullptr)
 {
     LimitedBuffer out(maxBytes);
-    if (!pipeGeneral(input, steps, maxBytes, out) || out.m_overflow)
+    if (!pipeGeneral(input, steps, maxBytes, out, cause) || out.m_overflow)
         return std::nullopt;
     if (out.m_data.isEmpty() && !input.isEmpty())
         return std::nullopt;
     return std::move(out.m_data);
 }
 
-std::optional<QByteArray> decodeCcitt(const QByteArray &input, const PdfObject &parms, qint64 maxBytes)
+std::optional<QByteArray> decodeCcitt(const QByteArray &input, const PdfObject &parms, qint64 maxBytes,
+                                      DecodeCause *cause)
 {
     CcittFaxParams p;
     p.k = intParam(parms, "K", 0);
@@ -179,16 +192,22 @@ std::optional<QByteArray> decodeCcitt(const QByteArray &input, const PdfObject &
     p.endOfBlock = boolParam(parms, "EndOfBlock", true);
     p.blackIs1 = boolParam(parms, "BlackIs1", false);
     p.damagedRowsBeforeError = intParam(parms, "DamagedRowsBeforeError", 0);
-    if (p.columns < 1 || p.rows < 0)
+    if (p.columns < 1 || p.rows < 0) {
+        noteDecodeCause(cause, DecodeCause::BadFaxData);
         return std::nullopt;
-    return decodeCcittFax(QByteArrayView(input), p, maxBytes);
+    }
+    bool damaged = false;
+    std::optional<QByteArray> rows = decodeCcittFax(QByteArrayView(input), p, maxBytes, &damaged);
+    if (damaged)
+        noteDecodeCause(cause, DecodeCause::BadFaxData);
+    return rows;
 }
 
 std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2,
-                                               QString *jbig2Failure = nullptr);
+                                               DecodeCause *cause = nullptr, QString *jbig2Failure = nullptr);
 
 std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObject &parms, qint64 maxBytes,
-                                          QString *failure)
+                                          DecodeCause *cause, QString *failure)
 {
     QByteArray globals;
     PdfObject globalsStream = parms.get("JBIG2Globals");
@@ -200,22 +219,25 @@ std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObje
         if (g && g->format == PdfStreamFormat::Raw)
             globals = g->bytes;
     }
-    return decodeJbig2(QByteArrayView(input), QByteArrayView(globals), maxBytes, failure);
+    std::optional<QByteArray> page = decodeJbig2(QByteArrayView(input), QByteArrayView(globals), maxBytes, failure);
+    if (!page)
+        noteDecodeCause(cause, DecodeCause::BadJbig2Data);
+    return page;
 }
 
-std::optional<QByteArray> rawStreamBytes(const PdfObject &stream)
+std::optional<QByteArray> rawStreamBytes(const PdfObject &stream, DecodeCause *cause = nullptr)
 {
     const QPDFObjectHandle *h = stream.handle();
     if (!h)
         return std::nullopt;
     try {
         std::shared_ptr<Buffer> raw = const_cast<QPDFObjectHandle *>(h)->getRawStreamData();
-        if (!raw)
-            return std::nullopt;
-        return QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize()));
+        if (raw)
+            return QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize()));
     } catch (const std::exception &) {
-        return std::nullopt;
     }
+    noteDecodeCause(cause, DecodeCause::DamagedFile);
+    return std::nullopt;
 }
 
 int colorComponentsOf(const PdfObject &cs)
@@ -291,19 +313,19 @@ QList<PdfFilterStep> pdfStreamFilters(const PdfObject &stream)
     return steps;
 }
 
-std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes)
+std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes, DecodeCause *cause)
 {
-    return decodeStreamChain(stream, maxBytes, true);
+    return decodeStreamChain(stream, maxBytes, true, cause);
 }
 
 namespace {
 
 std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2,
-                                               QString *jbig2Failure)
+                                               DecodeCause *cause, QString *jbig2Failure)
 {
     if (maxBytes <= 0)
         return std::nullopt;
-    std::optional<QByteArray> raw = rawStreamBytes(stream);
+    std::optional<QByteArray> raw = rawStreamBytes(stream, cause);
     if (!raw)
         return std::nullopt;
     const QList<PdfFilterStep> steps = pdfStreamFilters(stream);
@@ -324,13 +346,13 @@ std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 m
             qsizetype j = i;
             while (j < steps.size() && isGeneralFilter(steps[j].name))
                 ++j;
-            next = decodeGeneral(bytes, steps.mid(i, j - i), maxBytes);
+            next = decodeGeneral(bytes, steps.mid(i, j - i), maxBytes, cause);
             i = j;
         } else if (name == "CCITTFaxDecode") {
-            next = decodeCcitt(bytes, steps[i].parms, maxBytes);
+            next = decodeCcitt(bytes, steps[i].parms, maxBytes, cause);
             ++i;
         } else if (name == "JBIG2Decode" && allowJbig2) {
-            next = decodeJbig2Step(bytes, steps[i].parms, maxBytes, jbig2Failure);
+            next = decodeJbig2Step(bytes, steps[i].parms, maxBytes, cause, jbig2Failure);
             ++i;
         } else if (name == "Crypt") {
             // Decryption already happened when the raw bytes were read.
@@ -353,7 +375,7 @@ std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 m
 QString jbig2StreamFailure(const PdfObject &stream, qint64 maxBytes)
 {
     QString failure;
-    return decodeStreamChain(stream, maxBytes, true, &failure) ? QString() : failure;
+    return decodeStreamChain(stream, maxBytes, true, nullptr, &failure) ? QString() : failure;
 }
 
 std::optional<PdfCodedPicture> codedPictureOfStream(const PdfObject &stream, qint64 maxBytes)
@@ -403,7 +425,8 @@ qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream)
     return limit >= double(kMaxDecodedStreamBytes) ? kMaxDecodedStreamBytes : qint64(limit);
 }
 
-bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::function<void(QByteArrayView)> &sink)
+bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::function<void(QByteArrayView)> &sink,
+                       DecodeCause *cause)
 {
     if (maxBytes <= 0)
         return false;
@@ -411,13 +434,13 @@ bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::func
     steps.removeIf([](const PdfFilterStep &step) { return step.name == "Crypt"; });
     if (!std::all_of(steps.begin(), steps.end(), [](const PdfFilterStep &step) { return isGeneralFilter(step.name); })) {
         // CCITT and JBIG2 decode whole; coded pictures are no samples.
-        const std::optional<PdfStreamData> data = decodePdfStream(stream, maxBytes);
+        const std::optional<PdfStreamData> data = decodePdfStream(stream, maxBytes, cause);
         if (!data || data->format != PdfStreamFormat::Raw)
             return false;
         sink(QByteArrayView(data->bytes));
         return true;
     }
-    std::optional<QByteArray> raw = rawStreamBytes(stream);
+    std::optional<QByteArray> raw = rawStreamBytes(stream, cause);
     if (!raw)
         return false;
     if (steps.isEmpty()) {
@@ -427,5 +450,5 @@ bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::func
         return true;
     }
     ForwardingSink out(maxBytes, sink);
-    return pipeGeneral(*raw, steps, maxBytes, out) && !out.m_overflow && (out.m_total > 0 || raw->isEmpty());
+    return pipeGeneral(*raw, steps, maxBytes, out, cause) && !out.m_overflow && (out.m_total > 0 || raw->isEmpty());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PdfObject.h"
+#include "raster/DecodeProblem.h"
 
 #include <QByteArray>
 #include <QList>
@@ -23,8 +24,11 @@ QByteArray expandFilterAbbreviation(const QByteArray &name);
 // these must be the last filter of the chain, else the stream gives none.
 // A filter that fails part-way gives what was decoded before the failure;
 // nothing decoded, an unknown filter or a result larger than maxBytes gives
-// none. Nothing larger than maxBytes is ever allocated.
-std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes);
+// none. Nothing larger than maxBytes is ever allocated. `cause`, when given,
+// gets what stopped a filter (LZW table overflow, bad fax data, damaged data),
+// also when what came before was returned.
+std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes,
+                                             DecodeCause *cause = nullptr);
 
 // Why decodePdfStream() gives none for `stream` when its JBIG2 data is at fault (decoded again
 // to find out; see decodeJbig2()); empty when it gives a result or fails for another reason.
@@ -35,7 +39,8 @@ QString jbig2StreamFailure(const PdfObject &stream, qint64 maxBytes);
 // the ASCII ones, RunLength) nothing of the decoded size is held. Samples
 // only: false for coded pictures, an unreadable chain, nothing decoded or
 // more than maxBytes (the sink may have had part of the data by then).
-bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::function<void(QByteArrayView)> &sink);
+bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::function<void(QByteArrayView)> &sink,
+                       DecodeCause *cause = nullptr);
 
 // The coded picture of an image stream as it is stored: the stream's bytes
 // with only the general filters (Flate, LZW, the ASCII ones, RunLength)

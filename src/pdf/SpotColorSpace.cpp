@@ -1,5 +1,7 @@
 #include "SpotColorSpace.h"
 
+#include "LabColorSpace.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -28,14 +30,24 @@ bool alternateModel(const PdfObject &space, ColorModel *model, bool *lab)
         *model = ColorModel::CMYK;
         return true;
     }
-    if (*family == "Lab" && space.type() == PdfTypeArray) {
+    if (LabColorSpace::of(space)) {
         *model = ColorModel::RGB;
         *lab = true;
         return true;
     }
     if (*family == "ICCBased" && space.type() == PdfTypeArray) {
+        // The tint transform feeds the profile: its data colour space decides
+        // the outputs' meaning; /N when the profile does not say, or says
+        // otherwise (Lab profiles are taken above).
         std::int32_t n = 0;
         space.at(1).getIntegerEntry("N", &n);
+        const IccDataSpace data = iccDataSpace(space);
+        if (data == IccDataSpace::Gray && (n == 0 || n == 1))
+            n = 1;
+        else if (data == IccDataSpace::RGB && (n == 0 || n == 3))
+            n = 3;
+        else if (data == IccDataSpace::CMYK && (n == 0 || n == 4))
+            n = 4;
         if (n == 1 || n == 3 || n == 4) {
             *model = n == 1 ? ColorModel::Gray : (n == 3 ? ColorModel::RGB : ColorModel::CMYK);
             return true;
@@ -78,7 +90,7 @@ bool SpotColorSpace::isSpotSpace(const PdfObject &colorSpace)
     return family && (*family == "Separation" || *family == "DeviceN");
 }
 
-std::optional<SpotColorSpace> SpotColorSpace::fromObject(const PdfObject &colorSpace)
+std::optional<SpotColorSpace> SpotColorSpace::fromObject(const PdfObject &colorSpace, DecodeCause *cause)
 {
     if (!isSpotSpace(colorSpace) || colorSpace.arrayCount() < 4)
         return std::nullopt;
@@ -94,21 +106,23 @@ std::optional<SpotColorSpace> SpotColorSpace::fromObject(const PdfObject &colorS
             return std::nullopt;
         space.m_colourants = 1;
     }
+    if (space.m_colourants > kMaxColourants)
+        noteDecodeCause(cause, DecodeCause::TooManyColourants);
     if (space.m_colourants < 1 || space.m_colourants > kMaxColourants)
         return std::nullopt;
     space.m_alternate = colorSpace.at(2);
     if (!alternateModel(space.m_alternate, &space.m_model, &space.m_lab))
         return std::nullopt;
     if (space.m_lab) {
-        PdfObject range;
-        if (space.m_alternate.at(1).getArray("Range", &range) && range.arrayCount() == 4)
-            for (int i = 0; i < 4; ++i)
-                range.getNumberAt(i, &space.m_labRange[size_t(i)]);
+        const std::array<double, 4> range = LabColorSpace::of(space.m_alternate)->range;
+        space.m_labRange.assign(range.begin(), range.end());
     }
     const int outputs = componentsOf(space.m_model);
     std::optional<PdfFunction> tint = PdfFunction::parse(colorSpace.at(3), space.m_colourants, outputs);
-    if (!tint || tint->inputCount() != space.m_colourants || tint->outputCount() != outputs)
+    if (!tint || tint->inputCount() != space.m_colourants || tint->outputCount() != outputs) {
+        noteDecodeCause(cause, DecodeCause::TintProgramFailed);
         return std::nullopt;
+    }
     space.m_tint = std::move(*tint);
     return space;
 }
@@ -130,7 +144,7 @@ bool SpotColorSpace::tintToAlternate(const double *tints, uchar *out, qint64 *bu
 }
 
 RasterImage SpotColorSpace::convertSamples(QByteArrayView packed, int width, int height, int bpc,
-                                           const std::vector<double> &decode, qint64 maxBytes) const
+                                           const std::vector<double> &decode, qint64 maxBytes, DecodeCause *cause) const
 {
     if (width <= 0 || height <= 0 || (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16))
         return {};
@@ -153,7 +167,10 @@ RasterImage SpotColorSpace::convertSamples(QByteArrayView packed, int width, int
         double tints[kMaxColourants];
         for (int c = 0; c < m_colourants; ++c)
             tints[c] = d[size_t(2 * c)] + samples[c] * (d[size_t(2 * c + 1)] - d[size_t(2 * c)]) / maxSample;
-        return tintToAlternate(tints, out, &budget);
+        if (tintToAlternate(tints, out, &budget))
+            return true;
+        noteDecodeCause(cause, DecodeCause::TintProgramFailed);
+        return false;
     };
     // Few distinct colours are evaluated once each: a table of every value of
     // one small sample, else a cache of the colours met while it has room.
@@ -196,7 +213,7 @@ RasterImage SpotColorSpace::convertSamples(QByteArrayView packed, int width, int
     return raster;
 }
 
-RasterImage SpotColorSpace::convertLookup(QByteArrayView lookup, int entries) const
+RasterImage SpotColorSpace::convertLookup(QByteArrayView lookup, int entries, DecodeCause *cause) const
 {
     const qint64 stored = lookup.size() / m_colourants;
     if (stored < 1 || entries < 1 || entries > 256)
@@ -211,8 +228,10 @@ RasterImage SpotColorSpace::convertLookup(QByteArrayView lookup, int entries) co
         double tints[kMaxColourants];
         for (int c = 0; c < m_colourants; ++c)
             tints[c] = entry[c] / 255.0;
-        if (!tintToAlternate(tints, raster.row(0) + qsizetype(i) * n, &budget))
+        if (!tintToAlternate(tints, raster.row(0) + qsizetype(i) * n, &budget)) {
+            noteDecodeCause(cause, DecodeCause::TintProgramFailed);
             return {};
+        }
     }
     return raster;
 }

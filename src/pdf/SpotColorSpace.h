@@ -2,6 +2,7 @@
 
 #include "PdfFunction.h"
 #include "PdfObject.h"
+#include "raster/DecodeProblem.h"
 #include "raster/RasterImage.h"
 
 #include <QByteArrayView>
@@ -10,11 +11,11 @@
 #include <vector>
 
 // A /Separation or /DeviceN colour space: its colourants, its alternate space
-// (gray, RGB, CMYK, ICC-based with 1, 3 or 4 components, or Lab) and the tint
-// transform that maps colourant tints into it. Samples and lookup entries are
-// converted into rasters of the alternate space; a Lab alternate gives 8-bit
-// L*a*b* samples (L scaled 0..100 to 0..255, a and b from the space's /Range)
-// that still need their conversion to RGB.
+// (gray, RGB, CMYK, Lab, or ICC-based, whose profile's data colour space, or
+// else its /N, decides which of these it is) and the tint transform that maps
+// colourant tints into it. Samples and lookup entries are converted into
+// rasters of the alternate space; a Lab alternate (LabColorSpace.h) gives
+// 8-bit L*a*b* samples that still need their conversion to RGB.
 class SpotColorSpace
 {
 public:
@@ -28,8 +29,9 @@ public:
     // None when the space is no such space, has more than kMaxColourants
     // colourants, an alternate that is not a device, ICC-based or Lab space,
     // or a tint transform that does not parse with matching input and
-    // output counts.
-    static std::optional<SpotColorSpace> fromObject(const PdfObject &colorSpace);
+    // output counts; `cause` then gets too many colourants or a failed tint
+    // program.
+    static std::optional<SpotColorSpace> fromObject(const PdfObject &colorSpace, DecodeCause *cause = nullptr);
 
     int colourants() const { return m_colourants; }
     bool alternateIsLab() const { return m_lab; }
@@ -39,14 +41,15 @@ public:
     // Packed image samples (rows padded to whole bytes, 1, 2, 4, 8 or 16 bits)
     // mapped through `decode` (pairs per colourant, [0 1] when missing) and
     // the tint transform into an 8-bit raster of the alternate model. Null on
-    // short data, a size past maxBytes, or a failing evaluation.
+    // short data, a size past maxBytes, or a failing evaluation (which `cause`
+    // gets as a failed tint program).
     RasterImage convertSamples(QByteArrayView packed, int width, int height, int bpc, const std::vector<double> &decode,
-                               qint64 maxBytes) const;
+                               qint64 maxBytes, DecodeCause *cause = nullptr) const;
     // The entries of an Indexed lookup over this space (one byte per
     // colourant) as a raster of `entries` x 1 pixels; null when the lookup is
     // shorter than one entry or an evaluation fails. Past the lookup's end
     // the last entry repeats.
-    RasterImage convertLookup(QByteArrayView lookup, int entries) const;
+    RasterImage convertLookup(QByteArrayView lookup, int entries, DecodeCause *cause = nullptr) const;
 
 private:
     bool tintToAlternate(const double *tints, uchar *out, qint64 *budget) const;

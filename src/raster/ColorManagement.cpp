@@ -146,9 +146,10 @@ bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView prof
 }
 
 RasterImage ColorTransformCache::labToSrgb(const RasterImage &lab, const std::array<double, 4> &range,
-                                           const std::array<double, 3> &white, qint64 maxBytes)
+                                           const std::array<double, 3> &white, qint64 maxBytes, QByteArrayView profile)
 {
-    if (lab.isNull() || lab.bitsPerComponent != 8 || lab.colorComponents() != 3 || !(white[1] > 0))
+    if (lab.isNull() || lab.bitsPerComponent != 8 || lab.colorComponents() != 3 || !(white[1] > 0)
+        || profile.size() > kMaxProfileBytes)
         return {};
     RasterImage out = RasterImage::create(lab.width, lab.height, ColorModel::RGB, 8, lab.hasAlpha, maxBytes);
     if (out.isNull())
@@ -157,15 +158,20 @@ RasterImage ColorTransformCache::labToSrgb(const RasterImage &lab, const std::ar
     if (!(sum > 0) || !std::isfinite(sum))
         return {};
     const cmsCIExyY whitePoint{white[0] / sum, white[1] / sum, 1.0};
-    // The key is the white point itself: Lab transforms have no profile bytes.
+    // The key of the engine's own Lab profile is its white point: it has no bytes.
     const QByteArray whiteKey = QByteArray("Lab:") + QByteArray::number(whitePoint.x, 'g', 17) + ','
         + QByteArray::number(whitePoint.y, 'g', 17);
     const cmsUInt32Number outFormat = outputFormat(8, false);
-    const auto transform = d->find(QByteArrayView(whiteKey), (std::uint64_t(TYPE_Lab_DBL) << 32) | outFormat, [&]() -> cmsHTRANSFORM {
-        cmsHPROFILE source = cmsCreateLab4Profile(&whitePoint);
+    const QByteArrayView key = profile.isEmpty() ? QByteArrayView(whiteKey) : profile;
+    const auto transform = d->find(key, (std::uint64_t(TYPE_Lab_DBL) << 32) | outFormat, [&]() -> cmsHTRANSFORM {
+        cmsHPROFILE source = profile.isEmpty()
+            ? cmsCreateLab4Profile(&whitePoint)
+            : cmsOpenProfileFromMem(profile.data(), cmsUInt32Number(profile.size()));
         if (!source)
             return nullptr;
-        cmsHTRANSFORM made = buildTransform(source, TYPE_Lab_DBL, outFormat, false);
+        cmsHTRANSFORM made = cmsGetColorSpace(source) == cmsSigLabData
+            ? buildTransform(source, TYPE_Lab_DBL, outFormat, false)
+            : nullptr;
         cmsCloseProfile(source);
         return made;
     });

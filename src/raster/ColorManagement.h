@@ -40,9 +40,11 @@ public:
 
     // 8-bit Lab samples (L 0..255 for 0..100, a and b mapped from range to
     // 0..255) converted through the engine's Lab profile with the given white
-    // point (XYZ). Null on failure.
+    // point (XYZ), or through `profile` when one is given (an ICC profile
+    // whose data colour space is Lab; the white point is then its own).
+    // Null on failure, a profile of another colour space included.
     RasterImage labToSrgb(const RasterImage &lab, const std::array<double, 4> &range,
-                          const std::array<double, 3> &white, qint64 maxBytes);
+                          const std::array<double, 3> &white, qint64 maxBytes, QByteArrayView profile = {});
 
     // The system's CMYK profile for images that carry none: the first of
     // the fallback paths that holds one, read once; empty when none does.

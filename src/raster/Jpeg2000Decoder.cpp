@@ -85,7 +85,8 @@ struct ImageDeleter {
 // codec last, as OpenJPEG requires.
 class OpenJpegReader {
 public:
-    bool readHeader(QByteArrayView data)
+    // paletteIndices: a JP2 palette and channel definitions are left unapplied.
+    bool readHeader(QByteArrayView data, bool paletteIndices = false)
     {
         const Container container = detectContainer(data);
         if (container == Container::None)
@@ -100,6 +101,8 @@ public:
         opj_set_error_handler(codec_.get(), ignoreMessage, nullptr);
         opj_dparameters_t parameters;
         opj_set_default_decoder_parameters(&parameters);
+        if (paletteIndices)
+            parameters.flags |= OPJ_DPARAMETERS_IGNORE_PCLR_CMAP_CDEF_FLAG;
         if (!opj_setup_decoder(codec_.get(), &parameters))
             return false;
         // Damaged or truncated codestreams give what could be decoded.
@@ -313,7 +316,9 @@ qint64 planeBytes(const opj_image_t &image, int paletteChannels)
     return total;
 }
 
-RasterImage buildRaster(const opj_image_t &image, const Layout &layout, Space space, qint64 maxBytes)
+// unscaled: samples of up to 8 bits are kept as they are (palette indices).
+RasterImage buildRaster(const opj_image_t &image, const Layout &layout, Space space, qint64 maxBytes,
+                        bool unscaled = false)
 {
     const int width = int(image.x1 - image.x0), height = int(image.y1 - image.y0);
     const int channels = int(layout.channels.size());
@@ -325,6 +330,8 @@ RasterImage buildRaster(const opj_image_t &image, const Layout &layout, Space sp
         if (c.prec > 8)
             outBits = 16;
     }
+    if (unscaled && outBits != 8)
+        return {};
     RasterImage raster = RasterImage::create(width, height, layout.model, outBits, layout.hasAlpha, maxBytes);
     if (raster.isNull())
         return {};
@@ -340,6 +347,9 @@ RasterImage buildRaster(const opj_image_t &image, const Layout &layout, Space sp
         p.max = int((1u << c.prec) - 1);
         p.offset = c.sgnd ? int(1u << (c.prec - 1)) : 0;
         p.scale = scaleTable(p.max, outBits);
+        if (unscaled)
+            for (int v = 0; v <= p.max; ++v)
+                p.scale[size_t(v)] = quint16(v);
     }
     const bool ycc = needsYccConversion(image, layout, space);
     const bool extended = space == Space::EYCC;
@@ -382,10 +392,10 @@ std::vector<bool> alphaFlags(const opj_image_t &image)
 
 } // namespace
 
-RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes)
+RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes, bool paletteIndices, DecodeCause *cause)
 {
     OpenJpegReader reader;
-    if (!reader.readHeader(data))
+    if (!reader.readHeader(data, paletteIndices))
         return {};
 
     // Refuse before decoding what would not fit: OpenJPEG's planes, and the
@@ -403,6 +413,11 @@ RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes)
     if (!reader.decode())
         return {};
     const opj_image_t &image = reader.image();
+    if (paletteIndices) {
+        if (image.comps[0].prec > 8) // more indices than a palette can have
+            noteDecodeCause(cause, DecodeCause::UnsupportedBitsPerComponent);
+        return buildRaster(image, Layout{ColorModel::Gray, {0}, false}, Space::Gray, maxBytes, true);
+    }
     const Space space = spaceOf(image);
     const auto layout = chooseLayout(int(image.numcomps), alphaFlags(image), space);
     if (!layout)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DecodeProblem.h"
 #include "RasterImage.h"
 
 #include <QByteArrayView>
@@ -23,10 +24,17 @@
 // range, 9 to 16 bits to full 16-bit range (so 12-bit 4095 becomes 65535).
 // Precisions above 16 give a null image.
 //
+// paletteIndices: the samples are indices into a palette that is not the
+// data's own (a PDF /Indexed space over JPEG 2000 data): the first component
+// is given as stored, one byte per pixel, without scaling and with no JP2
+// palette or channel definitions applied. Precisions above 8 then give null
+// (and `cause` unsupported bits per component).
+//
 // maxBytes limits the decoded raster and, separately, OpenJPEG's planes of
 // 32-bit samples; both are checked from the header before decoding.
 // Thread-safe: every call has its own codec.
-RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes = 1LL << 30);
+RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes = 1LL << 30, bool paletteIndices = false,
+                           DecodeCause *cause = nullptr);
 
 // The pixel size the codestream header gives, without decoding; none when
 // the header cannot be read.

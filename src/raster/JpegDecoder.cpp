@@ -194,8 +194,14 @@ bool runLibjpeg(Decompressor &d, QByteArrayView data, const JpegDecodeOptions *o
 
 } // namespace
 
+qsizetype jpegStartOffset(QByteArrayView data)
+{
+    return data.indexOf(QByteArrayView("\xFF\xD8\xFF", 3));
+}
+
 RasterImage decodeJpeg(QByteArrayView data, const JpegDecodeOptions &options)
 {
+    data = data.sliced(std::max<qsizetype>(0, jpegStartOffset(data)));
     if (data.isEmpty())
         return {};
     auto d = std::make_unique<Decompressor>();
@@ -216,6 +222,7 @@ RasterImage decodeJpeg(QByteArrayView data, const JpegDecodeOptions &options)
 
 std::optional<QString> jpegPropertiesText(QByteArrayView data)
 {
+    data = data.sliced(std::max<qsizetype>(0, jpegStartOffset(data)));
     if (data.isEmpty())
         return std::nullopt;
     auto d = std::make_unique<Decompressor>();

@@ -29,6 +29,12 @@ struct JpegDecodeOptions {
     bool checkOnly = false;
 };
 
+// Where the JPEG data starts: the offset of its SOI marker (FF D8 FF), 0 when
+// it comes first, -1 when there is none. Bytes before it (a stray line end
+// or blanks a PDF writer left, a header of another format) are skipped by the
+// usual readers, and by every reader of JPEG data here.
+qsizetype jpegStartOffset(QByteArrayView data);
+
 // Decodes baseline, extended and progressive 8-bit JPEG data into Gray,
 // RGB or CMYK samples as stored. Whether three components are YCbCr and
 // four are YCCK is taken from the Adobe APP14 marker's transform flag when

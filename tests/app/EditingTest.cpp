@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -178,6 +179,11 @@ TEST_F(EditingTest, UndoOfExportSettingsAndNamePattern)
     controller.namePatternEdited("x_##");
     settle();
     EXPECT_EQ(image(2)->imagename(), "x_02");
+    // A pattern with "/" is refused with an alert, and is no step.
+    QSignalSpy refused(&controller, &Controller::alertRequested);
+    controller.namePatternEdited("../x_##");
+    settle();
+    EXPECT_TRUE(refused.size() == 1 && window.findChild<QLineEdit *>("mNamePattern")->text() == "x_##");
 
     controller.undo();
     EXPECT_EQ(controller.pdfFiles()[0]->namePattern(), "$_###");

@@ -95,6 +95,7 @@ TEST(ListMode, PagesLimitTheImages)
         for (const QString &line : l.rows)
             pages << line.section('\t', 9, 9);
         EXPECT_EQ(pages, row.pages) << row.range;
+        EXPECT_EQ(l.err.contains(file + ": no page of --pages is in the file, which has 5 pages"), pages.isEmpty());
     }
     EXPECT_TRUE(list({file, "--pages", "2"}).rows.value(0).contains("\tp_001\t"));
     for (const char *bad : {"0", "3-1", "", "a", "1,,2"})

@@ -1,5 +1,6 @@
 #include "ExportTestDecoders.h"
 #include "RecordingController.h"
+#include "WaitUntil.h"
 
 #include "export/ExportFormat.h"
 #include "export/ExportJobs.h"
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 
 #include <QThreadPool>
+
+#include <future>
 
 #include <atomic>
 #include <mutex>
@@ -60,7 +63,7 @@ ExportJobSettings into(const QString &folder)
 
 QStringList filesIn(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 QRgb centrePixel(const QString &path)
@@ -104,35 +107,40 @@ TEST(ExportJobs, SelectedImagesInEveryFormat)
     }
 }
 
-// Within one job a repeated name gets " (2)", " (3)"; a second job replaces
-// the files of the first instead of numbering further.
-TEST(ExportJobs, RepeatedNamesWithinOneJobAreNumbered)
+// A second job replaces the file of the first, but a job running at the same time numbers
+// further; a cancelled write leaves no file. (Numbering within one job: PathClaimsStayInTheFolder.)
+TEST(ExportJobs, JobsAtOnceNumberFurtherJobsAfterwardsReplace)
 {
     RecordingController controller;
     QTemporaryDir dir;
-    const ExportJobResult first =
-        startSelectedImagesExport({record("a", solid(0xFFFF0000)), record("a", solid(0xFF00FF00)),
-                                   record("a", solid(0xFF0000FF)), record("b", solid(0xFFFFFFFF)),
-                                   record("a (2)", solid(0xFF000000))},
-                                  ExportFormat::Png, 72, into(dir.path()))
-            .wait();
-    EXPECT_EQ(first.filesWritten, 5);
-    const std::pair<const char *, QRgb> expected[] = {
-        {"a.png", 0xFFFF0000}, {"a (2).png", 0xFF00FF00}, {"a (3).png", 0xFF0000FF},
-        {"b.png", 0xFFFFFFFF}, {"a (2) (2).png", 0xFF000000},
+    const auto job = [&](QRgb colour, std::shared_ptr<ExportWriter> writer = nullptr) {
+        ExportJobSettings settings = into(dir.path());
+        settings.writer = std::move(writer);
+        return startSelectedImagesExport({record("c", solid(colour))}, ExportFormat::Png, 72, std::move(settings));
     };
-    for (const auto &[name, colour] : expected)
-        EXPECT_EQ(centrePixel(dir.filePath(QString::fromLatin1(name))), colour) << name;
-
-    const ExportJobResult second =
-        startSelectedImagesExport({record("a", solid(0xFFFFFF00)), record("a", solid(0xFF00FFFF))},
-                                  ExportFormat::Png, 72, into(dir.path()))
-            .wait();
-    EXPECT_EQ(second.filesWritten, 2);
-    EXPECT_EQ(centrePixel(dir.filePath("a.png")), 0xFFFFFF00);
-    EXPECT_EQ(centrePixel(dir.filePath("a (2).png")), 0xFF00FFFF);
-    EXPECT_EQ(centrePixel(dir.filePath("a (3).png")), 0xFF0000FF);
-    EXPECT_EQ(filesIn(dir.path()).size(), 5);
+    job(0xFF101010).wait(), job(0xFF202020).wait();
+    EXPECT_EQ(filesIn(dir.path()), QStringList{"c.png"});
+    // The first job holds "c.png" while its writer waits: the second one takes "c (2).png", or,
+    // with "c (2).png" there from the round before, "c (3).png".
+    struct GateWriter final : ExportWriter { // writes once `open` is ready
+        explicit GateWriter(std::shared_future<void> gate) : open(std::move(gate)) {}
+        std::shared_future<void> open;
+        void write(ExportRequest r, Done done) override { open.wait(), DirectExportWriter().write(std::move(r), std::move(done)); }
+    };
+    for (const bool cancelFirst : {false, true}) {
+        std::promise<void> gate;
+        QFile::remove(dir.filePath("c.png"));
+        const ExportJob first = job(0xFF303030, std::make_shared<GateWriter>(gate.get_future().share()));
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(dir.filePath("c.png")); }));
+        EXPECT_EQ(job(0xFF404040).wait().filesWritten, 1);
+        if (cancelFirst)
+            first.cancel();
+        gate.set_value();
+        first.wait();
+        EXPECT_EQ(centrePixel(dir.filePath("c.png")), cancelFirst ? 0u : 0xFF303030);
+        EXPECT_EQ(centrePixel(dir.filePath(cancelFirst ? "c (3).png" : "c (2).png")), 0xFF404040);
+    }
+    EXPECT_EQ(filesIn(dir.path()), (QStringList{"c (2).png", "c (3).png"}));
 }
 
 // Names keep their dots and percent signs, but always give a file directly inside the folder.
@@ -144,7 +152,7 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
         {"100%1", "/out/100%1.png"},        {"100%1", "/out/100%1 (2).png"},
         {"/etc/passwd", "/out/passwd.png"}, {"../../up_000", "/out/up_000.png"},
         {"..", "/out/__.png"},              {"a/..", "/out/a___.png"},
-        {"dir/", "/out/dir.png"},           {"", "/out/_.png"},
+        {"dir/", "/out/dir.png"},           {"", "/out/_.png"}, {"x.v1 (2)", "/out/x.v1 (2) (2).png"},
     };
     for (const auto &[name, path] : rows)
         EXPECT_EQ(claims.claim(QStringLiteral("/out/"), QString::fromLatin1(name), ExportFormat::Png),
@@ -156,6 +164,12 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
     EXPECT_EQ(claims.claim(QStringLiteral("/out"), QStringLiteral("x.v1"), ExportFormat::Tiff),
               QStringLiteral("/out/x.v1.tiff"));
     EXPECT_TRUE(claims.claim(QStringLiteral("/out"), QStringLiteral("x"), ExportFormat::Count).isEmpty());
+    // A name too long for a file is cut in its middle; its end, the counter and the extension stay.
+    for (const char *end : {"\u00e9_007.png", "\u00e9_007 (2).png"}) {
+        const QString path = claims.claim("/out", QString(300, u'\u00e9') + "_007", ExportFormat::Png);
+        EXPECT_TRUE(path.startsWith("/out/\u00e9") && path.contains(u'\u2026') && path.endsWith(QString::fromUtf8(end))
+                    && QFile::encodeName(QFileInfo(path).fileName()).size() == 255) << path.toStdString();
+    }
 }
 
 // Only checked files whose parse has finished take part, in list order.

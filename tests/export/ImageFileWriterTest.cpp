@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <thread>
 #include <vector>
 
 using namespace exporttest;
@@ -162,32 +161,6 @@ TEST_F(ImageFileWriterTest, Jpeg2000LayoutsAndBoxes)
         EXPECT_TRUE(header.contains("colr"));
         EXPECT_TRUE(header.contains("cdef") || !source.hasAlphaChannel());
     }
-}
-
-TEST_F(ImageFileWriterTest, ConcurrentHeicWritesOfOnePathLeaveOneWholeFile)
-{
-    std::vector<QImage> pictures;
-    for (QRgb colour : {qRgb(220, 20, 20), qRgb(20, 220, 20), qRgb(20, 20, 220), qRgb(128, 128, 128)}) {
-        pictures.emplace_back(24, 24, QImage::Format_RGB32);
-        pictures.back().fill(colour);
-    }
-    const QString file = path(QStringLiteral("same.heic"));
-    std::vector<std::optional<WriteResult>> results(pictures.size());
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < pictures.size(); ++i)
-        threads.emplace_back([&, i] { results[i] = export1(pictures[i], file, ExportFormat::Heic, 72.0f); });
-    for (std::thread &thread : threads)
-        thread.join();
-    for (const auto &result : results)
-        EXPECT_TRUE(result && result->isWritten());
-    // One writer's picture, whole, and no temporary file beside it.
-    const QImage decoded = decodeExportFile(ExportFormat::Heic, readFile(file));
-    ASSERT_EQ(decoded.size(), QSize(24, 24));
-    double nearest = 255;
-    for (const QImage &picture : pictures)
-        nearest = std::min(nearest, compareImages(decoded, picture).mean);
-    EXPECT_LE(nearest, 4.0);
-    EXPECT_EQ(files(), QStringList{"same.heic"});
 }
 
 // A missing folder, a null picture and an unknown format write nothing and say so.

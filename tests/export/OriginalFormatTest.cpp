@@ -90,6 +90,8 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
         {"G4 fax", 40, pdf.image(40, 30, 1, gray, bytes(g4), {"CCITTFaxDecode"}, fax(40, -1, false)), "tif", g4},
         {"G3 fax, BlackIs1", 41, pdf.image(41, 30, 1, gray, bytes(g3), {"CCITTFaxDecode"}, fax(41, 0, true)), "tif", g3},
         // Three components without JFIF and an Adobe transform of 0: a JFIF segment would make them YCbCr.
+        {"bytes before SOI dropped", 30, pdf.image(30, 12, 8, gray, "\r\n " + bytes(jpeg(30, JpegStorage::Gray)), {"DCTDecode"}),
+         "jpg", jpeg(30, JpegStorage::Gray)},
         {"no JFIF for RGB", 29, pdf.image(29, 12, 8, rgb, bytes(plainRgb), {"DCTDecode"}), "jpg", plainRgb},
         {"edited", 25, pdf.image(25, 12, 8, rgb, bytes(jpeg(25, JpegStorage::YCbCr)), {"DCTDecode"}), "png", {}},
         {"masked", 22, pdf.image(22, 12, 8, rgb, bytes(jpeg(22, JpegStorage::YCbCr)), {"DCTDecode"}, {{"SMask", smask}}), "png", {}},

@@ -3,6 +3,8 @@
 #include "Jpeg2000Fixtures.h"
 #include "Jbig2TestStreams.h"
 #include "JpegFixtures.h"
+#include "WaitUntil.h"
+#include "ZembrixProcess.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -13,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <random>
+
+#include <csignal>
+#include <cstdio>
 
 using namespace fixture;
 
@@ -86,11 +91,14 @@ HostileCase bytesCase(std::string name, Bytes bytes, bool opens)
             opens ? 0 : 1, opens ? 1 : 0, opens ? 0 : 1, opens ? 1 : 0, nullptr};
 }
 
-// One page with one 4 x 4 gray image.
-void writeGrayImage(const QString &path, const Obj &colorSpace = name("DeviceGray"))
+// One page with one 4 x 4 gray image (or `images` of them).
+void writeGrayImage(const QString &path, const Obj &colorSpace = name("DeviceGray"), int images = 1)
 {
     PdfFixture pdf;
-    pdf.page({{"/I", pdf.image(4, 4, 8, colorSpace, std::string(16, '\x01'))}});
+    Dict xobjects;
+    for (int i = 0; i < images; ++i)
+        xobjects["/I" + std::to_string(i)] = pdf.image(4, 4, 8, colorSpace, std::string(16, '\x01'));
+    pdf.page(xobjects);
     pdf.write(path);
 }
 
@@ -113,23 +121,18 @@ HostileCase indexedLoopCase(std::string name, bool twoSpaces)
             {}, 0, 0, 0, 0, nullptr};
 }
 
-// An image name that leaves the folder: every file still lands in it, one component deep.
-HostileCase patternCase(std::string name, const QString &badFileName, const QString &pattern, const QString &stem)
+// A run the command line refuses before reading anything: nothing is written.
+HostileCase refusedCase(std::string name, const QStringList &args)
 {
-    const auto file = [stem](const char *n) { return stem + QLatin1String(n) + QLatin1String(".png"); };
-    const QStringList expected = {file("000"), file("000 (2)"), file("001"), file("002")};
-    return {std::move(name),
-            [badFileName](HostileSetup &s) {
-                s.bad = s.root + "/" + badFileName;
-                writeGrayImage(s.bad);
-                s.goodNamedByDefault = false;
-            },
-            {"--pattern", pattern}, 0, 1, 0, -1,
-            [expected](const HostileSetup &s) {
-                QStringList sorted = expected;
-                sorted.sort();
-                EXPECT_EQ(QDir(s.out).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name), sorted);
-            }};
+    return {std::move(name), [](HostileSetup &s) { writeGrayImage(s.bad), s.goodNamedByDefault = false; }, args, 0, 1, 2, -1,
+            [](const HostileSetup &s) { EXPECT_TRUE(QDir(s.out).isEmpty()); }};
+}
+
+// The hostile file under the name `fileName` gives the file `written` in the output folder.
+HostileCase nameCase(std::string name, const QString &fileName, const QString &written)
+{
+    return imagesCase(std::move(name), 1, [fileName](HostileSetup &s) { writeGrayImage(s.bad = s.root + "/" + fileName); },
+                      [written](const HostileSetup &s) { EXPECT_TRUE(QFileInfo(s.out + "/" + written).isFile()) << written.toStdString(); });
 }
 
 // A link planted in the output folder where an export file will go: replaced, never followed.
@@ -279,11 +282,6 @@ std::vector<HostileCase> hostileCases()
     // Colour spaces that name themselves: the image is dropped, the run goes on.
     std::vector<HostileCase> cases = {indexedLoopCase("IndexedBaseIsItself", false),
                                       indexedLoopCase("IndexedBasesPointAtEachOther", true)};
-
-    // Names that would leave the output folder.
-    cases.push_back(patternCase("PatternClimbsOut", "bad.pdf", "../escaped_###", "escaped_"));
-    cases.push_back(patternCase("DotsFileNameClimbsOut", "...pdf", "$/img_###", "img_"));
-    cases.push_back(patternCase("AbsolutePattern", "bad.pdf", "/tmp/zembrix-escape-###", "zembrix-escape-"));
 
     const Bytes jpeg = [] { return jpegOf(16, 16); };
     const Bytes smallJpeg2000 = [] { return jpeg2000Of(4, 4); };
@@ -488,5 +486,40 @@ std::vector<HostileCase> hostileCases()
 
     cases.push_back(linkCase("LinkToAFileOutside", true));
     cases.push_back(linkCase("DanglingLinkOutside", false));
+
+    // Output names and command line set-ups: a pattern that would leave the folder, a repeated
+    // --out, names of dots, of 255 bytes and not in UTF-8 (given as bytes through a shell).
+    cases.push_back(refusedCase("PatternClimbsOut", {"--pattern", "../escaped_###"}));
+    cases.push_back(refusedCase("AbsolutePattern", {"--pattern", "/tmp/zembrix-escape-###"}));
+    cases.push_back(refusedCase("OutGivenTwice", {"--out", "elsewhere"}));
+    cases.push_back(nameCase("DotsFileName", "...pdf", ".._000.png"));
+    cases.push_back(nameCase("LongFileName", QString(251, u'L') + ".pdf", QString(232, u'L') + u'\u2026' + QString(12, u'L') + "_000.png"));
+    cases.push_back(imagesCase("Latin1FileName", 1, [](HostileSetup &s) { writeGrayImage(s.bad); }, [](const HostileSetup &s) {
+        ASSERT_EQ(::rename(QFile::encodeName(s.bad).constData(), (QFile::encodeName(s.root) + "/caf\xe9.pdf").constData()), 0);
+        const ProcessResult r = runProcess("/bin/sh", {"-c", R"sh(exec "$0" --extract "$1/$(printf 'caf\351.pdf')" --out "$1/out/latin")sh",
+                                                       ZEMBRIX_BINARY, s.root});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(QImage(s.out + "/latin/caf\ufffd_000.png").pixel(0, 0), qRgb(1, 1, 1));
+    }));
+    // Two runs into one folder at once (the first stopped while it holds it): every image twice, the
+    // second run's under " (2)" names. An interrupted run leaves no placeholder or temporary file.
+    cases.push_back(imagesCase("TwoRunsAtOnce", 1, [](HostileSetup &s) { writeGrayImage(s.bad); }, [](const HostileSetup &s) {
+        writeGrayImage(s.root + "/many.pdf", name("DeviceGray"), 1000);
+        QProcess first;
+        first.start(ZEMBRIX_BINARY, {"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"});
+        ASSERT_TRUE(waitUntil([&] { return QDir(s.out + "/twice").entryList(QDir::Files).size() > 1; }, kCaseTimeLimitMs));
+        ::kill(pid_t(first.processId()), SIGSTOP);
+        EXPECT_EQ(zembrix({"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"}).status, 0);
+        ::kill(pid_t(first.processId()), SIGCONT);
+        EXPECT_TRUE(first.waitForFinished(kCaseTimeLimitMs) && first.exitCode() == 0);
+        EXPECT_EQ(QDir(s.out + "/twice").entryList(QDir::Files).size(), 2000);
+        EXPECT_TRUE(QFileInfo(s.out + "/twice/many_999 (2).png").isFile());
+        first.start(ZEMBRIX_BINARY, {"--extract", s.root + "/many.pdf", "--out", s.out + "/stopped"});
+        ASSERT_TRUE(waitUntil([&] { return QDir(s.out + "/stopped").entryList(QDir::Files).size() > 1; }, kCaseTimeLimitMs));
+        ::kill(pid_t(first.processId()), SIGINT);
+        EXPECT_TRUE(first.waitForFinished(kCaseTimeLimitMs) && first.readAllStandardError().contains("zembrix: interrupted: "));
+        for (const QFileInfo &file : QDir(s.out + "/stopped").entryInfoList(QDir::Files | QDir::Hidden))
+            EXPECT_TRUE(file.size() > 0 && !file.fileName().startsWith('.')) << file.fileName().toStdString();
+    }));
     return cases;
 }

@@ -1,22 +1,25 @@
-#include "RecordingController.h"
-
 #include "images/PDFImageStruct.h"
 
 #include <gtest/gtest.h>
 
+// Names of the images of report.pdf (or of the PDF named in the row), the "#" runs expanded
+// before the first "$" becomes the PDF's name.
 TEST(ImageNaming, NamePatternTable)
 {
     struct Row {
-        QString pattern; // as it reaches the record: the first "$" already replaced
+        QString pattern;
         qint32 value;
         QString name;
+        QString pdf = QStringLiteral("report");
     };
     const Row rows[] = {
-        {QStringLiteral("report_###"), 41, QStringLiteral("report_041")},
-        {QStringLiteral("report_###"), 1234, QStringLiteral("report_1234")},
+        {QStringLiteral("$_###"), 41, QStringLiteral("report_041")},
+        {QStringLiteral("$_###"), 1234, QStringLiteral("report_1234")},
         {QStringLiteral("img"), 7, QStringLiteral("img7")},
         {QStringLiteral("a#b#c"), 3, QStringLiteral("a03bc")},
-        {QStringLiteral("report-$#"), 5, QStringLiteral("report-$5")},
+        {QStringLiteral("$-$#"), 5, QStringLiteral("report-$5")},
+        {QStringLiteral("$_###"), 0, QStringLiteral("we$ird#name_000"), QStringLiteral("we$ird#name")},
+        {QStringLiteral("$"), 2, QStringLiteral("##2"), QStringLiteral("##")},
         {QStringLiteral("###"), 2147483647, QStringLiteral("2147483647")},
         {QStringLiteral("##x##"), 12, QStringLiteral("0012x")},
         {QString(), 3, QStringLiteral("3")},
@@ -28,21 +31,6 @@ TEST(ImageNaming, NamePatternTable)
         {QStringLiteral("\u00e9t\u00e9_##_\U0001F600"), 7, QStringLiteral("\u00e9t\u00e9_07_\U0001F600")},
     };
     for (const Row &row : rows)
-        EXPECT_EQ(PDFImageStruct::makeNamePattern(row.pattern, row.value), row.name) << row.pattern.toStdString() << " " << row.value;
-}
-
-TEST(ImageNaming, PatternUpdatesLeaveAHandSetNameAlone)
-{
-    RecordingController controller;
-    auto record = PDFImageStruct::create();
-    record->setNamePattern1(QStringLiteral("report_###"), 4);
-    EXPECT_EQ(record->imagename(), QStringLiteral("report_004"));
-    record->setNamePattern1(QStringLiteral("scan"), 4);
-    EXPECT_EQ(record->imagename(), QStringLiteral("scan4"));
-    record->setChanged(true);
-    record->setNamePattern1(QStringLiteral("other_#"), 1);
-    EXPECT_EQ(record->imagename(), QStringLiteral("scan4"));
-    // Renaming is no edit of the picture.
-    EXPECT_EQ(record->imageVersion(), 0u);
-    EXPECT_TRUE(controller.undoSteps.empty());
+        EXPECT_EQ(PDFImageStruct::makeFileImageName(row.pattern, row.pdf, row.value), row.name)
+            << row.pattern.toStdString() << " " << row.value;
 }

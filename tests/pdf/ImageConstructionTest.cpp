@@ -57,8 +57,10 @@ TEST_F(ImageConstructionTest, DeviceAndIccImages)
         pdf.image(1, 1, 16, name("DeviceRGB"), bytes({0xFF, 0xFF, 0x80, 0x00, 0, 0}), {"FlateDecode"}), // 7
         pdf.image(2, 1, 8, name("DeviceRGB"), bytes({0, 0, 0, 255, 255, 255}), {"ASCIIHexDecode", "FlateDecode"},
                   {{"Decode", array({integer(1), integer(0), integer(0), integer(1), integer(0), integer(1)})}}), // 8
+        pdf.image(10, 1, 1, array({name("ICCBased"), icc1}), bytes({0xA0, 0x00}), {}, {{"Decode", array({integer(1), integer(0)})}}), // 9: as 4
     });
-    ASSERT_EQ(record->images().size(), 9);
+    ASSERT_EQ(record->images().size(), 10);
+    EXPECT_EQ(compareImages(picture(*record, 9), picture(*record, 4)).maximum, 0);
     const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0);
     expectPixels(*record, {{0, 0, 0, qRgb(255, 0, 0)}, {0, 1, 0, qRgb(0, 255, 0)}, {0, 0, 1, qRgb(0, 0, 255)},
                            {0, 1, 1, qRgb(10, 20, 30)}, {1, 1, 1, qRgb(10, 20, 30)}, {2, 0, 0, white},
@@ -160,6 +162,12 @@ TEST_F(ImageConstructionTest, JpegAndJpeg2000)
         for (int i = 0; i < 6; ++i)
             j2k.components[size_t(c)].values.push_back((i * 40 + c * 7) & 0xff);
     const std::string jp2 = toStd(encodeJpeg2000(j2k));
+    // 4-bit indices in the codestream, /BitsPerComponent 8: the codestream's samples are the indices.
+    const std::vector<int> indices = {0, 1, 2, 3, 15, 14, 13, 12};
+    std::string palette;
+    for (int i = 0; i < 16; ++i)
+        palette += bytes({i * 17, 255 - i * 17, i * 50 % 256});
+    const std::string indexedJpx = toStd(encodeJpeg2000({4, 2, {J2kComponent{4, false, 1, 1, false, indices}}}));
 
     PdfFixture pdf;
     const Obj decode8 = array({integer(1), integer(0), integer(1), integer(0), integer(1), integer(0), integer(1), integer(0)});
@@ -173,10 +181,16 @@ TEST_F(ImageConstructionTest, JpegAndJpeg2000)
         pdf.image(32, 16, 8, name("DeviceRGB"), toStd(rgbJpeg), {"RunLengthDecode", "DCTDecode"}),    // 6
         pdf.image(32, 16, 8, name("DeviceRGB"), toStd(rgbJpeg), {"FlateDecode", "DCTDecode"}),        // 7
         pdf.image(3, 2, 8, Obj(), jp2, {"FlateDecode", "JPXDecode"}),                                 // 8: no /ColorSpace
+        pdf.image(4, 2, 8, array({name("Indexed"), name("DeviceRGB"), integer(15), string(palette)}), indexedJpx, {"JPXDecode"}), // 9
+        pdf.image(32, 16, 8, name("DeviceRGB"), "\r\n  " + toStd(rgbJpeg), {"DCTDecode"}),          // 10: bytes before SOI
     });
-    ASSERT_EQ(record->images().size(), 9);
+    ASSERT_EQ(record->images().size(), 11);
     EXPECT_LE(compareImages(picture(*record, 0), QImage::fromData(rgbJpeg)).maximum, 3);
-    for (int i : {5, 6, 7}) {
+    for (int i = 0; i < 8; ++i) {
+        const char *entry = palette.data() + indices[size_t(i)] * 3;
+        EXPECT_EQ(px(picture(*record, 9), i % 4, i / 4), qRgb(uchar(entry[0]), uchar(entry[1]), uchar(entry[2]))) << i;
+    }
+    for (int i : {5, 6, 7, 10}) {
         EXPECT_EQ(compareImages(picture(*record, i), picture(*record, 0)).maximum, 0) << i;
         EXPECT_EQ(record->images()[i]->source().filter, QStringLiteral("/DCTDecode")) << i;
     }
@@ -220,4 +234,49 @@ TEST_F(ImageConstructionTest, DescriptionsNamesAndRefusals)
     EXPECT_EQ(source.colorSpace, QStringLiteral("/DeviceRGB"));
     EXPECT_EQ(source.bitsPerComponent, 8);
     EXPECT_EQ(source.page, 1);
+}
+
+// Samples a few rows short are padded with zero samples as mutool shows them (through /Decode:
+// black, white, the first palette entry) and said; images that cannot be made say why.
+TEST_F(ImageConstructionTest, ShortSamplesArePaddedAndFailuresSayWhy)
+{
+    std::string lzwPastFullTable; // single-byte codes with no clear code: the table fills up
+    quint64 bits = 0;
+    for (int k = -1, pending = 0; k < 5000; ++k) {
+        const int next = 259 + std::max(k - 1, 0), width = next >= 2048 ? 12 : next >= 1024 ? 11 : next >= 512 ? 10 : 9;
+        bits = (bits << width | quint64(k < 0 ? 256 : k % 256)) & 0xFFFFFF;
+        for (pending += width; pending >= 8; pending -= 8)
+            lzwPastFullTable += char(bits >> (pending - 8));
+    }
+    PdfFixture pdf;
+    const Obj unit = numbers({0, 1});
+    std::vector<Obj> colourants(40, name("C"));
+    const Obj spot = array({name("DeviceN"), array(colourants), name("DeviceGray"),
+                            dict({{"FunctionType", integer(2)}, {"Domain", unit}, {"N", integer(1)}})});
+    const Obj badTint = pdf.stream("{ pop", {{"FunctionType", integer(4)}, {"Domain", unit}, {"Range", unit}});
+    auto record = parsePage(pdf, {
+        pdf.image(4, 4, 8, name("DeviceGray"), std::string(8, '\xc8')),                                      // 0
+        pdf.image(4, 4, 8, name("DeviceGray"), std::string(8, '\xc8'), {"FlateDecode"}, {{"Decode", numbers({1, 0})}}), // 1
+        pdf.image(4, 4, 8, array({name("Indexed"), name("DeviceRGB"), integer(1), string(bytes({255, 0, 0, 0, 255, 0}))}),
+                  std::string(6, '\1')),                                                                  // 2: 1.5 rows
+        pdf.image(100, 100, 8, name("DeviceGray"), lzwPastFullTable, {}, {{"Filter", name("LZWDecode")}}), // 3
+        pdf.image(8, 8, 8, spot, std::string(64 * 40, '\0')),
+        pdf.image(8, 8, 8, array({name("Separation"), name("S"), name("DeviceGray"), badTint}), std::string(64, '\0')),
+        pdf.image(8, 8, 3, name("DeviceGray"), std::string(24, '\0')),
+        pdf.image(8, 8, 1, name("DeviceGray"), std::string(6, '\0'), {},
+                  {{"Filter", name("CCITTFaxDecode")}, {"DecodeParms", dict({{"K", integer(-1)}, {"Columns", integer(8)}})}}),
+        pdf.image(8, 8, 8, name("DeviceGray"), "not flate", {}, {{"Filter", name("FlateDecode")}}),
+        pdf.image(8, 8, 8, name("DeviceGray"), "not a JPEG", {"DCTDecode"}),
+    });
+    ASSERT_EQ(record->images().size(), 4);
+    const QRgb gray = qRgb(200, 200, 200), black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
+    expectPixels(*record, {{0, 3, 1, gray}, {0, 0, 2, black}, {1, 3, 1, qRgb(55, 55, 55)}, {1, 0, 3, white},
+                           {2, 1, 1, qRgb(0, 255, 0)}, {2, 2, 1, qRgb(255, 0, 0)}, {3, 0, 37, qRgb(116, 116, 116)}, {3, 39, 38, black}});
+    QStringList reasons;
+    for (const PDFFileStruct::SkippedImage &skipped : record->skippedImages())
+        reasons << (skipped.kept ? "kept: " : "") + skipped.reason;
+    EXPECT_EQ(reasons, QStringList({"kept: 2 of 4 rows missing, padded", "kept: 2 of 4 rows missing, padded",
+                                    "kept: 3 of 4 rows missing, padded", "kept: LZW table overflow: 62 of 100 rows missing, padded",
+                                    "too many colourants", "tint program failed", "unsupported bits per component",
+                                    "bad fax data", "damaged file", "damaged file"}));
 }

@@ -104,21 +104,6 @@ TEST(Jpeg2000Decoder, DecodesLosslessImagesExactly)
     }
 }
 
-TEST(Jpeg2000Decoder, ScalesReducedPrecisionsToFullRange)
-{
-    // Known values rather than the formula.
-    struct Row {
-        int precision, value, expected;
-    } rows[] = {{4, 15, 255}, {4, 7, 119}, {4, 0, 0}, {1, 1, 255}, {12, 4095, 65535}, {12, 2048, 32776}, {12, 1, 16}};
-    for (const Row &row : rows) {
-        SCOPED_TRACE(testing::Message() << row.precision << " bits, " << row.value);
-        const J2kComponent c{row.precision, false, 1, 1, false, std::vector<int>(4, row.value)};
-        const RasterImage image = decodeJpeg2000(encodeJpeg2000({2, 2, {c}}));
-        ASSERT_FALSE(image.isNull());
-        EXPECT_EQ(sampleAt(image, 1, 1, 0), row.expected);
-    }
-}
-
 TEST(Jpeg2000Decoder, ConvertsSyccWithSubsampledChromaToRgb)
 {
     // 4 x 4 pixels, neutral chroma except one 2 x 2 chroma sample that makes the bottom-right

@@ -31,33 +31,6 @@ std::vector<int> samplesOf(const RasterImage &raster)
 
 } // namespace
 
-TEST(RasterImage, CreateChecksSizesAndLimits)
-{
-    const RasterImage rgb = RasterImage::create(3, 2, ColorModel::RGB, 8, false, 18);
-    ASSERT_FALSE(rgb.isNull());
-    EXPECT_EQ(rgb.bytesPerRow, 9);
-    EXPECT_EQ(rgb.samples, QByteArray(18, 0));
-    const RasterImage cmyka16 = RasterImage::create(5, 1, ColorModel::CMYK, 16, true, 1000);
-    EXPECT_EQ(cmyka16.bytesPerRow, 50);
-    EXPECT_EQ(cmyka16.samplesPerPixel(), 5);
-
-    EXPECT_TRUE(RasterImage::create(3, 2, ColorModel::RGB, 8, false, 17).isNull());
-    EXPECT_TRUE(RasterImage::create(0, 2, ColorModel::Gray, 8, false, 100).isNull());
-    EXPECT_TRUE(RasterImage::create(2, -1, ColorModel::Gray, 8, false, 100).isNull());
-    EXPECT_TRUE(RasterImage::create(2, 2, ColorModel::Gray, 4, false, 100).isNull());
-    EXPECT_TRUE(RasterImage::create(INT_MAX, INT_MAX, ColorModel::CMYK, 16, true, LLONG_MAX).isNull());
-    EXPECT_TRUE(rasterToQImage(RasterImage()).isNull());
-
-    // Fields that disagree with the samples make a null raster.
-    RasterImage inconsistent = RasterImage::create(4, 4, ColorModel::Gray, 8, false, 64);
-    inconsistent.bitsPerComponent = 16;
-    EXPECT_TRUE(inconsistent.isNull());
-    EXPECT_TRUE(rasterToQImage(inconsistent).isNull());
-    inconsistent.bitsPerComponent = 8;
-    inconsistent.model = ColorModel::RGB;
-    EXPECT_TRUE(inconsistent.isNull());
-}
-
 TEST(RasterImage, ConvertsEveryLayoutToTheMatchingQImage)
 {
     // Two pixels a and b; the raster is 2 x 2 with rows "a b" and "b a".

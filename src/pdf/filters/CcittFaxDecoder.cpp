@@ -41,6 +41,7 @@ public:
 
     // Empty when the result would pass the output limit or no row could be decoded.
     std::optional<QByteArray> run();
+    bool damaged() const { return m_damaged; }
 
 private:
     bool findLineStarts(qint64 from, LineStart starts[2], int &count, qint64 &resyncFrom) const;
@@ -65,6 +66,7 @@ private:
     std::vector<int> m_coding;    // changing elements of the row being decoded
     QByteArray m_out;
     qint64 m_rows = 0;
+    bool m_damaged = false; // a line did not decode, and decoding stopped there
 };
 
 std::optional<QByteArray> CcittFaxDecoder::run()
@@ -105,10 +107,12 @@ std::optional<QByteArray> CcittFaxDecoder::run()
         }
 
         // A damaged line: without EOL codes there is no way to find the next line.
-        if (!mayConceal || damagedRows >= m_p.damagedRowsBeforeError)
+        m_damaged = !mayConceal || damagedRows >= m_p.damagedRowsBeforeError;
+        if (m_damaged)
             break;
         const qint64 eol = findEol(resyncFrom);
-        if (eol < 0)
+        m_damaged = eol < 0;
+        if (m_damaged)
             break;
         ++damagedRows;
         m_in.seek(eol);
@@ -117,8 +121,10 @@ std::optional<QByteArray> CcittFaxDecoder::run()
             return std::nullopt;
     }
 
-    if (m_rows == 0)
+    if (m_rows == 0) {
+        m_damaged = true; // data, and not one line in it
         return std::nullopt;
+    }
     return m_out;
 }
 
@@ -379,10 +385,14 @@ bool CcittFaxDecoder::repeatPreviousRow()
 
 } // namespace
 
-std::optional<QByteArray> decodeCcittFax(QByteArrayView data, const CcittFaxParams &p, qint64 maxOutputBytes)
+std::optional<QByteArray> decodeCcittFax(QByteArrayView data, const CcittFaxParams &p, qint64 maxOutputBytes,
+                                         bool *damaged)
 {
     if (p.columns < 1 || p.columns > kMaxColumns || data.isEmpty() || maxOutputBytes <= 0)
         return std::nullopt;
     CcittFaxDecoder decoder(data, p, maxOutputBytes);
-    return decoder.run();
+    std::optional<QByteArray> rows = decoder.run();
+    if (damaged)
+        *damaged = decoder.damaged();
+    return rows;
 }

@@ -28,5 +28,7 @@ struct CcittFaxParams {
 // /EndOfLine and K >= 0, up to /DamagedRowsBeforeError damaged lines in all are replaced by the
 // line above and decoding resumes at the next EOL. A result that would be larger than
 // maxOutputBytes is refused (empty result) without being allocated. Uncompressed mode (the T.4
-// extension code) counts as damage. Thread-safe: no shared state.
-std::optional<QByteArray> decodeCcittFax(QByteArrayView data, const CcittFaxParams &p, qint64 maxOutputBytes);
+// extension code) counts as damage. `damaged`, when given, says whether
+// decoding stopped at a line that did not decode. Thread-safe: no shared state.
+std::optional<QByteArray> decodeCcittFax(QByteArrayView data, const CcittFaxParams &p, qint64 maxOutputBytes,
+                                         bool *damaged = nullptr);
