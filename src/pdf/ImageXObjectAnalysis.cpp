@@ -8,6 +8,7 @@
 #include "raster/ImageMasking.h"
 
 #include <algorithm>
+#include <cmath>
 
 std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &data)
 {
@@ -119,9 +120,22 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         leaveObject(node);
         return result;
     }
+    // A mask larger than its image (by pixel count) gives the picture its size (maskImage()),
+    // which the pixel budget then counts.
+    double pictureWidth = width, pictureHeight = height;
     if (maskNode && isImage) {
+        double maskWidth = 0, maskHeight = 0;
+        if (maskNode->stream().get("Width").getNumber(&maskWidth) && maskNode->stream().get("Height").getNumber(&maskHeight)
+            && maskWidth >= 1 && maskHeight >= 1 && std::floor(maskWidth) * std::floor(maskHeight) > width * height) {
+            pictureWidth = std::floor(maskWidth);
+            pictureHeight = std::floor(maskHeight);
+        }
+    }
+    // The pixel budget is checked before the stream is even decoded.
+    const bool overBudget = isImage && pictureWidth * pictureHeight > double(m_maxPixels);
+    if (maskNode && isImage && !overBudget) {
         m_lastMaskRecipe.reset();
-        m_maskTarget = QSize(int(std::clamp(width, 1.0, 1e6)), int(std::clamp(height, 1.0, 1e6)));
+        m_maskTarget = QSize(int(std::clamp(pictureWidth, 1.0, 1e6)), int(std::clamp(pictureHeight, 1.0, 1e6)));
         if (m_maskTarget.width() > PDFImageStruct::kReducedEdge || m_maskTarget.height() > PDFImageStruct::kReducedEdge)
             m_maskTarget = m_maskTarget.scaled(PDFImageStruct::kReducedEdge, PDFImageStruct::kReducedEdge,
                                                Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
@@ -134,8 +148,6 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     };
     // What decoding met: the cause of a failure, and rows padded.
     DecodeReport report;
-    // The pixel budget is checked before the stream is even decoded.
-    const bool overBudget = isImage && width * height > double(m_maxPixels);
     // Without reduced copies, a large image of samples that its dictionary
     // lays out is known to build from its decoded length alone: the samples
     // are counted as they decode, never held.
@@ -149,10 +161,18 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                 || indexedSamplesFit(colorSpace.get(), bitsPerComponent, width, height, count, node->stream()));
     }
     if (overBudget)
-        skip(QStringLiteral("more than %1 pixels").arg(m_maxPixels));
-    else if (isImage && !fits && !(data = node->streamDataWithFormat(&report.cause)))
-        skip(report.cause != DecodeCause::None ? decodeCauseText(report.cause)
-                                               : QStringLiteral("its stream data cannot be read"));
+        skip(width * height > double(m_maxPixels)
+                 ? QStringLiteral("more than %1 pixels").arg(m_maxPixels)
+                 : QStringLiteral("more than %1 pixels at the size of its mask").arg(m_maxPixels));
+    else if (isImage && !fits && !(data = node->streamDataWithFormat(&report.cause))) {
+        // JBIG2 data is decoded again for jbig2dec's own account of what failed.
+        const QString jbig2 = report.cause == DecodeCause::BadJbig2Data
+            ? jbig2StreamFailure(node->stream(), node->stream().decodedSizeLimit())
+            : QString();
+        skip(report.cause == DecodeCause::None ? QStringLiteral("its stream data cannot be read")
+                 : jbig2.isEmpty()             ? decodeCauseText(report.cause)
+                                               : decodeCauseText(report.cause) + QStringLiteral(": ") + jbig2);
+    }
     if ((data || fits) && !testNodeInUse(node)) {
         // The walk builds reduced copies only: whether an image can be built is
         // decided from them, and the full picture is built again on demand.
@@ -191,14 +211,16 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
             // A small image was built whole: that picture (masked, when its mask
-            // was built whole too) is the full one and saves building it again.
+            // was built whole too, at the picture's size) is the full one and saves
+            // building it again.
             const QSize fullSize{int(width), int(height)};
-            const bool whole = !partial && image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
+            bool whole = !partial && image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
             QImage reduced;
             if (m_keepReducedCopies || whole)
                 reduced = !maskRecipe
                     ? image
                     : maskImage(image, maskPicture.convertToFormat(QImage::Format_Grayscale8), softMask);
+            whole = whole && (!maskRecipe || reduced.size() == QSize(int(pictureWidth), int(pictureHeight)));
             record->setPictureSource(std::make_shared<PdfPictureRecipe>(m_documents, std::move(recipe),
                                                                         std::move(maskRecipe), softMask),
                                      m_keepReducedCopies ? reduced : QImage(), whole ? reduced : QImage());
