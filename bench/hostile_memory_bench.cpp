@@ -1,7 +1,8 @@
 // Peak resident memory and time of --list and --extract on every file of the hostile catalogue
-// (tests/hostile/HostileCases). The table and the files are made by child processes of this program,
-// so that this process stays small: a child's peak resident memory, as wait4 reports it, starts from
-// what its parent held when it forked.
+// (tests/hostile/HostileCases), and on the large masked images below, too slow to make for the
+// catalogue's test. The table and the files are made by child processes of this program, so that
+// this process stays small: a child's peak resident memory, as wait4 reports it, starts from what
+// its parent held when it forked.
 //
 // Goals, for every case: --list within 512 MB, --extract within 2 GB, each run within 30 s. The
 // last column names the goals a case misses ("-" when it meets them all).
@@ -10,6 +11,8 @@
 
 #include "HostileCases.h"
 #include "ZembrixProcess.h"
+
+#include <zlib.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,10 +24,67 @@
 
 namespace {
 
+// `rows` copies of `row`, Flate-compressed a row at a time (the whole is never held).
+std::string deflatedRows(const std::string &row, int rows)
+{
+    z_stream z{};
+    deflateInit(&z, Z_BEST_SPEED);
+    std::string out;
+    char buffer[1 << 16];
+    for (int i = 0; i <= rows; ++i) {
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(row.data()));
+        z.avail_in = i < rows ? uInt(row.size()) : 0;
+        do {
+            z.next_out = reinterpret_cast<Bytef *>(buffer);
+            z.avail_out = sizeof buffer;
+            deflate(&z, i < rows ? Z_NO_FLUSH : Z_FINISH);
+            out.append(buffer, sizeof buffer - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    return out;
+}
+
+// An RGB image of side x side under a gray soft mask of maskSide x maskSide whose left half is
+// opaque and right half transparent.
+HostileCase softMaskedImage(std::string caseName, int side, int maskSide, int listed)
+{
+    return {std::move(caseName),
+            [=](HostileSetup &s) {
+                using namespace fixture;
+                PdfFixture pdf;
+                std::string rgb;
+                for (int x = 0; x < side; ++x)
+                    rgb += "\x0a\x14\x1e";
+                const std::string half = std::string(size_t(maskSide / 2), '\xff') + std::string(size_t(maskSide - maskSide / 2), '\0');
+                const Obj mask = pdf.stream(deflatedRows(half, maskSide),
+                                            {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(maskSide)},
+                                             {"Height", integer(maskSide)}, {"BitsPerComponent", integer(8)},
+                                             {"ColorSpace", name("DeviceGray")}, {"Filter", name("FlateDecode")}});
+                pdf.page({{"/I", pdf.stream(deflatedRows(rgb, side),
+                                            {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(side)},
+                                             {"Height", integer(side)}, {"BitsPerComponent", integer(8)},
+                                             {"ColorSpace", name("DeviceRGB")}, {"Filter", name("FlateDecode")},
+                                             {"SMask", mask}})}});
+                pdf.write(s.bad);
+            },
+            {}, 0, listed, 0, listed, nullptr};
+}
+
+std::vector<HostileCase> allCases()
+{
+    std::vector<HostileCase> cases = hostileCases();
+    // Masking a quarter gigapixel: the image, its mask and the masked picture are never held at once.
+    cases.push_back(softMaskedImage("SoftMaskOfAQuarterGigapixelImage", 16000, 16000, 1));
+    // A gigapixel mask gives the 4 x 4 picture its size: past the pixel budget, refused with its reason.
+    cases.push_back(softMaskedImage("GigapixelSoftMaskOnATinyImage", 4, 32768, 0));
+    return cases;
+}
+
 // Writes one case's files into `root` (good.pdf, the hostile file, out/); prints the hostile path.
 int writeCase(const QString &root, const std::string &name)
 {
-    for (const HostileCase &c : hostileCases()) {
+    for (const HostileCase &c : allCases()) {
         if (c.name != name)
             continue;
         writeGoodFile(root + "/good.pdf");
@@ -41,7 +101,7 @@ int writeCase(const QString &root, const std::string &name)
 int listCases()
 {
     QTextStream out(stdout);
-    for (const HostileCase &c : hostileCases())
+    for (const HostileCase &c : allCases())
         out << QString::fromStdString(c.name) << (c.extraArgs.isEmpty() ? "" : "\t") << c.extraArgs.join('\t') << '\n';
     return 0;
 }

@@ -188,7 +188,7 @@ std::vector<Bilevel> jbig2Streams()
 
     Bilevel text{TestBitmap(40, 20), {}, segment(1, SymbolDictionary, 0, textSymbolDictionary())};
     text.jbig2 = segment(2, PageInformation, 1, pageInformation(40, 20))
-        + segment(3, ImmediateTextRegion, 1, textRegion(40, 20, {6, 8}, {{0, 1, 2}, {1, 9, 2}, {0, 20, 10}}), {1})
+        + segment(3, ImmediateTextRegion, 1, textRegion(), {1})
         + segment(4, EndOfPage, 1, QByteArray());
     out.push_back(text);
 

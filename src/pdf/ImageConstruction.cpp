@@ -199,7 +199,7 @@ qint64 rasterLimit()
 // Eight-bit gray or RGB samples without a /Decode array, copied straight into
 // the picture the stream builder would give (one copy of the pixels instead
 // of two). Null for any other kind, or short data.
-QImage directImageOfSize(const PdfObject &stream, int width, int height, qint64 *rowBytesOut);
+QImage directImageOfSize(const PdfObject &stream, int width, int height, qint64 *rowBytesOut, bool fourBytes = false);
 
 QImage directImage(const PdfObject &stream, const QByteArray &data, int width, int height)
 {
@@ -212,8 +212,9 @@ QImage directImage(const PdfObject &stream, const QByteArray &data, int width, i
     return image;
 }
 
-// The picture directImage() fills, still unfilled, and the bytes of one of its rows in the data.
-QImage directImageOfSize(const PdfObject &stream, int width, int height, qint64 *rowBytesOut)
+// The picture directImage() fills, still unfilled (or, `fourBytes`, an RGB32 one for the same
+// samples), and the bytes of one of its rows in the data.
+QImage directImageOfSize(const PdfObject &stream, int width, int height, qint64 *rowBytesOut, bool fourBytes)
 {
     std::int32_t bpc = 0;
     ColorModel model = ColorModel::Gray;
@@ -230,7 +231,8 @@ QImage directImageOfSize(const PdfObject &stream, int width, int height, qint64 
     if (rowBytes * height > rasterLimit())
         return {};
     *rowBytesOut = rowBytes;
-    return QImage(width, height, components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    return QImage(width, height,
+                  fourBytes ? QImage::Format_RGB32 : components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
 }
 
 // JPEG data with the stream's /ColorTransform (which the data's own Adobe
@@ -676,15 +678,18 @@ bool PDFFileStruct::indexedSamplesFit(const TColorSpace *colorSpace, std::int32_
     return colorSpace->getStream()->size() >= entry && indices >= w * h && w * h * entry <= rasterLimit();
 }
 
-QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width, double height)
+QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width, double height, bool fourBytes)
 {
     std::int32_t w = 0, h = 0;
     if (!streamableSize(stream, width, height, &w, &h))
         return {};
     qint64 rowBytes = 0;
-    QImage image = directImageOfSize(stream, w, h, &rowBytes);
+    QImage image = directImageOfSize(stream, w, h, &rowBytes, fourBytes);
     if (image.isNull())
         return {};
+    const bool gray = rowBytes == w;
+    // Four bytes a pixel: each row of samples is gathered, then widened into the picture.
+    std::vector<uchar> samples(fourBytes ? size_t(rowBytes) : 0);
     const qint64 needed = rowBytes * h;
     qint64 filled = 0;
     const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(), [&](QByteArrayView bytes) {
@@ -693,10 +698,17 @@ QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width,
         while (left > 0) {
             const qint64 column = filled % rowBytes;
             const qint64 n = std::min(left, rowBytes - column);
-            memcpy(image.scanLine(int(filled / rowBytes)) + column, in, size_t(n));
+            const int y = int(filled / rowBytes);
+            memcpy((fourBytes ? samples.data() : image.scanLine(y)) + column, in, size_t(n));
             in += n;
             left -= n;
             filled += n;
+            if (fourBytes && column + n == rowBytes) {
+                QRgb *pixel = reinterpret_cast<QRgb *>(image.scanLine(y));
+                for (int x = 0; x < w; ++x)
+                    pixel[x] = gray ? qRgb(samples[size_t(x)], samples[size_t(x)], samples[size_t(x)])
+                                    : qRgb(samples[size_t(3 * x)], samples[size_t(3 * x + 1)], samples[size_t(3 * x + 2)]);
+            }
         }
     });
     return decoded && filled == needed ? image : QImage();

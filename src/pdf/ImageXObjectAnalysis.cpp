@@ -120,9 +120,22 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         leaveObject(node);
         return result;
     }
+    // A mask larger than its image (by pixel count) gives the picture its size (maskImage()),
+    // which the pixel budget then counts.
+    double pictureWidth = width, pictureHeight = height;
     if (maskNode && isImage) {
+        double maskWidth = 0, maskHeight = 0;
+        if (maskNode->stream().get("Width").getNumber(&maskWidth) && maskNode->stream().get("Height").getNumber(&maskHeight)
+            && maskWidth >= 1 && maskHeight >= 1 && std::floor(maskWidth) * std::floor(maskHeight) > width * height) {
+            pictureWidth = std::floor(maskWidth);
+            pictureHeight = std::floor(maskHeight);
+        }
+    }
+    // The pixel budget is checked before the stream is even decoded.
+    const bool overBudget = isImage && pictureWidth * pictureHeight > double(m_maxPixels);
+    if (maskNode && isImage && !overBudget) {
         m_lastMaskRecipe.reset();
-        m_maskTarget = QSize(int(std::clamp(width, 1.0, 1e6)), int(std::clamp(height, 1.0, 1e6)));
+        m_maskTarget = QSize(int(std::clamp(pictureWidth, 1.0, 1e6)), int(std::clamp(pictureHeight, 1.0, 1e6)));
         if (m_maskTarget.width() > PDFImageStruct::kReducedEdge || m_maskTarget.height() > PDFImageStruct::kReducedEdge)
             m_maskTarget = m_maskTarget.scaled(PDFImageStruct::kReducedEdge, PDFImageStruct::kReducedEdge,
                                                Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
@@ -135,10 +148,9 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     };
     // What decoding met: the cause of a failure, and rows padded.
     DecodeReport report;
-    // The pixel budget, and the size of the smallest picture any route
-    // makes (one bit a pixel, rows of whole 32-bit words, as pictures are
-    // stored), are checked before the stream is even decoded.
-    const bool overBudget = isImage && width * height > double(m_maxPixels);
+    // The size of the smallest picture any route makes (one bit a pixel,
+    // rows of whole 32-bit words, as pictures are stored) is checked before
+    // the stream is even decoded, as the pixel budget is.
     const bool pictureTooLarge = isImage && !overBudget && height >= 1 && width >= 1
         && height * std::ceil(width / 32.0) * 4.0 > double(kMaxDecodedStreamBytes);
     // Without reduced copies, whether a large image builds is decided without
@@ -166,13 +178,20 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     }
     const bool fits = check == Check::Builds;
     if (overBudget) {
-        skip(QStringLiteral("more than %1 pixels").arg(m_maxPixels));
+        skip(width * height > double(m_maxPixels)
+                 ? QStringLiteral("more than %1 pixels").arg(m_maxPixels)
+                 : QStringLiteral("more than %1 pixels at the size of its mask").arg(m_maxPixels));
     } else if (pictureTooLarge) {
         skip(QStringLiteral("its picture would take more than %1 MB").arg(kMaxDecodedStreamBytes >> 20));
     } else if (check == Check::Unreadable
                || (isImage && check == Check::NotMade && !(data = node->streamDataWithFormat(&report.cause)))) {
-        skip(report.cause != DecodeCause::None ? decodeCauseText(report.cause)
-                                               : QStringLiteral("its stream data cannot be read"));
+        // JBIG2 data is decoded again for jbig2dec's own account of what failed.
+        const QString jbig2 = report.cause == DecodeCause::BadJbig2Data
+            ? jbig2StreamFailure(node->stream(), node->stream().decodedSizeLimit())
+            : QString();
+        skip(report.cause == DecodeCause::None ? QStringLiteral("its stream data cannot be read")
+                 : jbig2.isEmpty()             ? decodeCauseText(report.cause)
+                                               : decodeCauseText(report.cause) + QStringLiteral(": ") + jbig2);
     } else if (check == Check::Fails) {
         data.reset();
         if (!testNodeInUse(node))
@@ -217,14 +236,16 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
             // A small image was built whole: that picture (masked, when its mask
-            // was built whole too) is the full one and saves building it again.
+            // was built whole too, at the picture's size) is the full one and saves
+            // building it again.
             const QSize fullSize{int(width), int(height)};
-            const bool whole = !partial && image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
+            bool whole = !partial && image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
             QImage reduced;
             if (m_keepReducedCopies || whole)
                 reduced = !maskRecipe
                     ? image
                     : maskImage(image, maskPicture.convertToFormat(QImage::Format_Grayscale8), softMask);
+            whole = whole && (!maskRecipe || reduced.size() == QSize(int(pictureWidth), int(pictureHeight)));
             record->setPictureSource(std::make_shared<PdfPictureRecipe>(m_documents, std::move(recipe),
                                                                         std::move(maskRecipe), softMask),
                                      m_keepReducedCopies ? reduced : QImage(), whole ? reduced : QImage());

@@ -4,6 +4,8 @@
 #include "PdfStreamDecoder.h"
 #include "raster/GrayRowReducer.h"
 
+#include <vector>
+
 namespace {
 
 bool isGraySpace(const TColorSpace *colorSpace)
@@ -30,6 +32,13 @@ std::array<uchar, 256> decodeLevels(const PdfObject &stream)
 
 } // namespace
 
+bool isStencilMask(const PdfObject &stream, int bitsPerComponent, bool softMask)
+{
+    bool imageMask = false;
+    stream.getBooleanEntry("ImageMask", &imageMask);
+    return imageMask || (!softMask && bitsPerComponent == 1);
+}
+
 bool isStreamedMask(double width, double height, QSize target)
 {
     if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
@@ -41,10 +50,9 @@ bool isStreamedMask(double width, double height, QSize target)
 QImage streamedMaskPicture(const PdfObject &stream, const TColorSpace *colorSpace, int width, int height,
                            int bitsPerComponent, QSize target, bool softMask)
 {
-    bool imageMask = false;
-    stream.getBooleanEntry("ImageMask", &imageMask);
-    const int bits = imageMask ? 1 : bitsPerComponent;
-    if (!imageMask && !isGraySpace(colorSpace))
+    const bool stencil = isStencilMask(stream, bitsPerComponent, softMask);
+    const int bits = stencil ? 1 : bitsPerComponent;
+    if (!stencil && !isGraySpace(colorSpace))
         return {};
     GrayRowReducer reducer(width, height, bits, target,
                            softMask ? GrayRowReducer::Sampling::Averaged : GrayRowReducer::Sampling::Nearest,
@@ -54,4 +62,42 @@ QImage streamedMaskPicture(const PdfObject &stream, const TColorSpace *colorSpac
     const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(),
                                            [&reducer](QByteArrayView bytes) { reducer.add(bytes); });
     return decoded ? reducer.result() : QImage();
+}
+
+bool applyStreamedMask(QImage &picture, const PdfObject &stream, const TColorSpace *colorSpace, int bitsPerComponent,
+                       bool softMask)
+{
+    const bool stencil = isStencilMask(stream, bitsPerComponent, softMask);
+    const int bits = stencil ? 1 : bitsPerComponent;
+    if (picture.format() != QImage::Format_ARGB32 || (!stencil && !isGraySpace(colorSpace))
+        || (bits != 1 && bits != 2 && bits != 4 && bits != 8))
+        return false;
+    const std::array<uchar, 256> levels = decodeLevels(stream);
+    const int width = picture.width(), height = picture.height(), largest = (1 << bits) - 1;
+    std::vector<uchar> row(size_t((qint64(width) * bits + 7) / 8));
+    size_t filled = 0;
+    int y = 0;
+    const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(), [&](QByteArrayView bytes) {
+        for (qsizetype i = 0; i < bytes.size() && y < height; ++i) {
+            row[filled++] = uchar(bytes[i]);
+            if (filled < row.size())
+                continue;
+            QRgb *pixel = reinterpret_cast<QRgb *>(picture.scanLine(y++));
+            for (int x = 0; x < width; ++x) {
+                const qint64 bit = qint64(x) * bits;
+                const uchar level = levels[size_t(((row[size_t(bit / 8)] >> (8 - bits - bit % 8)) & largest) * 255 / largest)];
+                const int alpha = softMask ? level : (level >= 128 ? 0 : 255);
+                pixel[x] = (pixel[x] & 0x00ffffffu) | (QRgb(alpha) << 24);
+            }
+            filled = 0;
+        }
+    });
+    if (decoded && y == height)
+        return true;
+    for (int masked = 0; masked < y; ++masked) {
+        QRgb *pixel = reinterpret_cast<QRgb *>(picture.scanLine(masked));
+        for (int x = 0; x < width; ++x)
+            pixel[x] |= 0xff000000u;
+    }
+    return false;
 }

@@ -187,8 +187,9 @@ public:
     // Eight-bit gray or RGB samples laid out by the dictionary, decoded
     // straight into the full-size picture (their decoded bytes are never held
     // beside it). Null for any other kind, or short data: the other routes
-    // decide then.
-    static QImage streamedSampleImage(const PdfObject &stream, double width, double height);
+    // decide then. `fourBytes` gives an RGB32 picture instead of a gray or
+    // RGB888 one (for a picture that is to get an alpha channel).
+    static QImage streamedSampleImage(const PdfObject &stream, double width, double height, bool fourBytes = false);
     // The same for an Indexed image of 8-bit indices over a gray or RGB
     // table: its entries go straight into the picture.
     static QImage streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,

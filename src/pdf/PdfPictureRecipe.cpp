@@ -104,30 +104,42 @@ PdfObject ImageStreamRecipe::streamIn(const PdfDocument &document) const
     return inlineImage ? document.inlineImage(*inlineImage) : document.objectByKey(objectKey);
 }
 
-QImage ImageStreamRecipe::build(const PdfDocument &document, int reduceToEdge) const
+QImage ImageStreamRecipe::build(const PdfDocument &document, int reduceToEdge, bool fourBytes) const
 {
-    return build(streamIn(document), reduceToEdge);
+    return build(streamIn(document), reduceToEdge, fourBytes);
+}
+
+QSize ImageStreamRecipe::declaredSize() const
+{
+    if (!(width >= 1 && height >= 1 && width <= 1e6 && height <= 1e6))
+        return {};
+    return QSize(int(width), int(height));
 }
 
 QImage ImageStreamRecipe::buildMask(const PdfObject &stream, QSize size, bool softMask) const
 {
     if (stream.type() != PdfTypeStream)
         return {};
-    if (isStreamedMask(width, height, size)) {
-        const QImage reduced = streamedMaskPicture(stream, colorSpace.get(), int(width), int(height), bitsPerComponent,
-                                                   size, softMask);
-        if (!reduced.isNull())
-            return reduced;
-    }
-    return build(stream, 0);
+    const bool huge = isStreamedMask(width, height, size);
+    QImage mask;
+    if (huge || (isStencilMask(stream, bitsPerComponent, softMask) && declaredSize().isValid()))
+        mask = streamedMaskPicture(stream, colorSpace.get(), int(width), int(height), bitsPerComponent,
+                                   huge ? size : declaredSize(), softMask);
+    if (mask.isNull())
+        mask = build(stream, 0);
+    // Never finer than the picture it masks (a reduced copy's).
+    if (!mask.isNull() && qint64(mask.width()) * mask.height() > qint64(size.width()) * size.height() && !size.isEmpty())
+        mask = mask.convertToFormat(QImage::Format_Grayscale8)
+                   .scaled(size, Qt::IgnoreAspectRatio, softMask ? Qt::SmoothTransformation : Qt::FastTransformation);
+    return mask;
 }
 
-QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge) const
+QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge, bool fourBytes) const
 {
     if (stream.type() != PdfTypeStream)
         return {};
     if (reduceToEdge == 0 && !(colorManaged && hasEmbeddedProfile(stream))) {
-        QImage streamed = PDFFileStruct::streamedSampleImage(stream, width, height);
+        QImage streamed = PDFFileStruct::streamedSampleImage(stream, width, height, fourBytes);
         if (streamed.isNull())
             streamed = PDFFileStruct::streamedIndexedImage(stream, colorSpace.get(), bitsPerComponent, width, height);
         if (!streamed.isNull())
@@ -155,13 +167,32 @@ QImage PdfPictureRecipe::build() const
         const PdfDocumentPool::Lease lease = m_documents->lease();
         if (!lease.document())
             return {};
-        const QImage image = m_image.build(*lease.document(), 0);
-        if (image.isNull() || !m_mask)
+        if (!m_mask)
+            return m_image.build(*lease.document(), 0);
+        // Never the image's samples, the mask and the masked picture at once: the image is
+        // made four bytes a pixel (built so, where its samples allow), which the masking then
+        // fills in place, before the mask is built; the mask goes once applied. A mask larger
+        // than the image gives the picture its size (maskImage()).
+        QImage image = m_image.build(*lease.document(), 0, true);
+        if (image.isNull())
             return image;
-        const QImage mask = m_mask->buildMask(m_mask->streamIn(*lease.document()), image.size(), m_softMask);
+        // A mask-sized picture past the decoded-size cap keeps the image's size instead: the mask
+        // is brought to it.
+        QSize size = maskedPictureSize(image.size(), m_mask->declaredSize());
+        if (qint64(size.width()) * size.height() * 4 > kMaxDecodedStreamBytes)
+            size = image.size();
+        const bool opaque = image.format() == QImage::Format_RGB32;
+        if (size == image.size())
+            image = std::move(image).convertToFormat(QImage::Format_ARGB32);
+        const PdfObject maskStream = m_mask->streamIn(*lease.document());
+        // An opaque picture of the mask's own size takes the mask as it decodes: no whole mask.
+        if (opaque && size == image.size() && m_mask->declaredSize() == size
+            && applyStreamedMask(image, maskStream, m_mask->colorSpace.get(), m_mask->bitsPerComponent, m_softMask))
+            return image;
+        const QImage mask = m_mask->buildMask(maskStream, size, m_softMask);
         if (mask.isNull())
             return image;
-        return maskImage(image, mask.convertToFormat(QImage::Format_Grayscale8), m_softMask);
+        return maskImage(std::move(image), mask.convertToFormat(QImage::Format_Grayscale8), m_softMask);
     } catch (const std::exception &) {
         return {};
     }

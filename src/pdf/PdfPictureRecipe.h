@@ -33,13 +33,17 @@ struct ImageStreamRecipe {
     PdfObject streamIn(const PdfDocument &document) const;
 
     // Builds the stream's picture from `document` (full size, or a reduced
-    // copy for reduceToEdge > 0); null when it cannot be built.
-    QImage build(const PdfDocument &document, int reduceToEdge) const;
-    QImage build(const PdfObject &stream, int reduceToEdge) const;
+    // copy for reduceToEdge > 0); null when it cannot be built. `fourBytes`
+    // asks for four bytes a pixel where the samples allow (for a picture
+    // that is to be masked).
+    QImage build(const PdfDocument &document, int reduceToEdge, bool fourBytes = false) const;
+    QImage build(const PdfObject &stream, int reduceToEdge, bool fourBytes = false) const;
     // Builds the stream as the mask of a picture of `size`: a huge mask at
     // that size, reduced while it decodes; any other whole (maskImage()
-    // brings it to the picture's size).
+    // brings it to the picture's size), a stencil as one bit per sample.
     QImage buildMask(const PdfObject &stream, QSize size, bool softMask) const;
+    // The size the dictionary gives, or an empty size when it is not usable.
+    QSize declaredSize() const;
 };
 
 // The picture of an image record built again from its PDF file: the image

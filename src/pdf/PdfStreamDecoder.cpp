@@ -204,9 +204,10 @@ std::optional<QByteArray> decodeCcitt(const QByteArray &input, const PdfObject &
 }
 
 std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2,
-                                               DecodeCause *cause = nullptr);
+                                               DecodeCause *cause = nullptr, QString *jbig2Failure = nullptr);
 
-std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObject &parms, qint64 maxBytes)
+std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObject &parms, qint64 maxBytes,
+                                          DecodeCause *cause, QString *failure)
 {
     QByteArray globals;
     PdfObject globalsStream = parms.get("JBIG2Globals");
@@ -218,7 +219,10 @@ std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObje
         if (g && g->format == PdfStreamFormat::Raw)
             globals = g->bytes;
     }
-    return decodeJbig2(QByteArrayView(input), QByteArrayView(globals), maxBytes);
+    std::optional<QByteArray> page = decodeJbig2(QByteArrayView(input), QByteArrayView(globals), maxBytes, failure);
+    if (!page)
+        noteDecodeCause(cause, DecodeCause::BadJbig2Data);
+    return page;
 }
 
 std::optional<QByteArray> rawStreamBytes(const PdfObject &stream, DecodeCause *cause = nullptr)
@@ -317,7 +321,7 @@ std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 max
 namespace {
 
 std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 maxBytes, bool allowJbig2,
-                                               DecodeCause *cause)
+                                               DecodeCause *cause, QString *jbig2Failure)
 {
     if (maxBytes <= 0)
         return std::nullopt;
@@ -352,7 +356,7 @@ std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 m
             next = decodeCcitt(bytes, steps[i].parms, maxBytes, cause);
             ++i;
         } else if (name == "JBIG2Decode" && allowJbig2) {
-            next = decodeJbig2Step(bytes, steps[i].parms, maxBytes);
+            next = decodeJbig2Step(bytes, steps[i].parms, maxBytes, cause, jbig2Failure);
             ++i;
         } else {
             return std::nullopt;
@@ -367,6 +371,12 @@ std::optional<PdfStreamData> decodeStreamChain(const PdfObject &stream, qint64 m
 }
 
 } // namespace
+
+QString jbig2StreamFailure(const PdfObject &stream, qint64 maxBytes)
+{
+    QString failure;
+    return decodeStreamChain(stream, maxBytes, true, nullptr, &failure) ? QString() : failure;
+}
 
 std::optional<PdfCodedPicture> codedPictureOfStream(const PdfObject &stream, qint64 maxBytes)
 {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 #include <functional>
 #include <optional>
@@ -28,6 +29,10 @@ QByteArray expandFilterAbbreviation(const QByteArray &name);
 // also when what came before was returned.
 std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes,
                                              DecodeCause *cause = nullptr);
+
+// Why decodePdfStream() gives none for `stream` when its JBIG2 data is at fault (decoded again
+// to find out; see decodeJbig2()); empty when it gives a result or fails for another reason.
+QString jbig2StreamFailure(const PdfObject &stream, qint64 maxBytes);
 
 // Undoes the filters as decodePdfStream() does, but gives the decoded bytes
 // to `sink` piece by piece: when every filter is a general one (Flate, LZW,

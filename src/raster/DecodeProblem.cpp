@@ -9,6 +9,7 @@ QString decodeCauseText(DecodeCause cause)
     case DecodeCause::UnsupportedBitsPerComponent: return QStringLiteral("unsupported bits per component");
     case DecodeCause::LzwTableOverflow: return QStringLiteral("LZW table overflow");
     case DecodeCause::BadFaxData: return QStringLiteral("bad fax data");
+    case DecodeCause::BadJbig2Data: return QStringLiteral("bad JBIG2 data");
     case DecodeCause::DamagedFile: return QStringLiteral("damaged file");
     }
     return {};

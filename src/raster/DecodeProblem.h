@@ -12,6 +12,7 @@ enum class DecodeCause {
     UnsupportedBitsPerComponent, // samples of other than 1, 2, 4, 8 or 16 bits
     LzwTableOverflow,            // LZW codes past a full table
     BadFaxData,                  // CCITT fax data that does not decode
+    BadJbig2Data,                // a JBIG2 page that jbig2dec reports an error for, or cannot complete
     DamagedFile,                 // stream data the file or its codec cannot give
 };
 

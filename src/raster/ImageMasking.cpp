@@ -24,13 +24,32 @@ std::vector<int> nearestPositions(int destination, int source)
     return positions;
 }
 
+// The image at `size`: itself, or scaled smoothly in a 32-bit format (which
+// becomes ARGB32 without a copy).
+QImage imageAtSize(QImage image, QSize size)
+{
+    if (image.size() == size)
+        return image;
+    const QImage::Format wide = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    return image.convertToFormat(wide).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 } // namespace
 
-QImage maskImage(const QImage &image, const QImage &mask, bool softMask)
+QSize maskedPictureSize(QSize image, QSize mask)
+{
+    return qint64(mask.width()) * mask.height() > qint64(image.width()) * image.height() ? mask : image;
+}
+
+QImage maskImage(QImage image, const QImage &mask, bool softMask)
 {
     if (image.isNull())
         return {};
-    QImage result = image.convertToFormat(QImage::Format_ARGB32);
+    if (!mask.isNull()) {
+        const QSize size = maskedPictureSize(image.size(), mask.size());
+        image = imageAtSize(std::move(image), size);
+    }
+    QImage result = std::move(image).convertToFormat(QImage::Format_ARGB32);
     if (result.isNull() || mask.isNull())
         return result;
     const QImage gray = mask.convertToFormat(QImage::Format_Grayscale8);

@@ -3,6 +3,7 @@
 #include "ImageComparison.h"
 #include "Jpeg2000Fixtures.h"
 #include "JpegFixtures.h"
+#include "images/ControllerInterface.h"
 
 using namespace fixture;
 
@@ -108,6 +109,9 @@ TEST_F(ImageConstructionTest, IndexedImages)
 
 // An inverted soft mask, a stencil mask stretched over its image, and a colour-key array, which
 // is not applied (soft masks of every size, and shared ones, are checked by the hostile catalogue).
+// A one-bit /Mask that is no image mask is a stencil all the same, its samples read as such
+// whatever its colour space (0 shows the image unless /Decode is [1 0]). A mask larger than its
+// image gives the picture its size.
 TEST_F(ImageConstructionTest, Masks)
 {
     PdfFixture pdf;
@@ -118,14 +122,29 @@ TEST_F(ImageConstructionTest, Masks)
                                  {{"Decode", array({integer(1), integer(0)})}});
     Obj stencil = pdf.stream(bytes({0x40}), {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(2)},
                                              {"Height", integer(1)}, {"ImageMask", boolean(true)}});
+    auto oneBit = [&](const Obj &colorSpace, const Dict &extra) {
+        return pdf.image(2, 1, 8, name("DeviceRGB"), red.substr(0, 6), {},
+                         {{"Mask", pdf.image(2, 1, 1, colorSpace, bytes({0x40}), {}, extra)}});
+    };
+    const Obj whiteThenBlack = array({name("Indexed"), name("DeviceRGB"), integer(1), string(bytes({255, 255, 255, 0, 0, 0}))});
     auto record = parsePage(pdf, {
         pdf.image(2, 2, 8, name("DeviceRGB"), red, {"FlateDecode"}, {{"SMask", invertedSoft}}),       // 0
         pdf.image(4, 2, 8, name("DeviceRGB"), red + red, {}, {{"Mask", stencil}}),                     // 1: stencil 0 1 stretched
         pdf.image(2, 2, 8, name("DeviceRGB"), red, {}, {{"Mask", array({integer(0), integer(255)})}}), // 2
+        oneBit(QPDFObjectHandle::newNull(), {{"ImageMask", boolean(false)}}),                          // 3
+        oneBit(name("DeviceGray"), {{"Decode", array({integer(1), integer(0)})}}),                     // 4
+        oneBit(whiteThenBlack, {}),                                                                    // 5
+        pdf.image(1, 1, 8, name("DeviceRGB"), bytes({255, 0, 0}), {},
+                  {{"SMask", pdf.image(3, 2, 8, name("DeviceGray"), bytes({0, 255, 0, 255, 0, 255}))}}), // 6
     });
-    ASSERT_EQ(record->images().size(), 3);
+    ASSERT_EQ(record->images().size(), 7);
+    mainController()->pictureCache().clear(); // built again as an export builds them
     expectPixels(*record, {{0, 0, 0, 255, true}, {0, 1, 0, qRgba(255, 0, 0, 127)}, {1, 0, 0, 255, true},
-                           {1, 1, 1, 255, true}, {1, 2, 0, 0, true}, {1, 3, 1, 0, true}, {2, 0, 0, 255, true}});
+                           {1, 1, 1, 255, true}, {1, 2, 0, 0, true}, {1, 3, 1, 0, true}, {2, 0, 0, 255, true},
+                           {3, 0, 0, 0xffff0000}, {3, 1, 0, 0, true}, {4, 0, 0, 0, true}, {4, 1, 0, 0xffff0000},
+                           {5, 0, 0, 0xffff0000}, {5, 1, 0, 0, true}, {6, 0, 0, 0, true}, {6, 1, 0, 0xffff0000},
+                           {6, 2, 1, 0xffff0000}, {6, 1, 1, 0, true}});
+    EXPECT_EQ(picture(*record, 6).size(), QSize(3, 2));
 }
 
 // JPEG through libjpeg: colour as an independent decoder shows it; Adobe's

@@ -58,16 +58,10 @@ TEST_F(StreamDataTest, FilterChains)
         return dict(d);
     };
     const TestBitmap fax = TestBitmap::randomRuns(77, 23, 6, 3);
-    const TestBitmap glyph = jbig2test::textSymbols()[1];
-    TestBitmap text(40, 16);
-    for (int y = 0; y < glyph.height; ++y)
-        for (int x = 0; x < glyph.width; ++x)
-            for (int left : {3, 20})
-                text.set(left + x, 4 + y, glyph.at(x, y));
     using namespace jbig2test;
+    const TestBitmap text = textPage(textSymbols());
     const QByteArray jbig2 = segment(1, PageInformation, 1, pageInformation(40, 16))
-        + segment(2, ImmediateTextRegion, 1, textRegion(40, 16, {6, 8}, {{1, 3, 4}, {1, 20, 4}}), {0})
-        + segment(3, EndOfPage, 1, QByteArray());
+        + segment(2, ImmediateTextRegion, 1, textRegion(), {0}) + segment(3, EndOfPage, 1, QByteArray());
 
     PdfFixture pdf;
     auto image = [&](const std::vector<std::string> &chain, const std::string &samples = {}) {

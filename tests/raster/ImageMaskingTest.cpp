@@ -47,25 +47,36 @@ void expectMasked(const QImage &masked, const QImage &original, Alpha alpha)
         }
 }
 
+// A stencil of the image's size, of half its size (each sample decides a 2 x 2 block), and of
+// twice its size (the picture takes the stencil's size, the image scaled up to it).
 TEST(ImageMasking, StencilHidesWhereItsSampleIsSet)
 {
     const QImage image = colourPicture(4, 4);
-    // Same size, and half size stretched: each sample decides a 2 x 2 block.
-    expectMasked(maskImage(image, grayMask({{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 255}}), false), image,
-                 [](int x, int y) { return x == y && x != 2 ? 0 : 255; });
+    const QImage diagonal = grayMask({{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 255}});
+    expectMasked(maskImage(image, diagonal, false), image, [](int x, int y) { return x == y && x != 2 ? 0 : 255; });
     expectMasked(maskImage(image, grayMask({{0, 255}, {255, 0}}), false), image,
                  [](int x, int y) { return x / 2 != y / 2 ? 0 : 255; });
+    expectMasked(maskImage(filled(2, 2, QImage::Format_RGB888, qRgb(0, 0, 200)), diagonal, false),
+                 filled(4, 4, QImage::Format_RGB888, qRgb(0, 0, 200)), [](int x, int y) { return x == y && x != 2 ? 0 : 255; });
 }
 
-TEST(ImageMasking, SoftMaskOfAnotherSizeIsScaledSmoothly)
+// A soft mask smaller than its image is scaled up smoothly; a larger one gives the picture its
+// size. An RGB32 image handed over alone is masked in place.
+TEST(ImageMasking, SoftMaskOfAnotherSize)
 {
     const QImage image = colourPicture(10, 7);
     // A constant mask stays constant at any scale.
-    for (const QSize size : {QSize(3, 3), QSize(1, 1), QSize(40, 29)}) {
+    for (const QSize size : {QSize(3, 3), QSize(1, 1)}) {
         SCOPED_TRACE(size.width());
         expectMasked(maskImage(image, filled(size.width(), size.height(), QImage::Format_Grayscale8, qRgb(77, 77, 77)), true),
                      image, [](int, int) { return 77; });
     }
+    const QImage larger = filled(40, 29, QImage::Format_Grayscale8, qRgb(77, 77, 77));
+    expectMasked(maskImage(filled(3, 2, QImage::Format_RGB888, qRgb(9, 8, 7)), larger, true),
+                 filled(40, 29, QImage::Format_RGB888, qRgb(9, 8, 7)), [](int, int) { return 77; });
+    QImage wide = filled(3, 2, QImage::Format_RGB32, qRgb(1, 2, 3));
+    const uchar *const pixels = wide.constBits();
+    EXPECT_EQ(maskImage(std::move(wide), grayMask({{0, 255, 0}, {255, 0, 255}}), true).constBits(), pixels);
     // A 2 x 1 ramp 0 | 255 over 10 columns: transparent at the left edge, opaque at the right,
     // rising in between, the same on every row.
     const QImage ramp = maskImage(image, grayMask({{0, 255}}), true);

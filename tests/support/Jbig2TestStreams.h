@@ -46,7 +46,12 @@ struct Placement {
     int y;
 };
 
-// Text region data (7.4.3), arithmetic coded, placing symbols of widths `symbolWidths`.
-QByteArray textRegion(int width, int height, const std::vector<int> &symbolWidths, std::vector<Placement> placements);
+// Seven symbols of widths 6 and 8 on a 40 x 16 region, in strips of their own and sharing one.
+std::vector<Placement> textPlacements();
+// Text region data (7.4.3), arithmetic coded, placing textPlacements() on a 40 x 16 region at
+// the page's top left.
+QByteArray textRegion();
+// The 40 x 16 page of that region, with these symbols placed.
+TestBitmap textPage(const std::vector<TestBitmap> &symbols);
 
 } // namespace jbig2test

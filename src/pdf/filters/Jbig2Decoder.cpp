@@ -3,10 +3,13 @@
 #include "pdf/filters/Jbig2StreamScan.h"
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 extern "C" {
 #include <jbig2.h>
@@ -18,10 +21,16 @@ namespace {
 // few page-sized images at once (the page, a region being decoded, its reference or symbols),
 // the symbol bitmaps of the globals, and contexts and tables that do not grow with the page.
 // Bounding the memory also bounds the work of decoding regions and symbols of absurd sizes.
+// Huffman coding needs more: jbig2dec builds each table as a lookup of up to 2^16 entries of
+// 16 bytes (1 MB). The standard tables a text region uses at once, its symbol code table
+// included, come to about 2 MB; a custom table segment stays for the whole decode.
+// Arithmetic-coded streams get none of that room, which keeps the work on damaged ones small.
 constexpr std::uint64_t kInputCopies = 2;
 constexpr std::uint64_t kPageImages = 4;
 constexpr std::uint64_t kGlobalsExpansion = 16;
 constexpr std::uint64_t kFixedBudget = std::uint64_t(512) << 10;
+constexpr std::uint64_t kHuffmanBudget = std::uint64_t(4) << 20;
+constexpr std::uint64_t kCustomTableBudget = std::uint64_t(1) << 20;
 
 // jbig2dec reports progress and damage through its message callback, also from inside loops that
 // a damaged stream can keep going for minutes without allocating anything (a symbol dictionary of
@@ -145,23 +154,39 @@ void *budgetRealloc(Jbig2Allocator *allocator, void *p, std::size_t size)
     return payloadOf(moved);
 }
 
-// One decode: the allocator every context of it uses, and the message count that ends a decode
-// step which runs away (see kFreeMessages).
+// One decode: the allocator every context of it uses, the message count that ends a decode
+// step which runs away (see kFreeMessages), and the first error jbig2dec reported in the step.
 struct Session {
     BudgetAllocator allocator;
     std::uint64_t messages = 0;
     std::uint64_t messageLimit = 0;
     bool armed = false; // inside runStep: the callback may jump out
     std::jmp_buf escape;
+    std::array<char, 200> error{}; // empty while there is none
 };
 
-// jbig2dec's messages are not shown; the decode goes on as far as the library can take it, and
-// whatever page it completes is used. This is the one place that leaves jbig2dec abruptly: the
-// jump lands in runStep, whose caller frees all of jbig2dec's memory and never touches the
-// abandoned contexts again.
-void countJbig2Message(void *data, const char *, Jbig2Severity, uint32_t)
+// Warnings after which the page lacks the symbols a text region places: it would come out
+// blank where they belong. (Compared by their beginnings: a runaway decode gives millions of
+// other warnings.)
+bool isMissingSymbolsWarning(const char *message)
+{
+    for (const char *start : {"text region refers to no symbol dictionaries", "ignoring out of range symbol ID",
+                              "missing glyph"})
+        if (std::strncmp(message, start, std::strlen(start)) == 0)
+            return true;
+    return false;
+}
+
+// jbig2dec's messages are not shown; the decode goes on as far as the library can take it. An
+// error (or a warning that symbols are missing) is kept: it marks the page as not decoded.
+// This is the one place that leaves jbig2dec abruptly: the jump lands in runStep, whose caller
+// frees all of jbig2dec's memory and never touches the abandoned contexts again.
+void countJbig2Message(void *data, const char *message, Jbig2Severity severity, uint32_t)
 {
     Session *session = static_cast<Session *>(data);
+    if (session->error[0] == '\0' && message != nullptr
+        && (severity == JBIG2_SEVERITY_FATAL || (severity == JBIG2_SEVERITY_WARNING && isMissingSymbolsWarning(message))))
+        std::snprintf(session->error.data(), session->error.size(), "%s", message);
     if (session->armed && ++session->messages > session->messageLimit)
         std::longjmp(session->escape, 1);
 }
@@ -187,10 +212,14 @@ std::uint64_t saturatingMulAdd(std::uint64_t sum, std::uint64_t a, std::uint64_t
 
 // The declared page size counts when the page information segment gives it; either way no more
 // than the output limit.
-std::size_t memoryBudget(const Jbig2StreamScan &scan, qsizetype dataBytes, qsizetype globalsBytes, qint64 maxOutputBytes)
+std::size_t memoryBudget(const Jbig2StreamScan &scan, const Jbig2StreamScan &globalsScan, qsizetype dataBytes,
+                         qsizetype globalsBytes, qint64 maxOutputBytes)
 {
     const std::uint64_t pageBytes = std::min<std::uint64_t>(scan.pageBytes.value_or(maxOutputBytes), maxOutputBytes);
     std::uint64_t budget = kFixedBudget;
+    if (scan.huffmanSegments + globalsScan.huffmanSegments > 0)
+        budget += kHuffmanBudget;
+    budget = saturatingMulAdd(budget, kCustomTableBudget, std::uint64_t(scan.tableSegments) + globalsScan.tableSegments);
     budget = saturatingMulAdd(budget, kInputCopies, std::uint64_t(dataBytes) + std::uint64_t(globalsBytes));
     budget = saturatingMulAdd(budget, kGlobalsExpansion, std::uint64_t(globalsBytes));
     budget = saturatingMulAdd(budget, kPageImages, pageBytes);
@@ -232,6 +261,7 @@ bool runStep(Session &session, void (*step)(Session &, QByteArrayView, Steps &),
              std::uint64_t inputBytes, Steps &steps)
 {
     session.messages = 0;
+    session.error[0] = '\0';
     session.messageLimit = saturatingMulAdd(kFreeMessages, kMessagesPerByte, inputBytes);
     if (setjmp(session.escape) != 0) {
         session.armed = false;
@@ -271,43 +301,62 @@ std::optional<QByteArray> copyInverted(const Jbig2Image &page, qint64 maxOutputB
 
 } // namespace
 
-std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView globals, qint64 maxOutputBytes)
+std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView globals, qint64 maxOutputBytes,
+                                      QString *failure)
 {
+    const auto fail = [failure](const QString &why) -> std::optional<QByteArray> {
+        if (failure != nullptr)
+            *failure = why;
+        return std::nullopt;
+    };
     if (data.isEmpty() || maxOutputBytes <= 0)
-        return std::nullopt;
+        return fail(QStringLiteral("it is empty"));
 
-    // Only the segments before one that announces absurd work are decoded (see Jbig2StreamScan).
-    // A page declared larger than the output limit is refused before any work.
+    // Only the segments before one that announces absurd work are decoded (see Jbig2StreamScan):
+    // such a page is incomplete. A page declared larger than the output limit is refused before
+    // any work.
     const Jbig2StreamScan scan = scanJbig2Stream(data);
-    if (!scan.hasPage || scan.pageBytes.value_or(0) > std::uint64_t(maxOutputBytes))
-        return std::nullopt;
+    if (!scan.hasPage)
+        return fail(QStringLiteral("it has no page information segment"));
+    if (scan.pageBytes.value_or(0) > std::uint64_t(maxOutputBytes))
+        return fail(QStringLiteral("its page is larger than the decoded-size limit"));
+    if (scan.acceptedLength < data.size())
+        return fail(QStringLiteral("a text region announces far more symbols than its data can hold"));
     Session session;
     session.allocator.base = {budgetAlloc, budgetFree, budgetRealloc};
-    session.allocator.budget = memoryBudget(scan, data.size(), globals.size(), maxOutputBytes);
+    session.allocator.budget = memoryBudget(scan, scanJbig2Stream(globals), data.size(), globals.size(), maxOutputBytes);
 
     // The globals go through a context of their own, which then becomes the global context.
     // Globals that run away are dropped and the page is decoded without them, as with globals
-    // that jbig2dec cannot read.
+    // that jbig2dec cannot read; their errors matter only if the page needs what they lack,
+    // which the page's own decode reports.
     Steps steps;
     const std::uint64_t inputBytes = std::uint64_t(data.size()) + std::uint64_t(globals.size());
     if (!globals.isEmpty() && !runStep(session, readGlobals, globals, inputBytes, steps)) {
         session.allocator.releaseAll();
         steps = Steps();
     }
-    if (!runStep(session, readPage, data.first(scan.acceptedLength), inputBytes, steps)) {
+    if (!runStep(session, readPage, data, inputBytes, steps)) {
         session.allocator.releaseAll();
-        return std::nullopt;
+        return fail(QStringLiteral("decoding it takes far more work than its size allows"));
     }
 
     std::optional<QByteArray> result;
-    if (steps.image != nullptr) {
-        result = copyInverted(*steps.image, maxOutputBytes);
+    QString error;
+    if (session.error[0] != '\0')
+        error = QStringLiteral("jbig2dec: %1").arg(QString::fromLatin1(session.error.data()));
+    else if (steps.image == nullptr)
+        error = QStringLiteral("it holds no complete page");
+    else if (!(result = copyInverted(*steps.image, maxOutputBytes)))
+        error = QStringLiteral("its page is larger than the decoded-size limit");
+    if (steps.image != nullptr)
         jbig2_release_page(steps.page, steps.image);
-    }
     // The page context goes before the global context it refers to.
     if (steps.page != nullptr)
         jbig2_ctx_free(steps.page);
     if (steps.globals != nullptr)
         jbig2_global_ctx_free(steps.globals);
+    if (!error.isEmpty())
+        return fail(error);
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 #include <optional>
 
@@ -14,6 +15,11 @@
 // information segment gives its size. The decoder's working memory is bounded by a budget
 // derived from the declared page size, the limit and the input size, and its work by a budget
 // derived from the input size: a page stream that runs past it gives an empty result, globals
-// that do are dropped. A damaged stream gives what the decoder could make of the page, or an
-// empty result. Thread-safe: no shared state.
-std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView globals, qint64 maxOutputBytes);
+// that do are dropped. A page whose decoding jbig2dec reports an error for (or a warning that a
+// text region's symbols are missing) gives an empty result, never a page with parts left
+// blank; damage that jbig2dec decodes past without an error gives what it made of the page.
+// Errors in the globals alone do not count: the page's decode reports what it misses. For an
+// empty result, `failure` (when given) receives why, in a few words or jbig2dec's message.
+// Thread-safe: no shared state.
+std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView globals, qint64 maxOutputBytes,
+                                      QString *failure = nullptr);

@@ -40,7 +40,9 @@ private:
     qsizetype m_pos = 0;
 };
 
+constexpr std::uint32_t kSymbolDictionary = 0;
 constexpr std::uint32_t kPageInformation = 48;
+constexpr std::uint32_t kTables = 53;
 constexpr std::uint32_t kUnknownHeight = 0xffffffff;
 
 bool isTextRegion(std::uint32_t type)
@@ -110,5 +112,13 @@ Jbig2StreamScan scanJbig2Stream(QByteArrayView stream)
             scan.acceptedLength = start;
             return scan;
         }
+        // The first flag of a symbol dictionary, and of a text region after its region
+        // information field, says Huffman coding.
+        std::uint32_t codingFlags = 0;
+        Reader coding(data);
+        if ((type == kSymbolDictionary && coding.read(2, codingFlags))
+            || (isTextRegion(type) && coding.skip(17) && coding.read(2, codingFlags)))
+            scan.huffmanSegments += codingFlags & 1;
+        scan.tableSegments += type == kTables;
     }
 }

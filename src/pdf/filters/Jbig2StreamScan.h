@@ -18,6 +18,10 @@ struct Jbig2StreamScan {
     bool hasPage = false;
     // ceil(width / 8) * height of the first page information segment, when it gives the height.
     std::optional<std::uint64_t> pageBytes;
+    // Symbol dictionaries and text regions coded with Huffman tables, and custom table segments,
+    // among the accepted segments.
+    std::uint32_t huffmanSegments = 0;
+    std::uint32_t tableSegments = 0;
 };
 
 // Segment headers that cannot be read end the scan and leave the rest to the decoder.
