@@ -13,7 +13,7 @@ export QT_QPA_PLATFORM=offscreen
 # A finding gives this status, which no test expects of the program.
 export ASAN_OPTIONS="exitcode=99:detect_leaks=1:strict_init_order=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="exitcode=99:print_stacktrace=1:halt_on_error=1"
-export LSAN_OPTIONS="exitcode=99:suppressions=$PWD/scripts/sanitizers/lsan.supp"
+export LSAN_OPTIONS="exitcode=99:print_suppressions=0:suppressions=$PWD/scripts/sanitizers/lsan.supp"
 # Qt and the codec libraries come uninstrumented: the locks inside Qt's thread pool
 # (QImage's parallel scaling, the HEIC queue) are invisible, so the memory they hand
 # over would be reported. Calls from those libraries are left out; every access of
