@@ -2,7 +2,6 @@
 
 #include "Actions.h"
 #include "Controller.h"
-#include "PdfFixture.h"
 #include "Preferences.h"
 #include "FileTableModel.h"
 #include "ThumbnailModel.h"

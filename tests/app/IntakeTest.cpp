@@ -10,7 +10,6 @@
 #include "widgets/MyPathControl.h"
 
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -43,12 +42,6 @@ bool dragAndDrop(QObject *target, const QStringList &paths, QPoint where)
     return true;
 }
 
-void touch(const QString &path)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-}
-
 // A PDF named in capitals next to a text file, dropped on the browser: only
 // the PDF is added.
 TEST(Intake, DropOnTheBrowserAddsOnlyPdfFiles)
@@ -56,7 +49,7 @@ TEST(Intake, DropOnTheBrowserAddsOnlyPdfFiles)
     QTemporaryDir dir;
     const QString pdf = dir.filePath("SCAN.PDF");
     apptest::writePdf(pdf, 1);
-    touch(dir.filePath("notes.txt"));
+    ASSERT_TRUE(fixture::writeFile(dir.filePath("notes.txt"), ""));
 
     Controller controller;
     controller.setParsePause(std::chrono::milliseconds(0));
@@ -77,7 +70,7 @@ TEST(Intake, PathControlTakesFolders)
 {
     QTemporaryDir dir;
     const QString pdf = dir.filePath("a.Pdf");
-    touch(pdf);
+    ASSERT_TRUE(fixture::writeFile(pdf, ""));
     struct Case {
         QString path;
         bool accepted;             // at drag entry

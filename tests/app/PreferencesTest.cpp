@@ -9,7 +9,6 @@
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -71,9 +70,7 @@ TEST(Preferences, DamagedStoresGiveDefaults)
         int zoom;
         float dpi;
     };
-    QByteArray binary;
-    for (int i = 0; i < 4096; ++i)
-        binary.append(char((i * 131 + 7) % 256));
+    const QByteArray binary = QByteArray::fromStdString(fixture::sampleBytes(4096));
     const Case cases[] = {
         {"binary garbage", binary, false, 0, 0, 72.0f},
         {"array with an absurd count", "[PDF_FILES]\nPDF_FILES_ARRAY=@ByteArray(\\xff\\xff\\xff\\xf0\\0\\0\\0\\x1)\n",
@@ -88,10 +85,7 @@ TEST(Preferences, DamagedStoresGiveDefaults)
     for (const Case &c : cases) {
         QTemporaryDir dir;
         const QString path = dir.filePath("prefs.ini");
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(c.content);
-        f.close();
+        ASSERT_TRUE(fixture::writeFile(path, c.content.toStdString()));
         const StoredPreferences values = Preferences(path).read();
         EXPECT_EQ(values.filesPresent, c.filesPresent) << c.name;
         EXPECT_EQ(values.savedFiles.size(), c.files) << c.name;

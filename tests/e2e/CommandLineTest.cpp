@@ -54,7 +54,6 @@ TEST(CommandLine, ErrorsAndUsage)
                                     QStringList{"--list", "a.pdf", "--max-pixels"}, QStringList{"--quiet"},
                                     QStringList{"--info", "a.pdf", "--max-pixels", "9"},
                                     QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--format", "gif"},
-                                    QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--out", "p"},
                                     QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--pattern", "a/#"}}) {
         const ProcessResult r = zembrix(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();

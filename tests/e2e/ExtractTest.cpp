@@ -51,11 +51,6 @@ void expectPicture(const QString &path, const QImage &picture)
     EXPECT_EQ(compareImages(image, picture).maximum, 0) << path.toStdString();
 }
 
-QStringList filesIn(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 qint64 sizeOfFiles(const QString &folder)
 {
     qint64 total = 0;

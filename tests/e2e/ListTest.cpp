@@ -9,24 +9,18 @@ using namespace fixture;
 
 namespace {
 
-struct Listing {
-    int status = -1;
-    QStringList rows; // without the header
-    QString err;
+// A --list run, with the rows of its output under the header.
+struct Listing : ProcessResult {
+    QStringList rows;
 };
 
 Listing list(const QStringList &files)
 {
-    const ProcessResult r = zembrix(QStringList{"--list"} + files);
-    Listing l;
-    l.status = r.status;
-    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
-    EXPECT_FALSE(lines.isEmpty());
-    if (!lines.isEmpty()) {
-        EXPECT_EQ(lines.takeFirst(), "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi");
-    }
-    l.rows = lines;
-    l.err = r.err;
+    Listing l{zembrix(QStringList{"--list"} + files), {}};
+    l.rows = l.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(l.rows.value(0), "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi");
+    if (!l.rows.isEmpty())
+        l.rows.removeFirst();
     return l;
 }
 

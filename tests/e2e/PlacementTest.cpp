@@ -24,14 +24,6 @@ struct Placed {
     const char *yPpi;
 };
 
-std::string repeated(const std::string &text, int times)
-{
-    std::string out;
-    for (int i = 0; i < times; ++i)
-        out += text;
-    return out;
-}
-
 // The image of each page is 100 x 50 gray pixels, all of value 10 * page.
 const Placed kPages[] = {
     {"half", "q 0.5 0 0 0.5 0 0 cm q 100 0 0 50 0 0 cm /Im Do Q Q", 0, "144", "144"},

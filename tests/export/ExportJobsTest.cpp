@@ -27,6 +27,7 @@
 #include <vector>
 
 using namespace exporttest;
+using fixture::filesIn;
 
 namespace {
 
@@ -63,11 +64,6 @@ ExportJobSettings into(const QString &folder)
     ExportJobSettings settings;
     settings.folder = folder;
     return settings;
-}
-
-QStringList filesIn(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 QRgb centrePixel(const QString &path)
@@ -185,8 +181,7 @@ TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
     const auto unchecked = fileRecord({record("unchecked_000", solid(0xFF300000))}, false, false);
     const auto parsing = fileRecord({record("parsing_000", solid(0xFF400000))}, true, true);
     const auto two = fileRecord({record("two_000", solid(0xFF500000)), record("two_001", solid(0xFF600000)),
-                                 record("two_002", solid(0xFF700000))},
-                                true, false);
+                                 record("two_002", solid(0xFF700000))}, true, false);
     ExportJobSettings settings = into(dir.path());
     std::vector<int> finishedOrder;
     settings.imageFinished = [&finishedOrder](const ExportedImage &image) { finishedOrder.push_back(image.position); };

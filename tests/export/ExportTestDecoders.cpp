@@ -5,7 +5,6 @@
 #include <libheif/heif.h>
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <QtEndian>
 
@@ -212,12 +211,6 @@ QList<QByteArray> icnsTypes(const QByteArray &file)
     for (const IcnsElement &element : parseIcns(file).value_or(std::vector<IcnsElement>{}))
         types << element.type;
     return types;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace exporttest

@@ -5,6 +5,7 @@
 // HEIC, Qt's readers for the rest; plain byte parsing for boxes and ICNS.
 
 #include "ImageComparison.h"
+#include "PdfFixture.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -54,6 +55,6 @@ struct IcnsElement {
 std::optional<std::vector<IcnsElement>> parseIcns(const QByteArray &file);
 QList<QByteArray> icnsTypes(const QByteArray &file);
 
-QByteArray readFile(const QString &path);
+using fixture::readFile;
 
 } // namespace exporttest

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -23,7 +22,6 @@ class ImageFileWriterTest : public ::testing::Test
 {
 protected:
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QStringList files() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot); }
 
     QByteArray writeAndRead(const QImage &image, int format, float dpi = 300.0f)
     {
@@ -174,7 +172,7 @@ TEST_F(ImageFileWriterTest, FailuresAreResultValues)
         EXPECT_EQ(export1(image, path("bad"), index, 72.0f).status(), WriteResult::Status::NothingWritten);
         EXPECT_TRUE(exportFilePath(path("bad"), index).isEmpty());
     }
-    EXPECT_TRUE(files().isEmpty());
+    EXPECT_TRUE(fixture::filesIn(m_dir.path()).isEmpty());
 }
 
 // A write cancelled before its first byte, between two chunks of a large file or once its
@@ -191,7 +189,7 @@ TEST_F(ImageFileWriterTest, CancelledWriteKeepsTheEarlierFile)
         EXPECT_EQ(writeExportFile(target, bytes, [&] { return ++asked > answersBeforeCancel; }).status(),
                   WriteResult::Status::NothingWritten);
         EXPECT_EQ(readFile(target), earlier);
-        EXPECT_EQ(files(), QStringList{"big.bin"});
+        EXPECT_EQ(fixture::filesIn(m_dir.path()), QStringList{"big.bin"});
     }
     ASSERT_TRUE(writeExportFile(target, bytes, [] { return false; }).isWritten());
     EXPECT_EQ(readFile(target), bytes);

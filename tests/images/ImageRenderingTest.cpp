@@ -1,4 +1,5 @@
 #include "RecordingController.h"
+#include "TestPictures.h"
 
 #include "images/EffectsPipeline.h"
 #include "images/PDFImageStruct.h"
@@ -12,10 +13,7 @@
 TEST(ImageRendering, EditsReachThePipeline)
 {
     RecordingController controller;
-    QImage picture(5, 3, QImage::Format_ARGB32);
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            picture.setPixel(x, y, qRgba(40 * x + 10, 100 * y + 5, 200 - 30 * x, 255 - 63 * x));
+    const QImage picture = testpictures::make(5, 3, [](int x, int y) { return qRgba(40 * x + 10, 100 * y + 5, 200 - 30 * x, 255 - 63 * x); });
 
     auto record = PDFImageStruct::create();
     record->setAngle(90.0f);

@@ -18,13 +18,6 @@ const QString kCmykProfile = QStringLiteral("/usr/share/color/icc/ghostscript/de
 const QString kOtherCmykProfile = QStringLiteral("/usr/share/color/icc/ghostscript/ps_cmyk.icc");
 constexpr int kPixels = 64;
 
-std::string fileBytes(const QString &path)
-{
-    QFile file(path);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    return std::string(bytes.constData(), size_t(bytes.size()));
-}
-
 // One row of CMYK samples spread over the ink cube.
 std::string cmykRow()
 {
@@ -87,7 +80,7 @@ TEST_F(ColorManagementTest, CmykAndIccImagesMatchTheColourEngine)
     ASSERT_EQ(embedded.width(), kPixels) << "tificc (liblcms2-utils) did not run";
 
     PdfFixture pdf;
-    const Obj profile = pdf.stream(fileBytes(kCmykProfile), {{"N", integer(4)}});
+    const Obj profile = pdf.stream(readFile(kCmykProfile).toStdString(), {{"N", integer(4)}});
     const Obj iccCmyk = array({name("ICCBased"), profile});
     const Obj broken = array({name("ICCBased"), pdf.stream("not a profile", {{"N", integer(3)}})});
     std::string paletteIndices;
@@ -130,7 +123,7 @@ TEST_F(ColorManagementTest, LabAndIccAlternatesMatchGhostscript)
 {
     PdfFixture pdf;
     const auto icc = [&](const char *file, int n) {
-        return array({name("ICCBased"), pdf.stream(fileBytes("/usr/share/color/icc/ghostscript/" + QString(file)), {{"N", integer(n)}})});
+        return array({name("ICCBased"), pdf.stream(readFile("/usr/share/color/icc/ghostscript/" + QString(file)).toStdString(), {{"N", integer(n)}})});
     };
     const Obj iccLab = icc("lab.icc", 3), labRange = array({name("Lab"), dict({{"Range", numbers({-128, 127, -128, 127})}})});
     const std::string lab = bytes({255, 128, 128, 0, 128, 128, 128, 200, 128, 128, 128, 30}), indices = bytes({0, 1, 2, 3});
@@ -172,7 +165,7 @@ TEST_F(ColorManagementTest, OutputIntentComesBeforeTheSystemProfile)
     ASSERT_EQ(intent.width(), kPixels);
 
     PdfFixture pdf;
-    const Obj profile = pdf.stream(fileBytes(kOtherCmykProfile), {{"N", integer(4)}});
+    const Obj profile = pdf.stream(readFile(kOtherCmykProfile).toStdString(), {{"N", integer(4)}});
     pdf.catalog().replaceKey("/OutputIntents", array({dict({{"Type", name("OutputIntent")}, {"S", name("GTS_PDFX")},
                                                    {"DestOutputProfile", profile}})}));
     auto record = parsePage(pdf, {pdf.image(kPixels, 1, 8, name("DeviceCMYK"), row, {"FlateDecode"})}, true);
@@ -185,7 +178,7 @@ TEST_F(ColorManagementTest, OutputIntentComesBeforeTheSystemProfile)
 TEST_F(ColorManagementTest, OneTransformPerProfile)
 {
     PdfFixture pdf;
-    const Obj iccCmyk = array({name("ICCBased"), pdf.stream(fileBytes(kCmykProfile), {{"N", integer(4)}})});
+    const Obj iccCmyk = array({name("ICCBased"), pdf.stream(readFile(kCmykProfile).toStdString(), {{"N", integer(4)}})});
     for (int page = 0; page < 30; ++page)
         pdf.page({{"/I0", pdf.image(20 + page, 2, 8, iccCmyk, std::string(size_t(20 + page) * 8, char(page * 8)))}});
     auto record = parse(writeFixture(pdf));

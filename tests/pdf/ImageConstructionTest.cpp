@@ -115,9 +115,7 @@ TEST_F(ImageConstructionTest, IndexedImages)
 TEST_F(ImageConstructionTest, Masks)
 {
     PdfFixture pdf;
-    std::string red;
-    for (int i = 0; i < 4; ++i)
-        red += bytes({255, 0, 0});
+    const std::string red = repeated(bytes({255, 0, 0}), 4);
     Obj invertedSoft = pdf.image(2, 2, 8, name("DeviceGray"), bytes({0, 128, 0, 128}), {},
                                  {{"Decode", array({integer(1), integer(0)})}});
     Obj stencil = pdf.stream(bytes({0x40}), {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(2)},

@@ -33,10 +33,7 @@ protected:
     QString writeScans(int pages)
     {
         PdfFixture pdf;
-        JpegFixture f;
-        f.width = 1200;
-        f.height = 900;
-        f.quality = 90;
+        const JpegFixture f{.width = 1200, .height = 900, .quality = 90};
         for (int page = 0; page < pages; ++page)
             pdf.page({{"/Im", pdf.image(1200, 900, 8, name("DeviceRGB"), toStd(encodeJpeg(pageSamples(1200, 900, page), f)),
                                         {"DCTDecode"})}});
@@ -89,10 +86,7 @@ TEST_F(OnDemandPictures, RecordsKeepReducedCopiesAndBuildFullPicturesAgain)
 // alike. A file changed after the walk gives no picture.
 TEST_F(OnDemandPictures, DamagedAndChangedFiles)
 {
-    JpegFixture f;
-    f.width = 640;
-    f.height = 480;
-    const QByteArray jpeg = encodeJpeg(pageSamples(640, 480, 1), f);
+    const QByteArray jpeg = encodeJpeg(pageSamples(640, 480, 1), {.width = 640, .height = 480});
     QByteArray damagedLate = jpeg;
     for (qsizetype i = jpeg.size() * 3 / 4; i < jpeg.size() - 2; ++i)
         damagedLate[i] = char(0xff);

@@ -52,11 +52,7 @@ TEST_F(SpotColourTest, TintTransformsGiveTheAlternateColours)
         {"Bounds", numbers({0.5})}, {"Encode", numbers({0, 1, 0, 1})}});
     const Obj twoInks = array({name("DeviceN"), array({name("A"), name("B")}), name("DeviceRGB"),
         calculator(pdf, "{ exch dup 0.5 gt { pop 1 } { 2 mul } ifelse exch 0 }", numbers({0, 1, 0, 1}), rgbRange)});
-    JpegFixture jpeg;
-    jpeg.width = 8;
-    jpeg.height = 8;
-    jpeg.storage = JpegStorage::Gray;
-    const QByteArray coded = encodeJpeg(QByteArray(64, char(200)), jpeg);
+    const QByteArray coded = encodeJpeg(QByteArray(64, char(200)), {.width = 8, .height = 8, .storage = JpegStorage::Gray});
 
     const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0);
     const std::vector<Case> cases = {
@@ -115,15 +111,8 @@ TEST_F(SpotColourTest, HostileTintTransformsAreDropped)
 {
     PdfFixture pdf;
     const Obj unit = numbers({0, 1});
-    std::string deepStack = "{", manyOperators = "{ true {", nested = "{";
-    for (int i = 0; i < 200; ++i)
-        deepStack += " dup";
-    for (int i = 0; i < 6000; ++i)
-        manyOperators += " dup pop";
-    for (int i = 0; i < 5000; ++i)
-        nested += " true {";
-    for (int i = 0; i < 5000; ++i)
-        nested += " } if";
+    const std::string deepStack = "{" + repeated(" dup", 200), manyOperators = "{ true {" + repeated(" dup pop", 6000),
+                      nested = "{" + repeated(" true {", 5000) + repeated(" } if", 5000);
     Obj shortTable = pdf.stream(std::string(10, '\x7f'), {{"FunctionType", integer(0)}, {"Domain", unit}, {"Range", unit},
                                                           {"Size", array({integer(1000)})}, {"BitsPerSample", integer(8)}});
     // A stitching function that lists itself, fifty times over.

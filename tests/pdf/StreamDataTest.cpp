@@ -4,23 +4,7 @@
 #include "TestFaxEncoder.h"
 #include "pdf/PdfStreamDecoder.h"
 
-#include <random>
-
 using namespace fixture;
-
-namespace {
-
-std::string sampleBytes(size_t n)
-{
-    std::mt19937 rng(7);
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        s[i] = char(i % 7 == 0 ? rng() & 0xff : (i / 3) & 0xff); // some runs, some noise
-    return s;
-}
-
-
-} // namespace
 
 class StreamDataTest : public PdfTest
 {

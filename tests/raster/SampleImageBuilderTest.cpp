@@ -1,23 +1,20 @@
 #include "raster/SampleImageBuilder.h"
 
+#include "PdfFixture.h"
+
 #include <QImage>
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <random>
 
 namespace {
 
 constexpr qint64 kLimit = 64LL << 20;
 
-QByteArray patternBytes(qsizetype size, unsigned seed = 1)
+QByteArray patternBytes(qsizetype size)
 {
-    std::mt19937 random(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char &c : bytes)
-        c = char(random() & 0xff);
-    return bytes;
+    return QByteArray::fromStdString(fixture::sampleBytes(size_t(size)));
 }
 
 // Built, and judged by the layout alone: both must agree.

@@ -5,9 +5,11 @@
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <QDir>
 #include <QFile>
 
 #include <cstdint>
+#include <random>
 #include <stdexcept>
 
 namespace fixture {
@@ -310,6 +312,31 @@ bool writeFile(const QString &path, const std::string &bytes)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+std::string sampleBytes(size_t n)
+{
+    std::mt19937 rng(7);
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = char(i % 7 == 0 ? rng() & 0xff : (i / 3) & 0xff);
+    return s;
+}
+
+std::string repeated(const std::string &part, int times)
+{
+    return QByteArray::fromStdString(part).repeated(times).toStdString();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace fixture

@@ -7,7 +7,7 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include <QString>
+#include <QStringList>
 
 #include <map>
 #include <memory>
@@ -80,7 +80,14 @@ private:
     std::shared_ptr<QPDF> m_pdf;
 };
 
-// Writes bytes to a file; false on failure.
+// Writes bytes to a file; false on failure. Reads a whole file; empty on failure.
 bool writeFile(const QString &path, const std::string &bytes);
+QByteArray readFile(const QString &path);
+// The names in a folder, hidden ones and folders too, sorted.
+QStringList filesIn(const QString &folder);
+// `n` bytes of some runs and some noise, the same on every call.
+std::string sampleBytes(size_t n);
+// `part` written `times` times.
+std::string repeated(const std::string &part, int times);
 
 } // namespace fixture

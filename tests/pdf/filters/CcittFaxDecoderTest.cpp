@@ -76,7 +76,6 @@ const std::vector<std::pair<std::string, TestBitmap>> &sampleBitmaps()
         {"runs 2550x40", TestBitmap::randomRuns(2550, 40, 300, 7)},
         {"white 1728x20", TestBitmap::filled(1728, 20, false)},
         {"black 9x5", TestBitmap::filled(9, 5, true)},
-        {"black 2550x4", TestBitmap::filled(2550, 4, true)},
         {"checker 100x40/1", TestBitmap::checkerboard(100, 40, 1)},
         {"checker 77x31/3", TestBitmap::checkerboard(77, 31, 3)},
     };
@@ -137,7 +136,6 @@ TEST(CcittFaxDecode, EveryLayout)
         {"G3 1-D, EOLs not announced", T{TiffFax::Group3OneD}, {}, p(0, false, false)},
         {"G3 1-D with fill bits", T{TiffFax::Group3OneD, true}, {}, p(0, true, true)},
         {"G3 2-D with RTC", T{TiffFax::Group3TwoD, false, FAXMODE_CLASSIC}, {}, p(2, true, false)},
-        {"G3 2-D with fill bits and RTC", T{TiffFax::Group3TwoD, true, FAXMODE_CLASSIC}, {}, p(2, true, true)},
         {"G3 2-D", T{TiffFax::Group3TwoD}, {}, p(2, true, false)},
         {"G3 2-D, any K > 0", T{TiffFax::Group3TwoD}, {}, p(7, false, false)},
         {"G3 2-D with fill bits", T{TiffFax::Group3TwoD, true}, {}, p(4, true, true)},
@@ -207,9 +205,7 @@ TEST(CcittFaxDecode, RowsAndEndOfBlock)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        CcittFaxParams q = params(300, c.k);
-        q.rows = c.rows;
-        q.endOfBlock = c.endOfBlock;
+        const CcittFaxParams q{.k = c.k, .columns = 300, .rows = c.rows, .endOfBlock = c.endOfBlock};
         EXPECT_TRUE(sameRows(decodeCcittFax(c.data, q, kLimit), bitmap.topRows(c.expectedRows)));
     }
 }
@@ -218,11 +214,9 @@ TEST(CcittFaxDecode, RowsAndEndOfBlock)
 TEST(CcittFaxDecode, TruncatedData)
 {
     const TestBitmap bitmap = TestBitmap::randomRuns(1728, 50, 20, 12);
-    CcittFaxParams g3 = params(1728, 0);
-    g3.endOfLine = true;
     const std::pair<QByteArray, CcittFaxParams> cases[] = {
         {tiffFaxEncode(bitmap, {TiffFax::Group4}), params(1728, -1)},
-        {tiffFaxEncode(bitmap, {TiffFax::Group3OneD}), g3},
+        {tiffFaxEncode(bitmap, {TiffFax::Group3OneD}), {.k = 0, .columns = 1728, .endOfLine = true}},
         {tiffFaxEncode(bitmap, {TiffFax::Group3TwoD}), params(1728, 2)},
     };
     for (const auto &[data, q] : cases) {
@@ -262,10 +256,7 @@ TEST(CcittFaxDecode, DamagedRows)
         for (int r : {5, 9})
             for (int x = 0; r < c.expectedRows && x < bitmap.width; ++x)
                 fixed.set(x, r, fixed.at(x, r - 1));
-        CcittFaxParams q = params(200, 0);
-        q.endOfLine = c.endOfLine;
-        q.encodedByteAlign = true;
-        q.damagedRowsBeforeError = c.tolerated;
+        const CcittFaxParams q{.columns = 200, .endOfLine = c.endOfLine, .encodedByteAlign = true, .damagedRowsBeforeError = c.tolerated};
         EXPECT_TRUE(sameRows(decodeCcittFax(data, q, kLimit), fixed));
     }
 }

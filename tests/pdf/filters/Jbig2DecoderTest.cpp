@@ -7,7 +7,7 @@
 
 #include "ZembrixProcess.h"
 
-#include <QFile>
+#include "PdfFixture.h"
 #include <QPoint>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -64,18 +64,14 @@ std::optional<QByteArray> jbig2decPage(const QByteArray &stream, const QByteArra
     if (tool.isEmpty() || !dir.isValid())
         return std::nullopt;
     auto file = [&](const QString &name, const QByteArray &bytes) {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return f.fileName();
+        return fixture::writeFile(dir.filePath(name), bytes.toStdString()) ? dir.filePath(name) : QString();
     };
     QStringList args{"-q", "-e", "-t", "pbm", "-o", dir.filePath("page.pbm")};
     if (!globals.isEmpty())
         args << file("globals", globals);
     if (runProcess(tool, args << file("page", stream)).status != 0)
         return std::nullopt;
-    QFile pbm(dir.filePath("page.pbm"));
-    QByteArray rows = pbm.open(QIODevice::ReadOnly) ? pbm.readAll() : QByteArray();
+    QByteArray rows = fixture::readFile(dir.filePath("page.pbm"));
     // "P4", the size, then the packed rows with 1 for black.
     const qsizetype header = rows.indexOf('\n', rows.indexOf('\n') + 1);
     if (!rows.startsWith("P4") || header < 0)
@@ -174,7 +170,6 @@ TEST(Jbig2Decode, PagesAsJbig2decDecodesThem)
         {"random 61x17", {}, regionPage(random, 61, 17), random},
         {"runs 1728x40", {}, regionPage(runs, 1728, 40), runs},
         {"region inside a larger page", {}, regionPage(inside, 67, 40, 13, 7), compose(TestBitmap(67, 40), inside, 13, 7)},
-        {"white", {}, regionPage(TestBitmap(300, 8), 300, 8), TestBitmap(300, 8)},
         {"striped page of unknown height", {}, striped, compose(compose(TestBitmap(50, 26), top, 0, 0), bottom, 0, 16)},
         {"globals that are garbage and not needed", QByteArray(50, '\x55'), regionPage(garbageFree, 30, 9), garbageFree},
         {"arithmetic symbols and text", segment(1, SymbolDictionary, 0, textSymbolDictionary()),
@@ -234,7 +229,6 @@ TEST(Jbig2Decode, LimitsAndRefusedInput)
     };
     const Case cases[] = {
         {0xffffffffu, 0xffffffffu, 40, 20, 0},
-        {0x7fffffffu, 0x7fffffffu, 40, 20, 0},
         {100000, 100000, 40, 20, 0},
         {1, 0xfffffffeu, 40, 20, 0},
         {100000, 0xffffffffu, 40, 20, 0xffff}, // striped, unknown height, stripes of 32767 rows
