@@ -1,5 +1,6 @@
 #include "FileIntake.h"
 #include "FolderIntake.h"
+#include "ImageDragOut.h"
 
 #include "images/ControllerInterface.h"
 
@@ -39,7 +40,9 @@ QStringList pdfPathsFromMime(const QMimeData *mime)
 
 bool offersPdfFiles(const QMimeData *mime)
 {
-    if (!mime || !mime->hasUrls())
+    // Thumbnails dragged out pass over the window: asking for their files
+    // would wait for them to be written, and they are no PDF files.
+    if (!mime || qobject_cast<const ImageDragOut *>(mime) || !mime->hasUrls())
         return false;
     for (const QUrl &url : mime->urls())
         if (url.isLocalFile() && (isPdfFileName(url.toLocalFile()) || QFileInfo(url.toLocalFile()).isDir()))

@@ -333,7 +333,7 @@ void MainWindow::buildMenus()
         connect(menu, &QMenu::aboutToShow, this, &MainWindow::refreshMenuState);
 
     // Window-wide keys work while a menu is closed.
-    addActions({a->addFiles, a->chooseExportFolder, a->reparseFiles, a->removeFiles, a->quit, a->selectAllFiles,
+    addActions({a->addFiles, a->addFolder, a->chooseExportFolder, a->reparseFiles, a->removeFiles, a->quit, a->selectAllFiles,
                 a->clearSelection, a->checkFiles, a->stop, a->zoomSmall, a->zoomMiddle, a->zoomLarge, a->help,
                 a->undo, a->redo, a->paste, a->selectAllImages, a->rotateLeft, a->rotateRight, a->flipHorizontal,
                 a->flipVertical, a->showEffectsPanel, a->minimize, a->exportSelected, a->exportAll, a->copyImage,

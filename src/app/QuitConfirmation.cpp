@@ -28,7 +28,7 @@ bool QuitConfirmation::eventFilter(QObject *watched, QEvent *event)
                                  edited == 1 ? tr("1 edited image was never exported.")
                                              : tr("%1 edited images were never exported.").arg(edited),
                                  QMessageBox::NoButton, m_window);
-    m_question->setInformativeText(tr("Their edits are kept for the next start, but no exported file holds "
+    m_question->setInformativeText(tr("The edits are kept for the next start, but no exported file holds "
                                       "them yet. Quit anyway?"));
     QPushButton *quit = m_question->addButton(tr("Quit"), QMessageBox::AcceptRole);
     m_question->setDefaultButton(m_question->addButton(QMessageBox::Cancel));
