@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -14,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -33,8 +33,10 @@ struct ImageDragOut::State {
     std::mutex mutex;
     std::condition_variable done;
     int left = 0;
-    QList<QUrl> files; // by position; empty where a file could not be written
+    // By position, set before the writing starts; `written` under the mutex.
+    QList<QUrl> files;
     ImageRecordList records;
+    std::vector<bool> written;
 };
 
 ImageDragOut::ImageDragOut(const ImageRecordList &records)
@@ -57,15 +59,15 @@ ImageDragOut::ImageDragOut(const ImageRecordList &records)
         m_state->files << QUrl::fromLocalFile(dir.filePath(name));
     }
     m_state->left = int(m_state->records.size());
+    m_state->written.assign(m_state->records.size(), false);
     for (qsizetype i = 0; i < m_state->records.size(); ++i) {
         QThreadPool::globalInstance()->start([state = m_state, i] {
-            const QImage picture = state->records[i]->applyAllEffects();
-            QSaveFile file(state->files[i].toLocalFile());
+            const QImage picture = state->records.at(i)->applyAllEffects();
+            QSaveFile file(state->files.at(i).toLocalFile());
             const bool written = !picture.isNull() && file.open(QIODevice::WriteOnly)
                 && QImageWriter(&file, "png").write(picture) && file.commit();
             std::lock_guard lock(state->mutex);
-            if (!written)
-                state->files[i] = QUrl();
+            state->written[size_t(i)] = written;
             if (--state->left == 0)
                 state->done.notify_all();
         });
@@ -90,8 +92,8 @@ QList<QUrl> ImageDragOut::writtenFiles() const
     m_state->done.wait_for(lock, std::chrono::milliseconds(kWaitMs), [this] { return m_state->left == 0; });
     QList<QUrl> urls;
     for (qsizetype i = 0; i < m_state->files.size(); ++i)
-        if (!m_state->files[i].isEmpty() && (m_state->left == 0 || QFileInfo::exists(m_state->files[i].toLocalFile())))
-            urls << m_state->files[i];
+        if (m_state->written[size_t(i)])
+            urls << m_state->files.at(i);
     return urls;
 }
 
@@ -100,8 +102,8 @@ void ImageDragOut::noteDropped() const
     const QList<QUrl> written = writtenFiles();
     std::lock_guard lock(m_state->mutex);
     for (qsizetype i = 0; i < m_state->records.size(); ++i)
-        if (written.contains(m_state->files[i]))
-            m_state->records[i]->markExported();
+        if (written.contains(m_state->files.at(i)))
+            m_state->records.at(i)->markExported();
 }
 
 QVariant ImageDragOut::retrieveData(const QString &mimeType, QMetaType type) const

@@ -6,6 +6,7 @@
 #include "FileTableModel.h"
 #include "FolderIntake.h"
 #include "ImageDragOut.h"
+#include "ImageEditStore.h"
 #include "MainWindow.h"
 #include "Preferences.h"
 #include "QuitConfirmation.h"
@@ -109,6 +110,31 @@ TEST_F(EditSafety, EditsSurviveARestartUnlessTheFileChanged)
     ASSERT_TRUE(waitUntil([&] { return !next.isParsing() && angles() == expected; })) << angles().size();
     next.setColorManaged(false); // every file parsed again: new records
     ASSERT_TRUE(waitUntil([&] { return !next.isParsing() && angles() == expected; }));
+}
+
+// The stored form gives back what was written; cut or inflated bytes give nothing.
+TEST(ImageEditStore, StoredFormIsChecked)
+{
+    ImageEditStore::FileEdits edits{{1234, 5678}, {}};
+    EffectParameters p;
+    p.angle = 270;
+    p.flip = 3;
+    p.gamma = 0.5f;
+    edits.pending.insert({"12 0", 7}, {p, true});
+    const QHash<QString, ImageEditStore::FileEdits> files{{"/x/a.pdf", edits}};
+    const QByteArray bytes = ImageEditStore::encode(files);
+    const auto back = ImageEditStore::decode(bytes);
+    ASSERT_TRUE(back);
+    const ImageEditStore::Entry entry = back->value("/x/a.pdf").pending.value({"12 0", 7});
+    EXPECT_EQ(back->value("/x/a.pdf").stamp, edits.stamp);
+    EXPECT_TRUE(entry.exported);
+    EXPECT_EQ(entry.edits.angle, 270.0f);
+    EXPECT_EQ(entry.edits.flip, 3);
+    EXPECT_EQ(entry.edits.gamma, 0.5f);
+    QByteArray absurd = bytes;
+    absurd[7] = '\x7f'; // a file count past the bytes
+    for (const QByteArray &bad : {bytes.left(bytes.size() - 1), bytes + "x", absurd, QByteArray("ZED1")})
+        EXPECT_FALSE(ImageEditStore::decode(bad)) << bad.size();
 }
 
 // Closing with edits no export wrote asks first; Cancel keeps the window, and
