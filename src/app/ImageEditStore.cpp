@@ -181,6 +181,8 @@ void ImageEditStore::load(const QByteArray &bytes)
 
 QByteArray ImageEditStore::save(const FileRecordList &files)
 {
+    // Images found since the last browser refresh still wait for their edits.
+    applyPending(files);
     QHash<QString, FileEdits> kept;
     for (const auto &file : files) {
         if (!file)
