@@ -137,8 +137,13 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     if (mOstrelData) {
         for (const OversizedObject &object : mOstrelData->document()->oversizedObjects())
             noteSkippedImage({QStringLiteral("%1 %2").arg(object.number).arg(object.generation), 0,
-                              QStringLiteral("an object of more than %1 MB of text, left unread")
-                                  .arg(kMaxObjectTextBytes >> 20)});
+                              object.heldObjects.empty()
+                                  ? QStringLiteral("an object of more than %1 MB of text, left unread")
+                                        .arg(kMaxObjectTextBytes >> 20)
+                                  : QStringLiteral("an object stream holding an object of more than %1 MB of "
+                                                   "text, left unread with its %2 objects")
+                                        .arg(kMaxObjectTextBytes >> 20)
+                                        .arg(object.heldObjects.size())});
         makeInfo();
         mainController()->startSpinAnimation();
         {

@@ -2,11 +2,15 @@
 
 #include <QFile>
 
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 
 #include <algorithm>
+#include <limits>
 #include <cstring>
 #include <exception>
+#include <map>
+#include <stdexcept>
 #include <string_view>
 
 namespace {
@@ -101,20 +105,98 @@ std::int64_t objectTextLength(std::string_view text, size_t at, std::int64_t lim
     return end == text.size() && std::int64_t(end - start) <= limit ? std::int64_t(end - start) : limit + 1;
 }
 
+// Keeps the first `keep` bytes of a stream and counts the rest, up to `cap`.
+class HeadAndCount final : public Pipeline
+{
+public:
+    HeadAndCount(size_t keep, std::int64_t cap)
+        : Pipeline("head and count", nullptr)
+        , m_keep(keep)
+        , m_cap(cap)
+    {
+    }
+    void write(unsigned char const *data, size_t len) override
+    {
+        if (m_head.size() < m_keep)
+            m_head.append(reinterpret_cast<const char *>(data), std::min(len, m_keep - m_head.size()));
+        m_total += std::int64_t(len);
+        if (m_total > m_cap)
+            throw std::length_error("object stream passes its size limit");
+    }
+    void finish() override {}
+    std::string m_head;
+    std::int64_t m_total = 0;
+
+private:
+    size_t m_keep;
+    std::int64_t m_cap;
+};
+
+// Object stream `number` when it holds an object longer than `limit`. The
+// stream's header lists its objects' offsets; each ends where the next
+// begins. The library parses every object of a stream as soon as one of them
+// is asked for, so the whole stream is to be left unread.
+void measureObjectStream(QPDF &pdf, int number, const std::vector<int> &held, std::int64_t limit,
+                         std::vector<OversizedObject> *found)
+{
+    QPDFObjectHandle stream = pdf.getObject(number, 0);
+    if (!stream.isStream())
+        return;
+    QPDFObjectHandle dict = stream.getDict();
+    QPDFObjectHandle first = dict.getKey("/First"), count = dict.getKey("/N"), length = dict.getKey("/Length");
+    QPDFObjectHandle filter = dict.getKey("/Filter");
+    if (!first.isInteger() || !count.isInteger() || first.getIntValue() < 0 || first.getIntValue() > limit
+        || count.getIntValue() < 0)
+        return;
+    // Deflate expands at most 1032 times: a short stream cannot hold a long object.
+    const bool flateOnly = filter.isNull() || (filter.isName() && filter.getName() == "/FlateDecode")
+        || (filter.isArray() && filter.getArrayNItems() == 1 && filter.getArrayItem(0).isName()
+            && filter.getArrayItem(0).getName() == "/FlateDecode");
+    if (flateOnly && length.isInteger() && length.getIntValue() >= 0 && length.getIntValue() <= limit / 1032)
+        return;
+    constexpr std::int64_t kCountCap = std::int64_t(256) << 20;
+    HeadAndCount head(size_t(first.getIntValue()), kCountCap);
+    bool overflow = false;
+    try {
+        stream.pipeStreamData(&head, 0, qpdf_dl_generalized, true);
+    } catch (const std::length_error &) {
+        overflow = true;
+    }
+    if (!overflow && head.m_total <= limit)
+        return;
+    // Pairs of object number and offset (from /First).
+    std::vector<std::pair<std::int64_t, std::int64_t>> objects;
+    size_t at = 0;
+    std::int64_t objectNumber = 0, offset = 0;
+    while (std::int64_t(objects.size()) < count.getIntValue() && readNumber(head.m_head, &at, &objectNumber)
+           && readNumber(head.m_head, &at, &offset))
+        objects.emplace_back(offset, objectNumber);
+    std::sort(objects.begin(), objects.end());
+    const std::int64_t end = overflow ? std::numeric_limits<std::int64_t>::max() : head.m_total - first.getIntValue();
+    std::int64_t longest = 0;
+    for (size_t i = 0; i < objects.size(); ++i)
+        longest = std::max(longest, (i + 1 < objects.size() ? objects[i + 1].first : end) - objects[i].first);
+    if (longest > limit)
+        found->push_back({number, 0, longest, held});
+}
+
 } // namespace
 
 std::vector<OversizedObject> findOversizedObjects(const QString &path, QPDF &pdf, std::int64_t limit)
 {
     std::vector<OversizedObject> found;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() <= limit)
+    if (!file.open(QIODevice::ReadOnly))
         return found;
     const uchar *mapped = file.map(0, file.size());
     if (!mapped)
         return found;
     const std::string_view text(reinterpret_cast<const char *>(mapped), size_t(file.size()));
+    std::map<int, std::vector<int>> objectStreams;
     try {
         for (const auto &[og, entry] : pdf.getXRefTable()) {
+            if (entry.getType() == 2)
+                objectStreams[entry.getObjStreamNumber()].push_back(og.getObj());
             if (entry.getType() != 1)
                 continue;
             const qpdf_offset_t offset = entry.getOffset();
@@ -125,6 +207,11 @@ std::vector<OversizedObject> findOversizedObjects(const QString &path, QPDF &pdf
             if (length > limit)
                 found.push_back({og.getObj(), og.getGen(), length});
         }
+        // Measured after the objects in the file: an object stream left
+        // unread is not decoded.
+        for (const auto &[number, held] : objectStreams)
+            if (std::none_of(found.begin(), found.end(), [n = number](const OversizedObject &o) { return o.number == n; }))
+                measureObjectStream(pdf, number, held, limit, &found);
     } catch (const std::exception &) {
         found.clear();
     }

@@ -15,11 +15,15 @@ class QPDF;
 // Each object the cross-reference table places in the file itself is measured
 // from its "N G obj" to its "stream" or "endobj" keyword, without parsing; an
 // object whose header is not where the table says is left to the library.
-// Objects inside object streams are not measured.
+// An object inside an object stream is measured from the stream's list of
+// offsets, when the stream decodes to more than the limit.
 struct OversizedObject {
     int number = 0;
     int generation = 0;
     std::int64_t textBytes = 0; // at least this many (the measuring stops past the limit)
+    // For an object stream: the numbers of the objects it holds, all left
+    // unread with it.
+    std::vector<int> heldObjects = {};
 };
 
 inline constexpr std::int64_t kMaxObjectTextBytes = 8 << 20;

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
 
 using namespace fixture;
 
@@ -119,24 +120,38 @@ TEST_F(PdfTest, StopFlagEndsTheWalkAndKeepsWhatWasFound)
 
 // An object is measured by its text up to "stream" or "endobj", not by its
 // data, and the keywords count only as tokens of their own outside strings.
+// Inside an object stream, the stream is found, with all it holds.
 TEST_F(PdfTest, OversizedObjectsAreMeasuredWithoutParsing)
 {
     PdfFixture pdf;
-    const Obj tricky = pdf.image(1, 1, 8, name("DeviceGray"), "\x80",
-                                 {}, {{"/Alpha", string("endobj ( stream ) endobj")}, {"/Bstream", name("endobj")},
-                                      {"/Pad", string(repeated("x", 400))}});
-    const Obj large = gray(pdf, 40, 50);
-    pdf.page({{"/T", tricky}, {"/L", large}});
+    QPDFObjectHandle tricky = pdf.qpdf().makeIndirectObject(QPDFObjectHandle::newDictionary(
+        {{"/Alpha", string("endobj ( stream ) endobj")}, {"/Bstream", name("endobj")}, {"/Pad", string(repeated("x", 400))}}));
+    pdf.page({{"/L", gray(pdf, 40, 50)}}).replaceKey("/PieceInfo", tricky);
     const QString path = writeFixture(pdf);
+    const QString packed = path + ".packed.pdf";
+    {
+        QPDF in;
+        in.processFile(QFile::encodeName(path).constData());
+        QPDFWriter writer(in, QFile::encodeName(packed).constData());
+        writer.setObjectStreamMode(qpdf_o_generate);
+        writer.write();
+    }
 
-    for (const std::int64_t limit : {300, 1000}) {
+    for (const auto &[file, limit] : {std::pair{path, 300}, {path, 1000}, {packed, 300}, {packed, 1000}}) {
         QPDF qpdf;
-        qpdf.processFile(QFile::encodeName(path).constData());
-        const std::vector<OversizedObject> found = findOversizedObjects(path, qpdf, limit);
+        qpdf.processFile(QFile::encodeName(file).constData());
+        const std::vector<OversizedObject> found = findOversizedObjects(file, qpdf, limit);
         ASSERT_EQ(found.size(), limit == 300 ? 1u : 0u) << limit;
-        if (limit == 300) {
-            EXPECT_TRUE(qpdf.getObject(found[0].number, found[0].generation).getDict().hasKey("/Alpha"));
-            EXPECT_GT(found[0].textBytes, limit);
+        if (limit == 1000)
+            continue;
+        EXPECT_GT(found[0].textBytes, limit);
+        QPDFObjectHandle object = qpdf.getObject(found[0].number, found[0].generation);
+        if (file == path) {
+            EXPECT_TRUE(object.hasKey("/Alpha"));
+            EXPECT_TRUE(found[0].heldObjects.empty());
+        } else {
+            EXPECT_TRUE(object.isStream() && object.getDict().getKey("/Type").isNameAndEquals("/ObjStm"));
+            EXPECT_GT(found[0].heldObjects.size(), 1u);
         }
     }
 }
