@@ -11,6 +11,7 @@
 #include "FileTableView.h"
 #include "ImageBrowser.h"
 #include "ThumbnailModel.h"
+#include "ViewerPage.h"
 #include "WindowMenus.h"
 
 #include "export/ExportFormat.h"
@@ -24,6 +25,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -44,6 +46,7 @@
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -287,7 +290,21 @@ QWidget *MainWindow::buildBrowserArea()
     m_browser->setSelectionModel(m_controller->thumbnailSelection());
     m_browser->setThumbnailEdge(m_controller->thumbnailEdge());
     connect(m_browser, &ImageBrowser::pdfFilesDropped, m_controller, &Controller::addPdfFiles);
-    layout->addWidget(m_browser, 1);
+    m_viewer = new ViewerPage(m_controller->thumbnailModel(), m_controller->thumbnailSelection());
+    m_browserStack = new QStackedWidget;
+    m_browserStack->addWidget(m_browser);
+    m_browserStack->addWidget(m_viewer);
+    connect(m_browser, &ImageBrowser::viewRequested, this, [this](const QModelIndex &index) { openViewer(index.row()); });
+    connect(m_viewer, &ViewerPage::closed, this, [this](int row) {
+        m_browserStack->setCurrentWidget(m_browser);
+        const QModelIndex index = m_controller->thumbnailModel()->index(row);
+        if (index.isValid()) {
+            m_browser->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+            m_browser->scrollTo(index);
+        }
+        m_browser->setFocus(Qt::OtherFocusReason);
+    });
+    layout->addWidget(m_browserStack, 1);
 
     m_spin = new MySpinView(m_browserArea);
     m_spin->hide();
@@ -343,8 +360,16 @@ void MainWindow::buildMenus()
     connect(a->about, &QAction::triggered, this, &MainWindow::showAbout);
     connect(a->minimize, &QAction::triggered, this, &QWidget::showMinimized);
 
+    // The panel is docked beside the browser (or floats), never over it.
     m_effectsPanel = new EffectsPanel(m_controller->effects(), a, this);
-    m_effectsPanel->hide();
+    m_effectsDock = new QDockWidget(m_effectsPanel->windowTitle(), this);
+    m_effectsDock->setObjectName(QStringLiteral("effectsDock"));
+    m_effectsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    m_effectsDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
+                               | QDockWidget::DockWidgetFloatable);
+    m_effectsDock->setWidget(m_effectsPanel);
+    addDockWidget(Qt::RightDockWidgetArea, m_effectsDock);
+    m_effectsDock->hide();
     connect(m_effectsPanel, &EffectsPanel::visibilityChanged, m_controller, &Controller::setEffectsPanelVisible);
     connect(m_effectsPanel, &EffectsPanel::done, this, [this] { activateWindow(); });
     // The action's own check toggle is undone: the panel's visibility decides.
@@ -376,19 +401,22 @@ MainWindow::~MainWindow()
 
 void MainWindow::showImageEffectsPanel()
 {
-    if (m_effectsPanel->isVisible()) {
-        m_effectsPanel->close();
+    if (m_effectsDock->isVisible()) {
+        m_effectsDock->close();
     } else {
-        if (!m_effectsPanel->property("placed").toBool()) {
-            m_effectsPanel->adjustSize();
-            m_effectsPanel->move(geometry().right() - m_effectsPanel->width() - 40, geometry().top() + 80);
-            m_effectsPanel->setProperty("placed", true);
-        }
         m_effectsPanel->show();
-        m_effectsPanel->raise();
-        m_effectsPanel->activateWindow();
+        m_effectsDock->show();
+        m_effectsDock->raise();
     }
     m_controller->setEffectsPanelVisible(m_effectsPanel->isVisible());
+}
+
+void MainWindow::openViewer(int row)
+{
+    if (!m_controller->thumbnailModel()->recordAt(row))
+        return;
+    m_browserStack->setCurrentWidget(m_viewer);
+    m_viewer->open(row);
 }
 
 int MainWindow::currentFocus() const

@@ -19,7 +19,10 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QAction;
+class QDockWidget;
 class QDropEvent;
+class QStackedWidget;
+class ViewerPage;
 
 // The main window: the file list and the export controls on the left, the
 // thumbnail browser filling the rest, the status and information area below.
@@ -42,6 +45,9 @@ public:
     QComboBox *dpiCombo() const { return m_dpi; }
     QPlainTextEdit *infoStatusText() const { return m_info; }
     EffectsPanel *effectsPanel() const { return m_effectsPanel; }
+    // The image viewer, in the browser's place while it shows an image.
+    ViewerPage *viewerPage() const { return m_viewer; }
+    void openViewer(int row);
     // The panel shows, or closes when it shows.
     void showImageEffectsPanel();
     ExportCommands *exportCommands() const { return m_export; }
@@ -91,6 +97,9 @@ private:
     QLabel *m_browserTitle = nullptr;
     QTimer *m_unpause = nullptr;
     EffectsPanel *m_effectsPanel = nullptr;
+    QDockWidget *m_effectsDock = nullptr;
+    QStackedWidget *m_browserStack = nullptr;
+    ViewerPage *m_viewer = nullptr;
     ExportCommands *m_export = nullptr;
     ExportProgressView *m_progress = nullptr;
     KeshAlert *m_alert = nullptr;

@@ -69,6 +69,10 @@ public:
     // The reduced copy after all edits, as applyAllEffects renders the full
     // picture. Any thread.
     QImage renderThumbnail() const;
+    // The unedited picture reduced to fit `edge` on its long side (a smaller
+    // one as it is), decoded at about that size where the source allows,
+    // else from the full picture. Any thread; not the main one (it decodes).
+    QImage pictureReducedTo(int edge) const;
 
     // An identity that stays the same for the record's whole life and is
     // never reused by another record of the process.
