@@ -28,6 +28,29 @@ QSize standsFor(const QImage &picture, int longEdge)
                  std::max(1, int(std::lround(picture.height() * ratio))));
 }
 
+// The reduced picture in a format the painter draws without converting it
+// first (the viewer converts only the part shown of other pictures).
+QImage paintable(QImage picture)
+{
+    const QImage::Format format = picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    return picture.format() == format ? picture : std::move(picture).convertToFormat(format);
+}
+
+// The long edge to reduce an image to for a screen of `screenEdge`: the
+// image's own long edge divided by 2, 4 or 8 where that still covers three
+// quarters of the screen, so that a JPEG decoded at such a scale needs no
+// scaling after it (which costs more than decoding larger).
+int reducedEdgeFor(int longEdge, int screenEdge)
+{
+    int edge = screenEdge;
+    for (int divisor : {2, 4, 8}) {
+        const int divided = (longEdge + divisor - 1) / divisor;
+        if (divided * 4 >= screenEdge * 3)
+            edge = divided;
+    }
+    return std::max(1, edge);
+}
+
 int declaredLongEdge(const PDFImageStruct &record)
 {
     const ImageSource source = record.source();
@@ -183,7 +206,7 @@ void ViewerPage::render(bool whole)
     const std::weak_ptr<PDFImageStruct> weak = m_record;
     const QImage screenBase = m_screenBase;
     const QImage fullBase = m_fullBase;
-    const int edge = screenEdge();
+    const int edge = reducedEdgeFor(declaredLongEdge(*m_record), screenEdge());
     m_pool.start([this, generation, version, edits, weak, screenBase, fullBase, edge, whole] {
         const std::shared_ptr<PDFImageStruct> record = weak.lock();
         if (!record || m_generation.load() != generation)
@@ -201,7 +224,7 @@ void ViewerPage::render(bool whole)
         const QImage &base = reduced.screenBase;
         const int longEdge = fullBase.isNull() ? declaredLongEdge(*record) : std::max(fullBase.width(), fullBase.height());
         reduced.full = longEdge <= std::max(base.width(), base.height());
-        reduced.picture = applyAllEffects(base, edits);
+        reduced.picture = paintable(applyAllEffects(base, edits));
         reduced.imageSize = standsFor(reduced.picture, longEdge);
         post(reduced);
         if (reduced.full || !whole || m_generation.load() != generation)

@@ -149,7 +149,15 @@ void ImageViewer::paintEvent(QPaintEvent *)
                         shown.size() / scale * perPicture);
     // Enlarged pixels stay sharp; reduced ones are smoothed.
     p.setRenderHint(QPainter::SmoothPixmapTransform, m_zoom / perPicture < 2.0);
-    p.drawImage(shown, picture, source);
+    const QImage::Format format = picture.format();
+    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied) {
+        p.drawImage(shown, picture, source);
+    } else {
+        // The painter would convert the whole picture first: the part shown
+        // is taken out and converted alone.
+        const QRect part = source.toAlignedRect().intersected(picture.rect());
+        p.drawImage(shown, picture.copy(part), source.translated(-part.topLeft()));
+    }
 
     if (!m_caption.isEmpty()) {
         const QString text = QStringLiteral("%1  \u00b7  %2 %").arg(m_caption).arg(qRound(m_zoom * 100));
