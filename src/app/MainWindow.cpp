@@ -10,11 +10,14 @@
 #include "FileTableModel.h"
 #include "FileTableView.h"
 #include "ImageBrowser.h"
+#include "InfoArea.h"
 #include "ThumbnailModel.h"
 #include "ViewerPage.h"
 #include "WindowMenus.h"
 
 #include "export/ExportFormat.h"
+#include "images/PDFImageStruct.h"
+#include "pdf/PDFFileStruct.h"
 #include "widgets/BaseColoredButton.h"
 #include "widgets/DrawnIcons.h"
 #include "widgets/ExportProgressView.h"
@@ -122,10 +125,15 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     auto *outer = new QSplitter(Qt::Vertical);
     outer->setChildrenCollapsible(false);
     outer->addWidget(top);
-    outer->addWidget(m_info);
+    m_infoArea = new InfoArea(m_info);
+    outer->addWidget(m_infoArea);
     outer->setStretchFactor(0, 1);
     outer->setStretchFactor(1, 0);
     outer->setSizes({600, 170});
+    connect(m_infoArea, &InfoArea::collapsedChanged, this, [outer](bool collapsed) {
+        if (!collapsed)
+            outer->setSizes({std::max(200, outer->height() - 170), 170});
+    });
     outer->setContentsMargins(6, 6, 6, 6);
     setCentralWidget(outer);
 
@@ -169,6 +177,8 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     connect(m_controller, &Controller::namePatternShown, m_pattern, &QLineEdit::setText);
     connect(m_controller, &Controller::zoomChanged, this, [this](int, int edge) { m_browser->setThumbnailEdge(edge); });
     connect(m_controller, &Controller::alertRequested, this, &MainWindow::queueAlert);
+    connect(m_controller->thumbnailSelection(), &QItemSelectionModel::selectionChanged, this, &MainWindow::showImageInfo);
+    connect(m_controller, &Controller::browserReloaded, this, &MainWindow::showImageInfo);
     auto showCount = [this] {
         m_browserTitle->setText(tr("Images  \u00b7  %1").arg(m_controller->thumbnailModel()->rowCount()));
     };
@@ -487,9 +497,23 @@ void MainWindow::showAbout()
                            .arg(QApplication::applicationVersion()));
 }
 
+void MainWindow::showImageInfo()
+{
+    const ImageRecordList selected = m_controller->selectedImageRecords();
+    std::shared_ptr<PDFImageStruct> image = selected.size() == 1 ? selected.first() : nullptr;
+    QString path;
+    for (const auto &file : m_controller->pdfFiles())
+        if (image && file->images().contains(image))
+            path = file->filePath();
+    m_infoArea->showImage(image, path);
+    showStatusText(m_controller->statusText());
+}
+
 void MainWindow::showStatusText(const QString &text)
 {
-    m_info->setPlainText(text);
+    // The facts of one image show beside the counts, not below them.
+    const qsizetype rule = text.indexOf(QString(56, QLatin1Char('-')));
+    m_info->setPlainText(m_infoArea->showsImage() && rule >= 0 ? text.left(rule + 56) : text);
     // Below the rule the information texts line their values up with tabs,
     // one or two after each label, as for evenly spaced stops. The spacing
     // chosen is the one that puts the most values in one column.

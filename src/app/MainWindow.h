@@ -11,6 +11,7 @@ class ExportCommands;
 class ExportProgressView;
 class KeshAlert;
 class FileTableView;
+class InfoArea;
 class ImageBrowser;
 class MyPathControl;
 class MySpinView;
@@ -44,6 +45,7 @@ public:
     QComboBox *formatCombo() const { return m_format; }
     QComboBox *dpiCombo() const { return m_dpi; }
     QPlainTextEdit *infoStatusText() const { return m_info; }
+    InfoArea *infoArea() const { return m_infoArea; }
     EffectsPanel *effectsPanel() const { return m_effectsPanel; }
     // The image viewer, in the browser's place while it shows an image.
     ViewerPage *viewerPage() const { return m_viewer; }
@@ -81,6 +83,7 @@ private:
     bool acceptsPdfDrop(const QDropEvent *event) const;
     void showAbout();
     void showStatusText(const QString &text);
+    void showImageInfo();
     void queueAlert(const QString &message, const QString &text);
     void showNextAlert();
 
@@ -94,6 +97,7 @@ private:
     QComboBox *m_format = nullptr;
     QComboBox *m_dpi = nullptr;
     QPlainTextEdit *m_info = nullptr;
+    InfoArea *m_infoArea = nullptr;
     QLabel *m_browserTitle = nullptr;
     QTimer *m_unpause = nullptr;
     EffectsPanel *m_effectsPanel = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // Where an image record's picture came from and what its dictionary said,
 // as the headless listing prints it.
@@ -14,4 +15,5 @@ struct ImageSource {
     QString filter;           // the current filter name, "" when there is none
     double xPpi = 0;          // resolution where the pages first draw it; 0 when they never do
     double yPpi = 0;
+    qint64 compressedBytes = -1; // the stream's /Length; -1 when unknown
 };

@@ -262,6 +262,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                 source.xPpi = placed->xPpi;
                 source.yPpi = placed->yPpi;
             }
+            if (std::int32_t length = 0; node->stream().getIntegerEntry("Length", &length) && length >= 0)
+                source.compressedBytes = length;
             record->setSource(source);
             // Pictures of a repaired file are built from the walk's document.
             if (m_documents && mOstrelData->document()->repaired())
