@@ -7,6 +7,8 @@
 #include <QDragEnterEvent>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -111,9 +113,15 @@ void ImageBrowser::updateGrid()
 void ImageBrowser::spreadColumns()
 {
     const QSize cell = m_delegate->cellSize(fontMetrics()) + QSize(2, 2);
-    // The list view wraps a row before a cell that would reach its last
-    // pixel column.
-    const int width = viewport()->width() - 2;
+    // The width the list view lays its rows out in: without the vertical
+    // scroll bar, whether it shows or not, and a row wraps before a cell
+    // that would reach its last pixel column.
+    int width = maximumViewportSize().width() - 2;
+    if (verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded) {
+        width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+        if (style()->styleHint(QStyle::SH_ScrollView_FrameOnlyAroundContents, nullptr, this))
+            width -= style()->pixelMetric(QStyle::PM_DefaultFrameWidth) * 2;
+    }
     const int columns = std::max(1, width / cell.width());
     const int wide = std::max(cell.width(), width / columns);
     m_delegate->setCellWidth(wide - 2);

@@ -57,7 +57,7 @@ InfoArea::InfoArea(QPlainTextEdit *summary, QWidget *parent)
     auto *body = new QHBoxLayout(m_body);
     body->setContentsMargins(0, 0, 0, 0);
     body->setSpacing(10);
-    summary->setMinimumWidth(260);
+    summary->setMinimumWidth(180);
     summary->setMaximumWidth(420);
     body->addWidget(summary, 2);
 
@@ -72,7 +72,7 @@ InfoArea::InfoArea(QPlainTextEdit *summary, QWidget *parent)
         label->setStyleSheet(QStringLiteral("color: #9a9aa0;"));
         auto *value = new QLabel;
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        value->setMinimumWidth(60);
+        value->setMinimumWidth(40);
         value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         // Two columns of five facts each.
         const int row = i % 5;
@@ -81,12 +81,12 @@ InfoArea::InfoArea(QPlainTextEdit *summary, QWidget *parent)
         grid->addWidget(value, row, column + 1);
         m_fields.append(qMakePair(label, value));
     }
-    grid->setColumnStretch(1, 3);
-    grid->setColumnStretch(3, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
     m_properties->setReadOnly(true);
     m_properties->setObjectName(QStringLiteral("readerProperties"));
     m_properties->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    m_properties->setMinimumWidth(160);
+    m_properties->setMinimumWidth(100);
     grid->addWidget(m_properties, 0, 4, 5, 1);
     grid->setColumnStretch(4, 2);
     body->addWidget(m_details, 5);
@@ -117,14 +117,15 @@ void InfoArea::showImage(const std::shared_ptr<PDFImageStruct> &image, const QSt
         nameText(s.colorSpace),
         nameText(s.filter),
         s.xPpi > 0 ? QStringLiteral("%1 \u00d7 %2 ppi").arg(qRound(s.xPpi)).arg(qRound(s.yPpi)) : tr("not drawn"),
-        s.compressedBytes >= 0 ? QStringLiteral("%1 (%2 bytes)")
-                                     .arg(locale.formattedDataSize(s.compressedBytes), locale.toString(s.compressedBytes))
-                               : QStringLiteral("\u2013"),
+        s.compressedBytes >= 0 ? locale.formattedDataSize(s.compressedBytes) : QStringLiteral("\u2013"),
     };
     for (int i = 0; i < kFieldCount; ++i) {
         QLabel *value = m_fields[i].second;
         value->setText(values[i]);
-        value->setToolTip(i == 1 ? filePath : values[i]);
+        value->setToolTip(i == 1 ? filePath
+                          : i == kFieldCount - 1 && s.compressedBytes >= 0
+                              ? tr("%1 bytes").arg(locale.toString(s.compressedBytes))
+                              : values[i]);
     }
     m_properties->setPlainText(image->info());
 }

@@ -171,6 +171,15 @@ void ImageViewer::paintEvent(QPaintEvent *)
         p.drawRoundedRect(box, 5, 5);
         p.setPen(QColor(225, 225, 225));
         p.drawText(box, Qt::AlignCenter, shownText);
+        const QString keys = tr("\u2190 \u2192 previous, next    Esc thumbnails");
+        const QRect hint(width() - metrics.horizontalAdvance(keys) - 28, box.top(), metrics.horizontalAdvance(keys) + 16,
+                         box.height());
+        if (hint.left() > box.right() + 12) {
+            p.setPen(Qt::NoPen);
+            p.drawRoundedRect(hint, 5, 5);
+            p.setPen(QColor(160, 160, 165));
+            p.drawText(hint, Qt::AlignCenter, keys);
+        }
     }
 }
 
