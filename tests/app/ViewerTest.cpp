@@ -3,6 +3,7 @@
 #include "Actions.h"
 #include "Controller.h"
 #include "ImageBrowser.h"
+#include "InfoArea.h"
 #include "MainWindow.h"
 #include "ThumbnailModel.h"
 #include "ViewerPage.h"
@@ -123,6 +124,10 @@ TEST_F(ViewerTest, KeysOpenStepZoomAndClose)
     EXPECT_EQ(controller.selectedImageRecords().size(), 1);
     EXPECT_EQ(controller.selectedImageRecords().first(), controller.thumbnailModel()->recordAt(4));
     EXPECT_TRUE(waitUntil([&] { return apptest::near(viewerColorAt(0.25), apptest::fixtureColor(4)); }));
+    // The information area shows the facts of the image stepped to.
+    EXPECT_EQ(window.infoArea()->value("First page"), "5");
+    EXPECT_EQ(window.infoArea()->value("Size"), "24 \u00d7 16 px");
+    EXPECT_EQ(window.infoArea()->value("Filter"), "FlateDecode");
     QTest::keyClick(view, Qt::Key_Left);
     QTest::keyClick(view, Qt::Key_Left);
     EXPECT_EQ(viewer->row(), 2);
