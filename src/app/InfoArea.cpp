@@ -11,11 +11,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const char *const kLabels[] = {
     QT_TRANSLATE_NOOP("InfoArea", "Name"),       QT_TRANSLATE_NOOP("InfoArea", "File"),
-    QT_TRANSLATE_NOOP("InfoArea", "First page"), QT_TRANSLATE_NOOP("InfoArea", "Object"),
+    QT_TRANSLATE_NOOP("InfoArea", "Pages"), QT_TRANSLATE_NOOP("InfoArea", "Object"),
     QT_TRANSLATE_NOOP("InfoArea", "Size"),       QT_TRANSLATE_NOOP("InfoArea", "Bits per component"),
     QT_TRANSLATE_NOOP("InfoArea", "Colour space"), QT_TRANSLATE_NOOP("InfoArea", "Filter"),
     QT_TRANSLATE_NOOP("InfoArea", "Placed at"),  QT_TRANSLATE_NOOP("InfoArea", "Compressed"),
@@ -28,6 +30,25 @@ QString nameText(const QString &name)
     if (name.isEmpty())
         return QStringLiteral("\u2013");
     return name.startsWith(QLatin1Char('/')) ? name.mid(1) : name;
+}
+
+// Pages as runs: "1, 3\u20135, 9".
+QString pagesText(QList<int> pages, int first)
+{
+    if (pages.isEmpty() && first > 0)
+        pages = {first};
+    if (pages.isEmpty())
+        return QStringLiteral("\u2013");
+    std::sort(pages.begin(), pages.end());
+    QStringList runs;
+    for (qsizetype i = 0; i < pages.size();) {
+        qsizetype j = i;
+        while (j + 1 < pages.size() && pages[j + 1] == pages[j] + 1)
+            ++j;
+        runs << (j == i ? QString::number(pages[i]) : QStringLiteral("%1\u2013%2").arg(pages[i]).arg(pages[j]));
+        i = j + 1;
+    }
+    return runs.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -110,7 +131,7 @@ void InfoArea::showImage(const std::shared_ptr<PDFImageStruct> &image, const QSt
     const QString values[kFieldCount] = {
         image->imagename(),
         QFileInfo(filePath).fileName(),
-        s.page > 0 ? QString::number(s.page) : QStringLiteral("\u2013"),
+        pagesText(s.pages, s.page),
         s.objectKey.isEmpty() ? QStringLiteral("\u2013") : s.objectKey,
         QStringLiteral("%1 \u00d7 %2 px").arg(number(s.width), number(s.height)),
         s.bitsPerComponent > 0 ? QString::number(s.bitsPerComponent) : QStringLiteral("\u2013"),

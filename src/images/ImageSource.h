@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -16,4 +17,8 @@ struct ImageSource {
     double xPpi = 0;          // resolution where the pages first draw it; 0 when they never do
     double yPpi = 0;
     qint64 compressedBytes = -1; // the stream's /Length; -1 when unknown
+    // Every page whose resources hold the image, in the order the walk met
+    // them (at most kMaxPages of them; `page` is the first).
+    QList<int> pages;
+    static constexpr int kMaxPages = 10000;
 };

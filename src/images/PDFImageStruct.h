@@ -91,6 +91,9 @@ public:
     // The image's object and its dictionary's facts.
     ImageSource source() const;
     void setSource(const ImageSource &source);
+    // Notes one more page that uses the image (once each, up to the limit
+    // of ImageSource::pages). Any thread.
+    void addPage(int page);
 
     // Edit values, stored as given (no clamping). Mirror code: bit value 1
     // top to bottom, bit value 2 left to right. Angle and hue in degrees.

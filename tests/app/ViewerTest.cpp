@@ -125,7 +125,7 @@ TEST_F(ViewerTest, KeysOpenStepZoomAndClose)
     EXPECT_EQ(controller.selectedImageRecords().first(), controller.thumbnailModel()->recordAt(4));
     EXPECT_TRUE(waitUntil([&] { return apptest::near(viewerColorAt(0.25), apptest::fixtureColor(4)); }));
     // The information area shows the facts of the image stepped to.
-    EXPECT_EQ(window.infoArea()->value("First page"), "5");
+    EXPECT_EQ(window.infoArea()->value("Pages"), "5");
     EXPECT_EQ(window.infoArea()->value("Size"), "24 \u00d7 16 px");
     EXPECT_EQ(window.infoArea()->value("Filter"), "FlateDecode");
     QTest::keyClick(view, Qt::Key_Left);
