@@ -97,7 +97,7 @@ EffectsPanel::EffectsPanel(EffectsController *effects, Actions *actions, QWidget
         auto *slider = new QSlider(Qt::Horizontal);
         slider->setObjectName(QString::fromLatin1(kKinds[i].title).toLower());
         slider->setRange(kKinds[i].minimum, kKinds[i].maximum);
-        slider->setMinimumWidth(220);
+        slider->setMinimumWidth(120);
         slider->setPageStep(10);
         auto *value = new QLabel;
         value->setMinimumWidth(44);
@@ -124,15 +124,21 @@ EffectsPanel::EffectsPanel(EffectsController *effects, Actions *actions, QWidget
     rule->setFrameShadow(QFrame::Sunken);
     layout->addWidget(rule);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->setSpacing(6);
+    // Two by two, so that the panel stays narrow beside the browser.
+    auto *edits = new QGridLayout;
+    edits->setSpacing(6);
+    int place = 0;
     for (QAction *action : {actions->rotateLeft, actions->rotateRight, actions->flipHorizontal, actions->flipVertical}) {
         auto *button = new QToolButton;
         button->setDefaultAction(action);
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        buttons->addWidget(button);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        edits->addWidget(button, place / 2, place % 2);
+        ++place;
         connect(button, &QToolButton::clicked, this, &EffectsPanel::done);
     }
+    layout->addLayout(edits);
+    auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     auto *reset = new QPushButton(tr("Reset"));
     reset->setObjectName(QStringLiteral("resetEffects"));
@@ -143,6 +149,7 @@ EffectsPanel::EffectsPanel(EffectsController *effects, Actions *actions, QWidget
     });
     buttons->addWidget(reset);
     layout->addLayout(buttons);
+    layout->addStretch(1);
 
     connect(m_effects, &EffectsController::slidersChanged, this, &EffectsPanel::showValues);
     showValues(m_effects->sliders());

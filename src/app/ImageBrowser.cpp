@@ -14,6 +14,10 @@
 #include <algorithm>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
 
 ImageBrowser::ImageBrowser(QWidget *parent)
     : QListView(parent)
@@ -69,17 +73,73 @@ void ImageBrowser::setModel(QAbstractItemModel *model)
 
 void ImageBrowser::setThumbnailEdge(int edge)
 {
+    const QModelIndex anchor = anchorIndex();
+    const bool selected = anchor.isValid() && selectionModel() && selectionModel()->isSelected(anchor);
     m_delegate->setThumbnailEdge(edge);
     if (auto *thumbnails = qobject_cast<ThumbnailModel *>(model()))
         thumbnails->setThumbnailEdge(edge);
     updateGrid();
+    if (anchor.isValid())
+        scrollTo(anchor, selected ? QAbstractItemView::PositionAtCenter : QAbstractItemView::PositionAtTop);
+}
+
+QModelIndex ImageBrowser::anchorIndex() const
+{
+    if (!model() || model()->rowCount() == 0)
+        return {};
+    const QRect shown = viewport()->rect();
+    QModelIndex firstSelected;
+    if (selectionModel()) {
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && selectionModel()->isSelected(current) && visualRect(current).intersects(shown))
+            return current;
+        for (const QModelIndex &index : selectionModel()->selectedIndexes())
+            if (visualRect(index).intersects(shown) && (!firstSelected.isValid() || index.row() < firstSelected.row()))
+                firstSelected = index;
+    }
+    if (firstSelected.isValid())
+        return firstSelected;
+    // The first image whose cell is shown: the one at the top left, or, in
+    // the gap below the last row, none.
+    const QSize grid = gridSize();
+    for (int y = 1; y < std::max(2, grid.height()); y += std::max(1, grid.height() / 4)) {
+        const QModelIndex index = indexAt(QPoint(1, y));
+        if (index.isValid())
+            return index;
+    }
+    return {};
 }
 
 void ImageBrowser::updateGrid()
 {
-    setGridSize(m_delegate->cellSize(fontMetrics()) + QSize(2, 2));
+    spreadColumns();
     doItemsLayout();
     viewport()->update();
+}
+
+void ImageBrowser::spreadColumns()
+{
+    const QSize cell = m_delegate->cellSize(fontMetrics()) + QSize(2, 2);
+    // The width the list view lays its rows out in: without the vertical
+    // scroll bar, whether it shows or not, and a row wraps before a cell
+    // that would reach its last pixel column.
+    int width = maximumViewportSize().width() - 2;
+    if (verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded) {
+        width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+        if (style()->styleHint(QStyle::SH_ScrollView_FrameOnlyAroundContents, nullptr, this))
+            width -= style()->pixelMetric(QStyle::PM_DefaultFrameWidth) * 2;
+    }
+    const int columns = std::max(1, width / cell.width());
+    const int wide = std::max(cell.width(), width / columns);
+    m_delegate->setCellWidth(wide - 2);
+    if (gridSize() != QSize(wide, cell.height()))
+        setGridSize(QSize(wide, cell.height()));
+}
+
+void ImageBrowser::resizeEvent(QResizeEvent *event)
+{
+    spreadColumns();
+    QListView::resizeEvent(event);
 }
 
 void ImageBrowser::changeEvent(QEvent *event)
@@ -122,8 +182,28 @@ void ImageBrowser::dropEvent(QDropEvent *event)
         emit pdfFilesDropped(paths);
 }
 
-void ImageBrowser::mouseDoubleClickEvent(QMouseEvent *)
+void ImageBrowser::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && event->button() == Qt::LeftButton)
+        emit viewRequested(index);
+}
+
+void ImageBrowser::keyPressEvent(QKeyEvent *event)
+{
+    const bool open = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space;
+    if (open && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && selectionModel()) {
+        QModelIndex index = currentIndex();
+        if (!index.isValid() || !selectionModel()->isSelected(index)) {
+            const QModelIndexList selected = selectionModel()->selectedIndexes();
+            index = selected.isEmpty() ? QModelIndex() : *std::min_element(selected.begin(), selected.end());
+        }
+        if (index.isValid())
+            emit viewRequested(index);
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void ImageBrowser::mousePressEvent(QMouseEvent *event)

@@ -8,7 +8,10 @@ class ThumbnailDelegate;
 // The thumbnail browser: a list view in icon mode over the ThumbnailModel,
 // with multiple selection. PDF files dropped on it are announced by
 // pdfFilesDropped. The selection survives a model reset: it is kept by
-// record identity. Double clicks do nothing. Main thread.
+// record identity. The columns share the whole width; a new thumbnail size
+// keeps the selection, or else the first image shown, in view. A double
+// click, Enter or Space asks for the image to be viewed (viewRequested).
+// Main thread.
 class ImageBrowser : public QListView
 {
     Q_OBJECT
@@ -21,6 +24,7 @@ public:
 
 signals:
     void pdfFilesDropped(const QStringList &paths);
+    void viewRequested(const QModelIndex &index);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -31,11 +35,17 @@ protected:
     // Dragging selected thumbnails out gives their files (ImageDragOut).
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
     void updateGrid();
+    // The grid cells widened so that whole columns fill the viewport.
+    void spreadColumns();
+    // The image to keep in view across a change of size.
+    QModelIndex anchorIndex() const;
 
     ThumbnailDelegate *m_delegate;
     QSet<quint64> m_keptSelection;

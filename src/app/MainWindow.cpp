@@ -12,10 +12,14 @@
 #include "ImageBrowser.h"
 #include "QuitConfirmation.h"
 #include "SmallImages.h"
+#include "InfoArea.h"
 #include "ThumbnailModel.h"
+#include "ViewerPage.h"
 #include "WindowMenus.h"
 
 #include "export/ExportFormat.h"
+#include "images/PDFImageStruct.h"
+#include "pdf/PDFFileStruct.h"
 #include "widgets/BaseColoredButton.h"
 #include "widgets/DrawnIcons.h"
 #include "widgets/ExportProgressView.h"
@@ -26,6 +30,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -47,6 +52,7 @@
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -122,10 +128,15 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     auto *outer = new QSplitter(Qt::Vertical);
     outer->setChildrenCollapsible(false);
     outer->addWidget(top);
-    outer->addWidget(m_info);
+    m_infoArea = new InfoArea(m_info);
+    outer->addWidget(m_infoArea);
     outer->setStretchFactor(0, 1);
     outer->setStretchFactor(1, 0);
     outer->setSizes({600, 170});
+    connect(m_infoArea, &InfoArea::collapsedChanged, this, [outer](bool collapsed) {
+        if (!collapsed)
+            outer->setSizes({std::max(200, outer->height() - 170), 170});
+    });
     outer->setContentsMargins(6, 6, 6, 6);
     setCentralWidget(outer);
 
@@ -169,6 +180,8 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     connect(m_controller, &Controller::namePatternShown, m_pattern, &QLineEdit::setText);
     connect(m_controller, &Controller::zoomChanged, this, [this](int, int edge) { m_browser->setThumbnailEdge(edge); });
     connect(m_controller, &Controller::alertRequested, this, &MainWindow::queueAlert);
+    connect(m_controller->thumbnailSelection(), &QItemSelectionModel::selectionChanged, this, &MainWindow::showImageInfo);
+    connect(m_controller, &Controller::browserReloaded, this, &MainWindow::showImageInfo);
     auto showCount = [this] {
         m_browserTitle->setText(tr("Images  \u00b7  %1").arg(m_controller->thumbnailModel()->rowCount()));
     };
@@ -290,7 +303,21 @@ QWidget *MainWindow::buildBrowserArea()
     m_browser->setSelectionModel(m_controller->thumbnailSelection());
     m_browser->setThumbnailEdge(m_controller->thumbnailEdge());
     connect(m_browser, &ImageBrowser::pdfFilesDropped, m_controller, &Controller::addPdfFiles);
-    layout->addWidget(m_browser, 1);
+    m_viewer = new ViewerPage(m_controller->thumbnailModel(), m_controller->thumbnailSelection());
+    m_browserStack = new QStackedWidget;
+    m_browserStack->addWidget(m_browser);
+    m_browserStack->addWidget(m_viewer);
+    connect(m_browser, &ImageBrowser::viewRequested, this, [this](const QModelIndex &index) { openViewer(index.row()); });
+    connect(m_viewer, &ViewerPage::closed, this, [this](int row) {
+        m_browserStack->setCurrentWidget(m_browser);
+        const QModelIndex index = m_controller->thumbnailModel()->index(row);
+        if (index.isValid()) {
+            m_browser->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+            m_browser->scrollTo(index);
+        }
+        m_browser->setFocus(Qt::OtherFocusReason);
+    });
+    layout->addWidget(m_browserStack, 1);
 
     m_spin = new MySpinView(m_browserArea);
     m_spin->hide();
@@ -373,8 +400,16 @@ void MainWindow::buildMenus()
     connect(a->about, &QAction::triggered, this, &MainWindow::showAbout);
     connect(a->minimize, &QAction::triggered, this, &QWidget::showMinimized);
 
+    // The panel is docked beside the browser (or floats), never over it.
     m_effectsPanel = new EffectsPanel(m_controller->effects(), a, this);
-    m_effectsPanel->hide();
+    m_effectsDock = new QDockWidget(m_effectsPanel->windowTitle(), this);
+    m_effectsDock->setObjectName(QStringLiteral("effectsDock"));
+    m_effectsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    m_effectsDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
+                               | QDockWidget::DockWidgetFloatable);
+    m_effectsDock->setWidget(m_effectsPanel);
+    addDockWidget(Qt::RightDockWidgetArea, m_effectsDock);
+    m_effectsDock->hide();
     connect(m_effectsPanel, &EffectsPanel::visibilityChanged, m_controller, &Controller::setEffectsPanelVisible);
     connect(m_effectsPanel, &EffectsPanel::done, this, [this] { activateWindow(); });
     // The action's own check toggle is undone: the panel's visibility decides.
@@ -406,19 +441,22 @@ MainWindow::~MainWindow()
 
 void MainWindow::showImageEffectsPanel()
 {
-    if (m_effectsPanel->isVisible()) {
-        m_effectsPanel->close();
+    if (m_effectsDock->isVisible()) {
+        m_effectsDock->close();
     } else {
-        if (!m_effectsPanel->property("placed").toBool()) {
-            m_effectsPanel->adjustSize();
-            m_effectsPanel->move(geometry().right() - m_effectsPanel->width() - 40, geometry().top() + 80);
-            m_effectsPanel->setProperty("placed", true);
-        }
         m_effectsPanel->show();
-        m_effectsPanel->raise();
-        m_effectsPanel->activateWindow();
+        m_effectsDock->show();
+        m_effectsDock->raise();
     }
     m_controller->setEffectsPanelVisible(m_effectsPanel->isVisible());
+}
+
+void MainWindow::openViewer(int row)
+{
+    if (!m_controller->thumbnailModel()->recordAt(row))
+        return;
+    m_browserStack->setCurrentWidget(m_viewer);
+    m_viewer->open(row);
 }
 
 int MainWindow::currentFocus() const
@@ -489,9 +527,23 @@ void MainWindow::showAbout()
                            .arg(QApplication::applicationVersion()));
 }
 
+void MainWindow::showImageInfo()
+{
+    const ImageRecordList selected = m_controller->selectedImageRecords();
+    std::shared_ptr<PDFImageStruct> image = selected.size() == 1 ? selected.first() : nullptr;
+    QString path;
+    for (const auto &file : m_controller->pdfFiles())
+        if (image && file->images().contains(image))
+            path = file->filePath();
+    m_infoArea->showImage(image, path);
+    showStatusText(m_controller->statusText());
+}
+
 void MainWindow::showStatusText(const QString &text)
 {
-    m_info->setPlainText(text);
+    // The facts of one image show beside the counts, not below them.
+    const qsizetype rule = text.indexOf(QString(56, QLatin1Char('-')));
+    m_info->setPlainText(m_infoArea->showsImage() && rule >= 0 ? text.left(rule + 56) : text);
     // Below the rule the information texts line their values up with tabs,
     // one or two after each label, as for evenly spaced stops. The spacing
     // chosen is the one that puts the most values in one column.

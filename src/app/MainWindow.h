@@ -11,6 +11,7 @@ class ExportCommands;
 class ExportProgressView;
 class KeshAlert;
 class FileTableView;
+class InfoArea;
 class ImageBrowser;
 class MyPathControl;
 class MySpinView;
@@ -19,7 +20,10 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QAction;
+class QDockWidget;
 class QDropEvent;
+class QStackedWidget;
+class ViewerPage;
 
 // The main window: the file list and the export controls on the left, the
 // thumbnail browser filling the rest, the status and information area below.
@@ -41,7 +45,11 @@ public:
     QComboBox *formatCombo() const { return m_format; }
     QComboBox *dpiCombo() const { return m_dpi; }
     QPlainTextEdit *infoStatusText() const { return m_info; }
+    InfoArea *infoArea() const { return m_infoArea; }
     EffectsPanel *effectsPanel() const { return m_effectsPanel; }
+    // The image viewer, in the browser's place while it shows an image.
+    ViewerPage *viewerPage() const { return m_viewer; }
+    void openViewer(int row);
     // The panel shows, or closes when it shows.
     void showImageEffectsPanel();
     ExportCommands *exportCommands() const { return m_export; }
@@ -75,6 +83,7 @@ private:
     bool acceptsPdfDrop(const QDropEvent *event) const;
     void showAbout();
     void showStatusText(const QString &text);
+    void showImageInfo();
     void queueAlert(const QString &message, const QString &text);
     void showNextAlert();
 
@@ -88,9 +97,13 @@ private:
     QComboBox *m_format = nullptr;
     QComboBox *m_dpi = nullptr;
     QPlainTextEdit *m_info = nullptr;
+    InfoArea *m_infoArea = nullptr;
     QLabel *m_browserTitle = nullptr;
     QTimer *m_unpause = nullptr;
     EffectsPanel *m_effectsPanel = nullptr;
+    QDockWidget *m_effectsDock = nullptr;
+    QStackedWidget *m_browserStack = nullptr;
+    ViewerPage *m_viewer = nullptr;
     ExportCommands *m_export = nullptr;
     ExportProgressView *m_progress = nullptr;
     KeshAlert *m_alert = nullptr;

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace {
 constexpr int kPadding = 6;
 constexpr int kTextGap = 6;
@@ -22,7 +24,8 @@ QSize ThumbnailDelegate::cellSize(const QFontMetrics &metrics) const
 
 QSize ThumbnailDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const
 {
-    return cellSize(option.fontMetrics);
+    const QSize narrowest = cellSize(option.fontMetrics);
+    return QSize(std::max(narrowest.width(), m_cellWidth), narrowest.height());
 }
 
 void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -85,7 +88,7 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     const QRect textRect(cell.left() + 4, square.bottom() + kTextGap, cell.width() - 8, option.fontMetrics.height());
     painter->setPen(selected ? QColor(255, 255, 255) : QColor(200, 200, 200));
     painter->drawText(textRect, Qt::AlignHCenter | Qt::AlignVCenter,
-                      option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle,
+                      option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
                                                     textRect.width()));
     painter->restore();
 }

@@ -49,7 +49,13 @@ QVariant ThumbnailModel::data(const QModelIndex &index, int role) const
         return record->imagename();
     case Qt::ToolTipRole: {
         const ImageSource source = record->source();
-        return QStringLiteral("%1\n%2 \u00d7 %3").arg(record->imagename()).arg(qint64(source.width)).arg(qint64(source.height));
+        QStringList facts;
+        if (source.page > 0)
+            facts << tr("page %1").arg(source.page);
+        facts << QStringLiteral("%1 \u00d7 %2").arg(qint64(source.width)).arg(qint64(source.height));
+        if (!source.objectKey.isEmpty())
+            facts << tr("object %1").arg(source.objectKey);
+        return record->imagename() + QLatin1Char('\n') + facts.join(QStringLiteral("  \u00b7  "));
     }
     case RecordIdRole:
         return QVariant::fromValue(record->recordId());

@@ -31,3 +31,20 @@ QImage PDFImageStruct::renderThumbnail() const
     return ::applyAllEffects(reducedImage(), effectParameters());
 }
 
+
+QImage PDFImageStruct::pictureReducedTo(int edge) const
+{
+    std::shared_ptr<const PictureSource> source;
+    QImage held;
+    {
+        std::lock_guard lock(m_mutex);
+        source = m_pictureSource;
+        held = m_image;
+    }
+    QImage picture = held.isNull() && source ? source->buildReduced(edge) : QImage();
+    if (picture.isNull())
+        picture = image();
+    if (picture.isNull() || edge <= 0 || std::max(picture.width(), picture.height()) <= edge)
+        return picture;
+    return picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QtGlobal>
 
 // Where an image record's picture came from and what its dictionary said,
 // as the headless listing prints it.
@@ -14,4 +16,9 @@ struct ImageSource {
     QString filter;           // the current filter name, "" when there is none
     double xPpi = 0;          // resolution where the pages first draw it; 0 when they never do
     double yPpi = 0;
+    qint64 compressedBytes = -1; // the stream's /Length; -1 when unknown
+    // Every page whose resources hold the image, in the order the walk met
+    // them (at most kMaxPages of them; `page` is the first).
+    QList<int> pages;
+    static constexpr int kMaxPages = 10000;
 };

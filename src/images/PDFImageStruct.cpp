@@ -103,6 +103,14 @@ ImageSource PDFImageStruct::source() const
     return m_source;
 }
 
+void PDFImageStruct::addPage(int page)
+{
+    std::lock_guard lock(m_mutex);
+    QList<int> &pages = m_source.pages;
+    if ((pages.isEmpty() || pages.last() != page) && pages.size() < ImageSource::kMaxPages && !pages.contains(page))
+        pages.append(page);
+}
+
 void PDFImageStruct::setSource(const ImageSource &source)
 {
     std::lock_guard lock(m_mutex);

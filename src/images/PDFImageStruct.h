@@ -69,6 +69,10 @@ public:
     // The reduced copy after all edits, as applyAllEffects renders the full
     // picture. Any thread.
     QImage renderThumbnail() const;
+    // The unedited picture reduced to fit `edge` on its long side (a smaller
+    // one as it is), decoded at about that size where the source allows,
+    // else from the full picture. Any thread; not the main one (it decodes).
+    QImage pictureReducedTo(int edge) const;
 
     // An identity that stays the same for the record's whole life and is
     // never reused by another record of the process.
@@ -87,6 +91,9 @@ public:
     // The image's object and its dictionary's facts.
     ImageSource source() const;
     void setSource(const ImageSource &source);
+    // Notes one more page that uses the image (once each, up to the limit
+    // of ImageSource::pages). Any thread.
+    void addPage(int page);
 
     // Edit values, stored as given (no clamping). Mirror code: bit value 1
     // top to bottom, bit value 2 left to right. Angle and hue in degrees.

@@ -17,6 +17,10 @@ class PictureSource
 public:
     virtual ~PictureSource() = default;
     virtual QImage build() const = 0;
+    // The picture reduced to fit `edge` on its long side, decoded at that
+    // size where the coded data allows (a JPEG at a reduced scale); null
+    // when the source has no cheaper way than build().
+    virtual QImage buildReduced(int /*edge*/) const { return {}; }
     // The picture's coded data as stored, when it has any (a JPEG, JPEG 2000
     // or CCITT fax stream); none for samples, for a source that keeps no
     // coded data, or when the file can no longer be read.

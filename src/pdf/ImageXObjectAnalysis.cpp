@@ -32,6 +32,11 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
     // A mask is built for each image that uses it, in either pass.
     if (m_extraPass && !isMask && m_firstPassImages.contains(node->object2Name()))
         return {};
+    // An image met again on another page: that page is noted on its record.
+    if (!isMask && m_currentPage > 0 && !m_imageOfObject.isEmpty())
+        if (const auto found = m_imageOfObject.constFind(node->object2Name()); found != m_imageOfObject.cend())
+            if (const std::shared_ptr<PDFImageStruct> record = found->lock())
+                record->addPage(m_currentPage);
     if (!(isMask ? enterSharedObject() : enterObject(node)))
         return {};
     // The entries are taken only once the stream is to be analysed (a stream
@@ -262,6 +267,11 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
                 source.xPpi = placed->xPpi;
                 source.yPpi = placed->yPpi;
             }
+            if (m_currentPage > 0)
+                source.pages = {m_currentPage};
+            m_imageOfObject.insert(source.objectKey, record);
+            if (std::int32_t length = 0; node->stream().getIntegerEntry("Length", &length) && length >= 0)
+                source.compressedBytes = length;
             record->setSource(source);
             // Pictures of a repaired file are built from the walk's document.
             if (m_documents && mOstrelData->document()->repaired())

@@ -243,6 +243,8 @@ private:
     QString m_namePattern;
     std::unique_ptr<OstrelDataSource> mOstrelData;
     QSet<QString> mUsedObjName;
+    // The record made of each image object, for the later pages that use it.
+    QHash<QString, std::weak_ptr<PDFImageStruct>> m_imageOfObject;
 
     mutable std::mutex m_mutex; // guards m_info, m_images, m_fileName, m_filePath, m_namePattern
     QString m_info;

@@ -21,6 +21,7 @@ void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
     if (!root)
         return;
     mUsedObjName.clear();
+    m_imageOfObject.clear();
     m_entered.clear();
     m_currentPage = 0;
     m_depth = 0;

@@ -198,6 +198,18 @@ QImage PdfPictureRecipe::build() const
     }
 }
 
+QImage PdfPictureRecipe::buildReduced(int edge) const
+{
+    try {
+        if (!m_documents || m_mask || edge <= 0)
+            return {};
+        const PdfDocumentPool::Lease lease = m_documents->lease();
+        return lease.document() ? m_image.build(*lease.document(), edge) : QImage();
+    } catch (const std::exception &) {
+        return {};
+    }
+}
+
 std::optional<EmbeddedPicture> PdfPictureRecipe::embeddedPicture() const
 {
     try {

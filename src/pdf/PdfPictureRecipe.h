@@ -54,6 +54,8 @@ public:
     PdfPictureRecipe(std::shared_ptr<PdfDocumentPool> documents, ImageStreamRecipe image,
                      std::optional<ImageStreamRecipe> mask, bool softMask);
     QImage build() const override;
+    // Unmasked images only: a mask is applied at the picture's full size.
+    QImage buildReduced(int edge) const override;
     std::optional<EmbeddedPicture> embeddedPicture() const override;
 
 private:

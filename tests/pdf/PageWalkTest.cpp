@@ -20,7 +20,8 @@ Obj gray(PdfFixture &pdf, int w, int h = 2)
 
 // Images are found page by page in /Kids order, within a dictionary in key
 // order, an image used in a form while the form is analysed, and an image
-// shared by pages (or by a page and a form) once, at its first use.
+// shared by pages (or by a page and a form) once, at its first use, with
+// the pages that use it.
 TEST_F(PdfTest, WalkOrderFormsAndSharing)
 {
     PdfFixture pdf;
@@ -37,6 +38,9 @@ TEST_F(PdfTest, WalkOrderFormsAndSharing)
     // then /B; the shared image is not recorded again anywhere.
     EXPECT_EQ(widths(*record), QList<int>({1, 2, 10, 5, 3, 4}));
     EXPECT_EQ(pages(*record), QList<int>({1, 1, 1, 2, 2, 3}));
+    // It knows every page that uses it, the one whose form does included.
+    EXPECT_EQ(record->images()[2]->source().pages, QList<int>({1, 2, 3}));
+    EXPECT_EQ(record->images()[0]->source().pages, QList<int>({1}));
 }
 
 // Nested page tree nodes with inherited resources: the node's resources are
