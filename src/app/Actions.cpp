@@ -56,6 +56,9 @@ Actions::Actions(QObject *parent)
     allImages = makeAction(this, tr("&All Images"), QString(), QKeySequence(),
                            tr("Also find inline images and the images of annotations and patterns"));
     allImages->setCheckable(true);
+    skipDuplicates = makeAction(this, tr("Skip &Duplicates"), QString(), QKeySequence(),
+                                tr("Export All writes a picture equal to an earlier one only once"));
+    skipDuplicates->setCheckable(true);
     exportSelected = makeAction(this, tr("&Export Selected Images"), QStringLiteral("export"),
                                 QKeySequence(Qt::CTRL | Qt::Key_E), tr("Export the selected images"));
     exportAll = makeAction(this, tr("Export &All Images"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),

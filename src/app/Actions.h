@@ -50,6 +50,7 @@ public:
     QAction *zoomLarge;
     QAction *colorManagement;    // Color Management: checked while pictures go through their profiles
     QAction *allImages;          // All Images: inline, annotation and pattern images too
+    QAction *skipDuplicates;     // Skip Duplicates: Export All writes equal pictures once
     // Export and clipboard commands (their handlers live with the export commands).
     QAction *exportSelected;     // Export Selected Images... (Ctrl+E), in the chosen format
     QAction *exportAll;          // Export All Images (Ctrl+Shift+E)

@@ -174,6 +174,7 @@ void Controller::readPref(Preferences &preferences)
     const StoredPreferences values = preferences.read();
     setColorManaged(values.colorManagement);
     setAllImages(values.allImages);
+    m_actions->skipDuplicates->setChecked(values.skipDuplicates);
     if (!values.filesPresent)
         return;
     for (const QVariant &saved : values.savedFiles) {
@@ -215,6 +216,7 @@ void Controller::savePref(Preferences &preferences)
     values.dpi = m_dpi;
     values.colorManagement = m_colorManaged;
     values.allImages = m_allImages;
+    values.skipDuplicates = skipDuplicates();
     values.bookmarks = m_bookmarks;
     preferences.write(values);
     m_bookmarks.clear();
@@ -544,6 +546,11 @@ void Controller::setColorManaged(bool managed)
         return;
     m_colorManaged = managed;
     parseEveryFileAgain([managed](PDFFileStruct &file) { file.setColorManaged(managed); });
+}
+
+bool Controller::skipDuplicates() const
+{
+    return m_actions->skipDuplicates->isChecked();
 }
 
 void Controller::setAllImages(bool all)

@@ -1,5 +1,8 @@
 #include "HeadlessModes.h"
 
+#include "ArgumentPaths.h"
+#include "ExtractManifest.h"
+
 #include "export/ExportFolder.h"
 #include "export/ExportFormat.h"
 #include "export/ExportJobs.h"
@@ -9,8 +12,10 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonObject>
 
 #include <atomic>
+#include <cmath>
 #include <vector>
 
 #include <csignal>
@@ -26,8 +31,35 @@ struct ExtractInput {
     int total = 0;
     int written = 0;
     int notWritten = 0;
+    int duplicates = 0;
     bool reported = false;
+    QByteArray bytes;                           // the path's bytes, its identity in the manifest
+    QHash<const PDFImageStruct *, int> indexOf; // each image's number in the file
+    int manifestLines = 0;                      // its images exported, and those not decoded
 };
+
+// The fields of a manifest line that say which image it is.
+QJsonObject manifestImageLine(const ExtractInput &input, const PDFImageStruct &image)
+{
+    const ImageSource source = image.source();
+    QJsonObject line;
+    setManifestFile(line, input.argument, input.bytes);
+    line.insert(QLatin1String("file_images"), input.manifestLines);
+    line.insert(QLatin1String("page"), source.page);
+    line.insert(QLatin1String("object"), source.objectKey);
+    line.insert(QLatin1String("index"), input.indexOf.value(&image, -1));
+    line.insert(QLatin1String("name"), image.imagename());
+    line.insert(QLatin1String("width"), source.width);
+    line.insert(QLatin1String("height"), source.height);
+    line.insert(QLatin1String("bpc"), source.bitsPerComponent);
+    line.insert(QLatin1String("colorspace"), source.colorSpace);
+    line.insert(QLatin1String("filter"), source.filter);
+    // Hundredths of a pixel per inch, as a number
+    const auto ppi = [](double value) { return std::round(value * 100) / 100; };
+    line.insert(QLatin1String("x_ppi"), ppi(source.xPpi));
+    line.insert(QLatin1String("y_ppi"), ppi(source.yPpi));
+    return line;
+}
 
 // How a line names one image: its object and its name.
 QString imageLabel(const ExportedImage &image)
@@ -51,9 +83,11 @@ void reportFinishedInputs(std::vector<ExtractInput> &inputs, QTextStream &out)
     for (ExtractInput &input : inputs) {
         if (input.reported)
             continue;
-        if (input.written + input.notWritten < input.total)
+        if (input.written + input.notWritten + input.duplicates < input.total)
             break;
         out << input.argument << ": " << imagesText(input.written) << " written";
+        if (input.duplicates > 0)
+            out << ", " << input.duplicates << (input.duplicates == 1 ? " duplicate" : " duplicates");
         if (input.notWritten > 0)
             out << ", " << input.notWritten << " not written";
         out << "\n";
@@ -129,17 +163,56 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     // a small bound, and the pictures being written.
     mainController()->pictureCache().setLimit(qint64(64) << 20);
 
+    // The manifest, and with --resume what it shows done already.
+    const QString manifestShown = QString::fromUtf8(argumentBytes(cl.manifest));
+    QString manifestError;
+    std::optional<ResumePlan> resume;
+    if (cl.resume && !(resume = readResumePlan(cl.manifest, folder, &manifestError))) {
+        err << "zembrix: " << manifestShown << ": the manifest cannot be read (" << manifestError << ")\n";
+        return 1;
+    }
+    ManifestFile manifest;
+    if (!cl.manifest.isEmpty() && !manifest.open(cl.manifest, resume ? &resume->keptLines : nullptr, &manifestError)) {
+        err << "zembrix: " << manifestShown << ": the manifest cannot be written (" << manifestError << ")\n";
+        return 1;
+    }
+    bool manifestFailed = false;
+    const auto appendToManifest = [&](const QJsonObject &line) {
+        if (!manifest.isOpen() || manifest.append(line) || manifestFailed)
+            return;
+        manifestFailed = true;
+        err << "zembrix: " << manifestShown << ": the manifest cannot be written\n";
+        err.flush();
+    };
+    // The manifest's output paths show the --out folder as it was given.
+    const auto shownOutput = [&](const QString &path) {
+        return cl.outDir + QLatin1Char('/') + QFileInfo(path).fileName();
+    };
+
     int status = 0;
+    int filesDone = 0;
     std::vector<ExtractInput> inputs;
     FileRecordList files;
     for (qsizetype f = 0; f < cl.files.size(); ++f) {
         const QString &file = cl.files[f];
+        const QByteArray bytes = cl.fileBytes.value(f, file.toUtf8());
+        if (resume && resume->doneFiles.contains(bytes)) {
+            ++filesDone;
+            continue;
+        }
         auto record = parseFileHeadless(f, cl, err);
         if (!record) {
             status = 1;
             continue;
         }
         record->setSelection(true);
+        ExtractInput input;
+        input.argument = file;
+        input.record = record;
+        input.bytes = bytes;
+        const auto all = record->images();
+        for (qsizetype i = 0; i < all.size(); ++i)
+            input.indexOf.insert(all[i].get(), int(i));
         if (cl.pages) {
             // The images keep the names of their place among all of the file's images.
             QList<std::shared_ptr<PDFImageStruct>> chosen;
@@ -149,14 +222,41 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
             record->setImages(chosen);
         }
         files.append(record);
-        inputs.push_back({file, record, int(record->imageCount())});
+        input.total = int(record->imageCount());
+        QList<PDFFileStruct::SkippedImage> refused;
+        for (const PDFFileStruct::SkippedImage &skipped : record->skippedImages())
+            if (!skipped.kept && (!cl.pages || cl.pages->contains(skipped.page)))
+                refused << skipped;
+        input.manifestLines = input.total + int(refused.size());
+        for (const PDFFileStruct::SkippedImage &skipped : refused) {
+            QJsonObject line;
+            setManifestFile(line, file, bytes);
+            line.insert(QLatin1String("file_images"), input.manifestLines);
+            line.insert(QLatin1String("page"), skipped.page);
+            line.insert(QLatin1String("object"), skipped.objectKey);
+            line.insert(QLatin1String("status"), QStringLiteral("skipped"));
+            line.insert(QLatin1String("reason"), QStringLiteral("not decoded (%1)").arg(skipped.reason));
+            appendToManifest(line);
+        }
+        inputs.push_back(std::move(input));
     }
+    if (resume)
+        out << "Resume: " << filesDone << " of " << cl.files.size() << " files done by an earlier run ("
+            << imagesText(resume->images) << " written), skipped\n";
 
     ExportJobSettings settings;
     settings.folder = folder;
     // Large pictures go one after another rather than all at once: the
     // pictures in flight stay within 1 GiB (one alone may pass it).
     settings.picturesInFlightBytes = ExportJobSettings::kDefaultPicturesInFlightBytes;
+    settings.skipDuplicates = cl.skipDuplicates;
+    if (resume) {
+        settings.reservedPaths = resume->reservedPaths;
+        for (auto it = resume->writtenPictures.cbegin(); it != resume->writtenPictures.cend(); ++it)
+            settings.knownDigests.insert(it.key());
+    }
+    // The manifest's facts of each picture a duplicate may name, by job position.
+    QHash<int, QJsonObject> firstOfDuplicates;
     // Called on the job thread while this thread waits, so the inputs and the
     // streams are used by one thread at a time.
     // On a terminal a progress line on standard error, rewritten in place
@@ -177,7 +277,47 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
             if (input.record != image.file)
                 continue;
             current = &input;
-            if (image.result.isWritten()) {
+            if (image.record && (image.result.isWritten() || image.duplicate || !interrupted.load())) {
+                // An image cancelled by an interrupt gets no line: its file is not complete.
+                QJsonObject line = manifestImageLine(input, *image.record);
+                if (!image.pixelDigest.isEmpty())
+                    line.insert(QLatin1String("pixels"), QString::fromLatin1(image.pixelDigest.toHex()));
+                if (image.result.isWritten()) {
+                    line.insert(QLatin1String("output"), shownOutput(image.path));
+                    line.insert(QLatin1String("bytes"), image.bytes);
+                    line.insert(QLatin1String("sha256"), fileSha256(image.path));
+                    line.insert(QLatin1String("status"), QStringLiteral("written"));
+                    if (!image.note.isEmpty())
+                        line.insert(QLatin1String("reason"), image.note);
+                } else if (image.duplicate) {
+                    const QJsonObject first = image.duplicateOf >= 0 ? firstOfDuplicates.value(image.duplicateOf)
+                                                                      : resume ? resume->writtenPictures.value(image.pixelDigest)
+                                                                               : QJsonObject();
+                    const QString which = QStringLiteral("image %1 of %2").arg(first.value(QLatin1String("index")).toInt())
+                                              .arg(first.value(QLatin1String("file")).toString());
+                    line.insert(QLatin1String("planned"), shownOutput(image.plannedPath));
+                    if (first.value(QLatin1String("status")).toString() == QLatin1String("written")) {
+                        for (const char *key : {"output", "bytes", "sha256"})
+                            line.insert(QLatin1String(key), first.value(QLatin1String(key)));
+                        line.insert(QLatin1String("status"), QStringLiteral("duplicate"));
+                        line.insert(QLatin1String("reason"), QStringLiteral("same pixels as %1").arg(which));
+                    } else {
+                        line.insert(QLatin1String("status"), QStringLiteral("failed"));
+                        line.insert(QLatin1String("reason"),
+                                    QStringLiteral("same pixels as %1, which was not written").arg(which));
+                    }
+                } else {
+                    line.insert(QLatin1String("status"), image.result.isFailure() ? QStringLiteral("failed")
+                                                                                  : QStringLiteral("skipped"));
+                    line.insert(QLatin1String("reason"), image.result.message());
+                }
+                if (cl.skipDuplicates && !image.duplicate)
+                    firstOfDuplicates.insert(image.position, line);
+                appendToManifest(line);
+            }
+            if (image.duplicate) {
+                ++input.duplicates;
+            } else if (image.result.isWritten()) {
                 ++input.written;
                 if (!image.note.isEmpty()) {
                     wipeProgress();
@@ -215,16 +355,19 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     const ExportJobResult result = waitInterruptibly(job);
     wipeProgress();
     if (interrupted.load())
-        err << "zembrix: interrupted: " << (result.total - result.filesWritten) << " of " << imagesText(result.total)
+        err << "zembrix: interrupted: " << (result.total - result.filesWritten - result.duplicates) << " of " << imagesText(result.total)
             << " not written\n";
     err.flush();
     if (!result.folderMissing)
         reportFinishedInputs(inputs, out);
 
-    if (result.folderMissing || result.filesWritten < result.total)
+    if (result.folderMissing || result.filesWritten + result.duplicates < result.total || manifestFailed)
         status = 1;
-    out << "Summary: " << inputs.size() << " of " << cl.files.size() << " files read, "
-        << imagesText(result.filesWritten) << " written, " << result.bytesWritten << " bytes, "
+    out << "Summary: " << inputs.size() << " of " << (cl.files.size() - filesDone) << " files read, "
+        << imagesText(result.filesWritten) << " written, ";
+    if (result.duplicates > 0)
+        out << result.duplicates << (result.duplicates == 1 ? " duplicate" : " duplicates") << " not written again, ";
+    out << result.bytesWritten << " bytes, "
         << QString::number(clock.elapsed() / 1000.0, 'f', 2) << " seconds\n";
     out.flush();
     return status;

@@ -17,6 +17,7 @@ const char *const Preferences::kExportFolder = "EXPORT_FOLDER";
 const char *const Preferences::kListZoom = "LIST_ZOOM";
 const char *const Preferences::kColorManagement = "ColorManagement";
 const char *const Preferences::kAllImages = "AllImages";
+const char *const Preferences::kSkipDuplicates = "SkipDuplicates";
 const char *const Preferences::kExportFormat = "EXP_FORMAT";
 const char *const Preferences::kExportDpi = "EXP_DPI";
 const char *const Preferences::kBookmarks = "SecurityScopedBookmarks";
@@ -127,6 +128,7 @@ StoredPreferences Preferences::readUnchecked() const
     // Only an explicit "false" turns colour management off.
     values.colorManagement = s.value(QLatin1String(kColorManagement)).toString() != QLatin1String("false");
     values.allImages = s.value(QLatin1String(kAllImages)).toString() == QLatin1String("true");
+    values.skipDuplicates = s.value(QLatin1String(kSkipDuplicates)).toString() == QLatin1String("true");
     if (!s.childGroups().contains(QLatin1String(kPdfFiles)) && !s.contains(filesArrayKey()))
         return values;
     values.filesPresent = true;
@@ -167,6 +169,7 @@ void Preferences::write(const StoredPreferences &values)
     s.setValue(QLatin1String(kListZoom), values.zoomIdx);
     s.setValue(QLatin1String(kColorManagement), values.colorManagement);
     s.setValue(QLatin1String(kAllImages), values.allImages);
+    s.setValue(QLatin1String(kSkipDuplicates), values.skipDuplicates);
     s.setValue(QLatin1String(kExportFormat), values.exportFormat);
     s.setValue(QLatin1String(kExportDpi), double(values.dpi));
     if (!values.bookmarks.isEmpty())

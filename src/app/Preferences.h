@@ -27,6 +27,8 @@ struct StoredPreferences {
     bool colorManagement = true;
     // Inline, annotation and pattern images too; read as colorManagement.
     bool allImages = false;
+    // Export All skips pictures equal to earlier ones; read as colorManagement.
+    bool skipDuplicates = false;
 };
 
 // The one class that knows the preference keys. It reads and writes a
@@ -56,6 +58,7 @@ public:
     static const char *const kWindowFrame;      // "Zembrix"
     static const char *const kColorManagement;  // "ColorManagement"
     static const char *const kAllImages;        // "AllImages"
+    static const char *const kSkipDuplicates;   // "SkipDuplicates"
 
     // The stored values. When "PDF_FILES" is missing nothing else is read;
     // when it is there, a missing "EXP_DPI" gives 300. Values of the wrong

@@ -46,7 +46,7 @@ QList<QMenu *> fillMenuBar(QMenuBar *bar, Actions *a)
     QMenu *view = bar->addMenu(QMenuBar::tr("&View"));
     view->addActions({a->zoomSmall, a->zoomMiddle, a->zoomLarge});
     view->addSeparator();
-    view->addActions({a->colorManagement, a->allImages});
+    view->addActions({a->colorManagement, a->allImages, a->skipDuplicates});
 
     QMenu *window = bar->addMenu(QMenuBar::tr("&Window"));
     window->addAction(a->minimize);

@@ -4,6 +4,7 @@
 #include "ExportWriter.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -61,6 +62,15 @@ struct ExportJobSettings {
     // goes, when no other is in flight. 0 or less: no limit.
     qint64 picturesInFlightBytes = kDefaultPicturesInFlightBytes;
     static constexpr qint64 kDefaultPicturesInFlightBytes = qint64(1) << 30;
+    // An image whose picture (its pixels after its mask and edits) equals
+    // that of an image before it in the job, or one of knownDigests
+    // (pictureDigest() of pictures written earlier), is not written. Which
+    // image is the first does not depend on the order the workers finish in.
+    bool skipDuplicates = false;
+    QSet<QByteArray> knownDigests;
+    // Paths in the folder that no image of the job is given (the files of an
+    // earlier run that are kept), so that names are planned as they were then.
+    QStringList reservedPaths;
     // Called once after the last image and the spinner stop, before wait() returns.
     std::function<void(const ExportJobResult &)> jobFinished;
 };

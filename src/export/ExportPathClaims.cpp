@@ -104,6 +104,12 @@ QString ExportPathClaims::claimWithExtension(const QString &folder, const QStrin
     }
 }
 
+void ExportPathClaims::reserve(const QString &path)
+{
+    std::lock_guard lock(m_mutex);
+    m_claimed.insert(claimKey(path));
+}
+
 void ExportPathClaims::beginOnDisk(const QString &folder)
 {
     std::lock_guard lock(m_mutex);

@@ -48,6 +48,9 @@ public:
     // for a file whose extension is chosen later.
     QString claimStem(const QString &folder, const QString &name, const QStringList &extensions);
 
+    // Marks the path as claimed without planning it: no later claim gets it.
+    void reserve(const QString &path);
+
     // Takes the folder's lock for the job; before the first claimOnDisk.
     void beginOnDisk(const QString &folder);
     // The path, planned by this object, as it is taken on disk: the planned
