@@ -252,6 +252,7 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     settings.skipDuplicates = cl.skipDuplicates;
     if (resume) {
         settings.reservedPaths = resume->reservedPaths;
+        settings.replaceOlderFiles = true;
         for (auto it = resume->writtenPictures.cbegin(); it != resume->writtenPictures.cend(); ++it)
             settings.knownDigests.insert(it.key());
     }

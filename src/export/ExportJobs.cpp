@@ -161,7 +161,7 @@ void ExportJob::State::run()
     std::vector<QString> paths(size_t(std::max(total, 0)));
     for (const QString &reserved : settings.reservedPaths)
         claims.reserve(reserved);
-    claims.beginOnDisk(settings.folder);
+    claims.beginOnDisk(settings.folder, settings.replaceOlderFiles);
     {
         std::lock_guard lock(memoryMutex);
         reservedBytes.assign(size_t(std::max(total, 0)), 0);

@@ -71,6 +71,10 @@ struct ExportJobSettings {
     // Paths in the folder that no image of the job is given (the files of an
     // earlier run that are kept), so that names are planned as they were then.
     QStringList reservedPaths;
+    // Files made before the job began are replaced even while another export
+    // runs in the folder: those an interrupted run left, for its resumed run
+    // beside the other pieces of the same list (ExportPathClaims).
+    bool replaceOlderFiles = false;
     // Called once after the last image and the spinner stop, before wait() returns.
     std::function<void(const ExportJobResult &)> jobFinished;
 };
