@@ -62,13 +62,6 @@ QStringList comparable(const QList<QJsonObject> &lines)
     return result;
 }
 
-void copyFolder(const QString &from, const QString &to)
-{
-    QDir().mkpath(to);
-    for (const QString &name : QDir(from).entryList(QDir::Files))
-        QFile::copy(from + "/" + name, to + "/" + name);
-}
-
 class Batch : public ::testing::Test
 {
 protected:
@@ -101,9 +94,7 @@ TEST_F(Batch, FilesFrom)
         }
     }
     ::unlink(latin1.constData()); // Qt cannot name it
-    const ProcessResult missing = zembrix({"--list", "--files-from", path("none")});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(missing.err.startsWith("zembrix: " + path("none") + ": the file list cannot be read")) << missing.err.toStdString();
+    EXPECT_EQ(zembrix({"--list", "--files-from", path("none")}).status, 1);
 }
 
 // The manifest has a line per image with its facts and the output's size and SHA-256 (as
@@ -111,8 +102,7 @@ TEST_F(Batch, FilesFrom)
 // names that one pattern gives several files numbered as they were.
 TEST_F(Batch, ManifestAndResume)
 {
-    for (const auto &[name, seeds] : std::vector<std::pair<QString, std::vector<int>>>{
-             {"a", {1, 2}}, {"b", {3, -1}}, {"c", {4, 5}}, {"d", {6}}})
+    for (const auto &[name, seeds] : std::vector<std::pair<QString, std::vector<int>>>{{"a", {1, 2}}, {"b", {3, -1}}, {"c", {4, 5}}, {"d", {6}}})
         writePdf(path(name + ".pdf"), seeds);
     const QStringList files = {path("a.pdf"), path("b.pdf"), path("c.pdf"), path("d.pdf"), "--pattern", "img-##"};
     const ProcessResult full = zembrix(QStringList{"--extract", "--out", path("out"), "--manifest", path("m.jsonl")} + files);
@@ -122,14 +112,11 @@ TEST_F(Batch, ManifestAndResume)
     EXPECT_EQ(lines[0]["status"], "skipped");
     EXPECT_TRUE(lines[0]["reason"].toString().startsWith("not decoded (")) << lines[0]["reason"].toString().toStdString();
     const QJsonObject c1 = lines[5];
-    EXPECT_EQ(QJsonDocument(QJsonObject{{"file", c1["file"]}, {"index", c1["index"]}, {"name", c1["name"]},
-                                        {"output", c1["output"]}, {"width", c1["width"]}, {"height", c1["height"]},
-                                        {"bpc", c1["bpc"]}, {"colorspace", c1["colorspace"]}, {"page", c1["page"]},
-                                        {"status", c1["status"]}, {"file_images", c1["file_images"]}}),
-              QJsonDocument(QJsonObject{{"file", path("c.pdf")}, {"index", 1}, {"name", "img-01"},
-                                        {"output", path("out/img-01 (2).png")}, {"width", 6}, {"height", 4}, {"bpc", 8},
-                                        {"colorspace", "/DeviceGray"}, {"page", 1}, {"status", "written"},
-                                        {"file_images", 2}}));
+    const QJsonObject expected{{"file", path("c.pdf")}, {"index", 1}, {"name", "img-01"}, {"output", path("out/img-01 (2).png")},
+                               {"width", 6}, {"height", 4}, {"bpc", 8}, {"colorspace", "/DeviceGray"}, {"page", 1},
+                               {"status", "written"}, {"file_images", 2}};
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        EXPECT_EQ(c1[it.key()], it.value()) << it.key().toStdString();
     const ProcessResult sum = runProcess("/usr/bin/sha256sum", {path("out/img-01 (2).png")});
     EXPECT_EQ(c1["sha256"].toString(), sum.out.section(' ', 0, 0));
     EXPECT_EQ(c1["bytes"].toInteger(), QFileInfo(path("out/img-01 (2).png")).size());
@@ -147,7 +134,9 @@ TEST_F(Batch, ManifestAndResume)
                            Row{"a changed output", manifest, "img-01 (2).png", false, 3},
                            Row{"a removed output", manifest, "img-00.png", true, 3}}) {
         const QString out = path(QStringLiteral("resumed %1").arg(row.done) + row.what);
-        copyFolder(path("out"), out);
+        QDir().mkpath(out);
+        for (const QString &name : filesIn(path("out")))
+            QFile::copy(path("out/") + name, out + "/" + name);
         writeFile(out + ".jsonl", row.manifest.toStdString());
         if (row.damaged && row.remove)
             QFile::remove(out + "/" + row.damaged);
