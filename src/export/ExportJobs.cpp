@@ -241,8 +241,10 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
     QString note;
     int fileFormat = formatIndex;
     QString filePath = claimedPath;
+    bool lookedUp = false; // its picture was looked up among the earlier ones
     if (kind == JobKind::Images && formatIndex == ExportFormat::Original) {
         if (settings.skipDuplicates) {
+            lookedUp = true;
             QImage picture;
             try {
                 picture = record->image();
@@ -291,7 +293,7 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no picture")));
         return;
     }
-    if (kind == JobKind::Images && skippedAsDuplicate(position, picture))
+    if (kind == JobKind::Images && !lookedUp && skippedAsDuplicate(position, picture))
         return;
 
     if (kind == JobKind::IconFamilies) {
