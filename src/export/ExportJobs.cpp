@@ -62,7 +62,7 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     std::mutex progressMutex; // guards progressShown and orders the progress calls
     int progressShown = 0;
     std::atomic<bool> cancelled{false};
-    ExportPathClaims claims; // the job's file names, planned in run() and taken on disk before each write
+    std::shared_ptr<ExportPathClaims> claims; // the job's file names, planned in run() and taken on disk before each write
     std::condition_variable doneChanged;
     ExportJobResult result;   // images filled with record, file and position when planned
     int reported = 0;         // images, in job order, whose imageFinished callback has returned
@@ -159,9 +159,7 @@ void ExportJob::State::run()
     // Names are claimed in job order before any image is rendered, so the
     // collision suffixes do not depend on which worker finishes first.
     std::vector<QString> paths(size_t(std::max(total, 0)));
-    for (const QString &reserved : settings.reservedPaths)
-        claims.reserve(reserved);
-    claims.beginOnDisk(settings.folder, settings.replaceOlderFiles);
+    claims->beginOnDisk(settings.folder, settings.replaceOlderFiles);
     {
         std::lock_guard lock(memoryMutex);
         reservedBytes.assign(size_t(std::max(total, 0)), 0);
@@ -173,8 +171,8 @@ void ExportJob::State::run()
             if (!record)
                 continue;
             paths[size_t(position)] = kind == JobKind::IconFamilies
-                ? claims.claimWithExtension(settings.folder, record->imagename(), QStringLiteral("icns"))
-                : claims.claim(settings.folder, record->imagename(), formatIndex);
+                ? claims->claimWithExtension(settings.folder, record->imagename(), QStringLiteral("icns"))
+                : claims->claim(settings.folder, record->imagename(), formatIndex);
             result.images[size_t(position)].plannedPath = paths[size_t(position)];
         }
     }
@@ -257,7 +255,7 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         if (std::optional<OriginalFile> original = originalFileOf(*record, request.dpi, &reason)) {
             request.formatIndex = ExportFormat::Original;
             request.encoded = std::move(original->bytes);
-            request.path = claims.claimOnDisk(claimedPath + QLatin1Char('.') + original->extension);
+            request.path = claims->claimOnDisk(claimedPath + QLatin1Char('.') + original->extension);
             const QString path = request.path;
             const QString written = original->note;
             settings.writer->write(std::move(request), [self, position, path, written](const WriteResult &outcome) {
@@ -315,7 +313,7 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         request.path = filePath;
     }
 
-    request.path = claims.claimOnDisk(request.path);
+    request.path = claims->claimOnDisk(request.path);
     const QString path = request.path;
     settings.writer->write(std::move(request), [self, position, path, note](const WriteResult &outcome) {
         self->finishImage(position, path, outcome, note);
@@ -445,7 +443,7 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
     releaseMemory(position);
     const qint64 bytes = outcome.isWritten() ? QFileInfo(path).size() : 0;
     if (!outcome.isWritten() && !path.isEmpty())
-        claims.release(path);
+        claims->release(path);
     const bool renderingFailed = outcome.isFailure() && outcome.domain() == QLatin1String("rendering");
     int total = 0;
     {
@@ -508,7 +506,7 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
 
 void ExportJob::State::complete()
 {
-    claims.endOnDisk();
+    claims->endOnDisk();
     {
         std::lock_guard lock(mutex);
         result.cancelled = cancelled.load();
@@ -586,6 +584,7 @@ std::shared_ptr<ExportJob::State> newState(JobKind kind, int formatIndex, float 
                                                            : exportingImagesTitle();
     if (!settings.writer)
         settings.writer = std::make_shared<DirectExportWriter>();
+    state->claims = settings.claims ? settings.claims : std::make_shared<ExportPathClaims>();
     state->settings = std::move(settings);
     return state;
 }

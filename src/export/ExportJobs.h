@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class ExportPathClaims;
 class PDFFileStruct;
 class PDFImageStruct;
 
@@ -68,9 +69,11 @@ struct ExportJobSettings {
     // image is the first does not depend on the order the workers finish in.
     bool skipDuplicates = false;
     QSet<QByteArray> knownDigests;
-    // Paths in the folder that no image of the job is given (the files of an
-    // earlier run that are kept), so that names are planned as they were then.
-    QStringList reservedPaths;
+    // The names taken, when jobs export into one folder one after another as
+    // one export (the batches of a long list): a name one of them took, or
+    // one reserved before (the files an earlier run kept), is not given
+    // again. Null: the job's own.
+    std::shared_ptr<ExportPathClaims> claims;
     // Files made before the job began are replaced even while another export
     // runs in the folder: those an interrupted run left, for its resumed run
     // beside the other pieces of the same list (ExportPathClaims).
