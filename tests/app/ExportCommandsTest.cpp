@@ -220,8 +220,7 @@ TEST_F(ExportCommandsTest, ExportAllSkipsDuplicates)
     ASSERT_TRUE(waitUntil([&] { return !controller.isParsing() && controller.thumbnailModel()->rowCount() == 4; }, 60000));
     controller.setExportPath(out.path());
     controller.actions()->skipDuplicates->trigger();
-    const ExportJobResult result = runUntilFinished([&] { controller.actions()->exportAll->trigger(); });
-    EXPECT_EQ(result.duplicates, 2);
+    EXPECT_EQ(runUntilFinished([&] { controller.actions()->exportAll->trigger(); }).duplicates, 2);
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList({"doc_000.png", "doc_001.png"}));
 }
 
