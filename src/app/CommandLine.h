@@ -3,6 +3,7 @@
 #include "PageRange.h"
 #include "pdf/PDFFileStruct.h"
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +33,7 @@ struct CommandLine {
     QString manifest;                    // --manifest: one JSON line per image
     bool resume = false;                 // --resume: skip the files the manifest shows done
     bool skipDuplicates = false;         // --skip-duplicates: equal pictures are written once
+    std::optional<QSize> minSize;        // --min-size: smaller images are not listed or extracted
     QString error; // for UsageError
 };
 

@@ -1,6 +1,7 @@
 #include "ExportCommands.h"
 
 #include "Controller.h"
+#include "SmallImages.h"
 
 #include "export/ExportFolder.h"
 #include "export/ExportFormat.h"
@@ -120,6 +121,8 @@ void ExportCommands::start(const Request &request)
     settings.folder = m_controller->exportFolder();
     settings.spinTitle = request.title;
     settings.writer = m_writer;
+    if (const QSize below = m_controller->hiddenBelow(); !below.isEmpty())
+        settings.leaveOut = [below](const PDFImageStruct &image) { return SmallImages::isSmall(image, below); };
     QPointer<ExportCommands> self(this);
     settings.imageFinished = [self](const ExportedImage &image) {
         const int done = image.position + 1;

@@ -1,4 +1,5 @@
 #include "HeadlessModes.h"
+#include "SmallImages.h"
 
 #include "ArgumentPaths.h"
 #include "ExtractManifest.h"
@@ -223,6 +224,7 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
             err << "\r\033[K";
     };
     int filesRead = 0;
+    int hidden = 0; // smaller than --min-size
     int imagesFound = 0;
     int imagesDone = 0;
     ExportJobResult sums;
@@ -256,6 +258,12 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
                     if (cl.pages->contains(image->source().page))
                         chosen << image;
                 record->setImages(chosen);
+            }
+            if (cl.minSize) {
+                const QList<std::shared_ptr<PDFImageStruct>> shown = record->images();
+                const QList<std::shared_ptr<PDFImageStruct>> kept = SmallImages::withoutSmall(shown, *cl.minSize);
+                hidden += int(shown.size() - kept.size());
+                record->setImages(kept);
             }
             files.append(record);
             input.total = int(record->imageCount());
@@ -395,7 +403,10 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
         << imagesText(sums.filesWritten) << " written, ";
     if (sums.duplicates > 0)
         out << sums.duplicates << (sums.duplicates == 1 ? " duplicate" : " duplicates") << " not written again, ";
-    out << sums.bytesWritten << " bytes, " << QString::number(clock.elapsed() / 1000.0, 'f', 2) << " seconds\n";
+    out << sums.bytesWritten << " bytes, " << QString::number(clock.elapsed() / 1000.0, 'f', 2) << " seconds";
+    if (cl.minSize)
+        out << ", " << SmallImages::hiddenImagesText(hidden, *cl.minSize) << " hidden";
+    out << "\n";
     out.flush();
     return status;
 }

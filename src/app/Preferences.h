@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -29,6 +30,11 @@ struct StoredPreferences {
     bool allImages = false;
     // Export All skips pictures equal to earlier ones; read as colorManagement.
     bool skipDuplicates = false;
+    // View > Hide Small Images and its size; read as colorManagement.
+    bool hideSmallImages = false;
+    QSize smallImageSize{32, 32};
+    // The kept edits of the images (ImageEditStore's bytes); empty for none.
+    QByteArray imageEdits;
 };
 
 // The one class that knows the preference keys. It reads and writes a
@@ -59,6 +65,9 @@ public:
     static const char *const kColorManagement;  // "ColorManagement"
     static const char *const kAllImages;        // "AllImages"
     static const char *const kSkipDuplicates;   // "SkipDuplicates"
+    static const char *const kHideSmallImages;  // "HideSmallImages"
+    static const char *const kSmallImageSize;   // "SmallImageSize", "WxH"
+    static const char *const kImageEdits;       // "IMAGE_EDITS"
 
     // The stored values. When "PDF_FILES" is missing nothing else is read;
     // when it is there, a missing "EXP_DPI" gives 300. Values of the wrong

@@ -211,3 +211,15 @@ EffectParameters PDFImageStruct::effectParameters() const
     parameters.hue = m_hue.load();
     return parameters;
 }
+
+void PDFImageStruct::restoreEdits(const EffectParameters &edits)
+{
+    m_angle.store(edits.angle);
+    m_flip.store(edits.flip);
+    m_brightness.store(edits.brightness);
+    m_contrast.store(edits.contrast);
+    m_saturation.store(edits.saturation);
+    m_gamma.store(edits.gamma);
+    m_hue.store(edits.hue);
+    invalidateVersion();
+}

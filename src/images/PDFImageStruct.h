@@ -144,6 +144,16 @@ public:
 
     // The current edits, read once each.
     EffectParameters effectParameters() const;
+    // Sets all edits at once, as kept from an earlier run or parse: no undo
+    // step and no refresh request; the version is raised. Main thread.
+    void restoreEdits(const EffectParameters &edits);
+    // An export wrote the picture with the edits of the current version
+    // (any thread); hasUnexportedEdits: edits that no file holds yet.
+    void markExported() { m_exportedVersion.store(m_version.load()); }
+    bool hasUnexportedEdits() const
+    {
+        return !effectParameters().isNeutral() && m_exportedVersion.load() != m_version.load();
+    }
 
     // The picture after all edits: rotate, mirror, then the colour stage. A
     // null image when the record has no picture. Any thread; nothing is cached.
@@ -180,4 +190,5 @@ private:
     std::atomic<float> m_hue{0.0f};
 
     std::atomic<quint64> m_version{0};
+    std::atomic<quint64> m_exportedVersion{~quint64(0)};
 };

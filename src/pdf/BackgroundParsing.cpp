@@ -135,6 +135,10 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     }
     mOstrelData = OstrelDataSource::initWithPdfDocument(PdfDocument::open(filePath()));
     if (mOstrelData) {
+        for (const OversizedObject &object : mOstrelData->document()->oversizedObjects())
+            noteSkippedImage({QStringLiteral("%1 %2").arg(object.number).arg(object.generation), 0,
+                              QStringLiteral("an object of more than %1 MB of text, left unread")
+                                  .arg(kMaxObjectTextBytes >> 20)});
         makeInfo();
         mainController()->startSpinAnimation();
         {

@@ -1,5 +1,6 @@
 #include "PDFFileStruct.h"
 
+#include "ColourComponents.h"
 #include "ContentLexer.h"
 #include "PageNumbering.h"
 
