@@ -115,8 +115,7 @@ TEST_F(Batch, ManifestAndResume)
                                {"status", "written"}, {"file_images", 2}};
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(c1[it.key()], it.value()) << it.key().toStdString();
-    const ProcessResult sum = runProcess("/usr/bin/sha256sum", {path("out/img-01 (2).png")});
-    EXPECT_EQ(c1["sha256"].toString(), sum.out.section(' ', 0, 0));
+    EXPECT_EQ(c1["sha256"].toString(), runProcess("/usr/bin/sha256sum", {path("out/img-01 (2).png")}).out.section(' ', 0, 0));
     EXPECT_EQ(c1["bytes"].toInteger(), QFileInfo(path("out/img-01 (2).png")).size());
 
     const QByteArray manifest = readFile(path("m.jsonl"));
