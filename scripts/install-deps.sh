@@ -16,7 +16,7 @@ PACKAGES=(
   libheif-dev
   zlib1g-dev
   libgtest-dev libgmock-dev
-  poppler-utils
+  poppler-utils parallel
   xvfb imagemagick xdotool xclip bc librsvg2-bin
 )
 

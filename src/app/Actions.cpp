@@ -58,6 +58,9 @@ Actions::Actions(QObject *parent)
     allImages = makeAction(this, tr("&All Images"), QString(), QKeySequence(),
                            tr("Also find inline images and the images of annotations and patterns"));
     allImages->setCheckable(true);
+    skipDuplicates = makeAction(this, tr("Skip &Duplicates"), QString(), QKeySequence(),
+                                tr("Export All writes a picture equal to an earlier one only once"));
+    skipDuplicates->setCheckable(true);
     hideSmallImages = makeAction(this, tr("&Hide Small Images"), QString(), QKeySequence(),
                                  tr("Hide slivers and tiny images from the browser and from Export All"));
     hideSmallImages->setCheckable(true);

@@ -51,6 +51,7 @@ public:
     QAction *zoomLarge;
     QAction *colorManagement;    // Color Management: checked while pictures go through their profiles
     QAction *allImages;          // All Images: inline, annotation and pattern images too
+    QAction *skipDuplicates;     // Skip Duplicates: Export All writes equal pictures once
     QAction *hideSmallImages;    // Hide Small Images: checked while they are hidden
     QAction *smallImageSize;     // Small Image Size...
     // Export and clipboard commands (their handlers live with the export commands).

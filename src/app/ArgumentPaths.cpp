@@ -115,8 +115,10 @@ QByteArray argumentBytes(const QString &text)
 void resolveArgumentPaths(CommandLine &cl)
 {
     cl.paths.clear();
+    cl.fileBytes.clear();
     for (QString &file : cl.files) {
         cl.paths << openable(file, false);
+        cl.fileBytes << argumentBytes(file);
         file = shown(file);
     }
     cl.outPath = cl.outDir.isEmpty() ? QString() : openable(cl.outDir, true);

@@ -33,10 +33,12 @@ QString usageText()
         "                                            list the images found, one line each\n"
         "  zembrix --extract FILE.pdf ... --out DIR [--format NAME] [--dpi N|auto] [--pattern P]\n"
         "          [--pages RANGE] [--quiet] [--max-pixels N] [--no-color-management] [--all-images]\n"
-        "          [--min-size WxH]\n"
+        "          [--min-size WxH] [--manifest FILE.jsonl [--resume]] [--skip-duplicates]\n"
         "                                            write every image of the files to DIR\n"
         "  zembrix --help | --version\n"
         "\n"
+        "--files-from LIST (with --list and --extract): the files named in LIST too, one a line\n"
+        "(\"-\": standard input; --null: separated by NUL bytes instead).\n"
         "Formats: JPEG, JPEG-2000, TIFF, PNG (default), BMP, ICNS, HEIC, Original (the embedded\n"
         "JPEG, JPEG 2000 or fax data unchanged; PNG, with a line saying why, for other images).\n"
         "DPI 72 by default;\n"
@@ -57,7 +59,12 @@ QString usageText()
         "appearances and patterns, numbered after the others of their file.\n"
         "In --list output a tab, a newline and a backslash in a field are written \\t, \\n and \\\\.\n"
         "Its last two fields, x-ppi and y-ppi, are the resolution where the pages first draw the\n"
-        "image (empty when they never do).\n");
+        "image (empty when they never do).\n"
+        "--manifest FILE.jsonl: one JSON object per image written or not (status written,\n"
+        "duplicate, skipped or failed), each line written as the image is done.\n"
+        "--resume: with the manifest of an earlier run, the files whose images it shows written\n"
+        "and unchanged are skipped.\n"
+        "--skip-duplicates: an image whose pixels equal an earlier one's is not written again.\n");
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -74,6 +81,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     };
     bool outSeen = false, formatSeen = false, dpiSeen = false, patternSeen = false, pagesSeen = false;
     bool walkOptionsSeen = false;
+    bool filesFromSeen = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
@@ -156,12 +164,33 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!value(&text) || (cl.maxPixels = text.toLongLong(&ok), !ok) || cl.maxPixels < 1)
                 return usageError(QStringLiteral("--max-pixels needs a positive whole number"));
             walkOptionsSeen = true;
+        } else if (arg == QLatin1String("--files-from")) {
+            if (filesFromSeen || !value(&cl.filesFrom) || cl.filesFrom.isEmpty())
+                return usageError(QStringLiteral("--files-from needs one list file (\"-\" for standard input)"));
+            filesFromSeen = true;
+        } else if (arg == QLatin1String("--null")) {
+            cl.nullSeparated = true;
+        } else if (arg == QLatin1String("--manifest")) {
+            if (!cl.manifest.isEmpty() || !value(&cl.manifest) || cl.manifest.isEmpty())
+                return usageError(QStringLiteral("--manifest needs one file"));
+        } else if (arg == QLatin1String("--resume")) {
+            cl.resume = true;
+        } else if (arg == QLatin1String("--skip-duplicates")) {
+            cl.skipDuplicates = true;
         } else {
             return usageError(QStringLiteral("unknown option %1").arg(arg));
         }
     }
 
     const bool extractOptions = outSeen || formatSeen || dpiSeen || patternSeen;
+    if (cl.nullSeparated && !filesFromSeen)
+        return usageError(QStringLiteral("--null belongs to --files-from"));
+    if (filesFromSeen && cl.mode != CommandLine::Mode::List && cl.mode != CommandLine::Mode::Extract)
+        return usageError(QStringLiteral("--files-from belongs to --list and --extract"));
+    if ((!cl.manifest.isEmpty() || cl.resume || cl.skipDuplicates) && cl.mode != CommandLine::Mode::Extract)
+        return usageError(QStringLiteral("--manifest, --resume and --skip-duplicates belong to --extract"));
+    if (cl.resume && cl.manifest.isEmpty())
+        return usageError(QStringLiteral("--resume needs --manifest FILE"));
     const QString walkOptionsMisplaced = QStringLiteral("--quiet, --max-pixels, --min-size, --no-color-management and --all-images belong to --list and --extract");
     switch (cl.mode) {
     case CommandLine::Mode::Help:
@@ -178,13 +207,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return usageError(walkOptionsMisplaced);
         break;
     case CommandLine::Mode::List:
-        if (cl.files.isEmpty())
+        if (cl.files.isEmpty() && !filesFromSeen)
             return usageError(QStringLiteral("--list needs at least one file"));
         if (extractOptions)
             return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
         break;
     case CommandLine::Mode::Extract:
-        if (cl.files.isEmpty())
+        if (cl.files.isEmpty() && !filesFromSeen)
             return usageError(QStringLiteral("--extract needs at least one file"));
         if (!outSeen)
             return usageError(QStringLiteral("--extract needs --out DIR"));

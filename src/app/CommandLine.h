@@ -18,6 +18,7 @@ struct CommandLine {
     QStringList files;   // as shown in messages
     QString outDir;
     QStringList paths;   // what to open for each of `files`, and for outDir (resolveArgumentPaths)
+    QList<QByteArray> fileBytes; // the bytes of each of `files` as given (resolveArgumentPaths)
     QString outPath;
     QString format = QStringLiteral("PNG");
     double dpi = 72;
@@ -27,6 +28,11 @@ struct CommandLine {
     qint64 maxPixels = kDefaultMaxPixels; // --max-pixels: larger images are skipped
     bool colorManaged = true;            // --no-color-management: uncalibrated conversions
     bool allImages = false;              // --all-images: inline, annotation and pattern images too
+    QString filesFrom;                   // --files-from: more files, one a line ("-": standard input)
+    bool nullSeparated = false;          // --null: that list is separated by NUL bytes
+    QString manifest;                    // --manifest: one JSON line per image
+    bool resume = false;                 // --resume: skip the files the manifest shows done
+    bool skipDuplicates = false;         // --skip-duplicates: equal pictures are written once
     std::optional<QSize> minSize;        // --min-size: smaller images are not listed or extracted
     QString error; // for UsageError
 };

@@ -179,6 +179,7 @@ void Controller::readPref(Preferences &preferences)
     const StoredPreferences values = preferences.read();
     setColorManaged(values.colorManagement);
     setAllImages(values.allImages);
+    m_actions->skipDuplicates->setChecked(values.skipDuplicates);
     m_smallSize = values.smallImageSize;
     setHideSmallImages(values.hideSmallImages);
     if (!values.filesPresent)
@@ -224,6 +225,7 @@ void Controller::savePref(Preferences &preferences)
     values.dpi = m_dpi;
     values.colorManagement = m_colorManaged;
     values.allImages = m_allImages;
+    values.skipDuplicates = skipDuplicates();
     values.hideSmallImages = m_hideSmall;
     values.smallImageSize = m_smallSize;
     values.imageEdits = m_imageEdits.save(pdfFiles());
@@ -642,6 +644,11 @@ void Controller::setColorManaged(bool managed)
         return;
     m_colorManaged = managed;
     parseEveryFileAgain([managed](PDFFileStruct &file) { file.setColorManaged(managed); });
+}
+
+bool Controller::skipDuplicates() const
+{
+    return m_actions->skipDuplicates->isChecked();
 }
 
 void Controller::setAllImages(bool all)

@@ -148,6 +148,8 @@ public:
     // Whether the walks also find inline, annotation and pattern images; a
     // change parses every file again too.
     bool allImages() const { return m_allImages; }
+    // View > Skip Duplicates, for Export All.
+    bool skipDuplicates() const;
     void setAllImages(bool all);
     // The resolution field's text when editing ends.
     void dpiEdited(const QString &text);

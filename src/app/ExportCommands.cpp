@@ -146,6 +146,7 @@ void ExportCommands::start(const Request &request)
         m_job = startSelectedImagesExport(m_controller->selectedImageRecords(), request.formatIndex, m_controller->dpi(), std::move(settings));
         break;
     case Kind::All:
+        settings.skipDuplicates = m_controller->skipDuplicates();
         m_job = startAllImagesExport(m_controller->pdfFiles(), request.formatIndex, m_controller->dpi(), std::move(settings));
         break;
     case Kind::IconFamilies:

@@ -151,6 +151,9 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
         if (result.cancelled)
             statusBar()->showMessage(tr("Export cancelled: %1 of %2 files written")
                                          .arg(result.filesWritten).arg(result.total), 10000);
+        else if (result.duplicates > 0)
+            statusBar()->showMessage(tr("%1 of %2 images written, %3 equal to earlier ones skipped")
+                                         .arg(result.filesWritten).arg(result.total).arg(result.duplicates), 10000);
         const QString notes = exportNotesText(result);
         if (!notes.isEmpty())
             queueAlert(tr("Not every image had an original file"), notes);

@@ -18,6 +18,7 @@ const char *const Preferences::kExportFolder = "EXPORT_FOLDER";
 const char *const Preferences::kListZoom = "LIST_ZOOM";
 const char *const Preferences::kColorManagement = "ColorManagement";
 const char *const Preferences::kAllImages = "AllImages";
+const char *const Preferences::kSkipDuplicates = "SkipDuplicates";
 const char *const Preferences::kHideSmallImages = "HideSmallImages";
 const char *const Preferences::kSmallImageSize = "SmallImageSize";
 const char *const Preferences::kImageEdits = "IMAGE_EDITS";
@@ -131,6 +132,7 @@ StoredPreferences Preferences::readUnchecked() const
     // Only an explicit "false" turns colour management off.
     values.colorManagement = s.value(QLatin1String(kColorManagement)).toString() != QLatin1String("false");
     values.allImages = s.value(QLatin1String(kAllImages)).toString() == QLatin1String("true");
+    values.skipDuplicates = s.value(QLatin1String(kSkipDuplicates)).toString() == QLatin1String("true");
     values.hideSmallImages = s.value(QLatin1String(kHideSmallImages)).toString() == QLatin1String("true");
     if (const auto size = SmallImages::parseSize(s.value(QLatin1String(kSmallImageSize)).toString()))
         values.smallImageSize = *size;
@@ -178,6 +180,7 @@ void Preferences::write(const StoredPreferences &values)
     s.setValue(QLatin1String(kListZoom), values.zoomIdx);
     s.setValue(QLatin1String(kColorManagement), values.colorManagement);
     s.setValue(QLatin1String(kAllImages), values.allImages);
+    s.setValue(QLatin1String(kSkipDuplicates), values.skipDuplicates);
     s.setValue(QLatin1String(kHideSmallImages), values.hideSmallImages);
     s.setValue(QLatin1String(kSmallImageSize), SmallImages::sizeText(values.smallImageSize));
     if (values.imageEdits.isEmpty())

@@ -28,6 +28,8 @@ struct StoredPreferences {
     bool colorManagement = true;
     // Inline, annotation and pattern images too; read as colorManagement.
     bool allImages = false;
+    // Export All skips pictures equal to earlier ones; read as colorManagement.
+    bool skipDuplicates = false;
     // View > Hide Small Images and its size; read as colorManagement.
     bool hideSmallImages = false;
     QSize smallImageSize{32, 32};
@@ -62,6 +64,7 @@ public:
     static const char *const kWindowFrame;      // "Zembrix"
     static const char *const kColorManagement;  // "ColorManagement"
     static const char *const kAllImages;        // "AllImages"
+    static const char *const kSkipDuplicates;   // "SkipDuplicates"
     static const char *const kHideSmallImages;  // "HideSmallImages"
     static const char *const kSmallImageSize;   // "SmallImageSize", "WxH"
     static const char *const kImageEdits;       // "IMAGE_EDITS"

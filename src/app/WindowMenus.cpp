@@ -47,7 +47,7 @@ QList<QMenu *> fillMenuBar(QMenuBar *bar, Actions *a)
     QMenu *view = bar->addMenu(QMenuBar::tr("&View"));
     view->addActions({a->zoomSmall, a->zoomMiddle, a->zoomLarge});
     view->addSeparator();
-    view->addActions({a->colorManagement, a->allImages});
+    view->addActions({a->colorManagement, a->allImages, a->skipDuplicates});
     view->addSeparator();
     view->addActions({a->hideSmallImages, a->smallImageSize});
 

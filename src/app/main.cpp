@@ -1,6 +1,7 @@
 #include "ArgumentPaths.h"
 #include "CommandLine.h"
 #include "DiagnosticLines.h"
+#include "FileListInput.h"
 #include "GuiMain.h"
 #include "HeadlessController.h"
 #include "HeadlessModes.h"
@@ -30,6 +31,16 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << argumentText(QByteArray(argv[i]));
     CommandLine cl = parseCommandLine(arguments);
+    if (!cl.filesFrom.isEmpty()) {
+        QString error;
+        const std::optional<QStringList> listed = readFileList(cl.filesFrom, cl.nullSeparated, &error);
+        if (!listed) {
+            QTextStream(stderr) << "zembrix: " << QString::fromUtf8(argumentBytes(cl.filesFrom))
+                                << ": the file list cannot be read (" << error << ")\n";
+            return 1;
+        }
+        cl.files << *listed;
+    }
     if (cl.mode == CommandLine::Mode::Window || cl.mode == CommandLine::Mode::UsageError)
         cl.paths = cl.files;
     else

@@ -25,6 +25,13 @@ struct ExportedImage {
     // What the user should know about a file that was written, such as an
     // Original export written as PNG and why; empty when nothing.
     QString note;
+    QString plannedPath;                     // the name the job planned for it (a stem in Original)
+    // With skipDuplicates: the SHA-256 of its picture, and whether it was not
+    // written for being equal to an earlier one: the image at position
+    // duplicateOf, or with duplicateOf -1 one an earlier run wrote.
+    QByteArray pixelDigest;
+    bool duplicate = false;
+    int duplicateOf = -1;
 };
 
 // The sums of a job, and every image in job order.
@@ -34,6 +41,7 @@ struct ExportJobResult {
     int filesWritten = 0;
     qint64 bytesWritten = 0;
     int failures = 0;            // renderings and writes that failed
+    int duplicates = 0;          // images not written for being equal to an earlier one
     bool folderMissing = false;  // the export folder could not be made; nothing was written
     bool cancelled = false;      // cancel() came before the job finished
     std::vector<ExportedImage> images;

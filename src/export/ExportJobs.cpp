@@ -7,12 +7,14 @@
 #include "ExportPathClaims.h"
 #include "IconFamily.h"
 #include "OriginalFile.h"
+#include "PictureDigest.h"
 
 #include "images/ControllerInterface.h"
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QThread>
 
 #include <algorithm>
@@ -45,12 +47,22 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     std::vector<qint64> reservedBytes;
     bool memoryWaits = true; // false when the job runs on its starting thread
 
+    // skipDuplicates: the pictures are looked up in job order, each once
+    // every image before it is (or has no picture). The first image not yet
+    // looked up never waits for memory, so the workers waiting here for it
+    // cannot hold it up.
+    std::mutex gateMutex;
+    std::condition_variable gateMoved;
+    std::vector<char> gatePassed;
+    std::atomic<int> gateLow{0}; // every position below it is looked up
+    QHash<QByteArray, int> firstOfDigest;
+
     mutable std::mutex mutex; // guards result, reported, done
     std::mutex callbackMutex; // held while callbacks are delivered: one at a time, in order
     std::mutex progressMutex; // guards progressShown and orders the progress calls
     int progressShown = 0;
     std::atomic<bool> cancelled{false};
-    ExportPathClaims claims; // the job's file names, planned in run() and taken on disk before each write
+    std::shared_ptr<ExportPathClaims> claims; // the job's file names, planned in run() and taken on disk before each write
     std::condition_variable doneChanged;
     ExportJobResult result;   // images filled with record, file and position when planned
     int reported = 0;         // images, in job order, whose imageFinished callback has returned
@@ -68,6 +80,8 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     void run();
     void simplySave(int position, const QString &claimedPath);
     void reserveMemory(int position, const PDFImageStruct &record);
+    void passGate(int position);
+    bool skippedAsDuplicate(int position, const QImage &picture);
     void releaseMemory(int position);
     void finishImage(int position, const QString &path, const WriteResult &outcome, const QString &note = {});
     std::optional<OriginalFile> originalFileOf(const PDFImageStruct &record, float fileDpi, QString *reason) const;
@@ -145,7 +159,7 @@ void ExportJob::State::run()
     // Names are claimed in job order before any image is rendered, so the
     // collision suffixes do not depend on which worker finishes first.
     std::vector<QString> paths(size_t(std::max(total, 0)));
-    claims.beginOnDisk(settings.folder);
+    claims->beginOnDisk(settings.folder, settings.replaceOlderFiles);
     {
         std::lock_guard lock(memoryMutex);
         reservedBytes.assign(size_t(std::max(total, 0)), 0);
@@ -157,17 +171,24 @@ void ExportJob::State::run()
             if (!record)
                 continue;
             paths[size_t(position)] = kind == JobKind::IconFamilies
-                ? claims.claimWithExtension(settings.folder, record->imagename(), QStringLiteral("icns"))
-                : claims.claim(settings.folder, record->imagename(), formatIndex);
+                ? claims->claimWithExtension(settings.folder, record->imagename(), QStringLiteral("icns"))
+                : claims->claim(settings.folder, record->imagename(), formatIndex);
+            result.images[size_t(position)].plannedPath = paths[size_t(position)];
         }
+    }
+    {
+        std::lock_guard lock(gateMutex);
+        gatePassed.assign(size_t(std::max(total, 0)), 0);
     }
 
     // A pool of workers no larger than the machine's cores renders, encodes
     // and hands over the images; this thread is one of them.
     std::atomic<int> next{0};
     const auto work = [&] {
-        for (int position = next++; position < total; position = next++)
+        for (int position = next++; position < total; position = next++) {
             simplySave(position, paths[size_t(position)]);
+            passGate(position);
+        }
     };
     const int wanted = settings.workers > 0 ? settings.workers : QThread::idealThreadCount();
     const int workers = std::clamp(wanted, 1, std::max(total, 1));
@@ -218,12 +239,23 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
     QString note;
     int fileFormat = formatIndex;
     QString filePath = claimedPath;
+    bool lookedUp = false; // its picture was looked up among the earlier ones
     if (kind == JobKind::Images && formatIndex == ExportFormat::Original) {
+        if (settings.skipDuplicates) {
+            lookedUp = true;
+            QImage picture;
+            try {
+                picture = record->image();
+            } catch (...) {
+            }
+            if (skippedAsDuplicate(position, picture))
+                return;
+        }
         QString reason;
         if (std::optional<OriginalFile> original = originalFileOf(*record, request.dpi, &reason)) {
             request.formatIndex = ExportFormat::Original;
             request.encoded = std::move(original->bytes);
-            request.path = claims.claimOnDisk(claimedPath + QLatin1Char('.') + original->extension);
+            request.path = claims->claimOnDisk(claimedPath + QLatin1Char('.') + original->extension);
             const QString path = request.path;
             const QString written = original->note;
             settings.writer->write(std::move(request), [self, position, path, written](const WriteResult &outcome) {
@@ -259,6 +291,8 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no picture")));
         return;
     }
+    if (kind == JobKind::Images && !lookedUp && skippedAsDuplicate(position, picture))
+        return;
 
     if (kind == JobKind::IconFamilies) {
         const std::optional<IconFamily> family = IconFamily::iconFamilyWithThumbnailsOfImage(picture);
@@ -279,7 +313,7 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         request.path = filePath;
     }
 
-    request.path = claims.claimOnDisk(request.path);
+    request.path = claims->claimOnDisk(request.path);
     const QString path = request.path;
     settings.writer->write(std::move(request), [self, position, path, note](const WriteResult &outcome) {
         self->finishImage(position, path, outcome, note);
@@ -323,9 +357,72 @@ void ExportJob::State::reserveMemory(int position, const PDFImageStruct &record)
     const qint64 bytes = estimate > 0x1p62 ? qint64(1) << 62 : qint64(estimate);
     std::unique_lock lock(memoryMutex);
     if (limit > 0 && memoryWaits)
-        memoryFreed.wait(lock, [&] { return bytesInFlight == 0 || bytesInFlight + bytes <= limit || cancelled.load(); });
+        memoryFreed.wait(lock, [&] {
+            return bytesInFlight == 0 || bytesInFlight + bytes <= limit || cancelled.load()
+                || (settings.skipDuplicates && gateLow.load() >= position);
+        });
     bytesInFlight += bytes;
     reservedBytes[size_t(position)] = bytes;
+}
+
+void ExportJob::State::passGate(int position)
+{
+    if (!settings.skipDuplicates)
+        return;
+    {
+        std::lock_guard lock(gateMutex);
+        if (size_t(position) >= gatePassed.size() || gatePassed[size_t(position)])
+            return;
+        gatePassed[size_t(position)] = 1;
+        int low = gateLow.load();
+        while (size_t(low) < gatePassed.size() && gatePassed[size_t(low)])
+            ++low;
+        gateLow.store(low);
+    }
+    gateMoved.notify_all();
+    {
+        std::lock_guard lock(memoryMutex); // a worker may be between its test and its wait
+    }
+    memoryFreed.notify_all();
+}
+
+// With skipDuplicates: looks the picture up once every image before it has
+// been, and finishes the image as a duplicate when an earlier one (or a known
+// picture) is equal.
+bool ExportJob::State::skippedAsDuplicate(int position, const QImage &picture)
+{
+    if (!settings.skipDuplicates)
+        return false;
+    if (picture.isNull()) {
+        passGate(position);
+        return false;
+    }
+    const QByteArray digest = pictureDigest(picture);
+    bool duplicate = false;
+    int first = -1;
+    {
+        std::unique_lock lock(gateMutex);
+        gateMoved.wait(lock, [&] { return gateLow.load() >= position || cancelled.load(); });
+        if (settings.knownDigests.contains(digest)) {
+            duplicate = true;
+        } else if (const auto found = firstOfDigest.constFind(digest); found != firstOfDigest.cend()) {
+            duplicate = true;
+            first = *found;
+        } else {
+            firstOfDigest.insert(digest, position);
+        }
+    }
+    passGate(position);
+    {
+        std::lock_guard lock(mutex);
+        ExportedImage &entry = result.images[size_t(position)];
+        entry.pixelDigest = digest;
+        entry.duplicate = duplicate;
+        entry.duplicateOf = first;
+    }
+    if (duplicate)
+        finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("duplicate")));
+    return duplicate;
 }
 
 void ExportJob::State::releaseMemory(int position)
@@ -346,7 +443,7 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
     releaseMemory(position);
     const qint64 bytes = outcome.isWritten() ? QFileInfo(path).size() : 0;
     if (!outcome.isWritten() && !path.isEmpty())
-        claims.release(path);
+        claims->release(path);
     const bool renderingFailed = outcome.isFailure() && outcome.domain() == QLatin1String("rendering");
     int total = 0;
     {
@@ -365,6 +462,8 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
         } else if (outcome.isFailure()) {
             ++result.failures;
         }
+        if (entry.duplicate)
+            ++result.duplicates;
         ++result.finished;
         total = result.total;
     }
@@ -409,7 +508,7 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
 
 void ExportJob::State::complete()
 {
-    claims.endOnDisk();
+    claims->endOnDisk();
     {
         std::lock_guard lock(mutex);
         result.cancelled = cancelled.load();
@@ -435,9 +534,13 @@ void ExportJob::cancel() const
     if (!m_state)
         return;
     m_state->cancelled.store(true);
-    // Workers waiting for memory go on, to finish their images as cancelled.
-    std::lock_guard lock(m_state->memoryMutex);
-    m_state->memoryFreed.notify_all();
+    // Workers waiting for memory or for earlier pictures go on, to finish their images as cancelled.
+    {
+        std::lock_guard lock(m_state->memoryMutex);
+        m_state->memoryFreed.notify_all();
+    }
+    std::lock_guard lock(m_state->gateMutex);
+    m_state->gateMoved.notify_all();
 }
 
 bool ExportJob::isFinished() const
@@ -483,6 +586,7 @@ std::shared_ptr<ExportJob::State> newState(JobKind kind, int formatIndex, float 
                                                            : exportingImagesTitle();
     if (!settings.writer)
         settings.writer = std::make_shared<DirectExportWriter>();
+    state->claims = settings.claims ? settings.claims : std::make_shared<ExportPathClaims>();
     state->settings = std::move(settings);
     return state;
 }

@@ -4,11 +4,13 @@
 #include "ExportWriter.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
+class ExportPathClaims;
 class PDFFileStruct;
 class PDFImageStruct;
 
@@ -61,6 +63,21 @@ struct ExportJobSettings {
     // goes, when no other is in flight. 0 or less: no limit.
     qint64 picturesInFlightBytes = kDefaultPicturesInFlightBytes;
     static constexpr qint64 kDefaultPicturesInFlightBytes = qint64(1) << 30;
+    // An image whose picture (its pixels after its mask and edits) equals
+    // that of an image before it in the job, or one of knownDigests
+    // (pictureDigest() of pictures written earlier), is not written. Which
+    // image is the first does not depend on the order the workers finish in.
+    bool skipDuplicates = false;
+    QSet<QByteArray> knownDigests;
+    // The names taken, when jobs export into one folder one after another as
+    // one export (the batches of a long list): a name one of them took, or
+    // one reserved before (the files an earlier run kept), is not given
+    // again. Null: the job's own.
+    std::shared_ptr<ExportPathClaims> claims;
+    // Files made before the job began are replaced even while another export
+    // runs in the folder: those an interrupted run left, for its resumed run
+    // beside the other pieces of the same list (ExportPathClaims).
+    bool replaceOlderFiles = false;
     // Called once after the last image and the spinner stop, before wait() returns.
     std::function<void(const ExportJobResult &)> jobFinished;
     // The all-images job leaves out the images for which this says true

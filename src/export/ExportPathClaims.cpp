@@ -104,11 +104,18 @@ QString ExportPathClaims::claimWithExtension(const QString &folder, const QStrin
     }
 }
 
-void ExportPathClaims::beginOnDisk(const QString &folder)
+void ExportPathClaims::reserve(const QString &path)
+{
+    std::lock_guard lock(m_mutex);
+    m_claimed.insert(claimKey(path));
+}
+
+void ExportPathClaims::beginOnDisk(const QString &folder, bool replaceOlderFiles)
 {
     std::lock_guard lock(m_mutex);
     if (m_folderLock >= 0)
         return;
+    m_replaceOlderFiles = replaceOlderFiles;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     m_startSeconds = now.tv_sec;
@@ -126,7 +133,7 @@ void ExportPathClaims::beginOnDisk(const QString &folder)
 
 bool ExportPathClaims::takenByAnotherExport(const QByteArray &path) const
 {
-    if (!m_alone)
+    if (!m_alone && !m_replaceOlderFiles)
         return true;
     struct stat info {};
     if (::lstat(path.constData(), &info) != 0)

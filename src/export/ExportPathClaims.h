@@ -48,8 +48,14 @@ public:
     // for a file whose extension is chosen later.
     QString claimStem(const QString &folder, const QString &name, const QStringList &extensions);
 
+    // Marks the path as claimed without planning it: no later claim gets it.
+    void reserve(const QString &path);
+
     // Takes the folder's lock for the job; before the first claimOnDisk.
-    void beginOnDisk(const QString &folder);
+    // With `replaceOlderFiles`, a file made before the job began is replaced
+    // even while another export runs in the folder (it is taken to be an
+    // interrupted run's, which a resumed run finishes).
+    void beginOnDisk(const QString &folder, bool replaceOlderFiles = false);
     // The path, planned by this object, as it is taken on disk: the planned
     // one, or the next free " (N)" of the same name when another export holds
     // it. When no placeholder can be made for another reason (no permission,
@@ -82,6 +88,7 @@ private:
     QHash<QString, Placeholder> m_placeholders;
     int m_folderLock = -1;
     bool m_alone = true;
+    bool m_replaceOlderFiles = false;
     // When the job began; until beginOnDisk, every file found is an old one.
     qint64 m_startSeconds = std::numeric_limits<qint64>::max();
     long m_startNanoseconds = 0;

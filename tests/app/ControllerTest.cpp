@@ -188,6 +188,8 @@ TEST_F(ControllerTest, ViewMenuChoicesParseAgainAndAreStored)
     ASSERT_TRUE(parsesDone());
     ASSERT_EQ(controller.pdfFiles()[0]->images().size(), 2);
     EXPECT_EQ(qGray(controller.pdfFiles()[0]->images()[1]->image().pixel(0, 0)), 0x80);
+    controller.actions()->skipDuplicates->trigger();
     controller.savePref(preferences);
     EXPECT_TRUE(preferences.read().allImages);
+    EXPECT_TRUE(preferences.read().skipDuplicates);
 }

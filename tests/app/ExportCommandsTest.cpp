@@ -211,4 +211,17 @@ TEST_F(ExportCommandsTest, CancelledExportLeavesOnlyCompleteFiles)
     }
 }
 
+// View > Skip Duplicates: Export All writes the pictures of a file and its copy once.
+TEST_F(ExportCommandsTest, ExportAllSkipsDuplicates)
+{
+    load(2, {});
+    ASSERT_TRUE(QFile::copy(dir.filePath("doc.pdf"), dir.filePath("copy.pdf")));
+    controller.addPdfFile(dir.filePath("copy.pdf"));
+    ASSERT_TRUE(waitUntil([&] { return !controller.isParsing() && controller.thumbnailModel()->rowCount() == 4; }, 60000));
+    controller.setExportPath(out.path());
+    controller.actions()->skipDuplicates->trigger();
+    EXPECT_EQ(runUntilFinished([&] { controller.actions()->exportAll->trigger(); }).duplicates, 2);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList({"doc_000.png", "doc_001.png"}));
+}
+
 } // namespace

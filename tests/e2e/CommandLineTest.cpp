@@ -54,7 +54,9 @@ TEST(CommandLine, ErrorsAndUsage)
                                     QStringList{"--list", "a.pdf", "--max-pixels"}, QStringList{"--quiet"},
                                     QStringList{"--info", "a.pdf", "--max-pixels", "9"},
                                     QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--format", "gif"},
-                                    QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--pattern", "a/#"}}) {
+                                    QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--pattern", "a/#"},
+                                    QStringList{"--list", "a.pdf", "--manifest", "m"}, QStringList{"--list", "--null", "a.pdf"},
+                                    QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--resume"}}) {
         const ProcessResult r = zembrix(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.startsWith("zembrix: ") && r.err.count('\n') == 2
