@@ -26,6 +26,8 @@ struct CommandLine {
     qint64 maxPixels = kDefaultMaxPixels; // --max-pixels: larger images are skipped
     bool colorManaged = true;            // --no-color-management: uncalibrated conversions
     bool allImages = false;              // --all-images: inline, annotation and pattern images too
+    QByteArray password;                 // --password PW, or the first line of --password-file FILE
+    bool overwrite = false;              // --overwrite: files of earlier exports are replaced, not kept
     QString error; // for UsageError
 };
 

@@ -154,6 +154,7 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
 
     ExportJobSettings settings;
     settings.folder = folder;
+    settings.existingFiles = cl.overwrite ? ExportPathClaims::ExistingFiles::Replace : ExportPathClaims::ExistingFiles::KeepBoth;
     // Large pictures go one after another rather than all at once: the
     // pictures in flight stay within 1 GiB (one alone may pass it).
     settings.picturesInFlightBytes = ExportJobSettings::kDefaultPicturesInFlightBytes;

@@ -34,6 +34,7 @@ struct ExportJobResult {
     int filesWritten = 0;
     qint64 bytesWritten = 0;
     int failures = 0;            // renderings and writes that failed
+    int skipped = 0;             // images not written because a file was there (ExistingFiles::Skip)
     bool folderMissing = false;  // the export folder could not be made; nothing was written
     bool cancelled = false;      // cancel() came before the job finished
     std::vector<ExportedImage> images;

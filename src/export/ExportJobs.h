@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExportJobResult.h"
+#include "ExportPathClaims.h"
 #include "ExportWriter.h"
 
 #include <QList>
@@ -61,6 +62,10 @@ struct ExportJobSettings {
     // goes, when no other is in flight. 0 or less: no limit.
     qint64 picturesInFlightBytes = kDefaultPicturesInFlightBytes;
     static constexpr qint64 kDefaultPicturesInFlightBytes = qint64(1) << 30;
+    // What becomes of a file an earlier export left under an image's name:
+    // kept, the image taking the next " (N)" name; replaced; or kept, the
+    // image skipped (nothing written, counted in ExportJobResult::skipped).
+    ExportPathClaims::ExistingFiles existingFiles = ExportPathClaims::ExistingFiles::KeepBoth;
     // Called once after the last image and the spinner stop, before wait() returns.
     std::function<void(const ExportJobResult &)> jobFinished;
 };

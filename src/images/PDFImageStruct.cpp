@@ -199,6 +199,18 @@ void PDFImageStruct::resetAll1(const QList<float> &five)
     editDone();
 }
 
+void PDFImageStruct::setEditsDirect(const EffectParameters &edits)
+{
+    m_angle.store(edits.angle);
+    m_flip.store(edits.flip);
+    m_brightness.store(edits.brightness);
+    m_contrast.store(edits.contrast);
+    m_saturation.store(edits.saturation);
+    m_gamma.store(edits.gamma);
+    m_hue.store(edits.hue);
+    invalidateVersion();
+}
+
 EffectParameters PDFImageStruct::effectParameters() const
 {
     EffectParameters parameters;

@@ -117,6 +117,9 @@ public:
     // not hold exactly five entries. Main thread.
     void resetAll(const float *five);
     void resetAll1(const QList<float> &five);
+    // Every edit value at once, with no undo step and no refresh: for a
+    // record being made that takes the edits of an earlier one. Any thread.
+    void setEditsDirect(const EffectParameters &edits);
 
     // The name for image number `value` of a file under `pattern`, whose
     // first "$" the caller has already replaced by the file's name. Every

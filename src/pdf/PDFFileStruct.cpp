@@ -86,7 +86,47 @@ qsizetype PDFFileStruct::imageCount() const
 void PDFFileStruct::appendImage(const std::shared_ptr<PDFImageStruct> &image)
 {
     std::lock_guard lock(m_mutex);
+    if (const auto kept = m_keptEdits.constFind(image->source().objectKey); kept != m_keptEdits.cend()) {
+        image->setEditsDirect(kept->edits);
+        if (!kept->handSetName.isEmpty()) {
+            image->setImagename(kept->handSetName);
+            image->setChanged(true);
+        }
+    }
     m_images.append(image);
+}
+
+QString PDFFileStruct::ReadStatus::text() const
+{
+    switch (state) {
+    case State::Fine:
+        return {};
+    case State::Failed:
+        return reason;
+    case State::Locked:
+        return QStringLiteral("locked (%1)").arg(reason);
+    case State::Stopped:
+        return QStringLiteral("stopped at %1 of %2").arg(stoppedAt).arg(pages);
+    }
+    return {};
+}
+
+PDFFileStruct::ReadStatus PDFFileStruct::readStatus() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_readStatus;
+}
+
+void PDFFileStruct::setPassword(const QByteArray &password)
+{
+    std::lock_guard lock(m_mutex);
+    m_password = password;
+}
+
+QByteArray PDFFileStruct::password() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_password;
 }
 
 void PDFFileStruct::describe(std::shared_ptr<PdfDocument> document)
