@@ -225,8 +225,10 @@ TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
         ASSERT_TRUE(QDir().mkdir(blocked));
         const ImageRecordList records{record("a", solid(0xFFFF0000, 20, 20)), record("empty", QImage()),
                                       record("b", solid(0xFF0000FF, 20, 20))};
-        const ExportJobResult result = (format < 0 ? startIconFamilyExport(records, into(dir.path()))
-                                                   : startSelectedImagesExport(records, format, 72, into(dir.path())))
+        ExportJobSettings settings = into(dir.path());
+        settings.existingFiles = ExportPathClaims::ExistingFiles::Replace; // kept, it would go to "a (2)"
+        const ExportJobResult result = (format < 0 ? startIconFamilyExport(records, settings)
+                                                   : startSelectedImagesExport(records, format, 72, settings))
                                            .wait();
         EXPECT_EQ(controller.alerts().size(), alerts);
         EXPECT_EQ(result.failures, 1);
