@@ -25,6 +25,8 @@ Actions::Actions(QObject *parent)
 {
     addFiles = makeAction(this, tr("&Add PDF Files\u2026"), QStringLiteral("add"), QKeySequence::Open,
                           tr("Add PDF files to the list"));
+    addFolder = makeAction(this, tr("Add &Folder\u2026"), QString(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_O),
+                           tr("Add the PDF files inside a folder and its subfolders"));
     chooseExportFolder = makeAction(this, tr("Choose &Export Folder\u2026"), QStringLiteral("folder"),
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), tr("Choose the export folder"));
     removeFiles = makeAction(this, tr("&Remove Selected Files"), QStringLiteral("remove"), QKeySequence::Delete,
@@ -56,6 +58,11 @@ Actions::Actions(QObject *parent)
     allImages = makeAction(this, tr("&All Images"), QString(), QKeySequence(),
                            tr("Also find inline images and the images of annotations and patterns"));
     allImages->setCheckable(true);
+    hideSmallImages = makeAction(this, tr("&Hide Small Images"), QString(), QKeySequence(),
+                                 tr("Hide slivers and tiny images from the browser and from Export All"));
+    hideSmallImages->setCheckable(true);
+    smallImageSize = makeAction(this, tr("Small Image &Size\u2026"), QString(), QKeySequence(),
+                                tr("Images narrower or lower than this are small"));
     exportSelected = makeAction(this, tr("&Export Selected Images"), QStringLiteral("export"),
                                 QKeySequence(Qt::CTRL | Qt::Key_E), tr("Export the selected images"));
     exportAll = makeAction(this, tr("Export &All Images"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),

@@ -38,6 +38,7 @@ public:
     const State &state() const { return m_state; }
 
     QAction *addFiles;           // Add PDF Files... (Open)
+    QAction *addFolder;          // Add Folder...: the PDF files inside a folder
     QAction *chooseExportFolder; // Choose Export Folder...
     QAction *removeFiles;        // Remove (Delete)
     QAction *checkFiles;         // Check / Uncheck selected files
@@ -50,6 +51,8 @@ public:
     QAction *zoomLarge;
     QAction *colorManagement;    // Color Management: checked while pictures go through their profiles
     QAction *allImages;          // All Images: inline, annotation and pattern images too
+    QAction *hideSmallImages;    // Hide Small Images: checked while they are hidden
+    QAction *smallImageSize;     // Small Image Size...
     // Export and clipboard commands (their handlers live with the export commands).
     QAction *exportSelected;     // Export Selected Images... (Ctrl+E), in the chosen format
     QAction *exportAll;          // Export All Images (Ctrl+Shift+E)

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "SmallImages.h"
 
 #include <QFile>
 
@@ -30,10 +31,11 @@ QString usageText()
         "  zembrix [FILE.pdf ...]                    open the window with these files\n"
         "  zembrix --info FILE.pdf                   print the document information text\n"
         "  zembrix --list FILE.pdf ... [--pages RANGE] [--quiet] [--max-pixels N]\n"
-        "          [--no-color-management] [--all-images]\n"
+        "          [--no-color-management] [--all-images] [--min-size WxH]\n"
         "                                            list the images found, one line each\n"
         "  zembrix --extract FILE.pdf ... --out DIR [--format NAME] [--dpi N|auto] [--pattern P]\n"
         "          [--pages RANGE] [--quiet] [--max-pixels N] [--no-color-management] [--all-images]\n"
+        "          [--min-size WxH]\n"
         "                                            write every image of the files to DIR\n"
         "  zembrix --help | --version\n"
         "Every mode that reads files takes [--password PW | --password-file FILE] (its first line);\n"
@@ -52,6 +54,8 @@ QString usageText()
 
         "--quiet: no line for an image that was found but not decoded.\n"
         "--max-pixels N: images of more than N pixels are skipped (default 500000000).\n"
+        "--min-size WxH: images narrower than W or lower than H pixels are not listed or\n"
+        "extracted; how many were left out is said at the end.\n"
         "--no-color-management: CMYK, ICC-based and Lab images are converted to RGB by the\n"
         "plain formulas instead of through their colour profiles.\n"
         "--all-images: also the inline images of page contents and the images of annotation\n"
@@ -169,6 +173,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else if (arg == QLatin1String("--overwrite")) {
             cl.overwrite = true;
             overwriteSeen = true;
+        } else if (arg == QLatin1String("--min-size")) {
+            QString text;
+            if (!value(&text) || !(cl.minSize = SmallImages::parseSize(text)))
+                return usageError(QStringLiteral("--min-size needs a size such as 32x32"));
+            walkOptionsSeen = true;
         } else if (arg == QLatin1String("--max-pixels")) {
             QString text;
             bool ok = false;
@@ -181,7 +190,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     const bool extractOptions = outSeen || formatSeen || dpiSeen || patternSeen || overwriteSeen;
-    const QString walkOptionsMisplaced = QStringLiteral("--quiet, --max-pixels, --no-color-management and --all-images belong to --list and --extract");
+    const QString walkOptionsMisplaced = QStringLiteral("--quiet, --max-pixels, --min-size, --no-color-management and --all-images belong to --list and --extract");
     switch (cl.mode) {
     case CommandLine::Mode::Help:
     case CommandLine::Mode::Version:

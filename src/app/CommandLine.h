@@ -3,6 +3,7 @@
 #include "PageRange.h"
 #include "pdf/PDFFileStruct.h"
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +27,7 @@ struct CommandLine {
     qint64 maxPixels = kDefaultMaxPixels; // --max-pixels: larger images are skipped
     bool colorManaged = true;            // --no-color-management: uncalibrated conversions
     bool allImages = false;              // --all-images: inline, annotation and pattern images too
+    std::optional<QSize> minSize;        // --min-size: smaller images are not listed or extracted
     QByteArray password;                 // --password PW, or the first line of --password-file FILE
     bool overwrite = false;              // --overwrite: files of earlier exports are replaced, not kept
     QString error; // for UsageError

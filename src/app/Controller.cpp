@@ -5,6 +5,8 @@
 
 #include "ExportSettings.h"
 #include "FileIntake.h"
+#include "FolderIntake.h"
+#include "SmallImages.h"
 #include "FileTableModel.h"
 #include "Preferences.h"
 #include "SummaryText.h"
@@ -63,6 +65,7 @@ Controller::Controller(QObject *parent)
     connect(m_actions->reparseFiles, &QAction::triggered, this, &Controller::parseSelectedPDF);
     connect(m_actions->colorManagement, &QAction::toggled, this, &Controller::setColorManaged);
     connect(m_actions->allImages, &QAction::toggled, this, &Controller::setAllImages);
+    connect(m_actions->hideSmallImages, &QAction::toggled, this, &Controller::setHideSmallImages);
     connect(m_actions->selectAllFiles, &QAction::triggered, this, &Controller::selectAllBtn);
     connect(m_actions->chooseExportFolder, &QAction::triggered, this, &Controller::openFolder);
     for (QAction *zoom : {m_actions->zoomSmall, m_actions->zoomMiddle, m_actions->zoomLarge})
@@ -91,6 +94,8 @@ Controller::~Controller()
     m_closing.store(true);
     if (::mainController() == this)
         setMainController(nullptr);
+    // Steps that bring removed files back hold them.
+    m_undo->clear();
     m_browserTimer.stop();
     m_steps.waitForDone();
     m_heicPool.waitForDone();
@@ -175,8 +180,11 @@ void Controller::readPref(Preferences &preferences)
     const StoredPreferences values = preferences.read();
     setColorManaged(values.colorManagement);
     setAllImages(values.allImages);
+    m_smallSize = values.smallImageSize;
+    setHideSmallImages(values.hideSmallImages);
     if (!values.filesPresent)
         return;
+    m_imageEdits.load(values.imageEdits);
     for (const QVariant &saved : values.savedFiles) {
         auto file = std::make_shared<PDFFileStruct>();
         file->setParsePause(m_parsePause);
@@ -190,6 +198,7 @@ void Controller::readPref(Preferences &preferences)
         file->setIsThreading(false);
         if (file->filePath().isEmpty() || !file->IsValid() || isFileExistsInArray(file->filePath()))
             continue;
+        m_imageEdits.fileAdded(*file);
         file->threadFillImageList();
         m_everyFile.push_back(file);
         m_fileModel->append(file);
@@ -216,6 +225,9 @@ void Controller::savePref(Preferences &preferences)
     values.dpi = m_dpi;
     values.colorManagement = m_colorManaged;
     values.allImages = m_allImages;
+    values.hideSmallImages = m_hideSmall;
+    values.smallImageSize = m_smallSize;
+    values.imageEdits = m_imageEdits.save(pdfFiles());
     values.bookmarks = m_bookmarks;
     preferences.write(values);
     m_bookmarks.clear();
@@ -461,6 +473,7 @@ void Controller::addPdfFile(const QString &path)
     // Checked before the parse starts, so that its end refreshes the browser.
     file->setSelection(true);
     file->setFilePath(path);
+    m_imageEdits.fileAdded(*file);
     m_everyFile.push_back(file);
     m_fileModel->append(file);
     setInfoText(true);
@@ -572,15 +585,100 @@ void Controller::clearSelected()
 void Controller::removeSelected()
 {
     const QList<int> rows = selectedRows();
-    if (rows.isEmpty())
+    if (!rows.isEmpty())
+        removeFiles(rows);
+}
+
+void Controller::removeFiles(const QList<int> &rows)
+{
+    QList<RemovedFile> removed;
+    for (int row : rows) {
+        const auto file = m_fileModel->fileAt(row);
+        if (!file)
+            continue;
+        removed.append({row, file, file->isThreading()});
+        stopParse(file);
+    }
+    if (removed.isEmpty())
         return;
-    for (int row : rows)
-        stopParse(m_fileModel->fileAt(row));
+    std::sort(removed.begin(), removed.end(), [](const RemovedFile &a, const RemovedFile &b) { return a.row < b.row; });
     m_fileModel->removeRecords(rows);
+    registerUndo([this, removed] { restoreFiles(removed); });
+    m_undo->setActionName(removed.size() == 1 ? tr("Remove File") : tr("Remove Files"));
+    afterListChange();
+}
+
+void Controller::restoreFiles(const QList<RemovedFile> &removed)
+{
+    // In ascending rows, each goes back to its old place.
+    QList<std::shared_ptr<PDFFileStruct>> back;
+    for (const RemovedFile &entry : removed) {
+        if (isFileExistsInArray(entry.file->filePath()))
+            continue; // added again meanwhile
+        m_fileModel->insert(entry.row, entry.file);
+        back << entry.file;
+        if (entry.interrupted) {
+            m_imageEdits.keepEditsOf(*entry.file);
+            entry.file->reparse();
+        }
+    }
+    registerUndo([this, back] {
+        QList<int> rows;
+        for (int row = 0; row < m_fileModel->rowCount(); ++row)
+            if (back.contains(m_fileModel->fileAt(row)))
+                rows << row;
+        removeFiles(rows);
+    });
+    afterListChange();
+}
+
+void Controller::afterListChange()
+{
     reloadBrowser();
+    m_fileModel->refreshCounts();
     setInfoText(true);
     setToolsButtonState();
     updatePrefState();
+}
+
+int Controller::unexportedEditCount() const
+{
+    int count = 0;
+    for (const auto &file : pdfFiles())
+        for (const auto &image : file->images())
+            count += image->hasUnexportedEdits() ? 1 : 0;
+    return count;
+}
+
+void Controller::addFolder(const QString &folder)
+{
+    const FolderIntake::Found found = FolderIntake::pdfFilesIn(folder);
+    if (found.limitReached)
+        showAlert(tr("Add Folder"), FolderIntake::limitText(folder, found));
+    addPdfFiles(found.paths);
+}
+
+void Controller::setHideSmallImages(bool hide)
+{
+    m_actions->hideSmallImages->setChecked(hide);
+    if (hide == m_hideSmall)
+        return;
+    m_hideSmall = hide;
+    reloadBrowser();
+    setInfoText(m_lastInfoFromFileList);
+    applyActionState();
+}
+
+void Controller::setSmallImageSize(QSize size)
+{
+    if (size.isEmpty() || size == m_smallSize)
+        return;
+    m_smallSize = size;
+    if (m_hideSmall) {
+        reloadBrowser();
+        setInfoText(m_lastInfoFromFileList);
+        applyActionState();
+    }
 }
 
 void Controller::setColorManaged(bool managed)
@@ -606,6 +704,7 @@ void Controller::parseEveryFileAgain(const std::function<void(PDFFileStruct &)> 
     for (const auto &file : pdfFiles()) {
         stopParse(file);
         apply(*file);
+        m_imageEdits.keepEditsOf(*file);
         file->reparse();
     }
     reloadBrowser();
@@ -621,10 +720,10 @@ void Controller::parseSelectedPDF()
     for (int row : rows) {
         if (const auto file = m_fileModel->fileAt(row)) {
             // A file whose last read failed or was stopped is read again
-            // where it stands: it stays checked, and a stopped read's images
-            // keep their edits.
+            // where it stands: it stays checked.
             if (!file->readStatus().isProblem())
                 file->setSelection(false);
+            m_imageEdits.keepEditsOf(*file);
             file->reparse();
         }
     }
@@ -662,11 +761,17 @@ void Controller::stopAction(Focus focus)
 
 qint64 Controller::countPDFImages() const
 {
+    if (m_hideSmall)
+        return SmallImages::withoutSmall(ThumbnailSequence::collect(pdfFiles()), m_smallSize).size();
     return ThumbnailSequence::count(pdfFiles());
 }
 
 std::shared_ptr<PDFImageStruct> Controller::imageFromIKInadex(quint64 index) const
 {
+    if (m_hideSmall) {
+        const ImageRecordList shown = SmallImages::withoutSmall(ThumbnailSequence::collect(pdfFiles()), m_smallSize);
+        return index < quint64(shown.size()) ? shown[qsizetype(index)] : nullptr;
+    }
     return ThumbnailSequence::imageAt(pdfFiles(), index);
 }
 
@@ -714,7 +819,8 @@ void Controller::reloadBrowser()
 {
     m_browserTimer.stop();
     m_lastBrowserReload.restart();
-    m_thumbModel->setRecords(ThumbnailSequence::collect(pdfFiles()));
+    m_imageEdits.applyPending(pdfFiles());
+    m_thumbModel->setRecords(SmallImages::withoutSmall(ThumbnailSequence::collect(pdfFiles()), hiddenBelow()));
     if (pdfFiles().size() <= kLiveCountLimit)
         m_fileModel->refreshCounts();
     // The summary follows the images found since it was made.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Actions.h"
+#include "ImageEditStore.h"
 #include "ThumbnailSequence.h"
 
 #include "images/ControllerInterface.h"
@@ -8,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSize>
 #include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
@@ -103,6 +105,8 @@ public:
     // A batch from the open dialog, a drop or the command line: the parsing
     // title, then addPdfFile for each path in order.
     void addPdfFiles(const QStringList &paths);
+    // The PDF files inside the folder and its subfolders (FolderIntake).
+    void addFolder(const QString &folder);
     void checkSelected();
     void extractCheckitPressed(int row);
     void clearSelected();
@@ -169,6 +173,20 @@ public:
     void addBookmark(const QString &folder) { m_bookmarks.append(folder); }
     const QStringList &bookmarks() const { return m_bookmarks; }
 
+    // Small images (SmallImages.h): hidden from the browser, the counts and
+    // Export All while hideSmallImages is on.
+    void setHideSmallImages(bool hide);
+    bool hideSmallImages() const { return m_hideSmall; }
+    void setSmallImageSize(QSize size);
+    QSize smallImageSize() const { return m_smallSize; }
+    // The minimum size in force: empty while nothing is hidden.
+    QSize hiddenBelow() const { return m_hideSmall ? m_smallSize : QSize(); }
+
+    // The images' edits kept across parses and runs, and the listed images
+    // whose edits no exported file holds.
+    ImageEditStore &imageEdits() { return m_imageEdits; }
+    int unexportedEditCount() const;
+
     // The window's undo history and the effects commands.
     UndoManager *undoManager() const { return m_undo; }
     EffectsController *effects() const { return m_effects; }
@@ -215,6 +233,15 @@ private:
     void scheduleBrowserRefresh();
     void askNextPassword();
     void stopParse(const std::shared_ptr<PDFFileStruct> &file);
+    // Removal as one undo step; undoing it puts the same records back.
+    struct RemovedFile {
+        int row;
+        std::shared_ptr<PDFFileStruct> file;
+        bool interrupted; // its parse was stopped: it is parsed again when back
+    };
+    void removeFiles(const QList<int> &rows);
+    void restoreFiles(const QList<RemovedFile> &removed);
+    void afterListChange();
     QList<int> selectedRows() const;
     int selectedThumbnailCount() const;
     void applyActionState();
@@ -251,6 +278,9 @@ private:
     float m_dpi = 72.0f;
     bool m_colorManaged = true;
     bool m_allImages = false;
+    bool m_hideSmall = false;
+    QSize m_smallSize{32, 32};
+    ImageEditStore m_imageEdits;
     QString m_exportFolder;
     QStringList m_bookmarks;
     UndoManager *m_undo;

@@ -1,6 +1,7 @@
 #include "ExportCommands.h"
 
 #include "Controller.h"
+#include "SmallImages.h"
 
 #include "export/ExportFolder.h"
 #include "export/ExportFormat.h"
@@ -222,6 +223,8 @@ void ExportCommands::run(const Request &request, ExportPathClaims::ExistingFiles
     m_lastFolder = settings.folder;
     settings.spinTitle = request.title;
     settings.writer = m_writer;
+    if (const QSize below = m_controller->hiddenBelow(); !below.isEmpty())
+        settings.leaveOut = [below](const PDFImageStruct &image) { return SmallImages::isSmall(image, below); };
     QPointer<ExportCommands> self(this);
     settings.imageFinished = [self](const ExportedImage &image) {
         const int done = image.position + 1;

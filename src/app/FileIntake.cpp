@@ -1,4 +1,8 @@
 #include "FileIntake.h"
+#include "FolderIntake.h"
+#include "ImageDragOut.h"
+
+#include "images/ControllerInterface.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -22,10 +26,28 @@ QStringList pdfPathsFromMime(const QMimeData *mime)
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
-        if (isPdfFileName(path))
+        if (QFileInfo(path).isDir()) {
+            const FolderIntake::Found found = FolderIntake::pdfFilesIn(path);
+            if (found.limitReached)
+                mainController()->showAlert(QStringLiteral("Add Folder"), FolderIntake::limitText(path, found));
+            paths << found.paths;
+        } else if (isPdfFileName(path)) {
             paths << path;
+        }
     }
     return paths;
+}
+
+bool offersPdfFiles(const QMimeData *mime)
+{
+    // Thumbnails dragged out pass over the window: asking for their files
+    // would wait for them to be written, and they are no PDF files.
+    if (!mime || qobject_cast<const ImageDragOut *>(mime) || !mime->hasUrls())
+        return false;
+    for (const QUrl &url : mime->urls())
+        if (url.isLocalFile() && (isPdfFileName(url.toLocalFile()) || QFileInfo(url.toLocalFile()).isDir()))
+            return true;
+    return false;
 }
 
 QString openDialogFilter()
@@ -40,7 +62,7 @@ QString parsingTitle()
 
 bool acceptPdfDrag(QDragEnterEvent *event)
 {
-    if (pdfPathsFromMime(event->mimeData()).isEmpty() || !(event->possibleActions() & Qt::CopyAction)) {
+    if (!offersPdfFiles(event->mimeData()) || !(event->possibleActions() & Qt::CopyAction)) {
         event->ignore();
         return false;
     }

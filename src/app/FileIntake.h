@@ -13,8 +13,12 @@ namespace FileIntake {
 // A PDF by its name: the last extension, in any letter case, is "pdf".
 bool isPdfFileName(const QString &path);
 
-// The local files of a drag that pass isPdfFileName, in drag order.
+// The local files of a drag that pass isPdfFileName, in drag order, and the
+// PDF files inside its folders (FolderIntake; a limit reached is said in an
+// alert).
 QStringList pdfPathsFromMime(const QMimeData *mime);
+// Whether a drag carries a PDF file or a folder, without looking inside.
+bool offersPdfFiles(const QMimeData *mime);
 
 // The views that take dropped PDF files: a drag that carries one is accepted
 // as a copy (true), any other is ignored (false).

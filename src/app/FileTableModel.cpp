@@ -25,6 +25,14 @@ void FileTableModel::append(const std::shared_ptr<PDFFileStruct> &file)
     endInsertRows();
 }
 
+void FileTableModel::insert(int row, const std::shared_ptr<PDFFileStruct> &file)
+{
+    row = std::clamp(row, 0, int(m_files.size()));
+    beginInsertRows({}, row, row);
+    m_files.insert(row, file);
+    endInsertRows();
+}
+
 void FileTableModel::removeRecords(QList<int> rows)
 {
     std::sort(rows.begin(), rows.end());

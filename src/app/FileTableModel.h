@@ -21,6 +21,8 @@ public:
     std::shared_ptr<PDFFileStruct> fileAt(int row) const;
 
     void append(const std::shared_ptr<PDFFileStruct> &file);
+    // At `row` (clamped to the list).
+    void insert(int row, const std::shared_ptr<PDFFileStruct> &file);
     // Removes the rows given (any order, duplicates allowed).
     void removeRecords(QList<int> rows);
     // The counts and read marks, or the check boxes, may have changed.

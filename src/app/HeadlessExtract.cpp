@@ -1,4 +1,5 @@
 #include "HeadlessModes.h"
+#include "SmallImages.h"
 
 #include "export/ExportFolder.h"
 #include "export/ExportFormat.h"
@@ -132,6 +133,7 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     int status = 0;
     std::vector<ExtractInput> inputs;
     FileRecordList files;
+    int hidden = 0; // smaller than --min-size
     for (qsizetype f = 0; f < cl.files.size(); ++f) {
         const QString &file = cl.files[f];
         auto record = parseFileHeadless(f, cl, err);
@@ -147,6 +149,12 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
                 if (cl.pages->contains(image->source().page))
                     chosen << image;
             record->setImages(chosen);
+        }
+        if (cl.minSize) {
+            const QList<std::shared_ptr<PDFImageStruct>> all = record->images();
+            const QList<std::shared_ptr<PDFImageStruct>> kept = SmallImages::withoutSmall(all, *cl.minSize);
+            hidden += int(all.size() - kept.size());
+            record->setImages(kept);
         }
         files.append(record);
         inputs.push_back({file, record, int(record->imageCount())});
@@ -226,7 +234,10 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
         status = 1;
     out << "Summary: " << inputs.size() << " of " << cl.files.size() << " files read, "
         << imagesText(result.filesWritten) << " written, " << result.bytesWritten << " bytes, "
-        << QString::number(clock.elapsed() / 1000.0, 'f', 2) << " seconds\n";
+        << QString::number(clock.elapsed() / 1000.0, 'f', 2) << " seconds";
+    if (cl.minSize)
+        out << ", " << SmallImages::hiddenImagesText(hidden, *cl.minSize) << " hidden";
+    out << "\n";
     out.flush();
     return status;
 }

@@ -1,5 +1,6 @@
 #include "HeadlessModes.h"
 #include "ListField.h"
+#include "SmallImages.h"
 
 #include "images/ControllerInterface.h"
 #include "pdf/PDFFileStruct.h"
@@ -77,6 +78,7 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
     // No picture is needed after the walk.
     mainController()->pictureCache().setLimit(0);
     int status = 0;
+    int hidden = 0; // smaller than --min-size
     out << "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi\n";
     for (qsizetype f = 0; f < cl.files.size(); ++f) {
         const QString &file = cl.files[f];
@@ -90,6 +92,10 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
             const ImageSource source = images[i]->source();
             if (cl.pages && !cl.pages->contains(source.page))
                 continue;
+            if (cl.minSize && SmallImages::isSmall(*images[i], *cl.minSize)) {
+                ++hidden;
+                continue;
+            }
             out << listField(file) << '\t' << i << '\t' << listField(images[i]->imagename()) << '\t'
                 << qint64(source.width) << '\t' << qint64(source.height) << '\t' << source.bitsPerComponent << '\t'
                 << listField(source.colorSpace) << '\t' << listField(source.filter) << '\t'
@@ -98,5 +104,7 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
         }
         out.flush();
     }
+    if (cl.minSize)
+        err << "zembrix: " << SmallImages::hiddenImagesText(hidden, *cl.minSize) << " not listed\n";
     return status;
 }

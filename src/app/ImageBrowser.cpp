@@ -1,10 +1,17 @@
 #include "ImageBrowser.h"
 
 #include "FileIntake.h"
+#include "ImageDragOut.h"
 #include "ThumbnailDelegate.h"
 #include "ThumbnailModel.h"
 
+#include <QApplication>
+#include <QDrag>
 #include <QDragEnterEvent>
+#include <QPixmap>
+#include <QPointer>
+
+#include <algorithm>
 #include <QItemSelectionModel>
 #include <QPainter>
 
@@ -84,6 +91,10 @@ void ImageBrowser::changeEvent(QEvent *event)
 
 void ImageBrowser::dragEnterEvent(QDragEnterEvent *event)
 {
+    if (event->source() == this) { // thumbnails dragged out pass over their own browser
+        event->ignore();
+        return;
+    }
     if (FileIntake::acceptPdfDrag(event) && !m_dragEnter) {
         m_dragEnter = true;
         viewport()->update();
@@ -113,6 +124,42 @@ void ImageBrowser::dropEvent(QDropEvent *event)
 
 void ImageBrowser::mouseDoubleClickEvent(QMouseEvent *)
 {
+}
+
+void ImageBrowser::mousePressEvent(QMouseEvent *event)
+{
+    QListView::mousePressEvent(event);
+    const bool onThumbnail = event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid();
+    m_pressedAt = onThumbnail ? event->position().toPoint() : QPoint(-1, -1);
+}
+
+void ImageBrowser::mouseMoveEvent(QMouseEvent *event)
+{
+    const auto *thumbnails = qobject_cast<ThumbnailModel *>(model());
+    if (m_pressedAt.x() < 0 || !(event->buttons() & Qt::LeftButton) || !thumbnails || !selectionModel()
+        || (event->position().toPoint() - m_pressedAt).manhattanLength() < QApplication::startDragDistance()) {
+        QListView::mouseMoveEvent(event);
+        return;
+    }
+    m_pressedAt = QPoint(-1, -1);
+    QList<int> rows;
+    for (const QModelIndex &index : selectionModel()->selectedIndexes())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    ImageRecordList records;
+    for (int row : rows)
+        if (auto record = thumbnails->recordAt(row))
+            records << record;
+    if (records.isEmpty())
+        return;
+    auto *drag = new QDrag(this);
+    QPointer<ImageDragOut> files = new ImageDragOut(records);
+    drag->setMimeData(files);
+    const QImage picture = model()->index(rows.first(), 0).data(ThumbnailModel::ThumbnailRole).value<QImage>();
+    if (!picture.isNull())
+        drag->setPixmap(QPixmap::fromImage(picture.scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    if (drag->exec(Qt::CopyAction) != Qt::IgnoreAction && files)
+        files->noteDropped();
 }
 
 void ImageBrowser::paintEvent(QPaintEvent *event)

@@ -28,6 +28,9 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    // Dragging selected thumbnails out gives their files (ImageDragOut).
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -37,4 +40,5 @@ private:
     ThumbnailDelegate *m_delegate;
     QSet<quint64> m_keptSelection;
     bool m_dragEnter = false;
+    QPoint m_pressedAt{-1, -1}; // on a thumbnail, with the left button
 };

@@ -11,6 +11,8 @@
 #include "FileTableModel.h"
 #include "FileTableView.h"
 #include "ImageBrowser.h"
+#include "QuitConfirmation.h"
+#include "SmallImages.h"
 #include "ThumbnailModel.h"
 #include "WindowMenus.h"
 
@@ -343,13 +345,40 @@ void MainWindow::buildMenus()
         connect(menu, &QMenu::aboutToShow, this, &MainWindow::refreshMenuState);
 
     // Window-wide keys work while a menu is closed.
-    addActions({a->addFiles, a->chooseExportFolder, a->reparseFiles, a->removeFiles, a->quit, a->selectAllFiles,
+    addActions({a->addFiles, a->addFolder, a->chooseExportFolder, a->reparseFiles, a->removeFiles, a->quit, a->selectAllFiles,
                 a->clearSelection, a->checkFiles, a->stop, a->zoomSmall, a->zoomMiddle, a->zoomLarge, a->help,
                 a->undo, a->redo, a->paste, a->selectAllImages, a->rotateLeft, a->rotateRight, a->flipHorizontal,
                 a->flipVertical, a->showEffectsPanel, a->minimize, a->exportSelected, a->exportAll, a->copyImage,
                 a->openExportFolder});
 
     connect(a->addFiles, &QAction::triggered, this, &MainWindow::openFiles);
+    connect(a->addFolder, &QAction::triggered, this, [this] {
+        auto *dialog = new QFileDialog(this, tr("Add Folder"));
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly);
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QFileDialog::fileSelected, m_controller, &Controller::addFolder);
+        dialog->open();
+    });
+    connect(a->smallImageSize, &QAction::triggered, this, [this] {
+        auto *dialog = new QInputDialog(this);
+        dialog->setWindowTitle(tr("Small Image Size"));
+        dialog->setLabelText(tr("Images narrower or lower than this (width x height) are small:"));
+        dialog->setTextValue(SmallImages::sizeText(m_controller->smallImageSize()));
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString &text) {
+            if (const auto size = SmallImages::parseSize(text)) {
+                m_controller->setSmallImageSize(*size);
+                m_controller->setHideSmallImages(true);
+            } else {
+                queueAlert(tr("Small Image Size"), tr("\"%1\" is not a size such as 32x32.").arg(text));
+            }
+        });
+        dialog->open();
+    });
+    new QuitConfirmation(m_controller, this);
     connect(a->stop, &QAction::triggered, this, &MainWindow::stopPressed);
     connect(a->quit, &QAction::triggered, this, &QWidget::close);
     connect(a->help, &QAction::triggered, this, [this] {
@@ -594,7 +623,7 @@ bool MainWindow::acceptsPdfDrop(const QDropEvent *event) const
     const QWidget *over = childAt(event->position().toPoint());
     if (over && (over == m_pathControl || m_pathControl->isAncestorOf(over)))
         return false;
-    return !FileIntake::pdfPathsFromMime(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction);
+    return FileIntake::offersPdfFiles(event->mimeData()) && (event->possibleActions() & Qt::CopyAction);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -1,4 +1,5 @@
 #include "Preferences.h"
+#include "SmallImages.h"
 
 #include "export/ExportResolution.h"
 
@@ -17,6 +18,9 @@ const char *const Preferences::kExportFolder = "EXPORT_FOLDER";
 const char *const Preferences::kListZoom = "LIST_ZOOM";
 const char *const Preferences::kColorManagement = "ColorManagement";
 const char *const Preferences::kAllImages = "AllImages";
+const char *const Preferences::kHideSmallImages = "HideSmallImages";
+const char *const Preferences::kSmallImageSize = "SmallImageSize";
+const char *const Preferences::kImageEdits = "IMAGE_EDITS";
 const char *const Preferences::kExportFormat = "EXP_FORMAT";
 const char *const Preferences::kExportDpi = "EXP_DPI";
 const char *const Preferences::kBookmarks = "SecurityScopedBookmarks";
@@ -127,6 +131,9 @@ StoredPreferences Preferences::readUnchecked() const
     // Only an explicit "false" turns colour management off.
     values.colorManagement = s.value(QLatin1String(kColorManagement)).toString() != QLatin1String("false");
     values.allImages = s.value(QLatin1String(kAllImages)).toString() == QLatin1String("true");
+    values.hideSmallImages = s.value(QLatin1String(kHideSmallImages)).toString() == QLatin1String("true");
+    if (const auto size = SmallImages::parseSize(s.value(QLatin1String(kSmallImageSize)).toString()))
+        values.smallImageSize = *size;
     if (!s.childGroups().contains(QLatin1String(kPdfFiles)) && !s.contains(filesArrayKey()))
         return values;
     values.filesPresent = true;
@@ -136,6 +143,10 @@ StoredPreferences Preferences::readUnchecked() const
         if (std::optional<QVariantList> forms = decodeFileList(array.toByteArray()))
             values.savedFiles = *forms;
     }
+
+    const QVariant edits = s.value(QLatin1String(kImageEdits));
+    if (edits.typeId() == QMetaType::QByteArray)
+        values.imageEdits = edits.toByteArray();
 
     const QVariant folder = s.value(QLatin1String(kExportFolder));
     if (folder.typeId() == QMetaType::QString && !folder.toString().isEmpty())
@@ -167,6 +178,12 @@ void Preferences::write(const StoredPreferences &values)
     s.setValue(QLatin1String(kListZoom), values.zoomIdx);
     s.setValue(QLatin1String(kColorManagement), values.colorManagement);
     s.setValue(QLatin1String(kAllImages), values.allImages);
+    s.setValue(QLatin1String(kHideSmallImages), values.hideSmallImages);
+    s.setValue(QLatin1String(kSmallImageSize), SmallImages::sizeText(values.smallImageSize));
+    if (values.imageEdits.isEmpty())
+        s.remove(QLatin1String(kImageEdits));
+    else
+        s.setValue(QLatin1String(kImageEdits), values.imageEdits);
     s.setValue(QLatin1String(kExportFormat), values.exportFormat);
     s.setValue(QLatin1String(kExportDpi), double(values.dpi));
     if (!values.bookmarks.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -27,6 +28,11 @@ struct StoredPreferences {
     bool colorManagement = true;
     // Inline, annotation and pattern images too; read as colorManagement.
     bool allImages = false;
+    // View > Hide Small Images and its size; read as colorManagement.
+    bool hideSmallImages = false;
+    QSize smallImageSize{32, 32};
+    // The kept edits of the images (ImageEditStore's bytes); empty for none.
+    QByteArray imageEdits;
 };
 
 // The one class that knows the preference keys. It reads and writes a
@@ -56,6 +62,9 @@ public:
     static const char *const kWindowFrame;      // "Zembrix"
     static const char *const kColorManagement;  // "ColorManagement"
     static const char *const kAllImages;        // "AllImages"
+    static const char *const kHideSmallImages;  // "HideSmallImages"
+    static const char *const kSmallImageSize;   // "SmallImageSize", "WxH"
+    static const char *const kImageEdits;       // "IMAGE_EDITS"
 
     // The stored values. When "PDF_FILES" is missing nothing else is read;
     // when it is there, a missing "EXP_DPI" gives 300. Values of the wrong

@@ -124,6 +124,13 @@ void UndoManager::closeStep()
     m_open = nullptr;
 }
 
+void UndoManager::clear()
+{
+    m_open = nullptr;
+    m_held = false;
+    m_stack.clear();
+}
+
 void UndoManager::undo()
 {
     if (m_running)

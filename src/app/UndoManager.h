@@ -48,6 +48,8 @@ public:
     void redo();
     // Closes the open step now.
     void closeStep();
+    // Forgets every step (their closures may hold records).
+    void clear();
 
 signals:
     // canUndo, canRedo or their texts may have changed.

@@ -11,6 +11,7 @@ QList<QMenu *> fillMenuBar(QMenuBar *bar, Actions *a)
 {
     QMenu *file = bar->addMenu(QMenuBar::tr("&File"));
     file->addAction(a->addFiles);
+    file->addAction(a->addFolder);
     file->addAction(a->chooseExportFolder);
     file->addAction(a->openExportFolder);
     file->addSeparator();
@@ -47,6 +48,8 @@ QList<QMenu *> fillMenuBar(QMenuBar *bar, Actions *a)
     view->addActions({a->zoomSmall, a->zoomMiddle, a->zoomLarge});
     view->addSeparator();
     view->addActions({a->colorManagement, a->allImages});
+    view->addSeparator();
+    view->addActions({a->hideSmallImages, a->smallImageSize});
 
     QMenu *window = bar->addMenu(QMenuBar::tr("&Window"));
     window->addAction(a->minimize);

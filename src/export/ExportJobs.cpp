@@ -373,6 +373,8 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
         entry.bytes = bytes;
         entry.note = outcome.isWritten() ? note : QString();
         if (outcome.isWritten()) {
+            if (entry.record)
+                entry.record->markExported();
             ++result.filesWritten;
             result.bytesWritten += bytes;
         } else if (outcome.isFailure()) {
@@ -532,12 +534,14 @@ ExportJob startSelectedImagesExport(const ImageRecordList &records, int formatIn
 
 ExportJob startAllImagesExport(const FileRecordList &files, int formatIndex, float dpi, ExportJobSettings settings)
 {
+    const auto leaveOut = settings.leaveOut;
     auto state = newState(JobKind::Images, formatIndex, dpi, std::move(settings));
     for (const auto &file : files) {
         if (!file || !file->IsSelected() || file->isThreading())
             continue;
         for (const auto &record : file->images())
-            plan(*state, record, file);
+            if (!(leaveOut && record && leaveOut(*record)))
+                plan(*state, record, file);
     }
     return startJob(std::move(state));
 }

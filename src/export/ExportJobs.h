@@ -68,6 +68,9 @@ struct ExportJobSettings {
     ExportPathClaims::ExistingFiles existingFiles = ExportPathClaims::ExistingFiles::KeepBoth;
     // Called once after the last image and the spinner stop, before wait() returns.
     std::function<void(const ExportJobResult &)> jobFinished;
+    // The all-images job leaves out the images for which this says true
+    // (the window's hidden small images); null for none.
+    std::function<bool(const PDFImageStruct &)> leaveOut;
 };
 
 // A handle on a running or finished job; copies share the job. The job runs

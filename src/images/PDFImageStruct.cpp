@@ -199,18 +199,6 @@ void PDFImageStruct::resetAll1(const QList<float> &five)
     editDone();
 }
 
-void PDFImageStruct::setEditsDirect(const EffectParameters &edits)
-{
-    m_angle.store(edits.angle);
-    m_flip.store(edits.flip);
-    m_brightness.store(edits.brightness);
-    m_contrast.store(edits.contrast);
-    m_saturation.store(edits.saturation);
-    m_gamma.store(edits.gamma);
-    m_hue.store(edits.hue);
-    invalidateVersion();
-}
-
 EffectParameters PDFImageStruct::effectParameters() const
 {
     EffectParameters parameters;
@@ -222,4 +210,16 @@ EffectParameters PDFImageStruct::effectParameters() const
     parameters.gamma = m_gamma.load();
     parameters.hue = m_hue.load();
     return parameters;
+}
+
+void PDFImageStruct::restoreEdits(const EffectParameters &edits)
+{
+    m_angle.store(edits.angle);
+    m_flip.store(edits.flip);
+    m_brightness.store(edits.brightness);
+    m_contrast.store(edits.contrast);
+    m_saturation.store(edits.saturation);
+    m_gamma.store(edits.gamma);
+    m_hue.store(edits.hue);
+    invalidateVersion();
 }

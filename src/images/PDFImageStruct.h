@@ -117,9 +117,6 @@ public:
     // not hold exactly five entries. Main thread.
     void resetAll(const float *five);
     void resetAll1(const QList<float> &five);
-    // Every edit value at once, with no undo step and no refresh: for a
-    // record being made that takes the edits of an earlier one. Any thread.
-    void setEditsDirect(const EffectParameters &edits);
 
     // The name for image number `value` of a file under `pattern`, whose
     // first "$" the caller has already replaced by the file's name. Every
@@ -147,6 +144,16 @@ public:
 
     // The current edits, read once each.
     EffectParameters effectParameters() const;
+    // Sets all edits at once, as kept from an earlier run or parse: no undo
+    // step and no refresh request; the version is raised. Main thread.
+    void restoreEdits(const EffectParameters &edits);
+    // An export wrote the picture with the edits of the current version
+    // (any thread); hasUnexportedEdits: edits that no file holds yet.
+    void markExported() { m_exportedVersion.store(m_version.load()); }
+    bool hasUnexportedEdits() const
+    {
+        return !effectParameters().isNeutral() && m_exportedVersion.load() != m_version.load();
+    }
 
     // The picture after all edits: rotate, mirror, then the colour stage. A
     // null image when the record has no picture. Any thread; nothing is cached.
@@ -183,4 +190,5 @@ private:
     std::atomic<float> m_hue{0.0f};
 
     std::atomic<quint64> m_version{0};
+    std::atomic<quint64> m_exportedVersion{~quint64(0)};
 };

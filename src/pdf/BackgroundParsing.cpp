@@ -68,16 +68,6 @@ void PDFFileStruct::threadFillImageList()
             return;
         {
             std::lock_guard listLock(m_mutex);
-            // A read the user stopped goes on where it was: its images keep
-            // their edits and hand-set names.
-            m_keptEdits.clear();
-            if (m_readStatus.state == ReadStatus::State::Stopped) {
-                for (const auto &image : m_images)
-                    if (image)
-                        m_keptEdits.insert(image->source().objectKey,
-                                           {image->effectParameters(),
-                                            image->changed() ? image->imagename() : QString()});
-            }
             m_readStatus = {};
             m_images.clear();
         }
@@ -101,8 +91,11 @@ void PDFFileStruct::threadFillImageList()
 void PDFFileStruct::reparse()
 {
     // The used-object list belongs to the walk, which empties it when it
-    // starts; a running walk keeps its own. The images are emptied when the
-    // new parse starts (a stopped read hands their edits on there).
+    // starts; a running walk keeps its own.
+    {
+        std::lock_guard lock(m_mutex);
+        m_images = {};
+    }
     threadFillImageList();
 }
 
@@ -166,6 +159,10 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
         setReadStatusOf(generation, status);
     }
     if (mOstrelData) {
+        for (const OversizedObject &object : mOstrelData->document()->oversizedObjects())
+            noteSkippedImage({QStringLiteral("%1 %2").arg(object.number).arg(object.generation), 0,
+                              QStringLiteral("an object of more than %1 MB of text, left unread")
+                                  .arg(kMaxObjectTextBytes >> 20)});
         makeInfo();
         mainController()->startSpinAnimation();
         {

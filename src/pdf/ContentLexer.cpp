@@ -1,4 +1,5 @@
 #include "ContentLexer.h"
+#include "ColourComponents.h"
 
 #include <zlib.h>
 
@@ -624,32 +625,4 @@ QPDFObjectHandle readInlineImageDictionary(QByteArrayView bytes)
     } catch (const std::exception &) {
         return QPDFObjectHandle::newDictionary();
     }
-}
-
-int colourSpaceComponents(QPDFObjectHandle space)
-{
-    try {
-        QPDFObjectHandle family = space.isArray() && space.getArrayNItems() > 0 ? space.getArrayItem(0) : space;
-        if (!family.isName())
-            return 0;
-        const std::string name = family.getName();
-        if (name == "/DeviceGray" || name == "/G" || name == "/CalGray" || name == "/Indexed" || name == "/I"
-            || name == "/Separation")
-            return 1;
-        if (name == "/DeviceRGB" || name == "/RGB" || name == "/CalRGB" || name == "/Lab")
-            return 3;
-        if (name == "/DeviceCMYK" || name == "/CMYK")
-            return 4;
-        if (!space.isArray() || space.getArrayNItems() < 2)
-            return 0;
-        QPDFObjectHandle second = space.getArrayItem(1);
-        if (name == "/DeviceN")
-            return second.isArray() ? second.getArrayNItems() : 0;
-        if (name == "/ICCBased" && second.isStream()) {
-            QPDFObjectHandle n = second.getDict().getKey("/N");
-            return n.isInteger() ? int(std::clamp<long long>(n.getIntValue(), 0, 32)) : 0;
-        }
-    } catch (const std::exception &) {
-    }
-    return 0;
 }

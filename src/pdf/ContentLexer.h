@@ -57,6 +57,3 @@ private:
 // dropped. A name for another colour space stays as it is.
 QPDFObjectHandle readInlineImageDictionary(QByteArrayView bytes);
 
-// The colour components of a colour space object (a name or an array, as a
-// resource dictionary holds it); 0 when unknown.
-int colourSpaceComponents(QPDFObjectHandle space);

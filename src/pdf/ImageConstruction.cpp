@@ -1,5 +1,6 @@
 #include "PDFFileStruct.h"
 
+#include "ColourComponents.h"
 #include "ImageColorProfiles.h"
 #include "LabColorSpace.h"
 #include "images/ControllerInterface.h"
@@ -266,21 +267,7 @@ ColorModel modelWithComponents(int components)
 // The colour components per sample of a colour space; 0 when unknown.
 int spaceComponents(const PdfObject &colorSpace)
 {
-    const bool array = colorSpace.type() == PdfTypeArray;
-    const QByteArray family = (array ? colorSpace.at(0).name() : colorSpace.name()).value_or(QByteArray());
-    if (family == "DeviceGray" || family == "G" || family == "CalGray" || family == "Indexed" || family == "I"
-        || family == "Separation")
-        return 1;
-    if (family == "DeviceRGB" || family == "RGB" || family == "CalRGB" || family == "Lab")
-        return 3;
-    if (family == "DeviceCMYK" || family == "CMYK")
-        return 4;
-    std::int32_t n = 0;
-    if (family == "ICCBased" && array && colorSpace.at(1).getIntegerEntry("N", &n))
-        return n >= 1 && n <= 32 ? n : 0;
-    if (family == "DeviceN" && array)
-        n = colorSpace.at(1).arrayCount();
-    return n >= 1 && n <= SpotColorSpace::kMaxColourants ? n : 0;
+    return colorSpace.handle() ? colourSpaceComponents(*colorSpace.handle()) : 0;
 }
 
 // Samples that end within the image, after at least one whole row, are

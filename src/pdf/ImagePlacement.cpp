@@ -1,5 +1,6 @@
 #include "ImagePlacement.h"
 
+#include "ColourComponents.h"
 #include "ContentLexer.h"
 
 #include <qpdf/QPDF.hh>

@@ -28,18 +28,7 @@ QByteArray profileBytes(const PdfObject &iccBasedSpace)
 // The header's data colour space field (ICC.1, 7.2.6), at bytes 16 to 19.
 IccDataSpace dataSpaceOf(const QByteArray &profile)
 {
-    if (profile.size() < 128)
-        return IccDataSpace::Unknown;
-    const char *signature = profile.constData() + 16;
-    if (std::memcmp(signature, "GRAY", 4) == 0)
-        return IccDataSpace::Gray;
-    if (std::memcmp(signature, "RGB ", 4) == 0)
-        return IccDataSpace::RGB;
-    if (std::memcmp(signature, "CMYK", 4) == 0)
-        return IccDataSpace::CMYK;
-    if (std::memcmp(signature, "Lab ", 4) == 0)
-        return IccDataSpace::Lab;
-    return IccDataSpace::Other;
+    return iccProfileDataSpace(profile.constData(), size_t(profile.size()));
 }
 
 template <size_t N>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PdfObject.h"
+#include "raster/IccProfileSpace.h"
 #include "raster/RasterImage.h"
 
 #include <QByteArray>
@@ -12,7 +13,6 @@
 // The data colour space that the profile of an ICC-based space declares in
 // its header; Unknown when the space is not ICC-based or its profile cannot
 // be read.
-enum class IccDataSpace { Unknown, Gray, RGB, CMYK, Lab, Other };
 IccDataSpace iccDataSpace(const PdfObject &iccBasedSpace);
 
 // A CIE L*a*b* space as image samples use it: a /Lab space, or an ICC-based

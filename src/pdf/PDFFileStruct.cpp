@@ -86,13 +86,6 @@ qsizetype PDFFileStruct::imageCount() const
 void PDFFileStruct::appendImage(const std::shared_ptr<PDFImageStruct> &image)
 {
     std::lock_guard lock(m_mutex);
-    if (const auto kept = m_keptEdits.constFind(image->source().objectKey); kept != m_keptEdits.cend()) {
-        image->setEditsDirect(kept->edits);
-        if (!kept->handSetName.isEmpty()) {
-            image->setImagename(kept->handSetName);
-            image->setChanged(true);
-        }
-    }
     m_images.append(image);
 }
 

@@ -290,13 +290,6 @@ private:
     QList<SkippedImage> m_skipped; // guarded by m_mutex
     ReadStatus m_readStatus;       // guarded by m_mutex
     QByteArray m_password;         // guarded by m_mutex
-    // The edits and hand-set names of the images of a stopped read, by
-    // object key, given to the same images when the file is read again.
-    struct KeptEdits {
-        EffectParameters edits;
-        QString handSetName; // empty when named by the pattern
-    };
-    QHash<QString, KeptEdits> m_keptEdits; // guarded by m_mutex
     int m_pageReached = 0;
     std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
     std::shared_ptr<WorkBudget> m_tintBudget;         // of the file's tint transforms, walk and builds together

@@ -1,9 +1,10 @@
 #include "PDFFileStruct.h"
 
-#include <algorithm>
-
+#include "ColourComponents.h"
 #include "ContentLexer.h"
 #include "PageNumbering.h"
+
+#include <algorithm>
 
 #include <QDebug>
 

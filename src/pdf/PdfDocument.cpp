@@ -89,6 +89,9 @@ std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, const QByteA
         doc->m_pdf->setSuppressWarnings(true);
         doc->m_pdf->setAttemptRecovery(true);
         doc->m_pdf->processFile(QFile::encodeName(path).constData(), password.constData());
+        doc->m_oversized = findOversizedObjects(path, *doc->m_pdf);
+        for (const OversizedObject &object : doc->m_oversized)
+            doc->m_pdf->replaceObject(object.number, object.generation, QPDFObjectHandle::newNull());
         QPDFObjectHandle root = doc->m_pdf->getRoot();
         if (!root.isDictionary())
             return fail(hasHeader ? Kind::Damaged : Kind::NotPdf,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InlineImageOrigin.h"
+#include "OversizedObjects.h"
 #include "PdfObject.h"
 
 #include <QString>
@@ -8,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QPDF;
 
@@ -40,6 +42,9 @@ public:
     // Number of pages reachable through the page tree (cycles cut).
     qsizetype numberOfPages() const;
     bool isEncrypted() const;
+    // The objects left unread because their text is too long (each reads as
+    // null), in the order of their numbers.
+    const std::vector<OversizedObject> &oversizedObjects() const { return m_oversized; }
     PdfObject catalog() const;
     // The document information dictionary, or an invalid object.
     PdfObject info() const;
@@ -71,6 +76,7 @@ private:
     int m_major = 1;
     int m_minor = 0;
     mutable bool m_repaired = false;
+    std::vector<OversizedObject> m_oversized;
     mutable QString m_contentKey;
     mutable std::optional<QByteArray> m_content;
     mutable std::unique_ptr<QPDF> m_scratch; // after m_pdf: its copied streams read the file

@@ -1,5 +1,6 @@
 #include "Jpeg2000Decoder.h"
 
+#include "IccProfileSpace.h"
 #include "ImageProperties.h"
 #include "Jp2HeaderBoxes.h"
 
@@ -227,16 +228,16 @@ Space spaceOf(const opj_image_t &image)
     default:
         break;
     }
-    if (image.icc_profile_buf && image.icc_profile_len >= 20) {
-        const char *signature = reinterpret_cast<const char *>(image.icc_profile_buf) + 16;
-        if (std::memcmp(signature, "GRAY", 4) == 0)
-            return Space::Gray;
-        if (std::memcmp(signature, "RGB ", 4) == 0)
-            return Space::RGB;
-        if (std::memcmp(signature, "CMYK", 4) == 0)
-            return Space::CMYK;
+    switch (iccProfileDataSpace(image.icc_profile_buf, image.icc_profile_len)) {
+    case IccDataSpace::Gray:
+        return Space::Gray;
+    case IccDataSpace::RGB:
+        return Space::RGB;
+    case IccDataSpace::CMYK:
+        return Space::CMYK;
+    default:
+        return Space::Unspecified;
     }
-    return Space::Unspecified;
 }
 
 struct Layout {

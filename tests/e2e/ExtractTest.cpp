@@ -154,3 +154,16 @@ TEST_F(Extract, SmallJpegImagesAreDecodedWhole)
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_LE(compareImages(QImage(path("jpeg/photo_000.png")), QImage::fromData(jpeg)).maximum, 2);
 }
+
+// --min-size extracts only the images at least that large, named as without it, and the
+// summary says how many were left out.
+TEST_F(Extract, MinSizeLeavesOutSmallImages)
+{
+    const QString out = path("small");
+    const ProcessResult r = zembrix({"--extract", path("report.pdf"), "--out", out, "--min-size", "5x4"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList({"report_000.png"}));
+    expectPicture(QDir(out).filePath("report_000.png"), kReportA);
+    EXPECT_TRUE(r.out.contains("1 image written")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(", 1 image smaller than 5x4 hidden\n")) << r.out.toStdString();
+}

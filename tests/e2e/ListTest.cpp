@@ -94,4 +94,15 @@ TEST(ListMode, PagesLimitTheImages)
     EXPECT_TRUE(list({file, "--pages", "2"}).rows.value(0).contains("\tp_001\t"));
     for (const char *bad : {"0", "3-1", "", "a", "1,,2"})
         EXPECT_EQ(zembrix({"--list", file, "--pages", bad}).status, 2) << bad;
+
+    // --min-size leaves out images narrower or lower than it, and says how many.
+    const Listing small = list({file, "--min-size", "4x2"});
+    QStringList widths;
+    for (const QString &line : small.rows)
+        widths << line.section('\t', 3, 3);
+    EXPECT_EQ(widths, QStringList({"4", "5", "6"}));
+    EXPECT_TRUE(small.err.contains("zembrix: 2 images smaller than 4x2 not listed")) << small.err.toStdString();
+    EXPECT_TRUE(list({file, "--min-size", "1x3"}).rows.isEmpty());
+    for (const char *bad : {"0x4", "4", "4x", "axb", "4x-1"})
+        EXPECT_EQ(zembrix({"--list", file, "--min-size", bad}).status, 2) << bad;
 }

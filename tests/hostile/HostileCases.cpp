@@ -579,6 +579,16 @@ std::vector<HostileCase> hostileCases()
             names += "/I" + std::to_string(i) + " 4 0 R ";
         return rawPage("", "/XObject << " + names + ">>", 0, {{4, kGrayImage}});
     }));
+    // A resource dictionary of a million entries is left unread (the library would take half a
+    // gigabyte for it), and says so.
+    HostileCase millionEntries = rawCase("MillionXObjectEntries", 0, [] {
+        std::string names;
+        for (int i = 0; i < 1000000; ++i)
+            names += "/I" + std::to_string(i) + " 4 0 R ";
+        return rawPage("", "/XObject << " + names + ">>", 0, {{4, kGrayImage}});
+    });
+    millionEntries.said = "object 10 0: not decoded (an object of more than 8 MB of text, left unread)";
+    cases.push_back(millionEntries);
     cases.push_back(rawCase("MillionDanglingReferences", 1, [] {
         std::string references;
         for (int i = 0; i < 1000000; ++i)

@@ -1,4 +1,9 @@
 #include "PdfTestSupport.h"
+#include "pdf/OversizedObjects.h"
+
+#include <QFile>
+
+#include <qpdf/QPDF.hh>
 
 using namespace fixture;
 
@@ -110,4 +115,28 @@ TEST_F(PdfTest, StopFlagEndsTheWalkAndKeepsWhatWasFound)
     EXPECT_TRUE(record.IsValid());
     QFile::remove(file);
     EXPECT_FALSE(record.IsValid());
+}
+
+// An object is measured by its text up to "stream" or "endobj", not by its
+// data, and the keywords count only as tokens of their own outside strings.
+TEST_F(PdfTest, OversizedObjectsAreMeasuredWithoutParsing)
+{
+    PdfFixture pdf;
+    const Obj tricky = pdf.image(1, 1, 8, name("DeviceGray"), "\x80",
+                                 {}, {{"/Alpha", string("endobj ( stream ) endobj")}, {"/Bstream", name("endobj")},
+                                      {"/Pad", string(repeated("x", 400))}});
+    const Obj large = gray(pdf, 40, 50);
+    pdf.page({{"/T", tricky}, {"/L", large}});
+    const QString path = writeFixture(pdf);
+
+    for (const std::int64_t limit : {300, 1000}) {
+        QPDF qpdf;
+        qpdf.processFile(QFile::encodeName(path).constData());
+        const std::vector<OversizedObject> found = findOversizedObjects(path, qpdf, limit);
+        ASSERT_EQ(found.size(), limit == 300 ? 1u : 0u) << limit;
+        if (limit == 300) {
+            EXPECT_TRUE(qpdf.getObject(found[0].number, found[0].generation).getDict().hasKey("/Alpha"));
+            EXPECT_GT(found[0].textBytes, limit);
+        }
+    }
 }
