@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 #include "SmallImages.h"
 
+#include <QFile>
+
 #include "export/ExportFormat.h"
 #include "export/ExportResolution.h"
 #include "images/PDFImageStruct.h"
@@ -36,6 +38,8 @@ QString usageText()
         "          [--min-size WxH] [--manifest FILE.jsonl [--resume]] [--skip-duplicates]\n"
         "                                            write every image of the files to DIR\n"
         "  zembrix --help | --version\n"
+        "Every mode that reads files takes [--password PW | --password-file FILE] (its first line);\n"
+        "--extract takes [--overwrite].\n"
         "\n"
         "--files-from LIST (with --list and --extract): the files named in LIST too, one a line\n"
         "(\"-\": standard input; --null: separated by NUL bytes instead).\n"
@@ -45,7 +49,8 @@ QString usageText()
         "\"--dpi auto\" writes each image's resolution where the pages first draw it (72 when\n"
         "they never do).\n"
         "Name pattern: \"$\" is the PDF's name, a run of \"#\" the image number (default \"$_###\");\n"
-        "no \"/\". A name that comes twice gets \" (2)\", \" (3)\"...\n"
+        "no \"/\". A name that comes twice gets \" (2)\", \" (3)\"...; so does a file an earlier\n"
+        "export left, unless --overwrite replaces it.\n"
         "Pages: the images first found on these pages only, as in 1-20,31 or 5- (images keep\n"
         "their numbers).\n"
 
@@ -82,6 +87,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     bool outSeen = false, formatSeen = false, dpiSeen = false, patternSeen = false, pagesSeen = false;
     bool walkOptionsSeen = false;
     bool filesFromSeen = false;
+    bool passwordSeen = false, overwriteSeen = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
@@ -153,6 +159,28 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else if (arg == QLatin1String("--all-images")) {
             cl.allImages = true;
             walkOptionsSeen = true;
+        } else if (arg == QLatin1String("--password") || arg == QLatin1String("--password-file")) {
+            QString text;
+            if (passwordSeen)
+                return usageError(QStringLiteral("only one of --password and --password-file may be given"));
+            if (!value(&text))
+                return usageError(QStringLiteral("%1 needs a %2").arg(arg, arg == QLatin1String("--password")
+                                                                              ? QStringLiteral("password")
+                                                                              : QStringLiteral("file")));
+            if (arg == QLatin1String("--password")) {
+                cl.password = text.toUtf8();
+            } else {
+                QFile file(text);
+                if (!file.open(QIODevice::ReadOnly))
+                    return usageError(QStringLiteral("--password-file %1: %2").arg(text, file.errorString()));
+                cl.password = file.readLine(4096);
+                while (cl.password.endsWith('\n') || cl.password.endsWith('\r'))
+                    cl.password.chop(1);
+            }
+            passwordSeen = true;
+        } else if (arg == QLatin1String("--overwrite")) {
+            cl.overwrite = true;
+            overwriteSeen = true;
         } else if (arg == QLatin1String("--min-size")) {
             QString text;
             if (!value(&text) || !(cl.minSize = SmallImages::parseSize(text)))
@@ -182,7 +210,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         }
     }
 
-    const bool extractOptions = outSeen || formatSeen || dpiSeen || patternSeen;
+    const bool extractOptions = outSeen || formatSeen || dpiSeen || patternSeen || overwriteSeen;
     if (cl.nullSeparated && !filesFromSeen)
         return usageError(QStringLiteral("--null belongs to --files-from"));
     if (filesFromSeen && cl.mode != CommandLine::Mode::List && cl.mode != CommandLine::Mode::Extract)
@@ -202,7 +230,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (cl.files.size() != 1)
             return usageError(QStringLiteral("--info takes exactly one file"));
         if (extractOptions)
-            return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+            return usageError(QStringLiteral("--out, --format, --dpi, --pattern and --overwrite belong to --extract"));
         if (walkOptionsSeen)
             return usageError(walkOptionsMisplaced);
         break;
@@ -210,7 +238,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (cl.files.isEmpty() && !filesFromSeen)
             return usageError(QStringLiteral("--list needs at least one file"));
         if (extractOptions)
-            return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+            return usageError(QStringLiteral("--out, --format, --dpi, --pattern and --overwrite belong to --extract"));
         break;
     case CommandLine::Mode::Extract:
         if (cl.files.isEmpty() && !filesFromSeen)
@@ -222,10 +250,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                   .arg(cl.format, ExportFormat::names().join(QStringLiteral(", "))));
         break;
     case CommandLine::Mode::Window:
+        if (passwordSeen)
+            return usageError(QStringLiteral("--password and --password-file belong to --info, --list and --extract"));
         if (pagesSeen)
             return usageError(QStringLiteral("--pages belongs to --list and --extract"));
         if (extractOptions)
-            return usageError(QStringLiteral("--out, --format, --dpi and --pattern belong to --extract"));
+            return usageError(QStringLiteral("--out, --format, --dpi, --pattern and --overwrite belong to --extract"));
         if (walkOptionsSeen)
             return usageError(walkOptionsMisplaced);
         break;

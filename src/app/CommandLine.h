@@ -34,6 +34,8 @@ struct CommandLine {
     bool resume = false;                 // --resume: skip the files the manifest shows done
     bool skipDuplicates = false;         // --skip-duplicates: equal pictures are written once
     std::optional<QSize> minSize;        // --min-size: smaller images are not listed or extracted
+    QByteArray password;                 // --password PW, or the first line of --password-file FILE
+    bool overwrite = false;              // --overwrite: files of earlier exports are replaced, not kept
     QString error; // for UsageError
 };
 

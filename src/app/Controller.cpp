@@ -98,6 +98,7 @@ Controller::~Controller()
     m_undo->clear();
     m_browserTimer.stop();
     m_steps.waitForDone();
+    m_heicPool.waitForDone();
     for (const auto &weak : m_everyFile)
         if (auto file = weak.lock())
             file->setIsThreading(false);
@@ -262,6 +263,51 @@ void Controller::updateIKDatasource()
         m_reloadPosted.store(false);
         reloadBrowser();
     });
+}
+
+void Controller::fileReadEnded(std::shared_ptr<PDFFileStruct> file)
+{
+    std::weak_ptr<PDFFileStruct> weak = file;
+    post([this, weak] {
+        const auto file = weak.lock();
+        if (!file || !m_fileModel->files().contains(file))
+            return;
+        m_fileModel->refreshCounts();
+        const QList<int> rows = selectedRows();
+        if (rows.size() == 1 && m_fileModel->fileAt(rows.first()) == file)
+            setInfoText(true);
+        if (file->readStatus().state == PDFFileStruct::ReadStatus::State::Locked && m_passwordAsker) {
+            m_passwordQueue.append(weak);
+            askNextPassword();
+        }
+    });
+}
+
+void Controller::askNextPassword()
+{
+    while (!m_askingPassword && !m_passwordQueue.isEmpty()) {
+        const auto file = m_passwordQueue.takeFirst().lock();
+        if (!file || !m_fileModel->files().contains(file) || file->isThreading()
+            || file->readStatus().state != PDFFileStruct::ReadStatus::State::Locked)
+            continue;
+        m_askingPassword = true;
+        std::weak_ptr<PDFFileStruct> weak = file;
+        QPointer<Controller> self(this);
+        m_passwordAsker(file->fileName(), !file->password().isEmpty(),
+                        [self, weak](std::optional<QByteArray> password) {
+                            if (!self)
+                                return;
+                            self->m_askingPassword = false;
+                            const auto file = weak.lock();
+                            if (file && password && self->m_fileModel->files().contains(file)) {
+                                // Read again with it; a wrong one asks again when that read ends.
+                                file->setPassword(*password);
+                                file->reparse();
+                                self->m_fileModel->refreshCounts();
+                            }
+                            self->askNextPassword();
+                        });
+    }
 }
 
 void Controller::updateFileList()
@@ -680,7 +726,10 @@ void Controller::parseSelectedPDF()
         stopParse(m_fileModel->fileAt(row));
     for (int row : rows) {
         if (const auto file = m_fileModel->fileAt(row)) {
-            file->setSelection(false);
+            // A file whose last read failed or was stopped is read again
+            // where it stands: it stays checked.
+            if (!file->readStatus().isProblem())
+                file->setSelection(false);
             m_imageEdits.keepEditsOf(*file);
             file->reparse();
         }
@@ -751,8 +800,12 @@ void Controller::setInfoText(bool fromFileList)
                 detail = imageDetail(image->imagename(), image->info());
         } else if (fromFileList || thumbnails.isEmpty()) {
             if (rows.size() == 1)
-                if (const auto file = m_fileModel->fileAt(rows.first()))
+                if (const auto file = m_fileModel->fileAt(rows.first())) {
                     detail = file->info();
+                    const PDFFileStruct::ReadStatus status = file->readStatus();
+                    if (status.state == PDFFileStruct::ReadStatus::State::Stopped)
+                        detail = QStringLiteral("Reading %1 pages (F5 reads on)\n").arg(status.text()) + detail;
+                }
         }
         m_lastInfoFromFileList = fromFileList;
         m_lastInfoImages = counts.images;

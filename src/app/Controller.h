@@ -18,6 +18,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class FileTableModel;
 class Preferences;
@@ -81,6 +82,16 @@ public:
     void registerUndo(std::function<void()> undo) override;
     void showAlert(const QString &message, const QString &text) override;
     void setSpinTitle(const QString &title) override;
+    // Refreshes the file's row and the information area; a file that needs a
+    // password has it asked for (one file at a time, in the order found).
+    void fileReadEnded(std::shared_ptr<PDFFileStruct> file) override;
+
+    // Asks for the password of the file named; `wrongBefore` when the last one
+    // given did not open it. Calls back with the password, or none when
+    // cancelled. Set by the window.
+    using PasswordAsker = std::function<void(const QString &fileName, bool wrongBefore,
+                                             std::function<void(std::optional<QByteArray>)>)>;
+    void setPasswordAsker(PasswordAsker asker) { m_passwordAsker = std::move(asker); }
 
     // Busy periods: the spinner shows while at least one is open.
     void startSpin();
@@ -195,6 +206,10 @@ public:
     bool shiftPressed() const { return m_shiftPressed; }
     bool optionPressed() const { return m_optionPressed; }
 
+    // Where the window's HEIC files are encoded and written: a pool of their
+    // own, so that no wait of Qt's on its global pool stalls the window.
+    QThreadPool *heicPool() { return &m_heicPool; }
+
     // The window's export job runs (its commands are disabled meanwhile).
     void setExportRunning(bool running);
     bool exportRunning() const { return m_exportRunning; }
@@ -218,6 +233,7 @@ private:
     void post(std::function<void()> work);
     void runOnMainAndWait(const std::function<void()> &work);
     void scheduleBrowserRefresh();
+    void askNextPassword();
     void stopParse(const std::shared_ptr<PDFFileStruct> &file);
     // Removal as one undo step; undoing it puts the same records back.
     struct RemovedFile {
@@ -241,11 +257,15 @@ private:
     Actions *m_actions;
     QPointer<MySpinView> m_spin;
     FolderChooser m_folderChooser;
+    PasswordAsker m_passwordAsker;
+    QList<std::weak_ptr<PDFFileStruct>> m_passwordQueue;
+    bool m_askingPassword = false;
 
     std::atomic<int> m_spinStart{0};
     std::atomic<int> m_previewUpdateCount{0};
     std::atomic<bool> m_closing{false};
     QThreadPool m_steps; // the check-box steps
+    QThreadPool m_heicPool;
     std::vector<std::weak_ptr<PDFFileStruct>> m_everyFile;
     std::chrono::milliseconds m_parsePause{1000};
 

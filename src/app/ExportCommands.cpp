@@ -7,6 +7,7 @@
 #include "export/ExportFormat.h"
 #include "export/QueuedExportWriter.h"
 #include "images/PDFImageStruct.h"
+#include "pdf/PDFFileStruct.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -14,6 +15,9 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QItemSelectionModel>
@@ -46,9 +50,17 @@ ExportCommands::ExportCommands(Controller *controller, QObject *parent)
     // Files are written on the main thread, in hand-over order. The closures
     // go to the application object, so that a job outliving this object
     // still finishes.
-    m_writer = std::make_shared<QueuedExportWriter>([](std::function<void()> work) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
-    });
+    QPointer<Controller> owner(controller);
+    m_writer = std::make_shared<QueuedExportWriter>(
+        [](std::function<void()> work) {
+            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
+        },
+        [owner](std::function<void()> work) {
+            if (owner)
+                owner->heicPool()->start(std::move(work));
+            else
+                work();
+        });
     Actions *a = controller->actions();
     connect(a->exportSelected, &QAction::triggered, this, &ExportCommands::saveImg);
     connect(a->exportAll, &QAction::triggered, this, &ExportCommands::saveImgAll);
@@ -97,7 +109,7 @@ void ExportCommands::saveAsICNS()
 
 void ExportCommands::exportWithFolder(const Request &request)
 {
-    if (m_running)
+    if (m_running || m_asking)
         return;
     if (!m_controller->exportFolder().isEmpty()) {
         start(request);
@@ -110,15 +122,105 @@ void ExportCommands::startAfterFolderPrompt(const Request &request)
 {
     QPointer<ExportCommands> self(this);
     m_controller->modalOpenFolder([self, request](bool chosen) {
-        if (self && chosen && !self->m_running)
+        if (self && chosen && !self->m_running && !self->m_asking)
             self->start(request);
     });
 }
 
+ImageRecordList ExportCommands::recordsOf(const Request &request) const
+{
+    if (request.kind != Kind::All)
+        return m_controller->selectedImageRecords();
+    // As startAllImagesExport chooses them.
+    ImageRecordList records;
+    for (const auto &file : m_controller->pdfFiles())
+        if (file && file->IsSelected() && !file->isThreading())
+            records += file->images();
+    return records;
+}
+
+QStringList ExportCommands::existingFiles(const Request &request) const
+{
+    const QString folder = m_controller->exportFolder();
+    ExportPathClaims plan; // the names the job will plan, in its order
+    QStringList found;
+    for (const auto &record : recordsOf(request)) {
+        if (!record)
+            continue;
+        QStringList candidates;
+        if (request.kind == Kind::IconFamilies) {
+            candidates << plan.claimWithExtension(folder, record->imagename(), QStringLiteral("icns"));
+        } else if (request.formatIndex == ExportFormat::Original) {
+            const QString stem = plan.claim(folder, record->imagename(), request.formatIndex);
+            for (const QString &extension : ExportFormat::originalExtensions())
+                candidates << stem + QLatin1Char('.') + extension;
+        } else {
+            candidates << plan.claim(folder, record->imagename(), request.formatIndex);
+        }
+        for (const QString &path : candidates) {
+            const QFileInfo info(path);
+            if (!path.isEmpty() && (info.exists() || info.isSymLink()))
+                found << info.fileName();
+        }
+        if (found.size() >= 4)
+            break;
+    }
+    return found;
+}
+
 void ExportCommands::start(const Request &request)
 {
+    using Existing = ExportPathClaims::ExistingFiles;
+    const QStringList existing = existingFiles(request);
+    if (existing.isEmpty()) {
+        run(request, Existing::KeepBoth);
+        return;
+    }
+    auto *question = new QMessageBox(qobject_cast<QWidget *>(parent()));
+    question->setObjectName(QStringLiteral("existingFilesQuestion"));
+    question->setIcon(QMessageBox::Question);
+    question->setWindowTitle(tr("Files Already There"));
+    question->setText(tr("Files of an earlier export are in %1.").arg(QDir::toNativeSeparators(m_controller->exportFolder())));
+    QStringList shown = existing.mid(0, 3);
+    if (existing.size() > 3)
+        shown << QStringLiteral("\u2026");
+    question->setInformativeText(tr("%1\n\nReplace them, keep both (the new files get \" (2)\" names), or skip "
+                                    "the images whose files are there?")
+                                     .arg(shown.join(QLatin1Char('\n'))));
+    QPushButton *replace = question->addButton(tr("Replace"), QMessageBox::DestructiveRole);
+    QPushButton *keepBoth = question->addButton(tr("Keep Both"), QMessageBox::AcceptRole);
+    QPushButton *skip = question->addButton(tr("Skip"), QMessageBox::ActionRole);
+    QPushButton *cancel = question->addButton(QMessageBox::Cancel);
+    question->setDefaultButton(keepBoth);
+    question->setEscapeButton(cancel);
+    question->setWindowModality(Qt::WindowModal);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    m_asking = true;
+    QPointer<ExportCommands> self(this);
+    connect(question, &QMessageBox::finished, this, [self, question, request, replace, keepBoth, skip] {
+        if (!self)
+            return;
+        self->m_asking = false;
+        const QAbstractButton *pressed = question->clickedButton();
+        if (pressed == replace)
+            self->run(request, Existing::Replace);
+        else if (pressed == keepBoth)
+            self->run(request, Existing::KeepBoth);
+        else if (pressed == skip)
+            self->run(request, Existing::Skip);
+    });
+    question->open();
+    emit existingFilesQuestion();
+}
+
+void ExportCommands::run(const Request &request, ExportPathClaims::ExistingFiles existing)
+{
+    if (m_running)
+        return;
     ExportJobSettings settings;
+    settings.existingFiles = existing;
     settings.folder = m_controller->exportFolder();
+    m_lastFolder = settings.folder;
     settings.spinTitle = request.title;
     settings.writer = m_writer;
     if (const QSize below = m_controller->hiddenBelow(); !below.isEmpty())
@@ -238,6 +340,8 @@ void ExportCommands::openExportFolder()
 
 void ExportCommands::showFolder(const QString &folder)
 {
-    if (m_openFolder && !m_openFolder(QUrl::fromLocalFile(folder)))
+    if (m_openFolder && !m_openFolder(QUrl::fromLocalFile(folder))) {
         qWarning("%s", qPrintable(QStringLiteral("No file manager could show %1").arg(folder)));
+        emit folderNotShown(folder);
+    }
 }

@@ -2,6 +2,9 @@
 
 #include "pdf/PDFFileStruct.h"
 
+#include <QApplication>
+#include <QStyle>
+
 #include <algorithm>
 
 FileTableModel::FileTableModel(QObject *parent)
@@ -47,7 +50,7 @@ void FileTableModel::removeRecords(QList<int> rows)
 void FileTableModel::refreshCounts()
 {
     if (!m_files.isEmpty())
-        emit dataChanged(index(0, CountColumn), index(int(m_files.size()) - 1, CountColumn), {Qt::DisplayRole});
+        emit dataChanged(index(0, NameColumn), index(int(m_files.size()) - 1, CountColumn));
 }
 
 void FileTableModel::refreshChecks()
@@ -81,10 +84,26 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const
     case NameColumn:
         if (role == Qt::DisplayRole)
             return file ? file->fileName() : QString();
-        if (role == Qt::ToolTipRole)
-            return file ? file->filePath() : QString();
+        if (role == Qt::ToolTipRole) {
+            if (!file)
+                return QString();
+            const QString problem = file->readStatus().text();
+            return problem.isEmpty() ? file->filePath() : QStringLiteral("%1\n%2").arg(file->filePath(), problem);
+        }
+        if (role == Qt::DecorationRole && file && !file->isThreading()) {
+            using State = PDFFileStruct::ReadStatus::State;
+            const State state = file->readStatus().state;
+            if (state != State::Fine)
+                return QApplication::style()->standardIcon(state == State::Failed ? QStyle::SP_MessageBoxCritical
+                                                                                   : QStyle::SP_MessageBoxWarning);
+        }
         return {};
     case CountColumn:
+        if (role == Qt::DisplayRole && file && !file->isThreading()
+            && file->readStatus().state == PDFFileStruct::ReadStatus::State::Locked)
+            return tr("locked");
+        if (role == Qt::ToolTipRole && file)
+            return file->readStatus().text();
         if (role == Qt::DisplayRole)
             return file ? QString::number(file->imageCount()) : QStringLiteral("-");
         if (role == Qt::TextAlignmentRole)

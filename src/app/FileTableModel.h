@@ -25,7 +25,7 @@ public:
     void insert(int row, const std::shared_ptr<PDFFileStruct> &file);
     // Removes the rows given (any order, duplicates allowed).
     void removeRecords(QList<int> rows);
-    // The counts, or the check boxes, may have changed.
+    // The counts and read marks, or the check boxes, may have changed.
     void refreshCounts();
     void refreshChecks();
 

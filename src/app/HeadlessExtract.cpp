@@ -293,6 +293,11 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
         // pictures in flight stay within 1 GiB (one alone may pass it).
         settings.picturesInFlightBytes = ExportJobSettings::kDefaultPicturesInFlightBytes;
         settings.skipDuplicates = cl.skipDuplicates;
+        // Files an earlier run left are kept unless --overwrite says otherwise;
+        // a resumed run replaces those its interrupted run left unlisted (the
+        // ones it kept are reserved above).
+        settings.existingFiles = cl.overwrite || cl.resume ? ExportPathClaims::ExistingFiles::Replace
+                                                           : ExportPathClaims::ExistingFiles::KeepBoth;
         settings.replaceOlderFiles = cl.resume;
         if (cl.skipDuplicates)
             for (auto it = firstOfPicture.cbegin(); it != firstOfPicture.cend(); ++it)

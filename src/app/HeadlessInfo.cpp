@@ -17,9 +17,10 @@ int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err)
         err << "zembrix: " << file << ": cannot be read\n";
         return 1;
     }
-    std::shared_ptr<PdfDocument> document = PdfDocument::open(path);
+    PdfOpenFailure failure;
+    std::shared_ptr<PdfDocument> document = PdfDocument::open(path, cl.password, &failure);
     if (!document) {
-        err << "zembrix: " << file << ": not a readable PDF file (damaged, or protected by a password)\n";
+        err << "zembrix: " << file << ": " << failure.reason << "\n";
         return 1;
     }
     auto record = std::make_shared<PDFFileStruct>();

@@ -29,10 +29,11 @@ std::shared_ptr<PDFFileStruct> parseNow(qsizetype index, const CommandLine &cl, 
         return nullptr;
     }
     qsizetype pages = 0;
-    if (const auto document = PdfDocument::open(path)) {
+    PdfOpenFailure failure;
+    if (const auto document = PdfDocument::open(path, cl.password, &failure)) {
         pages = document->numberOfPages();
     } else {
-        err << "zembrix: " << file << ": not a readable PDF file (damaged, or protected by a password)\n";
+        err << "zembrix: " << file << ": " << failure.reason << "\n";
         return nullptr;
     }
     if (cl.pages && !cl.pages->containsAnyUpTo(pages))
@@ -45,6 +46,7 @@ std::shared_ptr<PDFFileStruct> parseNow(qsizetype index, const CommandLine &cl, 
     record->setAllImages(cl.allImages);
     record->setFilePathOnly(path);
     record->setFileName(QFileInfo(file).fileName());
+    record->setPassword(cl.password);
     record->setKeepsReducedCopies(false);
     record->setIsThreading(true);
     record->fillImageListArray(record.get());

@@ -5,6 +5,7 @@
 #include "EffectsPanel.h"
 #include "ExportCommands.h"
 #include "ExportNotes.h"
+#include "ExportOutcome.h"
 #include "ExportSettings.h"
 #include "FileIntake.h"
 #include "FileTableModel.h"
@@ -26,11 +27,13 @@
 #include "widgets/KeshAlert.h"
 #include "widgets/MyPathControl.h"
 #include "widgets/MySpinView.h"
+#include "widgets/StatusLineView.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -142,18 +145,21 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
 
     m_export = new ExportCommands(m_controller, this);
     m_progress = new ExportProgressView;
+    m_statusLine = new StatusLineView;
+    statusBar()->addWidget(m_statusLine, 1);
     statusBar()->addPermanentWidget(m_progress);
     statusBar()->setSizeGripEnabled(false);
     connect(m_export, &ExportCommands::jobStarted, m_progress, &ExportProgressView::begin);
+    connect(m_export, &ExportCommands::jobStarted, m_statusLine, &StatusLineView::clear);
     connect(m_export, &ExportCommands::progress, m_progress, &ExportProgressView::setProgress);
+    connect(m_statusLine, &StatusLineView::showRequested, m_export, &ExportCommands::showLastFolder);
+    connect(m_export, &ExportCommands::folderNotShown, this, [this](const QString &folder) {
+        m_statusLine->showLine(tr("No program could show the folder %1").arg(QDir::toNativeSeparators(folder)));
+    });
     connect(m_export, &ExportCommands::jobFinished, this, [this](const ExportJobResult &result) {
         m_progress->end();
-        if (result.cancelled)
-            statusBar()->showMessage(tr("Export cancelled: %1 of %2 files written")
-                                         .arg(result.filesWritten).arg(result.total), 10000);
-        else if (result.duplicates > 0)
-            statusBar()->showMessage(tr("%1 of %2 images written, %3 equal to earlier ones skipped")
-                                         .arg(result.filesWritten).arg(result.total).arg(result.duplicates), 10000);
+        const ExportOutcome outcome = exportOutcome(result, m_export->lastFolder());
+        m_statusLine->showLine(outcome.text, outcome.details, outcome.wroteFiles);
         const QString notes = exportNotesText(result);
         if (!notes.isEmpty())
             queueAlert(tr("Not every image had an original file"), notes);
@@ -170,6 +176,9 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     // The controller's side.
     m_controller->setSpinView(m_spin);
     m_controller->setFolderChooser([this](std::function<void(const QString &)> done) { chooseFolder(std::move(done)); });
+    m_controller->setPasswordAsker([this](const QString &name, bool wrong, std::function<void(std::optional<QByteArray>)> done) {
+        askPassword(name, wrong, std::move(done));
+    });
     connect(m_controller, &Controller::statusTextChanged, this, &MainWindow::showStatusText);
     connect(m_controller, &Controller::exportFolderChanged, m_pathControl, &MyPathControl::setPath);
     connect(m_controller, &Controller::exportFormatShown, m_format, &QComboBox::setCurrentIndex);
@@ -399,7 +408,13 @@ void MainWindow::buildMenus()
     new QuitConfirmation(m_controller, this);
     connect(a->stop, &QAction::triggered, this, &MainWindow::stopPressed);
     connect(a->quit, &QAction::triggered, this, &QWidget::close);
-    connect(a->help, &QAction::triggered, this, [] { DesktopIntegration::openHelp(); });
+    connect(a->help, &QAction::triggered, this, [this] {
+        if (DesktopIntegration::helpPagePath().isEmpty())
+            m_statusLine->showLine(tr("The help page is not installed"));
+        else if (!DesktopIntegration::openHelp())
+            m_statusLine->showLine(tr("No program could show the help page %1")
+                                       .arg(QDir::toNativeSeparators(DesktopIntegration::helpPagePath())));
+    });
     connect(a->about, &QAction::triggered, this, &MainWindow::showAbout);
     connect(a->minimize, &QAction::triggered, this, &QWidget::showMinimized);
 
@@ -508,6 +523,32 @@ void MainWindow::chooseFolder(std::function<void(const QString &)> done)
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [done](const QString &path) { done(path); });
+    dialog->open();
+}
+
+// One file's password, window-modal; the text is not kept anywhere once
+// handed on.
+void MainWindow::askPassword(const QString &fileName, bool wrongBefore,
+                             std::function<void(std::optional<QByteArray>)> done)
+{
+    auto *dialog = new QInputDialog(this);
+    dialog->setObjectName(QStringLiteral("passwordDialog"));
+    dialog->setWindowTitle(tr("Password"));
+    dialog->setLabelText((wrongBefore ? tr("Wrong password for \u201c%1\u201d. Try again:")
+                                      : tr("\u201c%1\u201d is protected by a password:"))
+                             .arg(fileName));
+    dialog->setTextEchoMode(QLineEdit::Password);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto answered = std::make_shared<bool>(false);
+    connect(dialog, &QInputDialog::textValueSelected, this, [done, answered](const QString &text) {
+        *answered = true;
+        done(text.toUtf8());
+    });
+    connect(dialog, &QDialog::finished, this, [done, answered] {
+        if (!*answered)
+            done(std::nullopt);
+    });
     dialog->open();
 }
 

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
 
 class BaseColoredButton;
 class EffectsPanel;
@@ -15,6 +16,7 @@ class InfoArea;
 class ImageBrowser;
 class MyPathControl;
 class MySpinView;
+class StatusLineView;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -54,6 +56,8 @@ public:
     void showImageEffectsPanel();
     ExportCommands *exportCommands() const { return m_export; }
     ExportProgressView *exportProgress() const { return m_progress; }
+    // The status area's line: what the last export did, or what could not be shown.
+    StatusLineView *statusLine() const { return m_statusLine; }
     // The alert panel on screen, if one is.
     KeshAlert *alertPanel() const { return m_alert; }
 
@@ -76,6 +80,7 @@ private:
     void buildMenus();
     BaseColoredButton *actionButton(QAction *action, const QString &picture, bool checkable = false);
     void chooseFolder(std::function<void(const QString &)> done);
+    void askPassword(const QString &fileName, bool wrongBefore, std::function<void(std::optional<QByteArray>)> done);
     void stopPressed();
     // Where the keyboard focus is, for the stop command and the menus.
     int currentFocus() const;
@@ -106,6 +111,7 @@ private:
     ViewerPage *m_viewer = nullptr;
     ExportCommands *m_export = nullptr;
     ExportProgressView *m_progress = nullptr;
+    StatusLineView *m_statusLine = nullptr;
     KeshAlert *m_alert = nullptr;
     QList<QPair<QString, QString>> m_pendingAlerts;
     std::function<void()> m_afterAlerts; // a folder prompt waiting for the alerts to be read

@@ -42,6 +42,7 @@ struct ExportJobResult {
     qint64 bytesWritten = 0;
     int failures = 0;            // renderings and writes that failed
     int duplicates = 0;          // images not written for being equal to an earlier one
+    int skipped = 0;             // images not written because a file was there (ExistingFiles::Skip)
     bool folderMissing = false;  // the export folder could not be made; nothing was written
     bool cancelled = false;      // cancel() came before the job finished
     std::vector<ExportedImage> images;

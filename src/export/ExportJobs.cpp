@@ -30,6 +30,12 @@ namespace {
 
 enum class JobKind { Images, IconFamilies };
 
+// Why an image was skipped: a file of an earlier export is kept under its name.
+QString earlierFileKept()
+{
+    return QStringLiteral("an earlier file is kept");
+}
+
 } // namespace
 
 // Shared by the handles, the job thread and the writer's completions; the last
@@ -159,6 +165,7 @@ void ExportJob::State::run()
     // Names are claimed in job order before any image is rendered, so the
     // collision suffixes do not depend on which worker finishes first.
     std::vector<QString> paths(size_t(std::max(total, 0)));
+    claims->setExistingFiles(settings.existingFiles);
     claims->beginOnDisk(settings.folder, settings.replaceOlderFiles);
     {
         std::lock_guard lock(memoryMutex);
@@ -256,6 +263,10 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
             request.formatIndex = ExportFormat::Original;
             request.encoded = std::move(original->bytes);
             request.path = claims->claimOnDisk(claimedPath + QLatin1Char('.') + original->extension);
+            if (request.path.isEmpty()) {
+                finishImage(position, {}, WriteResult::nothingWritten(earlierFileKept()));
+                return;
+            }
             const QString path = request.path;
             const QString written = original->note;
             settings.writer->write(std::move(request), [self, position, path, written](const WriteResult &outcome) {
@@ -314,6 +325,10 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
     }
 
     request.path = claims->claimOnDisk(request.path);
+    if (request.path.isEmpty()) {
+        finishImage(position, {}, WriteResult::nothingWritten(earlierFileKept()));
+        return;
+    }
     const QString path = request.path;
     settings.writer->write(std::move(request), [self, position, path, note](const WriteResult &outcome) {
         self->finishImage(position, path, outcome, note);
@@ -461,6 +476,8 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
             result.bytesWritten += bytes;
         } else if (outcome.isFailure()) {
             ++result.failures;
+        } else if (outcome.message() == earlierFileKept()) {
+            ++result.skipped;
         }
         if (entry.duplicate)
             ++result.duplicates;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExportJobResult.h"
+#include "ExportPathClaims.h"
 #include "ExportWriter.h"
 
 #include <QList>
@@ -78,6 +79,10 @@ struct ExportJobSettings {
     // runs in the folder: those an interrupted run left, for its resumed run
     // beside the other pieces of the same list (ExportPathClaims).
     bool replaceOlderFiles = false;
+    // What becomes of a file an earlier export left under an image's name:
+    // kept, the image taking the next " (N)" name; replaced; or kept, the
+    // image skipped (nothing written, counted in ExportJobResult::skipped).
+    ExportPathClaims::ExistingFiles existingFiles = ExportPathClaims::ExistingFiles::KeepBoth;
     // Called once after the last image and the spinner stop, before wait() returns.
     std::function<void(const ExportJobResult &)> jobFinished;
     // The all-images job leaves out the images for which this says true

@@ -163,8 +163,10 @@ QString ExportPathClaims::claimOnDisk(const QString &path)
             ::close(fd);
         } else if (errno != EEXIST) {
             return path;
-        } else if (takenByAnotherExport(bytes)) {
+        } else if (takenByAnotherExport(bytes) || m_existing == ExistingFiles::KeepBoth) {
             continue;
+        } else if (m_existing == ExistingFiles::Skip) {
+            return QString();
         }
         m_claimed.insert(claimKey(candidate));
         return candidate;

@@ -21,14 +21,18 @@
 // placeholder file made exclusively at the path. So two exports into one
 // folder at the same time (two jobs of the window, the window and a command
 // line run, two runs) never replace each other's files; the later one numbers
-// further. A file left by an export that ended before this job started is
-// replaced, as it always was: every job holds a shared lock on the folder
-// while it runs, and a job that found no other one there when it began
-// replaces files older than its start (a link among them is replaced, never
-// followed). Any thread.
+// further. A file left by an export that ended before this job started (or
+// any other file already there) is treated as setExistingFiles() says: kept,
+// the image taking the next free " (N)" name (the default); replaced (a link
+// is replaced, never followed); or kept with the image skipped. Every job
+// holds a shared lock on the folder while it runs, and a job that found no
+// other one there when it began takes files older than its start for such
+// earlier files. Any thread.
 class ExportPathClaims
 {
 public:
+    enum class ExistingFiles { KeepBoth, Replace, Skip };
+
     ExportPathClaims() = default;
     ~ExportPathClaims();
     ExportPathClaims(const ExportPathClaims &) = delete;
@@ -50,6 +54,8 @@ public:
 
     // Marks the path as claimed without planning it: no later claim gets it.
     void reserve(const QString &path);
+    // What claimOnDisk does with a file an earlier export left; before the first one.
+    void setExistingFiles(ExistingFiles policy) { m_existing = policy; }
 
     // Takes the folder's lock for the job; before the first claimOnDisk.
     // With `replaceOlderFiles`, a file made before the job began is replaced
@@ -58,8 +64,10 @@ public:
     void beginOnDisk(const QString &folder, bool replaceOlderFiles = false);
     // The path, planned by this object, as it is taken on disk: the planned
     // one, or the next free " (N)" of the same name when another export holds
-    // it. When no placeholder can be made for another reason (no permission,
-    // a vanished folder), the planned path: its writer says what is wrong.
+    // it (or an earlier file is kept). Empty when an earlier file is there and
+    // the policy is Skip. When no placeholder can be made for another reason
+    // (no permission, a vanished folder), the planned path: its writer says
+    // what is wrong.
     QString claimOnDisk(const QString &path);
     // Removes the placeholder at `path` unless a file was written there: for
     // a write that failed or was cancelled.
@@ -89,6 +97,7 @@ private:
     int m_folderLock = -1;
     bool m_alone = true;
     bool m_replaceOlderFiles = false;
+    ExistingFiles m_existing = ExistingFiles::KeepBoth;
     // When the job began; until beginOnDisk, every file found is an old one.
     qint64 m_startSeconds = std::numeric_limits<qint64>::max();
     long m_startNanoseconds = 0;

@@ -5,8 +5,13 @@
 
 #include <libheif/heif.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -82,6 +87,34 @@ std::unique_ptr<heif_image, ImageDeleter> makeHeifImage(const QImage &source)
     return heifImage;
 }
 
+// Runs the encoder's work on a thread of its own at a lower scheduling
+// priority (nice 10); the threads x265 starts from there inherit it. The
+// encoder keeps every core busy for seconds; at the caller's priority it
+// would delay a window's thread, and the Qt pool threads that thread waits for
+// while it draws. Only this thread is lowered (never a Qt pool thread, whose
+// priority the threads it starts would inherit). Runs on the caller's thread
+// when no thread can be had.
+heif_error encodeAtLowerPriority(heif_context *context, const heif_image *image, heif_encoder *encoder,
+                                 heif_image_handle **handle)
+{
+    heif_error result{heif_error_Encoding_error, heif_suberror_Unspecified, "not run"};
+    const auto encode = [&] { result = heif_context_encode_image(context, image, encoder, nullptr, handle); };
+    try {
+        std::thread worker([&] {
+            constexpr int kBackgroundNice = 10;
+            errno = 0;
+            const int nice = ::getpriority(PRIO_PROCESS, 0); // the thread's own on Linux
+            if (errno == 0 && nice < kBackgroundNice)
+                ::setpriority(PRIO_PROCESS, 0, kBackgroundNice);
+            encode();
+        });
+        worker.join();
+    } catch (const std::system_error &) {
+        encode();
+    }
+    return result;
+}
+
 } // namespace
 
 const char *heicPresetFor(qint64 pixels)
@@ -123,8 +156,7 @@ QByteArray encodeHeic(const QImage &image, float dpi)
         return {};
 
     heif_image_handle *rawHandle = nullptr;
-    if (!succeeded(heif_context_encode_image(context.get(), heifImage.get(), encoder.get(), nullptr,
-                                             &rawHandle)))
+    if (!succeeded(encodeAtLowerPriority(context.get(), heifImage.get(), encoder.get(), &rawHandle)))
         return {};
     std::unique_ptr<heif_image_handle, HandleDeleter> handle(rawHandle);
 

@@ -7,7 +7,8 @@
 // quality 90, alpha kept as an alpha auxiliary image when the image has an
 // alpha channel. The DPI goes into an Exif block (XResolution, YResolution,
 // ResolutionUnit inch) attached to the image. Pixel size is unchanged. Empty
-// on failure. Any thread; several encodes may run at the same time.
+// on failure. Any thread; several encodes may run at the same time. The
+// encoder's threads run at a lower scheduling priority than the caller's.
 QByteArray encodeHeic(const QImage &image, float dpi);
 
 inline constexpr int kHeicQuality = 90;

@@ -20,6 +20,7 @@ void ControllerInterface::logImageFailure(const QString &line)
 }
 void ControllerInterface::setSpinTitle(const QString &) {}
 void ControllerInterface::exportProgress(int, int) {}
+void ControllerInterface::fileReadEnded(std::shared_ptr<PDFFileStruct>) {}
 
 namespace {
 

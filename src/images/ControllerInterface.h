@@ -8,6 +8,9 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
+
+class PDFFileStruct;
 
 // What the core asks of the application's window controller: status text,
 // the busy spinner, refreshes of the browser, the file table and the tool
@@ -52,6 +55,11 @@ public:
     // (written, failed or skipped). Called once with 0 when the job starts,
     // then once per image, from the thread that finished it.
     virtual void exportProgress(int done, int total);
+
+    // A file's background read has ended, however it went (its readStatus():
+    // a file that could not be read, one that needs a password, a stopped
+    // read). From the parse thread.
+    virtual void fileReadEnded(std::shared_ptr<PDFFileStruct> file);
 
     // Running parse threads; each counts itself in and out.
     std::atomic<int> &threadCount() { return m_threadCount; }

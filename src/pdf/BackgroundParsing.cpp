@@ -7,6 +7,7 @@
 #include <QDebug>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <exception>
 #include <thread>
 
@@ -67,6 +68,7 @@ void PDFFileStruct::threadFillImageList()
             return;
         {
             std::lock_guard listLock(m_mutex);
+            m_readStatus = {};
             m_images.clear();
         }
         generation = ++m_generation;
@@ -97,6 +99,16 @@ void PDFFileStruct::reparse()
     threadFillImageList();
 }
 
+void PDFFileStruct::setReadStatusOf(quint64 generation, const ReadStatus &status)
+{
+    // A read that a newer one has replaced says nothing any more.
+    std::lock_guard stateLock(m_stateMutex);
+    if (m_generation.load() != generation)
+        return;
+    std::lock_guard lock(m_mutex);
+    m_readStatus = status;
+}
+
 void PDFFileStruct::fillImageListThread(quint64 generation)
 {
     ControllerInterface *controller = mainController();
@@ -117,6 +129,8 @@ void PDFFileStruct::fillImageListThread(quint64 generation)
         if (m_generation.load() == generation)
             setIsThreading(false);
     }
+    if (m_generation.load() == generation)
+        controller->fileReadEnded(shared_from_this());
     const int remaining = controller->threadCount().fetch_sub(1) - 1;
     controller->stopSpinAnimation();
     if (remaining == 0)
@@ -127,13 +141,23 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
 {
     // The pool notes the file's size and time before the walk reads it, so
     // a file replaced during the walk is not mistaken for the one walked.
-    m_documents = PdfDocumentPool::create(filePath());
+    const QByteArray key = password();
+    const quint64 generation = m_walkGeneration.load();
+    m_documents = PdfDocumentPool::create(filePath(), key);
     m_tintBudget = std::make_shared<WorkBudget>(SpotColorSpace::kFileBudget);
     {
         std::lock_guard lock(m_mutex);
         m_skipped.clear();
     }
-    mOstrelData = OstrelDataSource::initWithPdfDocument(PdfDocument::open(filePath()));
+    PdfOpenFailure failure;
+    mOstrelData = OstrelDataSource::initWithPdfDocument(PdfDocument::open(filePath(), key, &failure));
+    if (!mOstrelData) {
+        ReadStatus status;
+        status.state = failure.needsPassword() ? ReadStatus::State::Locked : ReadStatus::State::Failed;
+        status.reason = failure.reason.isEmpty() ? QStringLiteral("damaged file") : failure.reason;
+        setInfo(QStringLiteral("Not read: %1\n").arg(status.text()));
+        setReadStatusOf(generation, status);
+    }
     if (mOstrelData) {
         for (const OversizedObject &object : mOstrelData->document()->oversizedObjects())
             noteSkippedImage({QStringLiteral("%1 %2").arg(object.number).arg(object.generation), 0,
@@ -158,7 +182,16 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
                     self->m_documents->handOverRepaired();
                 }
             } handOver{this};
+            m_pageReached = 0;
             cgPdfParsing(owner);
+        }
+        // Stopped by the user, not by a newer read: where it stopped.
+        if (!m_imageThreadExist.load() && m_walkGeneration.load() == m_generation.load()) {
+            ReadStatus status;
+            status.state = ReadStatus::State::Stopped;
+            status.pages = int(mOstrelData->document()->numberOfPages());
+            status.stoppedAt = std::clamp(m_pageReached, 0, std::max(status.pages, 0));
+            setReadStatusOf(generation, status);
         }
         mOstrelData.reset();
     }

@@ -89,6 +89,39 @@ void PDFFileStruct::appendImage(const std::shared_ptr<PDFImageStruct> &image)
     m_images.append(image);
 }
 
+QString PDFFileStruct::ReadStatus::text() const
+{
+    switch (state) {
+    case State::Fine:
+        return {};
+    case State::Failed:
+        return reason;
+    case State::Locked:
+        return QStringLiteral("locked (%1)").arg(reason);
+    case State::Stopped:
+        return QStringLiteral("stopped at %1 of %2").arg(stoppedAt).arg(pages);
+    }
+    return {};
+}
+
+PDFFileStruct::ReadStatus PDFFileStruct::readStatus() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_readStatus;
+}
+
+void PDFFileStruct::setPassword(const QByteArray &password)
+{
+    std::lock_guard lock(m_mutex);
+    m_password = password;
+}
+
+QByteArray PDFFileStruct::password() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_password;
+}
+
 void PDFFileStruct::describe(std::shared_ptr<PdfDocument> document)
 {
     mOstrelData = OstrelDataSource::initWithPdfDocument(std::move(document));

@@ -119,6 +119,26 @@ public:
     // Those of the last walk, in the order found. Any thread.
     QList<SkippedImage> skippedImages() const;
 
+    // How the last read of the file went. A read that could not open the file
+    // says why (the system's reason, "empty file", "not a PDF file", "damaged
+    // file"); a file that needs a password is locked; a walk stopped by the
+    // user notes the page it was on and the file's pages. Any thread.
+    struct ReadStatus {
+        enum class State { Fine, Failed, Locked, Stopped };
+        State state = State::Fine;
+        QString reason;     // Failed and Locked: why
+        int stoppedAt = 0;  // Stopped: the page the walk was on
+        int pages = 0;      // Stopped: the pages of the file
+        bool isProblem() const { return state != State::Fine; }
+        // "not a PDF file", "locked (needs a password)", "stopped at 3 of 12"; empty when fine.
+        QString text() const;
+    };
+    ReadStatus readStatus() const;
+    // The password the file is opened with: in memory only, never saved.
+    // Set before a parse starts.
+    void setPassword(const QByteArray &password);
+    QByteArray password() const;
+
     // Saved form: a list holding one map whose "PDF_FILE" entry holds the
     // path and the name pattern.
     QVariantList savePref() const;
@@ -224,6 +244,7 @@ private:
     void fillImageListThread(quint64 generation);
     void appendInfo(const QString &text);
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);
+    void setReadStatusOf(quint64 generation, const ReadStatus &status);
     void noteSkippedImage(SkippedImage skipped);
     bool enterObject(const OstrelNode *node);
     bool enterSharedObject(); // within the depth limit only, however often
@@ -269,6 +290,9 @@ private:
     bool m_keepReducedCopies = true;
     qint64 m_maxPixels = kDefaultMaxPixels;
     QList<SkippedImage> m_skipped; // guarded by m_mutex
+    ReadStatus m_readStatus;       // guarded by m_mutex
+    QByteArray m_password;         // guarded by m_mutex
+    int m_pageReached = 0;
     std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
     std::shared_ptr<WorkBudget> m_tintBudget;         // of the file's tint transforms, walk and builds together
     std::optional<ImageStreamRecipe> m_lastMaskRecipe; // of the mask picture parsePdfStream last gave

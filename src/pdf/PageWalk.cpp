@@ -4,6 +4,8 @@
 #include "ContentLexer.h"
 #include "PageNumbering.h"
 
+#include <algorithm>
+
 #include <QDebug>
 
 #include <vector>
@@ -185,8 +187,11 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
         // belong to. This is counted even when the node was walked before.
         const int savedPage = m_currentPage;
         if (m_pageNumbers && container->type() == PdfTypeDictionary) {
-            if (const int first = m_pageNumbers->firstPageOf(container->object2Name()))
+            if (const int first = m_pageNumbers->firstPageOf(container->object2Name())) {
                 m_currentPage = first;
+                if (!m_extraPass)
+                    m_pageReached = std::max(m_pageReached, first);
+            }
         }
         // The first container takes a level of the walk depth; the ones below
         // it are only marked as entered.

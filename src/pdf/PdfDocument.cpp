@@ -11,7 +11,13 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,17 +48,47 @@ bool parseVersion(const std::string &text, int *major, int *minor)
 PdfDocument::PdfDocument() = default;
 PdfDocument::~PdfDocument() = default;
 
-std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path)
+std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, const QByteArray &password,
+                                               PdfOpenFailure *failure)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
+    using Kind = PdfOpenFailure::Kind;
+    const auto fail = [failure](Kind kind, const QString &reason) -> std::shared_ptr<PdfDocument> {
+        if (failure)
+            *failure = {kind, reason};
         return nullptr;
+    };
+    // The file itself first, so that the system's own reason is given.
+    QByteArray head;
+    {
+        const QByteArray name = QFile::encodeName(path);
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return fail(Kind::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+            ::close(fd);
+            return fail(Kind::Unreadable, QString::fromLocal8Bit(std::strerror(error ? error : EINVAL)));
+        }
+        head.resize(1024);
+        ssize_t got = -1;
+        while ((got = ::read(fd, head.data(), size_t(head.size()))) < 0 && errno == EINTR) {
+        }
+        const int error = errno;
+        ::close(fd);
+        if (got < 0)
+            return fail(Kind::Unreadable, QString::fromLocal8Bit(std::strerror(error)));
+        if (got == 0)
+            return fail(Kind::Empty, QStringLiteral("empty file"));
+        head.truncate(got);
+    }
+    const bool hasHeader = head.contains("%PDF-");
     std::shared_ptr<PdfDocument> doc(new PdfDocument);
     try {
         doc->m_pdf = std::make_unique<QPDF>();
         doc->m_pdf->setSuppressWarnings(true);
         doc->m_pdf->setAttemptRecovery(true);
-        doc->m_pdf->processFile(QFile::encodeName(path).constData(), "");
+        doc->m_pdf->processFile(QFile::encodeName(path).constData(), password.constData());
         doc->m_oversized = findOversizedObjects(path, *doc->m_pdf);
         for (const OversizedObject &object : doc->m_oversized) {
             for (const int held : object.heldObjects)
@@ -61,7 +97,8 @@ std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path)
         }
         QPDFObjectHandle root = doc->m_pdf->getRoot();
         if (!root.isDictionary())
-            return nullptr;
+            return fail(hasHeader ? Kind::Damaged : Kind::NotPdf,
+                        hasHeader ? QStringLiteral("damaged file") : QStringLiteral("not a PDF file"));
         // The header version, or the catalog's /Version when that is later.
         int major = 1, minor = 0;
         parseVersion(doc->m_pdf->getPDFVersion(), &major, &minor);
@@ -74,8 +111,15 @@ std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path)
         }
         doc->m_major = major;
         doc->m_minor = minor;
+    } catch (const QPDFExc &e) {
+        if (e.getErrorCode() == qpdf_e_password)
+            return password.isEmpty() ? fail(Kind::NeedsPassword, QStringLiteral("needs a password"))
+                                      : fail(Kind::WrongPassword, QStringLiteral("wrong password"));
+        return fail(hasHeader ? Kind::Damaged : Kind::NotPdf,
+                    hasHeader ? QStringLiteral("damaged file") : QStringLiteral("not a PDF file"));
     } catch (const std::exception &) {
-        return nullptr;
+        return fail(hasHeader ? Kind::Damaged : Kind::NotPdf,
+                    hasHeader ? QStringLiteral("damaged file") : QStringLiteral("not a PDF file"));
     }
     return doc;
 }

@@ -13,14 +13,28 @@
 
 class QPDF;
 
+// Why a file could not be opened as a PDF document.
+struct PdfOpenFailure {
+    enum class Kind { None, Unreadable, Empty, NotPdf, Damaged, NeedsPassword, WrongPassword };
+    Kind kind = Kind::None;
+    // For the user: the system's reason ("Permission denied"), "empty file",
+    // "not a PDF file", "damaged file", "needs a password", "wrong password".
+    QString reason;
+    bool needsPassword() const { return kind == Kind::NeedsPassword || kind == Kind::WrongPassword; }
+};
+
 // An open PDF document. Opening suppresses the library's warnings and
-// recovers damaged cross-reference tables; an encrypted file is read when the
-// empty user password opens it. A document belongs to one thread at a time.
+// recovers damaged cross-reference tables; an encrypted file is read with the
+// password given (the empty one by default: a file that only restricts
+// printing or copying opens without one). A document belongs to one thread
+// at a time.
 class PdfDocument
 {
 public:
-    // None for a missing, unreadable or password-protected file.
-    static std::shared_ptr<PdfDocument> open(const QString &path);
+    // None for a missing, unreadable, damaged or password-protected file; the
+    // reason goes to `failure` when one is given.
+    static std::shared_ptr<PdfDocument> open(const QString &path, const QByteArray &password = {},
+                                             PdfOpenFailure *failure = nullptr);
     ~PdfDocument();
 
     int majorVersion() const { return m_major; }

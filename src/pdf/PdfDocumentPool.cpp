@@ -2,7 +2,9 @@
 
 #include <QFileInfo>
 
-PdfDocumentPool::PdfDocumentPool(const QString &path) : m_path(path)
+PdfDocumentPool::PdfDocumentPool(const QString &path, const QByteArray &password)
+    : m_path(path)
+    , m_password(password)
 {
     const QFileInfo info(path);
     if (info.isFile()) {
@@ -11,9 +13,9 @@ PdfDocumentPool::PdfDocumentPool(const QString &path) : m_path(path)
     }
 }
 
-std::shared_ptr<PdfDocumentPool> PdfDocumentPool::create(const QString &path)
+std::shared_ptr<PdfDocumentPool> PdfDocumentPool::create(const QString &path, const QByteArray &password)
 {
-    return std::shared_ptr<PdfDocumentPool>(new PdfDocumentPool(path));
+    return std::shared_ptr<PdfDocumentPool>(new PdfDocumentPool(path, password));
 }
 
 bool PdfDocumentPool::fileUnchanged() const
@@ -39,7 +41,7 @@ PdfDocumentPool::Lease PdfDocumentPool::lease()
             return Lease(shared_from_this(), std::move(document));
         }
     }
-    std::shared_ptr<PdfDocument> document = PdfDocument::open(m_path);
+    std::shared_ptr<PdfDocument> document = PdfDocument::open(m_path, m_password);
     return Lease(shared_from_this(), std::move(document));
 }
 

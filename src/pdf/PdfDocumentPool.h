@@ -21,7 +21,8 @@
 class PdfDocumentPool : public std::enable_shared_from_this<PdfDocumentPool>
 {
 public:
-    static std::shared_ptr<PdfDocumentPool> create(const QString &path);
+    // `password` opens an encrypted file (kept in memory for the copies only).
+    static std::shared_ptr<PdfDocumentPool> create(const QString &path, const QByteArray &password = {});
 
     class Lease
     {
@@ -53,13 +54,14 @@ public:
     void handOverRepaired();
 
 private:
-    explicit PdfDocumentPool(const QString &path);
+    PdfDocumentPool(const QString &path, const QByteArray &password);
     void giveBack(std::shared_ptr<PdfDocument> document);
     bool fileUnchanged() const;
 
     static constexpr size_t kIdleDocuments = 2;
 
     const QString m_path;
+    const QByteArray m_password;
     qint64 m_size = -1;
     QDateTime m_modified;
     std::mutex m_mutex;

@@ -8,6 +8,7 @@
 #include "pdf/PDFFileStruct.h"
 #include "widgets/BaseColoredTextButton.h"
 #include "widgets/KeshAlert.h"
+#include "widgets/StatusLineView.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -16,7 +17,9 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QItemSelectionModel>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QToolButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -222,6 +225,60 @@ TEST_F(ExportCommandsTest, ExportAllSkipsDuplicates)
     controller.actions()->skipDuplicates->trigger();
     EXPECT_EQ(runUntilFinished([&] { controller.actions()->exportAll->trigger(); }).duplicates, 2);
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList({"doc_000.png", "doc_001.png"}));
+}
+
+// Files of an earlier export in the folder: the export asks once, and Replace, Keep Both and Skip
+// do what they say; the status line tells what was written and shows the folder.
+TEST_F(ExportCommandsTest, EarlierFilesAreReplacedKeptOrSkippedAsAnswered)
+{
+    load(2, {0, 1});
+    controller.setExportPath(out.path());
+    struct Row {
+        const char *button;
+        QStringList files;
+        int written, skipped;
+        const char *line;
+    };
+    const Row rows[] = {
+        {"Replace", {"doc_000.png", "doc_001.png"}, 2, 0, "2 images written to "},
+        {"Keep Both", {"doc_000 (2).png", "doc_000.png", "doc_001 (2).png", "doc_001.png"}, 2, 0, "2 images written to "},
+        {"Skip", {"doc_000.png", "doc_001.png"}, 0, 2, "0 images written to "},
+    };
+    // Exports the selection, asked once, answering with the button of this text.
+    const auto exportAnswering = [&](const QString &answer) {
+        QSignalSpy asked(window.exportCommands(), &ExportCommands::existingFilesQuestion);
+        QSignalSpy finished(window.exportCommands(), &ExportCommands::jobFinished);
+        controller.actions()->exportSelected->trigger();
+        EXPECT_EQ(asked.size(), 1);
+        for (QMessageBox *question : window.findChildren<QMessageBox *>("existingFilesQuestion"))
+            for (QAbstractButton *button : question->isVisible() ? question->buttons() : QList<QAbstractButton *>{})
+                if (button->text() == answer)
+                    button->click();
+        EXPECT_TRUE(waitUntil([&] { return !finished.isEmpty(); }));
+        return finished.isEmpty() ? ExportJobResult{} : finished.first().first().value<ExportJobResult>();
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.button);
+        for (const QString &name : QDir(out.path()).entryList(QDir::Files))
+            QFile::remove(out.filePath(name));
+        for (const char *name : {"doc_000.png", "doc_001.png"})
+            ASSERT_TRUE(fixture::writeFile(out.filePath(name), "earlier"));
+        const ExportJobResult result = exportAnswering(row.button);
+        EXPECT_EQ(result.filesWritten, row.written);
+        EXPECT_EQ(result.skipped, row.skipped);
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files, QDir::Name), row.files);
+        EXPECT_EQ(fixture::readFile(out.filePath("doc_000.png")) == "earlier", QByteArray(row.button) != "Replace");
+        EXPECT_TRUE(window.statusLine()->text().startsWith(row.line + QDir::toNativeSeparators(out.path())));
+        EXPECT_EQ(window.statusLine()->showButton()->isVisibleTo(window.statusLine()), row.written > 0);
+    }
+    // A failure names the file, the folder and the system's reason.
+    QFile::remove(out.filePath("doc_000.png"));
+    QFile::remove(out.filePath("doc_001.png"));
+    ASSERT_TRUE(QDir(out.path()).mkdir("doc_000.png"));
+    EXPECT_EQ(exportAnswering("Replace").failures, 1);
+    EXPECT_TRUE(window.statusLine()->text().contains(
+        QStringLiteral("1 image not written: doc_000.png in %1: Is a directory").arg(QDir::toNativeSeparators(out.path()))))
+        << window.statusLine()->text().toStdString();
 }
 
 } // namespace

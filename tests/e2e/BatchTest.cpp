@@ -164,7 +164,7 @@ TEST_F(Batch, SkipDuplicates)
     const QStringList written = {"x_000.png", "x_002.png", "x_003.png", "x_004.png"};
     zembrix(args + QStringList{"--format", "Original"}); // these go as PNG, through the same lookup
     EXPECT_EQ(filesIn(path("out")), written);
-    const ProcessResult r = zembrix(args);
+    const ProcessResult r = zembrix(args + QStringList{"--overwrite"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(filesIn(path("out")), written);
     EXPECT_TRUE(r.out.contains("Summary: 2 of 2 files read, 4 images written, 2 duplicates not written again, ")) << r.out.toStdString();

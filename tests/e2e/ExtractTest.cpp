@@ -97,6 +97,12 @@ TEST_F(Extract, WritesPngAndTiffWithNamesPixelsAndSummary)
                                         .arg(sizeOfFiles(path("png")))))
         << lines[2].toStdString();
     EXPECT_TRUE(lines[2].endsWith(" seconds"));
+    // A second run keeps the first one's file (" (2)"); --overwrite replaces it.
+    EXPECT_EQ(zembrix({"--extract", path("other.pdf"), "--out", path("png")}).status, 0);
+    ASSERT_TRUE(writeFile(path("png/other_000.png"), "earlier"));
+    EXPECT_EQ(zembrix({"--extract", path("other.pdf"), "--out", path("png"), "--overwrite"}).status, 0);
+    EXPECT_EQ(filesIn(path("png")), (QStringList{"other_000 (2).png", "other_000.png", "report_000.png", "report_001.png"}));
+    expectPicture(path("png/other_000.png"), kOther);
 
     // TIFF named case-insensitively, at 150 DPI, under another pattern.
     const ProcessResult tiff = zembrix({"--extract", path("report.pdf"), "--out", path("tiff"), "--format", "tiff",
@@ -121,7 +127,7 @@ TEST_F(Extract, FailuresGiveStatusOneAndTheRestIsWritten)
 
     // A file that cannot be written (a folder holds its name): said, and the rest goes on.
     ASSERT_TRUE(QDir(m_dir.path()).mkpath("b/report_000.png"));
-    const ProcessResult blocked = zembrix({"--extract", path("report.pdf"), "--out", path("b")});
+    const ProcessResult blocked = zembrix({"--extract", path("report.pdf"), "--out", path("b"), "--overwrite"});
     EXPECT_EQ(blocked.status, 1);
     EXPECT_TRUE(blocked.err.count(QLatin1Char('\n')) == 1 && blocked.err.contains(": report_000 not written (")) << blocked.err.toStdString();
     expectPicture(path("b/report_001.png"), kReportB);

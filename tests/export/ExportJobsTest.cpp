@@ -107,7 +107,7 @@ TEST(ExportJobs, SelectedImagesInEveryFormat)
     }
 }
 
-// A second job replaces the file of the first, but a job running at the same time numbers
+// A second job told to replace earlier files replaces the file of the first, but a job running at the same time numbers
 // further; a cancelled write leaves no file. (Numbering within one job: PathClaimsStayInTheFolder.)
 TEST(ExportJobs, JobsAtOnceNumberFurtherJobsAfterwardsReplace)
 {
@@ -116,6 +116,7 @@ TEST(ExportJobs, JobsAtOnceNumberFurtherJobsAfterwardsReplace)
     const auto job = [&](QRgb colour, std::shared_ptr<ExportWriter> writer = nullptr) {
         ExportJobSettings settings = into(dir.path());
         settings.writer = std::move(writer);
+        settings.existingFiles = ExportPathClaims::ExistingFiles::Replace;
         return startSelectedImagesExport({record("c", solid(colour))}, ExportFormat::Png, 72, std::move(settings));
     };
     job(0xFF101010).wait(), job(0xFF202020).wait();
@@ -224,8 +225,10 @@ TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
         ASSERT_TRUE(QDir().mkdir(blocked));
         const ImageRecordList records{record("a", solid(0xFFFF0000, 20, 20)), record("empty", QImage()),
                                       record("b", solid(0xFF0000FF, 20, 20))};
-        const ExportJobResult result = (format < 0 ? startIconFamilyExport(records, into(dir.path()))
-                                                   : startSelectedImagesExport(records, format, 72, into(dir.path())))
+        ExportJobSettings settings = into(dir.path());
+        settings.existingFiles = ExportPathClaims::ExistingFiles::Replace; // kept, it would go to "a (2)"
+        const ExportJobResult result = (format < 0 ? startIconFamilyExport(records, settings)
+                                                   : startSelectedImagesExport(records, format, 72, settings))
                                            .wait();
         EXPECT_EQ(controller.alerts().size(), alerts);
         EXPECT_EQ(result.failures, 1);
@@ -278,7 +281,7 @@ TEST(ExportJobs, DpiIsMetadataAndEditsAreRendered)
 }
 
 // The window's writer: files go through the posting queue in order, HEIC to
-// the thread pool; two jobs run at once.
+// a pool of its own; two jobs run at once.
 TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
 {
     RecordingController controller;
@@ -289,12 +292,15 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
     queue.setMaxThreadCount(1);
     queue.setExpiryTimeout(-1);
     std::thread::id queueThread;
-    auto writer = std::make_shared<QueuedExportWriter>([&](std::function<void()> task) {
-        queue.start([&, task = std::move(task)] {
-            queueThread = std::this_thread::get_id();
-            task();
-        });
-    });
+    QThreadPool heicPool;
+    auto writer = std::make_shared<QueuedExportWriter>(
+        [&](std::function<void()> task) {
+            queue.start([&, task = std::move(task)] {
+                queueThread = std::this_thread::get_id();
+                task();
+            });
+        },
+        [&](std::function<void()> task) { heicPool.start(std::move(task)); });
 
     std::mutex mutex;
     std::vector<std::pair<int, std::thread::id>> finished;

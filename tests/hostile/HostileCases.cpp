@@ -129,10 +129,11 @@ HostileCase nameCase(std::string name, const QString &fileName, const QString &w
                       [written](const HostileSetup &s) { EXPECT_TRUE(QFileInfo(s.out + "/" + written).isFile()) << written.toStdString(); });
 }
 
-// A link planted in the output folder where an export file will go: replaced, never followed.
+// A link planted in the output folder where an export file will go: with --overwrite replaced,
+// never followed.
 HostileCase linkCase(std::string name, bool targetExists)
 {
-    return imagesCase(
+    HostileCase c = imagesCase(
         std::move(name), 1,
         [targetExists](HostileSetup &s) {
             writeGrayImage(s.bad);
@@ -145,6 +146,8 @@ HostileCase linkCase(std::string name, bool targetExists)
             const QByteArray kept = target.open(QIODevice::ReadOnly) ? target.readAll() : QByteArray("<none>");
             EXPECT_EQ(kept, targetExists ? "keep" : "<none>");
         });
+    c.extraArgs = {"--overwrite"};
+    return c;
 }
 
 std::string jpegOf(int width, int height)

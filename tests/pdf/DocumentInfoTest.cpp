@@ -44,11 +44,13 @@ TEST_F(PdfTest, InfoTextEntriesDatesAndEncryption)
         EXPECT_TRUE(parse(file)->info().contains(QStringLiteral("    Created\t- 2024-01-31 13:00:00\n")));
     });
 
-    // A file that needs a password is not opened: no text, no images.
+    // A file that needs a password is not opened without it: the text says so, no images.
     options.userPassword = "secret";
     const auto locked = parse(writeFixture(pdf, QStringLiteral("locked.pdf"), options));
-    EXPECT_TRUE(locked->info().isEmpty());
+    EXPECT_EQ(locked->info(), QStringLiteral("Not read: locked (needs a password)\n"));
+    EXPECT_EQ(locked->readStatus().state, PDFFileStruct::ReadStatus::State::Locked);
     EXPECT_FALSE(PdfDocument::open(path(QStringLiteral("locked.pdf"))));
+    EXPECT_TRUE(PdfDocument::open(path(QStringLiteral("locked.pdf")), "secret"));
 }
 
 TEST(PdfDate, Formats)
