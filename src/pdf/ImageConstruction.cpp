@@ -255,7 +255,7 @@ QImage pictureOf(RasterImage raster, const PdfObject &stream, bool colorManaged)
 {
     if (colorManaged)
         manageImageColour(raster, stream, rasterLimit());
-    return rasterToQImage(raster);
+    return rasterToQImage(std::move(raster));
 }
 
 ColorModel modelWithComponents(int components)
@@ -821,7 +821,7 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &stored, const QStringList 
     if (isImageMask(stream)) {
         RasterImage mask = unpackSamples(QByteArrayView(data.bytes), w, h, 1, 1, rasterLimit());
         applyImageDecode(mask, stream, false);
-        return rasterToQImage(mask);
+        return rasterToQImage(std::move(mask));
     }
     if (SpotColorSpace::isSpotSpace(stream.get("ColorSpace")))
         return pictureOf(spotRaster(QByteArrayView(data.bytes), w, h, bps, stream, colorManaged, 0, cause, tintBudget),

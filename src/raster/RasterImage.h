@@ -47,6 +47,9 @@ struct RasterImage {
 // CMYK goes through cmykToRgbNaive() into RGB888 (RGBX64 at 16 bits, RGBA
 // formats with alpha). Null for a null raster.
 QImage rasterToQImage(const RasterImage &raster);
+// The same, taking over the samples without a copy where QImage can read them
+// as they are; the raster is left null.
+QImage rasterToQImage(RasterImage &&raster);
 
 // The uncalibrated CMYK to RGB conversion: r = max - min(max, c + k), and so
 // for g (m) and b (y), where max is 255 or 65535. Colour-managed conversion
