@@ -256,7 +256,8 @@ std::optional<QByteArray> rawStreamBytes(const PdfObject &stream, DecodeCause *c
         std::int32_t length = 0;
         if (stream.getIntegerEntry("Length", &length) && length > 0)
             out.m_data.reserve(std::min<qsizetype>(length, qsizetype(64) << 20));
-        if (object.pipeStreamData(&out, 0, qpdf_dl_none, true, false))
+        bool attempted = false;
+        if (object.pipeStreamData(&out, &attempted, 0, qpdf_dl_none, true, false))
             return std::move(out.m_data);
     } catch (const std::exception &) {
     }
@@ -466,7 +467,8 @@ std::optional<PdfStreamData> codedPictureHead(const PdfObject &stream, qint64 by
     bool read = false;
     try {
         // The raw (decrypted) bytes, as getRawStreamData() gives them.
-        read = const_cast<QPDFObjectHandle *>(h)->pipeStreamData(&head, 0, qpdf_dl_none, true, false);
+        bool attempted = false;
+        read = const_cast<QPDFObjectHandle *>(h)->pipeStreamData(&head, &attempted, 0, qpdf_dl_none, true, false);
     } catch (const std::exception &) {
     }
     if (!(read || head.m_full) || head.m_data.isEmpty())
