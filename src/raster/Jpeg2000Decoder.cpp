@@ -1,5 +1,7 @@
 #include "Jpeg2000Decoder.h"
 
+#include <QThread>
+
 #include "ImageProperties.h"
 #include "Jp2HeaderBoxes.h"
 
@@ -149,7 +151,8 @@ struct ImageDeleter {
 class OpenJpegReader {
 public:
     // paletteIndices: a JP2 palette and channel definitions are left unapplied.
-    bool readHeader(QByteArrayView data, bool paletteIndices = false)
+    // forDecoding: the codec gets its worker threads (a header alone needs none).
+    bool readHeader(QByteArrayView data, bool paletteIndices = false, bool forDecoding = false)
     {
         const Container container = detectContainer(data);
         if (container == Container::None || tileSetupBytes(data, container) > kMaxTileSetupBytes)
@@ -170,9 +173,10 @@ public:
             return false;
         // Damaged or truncated codestreams give what could be decoded.
         opj_decoder_set_strict_mode(codec_.get(), OPJ_FALSE);
-        // No worker threads, whatever OPJ_NUM_THREADS says: callers run one
-        // decode per thread already.
-        opj_codec_set_threads(codec_.get(), 0);
+        // OpenJPEG's own workers decode the code blocks on every core: a
+        // single large picture (a thumbnail, the last image of an export)
+        // does not wait on one.
+        opj_codec_set_threads(codec_.get(), forDecoding ? std::max(1, QThread::idealThreadCount()) : 0);
 
         stream_.reset(opj_stream_create(std::min<OPJ_SIZE_T>(kStreamChunk, OPJ_SIZE_T(data.size())), OPJ_TRUE));
         if (!stream_)
@@ -488,7 +492,7 @@ std::optional<Layout> headerLayout(const opj_image_t &image, const std::optional
 RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes, bool paletteIndices, DecodeCause *cause)
 {
     OpenJpegReader reader;
-    if (!reader.readHeader(data, paletteIndices) || !headerFits(reader, readJp2HeaderBoxes(data), maxBytes))
+    if (!reader.readHeader(data, paletteIndices, true) || !headerFits(reader, readJp2HeaderBoxes(data), maxBytes))
         return {};
 
     if (!reader.decode())
