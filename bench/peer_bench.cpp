@@ -11,7 +11,7 @@
 // (2,000 small Flate images), cmyk (50 CMYK JPEG pages, colours managed), jpx (20 JPEG 2000
 // pages), flate (50 Flate RGB 3000 x 2000), original-jpeg, original-jpx (--format Original),
 // list-book (300 JPEG pages), list-jbig2.
-// ZEMBRIX_BENCH_KEEP=1 keeps the files.
+// ZEMBRIX_BENCH_KEEP=1 keeps the files; ZEMBRIX_BENCH_DIR=FOLDER keeps them there and reuses them.
 
 #include "Jbig2TestStreams.h"
 #include "Jpeg2000Fixtures.h"
@@ -234,10 +234,13 @@ int main(int argc, char **argv)
         else
             only << QString::fromLocal8Bit(argv[i]);
     }
-    QTemporaryDir dir;
+    // ZEMBRIX_BENCH_DIR=FOLDER writes the files there, or uses those already there.
+    QTemporaryDir temporary;
+    const QString folder = qEnvironmentVariable("ZEMBRIX_BENCH_DIR", temporary.path());
+    const QDir dir(folder);
     if (qEnvironmentVariableIsSet("ZEMBRIX_BENCH_KEEP")) {
-        dir.setAutoRemove(false);
-        out << "files in " << dir.path() << "\n";
+        temporary.setAutoRemove(false);
+        out << "files in " << folder << "\n";
     }
 
     const QString zembrix = QStringLiteral(ZEMBRIX_BINARY);
