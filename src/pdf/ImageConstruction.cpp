@@ -749,7 +749,7 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
 // repeat; one that differs is a damaged or mislabelled stream and is refused
 // rather than stretched.
 QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                    int /*reduceToEdge: decoded whole, then reduced by the caller*/,
+                                    int reduceToEdge,
                                     bool colorManaged, const TColorSpace *colorSpace, DecodeCause *cause)
 {
     if (jpeg2000Size(QByteArrayView(data.bytes)) != QSize(width, height))
@@ -768,6 +768,15 @@ QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int he
         return pictureOf(
             makeIndexedImage(indices.samples, width, height, 8, *colorSpace, stream, colorManaged, true, cause), stream,
             colorManaged);
+    }
+    // A smaller copy comes from a lower resolution level of the data (the
+    // caller draws it at its size); the picture itself from the whole.
+    if (reduceToEdge > 0 && std::max(width, height) > reduceToEdge) {
+        RasterImage reduced = decodeJpeg2000Reduced(QByteArrayView(data.bytes), reduceToEdge, rasterLimit());
+        if (reduced.isNull() || reduced.width > width || reduced.height > height)
+            return damaged();
+        applyImageDecode(reduced, stream, true);
+        return pictureOf(std::move(reduced), stream, colorManaged);
     }
     RasterImage decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
     if (decoded.isNull() || decoded.width != width || decoded.height != height)

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <openjpeg.h>
 
@@ -192,6 +193,13 @@ public:
         image_.reset(image);
         return ok && image && image->numcomps > 0 && image->x1 > image->x0 && image->y1 > image->y0
             && image->x1 - image->x0 <= uint(INT_MAX) && image->y1 - image->y0 <= uint(INT_MAX);
+    }
+
+    // Decodes the resolution level `factor` steps below the full one; false
+    // when the codestream has not that many levels.
+    bool setResolutionFactor(int factor)
+    {
+        return opj_set_decoded_resolution_factor(codec_.get(), OPJ_UINT32(factor));
     }
 
     bool decode()
@@ -508,6 +516,44 @@ RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes, bool paletteInd
     if (!layout)
         return {};
     return buildRaster(image, *layout, space, maxBytes);
+}
+
+RasterImage decodeJpeg2000Reduced(QByteArrayView data, int longEdge, qint64 maxBytes)
+{
+    OpenJpegReader reader;
+    if (!reader.readHeader(data, false, true) || !headerFits(reader, readJp2HeaderBoxes(data), maxBytes))
+        return {};
+    const opj_image_t &header = reader.image();
+    bool plain = header.x0 == 0 && header.y0 == 0;
+    for (OPJ_UINT32 i = 0; i < header.numcomps; ++i)
+        plain = plain && header.comps[i].dx == 1 && header.comps[i].dy == 1;
+    const quint32 fullEdge = std::max(header.x1, header.y1);
+    int factor = 0;
+    while (plain && longEdge > 0 && factor < 30 && ((fullEdge >> (factor + 1)) >= quint32(longEdge)))
+        ++factor;
+    // The codestream may have fewer levels than that: the most it allows.
+    while (factor > 0 && !reader.setResolutionFactor(factor))
+        --factor;
+    if (!reader.decode())
+        return {};
+    const Space space = spaceOf(reader.image());
+    const auto layout = chooseLayout(int(reader.image().numcomps), alphaFlags(reader.image()), space);
+    if (!layout)
+        return {};
+    if (factor == 0)
+        return buildRaster(reader.image(), *layout, space, maxBytes);
+    // The planes hold the reduced picture: the image is laid out at their size.
+    opj_image_t reduced = reader.image();
+    std::vector<opj_image_comp_t> comps(reduced.comps, reduced.comps + reduced.numcomps);
+    for (opj_image_comp_t &c : comps) {
+        if (c.w != comps[0].w || c.h != comps[0].h)
+            return {};
+        c.x0 = c.y0 = 0;
+    }
+    reduced.comps = comps.data();
+    reduced.x1 = comps[0].w;
+    reduced.y1 = comps[0].h;
+    return buildRaster(reduced, *layout, space, maxBytes);
 }
 
 std::optional<QSize> jpeg2000Size(QByteArrayView data)
