@@ -71,60 +71,44 @@ public:
 
     void apply(const uchar *in, uchar *out, int pixels) const
     {
-        constexpr quint32 dc = kGrid * kGrid * kGrid, dm = kGrid * kGrid, dy = kGrid;
+        constexpr quint32 dc = kGrid * kGrid * kGrid, dm = kGrid * kGrid, dy = kGrid, dk = 1;
+        const quint16 *nodes = m_nodes.data();
         for (int p = 0; p < pixels; ++p, in += 4, out += 3) {
             const quint32 node = m_index[in[0]] * dc + m_index[in[1]] * dm + m_index[in[2]] * dy + m_index[in[3]];
             const qint64 fc = m_fraction[in[0]];
-            qint64 lo[3], hi[3];
-            tetrahedral(node, m_fraction[in[1]], m_fraction[in[2]], m_fraction[in[3]], lo);
-            tetrahedral(node + dc, m_fraction[in[1]], m_fraction[in[2]], m_fraction[in[3]], hi);
+            // The tetrahedron of the M, Y, K cube holding the point: its
+            // corners are reached by stepping along the axes in the order of
+            // their fractions, largest first.
+            qint64 f[3] = {m_fraction[in[1]], m_fraction[in[2]], m_fraction[in[3]]};
+            quint32 step[3] = {dm, dy, dk};
+            if (f[0] < f[1]) {
+                std::swap(f[0], f[1]);
+                std::swap(step[0], step[1]);
+            }
+            if (f[1] < f[2]) {
+                std::swap(f[1], f[2]);
+                std::swap(step[1], step[2]);
+            }
+            if (f[0] < f[1]) {
+                std::swap(f[0], f[1]);
+                std::swap(step[0], step[1]);
+            }
+            const quint32 corner1 = step[0], corner2 = corner1 + step[1], corner3 = corner2 + step[2];
             for (int o = 0; o < 3; ++o) {
-                const qint64 v16 = lo[o] + (((hi[o] - lo[o]) * fc + 32768) >> 16);
+                qint64 slice[2];
+                for (int s = 0; s < 2; ++s) {
+                    const quint16 *n = nodes + size_t(node + (s ? dc : 0)) * 3 + o;
+                    const qint64 v0 = n[0], v1 = n[size_t(corner1) * 3], v2 = n[size_t(corner2) * 3],
+                                 v3 = n[size_t(corner3) * 3];
+                    slice[s] = v0 + (((v1 - v0) * f[0] + (v2 - v1) * f[1] + (v3 - v2) * f[2] + 32768) >> 16);
+                }
+                const qint64 v16 = slice[0] + (((slice[1] - slice[0]) * fc + 32768) >> 16);
                 out[o] = uchar((std::clamp<qint64>(v16, 0, 65535) * 255 + 32767) / 65535);
             }
         }
     }
 
 private:
-    // The 16-bit result within the M, Y, K cube whose first node is `node`
-    // (C fixed), at fractions fx, fy, fz along M, Y and K.
-    void tetrahedral(quint32 node, qint64 fx, qint64 fy, qint64 fz, qint64 *out) const
-    {
-        constexpr quint32 dx = kGrid * kGrid, dy = kGrid, dz = 1;
-        const quint16 *n = m_nodes.data();
-        const auto at = [&](quint32 offset, int o) { return qint64(n[size_t(node + offset) * 3 + size_t(o)]); };
-        for (int o = 0; o < 3; ++o) {
-            const qint64 c0 = at(0, o);
-            qint64 c1, c2, c3;
-            if (fx >= fy && fy >= fz) {
-                c1 = at(dx, o) - c0;
-                c2 = at(dx + dy, o) - at(dx, o);
-                c3 = at(dx + dy + dz, o) - at(dx + dy, o);
-            } else if (fx >= fz && fz >= fy) {
-                c1 = at(dx, o) - c0;
-                c3 = at(dx + dz, o) - at(dx, o);
-                c2 = at(dx + dy + dz, o) - at(dx + dz, o);
-            } else if (fz >= fx && fx >= fy) {
-                c3 = at(dz, o) - c0;
-                c1 = at(dx + dz, o) - at(dz, o);
-                c2 = at(dx + dy + dz, o) - at(dx + dz, o);
-            } else if (fy >= fx && fx >= fz) {
-                c2 = at(dy, o) - c0;
-                c1 = at(dx + dy, o) - at(dy, o);
-                c3 = at(dx + dy + dz, o) - at(dx + dy, o);
-            } else if (fy >= fz && fz >= fx) {
-                c2 = at(dy, o) - c0;
-                c3 = at(dy + dz, o) - at(dy, o);
-                c1 = at(dx + dy + dz, o) - at(dy + dz, o);
-            } else {
-                c3 = at(dz, o) - c0;
-                c2 = at(dy + dz, o) - at(dz, o);
-                c1 = at(dx + dy + dz, o) - at(dy + dz, o);
-            }
-            out[o] = c0 + ((c1 * fx + c2 * fy + c3 * fz + 32768) >> 16);
-        }
-    }
-
     std::vector<quint16> m_nodes; // kGrid^4 nodes of R, G, B
     std::array<quint32, 256> m_index{};
     std::array<quint32, 256> m_fraction{};
@@ -258,8 +242,8 @@ bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView prof
     });
     if (!transform->handle)
         return false;
-    RasterImage out =
-        RasterImage::create(raster.width, raster.height, ColorModel::RGB, raster.bitsPerComponent, raster.hasAlpha, maxBytes);
+    RasterImage out = RasterImage::create(raster.width, raster.height, ColorModel::RGB, raster.bitsPerComponent,
+                                          raster.hasAlpha, maxBytes, false); // every row is written below
     if (out.isNull())
         return false;
     const auto convertRows = [&](int from, int to) {

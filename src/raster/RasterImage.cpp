@@ -149,7 +149,7 @@ bool RasterImage::isNull() const
         || samples.size() < total;
 }
 
-RasterImage RasterImage::create(int w, int h, ColorModel model, int bpc, bool alpha, qint64 maxBytes)
+RasterImage RasterImage::create(int w, int h, ColorModel model, int bpc, bool alpha, qint64 maxBytes, bool zeroFilled)
 {
     if (w <= 0 || h <= 0 || (bpc != 8 && bpc != 16))
         return {};
@@ -167,7 +167,8 @@ RasterImage RasterImage::create(int w, int h, ColorModel model, int bpc, bool al
     }
     if (image.samples.size() != total)
         return {};
-    std::memset(image.samples.data(), 0, size_t(total));
+    if (zeroFilled)
+        std::memset(image.samples.data(), 0, size_t(total));
     image.width = w;
     image.height = h;
     image.model = model;

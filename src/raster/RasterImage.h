@@ -39,7 +39,9 @@ struct RasterImage {
 
     // A zero-filled image. Null when a size is not positive, bpc is not 8 or 16,
     // the byte count overflows, or it exceeds maxBytes.
-    static RasterImage create(int w, int h, ColorModel model, int bpc, bool alpha, qint64 maxBytes);
+    // `zeroFilled` false leaves the samples unset, for a caller that writes every one.
+    static RasterImage create(int w, int h, ColorModel model, int bpc, bool alpha, qint64 maxBytes,
+                              bool zeroFilled = true);
 };
 
 // Gray8 -> Grayscale8, Gray16 -> Grayscale16, RGB8 -> RGB888, RGBA8 -> RGBA8888,
