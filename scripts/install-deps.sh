@@ -14,7 +14,7 @@ PACKAGES=(
   libopenjp2-7-dev
   liblcms2-dev liblcms2-utils libgs-common
   libheif-dev
-  zlib1g-dev
+  zlib1g-dev libpng-dev
   libgtest-dev libgmock-dev
   poppler-utils parallel
   xvfb imagemagick xdotool xclip bc librsvg2-bin

@@ -15,7 +15,8 @@ namespace {
 // Opens and walks one file (the command line's file `index`) on the calling
 // thread, without the pause of the window's background parse. Gives none
 // (after saying why) when the file cannot be read as a PDF.
-std::shared_ptr<PDFFileStruct> parseNow(qsizetype index, const CommandLine &cl, QTextStream &err)
+std::shared_ptr<PDFFileStruct> parseNow(qsizetype index, const CommandLine &cl, QTextStream &err,
+                                        bool listing = false)
 {
     const QString file = cl.files.value(index);
     const QString path = cl.paths.value(index, file);
@@ -48,6 +49,7 @@ std::shared_ptr<PDFFileStruct> parseNow(qsizetype index, const CommandLine &cl, 
     record->setFileName(QFileInfo(file).fileName());
     record->setPassword(cl.password);
     record->setKeepsReducedCopies(false);
+    record->setChecksHeadersOnly(listing);
     record->setIsThreading(true);
     record->fillImageListArray(record.get());
     record->setIsThreading(false);
@@ -82,7 +84,7 @@ int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
     out << "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi\n";
     for (qsizetype f = 0; f < cl.files.size(); ++f) {
         const QString &file = cl.files[f];
-        const auto record = parseNow(f, cl, err);
+        const auto record = parseNow(f, cl, err, true);
         if (!record) {
             status = 1;
             continue;

@@ -5,6 +5,7 @@
 #include "HeicFileWriter.h"
 #include "IconFileWriter.h"
 #include "Jpeg2000FileWriter.h"
+#include "PngFileWriter.h"
 #include "QtFileWriter.h"
 
 namespace {
@@ -25,9 +26,10 @@ QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi)
     switch (formatIndex) {
     case ExportFormat::Jpeg:
     case ExportFormat::Tiff:
-    case ExportFormat::Png:
     case ExportFormat::Bmp:
         return encodeWithQtWriter(image, formatIndex, dpi);
+    case ExportFormat::Png:
+        return encodePng(image, dpi);
     case ExportFormat::Jpeg2000:
         return encodeJpeg2000(image, dpi);
     case ExportFormat::Icns:

@@ -36,7 +36,7 @@ void quietExit(j_common_ptr info)
 void quietMessage(j_common_ptr, int) {}
 
 // Only the header is read: small and bounded work whatever the data.
-std::optional<JpegHeader> readHeader(const QByteArray &data)
+std::optional<JpegHeader> readHeader(QByteArrayView data)
 {
     jpeg_decompress_struct info;
     QuietError error;
@@ -79,7 +79,7 @@ J_COLOR_SPACE pdfColorSpace(const JpegHeader &header, int colorTransform)
 
 // The offset of the units byte of the first JFIF APP0 segment before the
 // scan, -1 when there is none, -2 when the segments are not well formed.
-qsizetype jfifUnitsOffset(const QByteArray &data)
+qsizetype jfifUnitsOffset(QByteArrayView data)
 {
     const auto *bytes = reinterpret_cast<const uchar *>(data.constData());
     const qsizetype size = data.size();
@@ -121,8 +121,10 @@ OriginalFile jpegOriginalFile(const EmbeddedPicture &picture, float dpi)
 {
     OriginalFile file;
     file.extension = QStringLiteral("jpg");
-    // Bytes before SOI are not part of the file (JpegDecoder.h).
-    QByteArray data = picture.bytes.sliced(std::max<qsizetype>(0, jpegStartOffset(QByteArrayView(picture.bytes))));
+    // Bytes before SOI are not part of the file (JpegDecoder.h). The data is
+    // looked at in place and copied once, into the file.
+    QByteArrayView data(picture.bytes);
+    data = data.sliced(std::max<qsizetype>(0, jpegStartOffset(data)));
     qsizetype end = data.size();
     while (end > 0 && (data[end - 1] == '\0' || data[end - 1] == '\n' || data[end - 1] == '\r'
                        || data[end - 1] == ' ' || data[end - 1] == '\t'))
@@ -151,17 +153,19 @@ OriginalFile jpegOriginalFile(const EmbeddedPicture &picture, float dpi)
         file.obstacle = QStringLiteral("its JPEG segments are not well formed");
         return file;
     }
-    QByteArray out = data;
+    QByteArray out;
     if (units >= 0) {
+        out = data.toByteArray();
         putDensity(reinterpret_cast<uchar *>(out.data()) + units, dpi);
     } else {
         QByteArray app0("\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00", 18);
         putDensity(reinterpret_cast<uchar *>(app0.data()) + 11, dpi);
-        out.insert(2, app0);
+        out.reserve(data.size() + app0.size());
+        out.append(data.first(2)).append(app0).append(data.sliced(2));
         const std::optional<JpegHeader> patched = readHeader(out);
         if (!patched || patched->colorSpace != header->colorSpace) {
             // A JFIF segment makes readers take three components as YCbCr.
-            out = data;
+            out = data.toByteArray();
             file.note = QStringLiteral("written without its resolution: a JFIF header would change its colours");
         }
     }

@@ -256,7 +256,7 @@ QImage pictureOf(RasterImage raster, const PdfObject &stream, bool colorManaged)
 {
     if (colorManaged)
         manageImageColour(raster, stream, rasterLimit());
-    return rasterToQImage(raster);
+    return rasterToQImage(std::move(raster));
 }
 
 ColorModel modelWithComponents(int components)
@@ -736,7 +736,7 @@ QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height
 // repeat; one that differs is a damaged or mislabelled stream and is refused
 // rather than stretched.
 QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                    int /*reduceToEdge: decoded whole, then reduced by the caller*/,
+                                    int reduceToEdge,
                                     bool colorManaged, const TColorSpace *colorSpace, DecodeCause *cause)
 {
     if (jpeg2000Size(QByteArrayView(data.bytes)) != QSize(width, height))
@@ -755,6 +755,15 @@ QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int he
         return pictureOf(
             makeIndexedImage(indices.samples, width, height, 8, *colorSpace, stream, colorManaged, true, cause), stream,
             colorManaged);
+    }
+    // A smaller copy comes from a lower resolution level of the data (the
+    // caller draws it at its size); the picture itself from the whole.
+    if (reduceToEdge > 0 && std::max(width, height) > reduceToEdge) {
+        RasterImage reduced = decodeJpeg2000Reduced(QByteArrayView(data.bytes), reduceToEdge, rasterLimit());
+        if (reduced.isNull() || reduced.width > width || reduced.height > height)
+            return damaged();
+        applyImageDecode(reduced, stream, true);
+        return pictureOf(std::move(reduced), stream, colorManaged);
     }
     RasterImage decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
     if (decoded.isNull() || decoded.width != width || decoded.height != height)
@@ -808,7 +817,7 @@ QImage PDFFileStruct::buildImage(const PdfStreamData &stored, const QStringList 
     if (isImageMask(stream)) {
         RasterImage mask = unpackSamples(QByteArrayView(data.bytes), w, h, 1, 1, rasterLimit());
         applyImageDecode(mask, stream, false);
-        return rasterToQImage(mask);
+        return rasterToQImage(std::move(mask));
     }
     if (SpotColorSpace::isSpotSpace(stream.get("ColorSpace")))
         return pictureOf(spotRaster(QByteArrayView(data.bytes), w, h, bps, stream, colorManaged, 0, cause, tintBudget),

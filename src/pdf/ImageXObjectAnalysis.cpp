@@ -23,6 +23,14 @@ std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &
     return std::nullopt;
 }
 
+namespace {
+
+// What the check of a coded picture reads first (SOI to SOF of a JPEG with
+// its usual segments, the boxes and main header of JPEG 2000).
+constexpr qint64 kCodedPictureHeadBytes = 64 * 1024;
+
+} // namespace
+
 QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
 {
     if (!owner->walkMayContinue() || node->type() != PdfTypeStream)
@@ -167,10 +175,23 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         && (width > PDFImageStruct::kReducedEdge || height > PDFImageStruct::kReducedEdge)) {
         const PdfObject &stream = node->stream();
         if (endsInCodedPicture(stream)) {
-            data = node->streamDataWithFormat(&report.cause);
-            check = !data ? Check::Unreadable
-                : codedPictureWouldBuild(*data, width, height, stream) ? Check::Builds
-                                                                        : Check::Fails;
+            // The headers are at the start of the data: its first bytes
+            // mostly decide, and the whole is read only when they do not.
+            std::optional<PdfStreamData> head = codedPictureHead(stream, kCodedPictureHeadBytes);
+            if (head && codedPictureWouldBuild(*head, width, height, stream)) {
+                data = std::move(head);
+                check = Check::Builds;
+            } else {
+                data = node->streamDataWithFormat(&report.cause);
+                check = !data ? Check::Unreadable
+                    : codedPictureWouldBuild(*data, width, height, stream) ? Check::Builds
+                                                                            : Check::Fails;
+            }
+        } else if (const std::optional<qint64> pageBytes =
+                       m_headersOnly ? jbig2DecodedSizeFromHeaders(stream) : std::nullopt) {
+            check = samplesWouldBuild(stream, colorSpace.get(), bitsPerComponent, width, height, *pageBytes, &report)
+                ? Check::Builds
+                : Check::Fails;
         } else {
             qint64 count = 0;
             const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(),

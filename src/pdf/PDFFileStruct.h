@@ -96,6 +96,10 @@ public:
     // (on by default). The headless modes need none: they build pictures at
     // full size when they write them. Set before the walk.
     void setKeepsReducedCopies(bool keep) { m_keepReducedCopies = keep; }
+    // A listing (off by default, needs no reduced copies): whether an image
+    // can be built is judged from the headers of its data where they tell
+    // (JBIG2 page information), without decoding it. Set before the walk.
+    void setChecksHeadersOnly(bool headersOnly) { m_headersOnly = headersOnly; }
     // Whether pictures are converted through their colour profiles (on by
     // default); off gives the uncalibrated conversions. Set before the walk.
     void setColorManaged(bool managed) { m_colorManaged.store(managed); }
@@ -288,6 +292,7 @@ private:
     int m_currentPage = 0;
     int m_depth = 0;
     bool m_keepReducedCopies = true;
+    bool m_headersOnly = false;
     qint64 m_maxPixels = kDefaultMaxPixels;
     QList<SkippedImage> m_skipped; // guarded by m_mutex
     ReadStatus m_readStatus;       // guarded by m_mutex

@@ -2,6 +2,7 @@
 
 #include "pdf/filters/CcittFaxDecoder.h"
 #include "pdf/filters/Jbig2Decoder.h"
+#include "pdf/filters/Jbig2StreamScan.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
@@ -225,15 +226,39 @@ std::optional<QByteArray> decodeJbig2Step(const QByteArray &input, const PdfObje
     return page;
 }
 
+// Collects a stream's raw bytes.
+class RawBuffer final : public Pipeline
+{
+public:
+    RawBuffer()
+        : Pipeline("raw buffer", nullptr)
+    {
+    }
+    void write(unsigned char const *data, size_t len) override
+    {
+        m_data.append(reinterpret_cast<const char *>(data), qsizetype(len));
+    }
+    void finish() override {}
+
+    QByteArray m_data;
+};
+
 std::optional<QByteArray> rawStreamBytes(const PdfObject &stream, DecodeCause *cause = nullptr)
 {
     const QPDFObjectHandle *h = stream.handle();
     if (!h)
         return std::nullopt;
     try {
-        std::shared_ptr<Buffer> raw = const_cast<QPDFObjectHandle *>(h)->getRawStreamData();
-        if (raw)
-            return QByteArray(reinterpret_cast<const char *>(raw->getBuffer()), qsizetype(raw->getSize()));
+        // Read straight into one buffer of the stated length (the library's
+        // own buffer grows by copies, and would be copied once more).
+        QPDFObjectHandle object = *h;
+        RawBuffer out;
+        std::int32_t length = 0;
+        if (stream.getIntegerEntry("Length", &length) && length > 0)
+            out.m_data.reserve(std::min<qsizetype>(length, qsizetype(64) << 20));
+        bool attempted = false;
+        if (object.pipeStreamData(&out, &attempted, 0, qpdf_dl_none, true, false))
+            return std::move(out.m_data);
     } catch (const std::exception &) {
     }
     noteDecodeCause(cause, DecodeCause::DamagedFile);
@@ -399,6 +424,84 @@ std::optional<PdfCodedPicture> codedPictureOfStream(const PdfObject &stream, qin
     if (!raw || raw->isEmpty() || raw->size() > maxBytes)
         return std::nullopt;
     return PdfCodedPicture{std::move(*raw), std::move(coding)};
+}
+
+namespace {
+
+// Keeps the first bytes of what passes and stops the read once it has them.
+class HeadBuffer final : public Pipeline
+{
+public:
+    explicit HeadBuffer(qint64 limit)
+        : Pipeline("head buffer", nullptr)
+        , m_limit(limit)
+    {
+    }
+    void write(unsigned char const *data, size_t len) override
+    {
+        const qint64 room = m_limit - m_data.size();
+        m_data.append(reinterpret_cast<const char *>(data), qsizetype(std::min<qint64>(room, qint64(len))));
+        if (m_data.size() >= m_limit) {
+            m_full = true;
+            throw std::length_error("head read");
+        }
+    }
+    void finish() override { m_finished = true; }
+
+    QByteArray m_data;
+    qint64 m_limit;
+    bool m_full = false;
+    bool m_finished = false;
+};
+
+} // namespace
+
+std::optional<PdfStreamData> codedPictureHead(const PdfObject &stream, qint64 bytes)
+{
+    QList<PdfFilterStep> steps = pdfStreamFilters(stream);
+    steps.removeIf([](const PdfFilterStep &step) { return step.name == "Crypt"; });
+    const QPDFObjectHandle *h = stream.handle();
+    if (steps.size() != 1 || (steps[0].name != "DCTDecode" && steps[0].name != "JPXDecode") || !h || bytes <= 0)
+        return std::nullopt;
+    HeadBuffer head(bytes);
+    bool read = false;
+    try {
+        // The raw (decrypted) bytes, as getRawStreamData() gives them.
+        bool attempted = false;
+        read = const_cast<QPDFObjectHandle *>(h)->pipeStreamData(&head, &attempted, 0, qpdf_dl_none, true, false);
+    } catch (const std::exception &) {
+    }
+    if (!(read || head.m_full) || head.m_data.isEmpty())
+        return std::nullopt;
+    return PdfStreamData{std::move(head.m_data),
+                         steps[0].name == "DCTDecode" ? PdfStreamFormat::JPEG : PdfStreamFormat::JPEG2000};
+}
+
+std::optional<qint64> jbig2DecodedSizeFromHeaders(const PdfObject &stream)
+{
+    QList<PdfFilterStep> steps = pdfStreamFilters(stream);
+    steps.removeIf([](const PdfFilterStep &step) { return step.name == "Crypt"; });
+    if (steps.size() != 1 || steps[0].name != "JBIG2Decode")
+        return std::nullopt;
+    std::vector<std::uint32_t> known;
+    const PdfObject globalsStream = steps[0].parms.get("JBIG2Globals");
+    if (globalsStream.type() == PdfTypeStream) {
+        const std::optional<PdfStreamData> g = decodeStreamChain(globalsStream, kMaxAuxiliaryStreamBytes, false);
+        if (!g || g->format != PdfStreamFormat::Raw)
+            return std::nullopt;
+        const Jbig2StreamScan globals = scanJbig2Stream(QByteArrayView(g->bytes));
+        if (globals.refersToMissing || globals.acceptedLength != g->bytes.size())
+            return std::nullopt;
+        known = globals.numbers;
+    }
+    const std::optional<QByteArray> raw = rawStreamBytes(stream);
+    if (!raw)
+        return std::nullopt;
+    const Jbig2StreamScan scan = scanJbig2Stream(QByteArrayView(*raw), known);
+    if (!scan.hasPage || !scan.pageBytes || scan.refersToMissing || scan.acceptedLength != raw->size()
+        || *scan.pageBytes == 0 || *scan.pageBytes > std::uint64_t(kMaxDecodedStreamBytes))
+        return std::nullopt;
+    return qint64(*scan.pageBytes);
 }
 
 qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream)

@@ -54,6 +54,19 @@ struct PdfCodedPicture {
 };
 std::optional<PdfCodedPicture> codedPictureOfStream(const PdfObject &stream, qint64 maxBytes);
 
+// The first `bytes` bytes (or fewer: the whole stream) of the coded picture of
+// a stream whose only filter is DCTDecode or JPXDecode, read without the rest:
+// enough for the headers a listing checks. None for any other chain or
+// unreadable data.
+std::optional<PdfStreamData> codedPictureHead(const PdfObject &stream, qint64 bytes);
+
+// The decoded size of a stream whose only filter is JBIG2Decode, as its
+// segment headers (and those of its globals) tell it: the bytes of the page
+// its first page information segment describes. None when they do not tell
+// (a page of unknown height, a segment referring to one that is not there,
+// segments the decoder would not be given, other filters).
+std::optional<qint64> jbig2DecodedSizeFromHeaders(const PdfObject &stream);
+
 // The default decoded-size limit of a stream: for an image, a generous
 // multiple of what its dictionary can use; otherwise a fixed bound.
 qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream);

@@ -4,10 +4,13 @@
 #include "ImageProperties.h"
 #include "Jp2HeaderBoxes.h"
 
+#include <QThread>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <openjpeg.h>
 
@@ -150,7 +153,8 @@ struct ImageDeleter {
 class OpenJpegReader {
 public:
     // paletteIndices: a JP2 palette and channel definitions are left unapplied.
-    bool readHeader(QByteArrayView data, bool paletteIndices = false)
+    // forDecoding: the codec gets its worker threads (a header alone needs none).
+    bool readHeader(QByteArrayView data, bool paletteIndices = false, bool forDecoding = false)
     {
         const Container container = detectContainer(data);
         if (container == Container::None || tileSetupBytes(data, container) > kMaxTileSetupBytes)
@@ -171,9 +175,10 @@ public:
             return false;
         // Damaged or truncated codestreams give what could be decoded.
         opj_decoder_set_strict_mode(codec_.get(), OPJ_FALSE);
-        // No worker threads, whatever OPJ_NUM_THREADS says: callers run one
-        // decode per thread already.
-        opj_codec_set_threads(codec_.get(), 0);
+        // OpenJPEG's own workers decode the code blocks on every core: a
+        // single large picture (a thumbnail, the last image of an export)
+        // does not wait on one.
+        opj_codec_set_threads(codec_.get(), forDecoding ? std::max(1, QThread::idealThreadCount()) : 0);
 
         stream_.reset(opj_stream_create(std::min<OPJ_SIZE_T>(kStreamChunk, OPJ_SIZE_T(data.size())), OPJ_TRUE));
         if (!stream_)
@@ -189,6 +194,13 @@ public:
         image_.reset(image);
         return ok && image && image->numcomps > 0 && image->x1 > image->x0 && image->y1 > image->y0
             && image->x1 - image->x0 <= uint(INT_MAX) && image->y1 - image->y0 <= uint(INT_MAX);
+    }
+
+    // Decodes the resolution level `factor` steps below the full one; false
+    // when the codestream has not that many levels.
+    bool setResolutionFactor(int factor)
+    {
+        return opj_set_decoded_resolution_factor(codec_.get(), OPJ_UINT32(factor));
     }
 
     bool decode()
@@ -489,7 +501,7 @@ std::optional<Layout> headerLayout(const opj_image_t &image, const std::optional
 RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes, bool paletteIndices, DecodeCause *cause)
 {
     OpenJpegReader reader;
-    if (!reader.readHeader(data, paletteIndices) || !headerFits(reader, readJp2HeaderBoxes(data), maxBytes))
+    if (!reader.readHeader(data, paletteIndices, true) || !headerFits(reader, readJp2HeaderBoxes(data), maxBytes))
         return {};
 
     if (!reader.decode())
@@ -505,6 +517,44 @@ RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes, bool paletteInd
     if (!layout)
         return {};
     return buildRaster(image, *layout, space, maxBytes);
+}
+
+RasterImage decodeJpeg2000Reduced(QByteArrayView data, int longEdge, qint64 maxBytes)
+{
+    OpenJpegReader reader;
+    if (!reader.readHeader(data, false, true) || !headerFits(reader, readJp2HeaderBoxes(data), maxBytes))
+        return {};
+    const opj_image_t &header = reader.image();
+    bool plain = header.x0 == 0 && header.y0 == 0;
+    for (OPJ_UINT32 i = 0; i < header.numcomps; ++i)
+        plain = plain && header.comps[i].dx == 1 && header.comps[i].dy == 1;
+    const quint32 fullEdge = std::max(header.x1, header.y1);
+    int factor = 0;
+    while (plain && longEdge > 0 && factor < 30 && ((fullEdge >> (factor + 1)) >= quint32(longEdge)))
+        ++factor;
+    // The codestream may have fewer levels than that: the most it allows.
+    while (factor > 0 && !reader.setResolutionFactor(factor))
+        --factor;
+    if (!reader.decode())
+        return {};
+    const Space space = spaceOf(reader.image());
+    const auto layout = chooseLayout(int(reader.image().numcomps), alphaFlags(reader.image()), space);
+    if (!layout)
+        return {};
+    if (factor == 0)
+        return buildRaster(reader.image(), *layout, space, maxBytes);
+    // The planes hold the reduced picture: the image is laid out at their size.
+    opj_image_t reduced = reader.image();
+    std::vector<opj_image_comp_t> comps(reduced.comps, reduced.comps + reduced.numcomps);
+    for (opj_image_comp_t &c : comps) {
+        if (c.w != comps[0].w || c.h != comps[0].h)
+            return {};
+        c.x0 = c.y0 = 0;
+    }
+    reduced.comps = comps.data();
+    reduced.x1 = comps[0].w;
+    reduced.y1 = comps[0].h;
+    return buildRaster(reduced, *layout, space, maxBytes);
 }
 
 std::optional<QSize> jpeg2000Size(QByteArrayView data)

@@ -36,6 +36,14 @@
 RasterImage decodeJpeg2000(QByteArrayView data, qint64 maxBytes = 1LL << 30, bool paletteIndices = false,
                            DecodeCause *cause = nullptr);
 
+// For a smaller copy: the picture decoded at the lowest resolution level of
+// the codestream whose long edge is still at least `longEdge` (each level
+// halves both sides), which skips the finer wavelet levels; the full picture
+// when no level is smaller, the image starts off the canvas origin or its
+// components are subsampled. Checks and limits as decodeJpeg2000() (of the
+// full size); null on failure.
+RasterImage decodeJpeg2000Reduced(QByteArrayView data, int longEdge, qint64 maxBytes = 1LL << 30);
+
 // The pixel size the codestream header gives, without decoding; none when
 // the header cannot be read.
 std::optional<QSize> jpeg2000Size(QByteArrayView data);

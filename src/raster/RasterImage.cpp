@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <utility>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -147,7 +149,7 @@ bool RasterImage::isNull() const
         || samples.size() < total;
 }
 
-RasterImage RasterImage::create(int w, int h, ColorModel model, int bpc, bool alpha, qint64 maxBytes)
+RasterImage RasterImage::create(int w, int h, ColorModel model, int bpc, bool alpha, qint64 maxBytes, bool zeroFilled)
 {
     if (w <= 0 || h <= 0 || (bpc != 8 && bpc != 16))
         return {};
@@ -165,7 +167,8 @@ RasterImage RasterImage::create(int w, int h, ColorModel model, int bpc, bool al
     }
     if (image.samples.size() != total)
         return {};
-    std::memset(image.samples.data(), 0, size_t(total));
+    if (zeroFilled)
+        std::memset(image.samples.data(), 0, size_t(total));
     image.width = w;
     image.height = h;
     image.model = model;
@@ -175,28 +178,61 @@ RasterImage RasterImage::create(int w, int h, ColorModel model, int bpc, bool al
     return image;
 }
 
+namespace {
+
+QImage::Format qimageFormatOf(const RasterImage &raster)
+{
+    const bool wide = raster.bitsPerComponent == 16;
+    if (raster.model == ColorModel::Gray && !raster.hasAlpha)
+        return wide ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
+    if (raster.hasAlpha)
+        return wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888;
+    return wide ? QImage::Format_RGBX64 : QImage::Format_RGB888;
+}
+
+// Whether QImage reads the raster's bytes as they are.
+bool sameLayout(const RasterImage &raster)
+{
+    const bool gray = raster.model == ColorModel::Gray, rgb = raster.model == ColorModel::RGB;
+    return (gray && !raster.hasAlpha) || (rgb && raster.hasAlpha) || (rgb && raster.bitsPerComponent == 8);
+}
+
+void releaseSamples(void *samples)
+{
+    delete static_cast<QByteArray *>(samples);
+}
+
+} // namespace
+
+QImage rasterToQImage(RasterImage &&raster)
+{
+    // Rows of whole 32-bit words, as QImage lays out its own, are taken over
+    // without a copy: the picture owns the samples from here on.
+    if (raster.isNull() || !sameLayout(raster) || raster.bytesPerRow % 4 != 0
+        || raster.samples.size() < qsizetype(raster.bytesPerRow) * raster.height)
+        return rasterToQImage(std::as_const(raster));
+    const QImage::Format format = qimageFormatOf(raster);
+    const int width = raster.width, height = raster.height;
+    const qsizetype bytesPerRow = raster.bytesPerRow;
+    auto *samples = new QByteArray(std::move(raster.samples));
+    raster = {};
+    uchar *bits = reinterpret_cast<uchar *>(samples->data()); // the one owner: no copy
+    QImage image(bits, width, height, bytesPerRow, format, releaseSamples, samples);
+    if (image.isNull())
+        delete samples;
+    return image;
+}
+
 QImage rasterToQImage(const RasterImage &raster)
 {
     if (raster.isNull())
         return {};
     const bool wide = raster.bitsPerComponent == 16;
-    const bool gray = raster.model == ColorModel::Gray;
-    const bool rgb = raster.model == ColorModel::RGB;
-
-    QImage::Format format;
-    if (gray && !raster.hasAlpha)
-        format = wide ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
-    else if (raster.hasAlpha)
-        format = wide ? QImage::Format_RGBA64 : QImage::Format_RGBA8888;
-    else
-        format = wide ? QImage::Format_RGBX64 : QImage::Format_RGB888;
-
-    QImage image(raster.width, raster.height, format);
+    QImage image(raster.width, raster.height, qimageFormatOf(raster));
     if (image.isNull())
         return {};
 
-    const bool sameLayout = (gray && !raster.hasAlpha) || (rgb && raster.hasAlpha) || (rgb && !wide);
-    if (sameLayout)
+    if (sameLayout(raster))
         copyRows(raster, image);
     else if (wide)
         convertRows<quint16>(raster, image);

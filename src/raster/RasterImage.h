@@ -39,7 +39,9 @@ struct RasterImage {
 
     // A zero-filled image. Null when a size is not positive, bpc is not 8 or 16,
     // the byte count overflows, or it exceeds maxBytes.
-    static RasterImage create(int w, int h, ColorModel model, int bpc, bool alpha, qint64 maxBytes);
+    // `zeroFilled` false leaves the samples unset, for a caller that writes every one.
+    static RasterImage create(int w, int h, ColorModel model, int bpc, bool alpha, qint64 maxBytes,
+                              bool zeroFilled = true);
 };
 
 // Gray8 -> Grayscale8, Gray16 -> Grayscale16, RGB8 -> RGB888, RGBA8 -> RGBA8888,
@@ -47,6 +49,9 @@ struct RasterImage {
 // CMYK goes through cmykToRgbNaive() into RGB888 (RGBX64 at 16 bits, RGBA
 // formats with alpha). Null for a null raster.
 QImage rasterToQImage(const RasterImage &raster);
+// The same, taking over the samples without a copy where QImage can read them
+// as they are; the raster is left null.
+QImage rasterToQImage(RasterImage &&raster);
 
 // The uncalibrated CMYK to RGB conversion: r = max - min(max, c + k), and so
 // for g (m) and b (y), where max is 255 or 65535. Colour-managed conversion

@@ -81,6 +81,29 @@ TEST_F(ImageFileWriterTest, RoundTripsThroughAnIndependentReader)
     }
 }
 
+// PNG is written with libpng from the picture's rows: every kind of picture reads back as the
+// same pixels, in the same format, as Qt's own PNG writer gives for it.
+TEST_F(ImageFileWriterTest, PngReadsBackAsQtsWriterWouldHaveWrittenIt)
+{
+    const QImage translucent = gradientImage(67, 45);
+    const QImage::Format formats[] = {QImage::Format_Grayscale8, QImage::Format_Grayscale16, QImage::Format_RGB888,
+                                      QImage::Format_RGBA8888,   QImage::Format_RGBX64,      QImage::Format_RGBA64,
+                                      QImage::Format_RGB32,      QImage::Format_ARGB32,      QImage::Format_Mono};
+    for (const QImage::Format format : formats) {
+        SCOPED_TRACE(testing::Message() << "format " << int(format));
+        QImage source = translucent.convertToFormat(format);
+        if (format == QImage::Format_Grayscale16) // values between the 8-bit steps too
+            for (int y = 0; y < source.height(); ++y)
+                reinterpret_cast<quint16 *>(source.scanLine(y))[y % source.width()] = quint16(y * 997);
+        const QImage ours = QImage::fromData(writeAndRead(source, ExportFormat::Png), "png");
+        const QImage qts = QImage::fromData(encodeWithQtWriter(source, ExportFormat::Png, 300.0f), "png");
+        ASSERT_FALSE(qts.isNull());
+        EXPECT_EQ(ours.format(), qts.format());
+        EXPECT_TRUE(ours == qts);
+        EXPECT_EQ(ours.dotsPerMeterX(), qts.dotsPerMeterX());
+    }
+}
+
 // Each format's resolution field holds the DPI (unusable values give 72, the range is clamped),
 // within the field's own precision, and the DPI changes no pixel.
 TEST_F(ImageFileWriterTest, WritesTheDpiIntoEachFormatsResolutionField)

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 namespace {
 
 // A component of a w x h image, sampled every dx, dy, with values of a varied pattern.
@@ -194,4 +197,35 @@ TEST(Jpeg2000Decoder, RefusesHostileInputBeforeDecoding)
     // SIZ claims a reference grid of 2^31 - 16 points each way.
     j2k.replace(8, 8, QByteArray("\x7f\xff\xff\xf0\x7f\xff\xff\xf0", 8));
     EXPECT_TRUE(decodeJpeg2000(j2k).isNull());
+}
+
+// A smaller copy decodes a lower resolution level: each level halves both sides, down to the
+// last one whose long edge still reaches the edge asked for; the level's samples (a low-pass
+// band) stay near the full picture's means over the same blocks.
+TEST(Jpeg2000Decoder, ReducedDecodeStopsAtTheLevelOfTheEdgeAsked)
+{
+    const int w = 64, h = 40;
+    J2kImage fixture{w, h, {component(w, h, 8, 1)}, J2kSpace::Gray, true, false};
+    // A smooth ramp, whose low-pass bands stay near its block means.
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            fixture.components[0].values[size_t(y * w + x)] = x * 2 + y;
+    const QByteArray data = encodeJpeg2000(fixture);
+    const RasterImage full = decodeJpeg2000(data);
+    for (const auto &[edge, expectedWidth, expectedHeight] :
+         std::vector<std::tuple<int, int, int>>{{64, 64, 40}, {100, 64, 40}, {32, 32, 20}, {20, 32, 20}, {16, 16, 10}, {8, 8, 5}}) {
+        SCOPED_TRACE(edge);
+        const RasterImage reduced = decodeJpeg2000Reduced(data, edge);
+        ASSERT_EQ(reduced.width, expectedWidth);
+        ASSERT_EQ(reduced.height, expectedHeight);
+        const int step = w / expectedWidth;
+        for (int y = 0; y < reduced.height; ++y)
+            for (int x = 0; x < reduced.width; ++x) {
+                int sum = 0;
+                for (int j = 0; j < step; ++j)
+                    for (int i = 0; i < step; ++i)
+                        sum += sampleAt(full, x * step + i, y * step + j, 0);
+                EXPECT_NEAR(sampleAt(reduced, x, y, 0), double(sum) / (step * step), 2.0 * step);
+            }
+    }
 }

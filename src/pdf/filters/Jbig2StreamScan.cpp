@@ -1,5 +1,7 @@
 #include "pdf/filters/Jbig2StreamScan.h"
 
+#include <QSet>
+
 #include <cstdint>
 
 namespace {
@@ -69,11 +71,12 @@ bool textRegionInstances(QByteArrayView data, std::uint32_t &instances)
 
 } // namespace
 
-Jbig2StreamScan scanJbig2Stream(QByteArrayView stream)
+Jbig2StreamScan scanJbig2Stream(QByteArrayView stream, const std::vector<std::uint32_t> &known)
 {
     Jbig2StreamScan scan;
     scan.acceptedLength = stream.size();
     Reader r(stream);
+    QSet<std::uint32_t> defined(known.begin(), known.end());
     for (;;) {
         const qsizetype start = r.position();
         std::uint32_t number = 0, flags = 0, referred = 0, page = 0, length = 0;
@@ -89,7 +92,16 @@ Jbig2StreamScan scanJbig2Stream(QByteArrayView stream)
                 return scan;
         }
         const int numberSize = number <= 256 ? 1 : number <= 65536 ? 2 : 4;
-        if (!r.skip(qsizetype(referredCount) * numberSize) || !r.read((flags & 0x40) ? 4 : 1, page)
+        for (std::uint32_t i = 0; i < referredCount; ++i) {
+            std::uint32_t other = 0;
+            if (!r.read(numberSize, other))
+                return scan;
+            if (!defined.contains(other))
+                scan.refersToMissing = true;
+        }
+        scan.numbers.push_back(number);
+        defined.insert(number);
+        if (!r.read((flags & 0x40) ? 4 : 1, page)
             || !r.read(4, length) || length == kUnknownLength)
             return scan;
         const qsizetype dataStart = r.position();

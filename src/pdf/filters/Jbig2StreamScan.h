@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // What the segment headers of an embedded JBIG2 stream (segments without the file header) tell
 // before the stream is decoded.
@@ -22,7 +23,11 @@ struct Jbig2StreamScan {
     // among the accepted segments.
     std::uint32_t huffmanSegments = 0;
     std::uint32_t tableSegments = 0;
+    // The numbers of the segments read, and whether one of them refers to a segment that is
+    // neither among the `known` ones given to the scan nor read before it.
+    std::vector<std::uint32_t> numbers;
+    bool refersToMissing = false;
 };
 
 // Segment headers that cannot be read end the scan and leave the rest to the decoder.
-Jbig2StreamScan scanJbig2Stream(QByteArrayView stream);
+Jbig2StreamScan scanJbig2Stream(QByteArrayView stream, const std::vector<std::uint32_t> &known = {});
