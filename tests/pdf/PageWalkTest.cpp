@@ -136,7 +136,8 @@ TEST_F(PdfTest, OversizedObjectsAreMeasuredWithoutParsing)
     {
         QPDF in;
         in.processFile(QFile::encodeName(path).constData());
-        QPDFWriter writer(in, QFile::encodeName(packed).constData());
+        const QByteArray packedName = QFile::encodeName(packed); // the writer keeps the pointer
+        QPDFWriter writer(in, packedName.constData());
         writer.setObjectStreamMode(qpdf_o_generate);
         writer.write();
     }

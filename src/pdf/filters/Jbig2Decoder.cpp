@@ -238,7 +238,9 @@ void readGlobals(Session &session, QByteArrayView globals, Steps &steps)
     Jbig2Ctx *reader = newContext(session, nullptr);
     if (reader == nullptr)
         return;
-    feed(reader, globals.first(scanJbig2Stream(globals).acceptedLength));
+    // The scan's result (which owns memory) is gone before jbig2dec may jump out of feed().
+    const qsizetype accepted = scanJbig2Stream(globals).acceptedLength;
+    feed(reader, globals.first(accepted));
     steps.globals = jbig2_make_global_ctx(reader); // takes the reading context over
 }
 
