@@ -17,6 +17,7 @@
 #include "Jpeg2000Fixtures.h"
 #include "JpegFixtures.h"
 #include "PdfFixture.h"
+#include "ScanPage.h"
 #include "TestBitmap.h"
 #include "TestFaxEncoder.h"
 #include "ZembrixProcess.h"
@@ -36,39 +37,6 @@
 using namespace fixture;
 
 namespace {
-
-std::string toStd(const QByteArray &a) { return std::string(a.constData(), size_t(a.size())); }
-
-// A page of a book scan (as scan_book_bench writes them): paper tone, lines of "text" and a
-// picture block, placed from the page number, with a little sensor noise.
-QByteArray scanPage(int width, int height, int page)
-{
-    std::mt19937 rng(unsigned(page) * 7919u + 1);
-    QByteArray rgb(qsizetype(width) * height * 3, Qt::Uninitialized);
-    auto *p = reinterpret_cast<uchar *>(rgb.data());
-    const int margin = 200 + page % 40;
-    const int pictureTop = 600 + (page * 37) % std::max(1, height - 1500);
-    for (int y = 0; y < height; ++y) {
-        const bool textRow = (y - margin) % 60 < 28 && y > margin && y < height - margin;
-        const bool pictureRow = y >= pictureTop && y < pictureTop + 900;
-        for (int x = 0; x < width; ++x) {
-            int r = 236, g = 230, b = 214;
-            if (pictureRow && x > margin && x < width - margin) {
-                r = std::abs((x + page * 13) % 512 - 256);
-                g = std::abs((y + page * 29) % 512 - 256);
-                b = std::abs((x + y + page * 7) % 512 - 256);
-            } else if (textRow && x > margin && x < width - margin && ((x / 18 + y / 60 + page) % 7) != 0
-                       && (x % 18) < 12) {
-                r = g = b = 40;
-            }
-            const int noise = (x + y) % 5 == 0 ? int(rng() % 5) - 2 : 0;
-            *p++ = uchar(std::clamp(r + noise, 0, 255));
-            *p++ = uchar(std::clamp(g + noise, 0, 255));
-            *p++ = uchar(std::clamp(b + noise, 0, 255));
-        }
-    }
-    return rgb;
-}
 
 QByteArray toCmyk(const QByteArray &rgb)
 {
