@@ -109,7 +109,7 @@ InfoArea::InfoArea(QPlainTextEdit *summary, QWidget *parent)
     m_properties->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_properties->setMinimumWidth(100);
     grid->addWidget(m_properties, 0, 4, 5, 1);
-    grid->setColumnStretch(4, 2);
+    grid->setColumnStretch(4, 1);
     body->addWidget(m_details, 5);
     m_placeholder->setAlignment(Qt::AlignCenter);
     m_placeholder->setStyleSheet(QStringLiteral("color: #808086;"));
