@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-qpa-plugins
   libgl-dev
   libqpdf-dev qpdf

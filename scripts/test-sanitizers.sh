@@ -20,8 +20,9 @@ export LSAN_OPTIONS="exitcode=99:print_suppressions=0:suppressions=$PWD/scripts/
 # our own code, Qt's inline header code included, is checked.
 export TSAN_OPTIONS="exitcode=99:halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1"
 
+source scripts/compiler-cache.sh
 configure() { # folder, sanitizer flags
-  cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEMBRIX_BUILD_BENCH=OFF \
+  cmake -S . -B "$1" "${ZEMBRIX_CACHE_ARGS[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEMBRIX_BUILD_BENCH=OFF \
     -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
     -DCMAKE_C_FLAGS="$2 -fno-omit-frame-pointer" -DCMAKE_CXX_FLAGS="$2 -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="$2" -DCMAKE_SHARED_LINKER_FLAGS="$2"

@@ -111,6 +111,7 @@ TEST(Placement, ResolutionWhereFirstDrawn)
         EXPECT_EQ(out.size(), QSize(100, 50)) << p.label;
         EXPECT_EQ(qGray(out.pixel(37, 21)), 10 * (i + 1)) << p.label;
     }
-    if (!pdfimages.isEmpty())
+    if (!pdfimages.isEmpty()) {
         EXPECT_GE(compared, 5u);
+    }
 }
