@@ -19,7 +19,6 @@ public:
     explicit ImageBrowser(QWidget *parent = nullptr);
 
     void setModel(QAbstractItemModel *model) override;
-    ThumbnailDelegate *thumbnailDelegate() const { return m_delegate; }
     void setThumbnailEdge(int edge);
 
 signals:
