@@ -127,7 +127,7 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
         {"x.v1", "/out/x.v1.png"},          {"x.v1", "/out/x.v1 (2).png"},
         {"100%1", "/out/100%1.png"},        {"100%1", "/out/100%1 (2).png"},
         {"/etc/passwd", "/out/passwd.png"}, {"../../up_000", "/out/up_000.png"},
-        {"..", "/out/__.png"},              {"a/..", "/out/a___.png"},
+        {"..", "/out/__.png"},              {"a/..", "/out/a___.png"},  {".._000", "/out/.._000.png"},
         {"dir/", "/out/dir.png"},           {"", "/out/_.png"}, {"x.v1 (2)", "/out/x.v1 (2) (2).png"},
     };
     for (const auto &[name, path] : rows)
