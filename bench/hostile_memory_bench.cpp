@@ -1,5 +1,6 @@
 // Peak resident memory and time of --list and --extract on every file of the hostile catalogue
-// (tests/hostile/HostileCases), and on the large masked images and the page of 50,000 inline
+// (tests/hostile/HostileCases) and of the hostile inputs the PDF tests read in-process
+// (tests/pdf/HostileInputs), and on the large masked images and the page of 50,000 inline
 // images below, too slow for the catalogue's test. The table and the files are made by child processes of this program, so that
 // this process stays small: a child's peak resident memory, as wait4 reports it, starts from what
 // its parent held when it forked.
@@ -10,6 +11,7 @@
 //   hostile_memory_bench [case-name-substring]
 
 #include "HostileCases.h"
+#include "HostileInputs.h"
 #include "ZembrixProcess.h"
 
 #include <zlib.h>
@@ -90,6 +92,10 @@ std::vector<HostileCase> allCases()
 {
     std::vector<HostileCase> cases = hostileCases();
     cases.push_back(fiftyThousandInlineImages());
+    // The files the library reads alone (the PDF tests read them in-process).
+    for (const HostileInput &input : hostileInputs())
+        cases.push_back({input.name, [input](HostileSetup &s) { fixture::writeFile(s.bad, fileOf(input)); }, {}, 0,
+                         input.images, 0, input.images, nullptr});
     // Masking a quarter gigapixel: the image, its mask and the masked picture are never held at once.
     cases.push_back(softMaskedImage("SoftMaskOfAQuarterGigapixelImage", 16000, 16000, 1));
     // A gigapixel mask gives the 4 x 4 picture its size: past the pixel budget, refused with its reason.
