@@ -149,7 +149,7 @@ void Controller::setSpinView(MySpinView *spinner)
 
 // --- Start-up and shutdown ---------------------------------------------------
 
-void Controller::restoreFromPreferences(Preferences &preferences)
+void Controller::awakeFromNib(Preferences &preferences)
 {
     m_fileSelection->clearSelection();
     m_bookmarks.clear();

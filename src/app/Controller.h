@@ -62,7 +62,7 @@ public:
 
     // Start-up after the window is built: defaults, the preferences, the
     // thumbnail size, the export settings and the control states.
-    void restoreFromPreferences(Preferences &preferences);
+    void awakeFromNib(Preferences &preferences);
     // Shutdown: the preferences are written.
     void applicationWillTerminate(Preferences &preferences);
     void readPref(Preferences &preferences);

@@ -52,7 +52,7 @@ int runWindow(int argc, char *argv[], const CommandLine &commandLine)
     int status = 0;
     {
         MainWindow window(controller.get());
-        controller->restoreFromPreferences(preferences);
+        controller->awakeFromNib(preferences);
         window.restoreFrame(preferences.windowFrame());
         window.show();
         controller->addPdfFiles(commandLineFiles(commandLine.files));

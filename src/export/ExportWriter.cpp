@@ -9,7 +9,7 @@ WriteResult saveImage(const ExportRequest &request)
         return WriteResult::nothingWritten(QStringLiteral("cancelled"));
     if (!request.encoded.isEmpty())
         return writeExportFile(request.path, request.encoded, request.cancelled);
-    return writeImageFile(request.image, request.path, request.formatIndex, request.dpi, request.cancelled);
+    return export1(request.image, request.path, request.formatIndex, request.dpi, request.cancelled);
 }
 
 ExportWriter::~ExportWriter() = default;

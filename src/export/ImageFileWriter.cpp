@@ -41,8 +41,8 @@ QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi)
     }
 }
 
-WriteResult writeImageFile(const QImage &image, const QString &path, int formatIndex, float dpi,
-                           const std::function<bool()> &cancelled)
+WriteResult export1(const QImage &image, const QString &path, int formatIndex, float dpi,
+                    const std::function<bool()> &cancelled)
 {
     if (image.isNull())
         return WriteResult::nothingWritten(QStringLiteral("no image"));

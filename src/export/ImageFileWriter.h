@@ -28,8 +28,8 @@ QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi);
 // The export window shows "Couldn't create file." for a failure, except for
 // HEIC, whose failures are only logged.
 // A `cancelled` that answers true before the file is complete leaves none.
-WriteResult writeImageFile(const QImage &image, const QString &path, int formatIndex, float dpi,
-                           const std::function<bool()> &cancelled = nullptr);
+WriteResult export1(const QImage &image, const QString &path, int formatIndex, float dpi,
+                    const std::function<bool()> &cancelled = nullptr);
 
 // "<pathWithoutExtension>.<extension of the format>", or an empty string for
 // an index outside 0 .. 6.

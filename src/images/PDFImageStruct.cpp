@@ -189,16 +189,16 @@ void PDFImageStruct::resetAll(const float *five)
 {
     if (!five)
         return;
-    resetAllFrom(QList<float>{five[0], five[1], five[2], five[3], five[4]});
+    resetAll1(QList<float>{five[0], five[1], five[2], five[3], five[4]});
 }
 
-void PDFImageStruct::resetAllFrom(const QList<float> &five)
+void PDFImageStruct::resetAll1(const QList<float> &five)
 {
     if (five.size() != 5)
         return;
     QList<float> old{m_brightness.load(), m_contrast.load(), m_saturation.load(),
                            m_gamma.load(), m_hue.load()};
-    registerUndoOf(&PDFImageStruct::resetAllFrom, old);
+    registerUndoOf(&PDFImageStruct::resetAll1, old);
     m_brightness.store(five[0]);
     m_contrast.store(five[1]);
     m_saturation.store(five[2]);

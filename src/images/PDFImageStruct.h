@@ -24,7 +24,7 @@
 //
 // Threads: a record is made, filled and named on its file's parse thread and
 // then read on the main thread, so the picture, the texts and the source are
-// guarded. The edit setters, resetAll, resetAllFrom and the undo steps run on the
+// guarded. The edit setters, resetAll, resetAll1 and the undo steps run on the
 // main thread; the edit values and the version are atomics because render
 // threads (thumbnails, export) read them meanwhile. A rendering reads each
 // value once; an edit that arrives during a rendering may or may not be seen.
@@ -119,10 +119,10 @@ public:
 
     // Sets brightness, contrast, saturation, gamma and hue, in this order, as
     // one undo step; angle and flip stay. resetAll ignores a null pointer and
-    // otherwise reads exactly five floats; resetAllFrom ignores a list that does
+    // otherwise reads exactly five floats; resetAll1 ignores a list that does
     // not hold exactly five entries. Main thread.
     void resetAll(const float *five);
-    void resetAllFrom(const QList<float> &five);
+    void resetAll1(const QList<float> &five);
 
     // The name for image number `value` of a file under `pattern`, whose
     // first "$" the caller has already replaced by the file's name. Every

@@ -183,7 +183,7 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
                 }
             } handOver{this};
             m_pageReached = 0;
-            walkDocumentImages(owner);
+            cgPdfParsing(owner);
         }
         // Stopped by the user, not by a newer read: where it stopped.
         if (!m_imageThreadExist.load() && m_walkGeneration.load() == m_generation.load()) {

@@ -32,7 +32,7 @@ QString fullFilterName(const QString &name)
 // The filter that describes the data an image is built from: the first one
 // that leaves it coded (DCTDecode, JPXDecode: the stream decoder stops there),
 // else the last one, which undoes the innermost coding.
-QString PDFFileStruct::describingFilter(std::int32_t &index, bool parse, const QStringList *filters)
+QString PDFFileStruct::gerCurrFilter(std::int32_t &index, bool parse, const QStringList *filters)
 {
     if (index < 0)
         index = 0;

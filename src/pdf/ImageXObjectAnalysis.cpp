@@ -283,7 +283,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             source.bitsPerComponent = bitsPerComponent;
             source.colorSpace = colorSpace && colorSpace->getName() ? *colorSpace->getName() : QString();
             std::int32_t index = 0;
-            source.filter = describingFilter(index, true, filters ? &*filters : nullptr);
+            source.filter = gerCurrFilter(index, true, filters ? &*filters : nullptr);
             if (const auto placed = m_placements.constFind(source.objectKey); placed != m_placements.cend()) {
                 source.xPpi = placed->xPpi;
                 source.yPpi = placed->yPpi;

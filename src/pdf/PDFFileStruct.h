@@ -153,7 +153,7 @@ public:
     void describe(std::shared_ptr<PdfDocument> document);
 
     // The page walk.
-    void walkDocumentImages(PDFFileStruct *owner);
+    void cgPdfParsing(PDFFileStruct *owner);
     void parsePdfPages(OstrelNode *node, PDFFileStruct *owner);
     void walkExtraImages(OstrelNode *pages, PDFFileStruct *owner);
     void walkInlineImages(const PdfObject &content, const PdfObject &resources, PDFFileStruct *owner);
@@ -233,7 +233,7 @@ public:
 
     // Filter lists.
     static QStringList getFilter(OstrelNode *node);
-    static QString describingFilter(std::int32_t &index, bool parse, const QStringList *filters);
+    static QString gerCurrFilter(std::int32_t &index, bool parse, const QStringList *filters);
 
     // Document information text.
     void makeInfo();

@@ -15,7 +15,7 @@ namespace {
 constexpr int kMaxWalkDepth = 400;
 }
 
-void PDFFileStruct::walkDocumentImages(PDFFileStruct *owner)
+void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
 {
     if (!mOstrelData || !owner->walkMayContinue())
         return;

@@ -112,7 +112,7 @@ TEST(Preferences, RestoreDropsMissingFiles)
     Controller controller;
     controller.setParsePause(std::chrono::milliseconds(0));
     Preferences preferences(store);
-    controller.restoreFromPreferences(preferences);
+    controller.awakeFromNib(preferences);
     ASSERT_EQ(controller.pdfFiles().size(), 1);
     const auto file = controller.pdfFiles().first();
     EXPECT_TRUE(file->IsSelected());

@@ -26,7 +26,7 @@ protected:
     QByteArray writeAndRead(const QImage &image, int format, float dpi = 300.0f)
     {
         const QString file = exportFilePath(path("out"), format);
-        const WriteResult result = writeImageFile(image, file, format, dpi);
+        const WriteResult result = export1(image, file, format, dpi);
         EXPECT_TRUE(result.isWritten()) << qPrintable(result.message());
         return readFile(file);
     }
@@ -188,11 +188,11 @@ TEST_F(ImageFileWriterTest, Jpeg2000LayoutsAndBoxes)
 TEST_F(ImageFileWriterTest, FailuresAreResultValues)
 {
     const QImage image = gradientImage(10, 10);
-    EXPECT_TRUE(writeImageFile(image, path("no/such/x.png"), ExportFormat::Png, 72.0f).isFailure());
-    EXPECT_TRUE(writeImageFile(image, path("none/x.heic"), ExportFormat::Heic, 72.0f).isFailure());
-    EXPECT_EQ(writeImageFile(QImage(), path("null.png"), ExportFormat::Png, 72.0f).status(), WriteResult::Status::NothingWritten);
+    EXPECT_TRUE(export1(image, path("no/such/x.png"), ExportFormat::Png, 72.0f).isFailure());
+    EXPECT_TRUE(export1(image, path("none/x.heic"), ExportFormat::Heic, 72.0f).isFailure());
+    EXPECT_EQ(export1(QImage(), path("null.png"), ExportFormat::Png, 72.0f).status(), WriteResult::Status::NothingWritten);
     for (int index : {-1, 7, 100}) {
-        EXPECT_EQ(writeImageFile(image, path("bad"), index, 72.0f).status(), WriteResult::Status::NothingWritten);
+        EXPECT_EQ(export1(image, path("bad"), index, 72.0f).status(), WriteResult::Status::NothingWritten);
         EXPECT_TRUE(exportFilePath(path("bad"), index).isEmpty());
     }
     EXPECT_TRUE(fixture::filesIn(m_dir.path()).isEmpty());

@@ -84,9 +84,9 @@ TEST_F(ImageRecord, ResetAllSetsTheFiveColourValuesAsOneStep)
     record->setFlip(1);
     record->setBrightness(0.5f);
     record->resetAll(nullptr);
-    record->resetAllFrom({});
-    record->resetAllFrom({0.0f, 1.0f, 1.0f, 1.0f});
-    record->resetAllFrom({0.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f});
+    record->resetAll1({});
+    record->resetAll1({0.0f, 1.0f, 1.0f, 1.0f});
+    record->resetAll1({0.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f});
     EXPECT_EQ(controller.undoSteps.size(), 3u);
 
     const float five[5] = {-0.25f, 2.0f, 0.5f, 3.0f, 270.0f};
@@ -103,7 +103,7 @@ TEST_F(ImageRecord, ResetAllSetsTheFiveColourValuesAsOneStep)
 TEST_F(ImageRecord, UndoAfterTheRecordIsGoneDoesNothing)
 {
     record->setAngle(90.0f);
-    record->resetAllFrom({1.0f, 2.0f, 3.0f, 4.0f, 5.0f});
+    record->resetAll1({1.0f, 2.0f, 3.0f, 4.0f, 5.0f});
     std::weak_ptr<PDFImageStruct> watch = record;
     record.reset();
     EXPECT_TRUE(watch.expired()); // the undo steps do not keep it alive
