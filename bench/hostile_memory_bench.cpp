@@ -1,6 +1,7 @@
 // Peak resident memory and time of --list and --extract on every file of the hostile catalogue
-// (tests/hostile/HostileCases), and on the large masked images below, too slow to make for the
-// catalogue's test. The table and the files are made by child processes of this program, so that
+// (tests/hostile/HostileCases) and of the hostile inputs the PDF tests read in-process
+// (tests/pdf/HostileInputs), and on the large masked images and the page of 50,000 inline
+// images below, too slow for the catalogue's test. The table and the files are made by child processes of this program, so that
 // this process stays small: a child's peak resident memory, as wait4 reports it, starts from what
 // its parent held when it forked.
 //
@@ -10,6 +11,7 @@
 //   hostile_memory_bench [case-name-substring]
 
 #include "HostileCases.h"
+#include "HostileInputs.h"
 #include "ZembrixProcess.h"
 
 #include <zlib.h>
@@ -71,9 +73,29 @@ HostileCase softMaskedImage(std::string caseName, int side, int maskSide, int li
             {}, 0, listed, 0, listed, nullptr};
 }
 
+// 50,000 inline images on one page, each listed and written: 100,000 lines and files in all.
+HostileCase fiftyThousandInlineImages()
+{
+    return {"FiftyThousandInlineImages",
+            [](HostileSetup &s) {
+                fixture::PdfFixture pdf;
+                std::string content;
+                for (int i = 0; i < 50000; ++i)
+                    content += "q 9 0 0 9 0 0 cm BI /W 2 /H 1 /BPC 8 /CS /G ID " + std::string{char(i), char(i >> 8)} + " EI Q\n";
+                pdf.page({}).getKey("/Contents").replaceStreamData(content, fixture::Obj::newNull(), fixture::Obj::newNull());
+                pdf.write(s.bad);
+            },
+            {"--all-images"}, 0, 50000, 0, 50000, nullptr};
+}
+
 std::vector<HostileCase> allCases()
 {
     std::vector<HostileCase> cases = hostileCases();
+    cases.push_back(fiftyThousandInlineImages());
+    // The files the library reads alone (the PDF tests read them in-process).
+    for (const HostileInput &input : hostileInputs())
+        cases.push_back({input.name, [input](HostileSetup &s) { fixture::writeFile(s.bad, fileOf(input)); }, {}, 0,
+                         input.images, 0, input.images, nullptr});
     // Masking a quarter gigapixel: the image, its mask and the masked picture are never held at once.
     cases.push_back(softMaskedImage("SoftMaskOfAQuarterGigapixelImage", 16000, 16000, 1));
     // A gigapixel mask gives the 4 x 4 picture its size: past the pixel budget, refused with its reason.

@@ -118,11 +118,6 @@ Controller::~Controller()
     }
 }
 
-Controller *Controller::instance()
-{
-    return dynamic_cast<Controller *>(::mainController());
-}
-
 void Controller::post(std::function<void()> work)
 {
     QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
@@ -249,7 +244,6 @@ void Controller::setToolsButtonState()
 {
     post([this] {
         applyActionState();
-        emit toolsStateChanged(selectedThumbnailCount(), countPDFImages());
     });
 }
 
@@ -367,7 +361,6 @@ void Controller::flagsChanged(Qt::KeyboardModifiers modifiers)
 {
     m_commandPressed = modifiers.testFlag(Qt::ControlModifier);
     m_shiftPressed = modifiers.testFlag(Qt::ShiftModifier);
-    m_optionPressed = modifiers.testFlag(Qt::AltModifier);
 }
 
 void Controller::setFirstResponder(Focus focus)

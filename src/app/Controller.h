@@ -45,9 +45,6 @@ public:
     // Stops every parse and waits until their threads let go of their files.
     ~Controller() override;
 
-    // The main controller when it is a Controller, else null.
-    static Controller *instance();
-
     FileTableModel *fileModel() const { return m_fileModel; }
     QItemSelectionModel *fileSelection() const { return m_fileSelection; }
     ThumbnailModel *thumbnailModel() const { return m_thumbModel; }
@@ -58,7 +55,6 @@ public:
     Actions *actions() const { return m_actions; }
 
     void setSpinView(MySpinView *spinner);
-    MySpinView *spinView() const { return m_spin; }
     // Shows a folder chooser and calls back with the chosen path (empty when
     // cancelled). Set by the window.
     using FolderChooser = std::function<void(std::function<void(const QString &)>)>;
@@ -96,7 +92,6 @@ public:
     // Busy periods: the spinner shows while at least one is open.
     void startSpin();
     void stopSpin();
-    int spinStart() const { return m_spinStart.load(); }
 
     // The file list.
     const FileRecordList &pdfFiles() const;
@@ -119,7 +114,6 @@ public:
     void stopAction(Focus focus);
     // Where the keyboard focus is now (the window tells on every change).
     void setFirstResponder(Focus focus);
-    Focus firstResponder() const { return m_focus; }
     // The stop command where the focus is.
     void stopAction() { stopAction(m_focus); }
     // A parse is running or about to start.
@@ -204,7 +198,6 @@ public:
     void flagsChanged(Qt::KeyboardModifiers modifiers);
     bool commandPressed() const { return m_commandPressed; }
     bool shiftPressed() const { return m_shiftPressed; }
-    bool optionPressed() const { return m_optionPressed; }
 
     // Where the window's HEIC files are encoded and written: a pool of their
     // own, so that no wait of Qt's on its global pool stalls the window.
@@ -224,7 +217,6 @@ signals:
     void namePatternEnabled(bool enabled);
     void namePatternShown(const QString &text);
     void zoomChanged(int level, int edge);
-    void toolsStateChanged(int selectedThumbnails, qint64 images);
     void alertRequested(const QString &message, const QString &text);
     // After every browser reload (the effects sliders follow the selection).
     void browserReloaded();
@@ -292,6 +284,5 @@ private:
     std::atomic<bool> m_reloadPosted{false};
     bool m_commandPressed = false;
     bool m_shiftPressed = false;
-    bool m_optionPressed = false;
     bool m_exportRunning = false;
 };

@@ -1,6 +1,5 @@
 #include "FileTableView.h"
 
-#include "FileIntake.h"
 #include "FileTableModel.h"
 
 #include <QDragEnterEvent>
@@ -85,30 +84,22 @@ void FileTableView::setUpColumns()
 
 void FileTableView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (FileIntake::acceptPdfDrag(event) && !m_dragEnter) {
-        m_dragEnter = true;
-        viewport()->update();
-    }
+    m_drop.enter(event);
 }
 
 void FileTableView::dragMoveEvent(QDragMoveEvent *event)
 {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    PdfDropArea::move(event);
 }
 
 void FileTableView::dragLeaveEvent(QDragLeaveEvent *)
 {
-    m_dragEnter = false;
-    viewport()->update();
+    m_drop.leave();
 }
 
 void FileTableView::dropEvent(QDropEvent *event)
 {
-    m_dragEnter = false;
-    viewport()->update();
-    const QStringList paths = FileIntake::takePdfDrop(event);
-    if (!paths.isEmpty())
+    if (const QStringList paths = m_drop.drop(event); !paths.isEmpty())
         emit pdfFilesDropped(paths);
 }
 
@@ -121,10 +112,5 @@ void FileTableView::paintEvent(QPaintEvent *event)
         p.drawText(viewport()->rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
                    tr("No PDF files yet.\nDrop them here or press Ctrl+O."));
     }
-    if (m_dragEnter) {
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor::fromRgbF(0.99f, 0.94f, 0.74f, 0.8f), 4));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(QRectF(viewport()->rect()).adjusted(5, 5, -5, -5));
-    }
+    m_drop.paintHighlight(p);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PdfDropArea.h"
+
 #include <QTableView>
 
 // The PDF file table. It is also a drop area: PDF files dropped on it are
@@ -25,5 +27,5 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    bool m_dragEnter = false;
+    PdfDropArea m_drop{this};
 };

@@ -1,6 +1,5 @@
 #include "ImageBrowser.h"
 
-#include "FileIntake.h"
 #include "ImageDragOut.h"
 #include "ThumbnailDelegate.h"
 #include "ThumbnailModel.h"
@@ -155,30 +154,22 @@ void ImageBrowser::dragEnterEvent(QDragEnterEvent *event)
         event->ignore();
         return;
     }
-    if (FileIntake::acceptPdfDrag(event) && !m_dragEnter) {
-        m_dragEnter = true;
-        viewport()->update();
-    }
+    m_drop.enter(event);
 }
 
 void ImageBrowser::dragMoveEvent(QDragMoveEvent *event)
 {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    PdfDropArea::move(event);
 }
 
 void ImageBrowser::dragLeaveEvent(QDragLeaveEvent *)
 {
-    m_dragEnter = false;
-    viewport()->update();
+    m_drop.leave();
 }
 
 void ImageBrowser::dropEvent(QDropEvent *event)
 {
-    m_dragEnter = false;
-    viewport()->update();
-    const QStringList paths = FileIntake::takePdfDrop(event);
-    if (!paths.isEmpty())
+    if (const QStringList paths = m_drop.drop(event); !paths.isEmpty())
         emit pdfFilesDropped(paths);
 }
 
@@ -251,10 +242,5 @@ void ImageBrowser::paintEvent(QPaintEvent *event)
         p.drawText(viewport()->rect(), Qt::AlignCenter,
                    tr("Drop PDF files here, or choose File \u203a Add PDF Files\u2026"));
     }
-    if (m_dragEnter) {
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor::fromRgbF(0.99f, 0.94f, 0.74f, 0.8f), 4));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(QRectF(viewport()->rect()).adjusted(5, 5, -5, -5));
-    }
+    m_drop.paintHighlight(p);
 }

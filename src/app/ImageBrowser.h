@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PdfDropArea.h"
+
 #include <QListView>
 #include <QSet>
 
@@ -19,7 +21,6 @@ public:
     explicit ImageBrowser(QWidget *parent = nullptr);
 
     void setModel(QAbstractItemModel *model) override;
-    ThumbnailDelegate *thumbnailDelegate() const { return m_delegate; }
     void setThumbnailEdge(int edge);
 
 signals:
@@ -49,6 +50,6 @@ private:
 
     ThumbnailDelegate *m_delegate;
     QSet<quint64> m_keptSelection;
-    bool m_dragEnter = false;
+    PdfDropArea m_drop{this};
     QPoint m_pressedAt{-1, -1}; // on a thumbnail, with the left button
 };

@@ -28,7 +28,6 @@ public:
     // The text of the value labelled `label` ("Object"); empty when none.
     QString value(const QString &label) const;
 
-    bool isCollapsed() const { return m_collapsed; }
     void setCollapsed(bool collapsed);
 
 signals:

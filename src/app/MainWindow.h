@@ -40,10 +40,7 @@ public:
     ~MainWindow() override;
 
     ImageBrowser *imageBrowser() const { return m_browser; }
-    FileTableView *fileTable() const { return m_table; }
     MyPathControl *exportPathControl() const { return m_pathControl; }
-    MySpinView *spinView() const { return m_spin; }
-    QLineEdit *namePatternField() const { return m_pattern; }
     QComboBox *formatCombo() const { return m_format; }
     QComboBox *dpiCombo() const { return m_dpi; }
     QPlainTextEdit *infoStatusText() const { return m_info; }

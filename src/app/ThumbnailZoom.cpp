@@ -18,18 +18,6 @@ float buttonZoomValue(int level)
     }
 }
 
-float startupZoomValue(int level)
-{
-    switch (level) {
-    case 0:
-        return 0.3f;
-    case 1:
-        return 0.4f;
-    default:
-        return 0.6f;
-    }
-}
-
 int thumbnailEdge(float zoomValue)
 {
     if (!std::isfinite(zoomValue))

@@ -8,11 +8,6 @@ namespace ThumbnailZoom {
 
 // The value the size buttons and menu items set.
 float buttonZoomValue(int level);
-// The value the browser was given at start-up in earlier releases (0.3, 0.4,
-// 0.6). The window no longer uses it: it made a restored size come back at
-// half the size the user had chosen.
-float startupZoomValue(int level);
-
 // The edge of a thumbnail for a zoom value, between 48 and 512 pixels.
 int thumbnailEdge(float zoomValue);
 inline int edgeForLevel(int level) { return thumbnailEdge(buttonZoomValue(level)); }

@@ -35,7 +35,6 @@ public:
     void hold();
     // Ends a hold; the step closes at the next return to the event loop.
     void release();
-    bool isHeld() const { return m_held; }
 
     bool canUndo() const { return m_stack.canUndo(); }
     bool canRedo() const { return m_stack.canRedo(); }

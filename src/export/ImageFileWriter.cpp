@@ -67,10 +67,3 @@ QString exportFilePath(const QString &pathWithoutExtension, int formatIndex)
     return pathWithoutExtension + QLatin1Char('.') + ExportFormat::extension(formatIndex);
 }
 
-WriteResult simplySaveII(const QImage &image, const QString &pathWithoutExtension, int formatIndex, float dpi)
-{
-    if (!isPictureFormat(formatIndex))
-        return WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(formatIndex));
-    return export1(image, exportFilePath(pathWithoutExtension, formatIndex), formatIndex, dpi);
-}
-

@@ -35,7 +35,3 @@ WriteResult export1(const QImage &image, const QString &path, int formatIndex, f
 // an index outside 0 .. 6.
 QString exportFilePath(const QString &pathWithoutExtension, int formatIndex);
 
-// export1 to exportFilePath(pathWithoutExtension, formatIndex).
-WriteResult simplySaveII(const QImage &image, const QString &pathWithoutExtension, int formatIndex,
-                          float dpi);
-

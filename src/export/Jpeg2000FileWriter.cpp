@@ -3,7 +3,7 @@
 #include "ExportResolution.h"
 #include "Jp2ResolutionBox.h"
 
-#include <openjpeg.h>
+#include "raster/OpenJpegHandles.h"
 
 #include <QtGlobal>
 
@@ -62,17 +62,7 @@ OPJ_BOOL memorySeek(OPJ_OFF_T offset, void *user)
     return OPJ_TRUE;
 }
 
-void ignoreMessage(const char *, void *) {}
-
-struct CodecDeleter {
-    void operator()(opj_codec_t *codec) const { opj_destroy_codec(codec); }
-};
-struct StreamDeleter {
-    void operator()(opj_stream_t *stream) const { opj_stream_destroy(stream); }
-};
-struct ImageDeleter {
-    void operator()(opj_image_t *image) const { opj_image_destroy(image); }
-};
+using namespace openjpeg;
 
 enum class Layout { Gray, Rgb, Rgba };
 

@@ -40,7 +40,6 @@ public:
 
     // The name was set by hand: name pattern updates then leave it alone.
     bool changed() const { return m_changed.load(); }
-    void setChanged(bool changed) { m_changed.store(changed); }
 
     // The decoded, unedited full-size picture, possibly with alpha; null when
     // there is none. A record made by the walk holds no pixels: it decodes

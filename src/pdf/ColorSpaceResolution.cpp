@@ -48,26 +48,16 @@ void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node, int
         return;
     }
     if (node->type() == PdfTypeStream) {
-        if (std::optional<QByteArray> data = node->streamData())
-            base.setStream(*data);
         for (const auto &entry : *children) {
             const QString &key = entry->name();
             if (key == QLatin1String("/N"))
                 base.setCount(leadingInteger(entry->value()));
-            else if (key == QLatin1String("/Alternate"))
-                base.setAlternate(entry->value());
-            else if (key == QLatin1String("/Length"))
-                base.setLength(leadingInteger(entry->value()));
-            else if (key == QLatin1String("/Filter"))
-                base.setFilter(entry->value());
         }
         return;
     }
     if (node->type() != PdfTypeArray)
         return;
     if (!children->empty() && (*children)[0]->value() == QLatin1String("/DeviceN")) {
-        if (children->size() > 1)
-            base.setArray(getDeviceNnames((*children)[1].get()));
         if (children->size() > 2) {
             getColorSpaceBase(record, (*children)[2].get(), depth + 1);
             base.setName(QStringLiteral("/DeviceN"));
@@ -78,15 +68,4 @@ void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node, int
         getColorSpaceBase(record, (*children)[1].get(), depth + 1);
     if (!children->empty())
         base.setName((*children)[0]->value());
-}
-
-QStringList PDFFileStruct::getDeviceNnames(OstrelNode *node)
-{
-    QStringList names;
-    if (!node || node->type() != PdfTypeArray)
-        return names;
-    if (const OstrelNode::ChildList *children = node->children())
-        for (const auto &child : *children)
-            names.append(child->value());
-    return names;
 }

@@ -171,7 +171,6 @@ public:
     // through another Indexed space) nests forever; past kMaxColorSpaceDepth the base stays unset.
     static void getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth = 0);
     static constexpr int kMaxColorSpaceDepth = 8;
-    static QStringList getDeviceNnames(OstrelNode *node);
 
     // Image construction: the routes by the decoded data's format (JPEG,
     // JPEG 2000, samples) and, for samples, by colour space. Each gives a

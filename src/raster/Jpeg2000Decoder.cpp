@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include <openjpeg.h>
+#include "OpenJpegHandles.h"
 
 namespace {
 
@@ -136,17 +136,7 @@ OPJ_BOOL seekSource(OPJ_OFF_T offset, void *user)
     return OPJ_TRUE;
 }
 
-void ignoreMessage(const char *, void *) {}
-
-struct CodecDeleter {
-    void operator()(opj_codec_t *codec) const { opj_destroy_codec(codec); }
-};
-struct StreamDeleter {
-    void operator()(opj_stream_t *stream) const { opj_stream_destroy(stream); }
-};
-struct ImageDeleter {
-    void operator()(opj_image_t *image) const { opj_image_destroy(image); }
-};
+using namespace openjpeg;
 
 // One OpenJPEG decoder over one buffer. Members are destroyed image first,
 // codec last, as OpenJPEG requires.

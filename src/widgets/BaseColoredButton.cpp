@@ -1,6 +1,5 @@
 #include "BaseColoredButton.h"
 
-#include <QHash>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
@@ -8,12 +7,6 @@
 
 namespace {
 const QColor kVeil(43, 43, 46, 160);
-
-QHash<QString, QPixmap> &pictures()
-{
-    static QHash<QString, QPixmap> registry;
-    return registry;
-}
 } // namespace
 
 BaseColoredButton::BaseColoredButton(QWidget *parent)
@@ -36,16 +29,6 @@ void BaseColoredButton::setAlternateImage(const QPixmap &image)
     update();
 }
 
-void BaseColoredButton::registerPicture(const QString &name, const QPixmap &picture)
-{
-    pictures().insert(name, picture);
-}
-
-QPixmap BaseColoredButton::namedPicture(const QString &name)
-{
-    return name.isEmpty() ? QPixmap() : pictures().value(name);
-}
-
 void BaseColoredButton::setStateOn(bool on)
 {
     if (isCheckable())
@@ -57,10 +40,6 @@ void BaseColoredButton::setStateOn(bool on)
 
 QPixmap BaseColoredButton::currentPicture() const
 {
-    if (!isEnabled() && (!m_title.isEmpty() || !m_alternateTitle.isEmpty())) {
-        QPixmap named = namedPicture(m_title);
-        return named.isNull() ? namedPicture(m_alternateTitle) : named;
-    }
     return isSelected() && !m_alternateImage.isNull() ? m_alternateImage : m_image;
 }
 
@@ -71,21 +50,16 @@ QSize BaseColoredButton::sizeHint() const
     return QSize(28, 28);
 }
 
-bool BaseColoredButton::paintPicture(QPainter &painter, const QRect &dirty)
+bool BaseColoredButton::paintPicture(QPainter &painter)
 {
     const QPixmap picture = currentPicture();
     if (picture.isNull())
         return false;
-    const QRect target = m_fitToFrame ? rect() : dirty;
+    const QRect target = rect();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (m_noScaling) {
-        const QSize size = picture.deviceIndependentSize().toSize();
-        painter.drawPixmap(QRect(target.topLeft(), size), picture);
-    } else {
-        painter.drawPixmap(target, picture);
-    }
-    if (!isEnabled() && m_title.isEmpty()) {
+    painter.drawPixmap(target, picture);
+    if (!isEnabled()) {
         // The veil of a disabled button: the window's dark grey, laid over
         // the picture's own pixels so that the transparent corners of a tile
         // stay transparent. (A light veil would make disabled buttons the
@@ -104,10 +78,10 @@ bool BaseColoredButton::paintPicture(QPainter &painter, const QRect &dirty)
     return true;
 }
 
-void BaseColoredButton::paintEvent(QPaintEvent *event)
+void BaseColoredButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    if (paintPicture(painter, event->rect()))
+    if (paintPicture(painter))
         return;
     painter.end();
     QStylePainter style(this);

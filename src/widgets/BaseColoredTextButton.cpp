@@ -27,10 +27,10 @@ void BaseColoredTextButton::leaveEvent(QEvent *event)
     BaseColoredButton::leaveEvent(event);
 }
 
-void BaseColoredTextButton::paintEvent(QPaintEvent *event)
+void BaseColoredTextButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    paintPicture(painter, event->rect());
+    paintPicture(painter);
     if (text().isEmpty())
         return;
     painter.setPen(isEnabled() ? QColor(214, 214, 214) : QColor(130, 130, 130));

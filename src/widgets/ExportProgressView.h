@@ -21,8 +21,6 @@ public:
     void setProgress(int done, int total);
     void end();
 
-    QToolButton *cancelButton() const { return m_cancel; }
-
 signals:
     void cancelRequested();
 

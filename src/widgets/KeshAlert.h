@@ -38,16 +38,6 @@ public:
     QString message() const;
     QString text() const;
 
-    // Shows the panel window-modal on `parent` and blocks until a button is
-    // pressed; the pressed button's number.
-    static int AlertSheetModal(QWidget *parent, const QString &message, const QString &text, int mask);
-    static int Alert_OK(QWidget *parent, const QString &message, const QString &text);             // mask 1
-    static int Alert_OKCancel(QWidget *parent, const QString &message, const QString &text);       // mask 9
-    static int Alert_YESNO(QWidget *parent, const QString &message, const QString &text);          // mask 6
-    static int Alert_YESNOCancel(QWidget *parent, const QString &message, const QString &text);    // mask 22
-    static int Alert_SAVECANCEL(QWidget *parent, const QString &message, const QString &text);     // mask 40
-    static int Alert_DONTSAVECANCEL(QWidget *parent, const QString &message, const QString &text); // mask 104
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -88,11 +88,6 @@ void MySpinView::title(const QString &text)
     updateTitleVisibility();
 }
 
-QString MySpinView::currentTitle() const
-{
-    return m_title->text();
-}
-
 void MySpinView::setPaused(bool paused)
 {
     m_paused = paused;

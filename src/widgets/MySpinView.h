@@ -32,8 +32,6 @@ public:
     // With a null text: shows the most recently pushed text and pops it;
     // nothing happens on an empty stack.
     void title(const QString &text = QString());
-    QString currentTitle() const;
-    const QStringList &mstrings() const { return m_strings; }
 
     void setPaused(bool paused);
     bool paused() const { return m_paused; }

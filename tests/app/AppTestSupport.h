@@ -4,10 +4,14 @@
 #include "WaitUntil.h"
 
 #include <QColor>
+#include <QDropEvent>
 #include <QImage>
+#include <QMimeData>
 #include <QSize>
 #include <QString>
+#include <QUrl>
 
+#include <memory>
 #include <string>
 
 namespace apptest {
@@ -43,6 +47,30 @@ inline bool near(QColor a, QColor b, int tolerance = 6)
 {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
         && std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+inline std::unique_ptr<QMimeData> mimeOf(const QStringList &paths)
+{
+    auto mime = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls << QUrl::fromLocalFile(path);
+    mime->setUrls(urls);
+    return mime;
+}
+
+// Drags the files or folders onto `target` at `where` and drops them there when the drag is
+// accepted; whether it was.
+inline bool dragAndDrop(QObject *target, const QStringList &paths, QPoint where)
+{
+    const auto mime = mimeOf(paths);
+    QDragEnterEvent enter(where, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(where), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return true;
 }
 
 } // namespace apptest

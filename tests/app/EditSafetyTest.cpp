@@ -16,11 +16,9 @@
 #include "pdf/PDFFileStruct.h"
 
 #include <QDir>
-#include <QDragEnterEvent>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -213,14 +211,7 @@ TEST(FolderIntake, FindsPdfFilesInSubfolders)
     controller.setParsePause(std::chrono::milliseconds(0));
     MainWindow window(&controller);
     window.show();
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(root.filePath("sub"))});
-    const QPoint at(window.width() - 3, window.height() - 3);
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&window, &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&window, &drop);
+    ASSERT_TRUE(apptest::dragAndDrop(&window, {root.filePath("sub")}, QPoint(window.width() - 3, window.height() - 3)));
     ASSERT_EQ(controller.pdfFiles().size(), 1);
     EXPECT_EQ(controller.pdfFiles()[0]->filePath(), root.filePath("sub/B.PDF"));
     ASSERT_TRUE(waitUntil([&] { return !controller.isParsing(); }));

@@ -9,38 +9,14 @@
 #include "pdf/PDFFileStruct.h"
 #include "widgets/MyPathControl.h"
 
-#include <QDropEvent>
-#include <QMimeData>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-std::unique_ptr<QMimeData> mimeOf(const QStringList &paths)
-{
-    auto mime = std::make_unique<QMimeData>();
-    QList<QUrl> urls;
-    for (const QString &path : paths)
-        urls << QUrl::fromLocalFile(path);
-    mime->setUrls(urls);
-    return mime;
-}
-
-// Drags the files onto `target` at `where` and drops them there when the drag
-// is accepted; whether it was.
-bool dragAndDrop(QObject *target, const QStringList &paths, QPoint where)
-{
-    const auto mime = mimeOf(paths);
-    QDragEnterEvent enter(where, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(QPointF(where), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-    return true;
-}
+using apptest::dragAndDrop;
+using apptest::mimeOf;
 
 // A PDF named in capitals next to a text file, dropped on the browser: only
 // the PDF is added.

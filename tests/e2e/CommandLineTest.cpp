@@ -64,6 +64,9 @@ TEST(CommandLine, ErrorsAndUsage)
                                     QStringList{"--info", "a.pdf", "--max-pixels", "9"},
                                     QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--format", "gif"},
                                     QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--pattern", "a/#"},
+                                    QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--pattern", "../up_###"},
+                                    QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--pattern", "/tmp/zembrix-up-###"},
+                                    QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--out", dir.filePath("p")},
                                     QStringList{"--list", "a.pdf", "--manifest", "m"}, QStringList{"--list", "--null", "a.pdf"},
                                     QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--resume"},
                                     QStringList{"--list", "a.pdf", "--overwrite"}, QStringList{"a.pdf", "--password", "x"},
@@ -73,7 +76,7 @@ TEST(CommandLine, ErrorsAndUsage)
         EXPECT_TRUE(r.err.startsWith("zembrix: ") && r.err.count('\n') == 2
                     && r.err.endsWith("\nTry 'zembrix --help' for more information.\n")) << r.err.toStdString();
     }
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("o")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("o")) || QFileInfo::exists(dir.filePath("p")));
     const ProcessResult help = zembrix({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("--extract"));

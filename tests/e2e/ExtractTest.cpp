@@ -2,7 +2,6 @@
 #include "PdfFixture.h"
 #include "ZembrixProcess.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -138,21 +137,6 @@ TEST_F(Extract, FailuresGiveStatusOneAndTheRestIsWritten)
     EXPECT_EQ(noParent.status, 1);
     EXPECT_TRUE(noParent.err.contains(path("none/out"))) << noParent.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(path("none")));
-}
-
-// A small JPEG image is written whole, not from the walk's check, which
-// decodes its first rows at an eighth of the size.
-TEST_F(Extract, SmallJpegImagesAreDecodedWhole)
-{
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && picture(120, 80, false, 4).save(&buffer, "JPEG", 95));
-    PdfFixture pdf;
-    pdf.page({{"/J", pdf.image(120, 80, 8, name("DeviceRGB"), jpeg.toStdString(), {"DCTDecode"})}});
-    pdf.write(path("photo.pdf"));
-    const ProcessResult r = zembrix({"--extract", path("photo.pdf"), "--out", path("jpeg")});
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_LE(compareImages(QImage(path("jpeg/photo_000.png")), QImage::fromData(jpeg)).maximum, 2);
 }
 
 // --min-size extracts only the images at least that large, named as without it, and the

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 // The names are what the command line, the preferences and the combo box store, so their
-// spelling and order are the contract; the extensions are checked on written files.
+// spelling and order are the contract, as are the extensions the export files get.
 TEST(ExportFormat, NameLookups)
 {
     EXPECT_EQ(ExportFormat::names(), (QStringList{"JPEG", "JPEG-2000", "TIFF", "PNG", "BMP", "ICNS", "HEIC", "Original"}));
+    const QStringList extensions = {"jpeg", "jp2", "tiff", "png", "bmp", "icns", "heic"};
+    for (int format = 0; format < int(extensions.size()); ++format)
+        EXPECT_EQ(ExportFormat::extension(format), extensions[format]);
     for (int outside : {-1, ExportFormat::Count}) {
         EXPECT_TRUE(ExportFormat::name(outside).isEmpty());
         EXPECT_TRUE(ExportFormat::extension(outside).isEmpty());

@@ -181,6 +181,12 @@ TEST_F(ImageConstructionTest, JpegAndJpeg2000)
         pdf.image(3, 2, 8, Obj(), jp2, {"FlateDecode", "JPXDecode"}),                                 // 8: no /ColorSpace
         pdf.image(4, 2, 8, array({name("Indexed"), name("DeviceRGB"), integer(15), string(palette)}), indexedJpx, {"JPXDecode"}), // 9
         pdf.image(32, 16, 8, name("DeviceRGB"), "\r\n  " + toStd(rgbJpeg), {"DCTDecode"}),          // 10: bytes before SOI
+        // Refused rather than shown as noise: a filter listed after the coding, a codestream of
+        // another size than its dictionary's (larger, smaller, and named JPEG).
+        pdf.image(32, 16, 8, name("DeviceRGB"), toStd(rgbJpeg), {}, {{"Filter", array({name("DCTDecode"), name("FlateDecode")})}}),
+        pdf.image(2, 2, 8, name("DeviceRGB"), jp2, {"JPXDecode"}),
+        pdf.image(6, 4, 8, name("DeviceRGB"), jp2, {"FlateDecode", "JPXDecode"}),
+        pdf.image(6, 4, 8, name("DeviceRGB"), jp2, {"DCTDecode"}),
     });
     ASSERT_EQ(record->images().size(), 11);
     EXPECT_LE(compareImages(picture(*record, 0), QImage::fromData(rgbJpeg)).maximum, 3);
@@ -213,6 +219,14 @@ TEST_F(ImageConstructionTest, DescriptionsNamesAndRefusals)
         pdf.image(100000, 100000, 8, name("DeviceRGB"), std::string(30, '\0'), {"FlateDecode"}),       // absurd
         pdf.image(2, 2, 8, array({name("Separation"), name("Spot"), name("DeviceCMYK"), integer(0)}), std::string(4, '\0')),
         pdf.image(4, 1, 8, name("DeviceRGB"), std::string(9, '\0')),                                    // short data
+        // Sizes, depths and filters no image can have (a width of 2^31, a flate bomb).
+        pdf.image(8, -8, 8, name("DeviceGray"), std::string(64, '\x55')),
+        pdf.image(8, 8, 8, name("DeviceGray"), std::string(64, '\x55'), {}, {{"Width", integer(2147483648LL)}}),
+        pdf.image(8, 8, 8, name("DeviceGray"), std::string(64, '\x55'), {}, {{"BitsPerComponent", integer(0)}}),
+        pdf.image(8, 8, 32, name("DeviceGray"), std::string(256, '\x55')),
+        pdf.image(8, 8, 8, name("DeviceGray"), std::string(64, '\x55'), {"FooDecode"}),
+        pdf.image(8, 8, 8, name("DeviceGray"), std::string(6, '\xff'), {}, {{"Filter", name("LZWDecode")}}),
+        pdf.image(8, 8, 8, name("DeviceGray"), std::string(size_t(80) << 20, '\0'), {"FlateDecode"}),
         pdf.image(2, 1, 8, array({name("Lab"), dict({{"WhitePoint", array({real(0.9642), integer(1), real(0.8249)})}})}),
                   bytes({255, 128, 128, 0, 128, 128}), {"FlateDecode"}),                                 // 1
     });

@@ -83,10 +83,12 @@ TEST_F(OnDemandPictures, RecordsKeepReducedCopiesAndBuildFullPicturesAgain)
 
 // Damage decides as before: Flate data damaged past its header is dropped, a JPEG damaged past
 // its first rows keeps the rows decoded before it; in the window's walk and the headless one
-// alike. A file changed after the walk gives no picture.
+// alike, where a small JPEG is built whole, not kept from the walk's check (decoded in part at
+// an eighth of its size). A file changed after the walk gives no picture.
 TEST_F(OnDemandPictures, DamagedAndChangedFiles)
 {
     const QByteArray jpeg = encodeJpeg(pageSamples(640, 480, 1), {.width = 640, .height = 480});
+    const QByteArray small = encodeJpeg(pageSamples(120, 80, 2), {.width = 120, .height = 80});
     QByteArray damagedLate = jpeg;
     for (qsizetype i = jpeg.size() * 3 / 4; i < jpeg.size() - 2; ++i)
         damagedLate[i] = char(0xff);
@@ -98,14 +100,16 @@ TEST_F(OnDemandPictures, DamagedAndChangedFiles)
     pdf.page({{"/A", pdf.stream(flated, {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(64)},
                                          {"Height", integer(64)}, {"BitsPerComponent", integer(8)},
                                          {"ColorSpace", name("DeviceRGB")}, {"Filter", name("FlateDecode")}})},
-              {"/B", pdf.image(640, 480, 8, name("DeviceRGB"), toStd(damagedLate), {"DCTDecode"})}});
+              {"/B", pdf.image(640, 480, 8, name("DeviceRGB"), toStd(damagedLate), {"DCTDecode"})},
+              {"/C", pdf.image(120, 80, 8, name("DeviceRGB"), toStd(small), {"DCTDecode"})}});
     const QString file = writeFixture(pdf);
     for (const bool keepReduced : {true, false}) {
         const auto record = parse(file, keepReduced);
-        ASSERT_EQ(record->images().size(), 1) << keepReduced;
+        ASSERT_EQ(record->images().size(), 2) << keepReduced;
         const QImage full = record->images()[0]->image();
         ASSERT_EQ(full.size(), QSize(640, 480));
         EXPECT_LE(maxDifference(full.copy(0, 0, 640, 64), QImage::fromData(jpeg).copy(0, 0, 640, 64)), 3);
+        EXPECT_LE(maxDifference(record->images()[1]->image(), QImage::fromData(small)), 3);
     }
 
     const auto record = parse(file);

@@ -156,7 +156,7 @@ void *budgetRealloc(Jbig2Allocator *allocator, void *p, std::size_t size)
 
 // One decode: the allocator every context of it uses, the message count that ends a decode
 // step which runs away (see kFreeMessages), and the first error jbig2dec reported in the step.
-struct Session {
+struct Jbig2DecodeState {
     BudgetAllocator allocator;
     std::uint64_t messages = 0;
     std::uint64_t messageLimit = 0;
@@ -183,17 +183,17 @@ bool isMissingSymbolsWarning(const char *message)
 // frees all of jbig2dec's memory and never touches the abandoned contexts again.
 void countJbig2Message(void *data, const char *message, Jbig2Severity severity, uint32_t)
 {
-    Session *session = static_cast<Session *>(data);
-    if (session->error[0] == '\0' && message != nullptr
+    Jbig2DecodeState *state = static_cast<Jbig2DecodeState *>(data);
+    if (state->error[0] == '\0' && message != nullptr
         && (severity == JBIG2_SEVERITY_FATAL || (severity == JBIG2_SEVERITY_WARNING && isMissingSymbolsWarning(message))))
-        std::snprintf(session->error.data(), session->error.size(), "%s", message);
-    if (session->armed && ++session->messages > session->messageLimit)
-        std::longjmp(session->escape, 1);
+        std::snprintf(state->error.data(), state->error.size(), "%s", message);
+    if (state->armed && ++state->messages > state->messageLimit)
+        std::longjmp(state->escape, 1);
 }
 
-Jbig2Ctx *newContext(Session &session, Jbig2GlobalCtx *globals)
+Jbig2Ctx *newContext(Jbig2DecodeState &state, Jbig2GlobalCtx *globals)
 {
-    return jbig2_ctx_new(&session.allocator.base, JBIG2_OPTIONS_EMBEDDED, globals, countJbig2Message, &session);
+    return jbig2_ctx_new(&state.allocator.base, JBIG2_OPTIONS_EMBEDDED, globals, countJbig2Message, &state);
 }
 
 void feed(Jbig2Ctx *ctx, QByteArrayView data)
@@ -233,9 +233,9 @@ struct Steps {
     Jbig2Image *image = nullptr;
 };
 
-void readGlobals(Session &session, QByteArrayView globals, Steps &steps)
+void readGlobals(Jbig2DecodeState &state, QByteArrayView globals, Steps &steps)
 {
-    Jbig2Ctx *reader = newContext(session, nullptr);
+    Jbig2Ctx *reader = newContext(state, nullptr);
     if (reader == nullptr)
         return;
     // The scan's result (which owns memory) is gone before jbig2dec may jump out of feed().
@@ -244,9 +244,9 @@ void readGlobals(Session &session, QByteArrayView globals, Steps &steps)
     steps.globals = jbig2_make_global_ctx(reader); // takes the reading context over
 }
 
-void readPage(Session &session, QByteArrayView data, Steps &steps)
+void readPage(Jbig2DecodeState &state, QByteArrayView data, Steps &steps)
 {
-    steps.page = newContext(session, steps.globals);
+    steps.page = newContext(state, steps.globals);
     if (steps.page == nullptr)
         return;
     feed(steps.page, data);
@@ -259,19 +259,19 @@ void readPage(Session &session, QByteArrayView data, Steps &steps)
 
 // Runs one step with a message budget of its own; false when the step ran past it. Nothing
 // here or in the step has a destructor to run, so the jump back to setjmp skips none.
-bool runStep(Session &session, void (*step)(Session &, QByteArrayView, Steps &), QByteArrayView input,
+bool runStep(Jbig2DecodeState &state, void (*step)(Jbig2DecodeState &, QByteArrayView, Steps &), QByteArrayView input,
              std::uint64_t inputBytes, Steps &steps)
 {
-    session.messages = 0;
-    session.error[0] = '\0';
-    session.messageLimit = saturatingMulAdd(kFreeMessages, kMessagesPerByte, inputBytes);
-    if (setjmp(session.escape) != 0) {
-        session.armed = false;
+    state.messages = 0;
+    state.error[0] = '\0';
+    state.messageLimit = saturatingMulAdd(kFreeMessages, kMessagesPerByte, inputBytes);
+    if (setjmp(state.escape) != 0) {
+        state.armed = false;
         return false;
     }
-    session.armed = true;
-    step(session, input, steps);
-    session.armed = false;
+    state.armed = true;
+    step(state, input, steps);
+    state.armed = false;
     return true;
 }
 
@@ -324,9 +324,9 @@ std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView global
         return fail(QStringLiteral("its page is larger than the decoded-size limit"));
     if (scan.acceptedLength < data.size())
         return fail(QStringLiteral("a text region announces far more symbols than its data can hold"));
-    Session session;
-    session.allocator.base = {budgetAlloc, budgetFree, budgetRealloc};
-    session.allocator.budget = memoryBudget(scan, scanJbig2Stream(globals), data.size(), globals.size(), maxOutputBytes);
+    Jbig2DecodeState state;
+    state.allocator.base = {budgetAlloc, budgetFree, budgetRealloc};
+    state.allocator.budget = memoryBudget(scan, scanJbig2Stream(globals), data.size(), globals.size(), maxOutputBytes);
 
     // The globals go through a context of their own, which then becomes the global context.
     // Globals that run away are dropped and the page is decoded without them, as with globals
@@ -334,19 +334,19 @@ std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView global
     // which the page's own decode reports.
     Steps steps;
     const std::uint64_t inputBytes = std::uint64_t(data.size()) + std::uint64_t(globals.size());
-    if (!globals.isEmpty() && !runStep(session, readGlobals, globals, inputBytes, steps)) {
-        session.allocator.releaseAll();
+    if (!globals.isEmpty() && !runStep(state, readGlobals, globals, inputBytes, steps)) {
+        state.allocator.releaseAll();
         steps = Steps();
     }
-    if (!runStep(session, readPage, data, inputBytes, steps)) {
-        session.allocator.releaseAll();
+    if (!runStep(state, readPage, data, inputBytes, steps)) {
+        state.allocator.releaseAll();
         return fail(QStringLiteral("decoding it takes far more work than its size allows"));
     }
 
     std::optional<QByteArray> result;
     QString error;
-    if (session.error[0] != '\0')
-        error = QStringLiteral("jbig2dec: %1").arg(QString::fromLatin1(session.error.data()));
+    if (state.error[0] != '\0')
+        error = QStringLiteral("jbig2dec: %1").arg(QString::fromLatin1(state.error.data()));
     else if (steps.image == nullptr)
         error = QStringLiteral("it holds no complete page");
     else if (!(result = copyInverted(*steps.image, maxOutputBytes)))

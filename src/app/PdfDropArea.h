@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStringList>
+
+class QAbstractScrollArea;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QPainter;
+
+// The drop area of a view that takes PDF files (the file table and the image browser): a drag
+// that carries PDF files is taken as a copy, and a highlight frame shows on the view's viewport
+// while it is over it. Main thread.
+class PdfDropArea
+{
+public:
+    explicit PdfDropArea(QAbstractScrollArea *view) : m_view(view) {}
+
+    void enter(QDragEnterEvent *event);
+    static void move(QDragMoveEvent *event);
+    void leave();
+    // Takes the drop; its PDF files (maybe none).
+    QStringList drop(QDropEvent *event);
+    // The frame, while a drag is over the area.
+    void paintHighlight(QPainter &painter) const;
+
+private:
+    void setHighlighted(bool highlighted);
+
+    QAbstractScrollArea *m_view;
+    bool m_highlighted = false;
+};
