@@ -61,26 +61,36 @@ public:
         cmsDoTransform(wide, in.data(), table->m_nodes.data(), cmsUInt32Number(nodes));
         cmsDeleteTransform(wide);
         for (int v = 0; v < 256; ++v) {
-            // v / 255 of the way along kGrid - 1 intervals, in 1/65536 steps.
-            const quint32 position = quint32(v) * (kGrid - 1) * 65536 / 255;
-            table->m_index[size_t(v)] = std::min<quint32>(position >> 16, kGrid - 2);
-            table->m_fraction[size_t(v)] = position - (table->m_index[size_t(v)] << 16);
+            // v / 255 of the way along kGrid - 1 intervals, in 1/4096 steps.
+            const qint32 position = v * (kGrid - 1) * 4096 / 255;
+            table->m_index[size_t(v)] = std::min<qint32>(position >> 12, kGrid - 2);
+            table->m_fraction[size_t(v)] = position - (table->m_index[size_t(v)] << 12);
         }
         return table;
     }
 
     void apply(const uchar *in, uchar *out, int pixels) const
     {
-        constexpr quint32 dc = kGrid * kGrid * kGrid, dm = kGrid * kGrid, dy = kGrid, dk = 1;
+        constexpr qint32 dc = kGrid * kGrid * kGrid, dm = kGrid * kGrid, dy = kGrid, dk = 1;
         const quint16 *nodes = m_nodes.data();
+        // Runs of one colour (paper, flat fills) are converted once.
+        quint32 previous = 0;
+        uchar previousOut[3] = {0, 0, 0};
+        bool havePrevious = false;
         for (int p = 0; p < pixels; ++p, in += 4, out += 3) {
-            const quint32 node = m_index[in[0]] * dc + m_index[in[1]] * dm + m_index[in[2]] * dy + m_index[in[3]];
-            const qint64 fc = m_fraction[in[0]];
+            quint32 key;
+            std::memcpy(&key, in, 4);
+            if (havePrevious && key == previous) {
+                std::memcpy(out, previousOut, 3);
+                continue;
+            }
+            const qint32 node = m_index[in[0]] * dc + m_index[in[1]] * dm + m_index[in[2]] * dy + m_index[in[3]];
+            const qint32 fc = m_fraction[in[0]];
             // The tetrahedron of the M, Y, K cube holding the point: its
             // corners are reached by stepping along the axes in the order of
             // their fractions, largest first.
-            qint64 f[3] = {m_fraction[in[1]], m_fraction[in[2]], m_fraction[in[3]]};
-            quint32 step[3] = {dm, dy, dk};
+            qint32 f[3] = {m_fraction[in[1]], m_fraction[in[2]], m_fraction[in[3]]};
+            qint32 step[3] = {dm, dy, dk};
             if (f[0] < f[1]) {
                 std::swap(f[0], f[1]);
                 std::swap(step[0], step[1]);
@@ -93,25 +103,28 @@ public:
                 std::swap(f[0], f[1]);
                 std::swap(step[0], step[1]);
             }
-            const quint32 corner1 = step[0], corner2 = corner1 + step[1], corner3 = corner2 + step[2];
+            const qint32 corner1 = step[0] * 3, corner2 = corner1 + step[1] * 3, corner3 = corner2 + step[2] * 3;
+            // Fractions are in 1/4096 steps, so every product below fits 32 bits.
             for (int o = 0; o < 3; ++o) {
-                qint64 slice[2];
+                qint32 slice[2];
                 for (int s = 0; s < 2; ++s) {
                     const quint16 *n = nodes + size_t(node + (s ? dc : 0)) * 3 + o;
-                    const qint64 v0 = n[0], v1 = n[size_t(corner1) * 3], v2 = n[size_t(corner2) * 3],
-                                 v3 = n[size_t(corner3) * 3];
-                    slice[s] = v0 + (((v1 - v0) * f[0] + (v2 - v1) * f[1] + (v3 - v2) * f[2] + 32768) >> 16);
+                    const qint32 v0 = n[0], v1 = n[corner1], v2 = n[corner2], v3 = n[corner3];
+                    slice[s] = v0 + (((v1 - v0) * f[0] + (v2 - v1) * f[1] + (v3 - v2) * f[2] + 2048) >> 12);
                 }
-                const qint64 v16 = slice[0] + (((slice[1] - slice[0]) * fc + 32768) >> 16);
-                out[o] = uchar((std::clamp<qint64>(v16, 0, 65535) * 255 + 32767) / 65535);
+                const qint32 v16 = slice[0] + (((slice[1] - slice[0]) * fc + 2048) >> 12);
+                out[o] = uchar((std::clamp<qint32>(v16, 0, 65535) * 255 + 32767) / 65535);
             }
+            previous = key;
+            std::memcpy(previousOut, out, 3);
+            havePrevious = true;
         }
     }
 
 private:
     std::vector<quint16> m_nodes; // kGrid^4 nodes of R, G, B
-    std::array<quint32, 256> m_index{};
-    std::array<quint32, 256> m_fraction{};
+    std::array<qint32, 256> m_index{};
+    std::array<qint32, 256> m_fraction{};
 };
 
 struct Transform {
