@@ -26,8 +26,10 @@ std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &
 namespace {
 
 // What the check of a coded picture reads first (SOI to SOF of a JPEG with
-// its usual segments, the boxes and main header of JPEG 2000).
-constexpr qint64 kCodedPictureHeadBytes = 64 * 1024;
+// its usual segments, the boxes and main header of JPEG 2000), then, when
+// that did not decide (an embedded profile or thumbnail before the frame
+// header), next.
+constexpr qint64 kCodedPictureHeadBytes[] = {8 * 1024, 64 * 1024};
 
 } // namespace
 
@@ -177,11 +179,15 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         if (endsInCodedPicture(stream)) {
             // The headers are at the start of the data: its first bytes
             // mostly decide, and the whole is read only when they do not.
-            std::optional<PdfStreamData> head = codedPictureHead(stream, kCodedPictureHeadBytes);
-            if (head && codedPictureWouldBuild(*head, width, height, stream)) {
-                data = std::move(head);
-                check = Check::Builds;
-            } else {
+            for (const qint64 headBytes : kCodedPictureHeadBytes) {
+                std::optional<PdfStreamData> head = codedPictureHead(stream, headBytes);
+                if (head && codedPictureWouldBuild(*head, width, height, stream)) {
+                    data = std::move(head);
+                    check = Check::Builds;
+                    break;
+                }
+            }
+            if (check != Check::Builds) {
                 data = node->streamDataWithFormat(&report.cause);
                 check = !data ? Check::Unreadable
                     : codedPictureWouldBuild(*data, width, height, stream) ? Check::Builds
