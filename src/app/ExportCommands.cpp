@@ -245,14 +245,14 @@ void ExportCommands::run(const Request &request, ExportPathClaims::ExistingFiles
     emit jobStarted();
     switch (request.kind) {
     case Kind::Selected:
-        m_job = startSelectedImagesExport(m_controller->selectedImageRecords(), request.formatIndex, m_controller->dpi(), std::move(settings));
+        m_job = startSelectedImagesExport(m_controller->context(), m_controller->selectedImageRecords(), request.formatIndex, m_controller->dpi(), std::move(settings));
         break;
     case Kind::All:
         settings.skipDuplicates = m_controller->skipDuplicates();
-        m_job = startAllImagesExport(m_controller->pdfFiles(), request.formatIndex, m_controller->dpi(), std::move(settings));
+        m_job = startAllImagesExport(m_controller->context(), m_controller->pdfFiles(), request.formatIndex, m_controller->dpi(), std::move(settings));
         break;
     case Kind::IconFamilies:
-        m_job = startIconFamilyExport(m_controller->selectedImageRecords(), std::move(settings));
+        m_job = startIconFamilyExport(m_controller->context(), m_controller->selectedImageRecords(), std::move(settings));
         break;
     }
     m_total = m_job.result().total;
@@ -284,7 +284,7 @@ void ExportCommands::copyImages()
         return;
     const std::shared_ptr<PDFImageStruct> record = records.first();
     QPointer<ExportCommands> self(this);
-    QThreadPool::globalInstance()->start([self, record] {
+    m_controller->workPool()->start([self, record] {
         QImage picture = record->applyAllEffects();
         if (picture.isNull())
             return;

@@ -107,7 +107,8 @@ void FileTableView::dropEvent(QDropEvent *event)
 {
     m_dragEnter = false;
     viewport()->update();
-    const QStringList paths = FileIntake::takePdfDrop(event);
+    const QStringList paths = FileIntake::takePdfDrop(
+        event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
     if (!paths.isEmpty())
         emit pdfFilesDropped(paths);
 }

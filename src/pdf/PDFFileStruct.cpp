@@ -1,11 +1,15 @@
 #include "PDFFileStruct.h"
 
 #include "PageNumbering.h"
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 
 #include <QFileInfo>
 
-PDFFileStruct::PDFFileStruct() = default;
+PDFFileStruct::PDFFileStruct(std::shared_ptr<CoreContext> context)
+    : m_context(context ? std::move(context) : std::make_shared<CoreContext>())
+{
+}
+
 PDFFileStruct::~PDFFileStruct() = default;
 
 QString PDFFileStruct::filePath() const
