@@ -45,9 +45,10 @@ Controller::Controller(QObject *parent)
     , m_undo(new UndoManager(this))
     , m_effects(new EffectsController(this, m_undo))
 {
-    // Parses hold at most CoreContext::parsesAtOnce() workers; as many again
-    // are left for thumbnails, exports and drag-out files.
-    m_pool.setMaxThreadCount(2 * CoreContext::parsesAtOnce());
+    // Parses hold at most CoreContext::parsesAtOnce() workers and an export
+    // job about as many (one per core); two more keep thumbnails, drag-out
+    // files and the clipboard going meanwhile. Idle workers end by themselves.
+    m_pool.setMaxThreadCount(2 * CoreContext::parsesAtOnce() + 2);
     m_pool.setObjectName(QStringLiteral("work"));
     m_browserTimer.setSingleShot(true);
     connect(&m_browserTimer, &QTimer::timeout, this, &Controller::reloadBrowser);

@@ -96,3 +96,19 @@ TEST_F(BackgroundParsingTest, PatternsAndMalformedSavedForms)
         EXPECT_FALSE(r->isThreading());
     }
 }
+
+// More parses than may hold workers at once, each stopped in its long pause: the pause ends at
+// once, the waiting parses run after the others, and every read ends stopped where it began.
+TEST_F(BackgroundParsingTest, StoppedPausesEndAtOnceAndWaitingParsesRun)
+{
+    std::vector<std::shared_ptr<PDFFileStruct>> records;
+    for (int i = 0; i < CoreContext::parsesAtOnce() + 2; ++i)
+        records.push_back(newRecord(fivePages(QStringLiteral("p%1.pdf").arg(i)), 600000));
+    for (const auto &record : records)
+        record->setIsThreading(false);
+    ASSERT_TRUE(waitUntil([&] { return events.runningParses() == 0; }, 10000));
+    for (const auto &record : records) {
+        EXPECT_EQ(record->readStatus().state, PDFFileStruct::ReadStatus::State::Stopped);
+        EXPECT_EQ(record->imageCount(), 0);
+    }
+}
