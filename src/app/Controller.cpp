@@ -112,11 +112,6 @@ Controller::~Controller()
     m_thumbModel->setRecords({});
 }
 
-void Controller::post(std::function<void()> work)
-{
-    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
-}
-
 void Controller::setSpinView(MySpinView *spinner)
 {
     m_spin = spinner;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Actions.h"
+#include "PostBox.h"
 #include "ImageEditStore.h"
 #include "ThumbnailSequence.h"
 
@@ -237,7 +238,8 @@ signals:
     void browserReloaded();
 
 private:
-    void post(std::function<void()> work);
+    // Runs `work` on the main thread, after what was posted before it.
+    void post(std::function<void()> work) { m_posts.post(std::move(work)); }
     void scheduleBrowserRefresh();
     void askNextPassword();
     void stopParse(const std::shared_ptr<PDFFileStruct> &file);
@@ -257,6 +259,7 @@ private:
 
     // First: the models below hand the context to their records, and the
     // loader runs on the pool.
+    PostBox m_posts;
     QThreadPool m_pool;
     std::shared_ptr<CoreContext> m_context;
     FileTableModel *m_fileModel;

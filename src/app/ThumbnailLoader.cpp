@@ -1,6 +1,7 @@
 #include "ThumbnailLoader.h"
 
 #include "images/PDFImageStruct.h"
+#include "images/PoolStart.h"
 
 #include <QMetaObject>
 #include <QThread>
@@ -50,7 +51,7 @@ void ThumbnailLoader::request(const std::shared_ptr<PDFImageStruct> &record, qui
             m_queue.erase(m_queue.begin(), drop);
         }
     }
-    m_pool.start([this] { runOne(); });
+    startOnPool(m_pool, [this] { runOne(); });
 }
 
 void ThumbnailLoader::cancelAll()

@@ -1,5 +1,7 @@
 #include "images/CoreContext.h"
 
+#include "images/PoolStart.h"
+
 #include <QThread>
 #include <QThreadPool>
 
@@ -50,7 +52,7 @@ bool CoreContext::start(std::function<void()> task) const
     QThreadPool *pool = m_pool.load(std::memory_order_acquire);
     if (!pool)
         return false;
-    pool->start(std::move(task));
+    startOnPool(*pool, std::move(task));
     return true;
 }
 

@@ -104,7 +104,11 @@ void PDFImageStruct::setImagename(const QString &name)
 ImageSource PDFImageStruct::source() const
 {
     std::lock_guard lock(m_mutex);
-    return m_source;
+    ImageSource source = m_source;
+    // Pages of its own: the walk appends to the record's in place (see
+    // PDFFileStruct::images()).
+    source.pages = QList<int>(m_source.pages.cbegin(), m_source.pages.cend());
+    return source;
 }
 
 void PDFImageStruct::addPage(int page)

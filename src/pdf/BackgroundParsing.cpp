@@ -314,5 +314,5 @@ void PDFFileStruct::noteSkippedImage(SkippedImage skipped)
 QList<PDFFileStruct::SkippedImage> PDFFileStruct::skippedImages() const
 {
     std::lock_guard lock(m_mutex);
-    return m_skipped;
+    return {m_skipped.cbegin(), m_skipped.cend()}; // not sharing the walk's list (see images())
 }
