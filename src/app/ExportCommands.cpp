@@ -248,14 +248,17 @@ void ExportCommands::run(const Request &request, ExportPathClaims::ExistingFiles
     emit jobStarted();
     switch (request.kind) {
     case Kind::Selected:
-        m_job = startSelectedImagesExport(m_controller->context(), m_controller->selectedImageRecords(), request.formatIndex, m_controller->dpi(), std::move(settings));
+        m_job = startSelectedImagesExport(m_controller->context(), m_controller->selectedImageRecords(),
+                                          request.formatIndex, m_controller->dpi(), std::move(settings));
         break;
     case Kind::All:
         settings.skipDuplicates = m_controller->skipDuplicates();
-        m_job = startAllImagesExport(m_controller->context(), m_controller->pdfFiles(), request.formatIndex, m_controller->dpi(), std::move(settings));
+        m_job = startAllImagesExport(m_controller->context(), m_controller->pdfFiles(), request.formatIndex,
+                                     m_controller->dpi(), std::move(settings));
         break;
     case Kind::IconFamilies:
-        m_job = startIconFamilyExport(m_controller->context(), m_controller->selectedImageRecords(), std::move(settings));
+        m_job = startIconFamilyExport(m_controller->context(), m_controller->selectedImageRecords(),
+                                      std::move(settings));
         break;
     }
     m_total = m_job.result().total;

@@ -45,11 +45,11 @@ public:
     // Runs `task` on a worker of the pool. False, running nothing, when there
     // is no pool.
     bool start(std::function<void()> task) const;
-    // The same for a file's parse: at most kParsesAtOnce parses hold workers
+    // The same for a file's parse: at most parsesAtOnce() parses hold workers
     // at a time, so that thumbnails and exports still find one; the others
     // wait, in order, for a running one to end.
     bool startParse(std::function<void()> task);
-    static int parsesAtOnce();
+    static int parsesAtOnce(); // one per core
     // Parses started and not yet ended; each counts itself in and out.
     std::atomic<int> &runningParses() { return m_runningParses; }
 

@@ -37,14 +37,14 @@ class PageNumbering;
 // belongs to the context it is made in (CoreContext.h), which it hands to
 // its image records; it reports there and parses on its pool.
 //
-// Threads: a parse runs on a worker of the context's pool and owns the
-// document tree (mOstrelData) and the walk state; one parse of a record walks
-// at a time. `info` and `images` are written by that thread while the main
-// thread reads them; they are guarded by one mutex and read as copies.
-// `isThreading` and the check (IsSelected) are atomic flags: the main thread
-// clears `isThreading` to ask a running parse to stop. A
+// Threads: a parse runs on a worker of that pool and owns the document tree
+// (mOstrelData) and the walk state; one parse of a record walks at a time.
+// `info` and `images` are written by that thread while the main thread reads
+// them; they are guarded by one mutex and read as copies. `isThreading` is an
+// atomic flag: the main thread clears it to ask a running parse to stop. A
 // parse generation number keeps a stopped parse that is still finishing
-// from touching the flag of a parse started after it.
+// from touching the flag of a parse started after it. The check (IsSelected)
+// is an atomic flag too.
 class PDFFileStruct : public std::enable_shared_from_this<PDFFileStruct>
 {
 public:
