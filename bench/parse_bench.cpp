@@ -119,7 +119,7 @@ int main(int argc, char **argv)
         for (int r = 0; r < repetitions; ++r) {
             QElapsedTimer timer;
             timer.start();
-            auto record = std::make_shared<PDFFileStruct>();
+            auto record = std::make_shared<PDFFileStruct>(nullptr);
             record->setNamePatternDirect(QStringLiteral("$_###"));
             record->setFilePathOnly(file);
             record->setIsThreading(true);

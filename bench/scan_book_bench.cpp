@@ -16,7 +16,7 @@
 #include "TestBitmap.h"
 #include "TestFaxEncoder.h"
 #include "ZembrixProcess.h"
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 #include "pdf/PDFFileStruct.h"
 
 #include <QCoreApplication>
@@ -25,6 +25,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThreadPool>
 
 #include <random>
 #include <thread>
@@ -53,7 +54,9 @@ int parseWithThumbnails(const QString &file)
 {
     QElapsedTimer clock;
     clock.start();
-    auto record = std::make_shared<PDFFileStruct>();
+    QThreadPool pool;
+    const auto context = std::make_shared<CoreContext>(nullptr, &pool);
+    auto record = std::make_shared<PDFFileStruct>(context);
     record->setNamePatternDirect(QStringLiteral("$_###"));
     record->setFilePathOnly(file);
     record->setSelection(true);
@@ -70,7 +73,9 @@ int parseWithThumbnails(const QString &file)
         reducedBytes += image->reducedImage().sizeInBytes();
     QTextStream(stdout) << "first image " << first << " s, last " << last << " s, " << record->imageCount()
                         << " images, reduced copies " << reducedBytes / (1 << 20) << " MiB, picture cache "
-                        << mainController()->pictureCache().bytes() / (1 << 20) << " MiB";
+                        << context->pictureCache().bytes() / (1 << 20) << " MiB";
+    pool.waitForDone();
+    context->detach();
     return 0;
 }
 

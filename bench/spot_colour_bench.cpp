@@ -76,7 +76,7 @@ int main(int argc, char **argv)
         for (int r = 0; r < repetitions; ++r) {
             QElapsedTimer timer;
             timer.start();
-            auto record = std::make_shared<PDFFileStruct>();
+            auto record = std::make_shared<PDFFileStruct>(nullptr);
             record->setFilePathOnly(file);
             record->setKeepsReducedCopies(false);
             record->setIsThreading(true);

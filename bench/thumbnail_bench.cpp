@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QTextStream>
 #include <QThread>
+#include <QThreadPool>
 
 int main(int argc, char **argv)
 {
@@ -25,12 +26,13 @@ int main(int argc, char **argv)
     for (int i = 0; i < kImages; ++i) {
         QImage picture(640, 480, QImage::Format_RGB32);
         picture.fill(QColor::fromHsv(i % 360, 200, 220));
-        auto record = PDFImageStruct::create();
+        auto record = PDFImageStruct::create(nullptr);
         record->setImage(picture);
         record->setImagename(QStringLiteral("img_%1").arg(i));
         records.append(record);
     }
-    ThumbnailLoader loader;
+    QThreadPool pool;
+    ThumbnailLoader loader(pool);
     ThumbnailModel model(&loader);
     model.setThumbnailEdge(90);
 

@@ -15,7 +15,7 @@
 
 #include "PdfFixture.h"
 
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 
@@ -81,7 +81,7 @@ int main(int argc, char **argv)
     controller.setParsePause(std::chrono::milliseconds(0));
     controller.addPdfFile(path);
     ThumbnailModel *model = controller.thumbnailModel();
-    while (model->rowCount() < 2 || controller.threadCount().load() > 0 || controller.pdfFiles()[0]->isThreading())
+    while (model->rowCount() < 2 || controller.runningParses() > 0 || controller.pdfFiles()[0]->isThreading())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     for (int row = 0; row < 2; ++row)
         model->index(row).data(ThumbnailModel::ThumbnailRole);
@@ -110,7 +110,7 @@ int main(int argc, char **argv)
         double bestReduced = 1e9, worstReduced = 0, bestWhole = 1e9, worstWhole = 0, worstPause = 0, worstPaint = 0;
         for (int run = 0; run < runs; ++run) {
             viewer.close();
-            mainController()->pictureCache().clear();
+            controller.context()->pictureCache().clear();
             QCoreApplication::processEvents();
             double reduced = -1, whole = -1;
             QElapsedTimer timer;

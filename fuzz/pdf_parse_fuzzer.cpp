@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     if (!PdfDocument::open(inputPath()))
         return 0;
-    auto record = std::make_shared<PDFFileStruct>();
+    auto record = std::make_shared<PDFFileStruct>(nullptr);
     record->setNamePatternDirect(QStringLiteral("$_###"));
     record->setFilePathOnly(inputPath());
     record->setAllImages(true);

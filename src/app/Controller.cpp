@@ -21,13 +21,10 @@
 #include "widgets/MySpinView.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QItemSelectionModel>
-#include <QSemaphore>
 #include <QThread>
 
 #include <algorithm>
-#include <thread>
 
 namespace {
 constexpr int kLiveCountLimit = 30;       // files; above it counts refresh at the next reload
@@ -38,16 +35,21 @@ const QString kUpdatingPreviewTitle = QStringLiteral("Updating Preview...");
 
 Controller::Controller(QObject *parent)
     : QObject(parent)
+    , m_context(std::make_shared<CoreContext>(this, &m_pool))
     , m_fileModel(new FileTableModel(this))
     , m_fileSelection(new QItemSelectionModel(m_fileModel, this))
-    , m_loader(new ThumbnailLoader(this))
+    , m_loader(new ThumbnailLoader(m_pool, this))
     , m_thumbModel(new ThumbnailModel(m_loader, this))
     , m_thumbSelection(new QItemSelectionModel(m_thumbModel, this))
     , m_actions(new Actions(this))
     , m_undo(new UndoManager(this))
     , m_effects(new EffectsController(this, m_undo))
 {
-    m_steps.setMaxThreadCount(1);
+    // Parses hold at most CoreContext::parsesAtOnce() workers and an export
+    // job about as many (one per core); two more keep thumbnails, drag-out
+    // files and the clipboard going meanwhile. Idle workers end by themselves.
+    m_pool.setMaxThreadCount(2 * CoreContext::parsesAtOnce() + 2);
+    m_pool.setObjectName(QStringLiteral("work"));
     m_browserTimer.setSingleShot(true);
     connect(&m_browserTimer, &QTimer::timeout, this, &Controller::reloadBrowser);
     connect(m_fileModel, &FileTableModel::checkToggleRequested, this, &Controller::extractCheckitPressed);
@@ -86,22 +88,21 @@ Controller::Controller(QObject *parent)
     connect(this, &Controller::browserReloaded, m_effects, &EffectsController::updateEffectsSliderValues);
     connect(m_thumbSelection, &QItemSelectionModel::selectionChanged, m_effects,
             &EffectsController::updateEffectsSliderValues);
-    setMainController(this);
 }
 
 Controller::~Controller()
 {
-    m_closing.store(true);
-    if (::mainController() == this)
-        setMainController(nullptr);
     // Steps that bring removed files back hold them.
     m_undo->clear();
     m_browserTimer.stop();
-    m_steps.waitForDone();
-    m_heicPool.waitForDone();
     for (const auto &weak : m_everyFile)
         if (auto file = weak.lock())
             file->setIsThreading(false);
+    m_heicPool.waitForDone();
+    // Every parse, export and rendering ends (a stopped parse at once); what
+    // a task posts here meanwhile is dropped with this object.
+    m_pool.waitForDone();
+    m_context->detach();
     m_fileModel->removeRecords([this] {
         QList<int> all;
         for (int r = 0; r < m_fileModel->rowCount(); ++r)
@@ -109,35 +110,6 @@ Controller::~Controller()
         return all;
     }());
     m_thumbModel->setRecords({});
-    // A parse thread holds its file until its very last call into this
-    // controller; once every file is released no thread can call in again.
-    const QDeadlineTimer deadline(10000);
-    for (const auto &weak : m_everyFile) {
-        while (!weak.expired() && !deadline.hasExpired())
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-void Controller::post(std::function<void()> work)
-{
-    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
-}
-
-void Controller::runOnMainAndWait(const std::function<void()> &work)
-{
-    if (QThread::currentThread() == thread()) {
-        work();
-        return;
-    }
-    auto done = std::make_shared<QSemaphore>();
-    post([work, done] {
-        work();
-        done->release();
-    });
-    // Not a plain blocking call: the controller may be going away meanwhile.
-    while (!done->tryAcquire(1, 50))
-        if (m_closing.load())
-            return;
 }
 
 void Controller::setSpinView(MySpinView *spinner)
@@ -182,7 +154,7 @@ void Controller::readPref(Preferences &preferences)
         return;
     m_imageEdits.load(values.imageEdits);
     for (const QVariant &saved : values.savedFiles) {
-        auto file = std::make_shared<PDFFileStruct>();
+        auto file = std::make_shared<PDFFileStruct>(m_context);
         file->setParsePause(m_parsePause);
         file->setColorManaged(m_colorManaged);
         file->setAllImages(m_allImages);
@@ -230,7 +202,7 @@ void Controller::savePref(Preferences &preferences)
     m_bookmarks.clear();
 }
 
-// --- ControllerInterface -------------------------------------------------------
+// --- CoreEvents -------------------------------------------------------
 
 void Controller::setStatusText(const QString &text)
 {
@@ -373,7 +345,7 @@ void Controller::setFirstResponder(Focus focus)
 
 bool Controller::isParsing() const
 {
-    if (const_cast<Controller *>(this)->threadCount().load() > 0)
+    if (runningParses() > 0)
         return true;
     for (const auto &file : pdfFiles())
         if (file->isThreading())
@@ -459,7 +431,7 @@ void Controller::addPdfFile(const QString &path)
 {
     if (isFileExistsInArray(path))
         return;
-    auto file = std::make_shared<PDFFileStruct>();
+    auto file = std::make_shared<PDFFileStruct>(m_context);
     file->setParsePause(m_parsePause);
     file->setColorManaged(m_colorManaged);
     file->setAllImages(m_allImages);
@@ -560,8 +532,8 @@ void Controller::extractCheckitPressed(int row)
     file->setSelection(!file->IsSelected());
     m_fileModel->refreshChecks();
     m_previewUpdateCount.fetch_add(1);
-    m_steps.start([this] {
-        runOnMainAndWait([this] { reloadBrowser(); });
+    post([this] {
+        reloadBrowser();
         setToolsButtonState();
         setInfoText(false);
         m_previewUpdateCount.fetch_sub(1);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Actions.h"
+#include "PostBox.h"
 #include "ImageEditStore.h"
 #include "ThumbnailSequence.h"
 
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
+#include "images/CoreEvents.h"
 #include "widgets/MySpinView.h"
 
 #include <QElapsedTimer>
@@ -31,19 +33,28 @@ class UndoManager;
 // The one controller of the window: it owns the file list and the thumbnail
 // models with their selections, counts busy periods for the spinner, builds
 // the status text, holds the export settings and reads and writes the
-// preferences. The core reaches it through ControllerInterface.
+// preferences. It owns the core's context (CoreContext.h) and the one pool of
+// worker threads the application runs its parses, exports, thumbnails and
+// drag-out files on, and the core reaches it through that context's events.
 //
-// Threads: the ControllerInterface calls, startSpin and stopSpin may come
+// Threads: the CoreEvents calls, startSpin and stopSpin may come
 // from any thread and post their work to the main thread, in call order.
 // Everything else is main-thread only. Widgets are not owned here: the window
 // gives the spinner (setSpinView) and the two choosers; each may be absent.
-class Controller : public QObject, public ControllerInterface
+class Controller : public QObject, public CoreEvents
 {
     Q_OBJECT
 public:
     explicit Controller(QObject *parent = nullptr);
-    // Stops every parse and waits until their threads let go of their files.
+    // Stops every parse and waits until every task of the pool has ended.
     ~Controller() override;
+
+    // What the core's records and jobs of this window share, and the pool
+    // they run on.
+    const std::shared_ptr<CoreContext> &context() const { return m_context; }
+    QThreadPool *workPool() { return &m_pool; }
+    // Parses started and not yet ended.
+    int runningParses() const { return m_context->runningParses().load(); }
 
     FileTableModel *fileModel() const { return m_fileModel; }
     QItemSelectionModel *fileSelection() const { return m_fileSelection; }
@@ -68,7 +79,7 @@ public:
     void readPref(Preferences &preferences);
     void savePref(Preferences &preferences);
 
-    // ControllerInterface.
+    // CoreEvents.
     void setStatusText(const QString &text) override;
     void startSpinAnimation() override { startSpin(); }
     void stopSpinAnimation() override { stopSpin(); }
@@ -222,8 +233,8 @@ signals:
     void browserReloaded();
 
 private:
-    void post(std::function<void()> work);
-    void runOnMainAndWait(const std::function<void()> &work);
+    // Runs `work` on the main thread, after what was posted before it.
+    void post(std::function<void()> work) { m_posts.post(std::move(work)); }
     void scheduleBrowserRefresh();
     void askNextPassword();
     void stopParse(const std::shared_ptr<PDFFileStruct> &file);
@@ -241,6 +252,11 @@ private:
     void applyActionState();
     void centreSpinner();
 
+    // First: the models below hand the context to their records, and the
+    // loader runs on the pool.
+    PostBox m_posts;
+    QThreadPool m_pool;
+    std::shared_ptr<CoreContext> m_context;
     FileTableModel *m_fileModel;
     QItemSelectionModel *m_fileSelection;
     ThumbnailLoader *m_loader;
@@ -255,8 +271,6 @@ private:
 
     std::atomic<int> m_spinStart{0};
     std::atomic<int> m_previewUpdateCount{0};
-    std::atomic<bool> m_closing{false};
-    QThreadPool m_steps; // the check-box steps
     QThreadPool m_heicPool;
     std::vector<std::weak_ptr<PDFFileStruct>> m_everyFile;
     std::chrono::milliseconds m_parsePause{1000};

@@ -1,12 +1,14 @@
 #include "ExportCommands.h"
 
 #include "Controller.h"
+#include "PostBox.h"
 #include "SmallImages.h"
 
 #include "export/ExportFolder.h"
 #include "export/ExportFormat.h"
 #include "export/QueuedExportWriter.h"
 #include "images/PDFImageStruct.h"
+#include "images/PoolStart.h"
 #include "pdf/PDFFileStruct.h"
 
 #include <QAction>
@@ -48,16 +50,16 @@ ExportCommands::ExportCommands(Controller *controller, QObject *parent)
     , m_openFolder([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     // Files are written on the main thread, in hand-over order. The closures
-    // go to the application object, so that a job outliving this object
+    // go to the application's post box, so that a job outliving this object
     // still finishes.
     QPointer<Controller> owner(controller);
+    PostBox *const main = PostBox::application();
+    m_mainThread = main;
     m_writer = std::make_shared<QueuedExportWriter>(
-        [](std::function<void()> work) {
-            QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
-        },
+        [main](std::function<void()> work) { main->post(std::move(work)); },
         [owner](std::function<void()> work) {
             if (owner)
-                owner->heicPool()->start(std::move(work));
+                startOnPool(*owner->heicPool(), std::move(work));
             else
                 work();
         });
@@ -226,18 +228,19 @@ void ExportCommands::run(const Request &request, ExportPathClaims::ExistingFiles
     if (const QSize below = m_controller->hiddenBelow(); !below.isEmpty())
         settings.leaveOut = [below](const PDFImageStruct &image) { return SmallImages::isSmall(image, below); };
     QPointer<ExportCommands> self(this);
-    settings.imageFinished = [self](const ExportedImage &image) {
+    PostBox *const main = m_mainThread;
+    settings.imageFinished = [self, main](const ExportedImage &image) {
         const int done = image.position + 1;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, done] {
+        main->post([self, done] {
             if (self && self->m_running)
                 emit self->progress(done, self->m_total);
-        }, Qt::QueuedConnection);
+        });
     };
-    settings.jobFinished = [self, request](const ExportJobResult &result) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, request, result] {
+    settings.jobFinished = [self, main, request](const ExportJobResult &result) {
+        main->post([self, request, result] {
             if (self)
                 self->finish(request, result);
-        }, Qt::QueuedConnection);
+        });
     };
 
     m_running = true;
@@ -245,14 +248,17 @@ void ExportCommands::run(const Request &request, ExportPathClaims::ExistingFiles
     emit jobStarted();
     switch (request.kind) {
     case Kind::Selected:
-        m_job = startSelectedImagesExport(m_controller->selectedImageRecords(), request.formatIndex, m_controller->dpi(), std::move(settings));
+        m_job = startSelectedImagesExport(m_controller->context(), m_controller->selectedImageRecords(),
+                                          request.formatIndex, m_controller->dpi(), std::move(settings));
         break;
     case Kind::All:
         settings.skipDuplicates = m_controller->skipDuplicates();
-        m_job = startAllImagesExport(m_controller->pdfFiles(), request.formatIndex, m_controller->dpi(), std::move(settings));
+        m_job = startAllImagesExport(m_controller->context(), m_controller->pdfFiles(), request.formatIndex,
+                                     m_controller->dpi(), std::move(settings));
         break;
     case Kind::IconFamilies:
-        m_job = startIconFamilyExport(m_controller->selectedImageRecords(), std::move(settings));
+        m_job = startIconFamilyExport(m_controller->context(), m_controller->selectedImageRecords(),
+                                      std::move(settings));
         break;
     }
     m_total = m_job.result().total;
@@ -284,7 +290,7 @@ void ExportCommands::copyImages()
         return;
     const std::shared_ptr<PDFImageStruct> record = records.first();
     QPointer<ExportCommands> self(this);
-    QThreadPool::globalInstance()->start([self, record] {
+    startOnPool(*m_controller->workPool(), [self, record, main = m_mainThread] {
         QImage picture = record->applyAllEffects();
         if (picture.isNull())
             return;
@@ -296,7 +302,7 @@ void ExportCommands::copyImages()
         QByteArray png = encoded(picture, "png");
         if (tiff.isEmpty() && png.isEmpty())
             return;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, tiff, png] {
+        main->post([self, tiff, png] {
             if (!self)
                 return;
             auto *mime = new QMimeData;
@@ -306,7 +312,7 @@ void ExportCommands::copyImages()
                 mime->setData(QStringLiteral("image/png"), png);
             QGuiApplication::clipboard()->setMimeData(mime);
             emit self->copied();
-        }, Qt::QueuedConnection);
+        });
     });
 }
 

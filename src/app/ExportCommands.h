@@ -10,6 +10,7 @@
 #include <memory>
 
 class Controller;
+class PostBox;
 class QueuedExportWriter;
 class QWidget;
 
@@ -86,6 +87,7 @@ private:
     void showFolder(const QString &folder);
 
     Controller *m_controller;
+    PostBox *m_mainThread = nullptr; // the application's: what the job threads hand back
     std::shared_ptr<QueuedExportWriter> m_writer;
     ExportJob m_job;
     bool m_running = false;

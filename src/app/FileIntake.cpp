@@ -2,8 +2,6 @@
 #include "FolderIntake.h"
 #include "ImageDragOut.h"
 
-#include "images/ControllerInterface.h"
-
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -17,7 +15,7 @@ bool isPdfFileName(const QString &path)
     return QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
 }
 
-QStringList pdfPathsFromMime(const QMimeData *mime)
+QStringList pdfPathsFromMime(const QMimeData *mime, const Alert &alert)
 {
     QStringList paths;
     if (!mime || !mime->hasUrls())
@@ -28,8 +26,8 @@ QStringList pdfPathsFromMime(const QMimeData *mime)
         const QString path = url.toLocalFile();
         if (QFileInfo(path).isDir()) {
             const FolderIntake::Found found = FolderIntake::pdfFilesIn(path);
-            if (found.limitReached)
-                mainController()->showAlert(QStringLiteral("Add Folder"), FolderIntake::limitText(path, found));
+            if (found.limitReached && alert)
+                alert(QStringLiteral("Add Folder"), FolderIntake::limitText(path, found));
             paths << found.paths;
         } else if (isPdfFileName(path)) {
             paths << path;
@@ -71,11 +69,11 @@ bool acceptPdfDrag(QDragEnterEvent *event)
     return true;
 }
 
-QStringList takePdfDrop(QDropEvent *event)
+QStringList takePdfDrop(QDropEvent *event, const Alert &alert)
 {
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    return pdfPathsFromMime(event->mimeData());
+    return pdfPathsFromMime(event->mimeData(), alert);
 }
 
 } // namespace FileIntake

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QDragEnterEvent;
 class QDropEvent;
 class QMimeData;
@@ -14,9 +16,10 @@ namespace FileIntake {
 bool isPdfFileName(const QString &path);
 
 // The local files of a drag that pass isPdfFileName, in drag order, and the
-// PDF files inside its folders (FolderIntake; a limit reached is said in an
-// alert).
-QStringList pdfPathsFromMime(const QMimeData *mime);
+// PDF files inside its folders (FolderIntake; a limit reached is said through
+// `alert`: a message and its text).
+using Alert = std::function<void(const QString &message, const QString &text)>;
+QStringList pdfPathsFromMime(const QMimeData *mime, const Alert &alert);
 // Whether a drag carries a PDF file or a folder, without looking inside.
 bool offersPdfFiles(const QMimeData *mime);
 
@@ -24,7 +27,7 @@ bool offersPdfFiles(const QMimeData *mime);
 // as a copy (true), any other is ignored (false).
 bool acceptPdfDrag(QDragEnterEvent *event);
 // Accepts a drop as a copy and gives its PDF files (maybe none).
-QStringList takePdfDrop(QDropEvent *event);
+QStringList takePdfDrop(QDropEvent *event, const Alert &alert);
 
 // The name filter of the open-files dialog.
 QString openDialogFilter();

@@ -99,7 +99,9 @@ void FileTableView::dragLeaveEvent(QDragLeaveEvent *)
 
 void FileTableView::dropEvent(QDropEvent *event)
 {
-    if (const QStringList paths = m_drop.drop(event); !paths.isEmpty())
+    const QStringList paths = m_drop.drop(
+        event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
+    if (!paths.isEmpty())
         emit pdfFilesDropped(paths);
 }
 

@@ -18,6 +18,8 @@ public:
 
 signals:
     void pdfFilesDropped(const QStringList &paths);
+    // A dropped folder held more files than are taken (FileIntake).
+    void alertRequested(const QString &message, const QString &text);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;

@@ -169,7 +169,9 @@ void ImageBrowser::dragLeaveEvent(QDragLeaveEvent *)
 
 void ImageBrowser::dropEvent(QDropEvent *event)
 {
-    if (const QStringList paths = m_drop.drop(event); !paths.isEmpty())
+    const QStringList paths = m_drop.drop(
+        event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
+    if (!paths.isEmpty())
         emit pdfFilesDropped(paths);
 }
 
@@ -221,10 +223,10 @@ void ImageBrowser::mouseMoveEvent(QMouseEvent *event)
     for (int row : rows)
         if (auto record = thumbnails->recordAt(row))
             records << record;
-    if (records.isEmpty())
+    if (records.isEmpty() || !m_workPool)
         return;
     auto *drag = new QDrag(this);
-    QPointer<ImageDragOut> files = new ImageDragOut(records);
+    QPointer<ImageDragOut> files = new ImageDragOut(records, *m_workPool);
     drag->setMimeData(files);
     const QImage picture = model()->index(rows.first(), 0).data(ThumbnailModel::ThumbnailRole).value<QImage>();
     if (!picture.isNull())

@@ -5,6 +5,7 @@
 #include <QListView>
 #include <QSet>
 
+class QThreadPool;
 class ThumbnailDelegate;
 
 // The thumbnail browser: a list view in icon mode over the ThumbnailModel,
@@ -22,9 +23,13 @@ public:
 
     void setModel(QAbstractItemModel *model) override;
     void setThumbnailEdge(int edge);
+    // Where the files of a drag out are written; no drag out without one.
+    void setWorkPool(QThreadPool *pool) { m_workPool = pool; }
 
 signals:
     void pdfFilesDropped(const QStringList &paths);
+    // A dropped folder held more files than are taken (FileIntake).
+    void alertRequested(const QString &message, const QString &text);
     void viewRequested(const QModelIndex &index);
 
 protected:
@@ -51,5 +56,6 @@ private:
     ThumbnailDelegate *m_delegate;
     QSet<quint64> m_keptSelection;
     PdfDropArea m_drop{this};
+    QThreadPool *m_workPool = nullptr;
     QPoint m_pressedAt{-1, -1}; // on a thumbnail, with the left button
 };

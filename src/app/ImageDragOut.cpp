@@ -2,6 +2,7 @@
 
 #include "export/ExportFileName.h"
 #include "images/PDFImageStruct.h"
+#include "images/PoolStart.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,7 +40,7 @@ struct ImageDragOut::State {
     std::vector<bool> written;
 };
 
-ImageDragOut::ImageDragOut(const ImageRecordList &records)
+ImageDragOut::ImageDragOut(const ImageRecordList &records, QThreadPool &pool)
     : m_state(std::make_shared<State>())
 {
     auto *folder = new DragFolder;
@@ -61,7 +62,7 @@ ImageDragOut::ImageDragOut(const ImageRecordList &records)
     m_state->left = int(m_state->records.size());
     m_state->written.assign(m_state->records.size(), false);
     for (qsizetype i = 0; i < m_state->records.size(); ++i) {
-        QThreadPool::globalInstance()->start([state = m_state, i] {
+        startOnPool(pool, [state = m_state, i] {
             const QImage picture = state->records.at(i)->applyAllEffects();
             QSaveFile file(state->files.at(i).toLocalFile());
             const bool written = !picture.isNull() && file.open(QIODevice::WriteOnly)

@@ -7,10 +7,12 @@
 
 #include <memory>
 
+class QThreadPool;
+
 // What a drag of thumbnails out of the window carries: the images as PNG
 // files with their edits, in a folder of their own under the temporary
-// folder. The files are rendered and written on the thread pool from the
-// moment the drag starts; the program that takes the drop asks for the
+// folder. The files are rendered and written on the application's pool from
+// the moment the drag starts; the program that takes the drop asks for the
 // file list, and that request waits until they are written (at most
 // kWaitMs; the files finished by then are given). A drag carries at most
 // kMaxImages images. The folders stay until the program ends, as the taker
@@ -22,7 +24,7 @@ public:
     static constexpr int kMaxImages = 200;
     static constexpr int kWaitMs = 30000;
 
-    explicit ImageDragOut(const ImageRecordList &records);
+    ImageDragOut(const ImageRecordList &records, QThreadPool &pool);
     ~ImageDragOut() override;
 
     QStringList formats() const override;

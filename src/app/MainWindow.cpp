@@ -221,6 +221,7 @@ QWidget *MainWindow::buildFilePanel()
     m_table->setSelectionModel(m_controller->fileSelection());
     m_table->setUpColumns();
     connect(m_table, &FileTableView::pdfFilesDropped, m_controller, &Controller::addPdfFiles);
+    connect(m_table, &FileTableView::alertRequested, m_controller, &Controller::showAlert);
     layout->addWidget(m_table, 1);
 
     Actions *a = m_controller->actions();
@@ -315,6 +316,8 @@ QWidget *MainWindow::buildBrowserArea()
     m_browser->setSelectionModel(m_controller->thumbnailSelection());
     m_browser->setThumbnailEdge(m_controller->thumbnailEdge());
     connect(m_browser, &ImageBrowser::pdfFilesDropped, m_controller, &Controller::addPdfFiles);
+    connect(m_browser, &ImageBrowser::alertRequested, m_controller, &Controller::showAlert);
+    m_browser->setWorkPool(m_controller->workPool());
     m_viewer = new ViewerPage(m_controller->thumbnailModel(), m_controller->thumbnailSelection());
     m_browserStack = new QStackedWidget;
     m_browserStack->addWidget(m_browser);
@@ -706,7 +709,8 @@ void MainWindow::dropEvent(QDropEvent *event)
     }
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    m_controller->addPdfFiles(FileIntake::pdfPathsFromMime(event->mimeData()));
+    m_controller->addPdfFiles(FileIntake::pdfPathsFromMime(
+        event->mimeData(), [this](const QString &message, const QString &text) { m_controller->showAlert(message, text); }));
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)

@@ -23,10 +23,10 @@ void PdfDropArea::leave()
     setHighlighted(false);
 }
 
-QStringList PdfDropArea::drop(QDropEvent *event)
+QStringList PdfDropArea::drop(QDropEvent *event, const std::function<void(const QString &, const QString &)> &alert)
 {
     setHighlighted(false);
-    return FileIntake::takePdfDrop(event);
+    return FileIntake::takePdfDrop(event, alert);
 }
 
 void PdfDropArea::paintHighlight(QPainter &painter) const

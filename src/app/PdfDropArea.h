@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 class QAbstractScrollArea;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -19,8 +21,9 @@ public:
     void enter(QDragEnterEvent *event);
     static void move(QDragMoveEvent *event);
     void leave();
-    // Takes the drop; its PDF files (maybe none).
-    QStringList drop(QDropEvent *event);
+    // Takes the drop; its PDF files (maybe none). A folder dropped past the
+    // intake's limits is said through `alert` (message, informative text).
+    QStringList drop(QDropEvent *event, const std::function<void(const QString &, const QString &)> &alert);
     // The frame, while a drag is over the area.
     void paintHighlight(QPainter &painter) const;
 

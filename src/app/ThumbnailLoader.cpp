@@ -1,6 +1,7 @@
 #include "ThumbnailLoader.h"
 
 #include "images/PDFImageStruct.h"
+#include "images/PoolStart.h"
 
 #include <QMetaObject>
 #include <QThread>
@@ -11,21 +12,18 @@ namespace {
 constexpr std::size_t kMaxQueued = 256;
 }
 
-ThumbnailLoader::ThumbnailLoader(QObject *parent)
+ThumbnailLoader::ThumbnailLoader(QThreadPool &pool, QObject *parent)
     : QObject(parent)
+    , m_pool(pool)
 {
-    m_pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
-    m_pool.setObjectName(QStringLiteral("thumbnails"));
 }
 
 ThumbnailLoader::~ThumbnailLoader()
 {
     m_closing.store(true);
-    {
-        std::lock_guard lock(m_queueMutex);
-        m_queue.clear();
-    }
-    m_pool.waitForDone();
+    std::unique_lock lock(m_queueMutex);
+    m_queue.clear();
+    m_tasksEnded.wait(lock, [this] { return m_tasks == 0; });
 }
 
 void ThumbnailLoader::request(const std::shared_ptr<PDFImageStruct> &record, quint64 version, int edge)
@@ -43,6 +41,7 @@ void ThumbnailLoader::request(const std::shared_ptr<PDFImageStruct> &record, qui
                                      [id](const Request &r) { return r.recordId == id; }),
                       m_queue.end());
         m_queue.push_back({record, id, version, edge});
+        ++m_tasks;
         // After a fast scroll the oldest requests are for thumbnails long
         // gone from the screen: they are dropped, and asked again if shown.
         if (m_queue.size() > kMaxQueued) {
@@ -52,7 +51,7 @@ void ThumbnailLoader::request(const std::shared_ptr<PDFImageStruct> &record, qui
             m_queue.erase(m_queue.begin(), drop);
         }
     }
-    m_pool.start([this] { runOne(); });
+    startOnPool(m_pool, [this] { runOne(); });
 }
 
 void ThumbnailLoader::cancelAll()
@@ -65,6 +64,16 @@ void ThumbnailLoader::cancelAll()
 
 void ThumbnailLoader::runOne()
 {
+    // Counted out last, once nothing of this loader is touched any more.
+    struct CountedOut {
+        ThumbnailLoader *self;
+        ~CountedOut()
+        {
+            std::lock_guard lock(self->m_queueMutex);
+            if (--self->m_tasks == 0)
+                self->m_tasksEnded.notify_all();
+        }
+    } countedOut{this};
     Request request;
     {
         std::lock_guard lock(m_queueMutex);

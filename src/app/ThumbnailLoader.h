@@ -6,6 +6,7 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -22,12 +23,13 @@ class PDFImageStruct;
 // This is the only place that asks a record for a picture for display.
 //
 // Threads: request, cancelAll and the signal are on the main thread; render
-// runs on the workers.
+// runs on workers of the application's pool, which the loader shares and
+// does not own; the loader's end waits for its own renderings only.
 class ThumbnailLoader : public QObject
 {
     Q_OBJECT
 public:
-    explicit ThumbnailLoader(QObject *parent = nullptr);
+    explicit ThumbnailLoader(QThreadPool &pool, QObject *parent = nullptr);
     ~ThumbnailLoader() override;
 
     void request(const std::shared_ptr<PDFImageStruct> &record, quint64 version, int edge);
@@ -70,8 +72,10 @@ private:
     Q_INVOKABLE void takeFinished();
     void finished(const Request &request, const QImage &image);
 
-    QThreadPool m_pool;
-    std::mutex m_queueMutex; // guards m_queue
+    QThreadPool &m_pool;
+    std::mutex m_queueMutex; // guards m_queue and m_tasks
+    std::condition_variable m_tasksEnded;
+    int m_tasks = 0; // runOne tasks started and not yet ended
     std::vector<Request> m_queue;
     std::mutex m_finishedMutex; // guards m_finished
     std::vector<Finished> m_finished;

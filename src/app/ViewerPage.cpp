@@ -4,6 +4,7 @@
 
 #include "images/EffectsPipeline.h"
 #include "images/PDFImageStruct.h"
+#include "images/PoolStart.h"
 #include "widgets/ImageViewer.h"
 
 #include <QItemSelectionModel>
@@ -207,12 +208,12 @@ void ViewerPage::render(bool whole)
     const QImage screenBase = m_screenBase;
     const QImage fullBase = m_fullBase;
     const int edge = reducedEdgeFor(declaredLongEdge(*m_record), screenEdge());
-    m_pool.start([this, generation, version, edits, weak, screenBase, fullBase, edge, whole] {
+    startOnPool(m_pool, [this, generation, version, edits, weak, screenBase, fullBase, edge, whole] {
         const std::shared_ptr<PDFImageStruct> record = weak.lock();
         if (!record || m_generation.load() != generation)
             return;
         auto post = [this](Rendered rendered) {
-            QMetaObject::invokeMethod(this, [this, rendered] { deliver(rendered); }, Qt::QueuedConnection);
+            m_posts.post([this, rendered] { deliver(rendered); });
         };
         Rendered reduced;
         reduced.generation = generation;

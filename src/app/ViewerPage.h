@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PostBox.h"
+
 #include <QImage>
 #include <QThreadPool>
 #include <QWidget>
@@ -60,6 +62,10 @@ private:
     ThumbnailModel *m_model;
     QItemSelectionModel *m_selection;
     ImageViewer *m_view;
+    PostBox m_posts; // the renderings, back on the main thread
+    // Two workers of the page's own, not the application's: the page drops
+    // its waiting renderings and waits for its running ones when it closes,
+    // and the picture looked at must not wait behind parses and exports.
     QThreadPool m_pool;
     std::atomic<quint64> m_generation{0};
     int m_row = -1;

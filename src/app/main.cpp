@@ -3,7 +3,7 @@
 #include "DiagnosticLines.h"
 #include "FileListInput.h"
 #include "GuiMain.h"
-#include "HeadlessController.h"
+#include "HeadlessEvents.h"
 #include "HeadlessModes.h"
 
 #include <QCoreApplication>
@@ -69,11 +69,8 @@ int main(int argc, char *argv[])
     }
     case CommandLine::Mode::List: {
         QCoreApplication app(argc, argv);
-        HeadlessController controller(err);
-        setMainController(&controller);
-        const int status = runList(cl, out, err);
-        setMainController(nullptr);
-        return status;
+        HeadlessEvents events(err);
+        return runList(cl, events.context(), out, err);
     }
     case CommandLine::Mode::Extract: {
         // Freed memory is kept up to 32 MB a heap rather than given back
@@ -81,11 +78,8 @@ int main(int argc, char *argv[])
         // system calls otherwise).
         mallopt(M_TRIM_THRESHOLD, 32 << 20);
         QCoreApplication app(argc, argv);
-        HeadlessController controller(err);
-        setMainController(&controller);
-        const int status = runExtract(cl, out, err);
-        setMainController(nullptr);
-        return status;
+        HeadlessEvents events(err);
+        return runExtract(cl, events.context(), out, err);
     }
     case CommandLine::Mode::Window:
         break;

@@ -8,7 +8,7 @@
 #include "export/ExportFormat.h"
 #include "export/ExportJobs.h"
 #include "export/ExportPathClaims.h"
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 
@@ -147,7 +147,8 @@ ExportJobResult waitInterruptibly(const ExportJob &job)
 
 } // namespace
 
-int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
+int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out,
+               QTextStream &err)
 {
     QElapsedTimer clock;
     clock.start();
@@ -166,7 +167,7 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
     // Every picture is written once and not needed again. The cache keeps
     // the small pictures the walk built whole until they are written, within
     // a small bound, and the pictures being written.
-    mainController()->pictureCache().setLimit(qint64(64) << 20);
+    context->pictureCache().setLimit(qint64(64) << 20);
 
     // The manifest, and with --resume what it shows done already.
     const QString manifestShown = QString::fromUtf8(argumentBytes(cl.manifest));
@@ -237,7 +238,7 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
             const QByteArray bytes = cl.fileBytes.value(f, file.toUtf8());
             if (resume && resume->doneFiles.contains(bytes))
                 continue;
-            auto record = parseFileHeadless(f, cl, err);
+            auto record = parseFileHeadless(f, cl, context, err);
             if (!record) {
                 status = 1;
                 continue;
@@ -384,7 +385,7 @@ int runExtract(const CommandLine &cl, QTextStream &out, QTextStream &err)
             }
         };
         reportFinishedInputs(inputs, out);
-        const ExportJob job = startAllImagesExport(files, *format, float(cl.dpi), std::move(settings));
+        const ExportJob job = startAllImagesExport(context, files, *format, float(cl.dpi), std::move(settings));
         const ExportJobResult result = waitInterruptibly(job);
         wipeProgress();
         err.flush();

@@ -23,7 +23,7 @@ int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err)
         err << "zembrix: " << file << ": " << failure.reason << "\n";
         return 1;
     }
-    auto record = std::make_shared<PDFFileStruct>();
+    auto record = std::make_shared<PDFFileStruct>(nullptr); // no walk: a context of its own
     record->setFilePathOnly(path);
     record->setFileName(QFileInfo(file).fileName());
     record->describe(std::move(document));

@@ -2,7 +2,7 @@
 #include "ListField.h"
 #include "SmallImages.h"
 
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 #include "pdf/PDFFileStruct.h"
 
 #include <QFileInfo>
@@ -15,7 +15,8 @@ namespace {
 // Opens and walks one file (the command line's file `index`) on the calling
 // thread, without the pause of the window's background parse. Gives none
 // (after saying why) when the file cannot be read as a PDF.
-std::shared_ptr<PDFFileStruct> parseNow(qsizetype index, const CommandLine &cl, QTextStream &err,
+std::shared_ptr<PDFFileStruct> parseNow(qsizetype index, const CommandLine &cl,
+                                        const std::shared_ptr<CoreContext> &context, QTextStream &err,
                                         bool listing = false)
 {
     const QString file = cl.files.value(index);
@@ -40,7 +41,7 @@ std::shared_ptr<PDFFileStruct> parseNow(qsizetype index, const CommandLine &cl, 
     if (cl.pages && !cl.pages->containsAnyUpTo(pages))
         err << "zembrix: " << file << ": no page of --pages is in the file, which has "
             << (pages == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(pages)) << "\n";
-    auto record = std::make_shared<PDFFileStruct>();
+    auto record = std::make_shared<PDFFileStruct>(context);
     record->setNamePatternDirect(cl.pattern);
     record->setMaxPixels(cl.maxPixels);
     record->setColorManaged(cl.colorManaged);
@@ -70,21 +71,22 @@ QString ppiField(double ppi)
 
 } // namespace
 
-std::shared_ptr<PDFFileStruct> parseFileHeadless(qsizetype index, const CommandLine &cl, QTextStream &err)
+std::shared_ptr<PDFFileStruct> parseFileHeadless(qsizetype index, const CommandLine &cl,
+                                                 const std::shared_ptr<CoreContext> &context, QTextStream &err)
 {
-    return parseNow(index, cl, err);
+    return parseNow(index, cl, context, err);
 }
 
-int runList(const CommandLine &cl, QTextStream &out, QTextStream &err)
+int runList(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out, QTextStream &err)
 {
     // No picture is needed after the walk.
-    mainController()->pictureCache().setLimit(0);
+    context->pictureCache().setLimit(0);
     int status = 0;
     int hidden = 0; // smaller than --min-size
     out << "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi\n";
     for (qsizetype f = 0; f < cl.files.size(); ++f) {
         const QString &file = cl.files[f];
-        const auto record = parseNow(f, cl, err, true);
+        const auto record = parseNow(f, cl, context, err, true);
         if (!record) {
             status = 1;
             continue;

@@ -9,7 +9,7 @@
 #include "OriginalFile.h"
 #include "PictureDigest.h"
 
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 #include "images/PDFImageStruct.h"
 #include "pdf/PDFFileStruct.h"
 
@@ -22,8 +22,6 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -38,9 +36,10 @@ QString earlierFileKept()
 
 } // namespace
 
-// Shared by the handles, the job thread and the writer's completions; the last
-// of them to let go destroys it.
+// Shared by the handles, the job's tasks and the writer's completions; the
+// last of them to let go destroys it.
 struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
+    std::shared_ptr<CoreContext> context;
     JobKind kind = JobKind::Images;
     int formatIndex = ExportFormat::Png;
     float dpi = 72.0f;
@@ -74,16 +73,14 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     int reported = 0;         // images, in job order, whose imageFinished callback has returned
     bool done = false;
 
-    // The job thread holds a reference to this state until it ends. A waiter
-    // joins it, so that the last reference (and with it the records) goes on
-    // the waiter's side and no job thread outlives a program that waited.
-    std::mutex threadMutex;
-    std::thread thread;
+    // The images' planned paths (written before the workers start) and the
+    // next position a worker takes.
+    std::vector<QString> paths;
+    std::atomic<int> next{0};
 
-    ~State();
-    void joinThread();
     void start();
     void run();
+    void work();
     void simplySave(int position, const QString &claimedPath);
     void reserveMemory(int position, const PDFImageStruct &record);
     void passGate(int position);
@@ -94,50 +91,21 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     void complete();
 };
 
-ExportJob::State::~State()
-{
-    // Only the job thread itself can be left holding the last reference
-    // without having been joined; everyone else waits for it to end.
-    if (thread.joinable()) {
-        if (thread.get_id() == std::this_thread::get_id())
-            thread.detach();
-        else
-            thread.join();
-    }
-}
-
-void ExportJob::State::joinThread()
-{
-    std::lock_guard lock(threadMutex);
-    if (thread.joinable() && thread.get_id() != std::this_thread::get_id())
-        thread.join();
-}
-
 void ExportJob::State::start()
 {
     // The writers load Qt's image plugins, which belong to Qt's main thread:
     // the first thread that asks Qt for its thread. When nothing has asked yet
     // (no application object, as in a test program), that must be the
-    // starting thread and not the job thread, which ends.
+    // starting thread and not a worker of the pool.
     QThread::currentThread();
 
-    ControllerInterface *controller = mainController();
-    controller->setSpinTitle(settings.spinTitle);
-    controller->startSpinAnimation();
-    std::shared_ptr<State> self = shared_from_this();
-    {
-        std::lock_guard lock(threadMutex);
-        try {
-            thread = std::thread([self]() mutable {
-                self->run();
-                self.reset();
-            });
-            return;
-        } catch (const std::system_error &) {
-        }
-    }
-    // No thread to be had: the job runs on the caller's thread instead,
-    // which may be the one a queued writer needs to free memory.
+    CoreEvents &events = context->events();
+    events.setSpinTitle(settings.spinTitle);
+    events.startSpinAnimation();
+    if (context->start([self = shared_from_this()] { self->run(); }))
+        return;
+    // No pool: the job runs on the caller's thread instead, which may be the
+    // one a queued writer needs to free memory.
     memoryWaits = false;
     run();
 }
@@ -145,10 +113,10 @@ void ExportJob::State::start()
 void ExportJob::State::run()
 {
     const int total = result.total; // fixed when planned
-    mainController()->exportProgress(0, total);
+    context->events().exportProgress(0, total);
 
     if (!ensureExportFolder(settings.folder)) {
-        mainController()->showAlert(noFolderAlertMessage(), noFolderAlertText(settings.folder));
+        context->events().showAlert(noFolderAlertMessage(), noFolderAlertText(settings.folder));
         {
             std::lock_guard lock(mutex);
             result.folderMissing = true;
@@ -164,7 +132,7 @@ void ExportJob::State::run()
 
     // Names are claimed in job order before any image is rendered, so the
     // collision suffixes do not depend on which worker finishes first.
-    std::vector<QString> paths(size_t(std::max(total, 0)));
+    paths.assign(size_t(std::max(total, 0)), QString());
     claims->setExistingFiles(settings.existingFiles);
     claims->beginOnDisk(settings.folder, settings.replaceOlderFiles);
     {
@@ -188,30 +156,28 @@ void ExportJob::State::run()
         gatePassed.assign(size_t(std::max(total, 0)), 0);
     }
 
-    // A pool of workers no larger than the machine's cores renders, encodes
-    // and hands over the images; this thread is one of them.
-    std::atomic<int> next{0};
-    const auto work = [&] {
-        for (int position = next++; position < total; position = next++) {
-            simplySave(position, paths[size_t(position)]);
-            passGate(position);
-        }
-    };
+    // Workers no larger in number than the machine's cores render, encode
+    // and hand over the images; this task is one of them. The others are
+    // tasks of the pool too. No task waits for another to start or end: a
+    // worker that starts late finds every image taken, so a pool busy with
+    // other work only makes the job slower.
     const int wanted = settings.workers > 0 ? settings.workers : QThread::idealThreadCount();
     const int workers = std::clamp(wanted, 1, std::max(total, 1));
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < workers; ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error &) {
+    for (int i = 1; i < workers; ++i)
+        if (!context->start([self = shared_from_this()] { self->work(); }))
             break;
-        }
-    }
     work();
-    for (std::thread &helper : helpers)
-        helper.join();
     if (total == 0)
         complete();
+}
+
+void ExportJob::State::work()
+{
+    const int total = result.total;
+    for (int position = next++; position < total; position = next++) {
+        simplySave(position, paths[size_t(position)]);
+        passGate(position);
+    }
 }
 
 // Renders one record and hands it to the writer; every image ends in exactly
@@ -289,12 +255,12 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         picture = kind == JobKind::IconFamilies ? record->getNSImage() : record->getBitmapRepImg();
     } catch (const std::exception &e) {
         const QString reason = QString::fromLocal8Bit(e.what());
-        mainController()->showImageAlert(QStringLiteral("Rendering Error"), reason);
+        context->events().showImageAlert(QStringLiteral("Rendering Error"), reason);
         finishImage(position, {}, WriteResult::failed(QStringLiteral("rendering"), -1, reason));
         return;
     } catch (...) {
         const QString reason = QStringLiteral("The picture could not be rendered.");
-        mainController()->showImageAlert(QStringLiteral("Rendering Error"), reason);
+        context->events().showImageAlert(QStringLiteral("Rendering Error"), reason);
         finishImage(position, {}, WriteResult::failed(QStringLiteral("rendering"), -1, reason));
         return;
     }
@@ -490,14 +456,14 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
         // one stream, and the workers must not do so at the same time.
         std::lock_guard callbackLock(callbackMutex);
         if (kind == JobKind::IconFamilies || formatIndex == ExportFormat::Heic)
-            mainController()->logImageFailure(outcome.message());
+            context->events().logImageFailure(outcome.message());
         else
-            mainController()->showImageAlert(QStringLiteral("File System Error"), QStringLiteral("Couldn't create file."));
+            context->events().showImageAlert(QStringLiteral("File System Error"), QStringLiteral("Couldn't create file."));
     }
     {
         // Counted again under a lock of its own, so the figures never go backwards.
         std::lock_guard progressLock(progressMutex);
-        mainController()->exportProgress(++progressShown, total);
+        context->events().exportProgress(++progressShown, total);
     }
 
     // Workers finish images in any order; the callback sees them one at a
@@ -530,7 +496,7 @@ void ExportJob::State::complete()
         std::lock_guard lock(mutex);
         result.cancelled = cancelled.load();
     }
-    mainController()->stopSpinAnimation();
+    context->events().stopSpinAnimation();
     if (settings.jobFinished) {
         ExportJobResult snapshot;
         {
@@ -586,15 +552,16 @@ ExportJobResult ExportJob::wait() const
         m_state->doneChanged.wait(lock, [this] { return m_state->done; });
         result = m_state->result;
     }
-    m_state->joinThread();
     return result;
 }
 
 namespace {
 
-std::shared_ptr<ExportJob::State> newState(JobKind kind, int formatIndex, float dpi, ExportJobSettings settings)
+std::shared_ptr<ExportJob::State> newState(std::shared_ptr<CoreContext> context, JobKind kind, int formatIndex,
+                                           float dpi, ExportJobSettings settings)
 {
     auto state = std::make_shared<ExportJob::State>();
+    state->context = context ? std::move(context) : std::make_shared<CoreContext>();
     state->kind = kind;
     state->formatIndex = formatIndex;
     state->dpi = dpi;
@@ -627,19 +594,20 @@ ExportJob startJob(std::shared_ptr<ExportJob::State> state)
 
 } // namespace
 
-ExportJob startSelectedImagesExport(const ImageRecordList &records, int formatIndex, float dpi,
-                                    ExportJobSettings settings)
+ExportJob startSelectedImagesExport(std::shared_ptr<CoreContext> context, const ImageRecordList &records,
+                                    int formatIndex, float dpi, ExportJobSettings settings)
 {
-    auto state = newState(JobKind::Images, formatIndex, dpi, std::move(settings));
+    auto state = newState(std::move(context), JobKind::Images, formatIndex, dpi, std::move(settings));
     for (const auto &record : records)
         plan(*state, record, nullptr);
     return startJob(std::move(state));
 }
 
-ExportJob startAllImagesExport(const FileRecordList &files, int formatIndex, float dpi, ExportJobSettings settings)
+ExportJob startAllImagesExport(std::shared_ptr<CoreContext> context, const FileRecordList &files, int formatIndex,
+                               float dpi, ExportJobSettings settings)
 {
     const auto leaveOut = settings.leaveOut;
-    auto state = newState(JobKind::Images, formatIndex, dpi, std::move(settings));
+    auto state = newState(std::move(context), JobKind::Images, formatIndex, dpi, std::move(settings));
     for (const auto &file : files) {
         if (!file || !file->IsSelected() || file->isThreading())
             continue;
@@ -650,9 +618,10 @@ ExportJob startAllImagesExport(const FileRecordList &files, int formatIndex, flo
     return startJob(std::move(state));
 }
 
-ExportJob startIconFamilyExport(const ImageRecordList &records, ExportJobSettings settings)
+ExportJob startIconFamilyExport(std::shared_ptr<CoreContext> context, const ImageRecordList &records,
+                                ExportJobSettings settings)
 {
-    auto state = newState(JobKind::IconFamilies, ExportFormat::Icns, 72.0f, std::move(settings));
+    auto state = newState(std::move(context), JobKind::IconFamilies, ExportFormat::Icns, 72.0f, std::move(settings));
     for (const auto &record : records)
         plan(*state, record, nullptr);
     return startJob(std::move(state));

@@ -11,18 +11,20 @@
 #include <functional>
 #include <memory>
 
+class CoreContext;
 class ExportPathClaims;
 class PDFFileStruct;
 class PDFImageStruct;
 
 // The export jobs: the selected images, all images of the checked files, and
-// the selected images as icon families. A job runs on a thread of its own: it
+// the selected images as icon families. A job runs on its context's pool
+// (CoreContext.h; on the starting thread when the context has none): it
 // makes sure the export folder is there, chooses every file name in job order
 // (the record's imagename plus the format's extension, with " (2)", " (3)",
 // ... for a name the same job already used), then renders the records with
-// their edits (getBitmapRepImg, or getNSImage for icon families) on a pool of
-// worker threads no larger than the number of cores, and hands each picture
-// to the job's writer from the worker that rendered it. A failed image is
+// their edits (getBitmapRepImg, or getNSImage for icon families) on workers
+// of the pool no more than the number of cores, and hands each picture to
+// the job's writer from the worker that rendered it. A failed image is
 // reported and the next one goes on. A cancelled job renders and writes no
 // further image; the files it finished before stay, complete, and no file is
 // left half-written.
@@ -31,7 +33,7 @@ class PDFImageStruct;
 // (OriginalFile.h) when it has no edits and that data stands on its own;
 // otherwise as PNG, and its ExportedImage note says why.
 //
-// Through mainController(), from the job's threads: the spinner title is
+// Through the context's events, from the job's threads: the spinner title is
 // pushed and the spinner started once when the job starts (on the starting
 // thread) and stopped once when its last image is finished; progress after
 // each image; alerts for a missing export folder ("Error" / "No folder ...
@@ -120,19 +122,20 @@ private:
 
 // The chosen records, in the given order, in an ExportFormat index at a DPI
 // (resolution metadata only). Null records are skipped.
-ExportJob startSelectedImagesExport(const ImageRecordList &records, int formatIndex, float dpi,
-                                    ExportJobSettings settings);
+ExportJob startSelectedImagesExport(std::shared_ptr<CoreContext> context, const ImageRecordList &records,
+                                    int formatIndex, float dpi, ExportJobSettings settings);
 
 // Every image of every file that is checked (IsSelected) and not being parsed
 // (isThreading), in list order and within a file in discovery order. Which
 // files and images take part is decided when the job starts, on the calling
 // thread.
-ExportJob startAllImagesExport(const FileRecordList &files, int formatIndex, float dpi,
-                               ExportJobSettings settings);
+ExportJob startAllImagesExport(std::shared_ptr<CoreContext> context, const FileRecordList &files, int formatIndex,
+                               float dpi, ExportJobSettings settings);
 
 // The chosen records as full icon families, "<imagename>.icns" each. The
-// icon family is built on the job thread.
-ExportJob startIconFamilyExport(const ImageRecordList &records, ExportJobSettings settings);
+// icon family is built on the job's workers.
+ExportJob startIconFamilyExport(std::shared_ptr<CoreContext> context, const ImageRecordList &records,
+                                ExportJobSettings settings);
 
 // Spinner titles of the export commands.
 QString exportingImagesTitle();                         // "Exporting images..."

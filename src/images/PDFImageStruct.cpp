@@ -1,6 +1,6 @@
 #include "images/PDFImageStruct.h"
 
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 
 namespace {
 quint64 nextRecordId()
@@ -10,18 +10,22 @@ quint64 nextRecordId()
 }
 } // namespace
 
-PDFImageStruct::PDFImageStruct() : m_recordId(nextRecordId()) {}
+PDFImageStruct::PDFImageStruct(std::shared_ptr<CoreContext> context)
+    : m_recordId(nextRecordId())
+    , m_context(context ? std::move(context) : std::make_shared<CoreContext>())
+{
+}
 
-std::shared_ptr<PDFImageStruct> PDFImageStruct::create()
+std::shared_ptr<PDFImageStruct> PDFImageStruct::create(std::shared_ptr<CoreContext> context)
 {
     // The constructor is private, so make_shared cannot reach it.
-    return std::shared_ptr<PDFImageStruct>(new PDFImageStruct);
+    return std::shared_ptr<PDFImageStruct>(new PDFImageStruct(std::move(context)));
 }
 
 PDFImageStruct::~PDFImageStruct()
 {
     if (m_pictureSource)
-        mainController()->pictureCache().remove(m_recordId);
+        m_context->pictureCache().remove(m_recordId);
 }
 
 QImage PDFImageStruct::image() const
@@ -33,7 +37,7 @@ QImage PDFImageStruct::image() const
             return m_image;
         source = m_pictureSource;
     }
-    return mainController()->pictureCache().picture(m_recordId, [&] { return source->build(); });
+    return m_context->pictureCache().picture(m_recordId, [&] { return source->build(); });
 }
 
 std::optional<EmbeddedPicture> PDFImageStruct::embeddedPicture() const
@@ -50,7 +54,7 @@ void PDFImageStruct::setImage(const QImage &image)
 {
     std::lock_guard lock(m_mutex);
     if (m_pictureSource)
-        mainController()->pictureCache().remove(m_recordId);
+        m_context->pictureCache().remove(m_recordId);
     m_pictureSource.reset();
     m_image = image;
     m_reduced = QImage();
@@ -60,7 +64,7 @@ void PDFImageStruct::setPictureSource(std::shared_ptr<const PictureSource> sourc
                                       const QImage &full)
 {
     std::lock_guard lock(m_mutex);
-    mainController()->pictureCache().insert(m_recordId, full);
+    m_context->pictureCache().insert(m_recordId, full);
     m_pictureSource = std::move(source);
     m_image = QImage();
     m_reduced = reduced;
@@ -100,7 +104,11 @@ void PDFImageStruct::setImagename(const QString &name)
 ImageSource PDFImageStruct::source() const
 {
     std::lock_guard lock(m_mutex);
-    return m_source;
+    ImageSource source = m_source;
+    // Pages of its own: the walk appends to the record's in place (see
+    // PDFFileStruct::images()).
+    source.pages = QList<int>(m_source.pages.cbegin(), m_source.pages.cend());
+    return source;
 }
 
 void PDFImageStruct::addPage(int page)
@@ -124,7 +132,7 @@ template <typename Argument, typename Value>
 void PDFImageStruct::registerUndoOf(void (PDFImageStruct::*setter)(Argument), Value oldValue)
 {
     std::weak_ptr<PDFImageStruct> weak = weak_from_this();
-    mainController()->registerUndo([weak, setter, oldValue] {
+    m_context->events().registerUndo([weak, setter, oldValue] {
         if (std::shared_ptr<PDFImageStruct> record = weak.lock())
             (record.get()->*setter)(oldValue);
     });
@@ -133,7 +141,7 @@ void PDFImageStruct::registerUndoOf(void (PDFImageStruct::*setter)(Argument), Va
 void PDFImageStruct::editDone()
 {
     invalidateVersion();
-    mainController()->updateIKDatasource();
+    m_context->events().updateIKDatasource();
 }
 
 void PDFImageStruct::setFlip(int flip)

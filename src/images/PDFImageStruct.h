@@ -15,12 +15,17 @@
 #include <mutex>
 #include <optional>
 
+class CoreContext;
+
 // One raster image found in a PDF: the decoded picture, its description, the
 // base name under which it is exported and the user's edits (a rotation, a
 // mirror code and five colour values). Edits are kept as values and applied
 // whenever a picture is rendered, never to the stored image.
 //
 // Records are always shared (create()); undo steps hold only weak references.
+// A record keeps the context it was made in (CoreContext.h): its picture
+// cache holds the decoded picture, its events get the undo steps and the
+// refresh requests.
 //
 // Threads: a record is made, filled and named on its file's parse thread and
 // then read on the main thread, so the picture, the texts and the source are
@@ -31,8 +36,9 @@
 class PDFImageStruct : public std::enable_shared_from_this<PDFImageStruct>
 {
 public:
-    // A record with no picture, no text, no name and neutral edits.
-    static std::shared_ptr<PDFImageStruct> create();
+    // A record with no picture, no text, no name and neutral edits, in
+    // `context` (a context of its own when null).
+    static std::shared_ptr<PDFImageStruct> create(std::shared_ptr<CoreContext> context);
 
     ~PDFImageStruct();
     PDFImageStruct(const PDFImageStruct &) = delete;
@@ -43,7 +49,7 @@ public:
 
     // The decoded, unedited full-size picture, possibly with alpha; null when
     // there is none. A record made by the walk holds no pixels: it decodes
-    // the picture from its source on demand, through the controller's picture
+    // the picture from its source on demand, through its context's picture
     // cache, so the first call after a while may be slow. Any thread.
     QImage image() const;
     // A picture held in memory as it is (records not made from a document).
@@ -104,10 +110,10 @@ public:
     float gamma() const { return m_gamma.load(); }
     float hue() const { return m_hue.load(); }
 
-    // The edit setters. Each registers one undo step with
-    // mainController()->registerUndo (the same setter with the old value, on
-    // this record while it exists), stores the value, raises the version and
-    // asks the controller to refresh the browser and sliders. An unchanged
+    // The edit setters. Each registers one undo step with its context's
+    // events (the same setter with the old value, on this record while it
+    // exists), stores the value, raises the version and asks the events to
+    // refresh the browser and sliders. An unchanged
     // value still does all of that. Main thread.
     void setFlip(int flip);
     void setAngle(float angle);
@@ -170,13 +176,14 @@ public:
     QImage getNSImage() const { return getBitmapRepImg(); }
 
 private:
-    PDFImageStruct();
+    explicit PDFImageStruct(std::shared_ptr<CoreContext> context);
 
     template <typename Argument, typename Value>
     void registerUndoOf(void (PDFImageStruct::*setter)(Argument), Value oldValue);
     void editDone();
 
     const quint64 m_recordId;
+    const std::shared_ptr<CoreContext> m_context;
     std::atomic<bool> m_changed{false};
 
     mutable std::mutex m_mutex; // guards the pictures, m_info, m_imagename, m_source

@@ -1,7 +1,7 @@
 #include "PDFFileStruct.h"
 #include "SpotColorSpace.h"
 
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 
 #include <QDataStream>
 #include <QDebug>
@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <thread>
 
 namespace {
 
@@ -59,6 +58,16 @@ bool PDFFileStruct::walkMayContinue() const
     return m_imageThreadExist.load() && m_walkGeneration.load() == m_generation.load();
 }
 
+void PDFFileStruct::setIsThreading(bool running)
+{
+    m_imageThreadExist.store(running);
+    if (!running) {
+        // Under the lock: a parse between its test and its wait still sees it.
+        std::lock_guard lock(m_stateMutex);
+        m_pauseEnded.notify_all();
+    }
+}
+
 void PDFFileStruct::threadFillImageList()
 {
     quint64 generation = 0;
@@ -72,18 +81,16 @@ void PDFFileStruct::threadFillImageList()
             m_images.clear();
         }
         generation = ++m_generation;
-        setIsThreading(true);
+        m_imageThreadExist.store(true);
+        m_pauseEnded.notify_all(); // an older parse still pausing gives up
     }
     std::shared_ptr<PDFFileStruct> self = shared_from_this();
-    // Counted before the thread exists: a parse that is stopped before its
-    // thread is first scheduled still counts as running until it ends.
-    ControllerInterface *controller = mainController();
-    controller->threadCount().fetch_add(1);
-    try {
-        std::thread([self, generation] { self->fillImageListThread(generation); }).detach();
-    } catch (const std::exception &e) {
-        qWarning("%s", e.what());
-        controller->threadCount().fetch_sub(1);
+    // Counted before the task runs: a parse that is stopped before it first
+    // gets a worker still counts as running until it ends.
+    const auto start = std::chrono::steady_clock::now();
+    m_context->runningParses().fetch_add(1);
+    if (!m_context->startParse([self, generation, start] { self->fillImageListThread(generation, start); })) {
+        m_context->runningParses().fetch_sub(1);
         setIsThreading(false);
     }
 }
@@ -109,10 +116,14 @@ void PDFFileStruct::setReadStatusOf(quint64 generation, const ReadStatus &status
     m_readStatus = status;
 }
 
-void PDFFileStruct::fillImageListThread(quint64 generation)
+void PDFFileStruct::fillImageListThread(quint64 generation, std::chrono::steady_clock::time_point asked)
 {
-    ControllerInterface *controller = mainController();
-    std::this_thread::sleep_for(m_parsePause);
+    {
+        // The pause, cut short when the parse is stopped or replaced.
+        std::unique_lock lock(m_stateMutex);
+        m_pauseEnded.wait_until(lock, asked + m_parsePause,
+                                [&] { return !isThreading() || m_generation.load() != generation; });
+    }
     {
         // A stopped parse that is still walking finishes first.
         std::lock_guard parseLock(m_parseMutex);
@@ -127,14 +138,15 @@ void PDFFileStruct::fillImageListThread(quint64 generation)
         // Only the newest parse ends the running state.
         std::lock_guard lock(m_stateMutex);
         if (m_generation.load() == generation)
-            setIsThreading(false);
+            m_imageThreadExist.store(false);
     }
+    CoreEvents &events = m_context->events();
     if (m_generation.load() == generation)
-        controller->fileReadEnded(shared_from_this());
-    const int remaining = controller->threadCount().fetch_sub(1) - 1;
-    controller->stopSpinAnimation();
+        events.fileReadEnded(shared_from_this());
+    const int remaining = m_context->runningParses().fetch_sub(1) - 1;
+    events.stopSpinAnimation();
     if (remaining == 0)
-        controller->setToolsButtonState();
+        events.setToolsButtonState();
 }
 
 void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
@@ -144,7 +156,7 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     const QByteArray key = password();
     const quint64 generation = m_walkGeneration.load();
     m_documents = PdfDocumentPool::create(filePath(), key);
-    m_tintBudget = std::make_shared<WorkBudget>(SpotColorSpace::kFileBudget);
+    m_tintBudget = std::make_shared<WorkBudget>(SpotColorSpace::kFileBudget, m_context->tintBudget());
     {
         std::lock_guard lock(m_mutex);
         m_skipped.clear();
@@ -169,7 +181,7 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
                                         .arg(kMaxObjectTextBytes >> 20)
                                         .arg(object.heldObjects.size())});
         makeInfo();
-        mainController()->startSpinAnimation();
+        m_context->events().startSpinAnimation();
         {
             // A repaired document serves the pictures' builds once the walk is
             // done with it, however the walk ends.
@@ -199,7 +211,7 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     m_tintBudget.reset();
     m_lastMaskRecipe.reset();
     if (IsSelected())
-        mainController()->updateIKDatasource();
+        m_context->events().updateIKDatasource();
 }
 
 QString PDFFileStruct::namePattern() const
@@ -218,7 +230,7 @@ void PDFFileStruct::setNamePattern(const QString &pattern)
 {
     const QString old = namePattern();
     std::weak_ptr<PDFFileStruct> weak = weak_from_this();
-    mainController()->registerUndo([weak, old] {
+    m_context->events().registerUndo([weak, old] {
         if (auto self = weak.lock())
             self->setNamePattern(old);
     });
@@ -302,5 +314,5 @@ void PDFFileStruct::noteSkippedImage(SkippedImage skipped)
 QList<PDFFileStruct::SkippedImage> PDFFileStruct::skippedImages() const
 {
     std::lock_guard lock(m_mutex);
-    return m_skipped;
+    return {m_skipped.cbegin(), m_skipped.cend()}; // not sharing the walk's list (see images())
 }

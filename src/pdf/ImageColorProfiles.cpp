@@ -1,6 +1,5 @@
 #include "ImageColorProfiles.h"
 
-#include "images/ControllerInterface.h"
 #include "raster/ColorManagement.h"
 
 #include <qpdf/QPDF.hh>
@@ -78,7 +77,7 @@ void manageImageColour(RasterImage &raster, const PdfObject &stream, qint64 maxB
 {
     if (raster.isNull())
         return;
-    ColorTransformCache &cache = mainController()->colorTransforms();
+    ColorTransformCache &cache = ColorTransformCache::shared();
     const QByteArray embedded = embeddedIccProfile(samplesColorSpace(stream.get("ColorSpace")));
     if (!embedded.isEmpty() && cache.convertToSrgb(raster, QByteArrayView(embedded), maxBytes))
         return;

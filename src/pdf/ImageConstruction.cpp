@@ -3,7 +3,6 @@
 #include "ColourComponents.h"
 #include "ImageColorProfiles.h"
 #include "LabColorSpace.h"
-#include "images/ControllerInterface.h"
 #include "PdfStreamDecoder.h"
 #include "SpotColorSpace.h"
 #include "raster/QuietImageReading.h"
@@ -117,7 +116,7 @@ RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace, b
 // or when `components` (0: any) is not the space's colourant count.
 SpotColorSpace::TintBudgets tintBudgets(WorkBudget *file)
 {
-    return {file, file ? &mainController()->tintBudget() : nullptr};
+    return {file, file ? file->outer() : nullptr};
 }
 
 RasterImage spotRaster(QByteArrayView samples, int width, int height, int bpc, const PdfObject &stream,

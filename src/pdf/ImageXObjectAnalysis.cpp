@@ -2,7 +2,7 @@
 
 #include "PdfStreamDecoder.h"
 
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 #include "raster/Jpeg2000Decoder.h"
 #include "raster/JpegDecoder.h"
 #include "raster/ImageMasking.h"
@@ -237,7 +237,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
         const bool partial = !m_keepReducedCopies && data && data->format == PdfStreamFormat::JPEG;
         // Colours only matter in a picture that is kept: a reduced copy, or a
         // check's whole picture when the picture cache keeps any (not --list).
-        const bool kept = m_keepReducedCopies || (!partial && mainController()->pictureCache().limit() > 0);
+        const bool kept = m_keepReducedCopies || (!partial && m_context->pictureCache().limit() > 0);
         const QImage image = fits ? QImage(1, 1, QImage::Format_Grayscale8)
                                   : addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
                                                        colorSpace.get(), bitsPerComponent, node->stream(),
@@ -263,7 +263,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             result = image;
             m_lastMaskRecipe = std::move(recipe);
         } else {
-            auto record = PDFImageStruct::create();
+            auto record = PDFImageStruct::create(m_context);
             // Other images are described from their source when asked.
             if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
                 record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
@@ -306,7 +306,7 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
             appendImage(record);
             if (!record->changed())
                 record->setImagename(imageNameFor(std::int32_t(imageCount() - 1)));
-            mainController()->updateFileList();
+            m_context->events().updateFileList();
         }
     }
     node->releaseChildren();

@@ -1,6 +1,5 @@
 #include "LabColorSpace.h"
 
-#include "images/ControllerInterface.h"
 #include "raster/ColorManagement.h"
 #include "raster/LabConversion.h"
 
@@ -89,7 +88,7 @@ std::vector<double> LabColorSpace::encodedDecode(const std::vector<double> &deco
 RasterImage LabColorSpace::toRgb(const RasterImage &samples, bool colorManaged, qint64 maxBytes) const
 {
     if (colorManaged) {
-        RasterImage managed = mainController()->colorTransforms().labToSrgb(samples, range, white, maxBytes,
+        RasterImage managed = ColorTransformCache::shared().labToSrgb(samples, range, white, maxBytes,
                                                                              QByteArrayView(profile));
         if (!managed.isNull())
             return managed;

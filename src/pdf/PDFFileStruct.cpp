@@ -1,11 +1,15 @@
 #include "PDFFileStruct.h"
 
 #include "PageNumbering.h"
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
 
 #include <QFileInfo>
 
-PDFFileStruct::PDFFileStruct() = default;
+PDFFileStruct::PDFFileStruct(std::shared_ptr<CoreContext> context)
+    : m_context(context ? std::move(context) : std::make_shared<CoreContext>())
+{
+}
+
 PDFFileStruct::~PDFFileStruct() = default;
 
 QString PDFFileStruct::filePath() const
@@ -67,8 +71,12 @@ void PDFFileStruct::appendInfo(const QString &text)
 
 QList<std::shared_ptr<PDFImageStruct>> PDFFileStruct::images() const
 {
+    // A list of its own, not one sharing the walk's: the walk appends to its
+    // list in place once it finds it unshared, and Qt tells that from a count
+    // read without ordering, so a shared copy read here could still be read
+    // while the walk moves its entries.
     std::lock_guard lock(m_mutex);
-    return m_images;
+    return {m_images.cbegin(), m_images.cend()};
 }
 
 void PDFFileStruct::setImages(const QList<std::shared_ptr<PDFImageStruct>> &images)

@@ -19,39 +19,47 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
 
+class CoreContext;
 class PageNumbering;
 
 // One PDF file of the file list: its path and name, whether it is checked,
 // whether a parse of it is running, what the parse found, its document
 // information text and its image name pattern.
 //
-// Records are shared (std::make_shared): a parse thread holds its record.
+// Records are shared (std::make_shared): a parse holds its record. A record
+// belongs to the context it is made in (CoreContext.h), which it hands to
+// its image records; it reports there and parses on its pool.
 //
-// Threads: a parse runs on a thread of its own and owns the document tree
+// Threads: a parse runs on a worker of that pool and owns the document tree
 // (mOstrelData) and the walk state; one parse of a record walks at a time.
 // `info` and `images` are written by that thread while the main thread reads
 // them; they are guarded by one mutex and read as copies. `isThreading` is an
 // atomic flag: the main thread clears it to ask a running parse to stop. A
 // parse generation number keeps a stopped parse that is still finishing
-// from touching the flag of a parse started after it.
+// from touching the flag of a parse started after it. The check (IsSelected)
+// is an atomic flag too.
 class PDFFileStruct : public std::enable_shared_from_this<PDFFileStruct>
 {
 public:
-    PDFFileStruct();
+    // In `context` (a context of its own, with no pool, when null).
+    explicit PDFFileStruct(std::shared_ptr<CoreContext> context);
     ~PDFFileStruct();
     PDFFileStruct(const PDFFileStruct &) = delete;
     PDFFileStruct &operator=(const PDFFileStruct &) = delete;
 
-    void setSelection(bool selected) { m_selected = selected; }
-    bool IsSelected() const { return m_selected; }
+    void setSelection(bool selected) { m_selected.store(selected); }
+    bool IsSelected() const { return m_selected.load(); }
     bool isThreading() const { return m_imageThreadExist.load(); }
-    void setIsThreading(bool running) { m_imageThreadExist.store(running); }
+    // Clearing it also ends the pause of a parse that has not begun its walk.
+    void setIsThreading(bool running);
+    const std::shared_ptr<CoreContext> &context() const { return m_context; }
 
     QString filePath() const;
     QString fileName() const;
@@ -80,8 +88,9 @@ public:
     void setImages(const QList<std::shared_ptr<PDFImageStruct>> &images);
     qsizetype imageCount() const;
 
-    // Background parsing: one thread per parse, after a pause (one second in
-    // the application; tests may shorten it).
+    // Background parsing: one task on the context's pool per parse, which
+    // begins its walk a pause after it was asked for (one second in the
+    // application; tests may shorten it). Without a pool nothing starts.
     void threadFillImageList();
     void reparse();
     void setParsePause(std::chrono::milliseconds pause) { m_parsePause = pause; }
@@ -244,7 +253,7 @@ private:
     static QImage buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                              const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
                              int reduceToEdge, bool colorManaged, DecodeReport *report, WorkBudget *tintBudget);
-    void fillImageListThread(quint64 generation);
+    void fillImageListThread(quint64 generation, std::chrono::steady_clock::time_point asked);
     void appendInfo(const QString &text);
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);
     void setReadStatusOf(quint64 generation, const ReadStatus &status);
@@ -254,7 +263,8 @@ private:
 
     void leaveObject(const OstrelNode *node);
 
-    bool m_selected = false;
+    const std::shared_ptr<CoreContext> m_context;
+    std::atomic<bool> m_selected{false};
     std::atomic<bool> m_colorManaged{true};
     std::atomic<bool> m_allImages{false};
     // The walk's second pass, for the images only all-images finds, and the
@@ -279,6 +289,7 @@ private:
     std::atomic<quint64> m_generation{0};   // raised by every parse start
     std::atomic<quint64> m_walkGeneration{0};
     std::chrono::milliseconds m_parsePause{1000};
+    std::condition_variable m_pauseEnded;   // with m_stateMutex: a stop or a newer parse
 
     // Walk state (parse thread only).
     std::unique_ptr<PageNumbering> m_pageNumbers;

@@ -232,6 +232,13 @@ ColorTransformCache::ColorTransformCache(QStringList fallbackPaths)
 
 ColorTransformCache::~ColorTransformCache() = default;
 
+ColorTransformCache &ColorTransformCache::shared()
+{
+    // Never destroyed: decoding threads may still convert while the process exits.
+    static ColorTransformCache *const cache = new ColorTransformCache;
+    return *cache;
+}
+
 bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView profile, qint64 maxBytes)
 {
     if (raster.isNull() || profile.isEmpty() || profile.size() > kMaxProfileBytes)

@@ -43,7 +43,7 @@ protected:
             for (const auto &file : controller.pdfFiles())
                 if (file->isThreading())
                     return false;
-            return controller.threadCount().load() == 0 && controller.previewUpdateCount() == 0;
+            return controller.runningParses() == 0 && controller.previewUpdateCount() == 0;
         });
     }
     void selectRows(std::initializer_list<int> rows)

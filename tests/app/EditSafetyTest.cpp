@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -226,7 +227,7 @@ TEST(ImageDragOut, GivesEditedPngFiles)
         for (int x = 0; x < 6; ++x)
             for (int y = 0; y < 3; ++y)
                 picture.setPixel(x, y, apptest::fixtureColor(x + 6 * y).rgb());
-        auto record = PDFImageStruct::create();
+        auto record = PDFImageStruct::create(nullptr);
         record->setImage(picture);
         record->setImagename(QStringLiteral("pic"));
         records << record;
@@ -235,7 +236,8 @@ TEST(ImageDragOut, GivesEditedPngFiles)
     turned.angle = 90;
     turned.brightness = 0.2f;
     records[1]->restoreEdits(turned);
-    const ImageDragOut drag(records);
+    QThreadPool pool;
+    const ImageDragOut drag(records, pool);
     const QList<QUrl> urls = drag.urls();
     ASSERT_EQ(urls.size(), 2);
     EXPECT_EQ(urls[1].fileName(), "pic (2).png");

@@ -45,7 +45,7 @@ protected:
         controller.addPdfFile(dir.filePath("a.pdf"));
         window.show();
         ASSERT_TRUE(waitUntil([this] {
-            return controller.threadCount().load() == 0 && !controller.pdfFiles()[0]->isThreading()
+            return controller.runningParses() == 0 && !controller.pdfFiles()[0]->isThreading()
                 && controller.thumbnailModel()->rowCount() == 3;
         }));
         settle();

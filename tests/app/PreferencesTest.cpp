@@ -19,7 +19,7 @@ namespace {
 
 QVariant savedForm(const QString &path, const QString &pattern)
 {
-    auto file = std::make_shared<PDFFileStruct>();
+    auto file = std::make_shared<PDFFileStruct>(nullptr);
     file->setFilePathOnly(path);
     file->setNamePatternDirect(pattern);
     return file->savePref();
@@ -47,7 +47,7 @@ TEST(Preferences, RoundTripThroughAFile)
     const StoredPreferences back = Preferences(file).read();
     ASSERT_TRUE(back.filesPresent);
     ASSERT_EQ(back.savedFiles.size(), 2);
-    auto restored = std::make_shared<PDFFileStruct>();
+    auto restored = std::make_shared<PDFFileStruct>(nullptr);
     restored->setParsePause(std::chrono::milliseconds(0));
     restored->readPref(back.savedFiles[1]);
     EXPECT_EQ(restored->filePath(), "/y/b.pdf");

@@ -83,7 +83,7 @@ TEST_F(ReadProblemsTest, StoppedReadResumesWithItsEdits)
     const auto file = controller.pdfFiles().first();
     ASSERT_TRUE(waitUntil([&] { return file->imageCount() > 0; }, 60000));
     controller.stopAction(Controller::Focus::FileTable);
-    ASSERT_TRUE(waitUntil([&] { return controller.threadCount().load() == 0; })); // the walk has ended
+    ASSERT_TRUE(waitUntil([&] { return controller.runningParses() == 0; })); // the walk has ended
     const PDFFileStruct::ReadStatus stopped = file->readStatus();
     ASSERT_EQ(stopped.state, State::Stopped);
     EXPECT_EQ(stopped.text(), QStringLiteral("stopped at %1 of 2000").arg(stopped.stoppedAt));

@@ -8,6 +8,7 @@
 
 #include <QPainter>
 #include <QSignalSpy>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ std::shared_ptr<PDFImageStruct> record(const QColor &left)
     QImage picture(40, 20, QImage::Format_RGB32);
     picture.fill(Qt::black);
     QPainter(&picture).fillRect(0, 0, 20, 20, left);
-    auto r = PDFImageStruct::create();
+    auto r = PDFImageStruct::create(nullptr);
     r->setImage(picture);
     r->setImagename(QStringLiteral("img"));
     return r;
@@ -34,7 +35,8 @@ QImage thumbnailAt(const ThumbnailModel &model, int row)
 // edited record alone and its thumbnail shows the edit.
 TEST(ThumbnailModel, RendersAsynchronouslyAndOnlyWhatChanged)
 {
-    ThumbnailLoader loader;
+    QThreadPool pool;
+    ThumbnailLoader loader(pool);
     ThumbnailModel model(&loader);
     model.setThumbnailEdge(96);
     const ImageRecordList records = {record(Qt::red), record(Qt::green), record(Qt::blue)};

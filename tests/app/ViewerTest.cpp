@@ -37,7 +37,7 @@ protected:
         window.resize(900, 640);
         window.show();
         ASSERT_TRUE(waitUntil([this] {
-            return controller.threadCount().load() == 0 && !controller.pdfFiles()[0]->isThreading()
+            return controller.runningParses() == 0 && !controller.pdfFiles()[0]->isThreading()
                 && controller.thumbnailModel()->rowCount() == 60;
         }));
     }

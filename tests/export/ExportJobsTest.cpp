@@ -1,5 +1,5 @@
 #include "ExportTestDecoders.h"
-#include "RecordingController.h"
+#include "RecordingEvents.h"
 #include "WaitUntil.h"
 
 #include "export/ExportFormat.h"
@@ -33,7 +33,7 @@ namespace {
 
 std::shared_ptr<PDFImageStruct> record(const QString &name, const QImage &image)
 {
-    auto r = PDFImageStruct::create();
+    auto r = PDFImageStruct::create(nullptr);
     r->setImage(image);
     r->setImagename(name);
     ImageSource source;
@@ -52,7 +52,7 @@ QImage solid(QRgb colour, int width = 8, int height = 6)
 
 std::shared_ptr<PDFFileStruct> fileRecord(const ImageRecordList &images, bool checked, bool parsing)
 {
-    auto file = std::make_shared<PDFFileStruct>();
+    auto file = std::make_shared<PDFFileStruct>(nullptr);
     file->setImages(images);
     file->setSelection(checked);
     file->setIsThreading(parsing);
@@ -86,13 +86,13 @@ std::vector<std::pair<int, int>> countingUpTo(int total)
 // further; a cancelled write leaves no file. (Numbering within one job: PathClaimsStayInTheFolder.)
 TEST(ExportJobs, JobsAtOnceNumberFurtherJobsAfterwardsReplace)
 {
-    RecordingController controller;
+    RecordingEvents events;
     QTemporaryDir dir;
     const auto job = [&](QRgb colour, std::shared_ptr<ExportWriter> writer = nullptr) {
         ExportJobSettings settings = into(dir.path());
         settings.writer = std::move(writer);
         settings.existingFiles = ExportPathClaims::ExistingFiles::Replace;
-        return startSelectedImagesExport({record("c", solid(colour))}, ExportFormat::Png, 72, std::move(settings));
+        return startSelectedImagesExport(events.context(), {record("c", solid(colour))}, ExportFormat::Png, 72, std::move(settings));
     };
     job(0xFF101010).wait(), job(0xFF202020).wait();
     EXPECT_EQ(filesIn(dir.path()), QStringList{"c.png"});
@@ -151,7 +151,7 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
 // Only checked files whose parse has finished take part, in list order.
 TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
 {
-    RecordingController controller;
+    RecordingEvents events;
     QTemporaryDir dir;
     const auto one = fileRecord({record("one_000", solid(0xFF100000)), record("one_001", solid(0xFF200000))}, true, false);
     const auto unchecked = fileRecord({record("unchecked_000", solid(0xFF300000))}, false, false);
@@ -164,7 +164,7 @@ TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
     int jobFinishedCalls = 0;
     settings.jobFinished = [&jobFinishedCalls](const ExportJobResult &) { ++jobFinishedCalls; };
     const ExportJobResult result =
-        startAllImagesExport({one, unchecked, nullptr, parsing, two}, ExportFormat::Png, 72, std::move(settings)).wait();
+        startAllImagesExport(events.context(), {one, unchecked, nullptr, parsing, two}, ExportFormat::Png, 72, std::move(settings)).wait();
 
     EXPECT_EQ(filesIn(dir.path()), (QStringList{"one_000.png", "one_001.png", "two_000.png", "two_001.png", "two_002.png"}));
     ASSERT_EQ(result.images.size(), 5u);
@@ -177,11 +177,11 @@ TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
     }
     EXPECT_EQ(finishedOrder, (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(jobFinishedCalls, 1);
-    EXPECT_EQ(controller.progress(), countingUpTo(5));
+    EXPECT_EQ(events.progress(), countingUpTo(5));
 
     // Nothing to do still ends its busy period.
-    EXPECT_EQ(startAllImagesExport({unchecked, parsing}, ExportFormat::Png, 72, into(dir.path())).wait().total, 0);
-    EXPECT_EQ(controller.openBusyPeriods(), 0);
+    EXPECT_EQ(startAllImagesExport(events.context(), {unchecked, parsing}, ExportFormat::Png, 72, into(dir.path())).wait().total, 0);
+    EXPECT_EQ(events.openBusyPeriods(), 0);
 }
 
 // A file that cannot be created is reported (HEIC and icon families only
@@ -193,7 +193,7 @@ TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
         {ExportFormat::Png, "png", 1}, {ExportFormat::Tiff, "tiff", 1}, {ExportFormat::Heic, "heic", 0}, {-1, "icns", 0}};
     for (const auto &[format, extension, alerts] : rows) {
         SCOPED_TRACE(extension);
-        RecordingController controller;
+        RecordingEvents events;
         QTemporaryDir dir;
         const QString blocked = dir.filePath(QStringLiteral("a.") + extension);
         // A folder where the file should go: no writer can replace it.
@@ -202,10 +202,10 @@ TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
                                       record("b", solid(0xFF0000FF, 20, 20))};
         ExportJobSettings settings = into(dir.path());
         settings.existingFiles = ExportPathClaims::ExistingFiles::Replace; // kept, it would go to "a (2)"
-        const ExportJobResult result = (format < 0 ? startIconFamilyExport(records, settings)
-                                                   : startSelectedImagesExport(records, format, 72, settings))
+        const ExportJobResult result = (format < 0 ? startIconFamilyExport(events.context(), records, settings)
+                                                   : startSelectedImagesExport(events.context(), records, format, 72, settings))
                                            .wait();
-        EXPECT_EQ(controller.alerts().size(), alerts);
+        EXPECT_EQ(events.alerts().size(), alerts);
         EXPECT_EQ(result.failures, 1);
         EXPECT_EQ(result.filesWritten, 1);
         ASSERT_EQ(result.images.size(), 3u);
@@ -215,7 +215,7 @@ TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
         const QByteArray written = readFile(dir.filePath(QStringLiteral("b.") + extension));
         EXPECT_FALSE(format < 0 ? icnsTypes(written).size() != 10 : decodeExportFile(format, written).isNull());
         EXPECT_EQ(filesIn(dir.path()).size(), 2);
-        EXPECT_EQ(controller.openBusyPeriods(), 0);
+        EXPECT_EQ(events.openBusyPeriods(), 0);
     }
 }
 
@@ -228,14 +228,14 @@ TEST(ExportJobs, ExportFolderIsCreatedWhenItsParentExists)
     for (const QString &folder : {dir.filePath("new"), dir.filePath("missing/new"), dir.filePath("a file"), QString()}) {
         SCOPED_TRACE(folder.toStdString());
         const bool written = folder == dir.filePath("new");
-        RecordingController controller;
+        RecordingEvents events;
         const ExportJobResult result =
-            startSelectedImagesExport({record("x", solid(0xFF336699))}, ExportFormat::Png, 72, into(folder)).wait();
+            startSelectedImagesExport(events.context(), {record("x", solid(0xFF336699))}, ExportFormat::Png, 72, into(folder)).wait();
         EXPECT_EQ(result.folderMissing, !written);
         EXPECT_EQ(result.filesWritten, written ? 1 : 0);
         EXPECT_EQ(QFileInfo(folder + QStringLiteral("/x.png")).isFile(), written);
-        EXPECT_EQ(controller.alerts().size(), written ? 0 : 1);
-        EXPECT_EQ(controller.openBusyPeriods(), 0);
+        EXPECT_EQ(events.alerts().size(), written ? 0 : 1);
+        EXPECT_EQ(events.openBusyPeriods(), 0);
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
 }
@@ -243,13 +243,13 @@ TEST(ExportJobs, ExportFolderIsCreatedWhenItsParentExists)
 // The job passes the DPI to the writer; the pixels are those of the edited picture.
 TEST(ExportJobs, DpiIsMetadataAndEditsAreRendered)
 {
-    RecordingController controller;
+    RecordingEvents events;
     QTemporaryDir dir;
     auto rotated = record("rotated", opaqueGradientImage(40, 30));
     rotated->setAngle(90);
     const QImage edited = rotated->applyAllEffects();
     ASSERT_EQ(edited.size(), QSize(30, 40));
-    startSelectedImagesExport({rotated}, ExportFormat::Png, 300, into(dir.path())).wait();
+    startSelectedImagesExport(events.context(), {rotated}, ExportFormat::Png, 300, into(dir.path())).wait();
     const QByteArray file = readFile(dir.filePath("rotated.png"));
     EXPECT_NEAR(dpiOfFile(ExportFormat::Png, file).value_or(0), 300, 0.05);
     EXPECT_EQ(compareImages(decodeExportFile(ExportFormat::Png, file), edited).maximum, 0);
@@ -259,7 +259,7 @@ TEST(ExportJobs, DpiIsMetadataAndEditsAreRendered)
 // a pool of its own; two jobs run at once.
 TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
 {
-    RecordingController controller;
+    RecordingEvents events;
     QTemporaryDir dir;
     // A stand-in for the main thread's event queue: one thread that never expires runs the posted
     // closures one after another.
@@ -288,10 +288,10 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
     ImageRecordList records;
     for (int i = 0; i < 6; ++i)
         records << record(QStringLiteral("p%1").arg(i), solid(qRgb(i * 40, 0, 0)));
-    const ExportJob pngJob = startSelectedImagesExport(records, ExportFormat::Png, 72, settings);
+    const ExportJob pngJob = startSelectedImagesExport(events.context(), records, ExportFormat::Png, 72, settings);
     ExportJobSettings heicSettings = into(dir.path());
     heicSettings.writer = writer;
-    const ExportJob heicJob = startSelectedImagesExport({records[0], records[1]}, ExportFormat::Heic, 72, heicSettings);
+    const ExportJob heicJob = startSelectedImagesExport(events.context(), {records[0], records[1]}, ExportFormat::Heic, 72, heicSettings);
 
     EXPECT_EQ(pngJob.wait().filesWritten, 6);
     EXPECT_EQ(heicJob.wait().filesWritten, 2);
@@ -303,7 +303,7 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
         EXPECT_EQ(centrePixel(dir.filePath(QStringLiteral("p%1.png").arg(i))), qRgb(int(i) * 40, 0, 0));
     }
     EXPECT_TRUE(QFileInfo(dir.filePath("p1.heic")).isFile());
-    EXPECT_EQ(controller.openBusyPeriods(), 0);
+    EXPECT_EQ(events.openBusyPeriods(), 0);
 }
 
 // A job of several files on a pool of workers writes what one worker writes: the same files,
@@ -311,8 +311,8 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
 // memory lets one picture through at a time.
 TEST(ExportJobs, PoolWritesWhatOneWorkerWrites)
 {
-    RecordingController controller;
-    const auto run = [](int workers, qint64 bytesInFlight = ExportJobSettings::kDefaultPicturesInFlightBytes) {
+    RecordingEvents events;
+    const auto run = [&events](int workers, qint64 bytesInFlight = ExportJobSettings::kDefaultPicturesInFlightBytes) {
         QTemporaryDir dir;
         FileRecordList files;
         for (int f = 0; f < 3; ++f) {
@@ -329,7 +329,8 @@ TEST(ExportJobs, PoolWritesWhatOneWorkerWrites)
         settings.imageFinished = [&](const ExportedImage &image) {
             outcome << QStringLiteral("%1 %2").arg(image.position).arg(QFileInfo(image.path).fileName());
         };
-        EXPECT_EQ(startAllImagesExport(files, ExportFormat::Png, 150, settings).wait().filesWritten, 21);
+        EXPECT_EQ(startAllImagesExport(events.context(), files, ExportFormat::Png, 150, settings).wait().filesWritten,
+                  21);
         for (const QString &name : QDir(dir.path()).entryList(QDir::Files, QDir::Name))
             outcome << name + QLatin1Char(' ') + QString::fromLatin1(readFile(dir.filePath(name)).toHex());
         return outcome;

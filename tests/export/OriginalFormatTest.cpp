@@ -2,7 +2,7 @@
 #include "Jpeg2000Fixtures.h"
 #include "JpegFixtures.h"
 #include "PdfFixture.h"
-#include "RecordingController.h"
+#include "RecordingEvents.h"
 #include "TestFaxEncoder.h"
 
 #include "export/ExportFormat.h"
@@ -59,7 +59,7 @@ QByteArray codedPart(const QString &extension, const QByteArray &file, const QSt
 
 TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
 {
-    RecordingController controller;
+    RecordingEvents events;
     QTemporaryDir dir;
     PdfFixture pdf;
     const auto jpeg = [](int w, JpegStorage storage, bool jfif = true) {
@@ -106,7 +106,7 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
     pdf.page(xobjects);
     const QString file = dir.filePath("f.pdf");
     pdf.write(file);
-    auto parsed = std::make_shared<PDFFileStruct>();
+    auto parsed = std::make_shared<PDFFileStruct>(events.context());
     parsed->setNamePatternDirect(QStringLiteral("$_###"));
     parsed->setFilePathOnly(file);
     parsed->setIsThreading(true);
@@ -119,7 +119,7 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
     ExportJobSettings settings;
     settings.folder = dir.path();
     const ExportJobResult result =
-        startSelectedImagesExport(parsed->images(), ExportFormat::Original, 300, settings).wait();
+        startSelectedImagesExport(events.context(), parsed->images(), ExportFormat::Original, 300, settings).wait();
 
     ASSERT_EQ(result.filesWritten, int(std::size(rows)));
     for (const ExportedImage &image : result.images) {

@@ -1,4 +1,4 @@
-#include "RecordingController.h"
+#include "RecordingEvents.h"
 
 #include "images/PDFImageStruct.h"
 
@@ -16,8 +16,8 @@ namespace {
 class ImageRecord : public ::testing::Test
 {
 protected:
-    RecordingController controller;
-    std::shared_ptr<PDFImageStruct> record = PDFImageStruct::create();
+    RecordingEvents events;
+    std::shared_ptr<PDFImageStruct> record = PDFImageStruct::create(events.context());
 };
 
 // The seven edit setters as one family: how to set each value, and two values that differ from
@@ -58,8 +58,8 @@ TEST_F(ImageRecord, EachSetterIsOneUndoStep)
 {
     for (const Edit &edit : edits()) {
         SCOPED_TRACE(edit.name);
-        auto fresh = PDFImageStruct::create();
-        RecordingController steps;
+        RecordingEvents steps;
+        auto fresh = PDFImageStruct::create(steps.context());
         const std::size_t member = std::size_t(&edit - edits().data());
         edit.set(*fresh, kNeutral[member]);
         edit.set(*fresh, edit.first);
@@ -87,16 +87,16 @@ TEST_F(ImageRecord, ResetAllSetsTheFiveColourValuesAsOneStep)
     record->resetAll1({});
     record->resetAll1({0.0f, 1.0f, 1.0f, 1.0f});
     record->resetAll1({0.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f});
-    EXPECT_EQ(controller.undoSteps.size(), 3u);
+    EXPECT_EQ(events.undoSteps.size(), 3u);
 
     const float five[5] = {-0.25f, 2.0f, 0.5f, 3.0f, 270.0f};
     const std::vector<float> set = {1.0f, 90.0f, -0.25f, 2.0f, 0.5f, 3.0f, 270.0f};
     record->resetAll(five);
     EXPECT_EQ(allValues(*record), set);
-    EXPECT_EQ(controller.undoSteps.size(), 4u);
-    ASSERT_TRUE(controller.undo());
+    EXPECT_EQ(events.undoSteps.size(), 4u);
+    ASSERT_TRUE(events.undo());
     EXPECT_EQ(allValues(*record), (std::vector<float>{1.0f, 90.0f, 0.5f, 1.0f, 1.0f, 1.0f, 0.0f}));
-    ASSERT_TRUE(controller.undo());
+    ASSERT_TRUE(events.undo());
     EXPECT_EQ(allValues(*record), set);
 }
 
@@ -107,11 +107,11 @@ TEST_F(ImageRecord, UndoAfterTheRecordIsGoneDoesNothing)
     std::weak_ptr<PDFImageStruct> watch = record;
     record.reset();
     EXPECT_TRUE(watch.expired()); // the undo steps do not keep it alive
-    const int refreshes = controller.refreshes();
-    EXPECT_TRUE(controller.undo());
-    EXPECT_TRUE(controller.undo());
-    EXPECT_TRUE(controller.undoSteps.empty());
-    EXPECT_EQ(controller.refreshes(), refreshes);
+    const int refreshes = events.refreshes();
+    EXPECT_TRUE(events.undo());
+    EXPECT_TRUE(events.undo());
+    EXPECT_TRUE(events.undoSteps.empty());
+    EXPECT_EQ(events.refreshes(), refreshes);
 }
 
 // Render threads read the values while the main thread edits; each value read must be one that

@@ -1,4 +1,4 @@
-#include "RecordingController.h"
+#include "RecordingEvents.h"
 #include "TestPictures.h"
 
 #include "images/EffectsPipeline.h"
@@ -12,10 +12,10 @@
 // order has its own tests) and never touches the stored picture.
 TEST(ImageRendering, EditsReachThePipeline)
 {
-    RecordingController controller;
+    RecordingEvents events;
     const QImage picture = testpictures::make(5, 3, [](int x, int y) { return qRgba(40 * x + 10, 100 * y + 5, 200 - 30 * x, 255 - 63 * x); });
 
-    auto record = PDFImageStruct::create();
+    auto record = PDFImageStruct::create(events.context());
     record->setAngle(90.0f);
     EXPECT_TRUE(record->applyAllEffects().isNull());
     EXPECT_TRUE(record->getNSImage().isNull());

@@ -2,7 +2,6 @@
 
 #include "ImageComparison.h"
 
-#include "images/ControllerInterface.h"
 #include "raster/ColorManagement.h"
 
 #include <QFile>
@@ -65,7 +64,7 @@ protected:
     {
         if (!QFile::exists(kCmykProfile) || !QFile::exists(kOtherCmykProfile))
             GTEST_SKIP() << "the CMYK profiles of libgs-common are not installed";
-        mainController()->colorTransforms().clear();
+        ColorTransformCache::shared().clear();
     }
     static QImage picture(const PDFFileStruct &record, int index) { return record.images().value(index)->image(); }
 };
@@ -184,7 +183,7 @@ TEST_F(ColorManagementTest, OneTransformPerProfile)
     auto record = parse(writeFixture(pdf));
     ASSERT_EQ(record->images().size(), 30);
     EXPECT_FALSE(record->images().back()->image().isNull());
-    const ColorTransformCache &cache = mainController()->colorTransforms();
+    const ColorTransformCache &cache = ColorTransformCache::shared();
     EXPECT_EQ(cache.builds(), 1u);
     EXPECT_GE(cache.hits(), 29u);
 }

@@ -3,7 +3,6 @@
 #include "ImageComparison.h"
 #include "Jpeg2000Fixtures.h"
 #include "JpegFixtures.h"
-#include "images/ControllerInterface.h"
 
 using namespace fixture;
 
@@ -136,7 +135,7 @@ TEST_F(ImageConstructionTest, Masks)
                   {{"SMask", pdf.image(3, 2, 8, name("DeviceGray"), bytes({0, 255, 0, 255, 0, 255}))}}), // 6
     });
     ASSERT_EQ(record->images().size(), 7);
-    mainController()->pictureCache().clear(); // built again as an export builds them
+    m_context->pictureCache().clear(); // built again as an export builds them
     expectPixels(*record, {{0, 0, 0, 255, true}, {0, 1, 0, qRgba(255, 0, 0, 127)}, {1, 0, 0, 255, true},
                            {1, 1, 1, 255, true}, {1, 2, 0, 0, true}, {1, 3, 1, 0, true}, {2, 0, 0, 255, true},
                            {3, 0, 0, 0xffff0000}, {3, 1, 0, 0, true}, {4, 0, 0, 0, true}, {4, 1, 0, 0xffff0000},

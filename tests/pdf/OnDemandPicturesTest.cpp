@@ -1,7 +1,6 @@
 #include "PdfTestSupport.h"
 #include "ImageComparison.h"
 #include "JpegFixtures.h"
-#include "images/ControllerInterface.h"
 
 #include <algorithm>
 
@@ -53,7 +52,7 @@ protected:
 // every time, and a reduced copy is the full picture scaled down.
 TEST_F(OnDemandPictures, RecordsKeepReducedCopiesAndBuildFullPicturesAgain)
 {
-    PictureCache &cache = mainController()->pictureCache();
+    PictureCache &cache = m_context->pictureCache();
     cache.clear();
     const auto record = parse(writeScans(3));
     const auto images = record->images();
@@ -113,7 +112,7 @@ TEST_F(OnDemandPictures, DamagedAndChangedFiles)
     }
 
     const auto record = parse(file);
-    mainController()->pictureCache().clear();
+    m_context->pictureCache().clear();
     ASSERT_TRUE(writeFile(file, "%PDF-1.4\n% replaced\n"));
     EXPECT_TRUE(record->images()[0]->image().isNull());
     EXPECT_FALSE(record->images()[0]->reducedImage().isNull());

@@ -107,7 +107,7 @@ TEST_F(PdfTest, StopFlagEndsTheWalkAndKeepsWhatWasFound)
     for (int i = 0; i < 5; ++i)
         pdf.page({{"/I", gray(pdf, 1)}});
     const QString file = writeFixture(pdf);
-    auto shared = std::make_shared<PDFFileStruct>();
+    auto shared = std::make_shared<PDFFileStruct>(m_context);
     PDFFileStruct &record = *shared;
     record.setFilePathOnly(file);
     // Not running: nothing is walked.

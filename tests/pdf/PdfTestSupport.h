@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PdfFixture.h"
+#include "images/CoreContext.h"
 #include "pdf/PDFFileStruct.h"
 
 #include <QStringList>
@@ -26,7 +27,7 @@ protected:
     // headless modes do.
     std::shared_ptr<PDFFileStruct> parse(const QString &file, bool keepsReducedCopies = true, bool colorManaged = true)
     {
-        auto record = std::make_shared<PDFFileStruct>();
+        auto record = std::make_shared<PDFFileStruct>(m_context);
         record->setColorManaged(colorManaged);
         record->setNamePatternDirect(QStringLiteral("$_###"));
         record->setFilePathOnly(file);
@@ -76,4 +77,6 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    // The parses' context: do-nothing events, no pool.
+    std::shared_ptr<CoreContext> m_context = std::make_shared<CoreContext>();
 };

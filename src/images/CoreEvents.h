@@ -1,29 +1,25 @@
 #pragma once
 
-#include "images/PictureCache.h"
-#include "raster/ColorManagement.h"
-#include "raster/WorkBudget.h"
-
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
 class PDFFileStruct;
 
-// What the core asks of the application's window controller: status text,
-// the busy spinner, refreshes of the browser, the file table and the tool
-// buttons, undo registration and export alerts. The GUI derives from it; the
-// tests fake it. Every default does nothing, so the core runs headless with
-// the base class itself.
-class ControllerInterface
+// What the core tells the application: status text, the busy spinner,
+// refreshes of the browser, the file table and the tool buttons, undo
+// registration, export alerts and progress, and the end of a file's read.
+// The window implements it, the headless modes print the alerts, the tests
+// record everything. Every default does nothing, so the core runs with the
+// base class itself. The core reaches it through its CoreContext.
+class CoreEvents
 {
 public:
-    ControllerInterface() = default;
-    ControllerInterface(const ControllerInterface &) = delete;
-    ControllerInterface &operator=(const ControllerInterface &) = delete;
-    virtual ~ControllerInterface();
+    CoreEvents() = default;
+    CoreEvents(const CoreEvents &) = delete;
+    CoreEvents &operator=(const CoreEvents &) = delete;
+    virtual ~CoreEvents();
 
     // Callable from any thread; GUI implementations post their work to the
     // main thread.
@@ -60,31 +56,4 @@ public:
     // a file that could not be read, one that needs a password, a stopped
     // read). From the parse thread.
     virtual void fileReadEnded(std::shared_ptr<PDFFileStruct> file);
-
-    // Running parse threads; each counts itself in and out.
-    std::atomic<int> &threadCount() { return m_threadCount; }
-
-    // The full-size pictures of all image records, decoded on demand.
-    PictureCache &pictureCache() { return m_pictureCache; }
-
-    // The colour transforms all image decoding shares.
-    ColorTransformCache &colorTransforms() { return m_colorTransforms; }
-
-    // The work all tint transforms of the run may do together (each file
-    // has its own, smaller budget besides).
-    static constexpr qint64 kRunTintUnits = qint64(1) << 32;
-    WorkBudget &tintBudget() { return m_tintBudget; }
-
-private:
-    std::atomic<int> m_threadCount{0};
-    WorkBudget m_tintBudget{kRunTintUnits};
-    PictureCache m_pictureCache;
-    ColorTransformCache m_colorTransforms;
 };
-
-// The one controller of the process, from any thread. Never null: a
-// do-nothing controller until one is set. The caller of setMainController
-// keeps ownership and must restore nullptr (the do-nothing one) before the
-// controller is destroyed.
-ControllerInterface *mainController();
-void setMainController(ControllerInterface *controller);

@@ -1,25 +1,31 @@
 #pragma once
 
-#include "images/ControllerInterface.h"
+#include "images/CoreContext.h"
+#include "images/CoreEvents.h"
 
 #include <QStringList>
+#include <QThreadPool>
 
 #include <functional>
 #include <mutex>
 #include <utility>
 #include <vector>
 
-// A controller for the core's tests. It is the main controller while it lives and records, from
-// any thread, what the core asks of it: busy periods, tool updates, refreshes, alerts (their
-// messages), export progress and undo steps. `onImage`, when set, runs on the parse thread after
-// every recorded image.
-class RecordingController final : public ControllerInterface
+// The events of the core's tests, with a context and a pool of their own. They record, from any
+// thread, what the core tells them: busy periods, tool updates, refreshes, alerts (their messages),
+// export progress and undo steps. `onImage`, when set, runs on the parse thread after every
+// recorded image. Their end waits for every task of the pool.
+class RecordingEvents final : public CoreEvents
 {
 public:
-    RecordingController() { setMainController(this); }
-    ~RecordingController() override { setMainController(nullptr); }
-    RecordingController(const RecordingController &) = delete;
-    RecordingController &operator=(const RecordingController &) = delete;
+    RecordingEvents() = default;
+    ~RecordingEvents() override
+    {
+        m_pool.waitForDone();
+        m_context->detach();
+    }
+    const std::shared_ptr<CoreContext> &context() const { return m_context; }
+    int runningParses() const { return m_context->runningParses().load(); }
 
     void startSpinAnimation() override { locked([&] { ++m_busy; }); }
     void stopSpinAnimation() override { locked([&] { --m_busy; }); }
@@ -81,4 +87,6 @@ private:
     QStringList m_alerts;
     std::vector<std::pair<int, int>> m_progress;
     std::function<void()> m_onImage;
+    QThreadPool m_pool;
+    const std::shared_ptr<CoreContext> m_context = std::make_shared<CoreContext>(this, &m_pool);
 };
