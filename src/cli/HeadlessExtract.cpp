@@ -320,7 +320,8 @@ int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &contex
                     if (image.result.isWritten()) {
                         line.insert(QLatin1String("output"), shownOutput(image.path));
                         line.insert(QLatin1String("bytes"), image.bytes);
-                        line.insert(QLatin1String("sha256"), fileSha256(image.path));
+                        if (manifest.isOpen()) // read back only for the manifest
+                            line.insert(QLatin1String("sha256"), fileSha256(image.path));
                         line.insert(QLatin1String("status"), QStringLiteral("written"));
                         if (!image.note.isEmpty())
                             line.insert(QLatin1String("reason"), image.note);
