@@ -197,7 +197,6 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     }
     m_documents.reset();
     m_tintBudget.reset();
-    m_lastMaskRecipe.reset();
     if (IsSelected())
         mainController()->updateIKDatasource();
 }
