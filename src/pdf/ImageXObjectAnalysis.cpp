@@ -45,15 +45,11 @@ QSize maskTargetFor(QSizeF size)
 
 // The size of the masked picture: a mask larger than its image (by pixel
 // count) gives the picture its size (maskImage()), which the pixel budget then counts.
-QSizeF pictureSizeOf(const ImageDictionary &image)
+QSizeF pictureSizeOf(const ImageDictionary &image, const std::optional<ImageDictionary> &mask)
 {
     const QSizeF own(image.width, image.height);
-    if (image.mask.type() != PdfTypeStream || !image.isImage)
-        return own;
-    double maskWidth = 0, maskHeight = 0;
-    if (image.mask.get("Width").getNumber(&maskWidth) && image.mask.get("Height").getNumber(&maskHeight)
-        && maskWidth >= 1 && maskHeight >= 1 && std::floor(maskWidth) * std::floor(maskHeight) > own.width() * own.height())
-        return {std::floor(maskWidth), std::floor(maskHeight)};
+    if (mask && mask->width >= 1 && mask->height >= 1 && mask->width * mask->height > own.width() * own.height())
+        return {mask->width, mask->height};
     return own;
 }
 
@@ -125,7 +121,8 @@ QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
 // are walked (a form's /Resources); in the second pass, so is the content of
 // a form or tiling pattern, for its inline images (a form without resources
 // of its own uses the page's).
-std::optional<ImageDictionary> PDFFileStruct::readStreamEntries(OstrelNode *node, PDFFileStruct *owner)
+std::optional<ImageDictionary> PDFFileStruct::readStreamEntries(OstrelNode *node, PDFFileStruct *owner,
+                                                                std::optional<ImageDictionary> known)
 {
     const OstrelNode::ChildList *children = node->children();
     if (!children || children->empty())
@@ -139,7 +136,7 @@ std::optional<ImageDictionary> PDFFileStruct::readStreamEntries(OstrelNode *node
             && name != QLatin1String("/Parent"))
             parsePdfPages(child.get(), owner);
     }
-    ImageDictionary image = ImageDictionary::read(node->stream());
+    ImageDictionary image = known ? std::move(*known) : ImageDictionary::read(node->stream());
     if (m_extraPass && image.isContent && !image.isImage && owner->walkMayContinue()) {
         const PdfObject resources = node->object().get("Resources");
         walkInlineImages(node->object(), resources.type() == PdfTypeDictionary ? resources : m_pageResources, owner);
@@ -150,12 +147,13 @@ std::optional<ImageDictionary> PDFFileStruct::readStreamEntries(OstrelNode *node
 // A mask is not an image of its own and may be shared by several images: it
 // is built for each, at the size of that image's reduced copy (`target`);
 // when the walk keeps none, the picture's own build applies it.
-PDFFileStruct::WalkMask PDFFileStruct::analyseMask(OstrelNode *node, QSize target, PDFFileStruct *owner)
+PDFFileStruct::WalkMask PDFFileStruct::analyseMask(OstrelNode *node, QSize target, PDFFileStruct *owner,
+                                                   std::optional<ImageDictionary> known)
 {
     WalkMask mask;
     if (!owner->walkMayContinue() || node->type() != PdfTypeStream || !enterSharedObject())
         return mask;
-    const std::optional<ImageDictionary> image = readStreamEntries(node, owner);
+    const std::optional<ImageDictionary> image = readStreamEntries(node, owner, std::move(known));
     if (image && image->isImage && owner->walkMayContinue() && image->width * image->height <= double(m_maxPixels)) {
         ImageStreamRecipe recipe = ImageStreamRecipe::of(*image, node->objectKey(), m_colorManaged, nullptr,
                                                          m_tintBudget);
@@ -176,14 +174,18 @@ void PDFFileStruct::analyseImage(OstrelNode *node, const ImageDictionary &image,
 {
     if (image.isImage && !m_extraPass && m_allImages.load())
         m_firstPassImages.insert(node->objectKey());
-    const QSizeF pictureSize = pictureSizeOf(image);
+    // The mask's dictionary, read once for the picture's size and the mask's analysis.
+    std::optional<ImageDictionary> maskDictionary;
+    if (image.mask.type() == PdfTypeStream && image.isImage)
+        maskDictionary = ImageDictionary::read(image.mask);
+    const QSizeF pictureSize = pictureSizeOf(image, maskDictionary);
     // The pixel budget is checked before the stream is even decoded.
     const bool overBudget = image.isImage && pictureSize.width() * pictureSize.height() > double(m_maxPixels);
     WalkMask mask;
-    if (image.mask.type() == PdfTypeStream && image.isImage && !overBudget) {
+    if (maskDictionary && !overBudget) {
         const std::unique_ptr<OstrelNode> maskNode =
             OstrelNode::initWithObject(image.mask, image.softMask ? QStringLiteral("/SMask") : QStringLiteral("/Mask"));
-        mask = analyseMask(maskNode.get(), maskTargetFor(pictureSize), owner);
+        mask = analyseMask(maskNode.get(), maskTargetFor(pictureSize), owner, std::move(maskDictionary));
     }
     // What decoding met: the cause of a failure, and rows padded.
     DecodeReport report;

@@ -223,8 +223,11 @@ private:
         QImage picture;
         std::optional<ImageStreamRecipe> recipe;
     };
-    std::optional<ImageDictionary> readStreamEntries(OstrelNode *node, PDFFileStruct *owner);
-    WalkMask analyseMask(OstrelNode *node, QSize target, PDFFileStruct *owner);
+    // `known`: the stream's dictionary when the caller has read it.
+    std::optional<ImageDictionary> readStreamEntries(OstrelNode *node, PDFFileStruct *owner,
+                                                     std::optional<ImageDictionary> known = std::nullopt);
+    WalkMask analyseMask(OstrelNode *node, QSize target, PDFFileStruct *owner,
+                         std::optional<ImageDictionary> known = std::nullopt);
     void analyseImage(OstrelNode *node, const ImageDictionary &image, PDFFileStruct *owner);
     BuildCheck checkWithoutBuilding(const ImageDictionary &image, std::optional<PdfStreamData> &data,
                                     DecodeReport &report) const;
