@@ -36,7 +36,7 @@ struct ContentScan {
     // counted too, in page order.
     QHash<ObjectKey, ImagePlacement> allPlacements;
     // With all images: the inline images of each content read, by the
-    // identity key of the page or form that holds the content, in order.
+    // page or form object that holds the content, in order.
     QHash<ObjectKey, QList<ScannedInlineImage>> inlineImages;
     QSet<ObjectKey> contentsRead;
     // What may still be decoded of the contents the scan did not read (forms
