@@ -186,7 +186,7 @@ QImage drawnAtSize(const QImage &decoded, QSize size)
 QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorManaged)
 {
     if (colorManaged)
-        manageImageColour(raster, image.stream, rasterLimit());
+        manageImageColour(raster, image.colorSpaceEntry, image.stream, rasterLimit());
     return rasterToQImage(std::move(raster));
 }
 

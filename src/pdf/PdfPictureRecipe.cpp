@@ -158,7 +158,7 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge, bool 
     if (stream.type() != PdfTypeStream)
         return {};
     const ImageDictionary image = dictionaryOf(stream);
-    if (reduceToEdge == 0 && !(colorManaged && hasEmbeddedProfile(stream))) {
+    if (reduceToEdge == 0 && !(colorManaged && hasEmbeddedProfile(image.colorSpaceEntry))) {
         QImage streamed = streamedSamplePicture(image, fourBytes);
         if (streamed.isNull())
             streamed = streamedIndexedPicture(image);

@@ -229,7 +229,7 @@ QImage samplePicture(const ImageDictionary &image, const PdfStreamData &stored, 
     // The dictionary builder lays the samples out; the raw path takes what it
     // cannot (Indexed, and data of another length).
     if (image.integerWidth == w && image.integerHeight == h) {
-        const QImage direct = options.colorManaged && hasEmbeddedProfile(image.stream)
+        const QImage direct = options.colorManaged && hasEmbeddedProfile(image.colorSpaceEntry)
             ? QImage()
             : directImage(image, data.bytes, w, h);
         if (!direct.isNull())
