@@ -209,7 +209,6 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     }
     m_documents.reset();
     m_tintBudget.reset();
-    m_lastMaskRecipe.reset();
     if (IsSelected())
         m_context->events().updateIKDatasource();
 }

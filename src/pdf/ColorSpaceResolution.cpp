@@ -1,71 +1,81 @@
+#include "ColorSpaceResolution.h"
+
+#include "ImageDictionary.h"
+#include "OstrelNode.h"
 #include "PDFFileStruct.h"
 
-std::shared_ptr<TColorSpace> PDFFileStruct::getColorSpace(OstrelNode *node)
+std::shared_ptr<TColorSpace> resolveColorSpace(const PdfObject &entry)
 {
     auto record = std::make_shared<TColorSpace>();
-    if (!node)
-        return record;
-    const OstrelNode::ChildList *children = node->children();
-    if (children) {
-        for (size_t i = 0; i < children->size() && i <= 3; ++i) {
-            OstrelNode *child = (*children)[i].get();
-            switch (i) {
-            case 0:
-                record->setName(child->value());
-                break;
-            case 1:
-                getColorSpaceBase(*record, child);
-                break;
-            case 2:
-                record->setCount(leadingInteger(child->value()));
-                break;
-            case 3:
-                if (child->type() == PdfTypeString) {
-                    record->setStream(child->stringData());
-                } else if (child->type() == PdfTypeStream) {
-                    if (std::optional<QByteArray> data = child->streamData())
-                        record->setStream(*data);
-                }
-                break;
-            }
-        }
+    const std::optional<std::vector<PdfObject>> elements = childObjectsOf(entry);
+    if (!elements) {
+        if (entry.type() == PdfTypeName)
+            record->setName(valueText(entry));
         return record;
     }
-    if (node->type() == PdfTypeName)
-        record->setName(node->value());
+    for (size_t i = 0; i < elements->size() && i <= 3; ++i) {
+        const PdfObject &element = (*elements)[i];
+        switch (i) {
+        case 0:
+            record->setName(valueText(element));
+            break;
+        case 1:
+            resolveColorSpaceBase(*record, element);
+            break;
+        case 2:
+            record->setCount(wholeNumberOf(element));
+            break;
+        case 3:
+            if (element.type() == PdfTypeString) {
+                record->setStream(element.stringBytes().value_or(QByteArray()));
+            } else if (element.type() == PdfTypeStream) {
+                if (std::optional<PdfStreamData> data = element.copyStreamData(element.decodedSizeLimit()))
+                    record->setStream(data->bytes);
+            }
+            break;
+        }
+    }
     return record;
 }
 
-void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth)
+
+void resolveColorSpaceBase(TColorSpace &record, const PdfObject &parameter, int depth)
 {
-    if (!node || depth > kMaxColorSpaceDepth)
+    if (!parameter.isValid() || depth > kMaxColorSpaceDepth)
         return;
     TBaseColor &base = record.getBase();
-    const OstrelNode::ChildList *children = node->children();
-    if (!children) {
-        if (node->type() == PdfTypeName)
-            base.setName(node->value());
+    const std::optional<std::vector<PdfObject>> elements = childObjectsOf(parameter);
+    if (!elements) {
+        if (parameter.type() == PdfTypeName)
+            base.setName(valueText(parameter));
         return;
     }
-    if (node->type() == PdfTypeStream) {
-        for (const auto &entry : *children) {
-            const QString &key = entry->name();
-            if (key == QLatin1String("/N"))
-                base.setCount(leadingInteger(entry->value()));
-        }
+    if (parameter.type() == PdfTypeStream) {
+        base.setCount(wholeNumberOf(parameter.get("N")));
         return;
     }
-    if (node->type() != PdfTypeArray)
+    if (parameter.type() != PdfTypeArray)
         return;
-    if (!children->empty() && (*children)[0]->value() == QLatin1String("/DeviceN")) {
-        if (children->size() > 2) {
-            getColorSpaceBase(record, (*children)[2].get(), depth + 1);
+    if (!elements->empty() && valueText((*elements)[0]) == QLatin1String("/DeviceN")) {
+        if (elements->size() > 2) {
+            resolveColorSpaceBase(record, (*elements)[2], depth + 1);
             base.setName(QStringLiteral("/DeviceN"));
         }
         return;
     }
-    if (children->size() >= 2)
-        getColorSpaceBase(record, (*children)[1].get(), depth + 1);
-    if (!children->empty())
-        base.setName((*children)[0]->value());
+    if (elements->size() >= 2)
+        resolveColorSpaceBase(record, (*elements)[1], depth + 1);
+    if (!elements->empty())
+        base.setName(valueText((*elements)[0]));
+}
+
+std::shared_ptr<TColorSpace> PDFFileStruct::getColorSpace(OstrelNode *node)
+{
+    return node ? resolveColorSpace(node->object()) : std::make_shared<TColorSpace>();
+}
+
+void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth)
+{
+    if (node)
+        resolveColorSpaceBase(record, node->object(), depth);
 }

@@ -1,20 +1,25 @@
+#include "FilterChain.h"
+
 #include "PDFFileStruct.h"
 
 #include "PdfStreamDecoder.h"
 
-QStringList PDFFileStruct::getFilter(OstrelNode *node)
+QStringList filterNamesOf(const PdfObject &entry)
 {
     QStringList list;
-    if (!node)
-        return list;
-    if (node->type() == PdfTypeArray) {
-        if (const OstrelNode::ChildList *children = node->children())
-            for (const auto &child : *children)
-                list.append(child->value());
-    } else if (node->type() == PdfTypeName) {
-        list.append(node->value());
+    if (entry.type() == PdfTypeArray) {
+        if (const std::optional<std::vector<PdfObject>> elements = childObjectsOf(entry))
+            for (const PdfObject &element : *elements)
+                list.append(valueText(element));
+    } else if (entry.type() == PdfTypeName) {
+        list.append(valueText(entry));
     }
     return list;
+}
+
+QStringList PDFFileStruct::getFilter(OstrelNode *node)
+{
+    return node ? filterNamesOf(node->object()) : QStringList();
 }
 
 namespace {

@@ -68,17 +68,17 @@ QByteArray outputIntentProfile(const PdfObject &object)
 
 } // namespace
 
-bool hasEmbeddedProfile(const PdfObject &stream)
+bool hasEmbeddedProfile(const PdfObject &colorSpace)
 {
-    return isIccBased(samplesColorSpace(stream.get("ColorSpace")));
+    return isIccBased(samplesColorSpace(colorSpace));
 }
 
-void manageImageColour(RasterImage &raster, const PdfObject &stream, qint64 maxBytes)
+void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes)
 {
     if (raster.isNull())
         return;
     ColorTransformCache &cache = ColorTransformCache::shared();
-    const QByteArray embedded = embeddedIccProfile(samplesColorSpace(stream.get("ColorSpace")));
+    const QByteArray embedded = embeddedIccProfile(samplesColorSpace(colorSpace));
     if (!embedded.isEmpty() && cache.convertToSrgb(raster, QByteArrayView(embedded), maxBytes))
         return;
     if (raster.model != ColorModel::CMYK)

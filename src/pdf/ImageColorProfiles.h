@@ -10,11 +10,12 @@
 // conversion. The samples' space is the image's own, the base of an Indexed
 // space, or the alternate of a Separation or DeviceN space.
 
-// Whether the image's samples are in an ICC-based space (the routes that copy
-// samples straight into a picture cannot convert them).
-bool hasEmbeddedProfile(const PdfObject &stream);
+// Whether the samples of an image whose /ColorSpace entry is `colorSpace` are
+// in an ICC-based space (the routes that copy samples straight into a picture
+// cannot convert them).
+bool hasEmbeddedProfile(const PdfObject &colorSpace);
 
-// Converts the decoded samples of the image stream to sRGB through the
-// profile that applies (see above). The raster is left as it is when none
-// applies or none loads.
-void manageImageColour(RasterImage &raster, const PdfObject &stream, qint64 maxBytes);
+// Converts the decoded samples of the image stream, whose /ColorSpace entry is
+// `colorSpace`, to sRGB through the profile that applies (see above). The
+// raster is left as it is when none applies or none loads.
+void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes);

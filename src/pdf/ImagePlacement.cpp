@@ -65,7 +65,7 @@ struct ScanState {
     std::set<std::pair<QPDFObjGen, bool>> formsRead;
     bool stopped = false;
 
-    void place(const QString &key, const ImagePlacement &placement, bool extra)
+    void place(const ObjectKey &key, const ImagePlacement &placement, bool extra)
     {
         if (!extra && !result.placements.contains(key))
             result.placements.insert(key, placement);
@@ -77,9 +77,9 @@ struct ScanState {
 void readContents(ScanState &state, QPDFObjectHandle owner, QPDFObjectHandle resources, const Matrix &start,
                   bool extra);
 
-QString keyOf(QPDFObjectHandle object)
+ObjectKey keyOf(QPDFObjectHandle object)
 {
-    return PdfObject(object).identityKey();
+    return PdfObject(object).objectKey();
 }
 
 // The resolution at which a width x height image drawn into the unit square
@@ -248,7 +248,7 @@ private:
             if (!resolution(m_ctm, width, height, &placement))
                 return;
             placement.page = m_state.page;
-            m_state.place(QStringLiteral("%1 %2").arg(og.getObj()).arg(og.getGen()), placement, m_extra);
+            m_state.place(ObjectKey{og, 0}, placement, m_extra);
         } else if (subtype.getName() == "/Form") {
             drawForm(xobject, m_extra);
         }
@@ -286,7 +286,7 @@ void readContents(ScanState &state, QPDFObjectHandle owner, QPDFObjectHandle res
     if (state.stopped)
         return;
     const std::optional<QByteArray> bytes = ImagePlacementScan::contentOf(PdfObject(owner), &state.contentBudget);
-    const QString key = keyOf(owner);
+    const ObjectKey key = keyOf(owner);
     if (!bytes)
         return;
     QList<ScannedInlineImage> inlineImages;

@@ -30,15 +30,15 @@ struct ScannedInlineImage {
 // What one reading of a document's content streams learned.
 struct ContentScan {
     // The first placement of each image XObject drawn by the pages' contents
-    // (and the forms they draw), keyed by identity key ("12 0").
-    QHash<QString, ImagePlacement> placements;
+    // (and the forms they draw), keyed by their objects.
+    QHash<ObjectKey, ImagePlacement> placements;
     // With all images: the same, annotation appearances and soft-mask groups
     // counted too, in page order.
-    QHash<QString, ImagePlacement> allPlacements;
+    QHash<ObjectKey, ImagePlacement> allPlacements;
     // With all images: the inline images of each content read, by the
-    // identity key of the page or form that holds the content, in order.
-    QHash<QString, QList<ScannedInlineImage>> inlineImages;
-    QSet<QString> contentsRead;
+    // page or form object that holds the content, in order.
+    QHash<ObjectKey, QList<ScannedInlineImage>> inlineImages;
+    QSet<ObjectKey> contentsRead;
     // What may still be decoded of the contents the scan did not read (forms
     // no page draws), and inflated of their inline images to find their ends.
     qint64 unreadContentBudget = 512LL << 20;

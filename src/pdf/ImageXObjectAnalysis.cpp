@@ -1,11 +1,11 @@
 #include "PDFFileStruct.h"
 
+#include "ImageBuilders.h"
 #include "PdfStreamDecoder.h"
 
 #include "images/CoreContext.h"
 #include "raster/Jpeg2000Decoder.h"
 #include "raster/JpegDecoder.h"
-#include "raster/ImageMasking.h"
 
 #include <algorithm>
 #include <cmath>
@@ -31,285 +31,204 @@ namespace {
 // header), next.
 constexpr qint64 kCodedPictureHeadBytes[] = {8 * 1024, 64 * 1024};
 
+bool isMaskEntry(const OstrelNode *node)
+{
+    return node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
+}
+
+// The size a mask is built at for a picture of `size`: that of the picture's reduced copy.
+QSize maskTargetFor(QSizeF size)
+{
+    const QSize target(int(std::clamp(size.width(), 1.0, 1e6)), int(std::clamp(size.height(), 1.0, 1e6)));
+    if (target.width() <= PDFImageStruct::kReducedEdge && target.height() <= PDFImageStruct::kReducedEdge)
+        return target;
+    return target.scaled(PDFImageStruct::kReducedEdge, PDFImageStruct::kReducedEdge, Qt::KeepAspectRatio)
+        .expandedTo(QSize(1, 1));
+}
+
+// The size of the masked picture: a mask larger than its image (by pixel
+// count) gives the picture its size (maskImage()), which the pixel budget then counts.
+QSizeF pictureSizeOf(const ImageDictionary &image, const std::optional<ImageDictionary> &mask)
+{
+    const QSizeF own(image.width, image.height);
+    if (mask && mask->width >= 1 && mask->height >= 1 && mask->width * mask->height > own.width() * own.height())
+        return {mask->width, mask->height};
+    return own;
+}
+
+std::optional<PdfStreamData> streamData(const ImageDictionary &image, DecodeCause *cause)
+{
+    return image.stream.copyStreamData(image.stream.decodedSizeLimit(), cause);
+}
+
 } // namespace
+
+// Whether a large image builds, decided without building it: a coded picture
+// from its header, samples from their decoded length (counted as they
+// decode, never held); JBIG2 data of a listing from its page headers.
+PDFFileStruct::BuildCheck PDFFileStruct::checkWithoutBuilding(const ImageDictionary &image,
+                                                              std::optional<PdfStreamData> &data,
+                                                              DecodeReport &report) const
+{
+    const PdfObject &stream = image.stream;
+    if (::endsInCodedPicture(image)) {
+        // The headers are at the start of the data: its first bytes mostly
+        // decide, and the whole is read only when they do not.
+        for (const qint64 headBytes : kCodedPictureHeadBytes) {
+            std::optional<PdfStreamData> head = codedPictureHead(stream, headBytes);
+            if (head && ::codedPictureWouldBuild(image, *head)) {
+                data = std::move(head);
+                return BuildCheck::Builds;
+            }
+        }
+        data = streamData(image, &report.cause);
+        return !data ? BuildCheck::Unreadable
+            : ::codedPictureWouldBuild(image, *data) ? BuildCheck::Builds
+                                                   : BuildCheck::Fails;
+    }
+    if (const std::optional<qint64> pageBytes = m_headersOnly ? jbig2DecodedSizeFromHeaders(stream) : std::nullopt)
+        return ::samplesWouldBuild(image, *pageBytes, &report) ? BuildCheck::Builds : BuildCheck::Fails;
+    qint64 count = 0;
+    const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(),
+                                           [&count](QByteArrayView bytes) { count += bytes.size(); });
+    return !decoded ? BuildCheck::Unreadable
+        : ::samplesWouldBuild(image, count, &report) ? BuildCheck::Builds
+                                                   : BuildCheck::Fails;
+}
 
 QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
 {
     if (!owner->walkMayContinue() || node->type() != PdfTypeStream)
         return {};
-    // A mask may be shared by several images: it is entered for each of them.
-    const bool isMask = node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask");
-    // A mask is built for each image that uses it, in either pass.
-    if (m_extraPass && !isMask && m_firstPassImages.contains(node->object2Name()))
+    // A mask may be shared by several images: it is built for each of them,
+    // in either pass. One met on its own is built at its own reduced size.
+    if (isMaskEntry(node))
+        return analyseMask(node, QSize(), owner).picture;
+    const ObjectKey key = node->objectKey();
+    if (m_extraPass && m_firstPassImages.contains(key))
         return {};
     // An image met again on another page: that page is noted on its record.
-    if (!isMask && m_currentPage > 0 && !m_imageOfObject.isEmpty())
-        if (const auto found = m_imageOfObject.constFind(node->object2Name()); found != m_imageOfObject.cend())
+    if (m_currentPage > 0 && !m_imageOfObject.isEmpty())
+        if (const auto found = m_imageOfObject.constFind(key); found != m_imageOfObject.cend())
             if (const std::shared_ptr<PDFImageStruct> record = found->lock())
                 record->addPage(m_currentPage);
-    if (!(isMask ? enterSharedObject() : enterObject(node)))
+    if (!enterObject(node))
         return {};
-    // The entries are taken only once the stream is to be analysed (a stream
-    // met again costs nothing), and let go when it has been.
+    if (const std::optional<ImageDictionary> image = readStreamEntries(node, owner))
+        analyseImage(node, *image, owner);
+    node->releaseChildren();
+    leaveObject(node);
+    return {};
+}
+
+// The entries are taken only once the stream is to be analysed (a stream met
+// again costs nothing), and let go when it has been. Its sub-dictionaries
+// are walked (a form's /Resources); in the second pass, so is the content of
+// a form or tiling pattern, for its inline images (a form without resources
+// of its own uses the page's).
+std::optional<ImageDictionary> PDFFileStruct::readStreamEntries(OstrelNode *node, PDFFileStruct *owner,
+                                                                std::optional<ImageDictionary> known)
+{
     const OstrelNode::ChildList *children = node->children();
-    if (!children || children->empty()) {
-        node->releaseChildren();
-        leaveObject(node);
-        return {};
-    }
-
-    bool isImage = false;
-    bool isContent = false; // a form or a tiling pattern, whose content may hold inline images
-    double width = 0;
-    double height = 0;
-    std::int32_t bitsPerComponent = 0;
-    std::optional<QStringList> filters;
-    std::shared_ptr<TColorSpace> colorSpace;
-    OstrelNode *maskNode = nullptr;
-    QImage maskPicture;
-    std::optional<ImageStreamRecipe> maskRecipe;
-    bool softMask = true;
-
+    if (!children || children->empty())
+        return std::nullopt;
     for (const auto &child : *children) {
         if (!owner->walkMayContinue())
             break;
         const QString &name = child->name();
-        const std::int32_t type = child->type();
-        if (type == PdfTypeArray || type == PdfTypeDictionary) {
-            if (name == QLatin1String("/ColorSpace"))
-                colorSpace = getColorSpace(child.get());
-            else if (name == QLatin1String("/Filter"))
-                filters = getFilter(child.get());
-            else if (name != QLatin1String("/Parent"))
-                parsePdfPages(child.get(), owner); // a form's /Resources
-            continue;
-        }
-        if (type == PdfTypeStream) {
-            // A later mask entry replaces an earlier one. The mask is built
-            // once the image's own size is known.
-            if (name == QLatin1String("/SMask") || name == QLatin1String("/Mask")) {
-                maskNode = child.get();
-                softMask = name == QLatin1String("/SMask");
-            }
-        }
-        if (name == QLatin1String("/BitsPerComponent"))
-            bitsPerComponent = leadingInteger(child->value());
-        else if (name == QLatin1String("/Width"))
-            width = leadingInteger(child->value());
-        else if (name == QLatin1String("/Height"))
-            height = leadingInteger(child->value());
-        else if (name == QLatin1String("/Filter"))
-            filters = getFilter(child.get());
-        else if (name == QLatin1String("/Subtype")) {
-            if (child->value() == QLatin1String("/Image"))
-                isImage = true;
-            isContent = isContent || child->value() == QLatin1String("/Form");
-        } else if (name == QLatin1String("/PatternType"))
-            isContent = isContent || child->value() == QLatin1String("1");
-        else if (name == QLatin1String("/ColorSpace"))
-            colorSpace = getColorSpace(child.get());
+        if ((child->type() == PdfTypeArray || child->type() == PdfTypeDictionary)
+            && name != QLatin1String("/ColorSpace") && name != QLatin1String("/Filter")
+            && name != QLatin1String("/Parent"))
+            parsePdfPages(child.get(), owner);
     }
-    // A form without resources of its own uses the page's.
-    if (m_extraPass && isContent && !isImage && owner->walkMayContinue()) {
+    ImageDictionary image = known ? std::move(*known) : ImageDictionary::read(node->stream());
+    if (m_extraPass && image.isContent && !image.isImage && owner->walkMayContinue()) {
         const PdfObject resources = node->object().get("Resources");
         walkInlineImages(node->object(), resources.type() == PdfTypeDictionary ? resources : m_pageResources, owner);
     }
+    return image;
+}
 
-    if (isImage && !isMask && !m_extraPass && m_allImages.load())
-        m_firstPassImages.insert(node->object2Name());
-    QImage result;
-    std::optional<PdfStreamData> data;
-    if (isMask) {
-        // A mask is not an image of its own and may be shared by several
-        // images: it is built for each, at the size of that image's reduced
-        // copy; when the walk keeps none, the picture's own build applies it.
-        if (isImage && owner->walkMayContinue() && width * height <= double(m_maxPixels)) {
-            ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
-                                 m_colorManaged, nullptr, m_tintBudget};
-            result = m_keepReducedCopies
-                ? recipe.buildMask(node->stream(), m_maskTarget, node->name() == QLatin1String("/SMask"))
-                : QImage(1, 1, QImage::Format_Grayscale8);
-            if (!result.isNull())
-                m_lastMaskRecipe = std::move(recipe);
-        }
-        leaveObject(node);
-        return result;
+// A mask is not an image of its own and may be shared by several images: it
+// is built for each, at the size of that image's reduced copy (`target`);
+// when the walk keeps none, the picture's own build applies it.
+PDFFileStruct::WalkMask PDFFileStruct::analyseMask(OstrelNode *node, QSize target, PDFFileStruct *owner,
+                                                   std::optional<ImageDictionary> known)
+{
+    WalkMask mask;
+    if (!owner->walkMayContinue() || node->type() != PdfTypeStream || !enterSharedObject())
+        return mask;
+    const std::optional<ImageDictionary> image = readStreamEntries(node, owner, std::move(known));
+    if (image && image->isImage && owner->walkMayContinue() && image->width * image->height <= double(m_maxPixels)) {
+        ImageStreamRecipe recipe = ImageStreamRecipe::of(*image, node->objectKey(), m_colorManaged, nullptr,
+                                                         m_tintBudget);
+        if (!target.isValid())
+            target = maskTargetFor(QSizeF(image->width, image->height));
+        mask.picture = m_keepReducedCopies
+            ? recipe.buildMask(node->stream(), target, node->name() == QLatin1String("/SMask"))
+            : QImage(1, 1, QImage::Format_Grayscale8);
+        if (!mask.picture.isNull())
+            mask.recipe = std::move(recipe);
     }
-    // A mask larger than its image (by pixel count) gives the picture its size (maskImage()),
-    // which the pixel budget then counts.
-    double pictureWidth = width, pictureHeight = height;
-    if (maskNode && isImage) {
-        double maskWidth = 0, maskHeight = 0;
-        if (maskNode->stream().get("Width").getNumber(&maskWidth) && maskNode->stream().get("Height").getNumber(&maskHeight)
-            && maskWidth >= 1 && maskHeight >= 1 && std::floor(maskWidth) * std::floor(maskHeight) > width * height) {
-            pictureWidth = std::floor(maskWidth);
-            pictureHeight = std::floor(maskHeight);
-        }
-    }
+    node->releaseChildren();
+    leaveObject(node);
+    return mask;
+}
+
+void PDFFileStruct::analyseImage(OstrelNode *node, const ImageDictionary &image, PDFFileStruct *owner)
+{
+    if (image.isImage && !m_extraPass && m_allImages.load())
+        m_firstPassImages.insert(node->objectKey());
+    // The mask's dictionary, read once for the picture's size and the mask's analysis.
+    std::optional<ImageDictionary> maskDictionary;
+    if (image.mask.type() == PdfTypeStream && image.isImage)
+        maskDictionary = ImageDictionary::read(image.mask);
+    const QSizeF pictureSize = pictureSizeOf(image, maskDictionary);
     // The pixel budget is checked before the stream is even decoded.
-    const bool overBudget = isImage && pictureWidth * pictureHeight > double(m_maxPixels);
-    if (maskNode && isImage && !overBudget) {
-        m_lastMaskRecipe.reset();
-        m_maskTarget = QSize(int(std::clamp(pictureWidth, 1.0, 1e6)), int(std::clamp(pictureHeight, 1.0, 1e6)));
-        if (m_maskTarget.width() > PDFImageStruct::kReducedEdge || m_maskTarget.height() > PDFImageStruct::kReducedEdge)
-            m_maskTarget = m_maskTarget.scaled(PDFImageStruct::kReducedEdge, PDFImageStruct::kReducedEdge,
-                                               Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-        maskPicture = parsePdfStream(maskNode, owner);
-        maskRecipe = maskPicture.isNull() ? std::nullopt : m_lastMaskRecipe;
+    const bool overBudget = image.isImage && pictureSize.width() * pictureSize.height() > double(m_maxPixels);
+    WalkMask mask;
+    if (maskDictionary && !overBudget) {
+        const std::unique_ptr<OstrelNode> maskNode =
+            OstrelNode::initWithObject(image.mask, image.softMask ? QStringLiteral("/SMask") : QStringLiteral("/Mask"));
+        mask = analyseMask(maskNode.get(), maskTargetFor(pictureSize), owner, std::move(maskDictionary));
     }
-    const auto skip = [&](const QString &reason, bool kept = false) {
-        if (!isMask)
-            noteSkippedImage({node->object2Name(), m_currentPage, reason, kept});
-    };
     // What decoding met: the cause of a failure, and rows padded.
     DecodeReport report;
     // The size of the smallest picture any route makes (one bit a pixel,
     // rows of whole 32-bit words, as pictures are stored) is checked before
     // the stream is even decoded, as the pixel budget is.
-    const bool pictureTooLarge = isImage && !overBudget && height >= 1 && width >= 1
-        && height * std::ceil(width / 32.0) * 4.0 > double(kMaxDecodedStreamBytes);
-    // Without reduced copies, whether a large image builds is decided without
-    // building it: a coded picture from its header, samples from their
-    // decoded length (counted as they decode, never held).
-    enum class Check { NotMade, Builds, Fails, Unreadable };
-    Check check = Check::NotMade;
-    if (!overBudget && !pictureTooLarge && isImage && !m_keepReducedCopies
-        && (width > PDFImageStruct::kReducedEdge || height > PDFImageStruct::kReducedEdge)) {
-        const PdfObject &stream = node->stream();
-        if (endsInCodedPicture(stream)) {
-            // The headers are at the start of the data: its first bytes
-            // mostly decide, and the whole is read only when they do not.
-            for (const qint64 headBytes : kCodedPictureHeadBytes) {
-                std::optional<PdfStreamData> head = codedPictureHead(stream, headBytes);
-                if (head && codedPictureWouldBuild(*head, width, height, stream)) {
-                    data = std::move(head);
-                    check = Check::Builds;
-                    break;
-                }
-            }
-            if (check != Check::Builds) {
-                data = node->streamDataWithFormat(&report.cause);
-                check = !data ? Check::Unreadable
-                    : codedPictureWouldBuild(*data, width, height, stream) ? Check::Builds
-                                                                            : Check::Fails;
-            }
-        } else if (const std::optional<qint64> pageBytes =
-                       m_headersOnly ? jbig2DecodedSizeFromHeaders(stream) : std::nullopt) {
-            check = samplesWouldBuild(stream, colorSpace.get(), bitsPerComponent, width, height, *pageBytes, &report)
-                ? Check::Builds
-                : Check::Fails;
-        } else {
-            qint64 count = 0;
-            const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(),
-                                                   [&count](QByteArrayView bytes) { count += bytes.size(); });
-            check = !decoded ? Check::Unreadable
-                : samplesWouldBuild(stream, colorSpace.get(), bitsPerComponent, width, height, count, &report)
-                ? Check::Builds
-                                                                                                     : Check::Fails;
-        }
-    }
-    const bool fits = check == Check::Builds;
+    const bool pictureTooLarge = image.isImage && !overBudget && image.height >= 1 && image.width >= 1
+        && image.height * std::ceil(image.width / 32.0) * 4.0 > double(kMaxDecodedStreamBytes);
+    // Without reduced copies, whether a large image builds is decided without building it.
+    std::optional<PdfStreamData> data;
+    BuildCheck check = BuildCheck::NotMade;
+    if (!overBudget && !pictureTooLarge && image.isImage && !m_keepReducedCopies
+        && (image.width > PDFImageStruct::kReducedEdge || image.height > PDFImageStruct::kReducedEdge))
+        check = checkWithoutBuilding(image, data, report);
+    const auto skip = [&](const QString &reason, bool kept = false) {
+        noteSkippedImage({node->object2Name(), m_currentPage, reason, kept});
+    };
     if (overBudget) {
-        skip(width * height > double(m_maxPixels)
+        skip(image.width * image.height > double(m_maxPixels)
                  ? QStringLiteral("more than %1 pixels").arg(m_maxPixels)
                  : QStringLiteral("more than %1 pixels at the size of its mask").arg(m_maxPixels));
     } else if (pictureTooLarge) {
         skip(QStringLiteral("its picture would take more than %1 MB").arg(kMaxDecodedStreamBytes >> 20));
-    } else if (check == Check::Unreadable
-               || (isImage && check == Check::NotMade && !(data = node->streamDataWithFormat(&report.cause)))) {
+    } else if (check == BuildCheck::Unreadable
+               || (image.isImage && check == BuildCheck::NotMade && !(data = streamData(image, &report.cause)))) {
         // JBIG2 data is decoded again for jbig2dec's own account of what failed.
         const QString jbig2 = report.cause == DecodeCause::BadJbig2Data
-            ? jbig2StreamFailure(node->stream(), node->stream().decodedSizeLimit())
+            ? jbig2StreamFailure(image.stream, image.stream.decodedSizeLimit())
             : QString();
         skip(report.cause == DecodeCause::None ? QStringLiteral("its stream data cannot be read")
                  : jbig2.isEmpty()             ? decodeCauseText(report.cause)
                                                : decodeCauseText(report.cause) + QStringLiteral(": ") + jbig2);
-    } else if (check == Check::Fails) {
+    } else if (check == BuildCheck::Fails) {
         data.reset();
         if (!testNodeInUse(node))
             skip(QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
     }
-    if ((data || fits) && !testNodeInUse(node)) {
-        // The walk builds reduced copies only: whether an image can be built is
-        // decided from them, and the full picture is built again on demand.
-        // The check of a walk without reduced copies decodes JPEG data only
-        // in part, at a reduced scale: that picture never is the full one.
-        const bool partial = !m_keepReducedCopies && data && data->format == PdfStreamFormat::JPEG;
-        // Colours only matter in a picture that is kept: a reduced copy, or a
-        // check's whole picture when the picture cache keeps any (not --list).
-        const bool kept = m_keepReducedCopies || (!partial && m_context->pictureCache().limit() > 0);
-        const QImage image = fits ? QImage(1, 1, QImage::Format_Grayscale8)
-                                  : addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height,
-                                                       colorSpace.get(), bitsPerComponent, node->stream(),
-                                                       m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnly,
-                                                       m_colorManaged && kept, &report, m_tintBudget.get());
-        if (image.isNull())
-            skip(report.cause != DecodeCause::None
-                     ? decodeCauseText(report.cause)
-                     : QStringLiteral("its samples, colour space or coded data cannot be made into a picture"));
-        else if (report.paddedRows > 0)
-            skip(QStringLiteral("%1%2 of %3 rows missing, padded")
-                     .arg(report.cause != DecodeCause::None ? decodeCauseText(report.cause) + QStringLiteral(": ")
-                                                            : QString())
-                     .arg(report.paddedRows)
-                     .arg(report.rows),
-                 true);
-        ImageStreamRecipe recipe{node->object2Name(), filters, width, height, bitsPerComponent, colorSpace,
-                                 m_colorManaged, m_inlineImage.first == node->object2Name() ? m_inlineImage.second : nullptr,
-                                 m_tintBudget};
-        if (image.isNull()) {
-            // Not buildable: dropped without a message.
-        } else if (node->name() == QLatin1String("/SMask") || node->name() == QLatin1String("/Mask")) {
-            result = image;
-            m_lastMaskRecipe = std::move(recipe);
-        } else {
-            auto record = PDFImageStruct::create(m_context);
-            // Other images are described from their source when asked.
-            if (const std::optional<QString> properties = data ? getImageCreationDate(*data) : std::nullopt)
-                record->setInfo(QStringLiteral("Properties: %1").arg(*properties));
-            // A small image was built whole: that picture (masked, when its mask
-            // was built whole too, at the picture's size) is the full one and saves
-            // building it again.
-            const QSize fullSize{int(width), int(height)};
-            bool whole = !partial && image.size() == fullSize && (!maskRecipe || m_keepReducedCopies);
-            QImage reduced;
-            if (m_keepReducedCopies || whole)
-                reduced = !maskRecipe
-                    ? image
-                    : maskImage(image, maskPicture.convertToFormat(QImage::Format_Grayscale8), softMask);
-            whole = whole && (!maskRecipe || reduced.size() == QSize(int(pictureWidth), int(pictureHeight)));
-            record->setPictureSource(std::make_shared<PdfPictureRecipe>(m_documents, std::move(recipe),
-                                                                        std::move(maskRecipe), softMask),
-                                     m_keepReducedCopies ? reduced : QImage(), whole ? reduced : QImage());
-            ImageSource source;
-            source.objectKey = node->object2Name();
-            source.page = m_currentPage;
-            source.width = width;
-            source.height = height;
-            source.bitsPerComponent = bitsPerComponent;
-            source.colorSpace = colorSpace && colorSpace->getName() ? *colorSpace->getName() : QString();
-            std::int32_t index = 0;
-            source.filter = gerCurrFilter(index, true, filters ? &*filters : nullptr);
-            if (const auto placed = m_placements.constFind(source.objectKey); placed != m_placements.cend()) {
-                source.xPpi = placed->xPpi;
-                source.yPpi = placed->yPpi;
-            }
-            if (m_currentPage > 0)
-                source.pages = {m_currentPage};
-            m_imageOfObject.insert(source.objectKey, record);
-            if (std::int32_t length = 0; node->stream().getIntegerEntry("Length", &length) && length >= 0)
-                source.compressedBytes = length;
-            record->setSource(source);
-            // Pictures of a repaired file are built from the walk's document.
-            if (m_documents && mOstrelData->document()->repaired())
-                m_documents->adoptRepaired(mOstrelData->document());
-            appendImage(record);
-            if (!record->changed())
-                record->setImagename(imageNameFor(std::int32_t(imageCount() - 1)));
-            m_context->events().updateFileList();
-        }
-    }
-    node->releaseChildren();
-    leaveObject(node);
-    return result;
+    const bool fits = check == BuildCheck::Builds;
+    if ((data || fits) && !testNodeInUse(node))
+        buildAndRecord(node, image, data, fits, std::move(mask), pictureSize, report);
 }

@@ -24,7 +24,7 @@ QPDFObjectHandle resolved(QPDFObjectHandle space, QPDFObjectHandle spaces)
 
 } // namespace
 
-InlineImageOrigin makeInlineImageOrigin(const QString &ownerKey, QByteArrayView content, const InlineImageSpan &span,
+InlineImageOrigin makeInlineImageOrigin(const ObjectKey &ownerKey, QByteArrayView content, const InlineImageSpan &span,
                                         const PdfObject &resources)
 {
     InlineImageOrigin origin;

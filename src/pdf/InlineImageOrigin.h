@@ -16,13 +16,13 @@ struct InlineImageSpan {
 };
 
 // An inline image, which has no object of its own, told by where it is: the
-// content that holds it (a page's or a form's, by identity key, "12 0"), the
+// content that holds it (a page's or a form's object), the
 // length of that content decoded, where its data lies there, and its
 // dictionary as PDF text, abbreviations spelled out and a colour space named
 // in the resources replaced by the one there. Any copy of the document opened
 // later makes the same image of it.
 struct InlineImageOrigin {
-    QString ownerKey;
+    ObjectKey ownerKey;
     qint64 contentLength = 0;
     qint64 dataBegin = 0;
     qint64 dataEnd = 0;
@@ -31,5 +31,5 @@ struct InlineImageOrigin {
 
 // The origin of the inline image at `span` of `content`, the decoded content
 // of the page or form `ownerKey`, whose resources are `resources`.
-InlineImageOrigin makeInlineImageOrigin(const QString &ownerKey, QByteArrayView content, const InlineImageSpan &span,
+InlineImageOrigin makeInlineImageOrigin(const ObjectKey &ownerKey, QByteArrayView content, const InlineImageSpan &span,
                                         const PdfObject &resources);

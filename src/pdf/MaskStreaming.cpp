@@ -1,8 +1,9 @@
 #include "MaskStreaming.h"
 
-#include "PDFFileStruct.h"
+#include "ImageDictionary.h"
 #include "PdfStreamDecoder.h"
 #include "raster/GrayRowReducer.h"
+#include "raster/RasterImage.h"
 
 #include <vector>
 
@@ -23,7 +24,8 @@ std::array<uchar, 256> decodeLevels(const PdfObject &stream)
     RasterImage ramp = RasterImage::create(256, 1, ColorModel::Gray, 8, false, 256);
     for (int i = 0; i < 256; ++i)
         ramp.row(0)[i] = uchar(i);
-    PDFFileStruct::applyImageDecode(ramp, stream, false);
+    if (const std::vector<double> decode = decodeArrayOf(stream); !decode.empty())
+        applyDecodeArray(ramp, decode);
     std::array<uchar, 256> levels{};
     for (int i = 0; i < 256; ++i)
         levels[size_t(i)] = ramp.row(0)[i];

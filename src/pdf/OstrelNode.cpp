@@ -1,6 +1,5 @@
 #include "OstrelNode.h"
 
-#include <climits>
 
 std::unique_ptr<OstrelNode> OstrelNode::initWithCatalog(const PdfObject &catalog)
 {
@@ -69,31 +68,56 @@ const OstrelNode::ChildList *OstrelNode::children()
 
 QString OstrelNode::value() const
 {
-    switch (m_type) {
+    return valueText(m_object);
+}
+
+QString valueText(const PdfObject &object)
+{
+    switch (object.type()) {
     case PdfTypeNull:
         return QStringLiteral("null");
     case PdfTypeBoolean: {
         bool b = false;
-        m_object.getBoolean(&b);
+        object.getBoolean(&b);
         return b ? QStringLiteral("true") : QStringLiteral("false");
     }
     case PdfTypeInteger: {
         std::int32_t v = 0;
-        m_object.getInteger(&v);
+        object.getInteger(&v);
         return QString::number(v);
     }
     case PdfTypeReal: {
         double v = 0;
-        m_object.getNumber(&v);
+        object.getNumber(&v);
         return QString::asprintf("%g", v);
     }
     case PdfTypeName:
-        return QLatin1Char('/') + QString::fromLatin1(m_object.name().value_or(QByteArray()));
+        return QLatin1Char('/') + QString::fromLatin1(object.name().value_or(QByteArray()));
     case PdfTypeString:
-        return m_object.textString().value_or(QString());
+        return object.textString().value_or(QString());
     default:
         return QString();
     }
+}
+
+std::optional<std::vector<PdfObject>> childObjectsOf(const PdfObject &object)
+{
+    std::vector<PdfObject> children;
+    const std::int32_t type = object.type();
+    if (type == PdfTypeDictionary || type == PdfTypeStream) {
+        object.forEachEntry([&children](const QByteArray &, const PdfObject &value) {
+            if (value.isValid())
+                children.push_back(value);
+        });
+        return children;
+    }
+    if (type != PdfTypeArray)
+        return std::nullopt;
+    const int count = object.arrayCount();
+    for (int i = 0; i < count; ++i)
+        if (PdfObject element = object.at(i); element.isValid())
+            children.push_back(std::move(element));
+    return children;
 }
 
 std::optional<QByteArray> OstrelNode::streamData() const
@@ -118,33 +142,10 @@ QByteArray OstrelNode::stringData() const
 
 QString OstrelNode::object2Name() const
 {
-    if (m_identity)
-        return *m_identity;
-    return m_object.identityKey();
+    return m_identity ? m_identity->text() : m_object.identityKey();
 }
 
-std::int32_t leadingInteger(const QString &text)
+ObjectKey OstrelNode::objectKey() const
 {
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    qint64 v = 0;
-    while (i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9')) {
-        v = v * 10 + (text[i].unicode() - '0');
-        if (v > qint64(INT_MAX) + 1)
-            v = qint64(INT_MAX) + 1;
-        ++i;
-    }
-    if (negative)
-        v = -v;
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return std::int32_t(v);
+    return m_identity ? *m_identity : m_object.objectKey();
 }

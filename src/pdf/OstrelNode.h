@@ -52,10 +52,12 @@ public:
 
     // Identity of the underlying object: equal for the same resolved object,
     // different for different objects of one open document.
+    // Its text ("12 0"); objectKey() is the identity itself.
     QString object2Name() const;
+    ObjectKey objectKey() const;
     // Gives a node over an object that is not the document's (an inline
     // image's stream) an identity of its own.
-    void setIdentity(const QString &key) { m_identity = std::make_unique<QString>(key); }
+    void setIdentity(const ObjectKey &key) { m_identity = std::make_unique<ObjectKey>(key); }
 
 private:
     OstrelNode() = default;
@@ -64,11 +66,14 @@ private:
     PdfObject m_object;
     bool m_isRoot = false;
     QString m_name;
-    std::unique_ptr<QString> m_identity; // rare: a pointer keeps every other node small
+    std::unique_ptr<ObjectKey> m_identity; // rare: a pointer keeps every other node small
     std::optional<ChildList> m_children;
 };
 
-// Reads the leading decimal integer of a text as numeric entries are read:
-// leading spaces, an optional sign, digits; 0 when there are none; clamped
-// to 32 bits. "100" gives 100, "1e+08" gives 1, "/Name" gives 0.
-std::int32_t leadingInteger(const QString &text);
+// The value text of a scalar object, as OstrelNode::value() gives it.
+QString valueText(const PdfObject &object);
+
+// The objects a node over `object` has as children, in the same order: a
+// dictionary's (or stream's) values in key order, an array's elements; the
+// invalid ones left out. None for an object that cannot have children.
+std::optional<std::vector<PdfObject>> childObjectsOf(const PdfObject &object);

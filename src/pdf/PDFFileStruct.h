@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ColorSpaceResolution.h"
+#include "ImageBuilders.h"
+#include "ImageDictionary.h"
 #include "ImagePlacement.h"
 #include "OstrelDataSource.h"
 #include "PdfPictureRecipe.h"
@@ -174,26 +177,15 @@ public:
     QImage parsePdfStream(OstrelNode *node, PDFFileStruct *owner);
     static std::optional<QString> getImageCreationDate(const PdfStreamData &data);
 
-    // Colour spaces.
+    // Colour spaces, over ColorSpaceResolution.h.
     static std::shared_ptr<TColorSpace> getColorSpace(OstrelNode *node);
-    // `depth` counts the nested arrays above `node`. A base that names its own space (directly or
-    // through another Indexed space) nests forever; past kMaxColorSpaceDepth the base stays unset.
     static void getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth = 0);
-    static constexpr int kMaxColorSpaceDepth = 8;
+    static constexpr int kMaxColorSpaceDepth = ::kMaxColorSpaceDepth;
 
-    // Image construction: the routes by the decoded data's format (JPEG,
-    // JPEG 2000, samples) and, for samples, by colour space. Each gives a
-    // null image when it cannot build the picture.
-    // reduceToEdge > 0 asks for a reduced copy instead: long edge at most that
-    // many pixels, made the cheap way where the codec allows (scaled JPEG
-    // decoding); the same images are refused. kCheckOnly asks only whether the
-    // image can be built: a 1 x 1 stand-in when it can (small pictures, which
-    // are built whole anyway, come as they are).
-    static constexpr int kCheckOnly = -1;
-    // `report`, when given, gets why an image could not be built, and the rows
-    // of samples that were missing and padded (DecodeProblem.h). tintBudget:
-    // the file's budget for tint transforms (the run's is spent too); null
-    // gives the image a budget of its own.
+    // Image construction, over the picture builders (ImageBuilders.h, where
+    // each is described): the stream's dictionary is read, with the facts
+    // given here in place of its own. kCheckOnly: kCheckOnlyEdge.
+    static constexpr int kCheckOnly = kCheckOnlyEdge;
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
                                      int reduceToEdge = 0, bool colorManaged = true, DecodeReport *report = nullptr,
@@ -201,37 +193,19 @@ public:
     static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
                             int reduceToEdge, bool colorManaged = true, DecodeCause *cause = nullptr,
                             WorkBudget *tintBudget = nullptr);
-    // With an Indexed `colorSpace`, the codestream's samples are its indices.
     static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
                                 int reduceToEdge, bool colorManaged = true, const TColorSpace *colorSpace = nullptr,
                                 DecodeCause *cause = nullptr);
-    // Whether a build would give a picture, decided without building it, as
-    // the routes of addOnlyPdfNewImage() decide: for samples from their
-    // decoded byte count alone (short ones padded as the build pads them), for
-    // coded data (DCTDecode or JPXDecode last, see endsInCodedPicture()) from
-    // its headers. What the data turns out to hold (a damaged scan, a tint
-    // transform that fails) is only found when the picture is built.
     static bool samplesWouldBuild(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
                                   double width, double height, qint64 count, DecodeReport *report = nullptr);
     static bool codedPictureWouldBuild(const PdfStreamData &data, double width, double height,
                                        const PdfObject &stream);
     static bool endsInCodedPicture(const PdfObject &stream);
-    // Eight-bit gray or RGB samples laid out by the dictionary, decoded
-    // straight into the full-size picture (their decoded bytes are never held
-    // beside it). Null for any other kind, or short data: the other routes
-    // decide then. `fourBytes` gives an RGB32 picture instead of a gray or
-    // RGB888 one (for a picture that is to get an alpha channel).
     static QImage streamedSampleImage(const PdfObject &stream, double width, double height, bool fourBytes = false);
-    // The same for an Indexed image of 8-bit indices over a gray or RGB
-    // table: its entries go straight into the picture.
     static QImage streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
                                        double width, double height);
-    // Whether an Indexed image's samples fit, as makeIndexedImage() lays
-    // them out, over a table that is not a spot colour space.
     static bool indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,
                                   qint64 count, const PdfObject &stream);
-    // colorManaged converts through the image's profiles (ImageColorProfiles.h);
-    // off gives the uncalibrated conversions.
     static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data,
                                            bool colorManaged = true);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
@@ -250,9 +224,24 @@ public:
     void addCGPDFStringValueAsDate(const PdfObject &string);
 
 private:
-    static QImage buildImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
-                             const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                             int reduceToEdge, bool colorManaged, DecodeReport *report, WorkBudget *tintBudget);
+    // The analysis of one candidate stream (parsePdfStream()), in its steps.
+    enum class BuildCheck { NotMade, Builds, Fails, Unreadable };
+    // A mask picture the walk built for an image, and how to build it again.
+    struct WalkMask {
+        QImage picture;
+        std::optional<ImageStreamRecipe> recipe;
+    };
+    // `known`: the stream's dictionary when the caller has read it.
+    std::optional<ImageDictionary> readStreamEntries(OstrelNode *node, PDFFileStruct *owner,
+                                                     std::optional<ImageDictionary> known = std::nullopt);
+    WalkMask analyseMask(OstrelNode *node, QSize target, PDFFileStruct *owner,
+                         std::optional<ImageDictionary> known = std::nullopt);
+    void analyseImage(OstrelNode *node, const ImageDictionary &image, PDFFileStruct *owner);
+    BuildCheck checkWithoutBuilding(const ImageDictionary &image, std::optional<PdfStreamData> &data,
+                                    DecodeReport &report) const;
+    void buildAndRecord(OstrelNode *node, const ImageDictionary &image, const std::optional<PdfStreamData> &data,
+                        bool fits, WalkMask mask, QSizeF pictureSize, DecodeReport &report);
+    ImageSource sourceOf(const ImageDictionary &image, const ObjectKey &key) const;
     void fillImageListThread(quint64 generation, std::chrono::steady_clock::time_point asked);
     void appendInfo(const QString &text);
     void appendImage(const std::shared_ptr<PDFImageStruct> &image);
@@ -270,15 +259,15 @@ private:
     // The walk's second pass, for the images only all-images finds, and the
     // image streams the first pass met (the second passes them over).
     bool m_extraPass = false;
-    QSet<QString> m_firstPassImages;
+    QSet<ObjectKey> m_firstPassImages;
     std::atomic<bool> m_imageThreadExist{false};
     QString m_fileName;
     QString m_filePath;
     QString m_namePattern;
     std::unique_ptr<OstrelDataSource> mOstrelData;
-    QSet<QString> mUsedObjName;
+    QSet<ObjectKey> mUsedObjName;
     // The record made of each image object, for the later pages that use it.
-    QHash<QString, std::weak_ptr<PDFImageStruct>> m_imageOfObject;
+    QHash<ObjectKey, std::weak_ptr<PDFImageStruct>> m_imageOfObject;
 
     mutable std::mutex m_mutex; // guards m_info, m_images, m_fileName, m_filePath, m_namePattern
     QString m_info;
@@ -293,12 +282,12 @@ private:
 
     // Walk state (parse thread only).
     std::unique_ptr<PageNumbering> m_pageNumbers;
-    QSet<QString> m_entered;
-    QHash<QString, ImagePlacement> m_placements; // first placement of each image drawn
+    QSet<ObjectKey> m_entered;
+    QHash<ObjectKey, ImagePlacement> m_placements; // first placement of each image drawn
     ContentScan m_scan;                          // what the reading of the contents learned
     PdfObject m_pageResources;                   // of the page walked (second pass)
     int m_nextInlineNumber = 0;                  // the object number the next inline image is given
-    std::pair<QString, std::shared_ptr<const InlineImageOrigin>> m_inlineImage; // the one analysed
+    std::pair<ObjectKey, std::shared_ptr<const InlineImageOrigin>> m_inlineImage; // the one analysed
     int m_currentPage = 0;
     int m_depth = 0;
     bool m_keepReducedCopies = true;
@@ -310,6 +299,4 @@ private:
     int m_pageReached = 0;
     std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
     std::shared_ptr<WorkBudget> m_tintBudget;         // of the file's tint transforms, walk and builds together
-    std::optional<ImageStreamRecipe> m_lastMaskRecipe; // of the mask picture parsePdfStream last gave
-    QSize m_maskTarget; // the size a mask is built for while parsePdfStream builds one
 };

@@ -7,7 +7,7 @@ namespace {
 
 // One page tree node whose kids are being counted.
 struct Frame {
-    QString key;
+    ObjectKey key;
     PdfObject kids;
     int next = 0;
     int kidCount = 0;
@@ -35,7 +35,7 @@ qsizetype PageNumbering::visit(const PdfObject &root)
         *pages = 0;
         if (node.type() != PdfTypeDictionary)
             return false;
-        const QString key = node.identityKey();
+        const ObjectKey key = node.objectKey();
         if (m_onPath.contains(key))
             return false;
         if (!m_first.contains(key))

@@ -17,13 +17,13 @@ public:
 
     qsizetype pageCount() const { return m_count; }
     // 0 when the object is not part of the page tree.
-    int firstPageOf(const QString &identityKey) const { return m_first.value(identityKey, 0); }
+    int firstPageOf(const ObjectKey &key) const { return m_first.value(key, 0); }
 
 private:
     qsizetype visit(const PdfObject &root);
 
-    QHash<QString, int> m_first;
-    QHash<QString, qsizetype> m_leafCount;
-    QSet<QString> m_onPath;
+    QHash<ObjectKey, int> m_first;
+    QHash<ObjectKey, qsizetype> m_leafCount;
+    QSet<ObjectKey> m_onPath;
     qsizetype m_count = 0;
 };

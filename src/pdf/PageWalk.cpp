@@ -78,7 +78,7 @@ void PDFFileStruct::walkExtraImages(OstrelNode *pages, PDFFileStruct *owner)
 // no page draws) is read here.
 void PDFFileStruct::walkInlineImages(const PdfObject &content, const PdfObject &resources, PDFFileStruct *owner)
 {
-    const QString key = content.identityKey();
+    const ObjectKey key = content.objectKey();
     const bool scanned = m_scan.contentsRead.contains(key);
     QList<ScannedInlineImage> images = m_scan.inlineImages.take(key);
     if ((scanned && images.isEmpty()) || !content.isIndirect() || !owner->walkMayContinue())
@@ -112,10 +112,10 @@ void PDFFileStruct::walkInlineImages(const PdfObject &content, const PdfObject &
         // A number past the file's objects, as if the image were one more.
         if (m_nextInlineNumber == 0)
             m_nextInlineNumber = document.objectNumberBound();
-        for (int tries = 0; tries < 1000 && document.objectByKey(QStringLiteral("%1 0").arg(m_nextInlineNumber)).isValid();
+        for (int tries = 0; tries < 1000 && document.objectByKey(ObjectKey::indirect(m_nextInlineNumber)).isValid();
              ++tries)
             ++m_nextInlineNumber;
-        const QString objectKey = QStringLiteral("%1 0").arg(m_nextInlineNumber++);
+        const ObjectKey objectKey = ObjectKey::indirect(m_nextInlineNumber++);
         if (images[i].placement.xPpi > 0)
             m_placements.insert(objectKey, images[i].placement);
         std::unique_ptr<OstrelNode> node = OstrelNode::initWithObject(stream, QStringLiteral("/IIm%1").arg(i + 1));
@@ -135,7 +135,7 @@ bool PDFFileStruct::enterObject(const OstrelNode *node)
 {
     if (m_depth >= kMaxWalkDepth)
         return false;
-    const QString key = node->object2Name();
+    const ObjectKey key = node->objectKey();
     if (m_entered.contains(key))
         return false;
     m_entered.insert(key);
@@ -187,7 +187,7 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
         // belong to. This is counted even when the node was walked before.
         const int savedPage = m_currentPage;
         if (m_pageNumbers && container->type() == PdfTypeDictionary) {
-            if (const int first = m_pageNumbers->firstPageOf(container->object2Name())) {
+            if (const int first = m_pageNumbers->firstPageOf(container->objectKey())) {
                 m_currentPage = first;
                 if (!m_extraPass)
                     m_pageReached = std::max(m_pageReached, first);
@@ -199,7 +199,7 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
         if (stack.empty()) {
             first = enterObject(container);
         } else {
-            const QString key = container->object2Name();
+            const ObjectKey key = container->objectKey();
             first = !m_entered.contains(key);
             if (first)
                 m_entered.insert(key);
@@ -285,7 +285,7 @@ bool PDFFileStruct::testNodeNameExit(const OstrelNode *node, const QString &pare
 
 bool PDFFileStruct::testNodeInUse(const OstrelNode *node)
 {
-    const QString key = node->object2Name();
+    const ObjectKey key = node->objectKey();
     if (mUsedObjName.contains(key))
         return true;
     mUsedObjName.insert(key);

@@ -160,16 +160,12 @@ PdfObject PdfDocument::info() const
     }
 }
 
-PdfObject PdfDocument::objectByKey(const QString &key) const
+PdfObject PdfDocument::objectByKey(const ObjectKey &key) const
 {
-    const QStringList parts = key.split(QLatin1Char(' '));
-    bool numberOk = false, generationOk = false;
-    const int number = parts.size() == 2 ? parts[0].toInt(&numberOk) : 0;
-    const int generation = parts.size() == 2 ? parts[1].toInt(&generationOk) : 0;
-    if (!numberOk || !generationOk || number <= 0 || generation < 0)
+    if (key.direct != 0 || key.objGen.getObj() <= 0 || key.objGen.getGen() < 0)
         return {};
     try {
-        QPDFObjectHandle object = m_pdf->getObject(number, generation);
+        QPDFObjectHandle object = m_pdf->getObject(key.objGen);
         if (object.isNull())
             return {};
         return PdfObject(object);
@@ -200,7 +196,7 @@ int PdfDocument::objectNumberBound() const
     return 1;
 }
 
-std::optional<QByteArray> PdfDocument::contentOf(const QString &ownerKey, qint64 *budget) const
+std::optional<QByteArray> PdfDocument::contentOf(const ObjectKey &ownerKey, qint64 *budget) const
 {
     if (ownerKey != m_contentKey || !m_content) {
         qint64 fresh = ImagePlacementScan::kMaxContentBytes;

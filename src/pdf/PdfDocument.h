@@ -48,8 +48,8 @@ public:
     PdfObject catalog() const;
     // The document information dictionary, or an invalid object.
     PdfObject info() const;
-    // The indirect object of an identity key ("12 0"), or an invalid object.
-    PdfObject objectByKey(const QString &key) const;
+    // The indirect object of a key, or an invalid object (for a direct key too).
+    PdfObject objectByKey(const ObjectKey &key) const;
     // Whether the library has rebuilt the file's cross-reference table from
     // the objects it found, as a damaged file makes it do when an object is
     // not where the table says: from then on an object may be another than a
@@ -58,10 +58,10 @@ public:
     // The first object number the file's cross-reference table does not
     // reach (its trailer's /Size), at least 1.
     int objectNumberBound() const;
-    // The decoded content of the page or form of this identity key, as the
+    // The decoded content of the page or form of this key, as the
     // placement scan reads it (the last one asked for is kept), charged to
     // `budget` when one is given.
-    std::optional<QByteArray> contentOf(const QString &ownerKey, qint64 *budget = nullptr) const;
+    std::optional<QByteArray> contentOf(const ObjectKey &ownerKey, qint64 *budget = nullptr) const;
     // An inline image made a stream of its own, in a scratch document of its
     // own (the document's objects stay as the file has them: making objects
     // in it would have the library resolve every object of the file first).
@@ -77,7 +77,7 @@ private:
     int m_minor = 0;
     mutable bool m_repaired = false;
     std::vector<OversizedObject> m_oversized;
-    mutable QString m_contentKey;
+    mutable ObjectKey m_contentKey;
     mutable std::optional<QByteArray> m_content;
     mutable std::unique_ptr<QPDF> m_scratch; // after m_pdf: its copied streams read the file
     mutable std::deque<PdfObject> m_inlineStreams;

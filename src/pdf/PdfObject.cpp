@@ -279,16 +279,19 @@ qint64 PdfObject::decodedSizeLimit() const
 
 QString PdfObject::identityKey() const
 {
+    return m_handle ? objectKey().text() : QString();
+}
+
+ObjectKey PdfObject::objectKey() const
+{
     if (!m_handle)
         return {};
     return guarded([&] {
-        QPDFObjGen og = m_handle->getObjGen();
+        const QPDFObjGen og = m_handle->getObjGen();
         if (og.isIndirect())
-            return QStringLiteral("%1 %2").arg(og.getObj()).arg(og.getGen());
-        // A direct object has no number; its storage address is unique while
-        // the document is open.
-        return QStringLiteral("direct %1").arg(quintptr(m_handle->getObjectPtr()), 0, 16);
-    }, QString());
+            return ObjectKey{og, 0};
+        return ObjectKey{QPDFObjGen(), quintptr(m_handle->getObjectPtr())};
+    }, ObjectKey());
 }
 
 bool PdfObject::isIndirect() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ObjectKey.h"
 #include "raster/DecodeProblem.h"
 
 #include <QByteArray>
@@ -92,6 +93,7 @@ public:
     // Identity: object number and generation ("12 0") of an indirect object;
     // a text unique to the underlying object for a direct one.
     QString identityKey() const;
+    ObjectKey objectKey() const;
     bool isIndirect() const;
 
     // For the access layer's own implementation files only.

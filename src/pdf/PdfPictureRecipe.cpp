@@ -3,7 +3,7 @@
 #include "ImageColorProfiles.h"
 
 #include "MaskStreaming.h"
-#include "PDFFileStruct.h"
+#include "ImageBuilders.h"
 #include "PdfStreamDecoder.h"
 #include "raster/ImageMasking.h"
 
@@ -99,6 +99,25 @@ QString dictionaryObstacle(const PdfObject &stream, const PdfCodedPicture &coded
 
 } // namespace
 
+ImageStreamRecipe ImageStreamRecipe::of(const ImageDictionary &image, const ObjectKey &objectKey, bool colorManaged,
+                                        std::shared_ptr<const InlineImageOrigin> inlineImage,
+                                        std::shared_ptr<WorkBudget> tintBudget)
+{
+    return {objectKey,         image.filters, image.width,      image.height,         image.bitsPerComponent,
+            image.colorSpace,  colorManaged,  std::move(inlineImage), std::move(tintBudget)};
+}
+
+ImageDictionary ImageStreamRecipe::dictionaryOf(const PdfObject &stream) const
+{
+    ImageDictionary image = ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip);
+    image.filters = filters;
+    image.width = width;
+    image.height = height;
+    image.bitsPerComponent = bitsPerComponent;
+    image.colorSpace = colorSpace;
+    return image;
+}
+
 PdfObject ImageStreamRecipe::streamIn(const PdfDocument &document) const
 {
     return inlineImage ? document.inlineImage(*inlineImage) : document.objectByKey(objectKey);
@@ -138,19 +157,18 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge, bool 
 {
     if (stream.type() != PdfTypeStream)
         return {};
-    if (reduceToEdge == 0 && !(colorManaged && hasEmbeddedProfile(stream))) {
-        QImage streamed = PDFFileStruct::streamedSampleImage(stream, width, height, fourBytes);
+    const ImageDictionary image = dictionaryOf(stream);
+    if (reduceToEdge == 0 && !(colorManaged && hasEmbeddedProfile(image.colorSpaceEntry))) {
+        QImage streamed = streamedSamplePicture(image, fourBytes);
         if (streamed.isNull())
-            streamed = PDFFileStruct::streamedIndexedImage(stream, colorSpace.get(), bitsPerComponent, width, height);
+            streamed = streamedIndexedPicture(image);
         if (!streamed.isNull())
             return streamed;
     }
     const std::optional<PdfStreamData> data = stream.copyStreamData(stream.decodedSizeLimit());
     if (!data)
         return {};
-    return PDFFileStruct::addOnlyPdfNewImage(*data, filters ? &*filters : nullptr, width, height, colorSpace.get(),
-                                             bitsPerComponent, stream, reduceToEdge, colorManaged, nullptr,
-                                             tintBudget.get());
+    return buildPicture(image, *data, {reduceToEdge, colorManaged, tintBudget.get()});
 }
 
 PdfPictureRecipe::PdfPictureRecipe(std::shared_ptr<PdfDocumentPool> documents, ImageStreamRecipe image,

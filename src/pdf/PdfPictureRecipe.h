@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ImageDictionary.h"
 #include "PdfDocumentPool.h"
 #include "TColorSpace.h"
 #include "images/PictureSource.h"
@@ -15,7 +16,7 @@
 // One image stream as the walk analysed it: its object and what its
 // dictionary said, resolved as the walk resolved it.
 struct ImageStreamRecipe {
-    QString objectKey; // "12 0"
+    ObjectKey objectKey;
     std::optional<QStringList> filters;
     double width = 0;
     double height = 0;
@@ -28,6 +29,13 @@ struct ImageStreamRecipe {
     std::shared_ptr<const InlineImageOrigin> inlineImage;
     // The file's budget for tint transforms, shared by all its images.
     std::shared_ptr<WorkBudget> tintBudget;
+
+    // The walk's facts of an image dictionary.
+    static ImageStreamRecipe of(const ImageDictionary &image, const ObjectKey &objectKey, bool colorManaged,
+                                std::shared_ptr<const InlineImageOrigin> inlineImage,
+                                std::shared_ptr<WorkBudget> tintBudget);
+    // The dictionary of `stream` with these facts in place of its own.
+    ImageDictionary dictionaryOf(const PdfObject &stream) const;
 
     // The image stream in `document`.
     PdfObject streamIn(const PdfDocument &document) const;

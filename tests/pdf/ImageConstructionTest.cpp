@@ -291,3 +291,17 @@ TEST_F(ImageConstructionTest, ShortSamplesArePaddedAndFailuresSayWhy)
                                     "too many colourants", "tint program failed", "unsupported bits per component",
                                     "bad fax data", "damaged file", "damaged file"}));
 }
+
+// Sizes written as reals are read as numbers: a /Width of 1000000.0 is a million pixels, not the 1
+// its printed form "1e+06" begins with.
+TEST_F(ImageConstructionTest, RealSizesAreReadAsNumbers)
+{
+    PdfFixture pdf;
+    auto record = parsePage(pdf, {
+        pdf.image(1, 1, 8, name("DeviceGray"), std::string(1000000, '\x40'), {"FlateDecode"}, {{"Width", real(1e6)}}),
+        pdf.image(3, 2, 8, name("DeviceGray"), std::string(6, '\x80'), {}, {{"Height", real(2.9)}}),
+    });
+    EXPECT_EQ(widths(*record), QList<int>({1000000, 3}));
+    EXPECT_EQ(picture(*record, 0).size(), QSize(1000000, 1));
+    expectPixels(*record, {{0, 999999, 0, qRgb(64, 64, 64)}, {1, 2, 1, qRgb(128, 128, 128)}});
+}
