@@ -72,22 +72,250 @@ QString usageText()
         "--skip-duplicates: an image whose pixels equal an earlier one's is not written again.\n");
 }
 
+namespace {
+
+// The options met so far, for the checks of what belongs with what.
+struct OptionsSeen {
+    bool mode = false;
+    bool out = false, format = false, dpi = false, pattern = false, pages = false, overwrite = false;
+    bool walk = false; // --quiet, --max-pixels, --min-size, --no-color-management, --all-images
+    bool filesFrom = false, password = false;
+};
+
+// What a reader made of one option: not one of its own, taken, or a usage
+// error (`error` set).
+struct OptionRead {
+    bool taken = false;
+    QString error;
+};
+OptionRead taken() { return {true, {}}; }
+OptionRead refused(const QString &error) { return {true, error}; }
+
+// The value after the option at `i`, moving `i` onto it; nothing at the end.
+std::optional<QString> optionValue(const QStringList &arguments, qsizetype &i)
+{
+    if (i + 1 >= arguments.size())
+        return std::nullopt;
+    return arguments[++i];
+}
+
+OptionRead readModeOption(const QString &arg, CommandLine &cl, OptionsSeen &seen)
+{
+    static const struct {
+        const char *option;
+        CommandLine::Mode mode;
+        const char *conflict;
+    } modes[] = {
+        {"--help", CommandLine::Mode::Help, "--help cannot be combined with other modes"},
+        {"--version", CommandLine::Mode::Version, "--version cannot be combined with other modes"},
+        {"--info", CommandLine::Mode::Info, "only one of --info, --list and --extract may be given"},
+        {"--list", CommandLine::Mode::List, "only one of --info, --list and --extract may be given"},
+        {"--extract", CommandLine::Mode::Extract, "only one of --info, --list and --extract may be given"},
+    };
+    for (const auto &m : modes) {
+        if (arg != QLatin1String(m.option))
+            continue;
+        if (seen.mode && cl.mode != m.mode)
+            return refused(QString::fromLatin1(m.conflict));
+        cl.mode = m.mode;
+        seen.mode = true;
+        return taken();
+    }
+    return {};
+}
+
+// --out, --format, --dpi, --pattern, --pages, --overwrite.
+OptionRead readExportOption(const QString &arg, const QStringList &arguments, qsizetype &i, CommandLine &cl,
+                            OptionsSeen &seen)
+{
+    if (arg == QLatin1String("--out")) {
+        if (seen.out)
+            return refused(QStringLiteral("--out may be given only once"));
+        const std::optional<QString> folder = optionValue(arguments, i);
+        if (!folder || folder->isEmpty())
+            return refused(QStringLiteral("--out needs a folder"));
+        cl.outDir = *folder;
+        seen.out = true;
+    } else if (arg == QLatin1String("--format")) {
+        const std::optional<QString> format = optionValue(arguments, i);
+        if (!format)
+            return refused(QStringLiteral("--format needs a format name"));
+        cl.format = *format;
+        seen.format = true;
+    } else if (arg == QLatin1String("--dpi")) {
+        const std::optional<QString> text = optionValue(arguments, i);
+        bool ok = false;
+        if (!text)
+            return refused(QStringLiteral("--dpi needs a positive number or auto"));
+        if (*text == QLatin1String("auto"))
+            cl.dpi = kPlacedDpi;
+        else if ((cl.dpi = text->toDouble(&ok), !ok) || !(cl.dpi >= 1 && cl.dpi <= 100000))
+            return refused(QStringLiteral("--dpi needs a positive number or auto"));
+        seen.dpi = true;
+    } else if (arg == QLatin1String("--pattern")) {
+        const std::optional<QString> pattern = optionValue(arguments, i);
+        if (!pattern || pattern->isEmpty())
+            return refused(QStringLiteral("--pattern needs a name pattern"));
+        cl.pattern = *pattern;
+        if (const QString problem = PDFImageStruct::namePatternProblem(cl.pattern); !problem.isEmpty())
+            return refused(QStringLiteral("--pattern %1: %2").arg(cl.pattern, problem));
+        seen.pattern = true;
+    } else if (arg == QLatin1String("--pages")) {
+        const std::optional<QString> text = optionValue(arguments, i);
+        if (!text || !(cl.pages = PageRange::parse(*text)))
+            return refused(QStringLiteral("--pages needs pages such as 1-20,31"));
+        seen.pages = true;
+    } else if (arg == QLatin1String("--overwrite")) {
+        cl.overwrite = true;
+        seen.overwrite = true;
+    } else {
+        return {};
+    }
+    return taken();
+}
+
+// How the files are read: --quiet, --no-color-management, --all-images,
+// --min-size, --max-pixels, --password, --password-file.
+OptionRead readWalkOption(const QString &arg, const QStringList &arguments, qsizetype &i, CommandLine &cl,
+                          OptionsSeen &seen)
+{
+    if (arg == QLatin1String("--password") || arg == QLatin1String("--password-file")) {
+        if (seen.password)
+            return refused(QStringLiteral("only one of --password and --password-file may be given"));
+        const std::optional<QString> text = optionValue(arguments, i);
+        if (!text)
+            return refused(QStringLiteral("%1 needs a %2").arg(arg, arg == QLatin1String("--password")
+                                                                        ? QStringLiteral("password")
+                                                                        : QStringLiteral("file")));
+        if (arg == QLatin1String("--password")) {
+            cl.password = text->toUtf8();
+        } else {
+            QFile file(*text);
+            if (!file.open(QIODevice::ReadOnly))
+                return refused(QStringLiteral("--password-file %1: %2").arg(*text, file.errorString()));
+            cl.password = file.readLine(4096);
+            while (cl.password.endsWith('\n') || cl.password.endsWith('\r'))
+                cl.password.chop(1);
+        }
+        seen.password = true;
+        return taken();
+    }
+    if (arg == QLatin1String("--quiet")) {
+        cl.quiet = true;
+    } else if (arg == QLatin1String("--no-color-management")) {
+        cl.colorManaged = false;
+    } else if (arg == QLatin1String("--all-images")) {
+        cl.allImages = true;
+    } else if (arg == QLatin1String("--min-size")) {
+        const std::optional<QString> text = optionValue(arguments, i);
+        if (!text || !(cl.minSize = SmallImages::parseSize(*text)))
+            return refused(QStringLiteral("--min-size needs a size such as 32x32"));
+    } else if (arg == QLatin1String("--max-pixels")) {
+        const std::optional<QString> text = optionValue(arguments, i);
+        bool ok = false;
+        if (!text || (cl.maxPixels = text->toLongLong(&ok), !ok) || cl.maxPixels < 1)
+            return refused(QStringLiteral("--max-pixels needs a positive whole number"));
+    } else {
+        return {};
+    }
+    seen.walk = true;
+    return taken();
+}
+
+// Batch work: --files-from, --null, --manifest, --resume, --skip-duplicates.
+OptionRead readBatchOption(const QString &arg, const QStringList &arguments, qsizetype &i, CommandLine &cl,
+                           OptionsSeen &seen)
+{
+    if (arg == QLatin1String("--files-from")) {
+        const std::optional<QString> list = seen.filesFrom ? std::nullopt : optionValue(arguments, i);
+        if (!list || list->isEmpty())
+            return refused(QStringLiteral("--files-from needs one list file (\"-\" for standard input)"));
+        cl.filesFrom = *list;
+        seen.filesFrom = true;
+    } else if (arg == QLatin1String("--null")) {
+        cl.nullSeparated = true;
+    } else if (arg == QLatin1String("--manifest")) {
+        const std::optional<QString> manifest = cl.manifest.isEmpty() ? optionValue(arguments, i) : std::nullopt;
+        if (!manifest || manifest->isEmpty())
+            return refused(QStringLiteral("--manifest needs one file"));
+        cl.manifest = *manifest;
+    } else if (arg == QLatin1String("--resume")) {
+        cl.resume = true;
+    } else if (arg == QLatin1String("--skip-duplicates")) {
+        cl.skipDuplicates = true;
+    } else {
+        return {};
+    }
+    return taken();
+}
+
+// Options given to a mode they do not belong to, and modes missing what
+// they need; empty when all is well.
+QString combinationProblem(const CommandLine &cl, const OptionsSeen &seen)
+{
+    const bool extractOptions = seen.out || seen.format || seen.dpi || seen.pattern || seen.overwrite;
+    const QString extractOnly = QStringLiteral("--out, --format, --dpi, --pattern and --overwrite belong to --extract");
+    const QString walkOnly = QStringLiteral("--quiet, --max-pixels, --min-size, --no-color-management and --all-images belong to --list and --extract");
+    const QString pagesOnly = QStringLiteral("--pages belongs to --list and --extract");
+    if (cl.nullSeparated && !seen.filesFrom)
+        return QStringLiteral("--null belongs to --files-from");
+    if (seen.filesFrom && cl.mode != CommandLine::Mode::List && cl.mode != CommandLine::Mode::Extract)
+        return QStringLiteral("--files-from belongs to --list and --extract");
+    if ((!cl.manifest.isEmpty() || cl.resume || cl.skipDuplicates) && cl.mode != CommandLine::Mode::Extract)
+        return QStringLiteral("--manifest, --resume and --skip-duplicates belong to --extract");
+    if (cl.resume && cl.manifest.isEmpty())
+        return QStringLiteral("--resume needs --manifest FILE");
+    switch (cl.mode) {
+    case CommandLine::Mode::Info:
+        if (seen.pages)
+            return pagesOnly;
+        if (cl.files.size() != 1)
+            return QStringLiteral("--info takes exactly one file");
+        if (extractOptions)
+            return extractOnly;
+        if (seen.walk)
+            return walkOnly;
+        break;
+    case CommandLine::Mode::List:
+        if (cl.files.isEmpty() && !seen.filesFrom)
+            return QStringLiteral("--list needs at least one file");
+        if (extractOptions)
+            return extractOnly;
+        break;
+    case CommandLine::Mode::Extract:
+        if (cl.files.isEmpty() && !seen.filesFrom)
+            return QStringLiteral("--extract needs at least one file");
+        if (!seen.out)
+            return QStringLiteral("--extract needs --out DIR");
+        if (!ExportFormat::indexOfNameIgnoringCase(cl.format))
+            return QStringLiteral("unknown format \"%1\"; the formats are %2")
+                .arg(cl.format, ExportFormat::names().join(QStringLiteral(", ")));
+        break;
+    case CommandLine::Mode::Window:
+        if (seen.password)
+            return QStringLiteral("--password and --password-file belong to --info, --list and --extract");
+        if (seen.pages)
+            return pagesOnly;
+        if (extractOptions)
+            return extractOnly;
+        if (seen.walk)
+            return walkOnly;
+        break;
+    case CommandLine::Mode::Help:
+    case CommandLine::Mode::Version:
+    case CommandLine::Mode::UsageError:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine cl;
-    bool modeSet = false;
+    OptionsSeen seen;
     bool optionsEnded = false;
-    auto setMode = [&](CommandLine::Mode mode) {
-        if (modeSet && cl.mode != mode)
-            return false;
-        cl.mode = mode;
-        modeSet = true;
-        return true;
-    };
-    bool outSeen = false, formatSeen = false, dpiSeen = false, patternSeen = false, pagesSeen = false;
-    bool walkOptionsSeen = false;
-    bool filesFromSeen = false;
-    bool passwordSeen = false, overwriteSeen = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
@@ -98,169 +326,19 @@ CommandLine parseCommandLine(const QStringList &arguments)
             optionsEnded = true;
             continue;
         }
-        auto value = [&](QString *out) {
-            if (i + 1 >= arguments.size())
-                return false;
-            *out = arguments[++i];
-            return true;
-        };
-        if (arg == QLatin1String("--help")) {
-            if (!setMode(CommandLine::Mode::Help))
-                return usageError(QStringLiteral("--help cannot be combined with other modes"));
-        } else if (arg == QLatin1String("--version")) {
-            if (!setMode(CommandLine::Mode::Version))
-                return usageError(QStringLiteral("--version cannot be combined with other modes"));
-        } else if (arg == QLatin1String("--info")) {
-            if (!setMode(CommandLine::Mode::Info))
-                return usageError(QStringLiteral("only one of --info, --list and --extract may be given"));
-        } else if (arg == QLatin1String("--list")) {
-            if (!setMode(CommandLine::Mode::List))
-                return usageError(QStringLiteral("only one of --info, --list and --extract may be given"));
-        } else if (arg == QLatin1String("--extract")) {
-            if (!setMode(CommandLine::Mode::Extract))
-                return usageError(QStringLiteral("only one of --info, --list and --extract may be given"));
-        } else if (arg == QLatin1String("--out")) {
-            if (outSeen)
-                return usageError(QStringLiteral("--out may be given only once"));
-            if (!value(&cl.outDir) || cl.outDir.isEmpty())
-                return usageError(QStringLiteral("--out needs a folder"));
-            outSeen = true;
-        } else if (arg == QLatin1String("--format")) {
-            if (!value(&cl.format))
-                return usageError(QStringLiteral("--format needs a format name"));
-            formatSeen = true;
-        } else if (arg == QLatin1String("--dpi")) {
-            QString text;
-            bool ok = false;
-            if (!value(&text))
-                return usageError(QStringLiteral("--dpi needs a positive number or auto"));
-            if (text == QLatin1String("auto"))
-                cl.dpi = kPlacedDpi;
-            else if ((cl.dpi = text.toDouble(&ok), !ok) || !(cl.dpi >= 1 && cl.dpi <= 100000))
-                return usageError(QStringLiteral("--dpi needs a positive number or auto"));
-            dpiSeen = true;
-        } else if (arg == QLatin1String("--pattern")) {
-            if (!value(&cl.pattern) || cl.pattern.isEmpty())
-                return usageError(QStringLiteral("--pattern needs a name pattern"));
-            if (const QString problem = PDFImageStruct::namePatternProblem(cl.pattern); !problem.isEmpty())
-                return usageError(QStringLiteral("--pattern %1: %2").arg(cl.pattern, problem));
-            patternSeen = true;
-        } else if (arg == QLatin1String("--pages")) {
-            QString text;
-            if (!value(&text) || !(cl.pages = PageRange::parse(text)))
-                return usageError(QStringLiteral("--pages needs pages such as 1-20,31"));
-            pagesSeen = true;
-        } else if (arg == QLatin1String("--quiet")) {
-            cl.quiet = true;
-            walkOptionsSeen = true;
-        } else if (arg == QLatin1String("--no-color-management")) {
-            cl.colorManaged = false;
-            walkOptionsSeen = true;
-        } else if (arg == QLatin1String("--all-images")) {
-            cl.allImages = true;
-            walkOptionsSeen = true;
-        } else if (arg == QLatin1String("--password") || arg == QLatin1String("--password-file")) {
-            QString text;
-            if (passwordSeen)
-                return usageError(QStringLiteral("only one of --password and --password-file may be given"));
-            if (!value(&text))
-                return usageError(QStringLiteral("%1 needs a %2").arg(arg, arg == QLatin1String("--password")
-                                                                              ? QStringLiteral("password")
-                                                                              : QStringLiteral("file")));
-            if (arg == QLatin1String("--password")) {
-                cl.password = text.toUtf8();
-            } else {
-                QFile file(text);
-                if (!file.open(QIODevice::ReadOnly))
-                    return usageError(QStringLiteral("--password-file %1: %2").arg(text, file.errorString()));
-                cl.password = file.readLine(4096);
-                while (cl.password.endsWith('\n') || cl.password.endsWith('\r'))
-                    cl.password.chop(1);
-            }
-            passwordSeen = true;
-        } else if (arg == QLatin1String("--overwrite")) {
-            cl.overwrite = true;
-            overwriteSeen = true;
-        } else if (arg == QLatin1String("--min-size")) {
-            QString text;
-            if (!value(&text) || !(cl.minSize = SmallImages::parseSize(text)))
-                return usageError(QStringLiteral("--min-size needs a size such as 32x32"));
-            walkOptionsSeen = true;
-        } else if (arg == QLatin1String("--max-pixels")) {
-            QString text;
-            bool ok = false;
-            if (!value(&text) || (cl.maxPixels = text.toLongLong(&ok), !ok) || cl.maxPixels < 1)
-                return usageError(QStringLiteral("--max-pixels needs a positive whole number"));
-            walkOptionsSeen = true;
-        } else if (arg == QLatin1String("--files-from")) {
-            if (filesFromSeen || !value(&cl.filesFrom) || cl.filesFrom.isEmpty())
-                return usageError(QStringLiteral("--files-from needs one list file (\"-\" for standard input)"));
-            filesFromSeen = true;
-        } else if (arg == QLatin1String("--null")) {
-            cl.nullSeparated = true;
-        } else if (arg == QLatin1String("--manifest")) {
-            if (!cl.manifest.isEmpty() || !value(&cl.manifest) || cl.manifest.isEmpty())
-                return usageError(QStringLiteral("--manifest needs one file"));
-        } else if (arg == QLatin1String("--resume")) {
-            cl.resume = true;
-        } else if (arg == QLatin1String("--skip-duplicates")) {
-            cl.skipDuplicates = true;
-        } else {
+        OptionRead read = readModeOption(arg, cl, seen);
+        if (!read.taken)
+            read = readExportOption(arg, arguments, i, cl, seen);
+        if (!read.taken)
+            read = readWalkOption(arg, arguments, i, cl, seen);
+        if (!read.taken)
+            read = readBatchOption(arg, arguments, i, cl, seen);
+        if (!read.taken)
             return usageError(QStringLiteral("unknown option %1").arg(arg));
-        }
+        if (!read.error.isEmpty())
+            return usageError(read.error);
     }
-
-    const bool extractOptions = outSeen || formatSeen || dpiSeen || patternSeen || overwriteSeen;
-    if (cl.nullSeparated && !filesFromSeen)
-        return usageError(QStringLiteral("--null belongs to --files-from"));
-    if (filesFromSeen && cl.mode != CommandLine::Mode::List && cl.mode != CommandLine::Mode::Extract)
-        return usageError(QStringLiteral("--files-from belongs to --list and --extract"));
-    if ((!cl.manifest.isEmpty() || cl.resume || cl.skipDuplicates) && cl.mode != CommandLine::Mode::Extract)
-        return usageError(QStringLiteral("--manifest, --resume and --skip-duplicates belong to --extract"));
-    if (cl.resume && cl.manifest.isEmpty())
-        return usageError(QStringLiteral("--resume needs --manifest FILE"));
-    const QString walkOptionsMisplaced = QStringLiteral("--quiet, --max-pixels, --min-size, --no-color-management and --all-images belong to --list and --extract");
-    switch (cl.mode) {
-    case CommandLine::Mode::Help:
-    case CommandLine::Mode::Version:
-        break;
-    case CommandLine::Mode::Info:
-        if (pagesSeen)
-            return usageError(QStringLiteral("--pages belongs to --list and --extract"));
-        if (cl.files.size() != 1)
-            return usageError(QStringLiteral("--info takes exactly one file"));
-        if (extractOptions)
-            return usageError(QStringLiteral("--out, --format, --dpi, --pattern and --overwrite belong to --extract"));
-        if (walkOptionsSeen)
-            return usageError(walkOptionsMisplaced);
-        break;
-    case CommandLine::Mode::List:
-        if (cl.files.isEmpty() && !filesFromSeen)
-            return usageError(QStringLiteral("--list needs at least one file"));
-        if (extractOptions)
-            return usageError(QStringLiteral("--out, --format, --dpi, --pattern and --overwrite belong to --extract"));
-        break;
-    case CommandLine::Mode::Extract:
-        if (cl.files.isEmpty() && !filesFromSeen)
-            return usageError(QStringLiteral("--extract needs at least one file"));
-        if (!outSeen)
-            return usageError(QStringLiteral("--extract needs --out DIR"));
-        if (!ExportFormat::indexOfNameIgnoringCase(cl.format))
-            return usageError(QStringLiteral("unknown format \"%1\"; the formats are %2")
-                                  .arg(cl.format, ExportFormat::names().join(QStringLiteral(", "))));
-        break;
-    case CommandLine::Mode::Window:
-        if (passwordSeen)
-            return usageError(QStringLiteral("--password and --password-file belong to --info, --list and --extract"));
-        if (pagesSeen)
-            return usageError(QStringLiteral("--pages belongs to --list and --extract"));
-        if (extractOptions)
-            return usageError(QStringLiteral("--out, --format, --dpi, --pattern and --overwrite belong to --extract"));
-        if (walkOptionsSeen)
-            return usageError(walkOptionsMisplaced);
-        break;
-    case CommandLine::Mode::UsageError:
-        break;
-    }
+    if (const QString problem = combinationProblem(cl, seen); !problem.isEmpty())
+        return usageError(problem);
     return cl;
 }

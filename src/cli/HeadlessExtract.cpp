@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include <csignal>
@@ -145,275 +146,359 @@ ExportJobResult waitInterruptibly(const ExportJob &job)
     return result;
 }
 
-} // namespace
-
-int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out,
-               QTextStream &err)
+// One --extract run over its files: read in batches, each exported by one
+// job, with the manifest written as images finish and the lines on standard
+// output and error.
+class ExtractRun
 {
-    QElapsedTimer clock;
-    clock.start();
+public:
+    ExtractRun(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out,
+               QTextStream &err)
+        : m_cl(cl)
+        , m_context(context)
+        , m_out(out)
+        , m_err(err)
+        , m_manifestShown(QString::fromUtf8(argumentBytes(cl.manifest)))
+        , m_terminal(::isatty(STDERR_FILENO) == 1)
+    {
+        m_clock.start();
+    }
 
-    const std::optional<int> format = ExportFormat::indexOfNameIgnoringCase(cl.format);
+    // The format, the folder and the manifest; a status to end with when
+    // one of them cannot be had.
+    std::optional<int> prepare();
+    void runBatch(qsizetype batchStart);
+    bool mayGoOn() const { return !interrupted.load() && !m_sums.folderMissing; }
+    int finish();
+
+private:
+    std::optional<ExtractInput> readInput(qsizetype f);
+    void imageFinished(std::vector<ExtractInput> &inputs, const ExportedImage &image);
+    QJsonObject manifestLine(const ExtractInput &input, const ExportedImage &image);
+    void countFinished(ExtractInput &input, const ExportedImage &image);
+    void appendToManifest(const QJsonObject &line);
+    // The manifest's output paths show the --out folder as it was given.
+    QString shownOutput(const QString &path) const
+    {
+        return m_cl.outDir + QLatin1Char('/') + QFileInfo(path).fileName();
+    }
+    // On a terminal a progress line on standard error, rewritten in place
+    // and wiped at the end; every other line wipes it first.
+    void wipeProgress()
+    {
+        if (m_terminal)
+            m_err << "\r\033[K";
+    }
+
+    const CommandLine &m_cl;
+    std::shared_ptr<CoreContext> m_context;
+    QTextStream &m_out;
+    QTextStream &m_err;
+    const QString m_manifestShown;
+    const bool m_terminal;
+    QElapsedTimer m_clock;
+    int m_format = 0;
+    QString m_folder;
+    std::optional<ResumePlan> m_resume;
+    ManifestFile m_manifest;
+    bool m_manifestFailed = false;
+    // The batches share the names taken and the pictures written, so the
+    // result is that of one job.
+    std::shared_ptr<ExportPathClaims> m_claims = std::make_shared<ExportPathClaims>();
+    // The manifest's facts of the first image of each picture, which its duplicates name.
+    QHash<QByteArray, QJsonObject> m_firstOfPicture;
+    int m_status = 0;
+    int m_filesDone = 0; // by an earlier run
+    int m_filesRead = 0;
+    int m_hidden = 0; // smaller than --min-size
+    int m_imagesFound = 0;
+    int m_imagesDone = 0;
+    ExportJobResult m_sums;
+};
+
+std::optional<int> ExtractRun::prepare()
+{
+    const std::optional<int> format = ExportFormat::indexOfNameIgnoringCase(m_cl.format);
     if (!format) {
-        err << usageErrorText(QStringLiteral("unknown format \"%1\"").arg(cl.format));
+        m_err << usageErrorText(QStringLiteral("unknown format \"%1\"").arg(m_cl.format));
         return 2;
     }
-    const QString folder = QFileInfo(cl.outPath.isEmpty() ? cl.outDir : cl.outPath).absoluteFilePath();
-    if (!ensureExportFolder(folder)) {
-        err << "zembrix: " << cl.outDir << ": " << outputFolderProblem(folder) << "\n";
+    m_format = *format;
+    m_folder = QFileInfo(m_cl.outPath.isEmpty() ? m_cl.outDir : m_cl.outPath).absoluteFilePath();
+    if (!ensureExportFolder(m_folder)) {
+        m_err << "zembrix: " << m_cl.outDir << ": " << outputFolderProblem(m_folder) << "\n";
         return 1;
     }
 
     // Every picture is written once and not needed again. The cache keeps
     // the small pictures the walk built whole until they are written, within
     // a small bound, and the pictures being written.
-    context->pictureCache().setLimit(qint64(64) << 20);
+    m_context->pictureCache().setLimit(qint64(64) << 20);
 
     // The manifest, and with --resume what it shows done already.
-    const QString manifestShown = QString::fromUtf8(argumentBytes(cl.manifest));
     QString manifestError;
-    std::optional<ResumePlan> resume;
-    if (cl.resume && !(resume = readResumePlan(cl.manifest, folder, &manifestError))) {
-        err << "zembrix: " << manifestShown << ": the manifest cannot be read (" << manifestError << ")\n";
+    if (m_cl.resume && !(m_resume = readResumePlan(m_cl.manifest, m_folder, &manifestError))) {
+        m_err << "zembrix: " << m_manifestShown << ": the manifest cannot be read (" << manifestError << ")\n";
         return 1;
     }
-    ManifestFile manifest;
-    if (!cl.manifest.isEmpty() && !manifest.open(cl.manifest, resume ? &resume->keptLines : nullptr, &manifestError)) {
-        err << "zembrix: " << manifestShown << ": the manifest cannot be written (" << manifestError << ")\n";
+    if (!m_cl.manifest.isEmpty()
+        && !m_manifest.open(m_cl.manifest, m_resume ? &m_resume->keptLines : nullptr, &manifestError)) {
+        m_err << "zembrix: " << m_manifestShown << ": the manifest cannot be written (" << manifestError << ")\n";
         return 1;
     }
-    bool manifestFailed = false;
-    const auto appendToManifest = [&](const QJsonObject &line) {
-        if (!manifest.isOpen() || manifest.append(line) || manifestFailed)
-            return;
-        manifestFailed = true;
-        err << "zembrix: " << manifestShown << ": the manifest cannot be written\n";
-        err.flush();
-    };
-    // The manifest's output paths show the --out folder as it was given.
-    const auto shownOutput = [&](const QString &path) {
-        return cl.outDir + QLatin1Char('/') + QFileInfo(path).fileName();
-    };
-
-    int status = 0;
-    int filesDone = 0;
-    if (resume) {
-        for (qsizetype f = 0; f < cl.files.size(); ++f)
-            filesDone += resume->doneFiles.contains(cl.fileBytes.value(f, cl.files[f].toUtf8())) ? 1 : 0;
-        out << "Resume: " << filesDone << " of " << cl.files.size() << " files done by an earlier run ("
-            << imagesText(resume->images) << " written), skipped\n";
-        out.flush();
+    if (m_resume) {
+        for (qsizetype f = 0; f < m_cl.files.size(); ++f)
+            m_filesDone += m_resume->doneFiles.contains(m_cl.fileBytes.value(f, m_cl.files[f].toUtf8())) ? 1 : 0;
+        m_out << "Resume: " << m_filesDone << " of " << m_cl.files.size() << " files done by an earlier run ("
+              << imagesText(m_resume->images) << " written), skipped\n";
+        m_out.flush();
+        for (const QString &path : m_resume->reservedPaths)
+            m_claims->reserve(path);
+        m_firstOfPicture = m_resume->writtenPictures;
     }
+    return std::nullopt;
+}
 
-    // The files go in batches, each read and then exported by one job: the
-    // images of a long list are not all held at once, and the manifest grows
-    // from the first batch on. The batches share the names taken and the
-    // pictures written, so the result is that of one job.
-    const auto claims = std::make_shared<ExportPathClaims>();
-    // The manifest's facts of the first image of each picture, which its duplicates name.
-    QHash<QByteArray, QJsonObject> firstOfPicture;
-    if (resume) {
-        for (const QString &path : resume->reservedPaths)
-            claims->reserve(path);
-        firstOfPicture = resume->writtenPictures;
+void ExtractRun::appendToManifest(const QJsonObject &line)
+{
+    if (!m_manifest.isOpen() || m_manifest.append(line) || m_manifestFailed)
+        return;
+    m_manifestFailed = true;
+    m_err << "zembrix: " << m_manifestShown << ": the manifest cannot be written\n";
+    m_err.flush();
+}
+
+// Reads the file at `f` of the command line and chooses its images (--pages,
+// --min-size); the images not decoded get their manifest lines now. Nothing
+// when the file is done already or cannot be read.
+std::optional<ExtractInput> ExtractRun::readInput(qsizetype f)
+{
+    const QString &file = m_cl.files[f];
+    const QByteArray bytes = m_cl.fileBytes.value(f, file.toUtf8());
+    if (m_resume && m_resume->doneFiles.contains(bytes))
+        return std::nullopt;
+    auto record = parseFileHeadless(f, m_cl, m_context, m_err);
+    if (!record) {
+        m_status = 1;
+        return std::nullopt;
     }
-    // On a terminal a progress line on standard error, rewritten in place
-    // and wiped at the end; every other line wipes it first.
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    const auto wipeProgress = [&] {
-        if (terminal)
-            err << "\r\033[K";
-    };
-    int filesRead = 0;
-    int hidden = 0; // smaller than --min-size
-    int imagesFound = 0;
-    int imagesDone = 0;
-    ExportJobResult sums;
-    for (qsizetype batchStart = 0; batchStart < cl.files.size() && !interrupted.load() && !sums.folderMissing;
-         batchStart += kFilesInABatch) {
-        std::vector<ExtractInput> inputs;
-        FileRecordList files;
-        for (qsizetype f = batchStart; f < std::min(cl.files.size(), batchStart + kFilesInABatch); ++f) {
-            const QString &file = cl.files[f];
-            const QByteArray bytes = cl.fileBytes.value(f, file.toUtf8());
-            if (resume && resume->doneFiles.contains(bytes))
-                continue;
-            auto record = parseFileHeadless(f, cl, context, err);
-            if (!record) {
-                status = 1;
-                continue;
-            }
-            ++filesRead;
-            record->setSelection(true);
-            ExtractInput input;
-            input.argument = file;
-            input.record = record;
-            input.bytes = bytes;
-            const auto all = record->images();
-            for (qsizetype i = 0; i < all.size(); ++i)
-                input.indexOf.insert(all[i].get(), int(i));
-            if (cl.pages) {
-                // The images keep the names of their place among all of the file's images.
-                QList<std::shared_ptr<PDFImageStruct>> chosen;
-                for (const auto &image : all)
-                    if (cl.pages->contains(image->source().page))
-                        chosen << image;
-                record->setImages(chosen);
-            }
-            if (cl.minSize) {
-                const QList<std::shared_ptr<PDFImageStruct>> shown = record->images();
-                const QList<std::shared_ptr<PDFImageStruct>> kept = SmallImages::withoutSmall(shown, *cl.minSize);
-                hidden += int(shown.size() - kept.size());
-                record->setImages(kept);
-            }
-            files.append(record);
-            input.total = int(record->imageCount());
-            QList<PDFFileStruct::SkippedImage> refused;
-            for (const PDFFileStruct::SkippedImage &skipped : record->skippedImages())
-                if (!skipped.kept && (!cl.pages || cl.pages->contains(skipped.page)))
-                    refused << skipped;
-            input.manifestLines = input.total + int(refused.size());
-            for (const PDFFileStruct::SkippedImage &skipped : refused) {
-                QJsonObject line;
-                setManifestFile(line, file, bytes);
-                line.insert(QLatin1String("file_images"), input.manifestLines);
-                line.insert(QLatin1String("page"), skipped.page);
-                line.insert(QLatin1String("object"), skipped.objectKey);
-                line.insert(QLatin1String("status"), QStringLiteral("skipped"));
-                line.insert(QLatin1String("reason"), QStringLiteral("not decoded (%1)").arg(skipped.reason));
-                appendToManifest(line);
-            }
-            imagesFound += input.total;
-            inputs.push_back(std::move(input));
+    ++m_filesRead;
+    record->setSelection(true);
+    ExtractInput input;
+    input.argument = file;
+    input.record = record;
+    input.bytes = bytes;
+    const auto all = record->images();
+    for (qsizetype i = 0; i < all.size(); ++i)
+        input.indexOf.insert(all[i].get(), int(i));
+    if (m_cl.pages) {
+        // The images keep the names of their place among all of the file's images.
+        QList<std::shared_ptr<PDFImageStruct>> chosen;
+        for (const auto &image : all)
+            if (m_cl.pages->contains(image->source().page))
+                chosen << image;
+        record->setImages(chosen);
+    }
+    if (m_cl.minSize) {
+        const QList<std::shared_ptr<PDFImageStruct>> shown = record->images();
+        const QList<std::shared_ptr<PDFImageStruct>> kept = SmallImages::withoutSmall(shown, *m_cl.minSize);
+        m_hidden += int(shown.size() - kept.size());
+        record->setImages(kept);
+    }
+    input.total = int(record->imageCount());
+    QList<PDFFileStruct::SkippedImage> refused;
+    for (const PDFFileStruct::SkippedImage &skipped : record->skippedImages())
+        if (!skipped.kept && (!m_cl.pages || m_cl.pages->contains(skipped.page)))
+            refused << skipped;
+    input.manifestLines = input.total + int(refused.size());
+    for (const PDFFileStruct::SkippedImage &skipped : refused) {
+        QJsonObject line;
+        setManifestFile(line, file, bytes);
+        line.insert(QLatin1String("file_images"), input.manifestLines);
+        line.insert(QLatin1String("page"), skipped.page);
+        line.insert(QLatin1String("object"), skipped.objectKey);
+        line.insert(QLatin1String("status"), QStringLiteral("skipped"));
+        line.insert(QLatin1String("reason"), QStringLiteral("not decoded (%1)").arg(skipped.reason));
+        appendToManifest(line);
+    }
+    m_imagesFound += input.total;
+    return input;
+}
+
+// The manifest line of an image the job finished with.
+QJsonObject ExtractRun::manifestLine(const ExtractInput &input, const ExportedImage &image)
+{
+    QJsonObject line = manifestImageLine(input, *image.record);
+    if (!image.pixelDigest.isEmpty())
+        line.insert(QLatin1String("pixels"), QString::fromLatin1(image.pixelDigest.toHex()));
+    if (image.result.isWritten()) {
+        line.insert(QLatin1String("output"), shownOutput(image.path));
+        line.insert(QLatin1String("bytes"), image.bytes);
+        if (m_manifest.isOpen()) // read back only for the manifest
+            line.insert(QLatin1String("sha256"), fileSha256(image.path));
+        line.insert(QLatin1String("status"), QStringLiteral("written"));
+        if (!image.note.isEmpty())
+            line.insert(QLatin1String("reason"), image.note);
+    } else if (image.duplicate) {
+        const QJsonObject first = m_firstOfPicture.value(image.pixelDigest);
+        const QString which = QStringLiteral("image %1 of %2")
+                                  .arg(first.value(QLatin1String("index")).toInt())
+                                  .arg(first.value(QLatin1String("file")).toString());
+        line.insert(QLatin1String("planned"), shownOutput(image.plannedPath));
+        if (first.value(QLatin1String("status")).toString() == QLatin1String("written")) {
+            for (const char *key : {"output", "bytes", "sha256"})
+                line.insert(QLatin1String(key), first.value(QLatin1String(key)));
+            line.insert(QLatin1String("status"), QStringLiteral("duplicate"));
+            line.insert(QLatin1String("reason"), QStringLiteral("same pixels as %1").arg(which));
+        } else {
+            line.insert(QLatin1String("status"), QStringLiteral("failed"));
+            line.insert(QLatin1String("reason"), QStringLiteral("same pixels as %1, which was not written").arg(which));
         }
+    } else {
+        line.insert(QLatin1String("status"),
+                    image.result.isFailure() ? QStringLiteral("failed") : QStringLiteral("skipped"));
+        line.insert(QLatin1String("reason"), image.result.message());
+    }
+    return line;
+}
 
-        ExportJobSettings settings;
-        settings.folder = folder;
-        settings.claims = claims;
-        // Large pictures go one after another rather than all at once: the
-        // pictures in flight stay within 1 GiB (one alone may pass it).
-        settings.picturesInFlightBytes = ExportJobSettings::kDefaultPicturesInFlightBytes;
-        settings.skipDuplicates = cl.skipDuplicates;
-        // Files an earlier run left are kept unless --overwrite says otherwise;
-        // a resumed run replaces those its interrupted run left unlisted (the
-        // ones it kept are reserved above).
-        settings.existingFiles = cl.overwrite || cl.resume ? ExportPathClaims::ExistingFiles::Replace
-                                                           : ExportPathClaims::ExistingFiles::KeepBoth;
-        settings.replaceOlderFiles = cl.resume;
-        if (cl.skipDuplicates)
-            for (auto it = firstOfPicture.cbegin(); it != firstOfPicture.cend(); ++it)
-                settings.knownDigests.insert(it.key());
-        // Called on the job's threads one at a time while this thread waits,
-        // so the inputs and the streams are used by one thread at a time.
-        settings.imageFinished = [&](const ExportedImage &image) {
-            ++imagesDone;
-            const ExtractInput *current = nullptr;
-            for (ExtractInput &input : inputs) {
-                if (input.record != image.file)
-                    continue;
-                current = &input;
-                if (image.record && (image.result.isWritten() || image.duplicate || !interrupted.load())) {
-                    // An image cancelled by an interrupt gets no line: its file is not complete.
-                    QJsonObject line = manifestImageLine(input, *image.record);
-                    if (!image.pixelDigest.isEmpty())
-                        line.insert(QLatin1String("pixels"), QString::fromLatin1(image.pixelDigest.toHex()));
-                    if (image.result.isWritten()) {
-                        line.insert(QLatin1String("output"), shownOutput(image.path));
-                        line.insert(QLatin1String("bytes"), image.bytes);
-                        if (manifest.isOpen()) // read back only for the manifest
-                            line.insert(QLatin1String("sha256"), fileSha256(image.path));
-                        line.insert(QLatin1String("status"), QStringLiteral("written"));
-                        if (!image.note.isEmpty())
-                            line.insert(QLatin1String("reason"), image.note);
-                    } else if (image.duplicate) {
-                        const QJsonObject first = firstOfPicture.value(image.pixelDigest);
-                        const QString which = QStringLiteral("image %1 of %2")
-                                                  .arg(first.value(QLatin1String("index")).toInt())
-                                                  .arg(first.value(QLatin1String("file")).toString());
-                        line.insert(QLatin1String("planned"), shownOutput(image.plannedPath));
-                        if (first.value(QLatin1String("status")).toString() == QLatin1String("written")) {
-                            for (const char *key : {"output", "bytes", "sha256"})
-                                line.insert(QLatin1String(key), first.value(QLatin1String(key)));
-                            line.insert(QLatin1String("status"), QStringLiteral("duplicate"));
-                            line.insert(QLatin1String("reason"), QStringLiteral("same pixels as %1").arg(which));
-                        } else {
-                            line.insert(QLatin1String("status"), QStringLiteral("failed"));
-                            line.insert(QLatin1String("reason"),
-                                        QStringLiteral("same pixels as %1, which was not written").arg(which));
-                        }
-                    } else {
-                        line.insert(QLatin1String("status"), image.result.isFailure() ? QStringLiteral("failed")
-                                                                                      : QStringLiteral("skipped"));
-                        line.insert(QLatin1String("reason"), image.result.message());
-                    }
-                    if (!image.pixelDigest.isEmpty() && !image.duplicate && !firstOfPicture.contains(image.pixelDigest))
-                        firstOfPicture.insert(image.pixelDigest, line);
-                    appendToManifest(line);
-                }
-                if (image.duplicate) {
-                    ++input.duplicates;
-                } else if (image.result.isWritten()) {
-                    ++input.written;
-                    if (!image.note.isEmpty()) {
-                        wipeProgress();
-                        err << "zembrix: " << input.argument << ": " << imageLabel(image) << " " << image.note << "\n";
-                        err.flush();
-                    }
-                } else if (interrupted.load()) {
-                    ++input.notWritten; // said once, at the end
-                } else {
-                    ++input.notWritten;
-                    wipeProgress();
-                    err << "zembrix: " << input.argument << ": " << imageLabel(image) << " not written";
-                    if (!image.result.message().isEmpty())
-                        err << " (" << image.result.message() << ")";
-                    err << "\n";
-                    err.flush();
-                }
-                break;
-            }
-            if (terminal) {
-                // Lines on standard output share the terminal too.
-                wipeProgress();
-                err.flush();
-                reportFinishedInputs(inputs, out);
-                err << "zembrix: " << imagesDone << " of " << imagesFound << " images";
-                if (current)
-                    err << ", " << current->argument;
-                err.flush();
-            } else {
-                reportFinishedInputs(inputs, out);
-            }
-        };
-        reportFinishedInputs(inputs, out);
-        const ExportJob job = startAllImagesExport(context, files, *format, float(cl.dpi), std::move(settings));
-        const ExportJobResult result = waitInterruptibly(job);
+// Counts a finished image on its input and says what went wrong with it.
+void ExtractRun::countFinished(ExtractInput &input, const ExportedImage &image)
+{
+    if (image.duplicate) {
+        ++input.duplicates;
+    } else if (image.result.isWritten()) {
+        ++input.written;
+        if (!image.note.isEmpty()) {
+            wipeProgress();
+            m_err << "zembrix: " << input.argument << ": " << imageLabel(image) << " " << image.note << "\n";
+            m_err.flush();
+        }
+    } else if (interrupted.load()) {
+        ++input.notWritten; // said once, at the end
+    } else {
+        ++input.notWritten;
         wipeProgress();
-        err.flush();
-        if (!result.folderMissing)
-            reportFinishedInputs(inputs, out);
-        sums.total += result.total;
-        sums.filesWritten += result.filesWritten;
-        sums.duplicates += result.duplicates;
-        sums.bytesWritten += result.bytesWritten;
-        sums.folderMissing = sums.folderMissing || result.folderMissing;
+        m_err << "zembrix: " << input.argument << ": " << imageLabel(image) << " not written";
+        if (!image.result.message().isEmpty())
+            m_err << " (" << image.result.message() << ")";
+        m_err << "\n";
+        m_err.flush();
     }
-    if (interrupted.load()) {
-        err << "zembrix: interrupted: " << (imagesFound - sums.filesWritten - sums.duplicates) << " of "
-            << imagesText(imagesFound) << " found not written\n";
-        err.flush();
+}
+
+// Called on the job's threads one at a time while the run's thread waits,
+// so the inputs and the streams are used by one thread at a time.
+void ExtractRun::imageFinished(std::vector<ExtractInput> &inputs, const ExportedImage &image)
+{
+    ++m_imagesDone;
+    const ExtractInput *current = nullptr;
+    for (ExtractInput &input : inputs) {
+        if (input.record != image.file)
+            continue;
+        current = &input;
+        if (image.record && (image.result.isWritten() || image.duplicate || !interrupted.load())) {
+            // An image cancelled by an interrupt gets no line: its file is not complete.
+            const QJsonObject line = manifestLine(input, image);
+            if (!image.pixelDigest.isEmpty() && !image.duplicate && !m_firstOfPicture.contains(image.pixelDigest))
+                m_firstOfPicture.insert(image.pixelDigest, line);
+            appendToManifest(line);
+        }
+        countFinished(input, image);
+        break;
+    }
+    if (m_terminal) {
+        // Lines on standard output share the terminal too.
+        wipeProgress();
+        m_err.flush();
+        reportFinishedInputs(inputs, m_out);
+        m_err << "zembrix: " << m_imagesDone << " of " << m_imagesFound << " images";
+        if (current)
+            m_err << ", " << current->argument;
+        m_err.flush();
+    } else {
+        reportFinishedInputs(inputs, m_out);
+    }
+}
+
+// Reads the files of one batch and exports their images by one job: the
+// images of a long list are not all held at once, and the manifest grows
+// from the first batch on.
+void ExtractRun::runBatch(qsizetype batchStart)
+{
+    std::vector<ExtractInput> inputs;
+    FileRecordList files;
+    for (qsizetype f = batchStart; f < std::min(m_cl.files.size(), batchStart + kFilesInABatch); ++f) {
+        if (std::optional<ExtractInput> input = readInput(f)) {
+            files.append(input->record);
+            inputs.push_back(std::move(*input));
+        }
     }
 
-    if (sums.folderMissing || interrupted.load() || sums.filesWritten + sums.duplicates < sums.total || manifestFailed)
-        status = 1;
-    out << "Summary: " << filesRead << " of " << (cl.files.size() - filesDone) << " files read, "
-        << imagesText(sums.filesWritten) << " written, ";
-    if (sums.duplicates > 0)
-        out << sums.duplicates << (sums.duplicates == 1 ? " duplicate" : " duplicates") << " not written again, ";
-    out << sums.bytesWritten << " bytes, " << QString::number(clock.elapsed() / 1000.0, 'f', 2) << " seconds";
-    if (cl.minSize)
-        out << ", " << SmallImages::hiddenImagesText(hidden, *cl.minSize) << " hidden";
-    out << "\n";
-    out.flush();
-    return status;
+    ExportJobSettings settings;
+    settings.folder = m_folder;
+    settings.claims = m_claims;
+    // Large pictures go one after another rather than all at once: the
+    // pictures in flight stay within 1 GiB (one alone may pass it).
+    settings.picturesInFlightBytes = ExportJobSettings::kDefaultPicturesInFlightBytes;
+    settings.skipDuplicates = m_cl.skipDuplicates;
+    // Files an earlier run left are kept unless --overwrite says otherwise;
+    // a resumed run replaces those its interrupted run left unlisted (the
+    // ones it kept are reserved).
+    settings.existingFiles = m_cl.overwrite || m_cl.resume ? ExportPathClaims::ExistingFiles::Replace
+                                                           : ExportPathClaims::ExistingFiles::KeepBoth;
+    settings.replaceOlderFiles = m_cl.resume;
+    if (m_cl.skipDuplicates)
+        for (auto it = m_firstOfPicture.cbegin(); it != m_firstOfPicture.cend(); ++it)
+            settings.knownDigests.insert(it.key());
+    settings.imageFinished = [this, &inputs](const ExportedImage &image) { imageFinished(inputs, image); };
+    reportFinishedInputs(inputs, m_out);
+    const ExportJob job = startAllImagesExport(m_context, files, m_format, float(m_cl.dpi), std::move(settings));
+    const ExportJobResult result = waitInterruptibly(job);
+    wipeProgress();
+    m_err.flush();
+    if (!result.folderMissing)
+        reportFinishedInputs(inputs, m_out);
+    m_sums.total += result.total;
+    m_sums.filesWritten += result.filesWritten;
+    m_sums.duplicates += result.duplicates;
+    m_sums.bytesWritten += result.bytesWritten;
+    m_sums.folderMissing = m_sums.folderMissing || result.folderMissing;
+}
+
+// The closing lines; the status of the run.
+int ExtractRun::finish()
+{
+    if (interrupted.load()) {
+        m_err << "zembrix: interrupted: " << (m_imagesFound - m_sums.filesWritten - m_sums.duplicates) << " of "
+              << imagesText(m_imagesFound) << " found not written\n";
+        m_err.flush();
+    }
+    if (m_sums.folderMissing || interrupted.load() || m_sums.filesWritten + m_sums.duplicates < m_sums.total
+        || m_manifestFailed)
+        m_status = 1;
+    m_out << "Summary: " << m_filesRead << " of " << (m_cl.files.size() - m_filesDone) << " files read, "
+          << imagesText(m_sums.filesWritten) << " written, ";
+    if (m_sums.duplicates > 0)
+        m_out << m_sums.duplicates << (m_sums.duplicates == 1 ? " duplicate" : " duplicates")
+              << " not written again, ";
+    m_out << m_sums.bytesWritten << " bytes, " << QString::number(m_clock.elapsed() / 1000.0, 'f', 2) << " seconds";
+    if (m_cl.minSize)
+        m_out << ", " << SmallImages::hiddenImagesText(m_hidden, *m_cl.minSize) << " hidden";
+    m_out << "\n";
+    m_out.flush();
+    return m_status;
+}
+
+} // namespace
+
+int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out,
+               QTextStream &err)
+{
+    ExtractRun run(cl, context, out, err);
+    if (const std::optional<int> failed = run.prepare())
+        return *failed;
+    for (qsizetype batchStart = 0; batchStart < cl.files.size() && run.mayGoOn(); batchStart += kFilesInABatch)
+        run.runBatch(batchStart);
+    return run.finish();
 }
