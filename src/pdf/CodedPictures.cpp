@@ -44,8 +44,13 @@ QImage jpegPicture(const ImageDictionary &image, const PdfStreamData &data, cons
                                   : drawnAtSize(pictureOf(std::move(converted), image, options.colorManaged), size);
     }
     if (!decoded.isNull()) {
-        applyImageDecode(decoded, image, false);
-        return drawnAtSize(pictureOf(std::move(decoded), image, options.colorManaged), size);
+        // The common /Decode of CMYK JPEGs, [1 0 1 0 1 0 1 0], is made within
+        // the colour conversion rather than in a pass of its own.
+        const bool inverted = options.colorManaged && decoded.model == ColorModel::CMYK
+            && invertsEverySample(decoded, image.decode);
+        if (!inverted)
+            applyImageDecode(decoded, image, false);
+        return drawnAtSize(pictureOf(std::move(decoded), image, options.colorManaged, inverted), size);
     }
     const QImage jpx = jpeg2000Picture(image, data, options);
     if (!jpx.isNull())

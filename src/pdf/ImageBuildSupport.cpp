@@ -182,10 +182,12 @@ QImage drawnAtSize(const QImage &decoded, QSize size)
     return scaledPicture(decoded, size);
 }
 
-QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorManaged)
+QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorManaged, bool inverted)
 {
     if (colorManaged)
-        manageImageColour(raster, image.colorSpaceEntry, image.stream, rasterLimit());
+        manageImageColour(raster, image.colorSpaceEntry, image.stream, rasterLimit(), inverted);
+    else if (inverted)
+        invertSamples(raster);
     return rasterToQImage(std::move(raster));
 }
 

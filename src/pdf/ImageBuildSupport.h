@@ -58,7 +58,8 @@ QSize builtSize(int width, int height, int reduceToEdge);
 // reduced size), as the image is drawn into a rectangle of that size.
 QImage drawnAtSize(const QImage &decoded, QSize size);
 // The picture of decoded samples, converted through their profile when
-// colour management is on.
-QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorManaged);
+// colour management is on. `inverted`: the samples' /Decode inversion is
+// still to be made (by the conversion, when there is one).
+QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorManaged, bool inverted = false);
 
 } // namespace imagebuild

@@ -73,20 +73,20 @@ bool hasEmbeddedProfile(const PdfObject &colorSpace)
     return isIccBased(samplesColorSpace(colorSpace));
 }
 
-void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes)
+void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes,
+                       bool inverted)
 {
     if (raster.isNull())
         return;
     ColorTransformCache &cache = ColorTransformCache::shared();
-    const QByteArray embedded = embeddedIccProfile(samplesColorSpace(colorSpace));
-    if (!embedded.isEmpty() && cache.convertToSrgb(raster, QByteArrayView(embedded), maxBytes))
+    const auto converted = [&](const QByteArray &profile) {
+        return !profile.isEmpty() && cache.convertToSrgb(raster, QByteArrayView(profile), maxBytes, inverted);
+    };
+    if (converted(embeddedIccProfile(samplesColorSpace(colorSpace))))
         return;
-    if (raster.model != ColorModel::CMYK)
+    if (raster.model == ColorModel::CMYK
+        && (converted(outputIntentProfile(stream)) || converted(cache.fallbackCmykProfile())))
         return;
-    const QByteArray intent = outputIntentProfile(stream);
-    if (!intent.isEmpty() && cache.convertToSrgb(raster, QByteArrayView(intent), maxBytes))
-        return;
-    const QByteArray system = cache.fallbackCmykProfile();
-    if (!system.isEmpty())
-        cache.convertToSrgb(raster, QByteArrayView(system), maxBytes);
+    if (inverted)
+        invertSamples(raster);
 }

@@ -17,5 +17,8 @@ bool hasEmbeddedProfile(const PdfObject &colorSpace);
 
 // Converts the decoded samples of the image stream, whose /ColorSpace entry is
 // `colorSpace`, to sRGB through the profile that applies (see above). The
-// raster is left as it is when none applies or none loads.
-void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes);
+// raster is left as it is when none applies or none loads. `inverted`: the
+// samples are still to be inverted (a /Decode of [1 0 ...]); done within the
+// conversion, or on its own when none applies.
+void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes,
+                       bool inverted = false);

@@ -69,7 +69,8 @@ public:
         return table;
     }
 
-    void apply(const uchar *in, uchar *out, int pixels) const
+    // `flip` 0xFF takes every sample as 255 - value.
+    void apply(const uchar *in, uchar *out, int pixels, uchar flip) const
     {
         constexpr qint32 dc = kGrid * kGrid * kGrid, dm = kGrid * kGrid, dy = kGrid, dk = 1;
         const quint16 *nodes = m_nodes.data();
@@ -84,12 +85,13 @@ public:
                 std::memcpy(out, previousOut, 3);
                 continue;
             }
-            const qint32 node = m_index[in[0]] * dc + m_index[in[1]] * dm + m_index[in[2]] * dy + m_index[in[3]];
-            const qint32 fc = m_fraction[in[0]];
+            const uchar c = in[0] ^ flip, m = in[1] ^ flip, y = in[2] ^ flip, k = in[3] ^ flip;
+            const qint32 node = m_index[c] * dc + m_index[m] * dm + m_index[y] * dy + m_index[k];
+            const qint32 fc = m_fraction[c];
             // The tetrahedron of the M, Y, K cube holding the point: its
             // corners are reached by stepping along the axes in the order of
             // their fractions, largest first.
-            qint32 f[3] = {m_fraction[in[1]], m_fraction[in[2]], m_fraction[in[3]]};
+            qint32 f[3] = {m_fraction[m], m_fraction[y], m_fraction[k]};
             qint32 step[3] = {dm, dy, dk};
             if (f[0] < f[1]) {
                 std::swap(f[0], f[1]);
@@ -239,7 +241,7 @@ ColorTransformCache &ColorTransformCache::shared()
     return *cache;
 }
 
-bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView profile, qint64 maxBytes)
+bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView profile, qint64 maxBytes, bool inverted)
 {
     if (raster.isNull() || profile.isEmpty() || profile.size() > kMaxProfileBytes)
         return false;
@@ -266,10 +268,13 @@ bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView prof
                                           raster.hasAlpha, maxBytes, false); // every row is written below
     if (out.isNull())
         return false;
+    if (inverted && !transform->cmyk)
+        invertSamples(raster);
+    const uchar flip = inverted ? 0xFF : 0;
     const auto convertRows = [&](int from, int to) {
         for (int y = from; y < to; ++y) {
             if (transform->cmyk)
-                transform->cmyk->apply(raster.row(y), out.row(y), raster.width);
+                transform->cmyk->apply(raster.row(y), out.row(y), raster.width, flip);
             else
                 cmsDoTransform(transform->handle, raster.row(y), out.row(y), cmsUInt32Number(raster.width));
         }

@@ -39,8 +39,10 @@ public:
     // into an RGB raster through the given source profile, at perceptual
     // intent with black-point compensation. False, with the raster untouched,
     // when the profile does not load, its colour space does not match the
-    // raster's model, or the result would exceed maxBytes.
-    bool convertToSrgb(RasterImage &raster, QByteArrayView profile, qint64 maxBytes);
+    // raster's model, or the result would exceed maxBytes. `inverted`: the
+    // samples are to be taken as 1 - value first (an image's /Decode of
+    // [1 0 ...]); 8-bit CMYK has it folded into its table.
+    bool convertToSrgb(RasterImage &raster, QByteArrayView profile, qint64 maxBytes, bool inverted = false);
 
     // 8-bit Lab samples (L 0..255 for 0..100, a and b mapped from range to
     // 0..255) converted through the engine's Lab profile with the given white

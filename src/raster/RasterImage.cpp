@@ -259,6 +259,24 @@ void applyDecodeArray(RasterImage &raster, const std::vector<double> &decode)
     }
 }
 
+void invertSamples(RasterImage &raster)
+{
+    std::vector<double> decode;
+    for (int c = 0; c < raster.colorComponents(); ++c)
+        decode.insert(decode.end(), {1.0, 0.0});
+    applyDecodeArray(raster, decode);
+}
+
+bool invertsEverySample(const RasterImage &raster, const std::vector<double> &decode)
+{
+    if (raster.isNull() || decode.size() != size_t(2 * raster.colorComponents()))
+        return false;
+    for (size_t i = 0; i < decode.size(); i += 2)
+        if (decode[i] != 1.0 || decode[i + 1] != 0.0)
+            return false;
+    return true;
+}
+
 RasterImage unpackSamples(QByteArrayView packed, int w, int h, int components, int bpc,
                           qint64 maxBytes)
 {

@@ -81,6 +81,11 @@ inline void cmykToRgbNaive(quint32 c, quint32 m, quint32 y, quint32 k, quint32 m
 // data maps 0 to 255 and 1 (unpacked 255) to 0. No separate variant for the
 // original depth is needed.
 void applyDecodeArray(RasterImage &raster, const std::vector<double> &decode);
+// Every colour sample taken as 1 - value (alpha kept): the decode array
+// [1 0 1 0 ...].
+void invertSamples(RasterImage &raster);
+// Whether `decode` is that array for all of the raster's colour components.
+bool invertsEverySample(const RasterImage &raster, const std::vector<double> &decode);
 
 // Lays PDF sample data (rows padded to whole bytes, samples high-order bits
 // first, 16-bit samples big-endian) into a raster: components 1 gray, 3 RGB,

@@ -187,3 +187,29 @@ TEST_F(ColorManagementTest, OneTransformPerProfile)
     EXPECT_EQ(cache.builds(), 1u);
     EXPECT_GE(cache.hits(), 29u);
 }
+
+// A /Decode of [1 0 1 0 1 0 1 0] made within the conversion gives what the
+// conversion of the inverted samples gives, through the 8-bit table and the
+// 16-bit transform alike.
+TEST_F(ColorManagementTest, InversionWithinTheConversion)
+{
+    const QByteArray profile = readFile(kCmykProfile);
+    const std::string row = cmykRow();
+    for (int bits : {8, 16}) {
+        SCOPED_TRACE(bits);
+        RasterImage samples = RasterImage::create(kPixels, 1, ColorModel::CMYK, bits, false, 1 << 20);
+        for (size_t i = 0; i < row.size(); ++i) {
+            const uchar v = uchar(row[i]);
+            if (bits == 8)
+                samples.row(0)[i] = v;
+            else
+                reinterpret_cast<quint16 *>(samples.row(0))[i] = quint16(v * 257);
+        }
+        RasterImage invertedFirst = samples;
+        invertSamples(invertedFirst);
+        ColorTransformCache &cache = ColorTransformCache::shared();
+        ASSERT_TRUE(cache.convertToSrgb(invertedFirst, QByteArrayView(profile), 1 << 20));
+        ASSERT_TRUE(cache.convertToSrgb(samples, QByteArrayView(profile), 1 << 20, true));
+        EXPECT_EQ(samples.samples, invertedFirst.samples);
+    }
+}
