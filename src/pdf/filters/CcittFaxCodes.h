@@ -16,6 +16,7 @@ struct RunCode {
 };
 
 // Terminating codes (0..63) and make-up codes (64..1728) for white runs, T.4 tables 2 and 3.
+// clang-format off
 inline constexpr RunCode kWhiteCodes[] = {
     {"00110101", 0},     {"000111", 1},      {"0111", 2},        {"1000", 3},
     {"1011", 4},         {"1100", 5},        {"1110", 6},        {"1111", 7},
@@ -78,6 +79,7 @@ inline constexpr RunCode kSharedMakeupCodes[] = {
     {"000000011100", 2368}, {"000000011101", 2432}, {"000000011110", 2496},
     {"000000011111", 2560},
 };
+// clang-format on
 
 // A run code of 64 or more is a make-up code and is followed by more codes of the same colour.
 inline constexpr int kFirstMakeup = 64;
