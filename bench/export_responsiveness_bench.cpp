@@ -27,6 +27,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+using namespace zembrix;
+
 namespace {
 
 void writeNoisyPdf(const QString &path, int count, int width, int height)

@@ -21,6 +21,8 @@
 
 #include <random>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

@@ -30,6 +30,8 @@
 #include <random>
 #include <thread>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

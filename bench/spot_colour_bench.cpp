@@ -15,6 +15,8 @@
 
 #include <random>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

@@ -17,6 +17,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+using namespace zembrix;
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);

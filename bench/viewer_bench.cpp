@@ -30,6 +30,8 @@
 
 #include <algorithm>
 
+using namespace zembrix;
+
 namespace {
 
 // A page-like picture: a paper tone, lines of "text" and some noise, coded

@@ -19,6 +19,8 @@
 #include <functional>
 #include <vector>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

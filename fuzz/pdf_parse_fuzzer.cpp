@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+using namespace zembrix;
+
 namespace {
 
 const QString &inputPath()

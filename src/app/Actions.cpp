@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QKeySequence>
 
+namespace zembrix {
+
 namespace {
 QAction *makeAction(QObject *parent, const QString &text, const QString &icon, const QKeySequence &shortcut,
                     const QString &tip = QString())
@@ -151,3 +153,5 @@ void Actions::applyState(const State &state)
     zoomMiddle->setChecked(state.zoomIdx == 1);
     zoomLarge->setChecked(state.zoomIdx == 2);
 }
+
+} // namespace zembrix

@@ -5,6 +5,8 @@
 
 class QAction;
 
+namespace zembrix {
+
 // One QAction per command, shared by the menus, the buttons and the keys.
 // Their enabling is set in one place (applyState), from the controller's
 // state, and again just before a menu shows. The export, effects and undo
@@ -85,3 +87,5 @@ public:
 private:
     State m_state;
 };
+
+} // namespace zembrix

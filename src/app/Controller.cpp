@@ -26,6 +26,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 constexpr int kLiveCountLimit = 30;       // files; above it counts refresh at the next reload
 constexpr int kBrowserRefreshMs = 500;    // while walks add images
@@ -977,3 +979,5 @@ void Controller::modalOpenFolder(std::function<void(bool)> completion)
             completion(!self->exportFolder().isEmpty());
     });
 }
+
+} // namespace zembrix

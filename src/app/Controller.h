@@ -22,9 +22,12 @@
 #include <memory>
 #include <optional>
 
+class QItemSelectionModel;
+
+namespace zembrix {
+
 class FileTableModel;
 class Preferences;
-class QItemSelectionModel;
 class ThumbnailLoader;
 class ThumbnailModel;
 class EffectsController;
@@ -300,3 +303,5 @@ private:
     bool m_shiftPressed = false;
     bool m_exportRunning = false;
 };
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 #include <QPalette>
 #include <QStyleFactory>
 
+namespace zembrix {
+
 void applyDarkStyle(QApplication &app)
 {
     app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -48,3 +50,5 @@ void applyDarkStyle(QApplication &app)
         "QSplitter::handle { background: transparent; }"
         "QToolTip { border: 1px solid #555; }"));
 }
+
+} // namespace zembrix

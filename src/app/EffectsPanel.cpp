@@ -18,6 +18,8 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 constexpr int kFirst = int(EffectOperation::Brightness);
 
@@ -188,3 +190,5 @@ void EffectsPanel::hideEvent(QHideEvent *event)
         m_effects->endDrag();
     emit visibilityChanged(false);
 }
+
+} // namespace zembrix

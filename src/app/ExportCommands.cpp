@@ -28,6 +28,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 
 QByteArray encoded(const QImage &picture, const char *format)
@@ -351,3 +353,5 @@ void ExportCommands::showFolder(const QString &folder)
         emit folderNotShown(folder);
     }
 }
+
+} // namespace zembrix

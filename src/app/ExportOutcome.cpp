@@ -6,6 +6,8 @@
 
 #include "images/PDFImageStruct.h"
 
+namespace zembrix {
+
 namespace {
 
 QString images(int count)
@@ -57,3 +59,5 @@ ExportOutcome exportOutcome(const ExportJobResult &result, const QString &folder
     }
     return outcome;
 }
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 namespace ExportSettings {
 
 QStringList dpiChoices()
@@ -57,3 +59,5 @@ DpiEdit classifyDpiText(const QString &text, float *value)
 }
 
 } // namespace ExportSettings
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace zembrix {
+
 // The export resolution field: its list and the check made when typing ends.
 namespace ExportSettings {
 
@@ -27,3 +29,5 @@ inline constexpr float kLowestTypedDpi = 72.0f;
 inline constexpr float kHighestTypedDpi = 3600.0f;
 
 } // namespace ExportSettings
+
+} // namespace zembrix

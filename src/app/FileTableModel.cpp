@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 FileTableModel::FileTableModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -148,3 +150,5 @@ QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, in
         return int(section == CountColumn ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
     return {};
 }
+
+} // namespace zembrix

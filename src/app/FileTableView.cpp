@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+namespace zembrix {
+
 namespace {
 
 // Check boxes drawn to be seen on the dark table: a light frame, and a blue
@@ -116,3 +118,5 @@ void FileTableView::paintEvent(QPaintEvent *event)
     }
     m_drop.paintHighlight(p);
 }
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+namespace zembrix {
+
 namespace FolderIntake {
 
 Found pdfFilesIn(const QString &folder, const Limits &limits)
@@ -75,3 +77,5 @@ QString limitText(const QString &folder, const Found &found)
 }
 
 } // namespace FolderIntake
+
+} // namespace zembrix

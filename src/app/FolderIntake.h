@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace zembrix {
+
 // The PDF files inside a folder, for a dropped folder and File > Add Folder.
 // The walk goes into subfolders (symbolic links to folders included) down to
 // a depth limit, visits each real folder once (so a link back to a parent
@@ -26,3 +28,5 @@ Found pdfFilesIn(const QString &folder, const Limits &limits = {});
 QString limitText(const QString &folder, const Found &found);
 
 } // namespace FolderIntake
+
+} // namespace zembrix

@@ -18,6 +18,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 ImageBrowser::ImageBrowser(QWidget *parent)
     : QListView(parent)
     , m_delegate(new ThumbnailDelegate(this))
@@ -246,3 +248,5 @@ void ImageBrowser::paintEvent(QPaintEvent *event)
     }
     m_drop.paintHighlight(p);
 }
+
+} // namespace zembrix

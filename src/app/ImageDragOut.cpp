@@ -16,6 +16,8 @@
 #include <mutex>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 const QString kUriList = QStringLiteral("text/uri-list");
@@ -116,3 +118,5 @@ QVariant ImageDragOut::retrieveData(const QString &mimeType, QMetaType type) con
         urls << url;
     return urls;
 }
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 constexpr char kMagic[4] = {'Z', 'E', 'D', '1'};
@@ -255,3 +257,5 @@ void ImageEditStore::applyPending(const FileRecordList &files)
         }
     }
 }
+
+} // namespace zembrix

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 
 const char *const kLabels[] = {
@@ -169,3 +171,5 @@ void InfoArea::setCollapsed(bool collapsed)
     setMaximumHeight(collapsed ? m_toggle->sizeHint().height() + 2 : QWIDGETSIZE_MAX);
     emit collapsedChanged(collapsed);
 }
+
+} // namespace zembrix

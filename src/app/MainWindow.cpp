@@ -65,6 +65,8 @@
 #include <climits>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 QLabel *sectionLabel(const QString &text)
@@ -741,3 +743,5 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         m_spin->move(m_browserArea->width() / 2 - m_spin->width() / 2, m_browserArea->height() / 2 - m_spin->height() / 2);
     return QMainWindow::eventFilter(watched, event);
 }
+
+} // namespace zembrix

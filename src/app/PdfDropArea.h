@@ -10,6 +10,8 @@ class QDragMoveEvent;
 class QDropEvent;
 class QPainter;
 
+namespace zembrix {
+
 // The drop area of a view that takes PDF files (the file table and the image browser): a drag
 // that carries PDF files is taken as a copy, and a highlight frame shows on the view's viewport
 // while it is over it. Main thread.
@@ -33,3 +35,5 @@ private:
     QAbstractScrollArea *m_view;
     bool m_highlighted = false;
 };
+
+} // namespace zembrix

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <exception>
 
+namespace zembrix {
+
 const char *const Preferences::kPdfFiles = "PDF_FILES";
 const char *const Preferences::kPdfFilesArray = "PDF_FILES_ARRAY";
 const char *const Preferences::kExportFolder = "EXPORT_FOLDER";
@@ -209,3 +211,5 @@ void Preferences::setWindowFrame(const QByteArray &frame)
     m_settings->setValue(QLatin1String(kWindowFrame), frame);
     m_settings->sync();
 }
+
+} // namespace zembrix

@@ -11,6 +11,8 @@
 
 class QSettings;
 
+namespace zembrix {
+
 // What the preferences hold between runs.
 struct StoredPreferences {
     // "PDF_FILES" was there: only then is anything below restored.
@@ -90,3 +92,5 @@ private:
 
     std::unique_ptr<QSettings> m_settings;
 };
+
+} // namespace zembrix

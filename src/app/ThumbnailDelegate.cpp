@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 constexpr int kPadding = 6;
 constexpr int kTextGap = 6;
@@ -92,3 +94,5 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
                                                     textRect.width()));
     painter->restore();
 }
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 constexpr std::size_t kMaxQueued = 256;
 }
@@ -124,3 +126,5 @@ QImage ThumbnailLoader::render(const PDFImageStruct &record, int edge)
         picture = picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
+
+} // namespace zembrix

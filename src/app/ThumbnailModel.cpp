@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QLoggingCategory>
 
+namespace zembrix {
+
 // QT_LOGGING_RULES="zembrix.thumbnails.debug=true" prints when rows and
 // thumbnails arrive (wall-clock milliseconds), for timing the browser.
 Q_LOGGING_CATEGORY(lcThumbnails, "zembrix.thumbnails", QtWarningMsg)
@@ -178,3 +180,5 @@ void ThumbnailModel::rebuildRowIndex()
     for (qsizetype r = 0; r < m_records.size(); ++r)
         m_rowOfRecord.insert(m_records[r]->recordId(), int(r));
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 namespace ThumbnailZoom {
 
 float buttonZoomValue(int level)
@@ -26,3 +28,5 @@ int thumbnailEdge(float zoomValue)
 }
 
 } // namespace ThumbnailZoom
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QTimer>
 #include <QUndoCommand>
 
+namespace zembrix {
+
 namespace {
 constexpr int kUndoLimit = 500; // steps
 }
@@ -148,3 +150,5 @@ void UndoManager::redo()
     m_held = false;
     m_stack.redo();
 }
+
+} // namespace zembrix

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 // The size of the whole image that `picture` (a reduced copy after the
@@ -262,3 +264,5 @@ void ViewerPage::deliver(const Rendered &rendered)
     m_wholeShown = rendered.full;
     emit pictureShown(rendered.full, rendered.version);
 }
+
+} // namespace zembrix

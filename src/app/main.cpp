@@ -13,6 +13,8 @@
 #include <malloc.h>
 #include <optional>
 
+using namespace zembrix;
+
 namespace {
 
 // True when a window can be shown: a platform plugin was chosen explicitly

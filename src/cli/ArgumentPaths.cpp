@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
@@ -125,3 +127,5 @@ void resolveArgumentPaths(CommandLine &cl)
     cl.outDir = shown(cl.outDir);
     cl.pattern = shown(cl.pattern);
 }
+
+} // namespace zembrix

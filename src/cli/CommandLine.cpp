@@ -7,6 +7,8 @@
 #include "export/ExportResolution.h"
 #include "images/PDFImageStruct.h"
 
+namespace zembrix {
+
 namespace {
 
 CommandLine usageError(const QString &message)
@@ -342,3 +344,5 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return usageError(problem);
     return cl;
 }
+
+} // namespace zembrix

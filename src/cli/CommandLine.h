@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace zembrix {
+
 // What the command line asks for. Parsing never exits; the caller prints
 // the error or the usage text and chooses the exit status.
 // The pixel budget of one image, for the window and the headless modes.
@@ -43,3 +45,5 @@ CommandLine parseCommandLine(const QStringList &arguments);
 QString usageText();
 // What a usage error prints: "zembrix: <error>" and a line pointing at --help.
 QString usageErrorText(const QString &error);
+
+} // namespace zembrix

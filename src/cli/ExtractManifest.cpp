@@ -14,6 +14,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 QString systemError()
@@ -199,3 +201,5 @@ std::optional<ResumePlan> readResumePlan(const QString &argument, const QString 
     }
     return plan;
 }
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // The manifest of --extract: a JSON Lines file, one object per image that was
 // written, found equal to an earlier one, skipped or failed. Every line is
 // written whole with one system call as its image is done, so a run that is
@@ -63,3 +65,5 @@ std::optional<ResumePlan> readResumePlan(const QString &argument, const QString 
 
 // The SHA-256 of a file's bytes in hex, or empty when it cannot be read.
 QString fileSha256(const QString &path);
+
+} // namespace zembrix

@@ -25,6 +25,8 @@
 
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 // One input that could be read, with the count of its images finished so far.
@@ -502,3 +504,5 @@ int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &contex
         run.runBatch(batchStart);
     return run.finish();
 }
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace zembrix {
+
 class CoreContext;
 class PDFFileStruct;
 
@@ -26,3 +28,5 @@ int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &contex
 // PDF.
 std::shared_ptr<PDFFileStruct> parseFileHeadless(qsizetype index, const CommandLine &cl,
                                                  const std::shared_ptr<CoreContext> &context, QTextStream &err);
+
+} // namespace zembrix

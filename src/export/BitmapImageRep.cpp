@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 BitmapImageRep copyRows(const QImage &image, int bitsPerSample, int samplesPerPixel, int bitsPerPixel,
@@ -62,3 +64,4 @@ QImage BitmapImageRep::toImage() const
     return image;
 }
 
+} // namespace zembrix

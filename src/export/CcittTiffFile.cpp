@@ -9,6 +9,8 @@
 
 #include <tiffio.h>
 
+namespace zembrix {
+
 namespace {
 
 // libtiff on a QBuffer, with its messages dropped.
@@ -145,3 +147,5 @@ OriginalFile faxOriginalFile(const EmbeddedPicture &picture, float dpi)
     file.bytes = std::move(out);
     return file;
 }
+
+} // namespace zembrix

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 constexpr qsizetype kChunk = qsizetype(1) << 20; // between two looks at `cancelled`
@@ -100,3 +102,5 @@ WriteResult writeExportFile(const QString &path, const QByteArray &bytes, const 
     }
     return WriteResult::written();
 }
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace zembrix {
+
 bool ensureExportFolder(const QString &folder)
 {
     if (folder.isEmpty())
@@ -24,3 +26,4 @@ QString noFolderAlertText(const QString &folder)
                                           QStringLiteral("found. Please set the export folder"));
 }
 
+} // namespace zembrix

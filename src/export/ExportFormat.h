@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // The export format table. The position of a name in the table is the
 // format index used by the writers, the preferences and the format combo box.
 namespace ExportFormat {
@@ -53,3 +55,4 @@ std::optional<int> indexOfNameIgnoringCase(QStringView name);
 
 } // namespace ExportFormat
 
+} // namespace zembrix

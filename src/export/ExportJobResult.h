@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+namespace zembrix {
+
 class PDFFileStruct;
 class PDFImageStruct;
 
@@ -48,3 +50,4 @@ struct ExportJobResult {
     std::vector<ExportedImage> images;
 };
 
+} // namespace zembrix

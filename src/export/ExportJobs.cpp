@@ -24,6 +24,8 @@
 #include <mutex>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 enum class JobKind { Images, IconFamilies };
@@ -637,3 +639,4 @@ QString exportingImagesAsTitle(const QString &name)
     return QStringLiteral("Exporting images as %1...").arg(name);
 }
 
+} // namespace zembrix

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+namespace zembrix {
+
 class CoreContext;
 class ExportPathClaims;
 class PDFFileStruct;
@@ -141,3 +143,4 @@ ExportJob startIconFamilyExport(std::shared_ptr<CoreContext> context, const Imag
 QString exportingImagesTitle();                         // "Exporting images..."
 QString exportingImagesAsTitle(const QString &name);    // "Exporting images as <name>..."
 
+} // namespace zembrix

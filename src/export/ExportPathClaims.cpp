@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 // How far a name is numbered on disk before the planned path is used as it is.
@@ -204,3 +206,5 @@ void ExportPathClaims::endOnDisk()
         m_folderLock = -1;
     }
 }
+
+} // namespace zembrix

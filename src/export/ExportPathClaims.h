@@ -10,6 +10,8 @@
 
 #include <sys/types.h>
 
+namespace zembrix {
+
 // The file names one export job takes. Two images of a job with the same
 // name must not overwrite each other: the first keeps "<name>.<ext>", later
 // ones get " (2)", " (3)", ... before the extension. A name whose file name
@@ -102,3 +104,5 @@ private:
     qint64 m_startSeconds = std::numeric_limits<qint64>::max();
     long m_startNanoseconds = 0;
 };
+
+} // namespace zembrix

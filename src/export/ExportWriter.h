@@ -8,6 +8,8 @@
 
 #include <functional>
 
+namespace zembrix {
+
 // One image of an export job, rendered and named, ready to be written.
 struct ExportRequest {
     QString path;         // the target file, extension included; unique within its job
@@ -49,3 +51,4 @@ public:
     void write(ExportRequest request, Done done) override;
 };
 
+} // namespace zembrix

@@ -13,6 +13,8 @@
 
 #include <sys/resource.h>
 
+namespace zembrix {
+
 namespace {
 
 // libheif counts its users; each encode holds one reference so that the
@@ -174,3 +176,4 @@ QByteArray encodeHeic(const QImage &image, float dpi)
     return bytes;
 }
 
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+namespace zembrix {
+
 // Element encodings of the ICNS format.
 
 // A four-character element type as the big-endian number the file stores.
@@ -46,3 +48,4 @@ QByteArray packedRgbFromArgb(const QByteArray &argb, qsizetype pixelCount);
 // straight alpha; empty when the data is short or encoding fails.
 QByteArray pngFromArgb(const QByteArray &argb, int width, int height);
 
+} // namespace zembrix

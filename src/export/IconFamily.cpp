@@ -9,6 +9,8 @@
 #include <cstring>
 #include <limits>
 
+namespace zembrix {
+
 namespace {
 
 void logLine(const char *message)
@@ -418,3 +420,4 @@ WriteResult simplySaveICNS(const QImage &image, const QString &pathWithoutExtens
     return writeExportFile(pathWithoutExtension + QStringLiteral(".icns"), family->data());
 }
 
+} // namespace zembrix

@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // Interpolation levels for resampling, as the icon code has always numbered them.
 enum class ImageInterpolation { Default = 0, None = 1, Low = 2, High = 3 };
 
@@ -92,3 +94,4 @@ private:
 // built (a null image). Any thread.
 WriteResult simplySaveICNS(const QImage &image, const QString &pathWithoutExtension);
 
+} // namespace zembrix

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 int getIconSize(IconFileType type, int smallerSide)
 {
     if (type == IconFileType::Icns && smallerSide >= 1024)
@@ -63,3 +65,4 @@ QImage scaleImage(const QImage &image, int size)
     return drawCentredInSquare(image, size, drawn, true);
 }
 
+} // namespace zembrix

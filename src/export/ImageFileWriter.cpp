@@ -8,6 +8,8 @@
 #include "PngFileWriter.h"
 #include "QtFileWriter.h"
 
+namespace zembrix {
+
 namespace {
 
 // The formats a rendered picture can be encoded in: all but Original, whose
@@ -67,3 +69,4 @@ QString exportFilePath(const QString &pathWithoutExtension, int formatIndex)
     return pathWithoutExtension + QLatin1Char('.') + ExportFormat::extension(formatIndex);
 }
 
+} // namespace zembrix

@@ -13,6 +13,8 @@
 
 #include <jpeglib.h>
 
+namespace zembrix {
+
 namespace {
 
 struct JpegHeader {
@@ -172,3 +174,5 @@ OriginalFile jpegOriginalFile(const EmbeddedPicture &picture, float dpi)
     file.bytes = std::move(out);
     return file;
 }
+
+} // namespace zembrix

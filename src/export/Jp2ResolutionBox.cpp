@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+namespace zembrix {
+
 namespace {
 
 constexpr int kBoxHeaderSize = 8;
@@ -180,3 +182,5 @@ QByteArray setJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &resol
             return {};
     }
 }
+
+} // namespace zembrix

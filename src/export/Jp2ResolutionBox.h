@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zembrix {
+
 // JP2 resolution metadata (ISO/IEC 15444-1 Annex I.5.3.7). OpenJPEG writes no
 // resolution box, so the DPI is added to the encoded file afterwards as a
 // 'res ' superbox holding a capture resolution box 'resc'.
@@ -34,3 +36,5 @@ QByteArray insertJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &re
 // that box is taken out first, so the file ends with exactly one. Empty when
 // the file has no well-formed 'jp2h' box, or its children are not well formed.
 QByteArray setJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &resolution);
+
+} // namespace zembrix

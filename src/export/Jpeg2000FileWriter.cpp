@@ -12,6 +12,8 @@
 #include <limits>
 #include <memory>
 
+namespace zembrix {
+
 namespace {
 
 // An output stream for OpenJPEG over a growable byte array. The JP2 writer
@@ -217,3 +219,4 @@ QByteArray encodeJpeg2000(const QImage &image, float dpi)
     return insertJp2ResolutionBox(output.bytes, jp2ResolutionForDpi(exportDpi(dpi)));
 }
 
+} // namespace zembrix

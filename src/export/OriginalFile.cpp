@@ -7,6 +7,8 @@
 
 #include "raster/Jpeg2000Decoder.h"
 
+namespace zembrix {
+
 namespace {
 
 OriginalFile jpeg2000OriginalFile(const EmbeddedPicture &picture, float dpi)
@@ -61,3 +63,5 @@ OriginalFile originalFile(const EmbeddedPicture &picture, float dpi)
         file.obstacle = QStringLiteral("its file could not be made");
     return file;
 }
+
+} // namespace zembrix

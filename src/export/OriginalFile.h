@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace zembrix {
+
 // The file an image's stored coded data makes on its own, with only its
 // resolution fields set to the DPI: JPEG data as a .jpg (JFIF density),
 // a JP2 file as a .jp2 ('res ' box) or a bare codestream as a .j2k (which
@@ -18,3 +20,5 @@ struct OriginalFile {
 };
 
 OriginalFile originalFile(const EmbeddedPicture &picture, float dpi);
+
+} // namespace zembrix

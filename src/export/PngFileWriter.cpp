@@ -11,6 +11,8 @@
 #include <csetjmp>
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 // How the rows of a QImage format reach libpng: the PNG colour type and depth
@@ -102,3 +104,5 @@ QByteArray encodePng(const QImage &image, float dpi)
     png_destroy_write_struct(&png, info ? &info : nullptr);
     return written ? out : QByteArray();
 }
+
+} // namespace zembrix

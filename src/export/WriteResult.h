@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace zembrix {
+
 // The outcome of writing one export file. Writers never throw; they return one of:
 //  - written: the file exists with the image in it;
 //  - nothing written: the input was not usable (null image, format index out of
@@ -51,3 +53,4 @@ private:
     QString m_message;
 };
 
+} // namespace zembrix

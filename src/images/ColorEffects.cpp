@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -381,3 +383,4 @@ QImage applyColorEffects(QImage image, const EffectParameters &parameters)
     return image;
 }
 
+} // namespace zembrix

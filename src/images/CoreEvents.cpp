@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+namespace zembrix {
+
 CoreEvents::~CoreEvents() = default;
 
 void CoreEvents::setStatusText(const QString &) {}
@@ -23,3 +25,5 @@ void CoreEvents::logImageFailure(const QString &line)
 void CoreEvents::setSpinTitle(const QString &) {}
 void CoreEvents::exportProgress(int, int) {}
 void CoreEvents::fileReadEnded(std::shared_ptr<PDFFileStruct>) {}
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 float turnedLeft(float angle)
 {
     const float turned = angle + 90.0f;
@@ -79,3 +81,5 @@ void applyEffectOperation(PDFImageStruct &record, int code, const EffectParamete
         break;
     }
 }
+
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include "images/EffectParameters.h"
 
+namespace zembrix {
+
 class PDFImageStruct;
 
 // The edit commands that act on each selected image. The codes 0 to 10 are
@@ -32,3 +34,5 @@ int flippedVertically(int code);
 // undo step). `sliders` gives the colour values the colour commands set.
 // Unknown codes do nothing. Main thread.
 void applyEffectOperation(PDFImageStruct &record, int code, const EffectParameters &sliders);
+
+} // namespace zembrix

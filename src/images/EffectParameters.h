@@ -1,5 +1,7 @@
 #pragma once
 
+namespace zembrix {
+
 // The edits of one image, in the units the effects chain takes them:
 // `angle` and `hue` in degrees, `brightness` an offset added to every colour
 // component (components range 0 to 1), `contrast` and `saturation` factors,
@@ -28,3 +30,4 @@ struct EffectParameters {
     bool isNeutral() const { return angle == 0.0f && flip == 0 && isColorNeutral(); }
 };
 
+} // namespace zembrix

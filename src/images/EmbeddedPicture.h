@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace zembrix {
+
 // An image's coded data as its PDF stores it, for writing it out unchanged:
 // JPEG data, a JPEG 2000 file or codestream, or a CCITT fax strip, with the
 // general filters before it undone. `obstacle` says why the data cannot
@@ -24,3 +26,5 @@ struct EmbeddedPicture {
     bool blackIs1 = false;
     QString obstacle;
 };
+
+} // namespace zembrix

@@ -11,6 +11,8 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+
+namespace zembrix {
 #endif
 
 namespace {
@@ -290,3 +292,4 @@ QImage mirror(QImage image, int code)
     return std::move(image).mirrored(leftToRight, topToBottom);
 }
 
+} // namespace zembrix

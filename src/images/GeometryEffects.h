@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QSize>
 
+namespace zembrix {
+
 // Geometry steps of the effects chain. Both work in a y-up picture space, as
 // the picture is seen on screen: a positive angle turns it counter-clockwise.
 // A null image gives a null image. Safe on any thread; no state is kept.
@@ -29,3 +31,4 @@ QImage rotate(QImage image, float angleDegrees);
 // Keeps the pixel format.
 QImage mirror(QImage image, int code);
 
+} // namespace zembrix

@@ -1,5 +1,7 @@
 #include "images/PDFImageStruct.h"
 
+namespace zembrix {
+
 QString PDFImageStruct::makeNamePattern(const QString &pattern, qint32 value)
 {
     QString prefix;
@@ -45,3 +47,5 @@ QString PDFImageStruct::namePatternProblem(const QString &pattern)
         return QStringLiteral("a name pattern cannot contain \"/\": image names are file names inside the export folder");
     return {};
 }
+
+} // namespace zembrix

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 QImage PDFImageStruct::applyAllEffects() const
 {
-    return ::applyAllEffects(image(), effectParameters());
+    return zembrix::applyAllEffects(image(), effectParameters());
 }
 
 QImage PDFImageStruct::reducedImage() const
@@ -28,7 +30,7 @@ QImage PDFImageStruct::reducedImage() const
 
 QImage PDFImageStruct::renderThumbnail() const
 {
-    return ::applyAllEffects(reducedImage(), effectParameters());
+    return zembrix::applyAllEffects(reducedImage(), effectParameters());
 }
 
 
@@ -48,3 +50,5 @@ QImage PDFImageStruct::pictureReducedTo(int edge) const
         return picture;
     return picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
+
+} // namespace zembrix

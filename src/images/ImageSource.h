@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace zembrix {
+
 // Where an image record's picture came from and what its dictionary said,
 // as the headless listing prints it.
 struct ImageSource {
@@ -22,3 +24,5 @@ struct ImageSource {
     QList<int> pages;
     static constexpr int kMaxPages = 10000;
 };
+
+} // namespace zembrix

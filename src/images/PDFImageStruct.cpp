@@ -2,6 +2,8 @@
 
 #include "images/CoreContext.h"
 
+namespace zembrix {
+
 namespace {
 quint64 nextRecordId()
 {
@@ -239,3 +241,5 @@ void PDFImageStruct::restoreEdits(const EffectParameters &edits)
     m_hue.store(edits.hue);
     invalidateVersion();
 }
+
+} // namespace zembrix

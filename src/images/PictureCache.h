@@ -8,6 +8,8 @@
 #include <mutex>
 #include <unordered_map>
 
+namespace zembrix {
+
 // The full-size pictures decoded on demand, shared by all image records and
 // keyed by record identity. The cache is bounded in bytes and evicts the
 // least recently used picture first. A picture somebody still holds (a
@@ -50,3 +52,5 @@ private:
     std::list<Entry> m_entries; // most recently used first
     std::unordered_map<quint64, std::list<Entry>::iterator> m_index;
 };
+
+} // namespace zembrix

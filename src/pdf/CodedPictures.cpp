@@ -8,6 +8,8 @@
 #include <QBuffer>
 #include <QImageReader>
 
+namespace zembrix {
+
 using namespace imagebuild;
 
 namespace {
@@ -139,3 +141,5 @@ bool codedPictureWouldBuild(const ImageDictionary &image, const PdfStreamData &d
     buffer.setData(data.bytes);
     return buffer.open(QIODevice::ReadOnly) && QImageReader(&buffer).canRead();
 }
+
+} // namespace zembrix

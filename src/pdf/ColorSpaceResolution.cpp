@@ -4,6 +4,8 @@
 #include "OstrelNode.h"
 #include "PDFFileStruct.h"
 
+namespace zembrix {
+
 std::shared_ptr<TColorSpace> resolveColorSpace(const PdfObject &entry)
 {
     auto record = std::make_shared<TColorSpace>();
@@ -79,3 +81,5 @@ void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node, int
     if (node)
         resolveColorSpaceBase(record, node->object(), depth);
 }
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <exception>
 
+namespace zembrix {
+
 namespace {
 
 constexpr int kMaxNesting = 32;
@@ -626,3 +628,5 @@ QPDFObjectHandle readInlineImageDictionary(QByteArrayView bytes)
         return QPDFObjectHandle::newDictionary();
     }
 }
+
+} // namespace zembrix

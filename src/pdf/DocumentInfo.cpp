@@ -1,5 +1,7 @@
 #include "PDFFileStruct.h"
 
+namespace zembrix {
+
 void PDFFileStruct::makeInfo()
 {
     if (!mOstrelData || !mOstrelData->document())
@@ -50,3 +52,5 @@ void PDFFileStruct::addCGPDFStringValueAsDate(const PdfObject &string)
     if (std::optional<QDateTime> date = string.date())
         appendInfo(date->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
+
+} // namespace zembrix

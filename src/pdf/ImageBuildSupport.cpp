@@ -9,6 +9,8 @@
 
 #include <qpdf/QPDFObjectHandle.hh>
 
+namespace zembrix {
+
 namespace imagebuild {
 
 bool isName(const std::optional<QString> &name, const char *text)
@@ -192,3 +194,5 @@ QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorMan
 }
 
 } // namespace imagebuild
+
+} // namespace zembrix

@@ -13,6 +13,8 @@
 #include <set>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 // [a b c d e f] as in the content stream: a point (x, y) goes to
@@ -444,3 +446,5 @@ std::optional<QByteArray> ImagePlacementScan::contentOf(const PdfObject &owner, 
         return std::nullopt;
     }
 }
+
+} // namespace zembrix

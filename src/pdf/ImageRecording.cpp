@@ -5,6 +5,8 @@
 #include "images/CoreContext.h"
 #include "raster/ImageMasking.h"
 
+namespace zembrix {
+
 // The walk builds reduced copies only: whether an image can be built is
 // decided from them, and the full picture is built again on demand. The
 // check of a walk without reduced copies decodes JPEG data only in part, at a
@@ -88,3 +90,5 @@ ImageSource PDFFileStruct::sourceOf(const ImageDictionary &image, const ObjectKe
         source.compressedBytes = *image.length;
     return source;
 }
+
+} // namespace zembrix

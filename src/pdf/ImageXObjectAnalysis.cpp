@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &data)
 {
     switch (data.format) {
@@ -71,28 +73,28 @@ PDFFileStruct::BuildCheck PDFFileStruct::checkWithoutBuilding(const ImageDiction
                                                               DecodeReport &report) const
 {
     const PdfObject &stream = image.stream;
-    if (::endsInCodedPicture(image)) {
+    if (zembrix::endsInCodedPicture(image)) {
         // The headers are at the start of the data: its first bytes mostly
         // decide, and the whole is read only when they do not.
         for (const qint64 headBytes : kCodedPictureHeadBytes) {
             std::optional<PdfStreamData> head = codedPictureHead(stream, headBytes);
-            if (head && ::codedPictureWouldBuild(image, *head)) {
+            if (head && zembrix::codedPictureWouldBuild(image, *head)) {
                 data = std::move(head);
                 return BuildCheck::Builds;
             }
         }
         data = streamData(image, &report.cause);
         return !data ? BuildCheck::Unreadable
-            : ::codedPictureWouldBuild(image, *data) ? BuildCheck::Builds
+            : zembrix::codedPictureWouldBuild(image, *data) ? BuildCheck::Builds
                                                    : BuildCheck::Fails;
     }
     if (const std::optional<qint64> pageBytes = m_headersOnly ? jbig2DecodedSizeFromHeaders(stream) : std::nullopt)
-        return ::samplesWouldBuild(image, *pageBytes, &report) ? BuildCheck::Builds : BuildCheck::Fails;
+        return zembrix::samplesWouldBuild(image, *pageBytes, &report) ? BuildCheck::Builds : BuildCheck::Fails;
     qint64 count = 0;
     const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(),
                                            [&count](QByteArrayView bytes) { count += bytes.size(); });
     return !decoded ? BuildCheck::Unreadable
-        : ::samplesWouldBuild(image, count, &report) ? BuildCheck::Builds
+        : zembrix::samplesWouldBuild(image, count, &report) ? BuildCheck::Builds
                                                    : BuildCheck::Fails;
 }
 
@@ -232,3 +234,5 @@ void PDFFileStruct::analyseImage(OstrelNode *node, const ImageDictionary &image,
     if ((data || fits) && !testNodeInUse(node))
         buildAndRecord(node, image, data, fits, std::move(mask), pictureSize, report);
 }
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace zembrix {
+
 using namespace imagebuild;
 
 namespace {
@@ -173,3 +175,5 @@ bool indexedSamplesFit(const ImageDictionary &image, qint64 count)
     const qint64 indices = bits == 8 ? count : count * (8 / bits);
     return colorSpace->getStream()->size() >= entry && indices >= w * h && w * h * entry <= rasterLimit();
 }
+
+} // namespace zembrix

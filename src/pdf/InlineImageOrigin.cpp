@@ -6,6 +6,8 @@
 
 #include <exception>
 
+namespace zembrix {
+
 namespace {
 
 bool isDeviceSpace(const std::string &name)
@@ -50,3 +52,5 @@ InlineImageOrigin makeInlineImageOrigin(const ObjectKey &ownerKey, QByteArrayVie
     }
     return origin;
 }
+
+} // namespace zembrix

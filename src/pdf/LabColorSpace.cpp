@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 constexpr qint64 kMaxProfileBytes = 32 * 1024 * 1024;
@@ -95,3 +97,5 @@ RasterImage LabColorSpace::toRgb(const RasterImage &samples, bool colorManaged, 
     }
     return labToRgb(samples, range, white);
 }
+
+} // namespace zembrix

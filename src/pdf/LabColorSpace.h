@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // The data colour space that the profile of an ICC-based space declares in
 // its header; Unknown when the space is not ICC-based or its profile cannot
 // be read.
@@ -40,3 +42,5 @@ struct LabColorSpace {
     // samples are not 8-bit with three components.
     RasterImage toRgb(const RasterImage &samples, bool colorManaged, qint64 maxBytes) const;
 };
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 bool isGraySpace(const TColorSpace *colorSpace)
@@ -103,3 +105,5 @@ bool applyStreamedMask(QImage &picture, const PdfObject &stream, const TColorSpa
     }
     return false;
 }
+
+} // namespace zembrix

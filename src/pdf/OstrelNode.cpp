@@ -1,5 +1,6 @@
 #include "OstrelNode.h"
 
+namespace zembrix {
 
 std::unique_ptr<OstrelNode> OstrelNode::initWithCatalog(const PdfObject &catalog)
 {
@@ -149,3 +150,5 @@ ObjectKey OstrelNode::objectKey() const
 {
     return m_identity ? *m_identity : m_object.objectKey();
 }
+
+} // namespace zembrix

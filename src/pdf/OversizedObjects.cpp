@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <string_view>
 
+namespace zembrix {
+
 namespace {
 
 bool isWhite(unsigned char c)
@@ -218,3 +220,5 @@ std::vector<OversizedObject> findOversizedObjects(const QString &path, QPDF &pdf
     file.unmap(const_cast<uchar *>(mapped));
     return found;
 }
+
+} // namespace zembrix

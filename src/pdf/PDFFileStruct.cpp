@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+namespace zembrix {
+
 PDFFileStruct::PDFFileStruct(std::shared_ptr<CoreContext> context)
     : m_context(context ? std::move(context) : std::make_shared<CoreContext>())
 {
@@ -138,3 +140,5 @@ void PDFFileStruct::describe(std::shared_ptr<PdfDocument> document)
         mOstrelData.reset();
     }
 }
+
+} // namespace zembrix

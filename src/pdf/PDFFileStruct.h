@@ -29,6 +29,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 class CoreContext;
 class PageNumbering;
 
@@ -180,7 +182,7 @@ public:
     // Colour spaces, over ColorSpaceResolution.h.
     static std::shared_ptr<TColorSpace> getColorSpace(OstrelNode *node);
     static void getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth = 0);
-    static constexpr int kMaxColorSpaceDepth = ::kMaxColorSpaceDepth;
+    static constexpr int kMaxColorSpaceDepth = zembrix::kMaxColorSpaceDepth;
 
     // Image construction, over the picture builders (ImageBuilders.h, where
     // each is described): the stream's dictionary is read, with the facts
@@ -300,3 +302,5 @@ private:
     std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
     std::shared_ptr<WorkBudget> m_tintBudget;         // of the file's tint transforms, walk and builds together
 };
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 // Deeper than any real nesting of forms; protects the stack.
 constexpr int kMaxWalkDepth = 400;
@@ -292,3 +294,4 @@ bool PDFFileStruct::testNodeInUse(const OstrelNode *node)
     return false;
 }
 
+} // namespace zembrix

@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 // "1.7" -> (1, 7); false when the text is not a version.
@@ -284,3 +286,4 @@ PdfObject PdfDocument::inlineImage(const InlineImageOrigin &origin) const
     }
 }
 
+} // namespace zembrix

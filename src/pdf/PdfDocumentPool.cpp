@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+namespace zembrix {
+
 PdfDocumentPool::PdfDocumentPool(const QString &path, const QByteArray &password)
     : m_path(path)
     , m_password(password)
@@ -91,3 +93,5 @@ PdfDocumentPool::Lease::~Lease()
     if (m_pool && m_document)
         m_pool->giveBack(std::move(m_document));
 }
+
+} // namespace zembrix

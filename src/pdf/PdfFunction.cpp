@@ -6,6 +6,8 @@
 #include <cmath>
 #include <exception>
 
+namespace zembrix {
+
 struct PdfFunction::Node {
     virtual ~Node() = default;
     int inputs = 0;
@@ -395,3 +397,5 @@ bool PdfFunction::evaluate(const double *in, double *out, qint64 *budget) const
 {
     return m_root && m_root->evaluate(in, out, budget);
 }
+
+} // namespace zembrix

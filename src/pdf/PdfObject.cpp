@@ -8,6 +8,8 @@
 #include <climits>
 #include <exception>
 
+namespace zembrix {
+
 namespace {
 
 // The PDF library reports damage by exceptions; they stop here.
@@ -300,3 +302,5 @@ bool PdfObject::isIndirect() const
         return false;
     return guarded([&] { return m_handle->isIndirect(); }, false);
 }
+
+} // namespace zembrix

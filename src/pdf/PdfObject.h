@@ -14,6 +14,8 @@
 
 class QPDFObjectHandle;
 
+namespace zembrix {
+
 // Type codes of PDF objects as the rest of the system sees them.
 enum PdfObjectType : std::int32_t {
     PdfTypeInvalid = 0,
@@ -102,3 +104,5 @@ public:
 private:
     std::unique_ptr<QPDFObjectHandle> m_handle;
 };
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <exception>
 
+namespace zembrix {
+
 namespace {
 
 // True when the stream has a /Decode array that maps some component other
@@ -274,3 +276,5 @@ std::optional<EmbeddedPicture> PdfPictureRecipe::embeddedPicture() const
         return std::nullopt;
     }
 }
+
+} // namespace zembrix

@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <string_view>
 
+namespace zembrix {
+
 namespace {
 
 // Collects a pipeline's output and refuses to grow past a limit. Throwing
@@ -555,3 +557,5 @@ bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::func
     ForwardingSink out(maxBytes, sink);
     return pipeGeneral(*raw, steps, maxBytes, out, cause) && !out.m_overflow && (out.m_total > 0 || raw->isEmpty());
 }
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+namespace zembrix {
+
 // The chain of filters of one stream, as its dictionary names them, with the
 // abbreviated names of inline images expanded (/Fl -> FlateDecode).
 struct PdfFilterStep {
@@ -73,3 +75,5 @@ qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream);
 
 inline constexpr qint64 kMaxDecodedStreamBytes = qint64(1) << 30;
 inline constexpr qint64 kMaxAuxiliaryStreamBytes = qint64(64) << 20;
+
+} // namespace zembrix

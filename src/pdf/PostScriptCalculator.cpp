@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+namespace zembrix {
+
 enum class PostScriptCalculator::Op : std::uint8_t {
     PushInt, PushReal, JumpIfFalse, Jump,
     Abs, Add, Atan, Ceiling, Cos, Cvi, Cvr, Div, Exp, Floor, Idiv, Ln, Log, Mod, Mul, Neg, Round, Sin, Sqrt, Sub,
@@ -446,3 +448,5 @@ bool PostScriptCalculator::run(const double *in, int inputs, double *out, int ou
     }
     return true;
 }
+
+} // namespace zembrix

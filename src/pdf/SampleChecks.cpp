@@ -3,6 +3,8 @@
 #include "LabColorSpace.h"
 #include "raster/SampleImageBuilder.h"
 
+namespace zembrix {
+
 using namespace imagebuild;
 
 namespace {
@@ -88,3 +90,5 @@ bool samplesWouldBuild(const ImageDictionary &image, qint64 count, DecodeReport 
     }
     return rawSamplesFit(image, w, h, count);
 }
+
+} // namespace zembrix

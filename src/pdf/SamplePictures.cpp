@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+namespace zembrix {
+
 using namespace imagebuild;
 
 // The /Decode array is applied here, on every route, as renderers apply it
@@ -315,3 +317,5 @@ QImage streamedSamplePicture(const ImageDictionary &image, bool fourBytes)
     });
     return decoded && filled == needed ? picture : QImage();
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <unordered_map>
 
+namespace zembrix {
+
 namespace {
 
 // The model of an alternate space; false for a space that cannot be one.
@@ -287,3 +289,5 @@ RasterImage SpotColorSpace::convertLookup(QByteArrayView lookup, int entries, De
     }
     return raster;
 }
+
+} // namespace zembrix

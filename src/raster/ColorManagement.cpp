@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 // Profiles larger than this are not read: real ones are a few megabytes at most.
@@ -406,3 +408,5 @@ QByteArray ColorTransformCache::fallbackCmykProfile()
     });
     return d->fallback;
 }
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zembrix {
+
 GrayRowReducer::GrayRowReducer(int width, int height, int bitsPerComponent, QSize target, Sampling sampling,
                                const std::array<uchar, 256> &levels)
     : m_width(width), m_height(height), m_bits(bitsPerComponent), m_sampling(sampling), m_levels(levels)
@@ -119,3 +121,5 @@ QImage GrayRowReducer::result() const
         return {};
     return m_result;
 }
+
+} // namespace zembrix

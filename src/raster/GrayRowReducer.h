@@ -8,6 +8,8 @@
 #include <deque>
 #include <vector>
 
+namespace zembrix {
+
 // Brings a one-component picture to another size while its packed rows
 // arrive, so that a huge mask never exists at its own size: only one source
 // row and the open rows of the result are held.
@@ -57,3 +59,5 @@ private:
     int m_sourceRow = 0;
     QImage m_result;
 };
+
+} // namespace zembrix

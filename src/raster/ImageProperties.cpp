@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 QString modelName(ColorModel model)
@@ -50,3 +52,5 @@ QString formatPropertiesText(const ImageProperties &properties)
     text += QLatin1Char('}');
     return text;
 }
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // What a codec's header tells about an image, for the description shown to
 // the user ("Properties: " followed by formatPropertiesText()).
 struct ImageProperties {
@@ -29,3 +31,5 @@ struct ImageProperties {
 //   }
 // Resolutions are given with at most two decimals.
 QString formatPropertiesText(const ImageProperties &properties);
+
+} // namespace zembrix

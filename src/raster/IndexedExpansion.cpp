@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 using Palette = std::array<std::array<uchar, 4>, 256>;
@@ -114,3 +116,5 @@ RasterImage makeCmykIndexedImage(QByteArrayView lookup, QByteArrayView indices, 
 {
     return expandIndexedImage(lookup, ColorModel::CMYK, indices, width, height, bitsPerIndex, maxBytes);
 }
+
+} // namespace zembrix

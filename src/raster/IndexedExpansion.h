@@ -4,6 +4,8 @@
 
 #include <QByteArrayView>
 
+namespace zembrix {
+
 // Expansion of Indexed images (ISO 32000-1 8.6.6.3): every index is replaced
 // by its lookup entry, taken as stored (no colour conversion, no tint
 // transform). The lookup holds entry after entry, 1 byte per entry for a
@@ -36,3 +38,5 @@ RasterImage makeRgbIndexedImage(QByteArrayView lookup, QByteArrayView indices, i
 // read as by the RGB expansion, so odd widths of packed indices work.
 RasterImage makeCmykIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height,
                                  int bitsPerIndex, qint64 maxBytes);
+
+} // namespace zembrix

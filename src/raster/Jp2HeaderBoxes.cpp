@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 constexpr quint32 boxType(const char (&name)[5])
@@ -125,3 +127,5 @@ std::optional<Jp2HeaderBoxes> readJp2HeaderBoxes(QByteArrayView data)
     }
     return std::nullopt;
 }
+
+} // namespace zembrix

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // Facts from the header boxes of a JP2 file (ISO/IEC 15444-1 annex I) that
 // OpenJPEG does not report before decoding, or not at all. Used by the
 // JPEG 2000 wrapper only.
@@ -20,3 +22,5 @@ struct Jp2HeaderBoxes {
 
 // std::nullopt when the data has no readable 'jp2h' box at the top level.
 std::optional<Jp2HeaderBoxes> readJp2HeaderBoxes(QByteArrayView data);
+
+} // namespace zembrix

@@ -14,6 +14,8 @@
 
 #include "OpenJpegHandles.h"
 
+namespace zembrix {
+
 namespace {
 
 constexpr OPJ_SIZE_T kStreamChunk = 1 << 20;
@@ -596,3 +598,5 @@ std::optional<QString> jpeg2000PropertiesText(QByteArrayView data)
     properties.model = layout->model;
     return formatPropertiesText(properties);
 }
+
+} // namespace zembrix

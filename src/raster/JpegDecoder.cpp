@@ -13,6 +13,8 @@
 
 #include <jpeglib.h>
 
+namespace zembrix {
+
 namespace {
 
 // A progressive file may repeat scans; each pass over the coefficients costs
@@ -274,3 +276,5 @@ std::optional<QString> jpegPropertiesText(QByteArrayView data)
     }
     return formatPropertiesText(properties);
 }
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 double labInverse(double t)
@@ -83,3 +85,5 @@ RasterImage labToRgb(const RasterImage &lab, const std::array<double, 4> &range,
     }
     return out;
 }
+
+} // namespace zembrix

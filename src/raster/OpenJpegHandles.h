@@ -6,6 +6,8 @@
 
 #include <openjpeg.h>
 
+namespace zembrix {
+
 namespace openjpeg {
 
 inline void ignoreMessage(const char *, void *) {}
@@ -21,3 +23,5 @@ struct ImageDeleter {
 };
 
 } // namespace openjpeg
+
+} // namespace zembrix

@@ -11,6 +11,8 @@
 #include <limits>
 #include <new>
 
+namespace zembrix {
+
 namespace {
 
 // Converts one row of gray, RGB or CMYK pixels (with alpha when Alpha) into
@@ -338,3 +340,5 @@ RasterImage unpackSamples(QByteArrayView packed, int w, int h, int components, i
     }
     return raster;
 }
+
+} // namespace zembrix

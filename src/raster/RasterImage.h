@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace zembrix {
+
 // Decoded samples of an image before they become a QImage. QImage has no
 // CMYK format, so the codec wrappers and the sample builders deliver this
 // type and rasterToQImage() turns it into pixels as the last step.
@@ -94,3 +96,5 @@ bool invertsEverySample(const RasterImage &raster, const std::vector<double> &de
 // the data is shorter than height rows, or on any size problem.
 RasterImage unpackSamples(QByteArrayView packed, int w, int h, int components, int bpc,
                           qint64 maxBytes);
+
+} // namespace zembrix

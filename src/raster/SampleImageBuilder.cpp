@@ -6,6 +6,8 @@
 #include <cstring>
 #include <optional>
 
+namespace zembrix {
+
 namespace {
 
 bool isSampleDepth(qint64 bits)
@@ -131,3 +133,5 @@ RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPer
     }
     return image;
 }
+
+} // namespace zembrix

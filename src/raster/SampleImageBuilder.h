@@ -4,6 +4,8 @@
 
 #include <QByteArrayView>
 
+namespace zembrix {
+
 // The colour model asked of the raw-sample builder. The numeric values are
 // those the image construction has always used.
 enum class SampleColorMode { RGB = 0, CMYK = 1, Gray = 2 };
@@ -44,3 +46,5 @@ RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPer
 // builds an image from any bytes of that count), decided without them.
 bool sampleLayoutAccepted(qint64 count, int bitsPerComponent, SampleColorMode mode, int width, int height,
                           qint64 maxBytes);
+
+} // namespace zembrix

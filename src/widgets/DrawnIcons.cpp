@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QtMath>
 
+namespace zembrix {
+
 namespace {
 
 // Every glyph is drawn on a 24 x 24 grid and scaled to the requested edge.
@@ -236,3 +238,5 @@ QImage applicationImage(int edge)
 }
 
 } // namespace DrawnIcons
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 constexpr qreal kMinZoom = 0.01;
 constexpr qreal kMaxZoom = 32.0;
@@ -305,3 +307,5 @@ void ImageViewer::keyPressEvent(QKeyEvent *event)
     }
     event->accept();
 }
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+namespace zembrix {
+
 namespace {
 const QString kFirstTitle = QStringLiteral("Yes");
 const QString kSecondTitle = QStringLiteral("No");
@@ -176,3 +178,5 @@ void KeshAlert::keyPressEvent(QKeyEvent *event)
     }
     QDialog::keyPressEvent(event);
 }
+
+} // namespace zembrix

@@ -2,8 +2,11 @@
 
 #include <QDialog>
 
-class BaseColoredTextButton;
 class QLabel;
+
+namespace zembrix {
+
+class BaseColoredTextButton;
 
 // The alert panel for failed operations: a message line, an informative text,
 // the application picture and up to three buttons chosen by a mask. It is
@@ -54,3 +57,5 @@ private:
     QLabel *m_icon;
     int m_mask = 0;
 };
+
+} // namespace zembrix

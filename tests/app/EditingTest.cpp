@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 using apptest::waitUntil;
 
 namespace {

@@ -28,6 +28,8 @@
 
 #include <algorithm>
 
+using namespace zembrix;
+
 using apptest::waitUntil;
 
 namespace {

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 namespace {
 
 // Left half `left`, right half black.

@@ -68,9 +68,9 @@ TEST(AllImages, InlineAnnotationSoftMaskAndPatternImagesComeAfterTheOthers)
     const QString file = dir.filePath("f.pdf");
     pdf.write(file);
 
-    const ProcessResult design = zembrix({"--list", file});
+    const ProcessResult design = runZembrix({"--list", file});
     EXPECT_EQ(column(design.out, 3), QStringList({"3"}));
-    const ProcessResult all = zembrix({"--list", "--all-images", file});
+    const ProcessResult all = runZembrix({"--list", "--all-images", file});
     ASSERT_EQ(all.status, 0) << all.err.toStdString();
     EXPECT_EQ(column(all.out, 3), QStringList({"3", "4", "6", "5", "2", "2", "5", "2", "2"}));
     EXPECT_EQ(column(all.out, 2).first(), "f_000");
@@ -82,7 +82,7 @@ TEST(AllImages, InlineAnnotationSoftMaskAndPatternImagesComeAfterTheOthers)
 
     const QString out = dir.filePath("out");
     ASSERT_TRUE(QDir().mkpath(out));
-    const ProcessResult extracted = zembrix({"--extract", "--all-images", file, "--out", out, "--format", "PNG"});
+    const ProcessResult extracted = runZembrix({"--extract", "--all-images", file, "--out", out, "--format", "PNG"});
     ASSERT_EQ(extracted.status, 0) << extracted.err.toStdString();
     // The first row of each, gray levels as 0xVV and colours as 0xRRGGBB.
     const QList<QList<QRgb>> expected = {{}, {0x60}, {0x70}, {0x50}, {0xff0000, 0xff}, {0x40, 0xc0}, {69, 73, 32, 0, 1},

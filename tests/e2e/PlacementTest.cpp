@@ -71,13 +71,13 @@ TEST(Placement, ResolutionWhereFirstDrawn)
 {
     QTemporaryDir dir;
     const QString file = writeFixture(QDir(dir.path()));
-    const ProcessResult listed = zembrix({"--list", file});
+    const ProcessResult listed = runZembrix({"--list", file});
     ASSERT_EQ(listed.status, 0) << listed.err.toStdString();
     QStringList rows = listed.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 1 + int(std::size(kPages)));
     EXPECT_TRUE(rows.takeFirst().endsWith("\tpage\tx-ppi\ty-ppi"));
 
-    const ProcessResult extracted = zembrix({"--extract", file, "--out", dir.filePath("out"), "--dpi", "auto"});
+    const ProcessResult extracted = runZembrix({"--extract", file, "--out", dir.filePath("out"), "--dpi", "auto"});
     ASSERT_EQ(extracted.status, 0) << extracted.err.toStdString();
 
     std::map<QString, std::pair<double, double>> reference; // object key -> pdfimages' x-ppi, y-ppi

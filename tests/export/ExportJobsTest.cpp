@@ -26,6 +26,8 @@
 #include <utility>
 #include <vector>
 
+using namespace zembrix;
+
 using namespace exporttest;
 using fixture::filesIn;
 

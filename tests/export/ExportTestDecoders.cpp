@@ -11,6 +11,8 @@
 #include <cmath>
 #include <memory>
 
+using namespace zembrix;
+
 namespace exporttest {
 
 namespace {

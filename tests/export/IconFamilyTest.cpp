@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+using namespace zembrix;
+
 using namespace exporttest;
 
 namespace {

@@ -14,6 +14,8 @@
 #include <limits>
 #include <vector>
 
+using namespace zembrix;
+
 using namespace exporttest;
 
 namespace {

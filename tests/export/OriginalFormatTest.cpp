@@ -17,6 +17,8 @@
 
 #include <tiffio.h>
 
+using namespace zembrix;
+
 using namespace fixture;
 using namespace exporttest;
 

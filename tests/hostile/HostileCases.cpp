@@ -342,7 +342,7 @@ std::vector<HostileCase> hostileCases()
         first.start(ZEMBRIX_BINARY, {"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"});
         ASSERT_TRUE(waitUntil([&] { return QDir(s.out + "/twice").entryList(QDir::Files).size() > 1; }, kCaseTimeLimitMs));
         ::kill(pid_t(first.processId()), SIGSTOP);
-        EXPECT_EQ(zembrix({"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"}).status, 0);
+        EXPECT_EQ(runZembrix({"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"}).status, 0);
         ::kill(pid_t(first.processId()), SIGCONT);
         EXPECT_TRUE(first.waitForFinished(kCaseTimeLimitMs) && first.exitCode() == 0);
         EXPECT_EQ(QDir(s.out + "/twice").entryList(QDir::Files).size(), 2000);

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+using namespace zembrix;
+
 using testpictures::distance;
 using testpictures::make;
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+using namespace zembrix;
+
 using testpictures::distance;
 using testpictures::make;
 using testpictures::numbered;

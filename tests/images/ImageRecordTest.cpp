@@ -10,6 +10,8 @@
 #include <functional>
 #include <thread>
 
+using namespace zembrix;
+
 
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 namespace {
 
 QImage picture(int side, QRgb colour)

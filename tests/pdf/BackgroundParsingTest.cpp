@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 class BackgroundParsingTest : public PdfTest

@@ -9,6 +9,8 @@
 
 #include <tiffio.h>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

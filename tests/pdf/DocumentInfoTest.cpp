@@ -2,6 +2,8 @@
 
 #include "pdf/PdfDate.h"
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

@@ -4,6 +4,8 @@
 #include "Jpeg2000Fixtures.h"
 #include "JpegFixtures.h"
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

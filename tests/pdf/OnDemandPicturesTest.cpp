@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

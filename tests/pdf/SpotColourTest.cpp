@@ -2,6 +2,8 @@
 
 #include "JpegFixtures.h"
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

@@ -4,6 +4,8 @@
 #include "TestFaxEncoder.h"
 #include "pdf/PdfStreamDecoder.h"
 
+using namespace zembrix;
+
 using namespace fixture;
 
 class StreamDataTest : public PdfTest

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 QImage filled(int width, int height, QImage::Format format, QRgb colour)

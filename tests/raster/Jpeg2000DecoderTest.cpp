@@ -7,6 +7,8 @@
 #include <tuple>
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 // A component of a w x h image, sampled every dx, dy, with values of a varied pattern.

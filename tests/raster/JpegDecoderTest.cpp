@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+using namespace zembrix;
+
 
 namespace {
 

@@ -4,6 +4,8 @@
 
 #include <climits>
 
+using namespace zembrix;
+
 namespace {
 
 RasterImage rasterOf(int w, int h, ColorModel model, int bpc, bool alpha, const std::vector<int> &samples)

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+using namespace zembrix;
+
 // The events of the core's tests, with a context and a pool of their own. They record, from any
 // thread, what the core tells them: busy periods, tool updates, refreshes, alerts (their messages),
 // export progress and undo steps. `onImage`, when set, runs on the parse thread after every

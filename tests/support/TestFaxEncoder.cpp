@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 struct BitWriter {

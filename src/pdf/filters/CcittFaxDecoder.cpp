@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 // Wider rows are refused; positions then fit an int with room for the vertical-mode arithmetic.
@@ -396,3 +398,5 @@ std::optional<QByteArray> decodeCcittFax(QByteArrayView data, const CcittFaxPara
         *damaged = decoder.damaged();
     return rows;
 }
+
+} // namespace zembrix

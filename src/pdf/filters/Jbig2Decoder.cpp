@@ -15,6 +15,8 @@ extern "C" {
 #include <jbig2.h>
 }
 
+namespace zembrix {
+
 namespace {
 
 // The memory jbig2dec may use: it copies the input (twice over while its buffer grows), holds a
@@ -362,3 +364,5 @@ std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView global
         return fail(error);
     return result;
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zembrix {
+
 namespace {
 
 // A text region may announce this many symbol instances, plus kInstancesPerByte for each byte
@@ -134,3 +136,5 @@ Jbig2StreamScan scanJbig2Stream(QByteArrayView stream, const std::vector<std::ui
         scan.tableSegments += type == kTables;
     }
 }
+
+} // namespace zembrix

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 // CCITT fax data written by libtiff: an encoder independent of ours.

@@ -19,6 +19,8 @@
 #include <chrono>
 #include <string>
 
+using namespace zembrix;
+
 using namespace jbig2test;
 
 namespace {
