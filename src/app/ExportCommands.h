@@ -39,8 +39,8 @@ public:
     // write nothing) on the main thread.
     ~ExportCommands() override;
 
-    void saveImg();     // selected, in the format of the format list
-    void saveImgAll();  // every image of the checked, parsed files
+    void saveImg();    // selected, in the format of the format list
+    void saveImgAll(); // every image of the checked, parsed files
     void saveAsJPG();
     void saveAsTIF();
     void saveAsPNG();

@@ -12,7 +12,8 @@ namespace ExportSettings {
 
 QStringList dpiChoices()
 {
-    return {QStringLiteral("72"), QStringLiteral("150"), QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("Auto")};
+    return {QStringLiteral("72"), QStringLiteral("150"), QStringLiteral("300"), QStringLiteral("600"),
+            QStringLiteral("Auto")};
 }
 
 int dpiChoiceIndex(float dpi)

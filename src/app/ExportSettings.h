@@ -17,10 +17,10 @@ QString dpiText(float dpi);
 
 // What typing `text` into the field and leaving it does.
 enum class DpiEdit {
-    Apply,         // 72 to 3600: the value becomes the resolution
-    SelectFirst,   // above 0 and below 72: the field selects 72
-    ShowMaximum,   // above 3600: the field shows 3600
-    ShowCurrent,   // 0, below 0, or no number: the field shows the resolution in use
+    Apply,       // 72 to 3600: the value becomes the resolution
+    SelectFirst, // above 0 and below 72: the field selects 72
+    ShowMaximum, // above 3600: the field shows 3600
+    ShowCurrent, // 0, below 0, or no number: the field shows the resolution in use
 };
 // `value` is the number the text starts with (0 when it starts with none).
 DpiEdit classifyDpiText(const QString &text, float *value = nullptr);

@@ -101,8 +101,8 @@ void FileTableView::dragLeaveEvent(QDragLeaveEvent *)
 
 void FileTableView::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = m_drop.drop(
-        event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
+    const QStringList paths =
+        m_drop.drop(event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
     if (!paths.isEmpty())
         emit pdfFilesDropped(paths);
 }

@@ -33,8 +33,8 @@ Found pdfFilesIn(const QString &folder, const Limits &limits)
         if (canonical.isEmpty() || seenFolders.contains(canonical))
             continue;
         seenFolders.insert(canonical);
-        const QFileInfoList list = QDir(at.path).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
-                                                               QDir::Name | QDir::DirsLast);
+        const QFileInfoList list =
+            QDir(at.path).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::DirsLast);
         std::vector<Pending> subfolders;
         for (const QFileInfo &entry : list) {
             if (++entries > limits.entries) {

@@ -13,13 +13,13 @@ namespace zembrix {
 namespace FolderIntake {
 
 struct Limits {
-    int depth = 16;          // subfolder levels below the folder
-    int files = 2000;        // PDF files taken
-    int entries = 200000;    // directory entries looked at
+    int depth = 16;       // subfolder levels below the folder
+    int files = 2000;     // PDF files taken
+    int entries = 200000; // directory entries looked at
 };
 
 struct Found {
-    QStringList paths;       // absolute paths, in name order, folder by folder
+    QStringList paths; // absolute paths, in name order, folder by folder
     bool limitReached = false;
 };
 

@@ -171,8 +171,8 @@ void ImageBrowser::dragLeaveEvent(QDragLeaveEvent *)
 
 void ImageBrowser::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = m_drop.drop(
-        event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
+    const QStringList paths =
+        m_drop.drop(event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
     if (!paths.isEmpty())
         emit pdfFilesDropped(paths);
 }

@@ -48,7 +48,10 @@ void putText(QByteArray &out, const QString &text)
 class Reader
 {
 public:
-    explicit Reader(const QByteArray &bytes) : m_bytes(bytes) {}
+    explicit Reader(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+    }
     bool u32(quint32 *v)
     {
         if (m_bytes.size() - m_pos < 4)

@@ -18,7 +18,10 @@ namespace zembrix {
 class PdfDropArea
 {
 public:
-    explicit PdfDropArea(QAbstractScrollArea *view) : m_view(view) {}
+    explicit PdfDropArea(QAbstractScrollArea *view)
+        : m_view(view)
+    {
+    }
 
     void enter(QDragEnterEvent *event);
     static void move(QDragMoveEvent *event);

@@ -121,8 +121,8 @@ StoredPreferences Preferences::read() const
     } catch (const std::exception &e) {
         // A damaged file can make the settings reader ask for absurd amounts
         // of memory while it decodes values we never asked for.
-        qWarning("The preferences file %s is damaged (%s); the defaults are used.",
-                 qPrintable(m_settings->fileName()), e.what());
+        qWarning("The preferences file %s is damaged (%s); the defaults are used.", qPrintable(m_settings->fileName()),
+                 e.what());
         return {};
     }
 }

@@ -11,12 +11,9 @@ namespace ThumbnailZoom {
 float buttonZoomValue(int level)
 {
     switch (level) {
-    case 0:
-        return 0.25f;
-    case 1:
-        return 0.5f;
-    default:
-        return 1.2f;
+    case 0: return 0.25f;
+    case 1: return 0.5f;
+    default: return 1.2f;
     }
 }
 

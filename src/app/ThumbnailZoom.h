@@ -12,7 +12,10 @@ namespace ThumbnailZoom {
 float buttonZoomValue(int level);
 // The edge of a thumbnail for a zoom value, between 48 and 512 pixels.
 int thumbnailEdge(float zoomValue);
-inline int edgeForLevel(int level) { return thumbnailEdge(buttonZoomValue(level)); }
+inline int edgeForLevel(int level)
+{
+    return thumbnailEdge(buttonZoomValue(level));
+}
 
 } // namespace ThumbnailZoom
 

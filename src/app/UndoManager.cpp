@@ -14,7 +14,10 @@ constexpr int kUndoLimit = 500; // steps
 class ClosureStep : public QUndoCommand
 {
 public:
-    explicit ClosureStep(UndoManager *manager) : m_manager(manager) {}
+    explicit ClosureStep(UndoManager *manager)
+        : m_manager(manager)
+    {
+    }
 
     void add(std::function<void()> closure) { m_undo.push_back(std::move(closure)); }
 

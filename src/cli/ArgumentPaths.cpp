@@ -70,7 +70,8 @@ QString openable(const QString &text, bool folder)
     if (!hasEscapes(text))
         return text;
     const QByteArray bytes = argumentBytes(text);
-    struct stat info {};
+    struct stat info {
+    };
     if (folder && ::stat(bytes.constData(), &info) != 0 && errno == ENOENT)
         ::mkdir(bytes.constData(), 0777); // a missing parent leaves it missing: said later
     const int fd = ::open(bytes.constData(), O_PATH | O_CLOEXEC);

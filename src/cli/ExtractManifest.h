@@ -51,11 +51,11 @@ void setManifestFile(QJsonObject &line, const QString &shown, const QByteArray &
 
 // What an earlier run's manifest says for --resume.
 struct ResumePlan {
-    QSet<QByteArray> doneFiles;   // inputs (their bytes) complete, each written file unchanged on disk
-    QList<QByteArray> keptLines;  // their lines, as they were
-    QStringList reservedPaths;    // their files (and the names of their duplicates), in the output folder
+    QSet<QByteArray> doneFiles;  // inputs (their bytes) complete, each written file unchanged on disk
+    QList<QByteArray> keptLines; // their lines, as they were
+    QStringList reservedPaths;   // their files (and the names of their duplicates), in the output folder
     QHash<QByteArray, QJsonObject> writtenPictures; // by pixel SHA-256: the line that wrote it
-    int images = 0;               // their images written
+    int images = 0;                                 // their images written
 };
 
 // Reads the manifest for a resumed run writing into `outFolder` (a path Qt

@@ -13,7 +13,7 @@ namespace zembrix {
 bool ensureExportFolder(const QString &folder);
 
 // The alert a job shows when ensureExportFolder fails.
-QString noFolderAlertMessage();                      // "Error"
-QString noFolderAlertText(const QString &folder);    // "No folder <path> found. Please set the export folder"
+QString noFolderAlertMessage();                   // "Error"
+QString noFolderAlertText(const QString &folder); // "No folder <path> found. Please set the export folder"
 
 } // namespace zembrix

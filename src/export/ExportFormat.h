@@ -52,7 +52,6 @@ std::optional<int> indexOfName(QStringView name);
 // The same, ignoring case: for names typed on the command line ("png", "Jpeg-2000").
 std::optional<int> indexOfNameIgnoringCase(QStringView name);
 
-
 } // namespace ExportFormat
 
 } // namespace zembrix

@@ -80,9 +80,9 @@ public:
 
 private:
     struct PlannedName {
-        QString folder;        // ends in "/"
-        QString base;          // the image name as one path component
-        QString dotExtension;  // ".png"; empty for a stem
+        QString folder;       // ends in "/"
+        QString base;         // the image name as one path component
+        QString dotExtension; // ".png"; empty for a stem
         int copy = 1;
     };
     struct Placeholder {
@@ -93,8 +93,8 @@ private:
     bool takenByAnotherExport(const QByteArray &path) const;
 
     mutable std::mutex m_mutex;
-    QSet<QString> m_claimed;               // cleaned absolute paths
-    QHash<QString, PlannedName> m_names;   // by the path claim() gave
+    QSet<QString> m_claimed;             // cleaned absolute paths
+    QHash<QString, PlannedName> m_names; // by the path claim() gave
     QHash<QString, Placeholder> m_placeholders;
     int m_folderLock = -1;
     bool m_alone = true;

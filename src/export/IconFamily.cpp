@@ -83,8 +83,7 @@ std::optional<ElementRule> elementRule(quint32 type)
 // made by hand really holds the rows it claims.
 bool hasRequiredSize(const BitmapImageRep &bitmap, int requiredPixelSize)
 {
-    if (requiredPixelSize <= 0 || bitmap.pixelsWide != requiredPixelSize
-        || bitmap.pixelsHigh != requiredPixelSize)
+    if (requiredPixelSize <= 0 || bitmap.pixelsWide != requiredPixelSize || bitmap.pixelsHigh != requiredPixelSize)
         return false;
     if (bitmap.bitsPerPixel <= 0 || bitmap.bytesPerRow <= 0)
         return false;
@@ -106,8 +105,7 @@ std::optional<IconFamily> IconFamily::iconFamilyWithThumbnailsOfImage(const QIma
     return initWithThumbnailsOfImage(image, ImageInterpolation::High);
 }
 
-std::optional<IconFamily> IconFamily::initWithThumbnailsOfImage(const QImage &image,
-                                                                 ImageInterpolation interpolation)
+std::optional<IconFamily> IconFamily::initWithThumbnailsOfImage(const QImage &image, ImageInterpolation interpolation)
 {
     IconFamily family;
 

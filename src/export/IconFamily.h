@@ -41,8 +41,7 @@ public:
     // The full family from an image with high-quality interpolation; none when
     // the 512 x 512 base image cannot be made (a null image).
     static std::optional<IconFamily> iconFamilyWithThumbnailsOfImage(const QImage &image);
-    static std::optional<IconFamily> initWithThumbnailsOfImage(const QImage &image,
-                                                               ImageInterpolation interpolation);
+    static std::optional<IconFamily> initWithThumbnailsOfImage(const QImage &image, ImageInterpolation interpolation);
 
     // A new `iconWidth` square image (ARGB32 premultiplied): the image fitted
     // with its aspect ratio kept (the longer side becomes iconWidth, the

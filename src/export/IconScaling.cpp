@@ -43,9 +43,9 @@ QImage drawCentredInSquare(const QImage &image, int size, QSize drawnSize, bool 
 
     // QImage::scaled averages over the source when shrinking, where a painter
     // transform would only interpolate between neighbours.
-    const QImage scaled = image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                              .scaled(drawn, Qt::IgnoreAspectRatio,
-                                      smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
+    const QImage scaled =
+        image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+            .scaled(drawn, Qt::IgnoreAspectRatio, smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
     if (scaled.isNull())
         return {};
 

@@ -31,7 +31,6 @@ QByteArray jp2ResolutionSuperbox(const Jp2Resolution &resolution);
 // well-formed 'jp2h' box.
 QByteArray insertJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &resolution);
 
-
 // The same for a JP2 file that may already hold a 'res ' box in its 'jp2h':
 // that box is taken out first, so the file ends with exactly one. Empty when
 // the file has no well-formed 'jp2h' box, or its children are not well formed.

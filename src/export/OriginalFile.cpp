@@ -49,15 +49,9 @@ OriginalFile originalFile(const EmbeddedPicture &picture, float dpi)
         return file;
     }
     switch (picture.coding) {
-    case EmbeddedPicture::Coding::Jpeg:
-        file = jpegOriginalFile(picture, dpi);
-        break;
-    case EmbeddedPicture::Coding::Jpeg2000:
-        file = jpeg2000OriginalFile(picture, dpi);
-        break;
-    case EmbeddedPicture::Coding::CcittFax:
-        file = faxOriginalFile(picture, dpi);
-        break;
+    case EmbeddedPicture::Coding::Jpeg: file = jpegOriginalFile(picture, dpi); break;
+    case EmbeddedPicture::Coding::Jpeg2000: file = jpeg2000OriginalFile(picture, dpi); break;
+    case EmbeddedPicture::Coding::CcittFax: file = faxOriginalFile(picture, dpi); break;
     }
     if (file.bytes.isEmpty() && file.obstacle.isEmpty())
         file.obstacle = QStringLiteral("its file could not be made");

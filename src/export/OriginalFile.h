@@ -13,10 +13,10 @@ namespace zembrix {
 // has no resolution field), a CCITT fax strip wrapped unchanged in a .tif
 // (X/YResolution). The coded data itself is never changed.
 struct OriginalFile {
-    QByteArray bytes;   // empty when the data cannot stand on its own
-    QString extension;  // without the dot
-    QString obstacle;   // why not, when bytes is empty
-    QString note;       // something the user should know about a file that was made
+    QByteArray bytes;  // empty when the data cannot stand on its own
+    QString extension; // without the dot
+    QString obstacle;  // why not, when bytes is empty
+    QString note;      // something the user should know about a file that was made
 };
 
 OriginalFile originalFile(const EmbeddedPicture &picture, float dpi);

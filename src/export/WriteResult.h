@@ -43,7 +43,10 @@ public:
 
 private:
     WriteResult(Status status, const QString &domain, int code, const QString &message)
-        : m_status(status), m_domain(domain), m_code(code), m_message(message)
+        : m_status(status)
+        , m_domain(domain)
+        , m_code(code)
+        , m_message(message)
     {
     }
 

@@ -21,8 +21,7 @@ struct EffectParameters {
     // (brightness 0, contrast 1, saturation 1, gamma 1, hue 0).
     bool isColorNeutral() const
     {
-        return brightness == 0.0f && contrast == 1.0f && saturation == 1.0f && gamma == 1.0f
-            && hue == 0.0f;
+        return brightness == 0.0f && contrast == 1.0f && saturation == 1.0f && gamma == 1.0f && hue == 0.0f;
     }
 
     // True when angle 0, mirror code 0 and every colour value is neutral: the

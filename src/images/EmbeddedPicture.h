@@ -20,7 +20,7 @@ struct EmbeddedPicture {
     // /ColorTransform of a JPEG's /DecodeParms, -1 when absent.
     int colorTransform = -1;
     // CCITT fax parameters, as /DecodeParms gives them.
-    int k = 0;                  // < 0 G4, 0 G3 one-dimensional, > 0 G3 mixed
+    int k = 0; // < 0 G4, 0 G3 one-dimensional, > 0 G3 mixed
     bool endOfLine = false;
     bool encodedByteAlign = false;
     bool blackIs1 = false;

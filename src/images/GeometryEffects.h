@@ -24,7 +24,6 @@ namespace zembrix {
 // the result is null.
 QImage rotate(QImage image, float angleDegrees);
 
-
 // Mirrors `image` by a mirror code: bit value 1 top to bottom, bit value 2 left
 // to right, 3 both (the same as a half turn). As in the chain's definition, only
 // the codes 1 to 3 mirror anything; 0 and any other value return `image` itself.

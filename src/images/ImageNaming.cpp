@@ -44,7 +44,8 @@ QString PDFImageStruct::makeFileImageName(const QString &filePattern, const QStr
 QString PDFImageStruct::namePatternProblem(const QString &pattern)
 {
     if (pattern.contains(QLatin1Char('/')))
-        return QStringLiteral("a name pattern cannot contain \"/\": image names are file names inside the export folder");
+        return QStringLiteral(
+            "a name pattern cannot contain \"/\": image names are file names inside the export folder");
     return {};
 }
 

@@ -20,8 +20,8 @@ QImage PDFImageStruct::reducedImage() const
     }
     const QImage full = image();
     QImage reduced = full.isNull() || std::max(full.width(), full.height()) <= kReducedEdge
-        ? full
-        : full.scaled(kReducedEdge, kReducedEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                         ? full
+                         : full.scaled(kReducedEdge, kReducedEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     std::lock_guard lock(m_mutex);
     if (m_reduced.isNull())
         m_reduced = reduced;
@@ -32,7 +32,6 @@ QImage PDFImageStruct::renderThumbnail() const
 {
     return zembrix::applyAllEffects(reducedImage(), effectParameters());
 }
-
 
 QImage PDFImageStruct::pictureReducedTo(int edge) const
 {

@@ -180,7 +180,7 @@ public:
 private:
     explicit PDFImageStruct(std::shared_ptr<CoreContext> context);
 
-    template <typename Argument, typename Value>
+    template<typename Argument, typename Value>
     void registerUndoOf(void (PDFImageStruct::*setter)(Argument), Value oldValue);
     void editDone();
 

@@ -22,7 +22,10 @@ class PictureCache
 public:
     static constexpr qint64 kDefaultLimit = qint64(512) << 20;
 
-    explicit PictureCache(qint64 limitBytes = kDefaultLimit) : m_limit(limitBytes) {}
+    explicit PictureCache(qint64 limitBytes = kDefaultLimit)
+        : m_limit(limitBytes)
+    {
+    }
     PictureCache(const PictureCache &) = delete;
     PictureCache &operator=(const PictureCache &) = delete;
 

@@ -49,7 +49,6 @@ private:
     NamedComponents m_namedComponents;
     QByteArray m_name; // a name whose escapes were undone
     qint64 *m_inflateBudget;
-
 };
 
 // The entries of an inline image's dictionary (the bytes between BI and ID)

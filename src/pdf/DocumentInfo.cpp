@@ -12,18 +12,15 @@ void PDFFileStruct::makeInfo()
     setInfo(QString(QLatin1String("")));
     appendInfo(QString::asprintf("    PDF Version\t- %d.%d\n", document.majorVersion(), document.minorVersion()));
     appendInfo(QString::asprintf("    Pages\t\t- %lu\n", static_cast<unsigned long>(document.numberOfPages())));
-    appendInfo(QStringLiteral("    Encrypted\t- %1\n").arg(document.isEncrypted() ? QStringLiteral("Yes") : QStringLiteral("No")));
+    appendInfo(QStringLiteral("    Encrypted\t- %1\n")
+                   .arg(document.isEncrypted() ? QStringLiteral("Yes") : QStringLiteral("No")));
 
     static const struct {
         const char *key;
         const char *label;
     } textLines[] = {
-        {"Title", "    Title\t\t- "},
-        {"Author", "    Author\t\t- "},
-        {"Subject", "    Subject\t\t- "},
-        {"Keywords", "    Keywords\t- "},
-        {"Creator", "    Creator\t\t- "},
-        {"Producer", "    Producer\t- "},
+        {"Title", "    Title\t\t- "},     {"Author", "    Author\t\t- "},   {"Subject", "    Subject\t\t- "},
+        {"Keywords", "    Keywords\t- "}, {"Creator", "    Creator\t\t- "}, {"Producer", "    Producer\t- "},
     };
     PdfObject string;
     for (const auto &line : textLines) {

@@ -18,8 +18,8 @@ ImageDictionary describedImage(const PdfObject &stream, double width, double hei
     image.height = height;
     image.bitsPerComponent = bps;
     // Not owned: the caller's record outlives the call.
-    image.colorSpace = colorSpace ? std::shared_ptr<const TColorSpace>(std::shared_ptr<const TColorSpace>(), colorSpace)
-                                  : nullptr;
+    image.colorSpace =
+        colorSpace ? std::shared_ptr<const TColorSpace>(std::shared_ptr<const TColorSpace>(), colorSpace) : nullptr;
     return image;
 }
 
@@ -36,8 +36,8 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
 }
 
 RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
-                                           const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged,
-                                           bool jpeg2000, DecodeCause *cause, WorkBudget *tintBudget)
+                                            const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged,
+                                            bool jpeg2000, DecodeCause *cause, WorkBudget *tintBudget)
 {
     return indexedRaster(describedImage(stream, width, height, bps, &colorSpace), data, width, height, bps, jpeg2000,
                          {0, colorManaged, tintBudget}, cause);

@@ -48,8 +48,9 @@ std::optional<RasterImage> convertedTableRaster(const ImageDictionary &image, co
         const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(baseSpace, cause);
         if (!spot)
             return RasterImage();
-        RasterImage table = spot->convertLookup(QByteArrayView(lookup), std::clamp(image.colorSpace->count(), 0, 255) + 1,
-                                                cause, tintBudgets(options.tintBudget));
+        RasterImage table =
+            spot->convertLookup(QByteArrayView(lookup), std::clamp(image.colorSpace->count(), 0, 255) + 1, cause,
+                                tintBudgets(options.tintBudget));
         if (!table.isNull() && spot->alternateIsLab())
             table = labRaster(table, spot->alternate(), options.colorManaged);
         if (table.isNull())
@@ -75,8 +76,8 @@ std::optional<RasterImage> convertedTableRaster(const ImageDictionary &image, co
 
 } // namespace
 
-RasterImage indexedRaster(const ImageDictionary &image, const QByteArray &data, int width, int height,
-                          std::int32_t bps, bool jpeg2000, const PictureOptions &options, DecodeCause *cause)
+RasterImage indexedRaster(const ImageDictionary &image, const QByteArray &data, int width, int height, std::int32_t bps,
+                          bool jpeg2000, const PictureOptions &options, DecodeCause *cause)
 {
     if (!image.colorSpace || !image.colorSpace->getStream())
         return {};
@@ -96,8 +97,8 @@ RasterImage indexedRaster(const ImageDictionary &image, const QByteArray &data, 
         indices = *mapped;
         bitsPerIndex = 8;
     }
-    if (std::optional<RasterImage> converted = convertedTableRaster(image, lookup, QByteArrayView(indices), width,
-                                                                     height, bitsPerIndex, options, cause))
+    if (std::optional<RasterImage> converted =
+            convertedTableRaster(image, lookup, QByteArrayView(indices), width, height, bitsPerIndex, options, cause))
         return std::move(*converted);
     bool cmyk = false;
     const int entry = lookupEntrySize(colorSpace.getBase(), &cmyk);

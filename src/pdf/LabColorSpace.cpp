@@ -32,7 +32,7 @@ IccDataSpace dataSpaceOf(const QByteArray &profile)
     return iccProfileDataSpace(profile.constData(), size_t(profile.size()));
 }
 
-template <size_t N>
+template<size_t N>
 void readNumbers(const PdfObject &dict, const char *key, size_t skip, std::array<double, N> *values)
 {
     PdfObject array;
@@ -90,8 +90,8 @@ std::vector<double> LabColorSpace::encodedDecode(const std::vector<double> &deco
 RasterImage LabColorSpace::toRgb(const RasterImage &samples, bool colorManaged, qint64 maxBytes) const
 {
     if (colorManaged) {
-        RasterImage managed = ColorTransformCache::shared().labToSrgb(samples, range, white, maxBytes,
-                                                                             QByteArrayView(profile));
+        RasterImage managed =
+            ColorTransformCache::shared().labToSrgb(samples, range, white, maxBytes, QByteArrayView(profile));
         if (!managed.isNull())
             return managed;
     }

@@ -24,7 +24,7 @@ IccDataSpace iccDataSpace(const PdfObject &iccBasedSpace);
 struct LabColorSpace {
     std::array<double, 4> range{-100, 100, -100, 100}; // a min, a max, b min, b max
     std::array<double, 3> white{0.9642, 1.0, 0.8249};  // XYZ; D50 for a profile
-    QByteArray profile;                                  // empty for /Lab
+    QByteArray profile;                                // empty for /Lab
 
     // None for any other space. The range of an ICC-based space is its /Range
     // (a and b from its last four values), else -128..127 as the profile's

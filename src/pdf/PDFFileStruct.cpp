@@ -102,14 +102,10 @@ void PDFFileStruct::appendImage(const std::shared_ptr<PDFImageStruct> &image)
 QString PDFFileStruct::ReadStatus::text() const
 {
     switch (state) {
-    case State::Fine:
-        return {};
-    case State::Failed:
-        return reason;
-    case State::Locked:
-        return QStringLiteral("locked (%1)").arg(reason);
-    case State::Stopped:
-        return QStringLiteral("stopped at %1 of %2").arg(stoppedAt).arg(pages);
+    case State::Fine: return {};
+    case State::Failed: return reason;
+    case State::Locked: return QStringLiteral("locked (%1)").arg(reason);
+    case State::Stopped: return QStringLiteral("stopped at %1 of %2").arg(stoppedAt).arg(pages);
     }
     return {};
 }

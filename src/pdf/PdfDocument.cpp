@@ -50,8 +50,7 @@ bool parseVersion(const std::string &text, int *major, int *minor)
 PdfDocument::PdfDocument() = default;
 PdfDocument::~PdfDocument() = default;
 
-std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, const QByteArray &password,
-                                               PdfOpenFailure *failure)
+std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, const QByteArray &password, PdfOpenFailure *failure)
 {
     using Kind = PdfOpenFailure::Kind;
     const auto fail = [failure](Kind kind, const QString &reason) -> std::shared_ptr<PdfDocument> {
@@ -66,7 +65,8 @@ std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, const QByteA
         const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return fail(Kind::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
-        struct stat info {};
+        struct stat info {
+        };
         if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
             const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
             ::close(fd);

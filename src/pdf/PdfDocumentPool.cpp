@@ -84,7 +84,8 @@ void PdfDocumentPool::giveBack(std::shared_ptr<PdfDocument> document)
 }
 
 PdfDocumentPool::Lease::Lease(std::shared_ptr<PdfDocumentPool> pool, std::shared_ptr<PdfDocument> document)
-    : m_pool(std::move(pool)), m_document(std::move(document))
+    : m_pool(std::move(pool))
+    , m_document(std::move(document))
 {
 }
 

@@ -177,7 +177,10 @@ struct StitchingNode final : Node {
 struct CalculatorNode final : Node {
     PostScriptCalculator program;
 
-    explicit CalculatorNode(PostScriptCalculator p) : program(std::move(p)) {}
+    explicit CalculatorNode(PostScriptCalculator p)
+        : program(std::move(p))
+    {
+    }
 
     bool compute(const double *in, double *out, qint64 *budget) const override
     {
@@ -210,15 +213,9 @@ public:
             return nullptr;
         std::shared_ptr<Node> node;
         switch (type) {
-        case 0:
-            node = sampled(object, domain, range);
-            break;
-        case 2:
-            node = exponential(object, domain);
-            break;
-        case 3:
-            node = stitching(object, domain, depth);
-            break;
+        case 0: node = sampled(object, domain, range); break;
+        case 2: node = exponential(object, domain); break;
+        case 3: node = stitching(object, domain, depth); break;
         case 4:
             node = calculator(object, hasDomain ? int(domain.size() / 2) : inputsHint,
                               hasRange ? int(range.size() / 2) : outputsHint);
@@ -227,8 +224,7 @@ public:
                 fillUnitPairs(domain);
             }
             break;
-        default:
-            return nullptr;
+        default: return nullptr;
         }
         if (!node || domain.empty() || int(domain.size()) != 2 * node->inputs || node->inputs < 1
             || node->inputs > PdfFunction::kMaxInputs || node->outputs < 1 || node->outputs > PdfFunction::kMaxOutputs

@@ -64,8 +64,8 @@ public:
     bool getNumber(double *value) const;        // integer or real
     std::optional<QByteArray> name() const;     // without the slash
     std::optional<QByteArray> stringBytes() const;
-    std::optional<QString> textString() const;  // PDFDocEncoding or UTF-16BE with BOM
-    std::optional<QDateTime> date() const;      // a PDF date string, as UTC
+    std::optional<QString> textString() const; // PDFDocEncoding or UTF-16BE with BOM
+    std::optional<QDateTime> date() const;     // a PDF date string, as UTC
 
     // Dictionaries (a stream answers for its own dictionary).
     int dictionaryCount() const;

@@ -12,10 +12,10 @@ namespace zembrix {
 // the user ("Properties: " followed by formatPropertiesText()).
 struct ImageProperties {
     ColorModel model = ColorModel::Gray;
-    int depth = 8;  // bits per component as stored
+    int depth = 8; // bits per component as stored
     int pixelWidth = 0;
     int pixelHeight = 0;
-    std::optional<double> dpiWidth;   // only when the file records a resolution
+    std::optional<double> dpiWidth; // only when the file records a resolution
     std::optional<double> dpiHeight;
 };
 

@@ -27,16 +27,16 @@ namespace zembrix {
 // lookup shorter than one entry gives null. Sizes are checked before the
 // result is allocated, which must fit in maxBytes. The result has 8-bit
 // samples in the entry model and no alpha. Thread-safe.
-RasterImage expandIndexedImage(QByteArrayView lookup, ColorModel entryModel, QByteArrayView indices,
-                               int width, int height, int bitsPerIndex, qint64 maxBytes);
+RasterImage expandIndexedImage(QByteArrayView lookup, ColorModel entryModel, QByteArrayView indices, int width,
+                               int height, int bitsPerIndex, qint64 maxBytes);
 
 // The RGB expansion: 3-byte entries, an RGB result.
-RasterImage makeRgbIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height,
-                                int bitsPerIndex, qint64 maxBytes);
+RasterImage makeRgbIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height, int bitsPerIndex,
+                                qint64 maxBytes);
 
 // The CMYK expansion: 4-byte entries (C, M, Y, K), a CMYK result. Rows are
 // read as by the RGB expansion, so odd widths of packed indices work.
-RasterImage makeCmykIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height,
-                                 int bitsPerIndex, qint64 maxBytes);
+RasterImage makeCmykIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height, int bitsPerIndex,
+                                 qint64 maxBytes);
 
 } // namespace zembrix

@@ -10,8 +10,8 @@ namespace {
 
 constexpr quint32 boxType(const char (&name)[5])
 {
-    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16
-        | quint32(uchar(name[2])) << 8 | quint32(uchar(name[3]));
+    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16 | quint32(uchar(name[2])) << 8
+           | quint32(uchar(name[3]));
 }
 
 struct Box {

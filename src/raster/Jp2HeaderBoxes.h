@@ -15,9 +15,9 @@ struct Jp2HeaderBoxes {
     // resolution 'resc', in dots per inch.
     std::optional<double> dpiWidth;
     std::optional<double> dpiHeight;
-    int paletteChannels = 0;  // columns of a 'pclr' box, 0 without one
-    int paletteDepth = 0;     // bits of its first column
-    std::vector<int> alphaChannels;  // 'cdef' channels of type 1 or 2 (opacity)
+    int paletteChannels = 0;        // columns of a 'pclr' box, 0 without one
+    int paletteDepth = 0;           // bits of its first column
+    std::vector<int> alphaChannels; // 'cdef' channels of type 1 or 2 (opacity)
 };
 
 // std::nullopt when the data has no readable 'jp2h' box at the top level.

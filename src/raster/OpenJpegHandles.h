@@ -10,7 +10,9 @@ namespace zembrix {
 
 namespace openjpeg {
 
-inline void ignoreMessage(const char *, void *) {}
+inline void ignoreMessage(const char *, void *)
+{
+}
 
 struct CodecDeleter {
     void operator()(opj_codec_t *codec) const { opj_destroy_codec(codec); }

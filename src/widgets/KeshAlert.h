@@ -20,13 +20,13 @@ class KeshAlert : public QDialog
 public:
     // Bits of the button mask.
     enum Button {
-        Ok = 1,         // first button "OK"
-        Yes = 2,        // first button "Yes"
-        No = 4,         // second button "No"
-        Cancel = 8,     // second button "Cancel"
-        Third = 16,     // third button "Cancel"
-        Save = 32,      // first button "Save..."
-        DontSave = 64,  // third button "Don't Save"
+        Ok = 1,        // first button "OK"
+        Yes = 2,       // first button "Yes"
+        No = 4,        // second button "No"
+        Cancel = 8,    // second button "Cancel"
+        Third = 16,    // third button "Cancel"
+        Save = 32,     // first button "Save..."
+        DontSave = 64, // third button "Don't Save"
     };
 
     explicit KeshAlert(QWidget *parent = nullptr);

@@ -12,7 +12,7 @@ namespace zembrix {
 namespace {
 constexpr int kPictureEdge = 120;
 constexpr int kStartTicks = 12;
-}
+} // namespace
 
 MySpinView::MySpinView(QWidget *parent)
     : QWidget(parent)

@@ -51,7 +51,7 @@ TEST(Intake, PathControlTakesFolders)
     ASSERT_TRUE(fixture::writeFile(pdf, ""));
     struct Case {
         QString path;
-        bool accepted;             // at drag entry
+        bool accepted;                 // at drag entry
         std::optional<QString> folder; // what a drop sets
     };
     const Case cases[] = {

@@ -5,7 +5,6 @@
 
 #include "images/PDFImageStruct.h"
 
-
 #include <QPainter>
 #include <QSignalSpy>
 #include <QThreadPool>

@@ -84,8 +84,7 @@ TEST_F(Batch, FilesFrom)
         writeFile(path("list"), (QFile::encodeName(path("a.pdf")) + end + QFile::encodeName(path("b c.pdf")) + end + latin1).toStdString());
         const QStringList fromFile = {"--list", "--files-from", path("list")};
         for (const QStringList &args : {fromFile + (nul ? QStringList{"--null"} : QStringList{}),
-                                        QStringList{"-c", QStringLiteral("exec \"$0\" --list --files-from - %1 < \"$1\"")
-                                                              .arg(nul ? "--null" : ""), ZEMBRIX_BINARY, path("list")}}) {
+                                        QStringList{"-c", QStringLiteral("exec \"$0\" --list --files-from - %1 < \"$1\"").arg(nul ? "--null" : ""), ZEMBRIX_BINARY, path("list")}}) {
             const ProcessResult r = args[0] == "-c" ? runProcess("/bin/sh", args) : runZembrix(args);
             EXPECT_EQ(r.status, 0) << r.err.toStdString();
             EXPECT_EQ(r.out.count('\n'), 5) << r.out.toStdString();
@@ -110,9 +109,7 @@ TEST_F(Batch, ManifestAndResume)
     EXPECT_EQ(lines[0]["status"], "skipped");
     EXPECT_TRUE(lines[0]["reason"].toString().startsWith("not decoded (")) << lines[0]["reason"].toString().toStdString();
     const QJsonObject c1 = lines[5];
-    const QJsonObject expected{{"file", path("c.pdf")}, {"index", 1}, {"name", "img-01"}, {"output", path("out/img-01 (2).png")},
-                               {"width", 6}, {"height", 4}, {"bpc", 8}, {"colorspace", "/DeviceGray"}, {"page", 1},
-                               {"status", "written"}, {"file_images", 2}};
+    const QJsonObject expected{{"file", path("c.pdf")}, {"index", 1}, {"name", "img-01"}, {"output", path("out/img-01 (2).png")}, {"width", 6}, {"height", 4}, {"bpc", 8}, {"colorspace", "/DeviceGray"}, {"page", 1}, {"status", "written"}, {"file_images", 2}};
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(c1[it.key()], it.value()) << it.key().toStdString();
     EXPECT_EQ(c1["sha256"].toString(), runProcess("/usr/bin/sha256sum", {path("out/img-01 (2).png")}).out.section(' ', 0, 0));
@@ -120,7 +117,13 @@ TEST_F(Batch, ManifestAndResume)
 
     const QByteArray manifest = readFile(path("m.jsonl"));
     // An output file made different or removed, and the files the resumed run skips.
-    struct Row { const char *what; QByteArray manifest; const char *damaged; bool remove; int done; };
+    struct Row {
+        const char *what;
+        QByteArray manifest;
+        const char *damaged;
+        bool remove;
+        int done;
+    };
     const qsizetype fifthLine = manifest.indexOf('\n', manifest.indexOf("/img-00 (3).png\"")) - 30;
     for (const Row &row : {Row{"torn in c's first line", manifest.left(fifthLine), nullptr, false, 2},
                            Row{"a changed output", manifest, "img-01 (2).png", false, 3},
@@ -198,13 +201,12 @@ TEST_F(Batch, ParallelRecipeEqualsOneRun)
     }
     writeFile(path("list"), list.toStdString());
     const ProcessResult one = runZembrix({"--extract", "--files-from", path("list"), "--null", "--out", path("one"),
-                                       "--manifest", path("one.jsonl")});
+                                          "--manifest", path("one.jsonl")});
     ASSERT_EQ(one.status, 0) << one.err.toStdString();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("ZEMBRIX", ZEMBRIX_BINARY);
     const ProcessResult recipe = runProcess(
-        "/bin/sh", {"-c", "exec \"$0\" \"$2/many\" \"$2/many.jsonl\" -N 10 -j 2 < \"$1\"",
-                    ZEMBRIX_SOURCE_DIR "/tools/extract-parallel.sh", path("list"), m_dir.path()}, 120000, env);
+        "/bin/sh", {"-c", "exec \"$0\" \"$2/many\" \"$2/many.jsonl\" -N 10 -j 2 < \"$1\"", ZEMBRIX_SOURCE_DIR "/tools/extract-parallel.sh", path("list"), m_dir.path()}, 120000, env);
     ASSERT_EQ(recipe.status, 0) << recipe.err.toStdString();
     EXPECT_EQ(QDir(path("many.jsonl.d")).entryList(QDir::Files).size(), 2);
     EXPECT_EQ(comparable(manifestLines(path("many.jsonl"))), comparable(manifestLines(path("one.jsonl"))));

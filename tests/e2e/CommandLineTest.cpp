@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace fixture;
 
 TEST(CommandLine, InfoPrintsTheDocumentText)
@@ -42,7 +41,9 @@ TEST(CommandLine, ErrorsAndUsage)
     pdf.write(dir.filePath("locked.pdf"), locked);
 
     const std::pair<QString, const char *> unreadable[] = {{dir.filePath("missing.pdf"), "no such file"},
-        {dir.filePath("noise.pdf"), "not a PDF file"}, {dir.filePath("locked.pdf"), "needs a password"}, {dir.path(), "cannot be read"}};
+                                                           {dir.filePath("noise.pdf"), "not a PDF file"},
+                                                           {dir.filePath("locked.pdf"), "needs a password"},
+                                                           {dir.path(), "cannot be read"}};
     for (const auto &[file, reason] : unreadable) {
         const ProcessResult r = runZembrix({"--info", file});
         EXPECT_EQ(r.status, 1) << file.toStdString();
@@ -74,7 +75,8 @@ TEST(CommandLine, ErrorsAndUsage)
         const ProcessResult r = runZembrix(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.startsWith("zembrix: ") && r.err.count('\n') == 2
-                    && r.err.endsWith("\nTry 'zembrix --help' for more information.\n")) << r.err.toStdString();
+                    && r.err.endsWith("\nTry 'zembrix --help' for more information.\n"))
+            << r.err.toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("o")) || QFileInfo::exists(dir.filePath("p")));
     const ProcessResult help = runZembrix({"--help"});

@@ -105,7 +105,7 @@ TEST_F(Extract, WritesPngAndTiffWithNamesPixelsAndSummary)
 
     // TIFF named case-insensitively, at 150 DPI, under another pattern.
     const ProcessResult tiff = runZembrix({"--extract", path("report.pdf"), "--out", path("tiff"), "--format", "tiff",
-                                        "--dpi", "150", "--pattern", "img-$-##"});
+                                           "--dpi", "150", "--pattern", "img-$-##"});
     EXPECT_EQ(tiff.status, 0) << tiff.err.toStdString();
     EXPECT_EQ(filesIn(path("tiff")), (QStringList{"img-report-00.tiff", "img-report-01.tiff"}));
     expectPicture(path("tiff/img-report-00.tiff"), kReportA);

@@ -46,11 +46,11 @@ QString writeFixture(const QDir &dir)
         ++n;
         Obj image = pdf.image(100, 50, 8, name("DeviceGray"), std::string(5000, char(10 * n)));
         Obj page = p.formMatrix != 0
-            ? pdf.page({{"/F", pdf.form({{"/Im", image}}, {{"Matrix", array({real(std::fabs(p.formMatrix)), integer(0),
-                                                                              integer(0), real(std::fabs(p.formMatrix)),
-                                                                              integer(0), integer(0)})}})},
-                        {"/Im", image}})
-            : pdf.page({{"/Im", image}});
+                       ? pdf.page({{"/F", pdf.form({{"/Im", image}}, {{"Matrix", array({real(std::fabs(p.formMatrix)), integer(0),
+                                                                                        integer(0), real(std::fabs(p.formMatrix)),
+                                                                                        integer(0), integer(0)})}})},
+                                   {"/Im", image}})
+                       : pdf.page({{"/Im", image}});
         page.replaceKey("/Contents", pdf.stream(p.content));
         if (p.formMatrix < 0) {
             Obj form = page.getKey("/Resources").getKey("/XObject").getKey("/F");

@@ -56,8 +56,8 @@ TEST_P(HostileCatalog, EndsAsStated)
 
     // --extract of the good file and the hostile one.
     const ProcessResult extract = runZembrix(QStringList{"--extract", root + "/good.pdf", setup.bad, "--out", setup.out}
-                                              + c.extraArgs,
-                                          kCaseTimeLimitMs);
+                                                 + c.extraArgs,
+                                             kCaseTimeLimitMs);
     EXPECT_EQ(extract.status, c.extractStatus) << extract.err.toStdString();
     for (int i = 0; setup.goodNamedByDefault && i < kGoodImages; ++i)
         expectGoodImage(setup.out + QStringLiteral("/good_%1.png").arg(i, 3, 10, QLatin1Char('0')), i);

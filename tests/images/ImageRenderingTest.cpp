@@ -8,7 +8,6 @@
 
 using namespace zembrix;
 
-
 // Without a picture nothing is rendered; with neutral edits (also edits set back to neutral)
 // the picture itself. Otherwise the record hands every edit to the effects pipeline (whose
 // order has its own tests) and never touches the stored picture.

@@ -19,7 +19,7 @@ ProcessResult runProcess(const QString &program, const QStringList &args, int ti
 
 #ifdef ZEMBRIX_BINARY
 inline ProcessResult runZembrix(const QStringList &args, int timeoutMs = 120000,
-                             const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+                                const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     return runProcess(QStringLiteral(ZEMBRIX_BINARY), args, timeoutMs, env);
 }

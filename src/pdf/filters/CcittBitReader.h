@@ -14,7 +14,9 @@ class CcittBitReader
 {
 public:
     CcittBitReader(const std::uint8_t *data, qint64 size)
-        : m_data(data), m_size(size), m_bitCount(size * 8)
+        : m_data(data)
+        , m_size(size)
+        , m_bitCount(size * 8)
     {
     }
 
