@@ -9,7 +9,10 @@
 #include <random>
 #include <string>
 
-inline std::string toStd(const QByteArray &a) { return std::string(a.constData(), size_t(a.size())); }
+inline std::string toStd(const QByteArray &a)
+{
+    return std::string(a.constData(), size_t(a.size()));
+}
 
 // An RGB page: paper tone, lines of "text" and a picture block, placed from the page number,
 // with a little sensor noise.

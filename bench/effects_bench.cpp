@@ -18,6 +18,8 @@
 #include <ctime>
 #include <functional>
 
+using namespace zembrix;
+
 namespace {
 
 constexpr int kWidth = 6000;

@@ -27,6 +27,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+using namespace zembrix;
+
 namespace {
 
 void writeNoisyPdf(const QString &path, int count, int width, int height)
@@ -62,7 +64,8 @@ public:
         const qint64 took = timer.elapsed();
         if (took > longestEvent) {
             longestEvent = took;
-            longestWhat = QStringLiteral("%1 to %2").arg(type).arg(QString::fromLatin1(receiver->metaObject()->className()));
+            longestWhat =
+                QStringLiteral("%1 to %2").arg(type).arg(QString::fromLatin1(receiver->metaObject()->className()));
         }
         return result;
     }
@@ -102,15 +105,18 @@ int main(int argc, char **argv)
     controller.setParsePause(std::chrono::milliseconds(0));
     window.show();
     controller.addPdfFile(pdfPath);
-    if (!waitFor([&] {
-            return !controller.pdfFiles().isEmpty() && !controller.pdfFiles().first()->isThreading()
-                && controller.thumbnailModel()->rowCount() == count;
-        }, 600000)) {
+    if (!waitFor(
+            [&] {
+                return !controller.pdfFiles().isEmpty() && !controller.pdfFiles().first()->isThreading()
+                       && controller.thumbnailModel()->rowCount() == count;
+            },
+            600000)) {
         out << "the file was not read\n";
         return 1;
     }
     out << count << " pictures of " << edge << " x " << edge * 3 / 4 << ", " << QThread::idealThreadCount()
-        << " cores\nformat\tseconds\tfiles\tlongest main-thread block ms\tat s\tgaps over 50 ms\tticks\tlongest event ms\n";
+        << " cores\nformat\tseconds\tfiles\tlongest main-thread block ms\tat s\tgaps over 50 ms\tticks\tlongest event "
+           "ms\n";
     out.flush();
 
     // "idle": the heartbeat alone for five seconds, the machine's own noise.
@@ -142,11 +148,11 @@ int main(int argc, char **argv)
         });
         bool finished = false;
         int written = 0;
-        const auto connection = QObject::connect(window.exportCommands(), &ExportCommands::jobFinished,
-                                                 [&](const ExportJobResult &result) {
-                                                     finished = true;
-                                                     written = result.filesWritten;
-                                                 });
+        const auto connection =
+            QObject::connect(window.exportCommands(), &ExportCommands::jobFinished, [&](const ExportJobResult &result) {
+                finished = true;
+                written = result.filesWritten;
+            });
         app.longestEvent = 0;
         total.start();
         sinceTick.start();

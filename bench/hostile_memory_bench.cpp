@@ -1,9 +1,9 @@
 // Peak resident memory and time of --list and --extract on every file of the hostile catalogue
 // (tests/hostile/HostileCases) and of the hostile inputs the PDF tests read in-process
 // (tests/pdf/HostileInputs), and on the large masked images and the page of 50,000 inline
-// images below, too slow for the catalogue's test. The table and the files are made by child processes of this program, so that
-// this process stays small: a child's peak resident memory, as wait4 reports it, starts from what
-// its parent held when it forked.
+// images below, too slow for the catalogue's test. The table and the files are made by child processes of this program,
+// so that this process stays small: a child's peak resident memory, as wait4 reports it, starts from what its parent
+// held when it forked.
 //
 // Goals, for every case: --list within 512 MB, --extract within 2 GB, each run within 30 s. The
 // last column names the goals a case misses ("-" when it meets them all).
@@ -58,19 +58,31 @@ HostileCase softMaskedImage(std::string caseName, int side, int maskSide, int li
                 std::string rgb;
                 for (int x = 0; x < side; ++x)
                     rgb += "\x0a\x14\x1e";
-                const std::string half = std::string(size_t(maskSide / 2), '\xff') + std::string(size_t(maskSide - maskSide / 2), '\0');
-                const Obj mask = pdf.stream(deflatedRows(half, maskSide),
-                                            {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(maskSide)},
-                                             {"Height", integer(maskSide)}, {"BitsPerComponent", integer(8)},
-                                             {"ColorSpace", name("DeviceGray")}, {"Filter", name("FlateDecode")}});
-                pdf.page({{"/I", pdf.stream(deflatedRows(rgb, side),
-                                            {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(side)},
-                                             {"Height", integer(side)}, {"BitsPerComponent", integer(8)},
-                                             {"ColorSpace", name("DeviceRGB")}, {"Filter", name("FlateDecode")},
-                                             {"SMask", mask}})}});
+                const std::string half =
+                    std::string(size_t(maskSide / 2), '\xff') + std::string(size_t(maskSide - maskSide / 2), '\0');
+                const Obj mask = pdf.stream(deflatedRows(half, maskSide), {{"Type", name("XObject")},
+                                                                           {"Subtype", name("Image")},
+                                                                           {"Width", integer(maskSide)},
+                                                                           {"Height", integer(maskSide)},
+                                                                           {"BitsPerComponent", integer(8)},
+                                                                           {"ColorSpace", name("DeviceGray")},
+                                                                           {"Filter", name("FlateDecode")}});
+                pdf.page({{"/I", pdf.stream(deflatedRows(rgb, side), {{"Type", name("XObject")},
+                                                                      {"Subtype", name("Image")},
+                                                                      {"Width", integer(side)},
+                                                                      {"Height", integer(side)},
+                                                                      {"BitsPerComponent", integer(8)},
+                                                                      {"ColorSpace", name("DeviceRGB")},
+                                                                      {"Filter", name("FlateDecode")},
+                                                                      {"SMask", mask}})}});
                 pdf.write(s.bad);
             },
-            {}, 0, listed, 0, listed, nullptr};
+            {},
+            0,
+            listed,
+            0,
+            listed,
+            nullptr};
 }
 
 // 50,000 inline images on one page, each listed and written: 100,000 lines and files in all.
@@ -81,11 +93,19 @@ HostileCase fiftyThousandInlineImages()
                 fixture::PdfFixture pdf;
                 std::string content;
                 for (int i = 0; i < 50000; ++i)
-                    content += "q 9 0 0 9 0 0 cm BI /W 2 /H 1 /BPC 8 /CS /G ID " + std::string{char(i), char(i >> 8)} + " EI Q\n";
-                pdf.page({}).getKey("/Contents").replaceStreamData(content, fixture::Obj::newNull(), fixture::Obj::newNull());
+                    content += "q 9 0 0 9 0 0 cm BI /W 2 /H 1 /BPC 8 /CS /G ID " + std::string{char(i), char(i >> 8)}
+                               + " EI Q\n";
+                pdf.page({})
+                    .getKey("/Contents")
+                    .replaceStreamData(content, fixture::Obj::newNull(), fixture::Obj::newNull());
                 pdf.write(s.bad);
             },
-            {"--all-images"}, 0, 50000, 0, 50000, nullptr};
+            {"--all-images"},
+            0,
+            50000,
+            0,
+            50000,
+            nullptr};
 }
 
 std::vector<HostileCase> allCases()
@@ -94,8 +114,14 @@ std::vector<HostileCase> allCases()
     cases.push_back(fiftyThousandInlineImages());
     // The files the library reads alone (the PDF tests read them in-process).
     for (const HostileInput &input : hostileInputs())
-        cases.push_back({input.name, [input](HostileSetup &s) { fixture::writeFile(s.bad, fileOf(input)); }, {}, 0,
-                         input.images, 0, input.images, nullptr});
+        cases.push_back({input.name,
+                         [input](HostileSetup &s) { fixture::writeFile(s.bad, fileOf(input)); },
+                         {},
+                         0,
+                         input.images,
+                         0,
+                         input.images,
+                         nullptr});
     // Masking a quarter gigapixel: the image, its mask and the masked picture are never held at once.
     cases.push_back(softMaskedImage("SoftMaskOfAQuarterGigapixelImage", 16000, 16000, 1));
     // A gigapixel mask gives the 4 x 4 picture its size: past the pixel budget, refused with its reason.
@@ -162,12 +188,13 @@ int main(int argc, char **argv)
         const QString bad = made.out.trimmed();
         QElapsedTimer clock;
         clock.start();
-        const ProcessResult list = runProcess(ZEMBRIX_BINARY, QStringList{"--list", bad} + extraArgs.filter("--all-images"), 600000);
+        const ProcessResult list =
+            runProcess(ZEMBRIX_BINARY, QStringList{"--list", bad} + extraArgs.filter("--all-images"), 600000);
         const double listSeconds = clock.nsecsElapsed() / 1e9;
         clock.restart();
         const ProcessResult extract = runProcess(
-            ZEMBRIX_BINARY, QStringList{"--extract", dir.path() + "/good.pdf", bad, "--out", dir.path() + "/out"} + extraArgs,
-            600000);
+            ZEMBRIX_BINARY,
+            QStringList{"--extract", dir.path() + "/good.pdf", bad, "--out", dir.path() + "/out"} + extraArgs, 600000);
         const double extractSeconds = clock.nsecsElapsed() / 1e9;
         QStringList goals;
         if (list.peakRssKiB / 1024.0 > kListGoalMiB)
@@ -179,8 +206,8 @@ int main(int argc, char **argv)
         missed += !goals.isEmpty();
         out << name << '\t' << QString::number(list.peakRssKiB / 1024.0, 'f', 1) << '\t'
             << QString::number(extract.peakRssKiB / 1024.0, 'f', 1) << '\t' << QString::number(listSeconds, 'f', 2)
-            << '\t' << QString::number(extractSeconds, 'f', 2) << '\t' << list.status << '\t' << extract.status
-            << '\t' << (goals.isEmpty() ? QStringLiteral("-") : goals.join(", ")) << Qt::endl;
+            << '\t' << QString::number(extractSeconds, 'f', 2) << '\t' << list.status << '\t' << extract.status << '\t'
+            << (goals.isEmpty() ? QStringLiteral("-") : goals.join(", ")) << Qt::endl;
         ++count;
     }
     out << count << " cases in " << QString::number(all.nsecsElapsed() / 1e9, 'f', 1) << " s, " << missed

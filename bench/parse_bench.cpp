@@ -21,6 +21,8 @@
 
 #include <random>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {
@@ -33,7 +35,10 @@ struct Kind {
     std::function<Obj(PdfFixture &, int)> makeImage;
 };
 
-std::string toStd(const QByteArray &a) { return std::string(a.constData(), size_t(a.size())); }
+std::string toStd(const QByteArray &a)
+{
+    return std::string(a.constData(), size_t(a.size()));
+}
 
 std::string noisyRgb(int w, int h, unsigned seed)
 {
@@ -80,14 +85,16 @@ int main(int argc, char **argv)
     const QByteArray g4 = faxEncode(bilevel, g4Options);
     using namespace jbig2test;
     const QByteArray jbig2 = segment(0, PageInformation, 1, pageInformation(scanW, scanH))
-        + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(bilevel, 0, 0, g4))
-        + segment(2, EndOfPage, 1, QByteArray());
+                             + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(bilevel, 0, 0, g4))
+                             + segment(2, EndOfPage, 1, QByteArray());
 
     const std::vector<Kind> kinds = {
         {"ccitt-g4", 20, scanW, scanH,
          [&](PdfFixture &pdf, int) {
              return pdf.image(scanW, scanH, 1, name("DeviceGray"), toStd(g4), {"CCITTFaxDecode"},
-                              {{"DecodeParms", dict({{"K", integer(-1)}, {"Columns", integer(scanW)}, {"Rows", integer(scanH)},
+                              {{"DecodeParms", dict({{"K", integer(-1)},
+                                                     {"Columns", integer(scanW)},
+                                                     {"Rows", integer(scanH)},
                                                      {"BlackIs1", boolean(true)}})}});
          }},
         {"jbig2", 20, scanW, scanH,
@@ -95,7 +102,9 @@ int main(int argc, char **argv)
              return pdf.image(scanW, scanH, 1, name("DeviceGray"), toStd(jbig2), {"JBIG2Decode"});
          }},
         {"jpeg-scan", 10, scanW, scanH,
-         [&](PdfFixture &pdf, int) { return pdf.image(scanW, scanH, 8, name("DeviceRGB"), toStd(scanJpeg), {"DCTDecode"}); }},
+         [&](PdfFixture &pdf, int) {
+             return pdf.image(scanW, scanH, 8, name("DeviceRGB"), toStd(scanJpeg), {"DCTDecode"});
+         }},
         {"flate-rgb", 20, 1200, 900,
          [&](PdfFixture &pdf, int) { return pdf.image(1200, 900, 8, name("DeviceRGB"), flateRgb, {"FlateDecode"}); }},
         {"indexed", 20, 1600, 1200,

@@ -91,9 +91,12 @@ void writeCcitt(const QString &file)
     g4.endMarker = false;
     for (int page = 0; page < 100; ++page) {
         const TestBitmap bits = TestBitmap::randomRuns(kScanW, kScanH, 12, unsigned(page) + 3);
-        pdf.page({{"/Im", pdf.image(kScanW, kScanH, 1, name("DeviceGray"), toStd(faxEncode(bits, g4)), {"CCITTFaxDecode"},
-                                    {{"DecodeParms", dict({{"K", integer(-1)}, {"Columns", integer(kScanW)},
-                                                           {"Rows", integer(kScanH)}, {"BlackIs1", boolean(true)}})}})}});
+        pdf.page(
+            {{"/Im", pdf.image(kScanW, kScanH, 1, name("DeviceGray"), toStd(faxEncode(bits, g4)), {"CCITTFaxDecode"},
+                               {{"DecodeParms", dict({{"K", integer(-1)},
+                                                      {"Columns", integer(kScanW)},
+                                                      {"Rows", integer(kScanH)},
+                                                      {"BlackIs1", boolean(true)}})}})}});
     }
     pdf.write(file);
 }
@@ -106,7 +109,8 @@ void writeJbig2(const QString &file)
     g4.endMarker = false;
     for (int page = 0; page < 100; ++page) {
         const TestBitmap bits = TestBitmap::randomRuns(kScanW, kScanH, 12, unsigned(page) + 7);
-        const QByteArray data = segment(0, PageInformation, 1, pageInformation(kScanW, kScanH))
+        const QByteArray data =
+            segment(0, PageInformation, 1, pageInformation(kScanW, kScanH))
             + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(bits, 0, 0, faxEncode(bits, g4)))
             + segment(2, EndOfPage, 1, QByteArray());
         pdf.page({{"/Im", pdf.image(kScanW, kScanH, 1, name("DeviceGray"), toStd(data), {"JBIG2Decode"})}});
@@ -134,7 +138,8 @@ void writeFlate(const QString &file)
 {
     PdfFixture pdf;
     for (int page = 0; page < 50; ++page)
-        pdf.page({{"/Im", pdf.image(3000, 2000, 8, name("DeviceRGB"), toStd(scanPage(3000, 2000, page)), {"FlateDecode"})}});
+        pdf.page(
+            {{"/Im", pdf.image(3000, 2000, 8, name("DeviceRGB"), toStd(scanPage(3000, 2000, page)), {"FlateDecode"})}});
     pdf.write(file);
 }
 
@@ -235,10 +240,10 @@ int main(int argc, char **argv)
                         return options + QStringList{pdf, o + "/img"};
                     }};
     };
-    const Tool mutoolExtract{"mutool extract", sh, [&](const QString &pdf, const QString &o) {
-                                 return QStringList{"-c", "cd \"$1\" && exec \"$2\" extract -r \"$3\" >/dev/null", "sh",
-                                                    o, mutool, pdf};
-                             }};
+    const Tool mutoolExtract{
+        "mutool extract", sh, [&](const QString &pdf, const QString &o) {
+            return QStringList{"-c", "cd \"$1\" && exec \"$2\" extract -r \"$3\" >/dev/null", "sh", o, mutool, pdf};
+        }};
     const Tool pymupdf{"PyMuPDF", python, [&](const QString &pdf, const QString &o) {
                            return QStringList{"-c", fitzScript, pdf, o};
                        }};

@@ -30,6 +30,8 @@
 #include <random>
 #include <thread>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {
@@ -92,8 +94,8 @@ int writeFixtures(const QString &folder, int bookPages)
         f.quality = 80;
         f.subsampleChroma = true;
         for (int page = 0; page < bookPages; ++page)
-            pdf.page({{"/Im", pdf.image(scanW, scanH, 8, name("DeviceRGB"), toStd(encodeJpeg(scanPage(scanW, scanH, page), f)),
-                                        {"DCTDecode"})}});
+            pdf.page({{"/Im", pdf.image(scanW, scanH, 8, name("DeviceRGB"),
+                                        toStd(encodeJpeg(scanPage(scanW, scanH, page), f)), {"DCTDecode"})}});
         pdf.write(book);
     }
     const QString fax = QDir(folder).filePath("fax.pdf");
@@ -103,9 +105,12 @@ int writeFixtures(const QString &folder, int bookPages)
         g4.endMarker = false;
         for (int page = 0; page < 100; ++page) {
             const TestBitmap bits = TestBitmap::randomRuns(scanW, scanH, 12, unsigned(page) + 3);
-            pdf.page({{"/Im", pdf.image(scanW, scanH, 1, name("DeviceGray"), toStd(faxEncode(bits, g4)), {"CCITTFaxDecode"},
-                                        {{"DecodeParms", dict({{"K", integer(-1)}, {"Columns", integer(scanW)},
-                                                               {"Rows", integer(scanH)}, {"BlackIs1", boolean(true)}})}})}});
+            pdf.page(
+                {{"/Im", pdf.image(scanW, scanH, 1, name("DeviceGray"), toStd(faxEncode(bits, g4)), {"CCITTFaxDecode"},
+                                   {{"DecodeParms", dict({{"K", integer(-1)},
+                                                          {"Columns", integer(scanW)},
+                                                          {"Rows", integer(scanH)},
+                                                          {"BlackIs1", boolean(true)}})}})}});
         }
         pdf.write(fax);
     }
@@ -149,7 +154,9 @@ int main(int argc, char **argv)
     // Written by a process of its own, so that this one stays small: a child's peak resident
     // size as wait4 reports it starts from its parent's size at the fork.
     if (runProcess(QCoreApplication::applicationFilePath(), {"--write", dir.path(), QString::number(bookPages)},
-                   3600 * 1000).status != 0) {
+                   3600 * 1000)
+            .status
+        != 0) {
         out << "could not write the fixtures\n";
         return 1;
     }

@@ -15,6 +15,8 @@
 
 #include <random>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {
@@ -61,9 +63,9 @@ int main(int argc, char **argv)
     for (const Kind &kind : kinds) {
         PdfFixture pdf;
         const int inks = kind.inks;
-        Obj tint = pdf.stream(inks == 1 ? "{ 1 exch sub }" : (inks == 2 ? kTwoInks : kThreeInks),
-                              {{"FunctionType", integer(4)}, {"Domain", unitPairs(inks)},
-                               {"Range", unitPairs(inks == 1 ? 1 : 3)}});
+        Obj tint = pdf.stream(
+            inks == 1 ? "{ 1 exch sub }" : (inks == 2 ? kTwoInks : kThreeInks),
+            {{"FunctionType", integer(4)}, {"Domain", unitPairs(inks)}, {"Range", unitPairs(inks == 1 ? 1 : 3)}});
         std::vector<Obj> names;
         for (int i = 0; i < inks; ++i)
             names.push_back(name("Ink" + std::to_string(i)));

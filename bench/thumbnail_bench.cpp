@@ -17,6 +17,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+using namespace zembrix;
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -60,8 +62,8 @@ int main(int argc, char **argv)
         model.index(kImages - 1 - r % 80).data(ThumbnailModel::ThumbnailRole);
     const double screen = timer.nsecsElapsed() / 1e6 / 100;
 
-    out << "images\trefresh same ms\trefresh append ms\tscreen of 80 data() ms\tthumbnails/s (" << QThread::idealThreadCount()
-        << " threads)\n";
+    out << "images\trefresh same ms\trefresh append ms\tscreen of 80 data() ms\tthumbnails/s ("
+        << QThread::idealThreadCount() << " threads)\n";
     out << kImages << '\t' << same << '\t' << append << '\t' << screen << '\t' << ready / renderSeconds << '\n';
     return 0;
 }

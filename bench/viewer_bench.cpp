@@ -30,6 +30,8 @@
 
 #include <algorithm>
 
+using namespace zembrix;
+
 namespace {
 
 // A page-like picture: a paper tone, lines of "text" and some noise, coded
@@ -141,9 +143,12 @@ int main(int argc, char **argv)
         }
         out << QStringLiteral("  %1 x %2 JPEG: reduced picture %3 / %4, whole picture %5 / %6, "
                               "longest paint %7, longest main-thread pause %8 (with the time other processes take)\n")
-                   .arg(qint64(source.width)).arg(qint64(source.height))
-                   .arg(bestReduced, 0, 'f', 0).arg(worstReduced, 0, 'f', 0)
-                   .arg(bestWhole, 0, 'f', 0).arg(worstWhole, 0, 'f', 0)
+                   .arg(qint64(source.width))
+                   .arg(qint64(source.height))
+                   .arg(bestReduced, 0, 'f', 0)
+                   .arg(worstReduced, 0, 'f', 0)
+                   .arg(bestWhole, 0, 'f', 0)
+                   .arg(worstWhole, 0, 'f', 0)
                    .arg(worstPaint, 0, 'f', 1)
                    .arg(worstPause, 0, 'f', 1);
         out.flush();

@@ -11,7 +11,11 @@
 class FuzzInput
 {
 public:
-    FuzzInput(const std::uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
+    FuzzInput(const std::uint8_t *data, std::size_t size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
 
     std::uint8_t u8() { return m_pos < m_size ? m_data[m_pos++] : (m_pos++, 0); }
     std::uint16_t u16() { return std::uint16_t(u8() | (u8() << 8)); }
@@ -40,8 +44,8 @@ private:
 };
 
 // Stops the run as a crash: a result broke a promise of the function under test.
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition))                                                                          \
-            __builtin_trap();                                                                      \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            __builtin_trap();                                                                                          \
     } while (0)

@@ -6,6 +6,8 @@
 
 #include "pdf/PostScriptCalculator.h"
 
+using namespace zembrix;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     FuzzInput input(data, size);

@@ -7,6 +7,8 @@
 
 #include "pdf/filters/CcittFaxDecoder.h"
 
+using namespace zembrix;
+
 namespace {
 constexpr qint64 kMaxBytes = 64LL << 20;
 }

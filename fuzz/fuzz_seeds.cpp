@@ -19,11 +19,16 @@
 #include <functional>
 #include <vector>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {
 
-std::string toStd(const QByteArray &a) { return std::string(a.constData(), size_t(a.size())); }
+std::string toStd(const QByteArray &a)
+{
+    return std::string(a.constData(), size_t(a.size()));
+}
 
 QByteArray le32(std::int32_t v)
 {
@@ -34,7 +39,7 @@ QByteArray le32(std::int32_t v)
 }
 
 // A string literal with its NUL bytes.
-template <size_t N>
+template<size_t N>
 std::string raw(const char (&s)[N])
 {
     return std::string(s, N - 1);
@@ -48,12 +53,16 @@ QByteArray bytesOf(std::initializer_list<int> values)
     return b;
 }
 
-QByteArray le16(int v) { return bytesOf({v & 0xff, (v >> 8) & 0xff}); }
+QByteArray le16(int v)
+{
+    return bytesOf({v & 0xff, (v >> 8) & 0xff});
+}
 
 class SeedFolder
 {
 public:
-    SeedFolder(const QString &root, const QString &name) : m_dir(QDir(root).filePath(name))
+    SeedFolder(const QString &root, const QString &name)
+        : m_dir(QDir(root).filePath(name))
     {
         QDir().mkpath(m_dir);
     }
@@ -128,10 +137,10 @@ std::vector<QByteArray> jpeg2000s()
         bool isSigned;
     };
     const Shape shapes[] = {
-        {1, J2kSpace::Gray, false, 8, false, false, false},  {3, J2kSpace::SRGB, true, 8, false, false, false},
-        {3, J2kSpace::SYCC, true, 8, true, false, false},    {4, J2kSpace::CMYK, true, 8, false, false, false},
-        {4, J2kSpace::SRGB, true, 8, false, true, false},    {1, J2kSpace::Unspecified, false, 12, false, false, true},
-        {2, J2kSpace::Gray, true, 16, false, true, false},   {3, J2kSpace::Unspecified, false, 4, true, false, false},
+        {1, J2kSpace::Gray, false, 8, false, false, false}, {3, J2kSpace::SRGB, true, 8, false, false, false},
+        {3, J2kSpace::SYCC, true, 8, true, false, false},   {4, J2kSpace::CMYK, true, 8, false, false, false},
+        {4, J2kSpace::SRGB, true, 8, false, true, false},   {1, J2kSpace::Unspecified, false, 12, false, false, true},
+        {2, J2kSpace::Gray, true, 16, false, true, false},  {3, J2kSpace::Unspecified, false, 4, true, false, false},
     };
     for (const Shape &s : shapes) {
         J2kImage image;
@@ -154,9 +163,9 @@ std::vector<QByteArray> jpeg2000s()
     indices.components.push_back(component(5, 4, 2, false, 1, 1, false));
     const QByteArray codestream = encodeJpeg2000(indices);
     QByteArray pclr;
-    pclr += bytesOf({0, 4});               // 4 entries, big-endian
-    pclr += char(3);                        // 3 columns
-    pclr += QByteArray(3, char(7));         // 8-bit unsigned each
+    pclr += bytesOf({0, 4});        // 4 entries, big-endian
+    pclr += char(3);                // 3 columns
+    pclr += QByteArray(3, char(7)); // 8-bit unsigned each
     for (int e = 0; e < 4; ++e)
         pclr += bytesOf({e * 60, 255 - e * 60, e * 20});
     QByteArray cmap;
@@ -173,8 +182,8 @@ Bilevel bilevel(int w, int h, unsigned seed)
     Bilevel b{TestBitmap::randomRuns(w, h, 5, seed), {}, {}};
     const QByteArray t6 = faxEncode(b.bitmap, FaxEncodeOptions{});
     b.jbig2 = segment(0, PageInformation, 1, pageInformation(std::uint32_t(w), std::uint32_t(h)))
-        + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(b.bitmap, 0, 0, t6))
-        + segment(2, EndOfPage, 1, QByteArray());
+              + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(b.bitmap, 0, 0, t6))
+              + segment(2, EndOfPage, 1, QByteArray());
     return b;
 }
 
@@ -188,20 +197,21 @@ std::vector<Bilevel> jbig2Streams()
 
     Bilevel text{TestBitmap(40, 20), {}, segment(1, SymbolDictionary, 0, textSymbolDictionary())};
     text.jbig2 = segment(2, PageInformation, 1, pageInformation(40, 20))
-        + segment(3, ImmediateTextRegion, 1, textRegion(), {1})
-        + segment(4, EndOfPage, 1, QByteArray());
+                 + segment(3, ImmediateTextRegion, 1, textRegion(), {1}) + segment(4, EndOfPage, 1, QByteArray());
     out.push_back(text);
 
     const TestBitmap art = TestBitmap::random(19, 13, 0.3, 5);
     Bilevel inside{TestBitmap(25, 17), {}, {}};
-    inside.jbig2 = segment(0, PageInformation, 1, pageInformation(25, 17))
+    inside.jbig2 =
+        segment(0, PageInformation, 1, pageInformation(25, 17))
         + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(art, 3, 2, faxEncode(art, FaxEncodeOptions{})))
         + segment(2, EndOfPage, 1, QByteArray());
     out.push_back(inside);
 
     const TestBitmap top = TestBitmap::randomRuns(16, 6, 4, 9);
     Bilevel striped{top, {}, {}};
-    striped.jbig2 = segment(0, PageInformation, 1, pageInformation(16, 0xffffffffu, 0, 0x8000 | 6))
+    striped.jbig2 =
+        segment(0, PageInformation, 1, pageInformation(16, 0xffffffffu, 0, 0x8000 | 6))
         + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(top, 0, 0, faxEncode(top, FaxEncodeOptions{})))
         + segment(2, EndOfStripe, 1, endOfStripe(5)) + segment(3, EndOfPage, 1, QByteArray());
     out.push_back(striped);
@@ -227,10 +237,10 @@ const std::vector<FaxCase> &faxCases()
 
 QByteArray faxParams(const FaxCase &c, int columns, int rows)
 {
-    const int flags = (c.options.eol ? 1 : 0) | (c.options.byteAlign ? 2 : 0) | (c.options.endMarker ? 4 : 0)
-        | (c.blackIs1 ? 8 : 0);
+    const int flags =
+        (c.options.eol ? 1 : 0) | (c.options.byteAlign ? 2 : 0) | (c.options.endMarker ? 4 : 0) | (c.blackIs1 ? 8 : 0);
     return le32(c.options.k) + le32(columns) + le32(c.knownRows ? rows : 0) + QByteArray(1, char(flags))
-        + QByteArray(1, char(c.options.eol ? 2 : 0)) + QByteArray(2, '\0');
+           + QByteArray(1, char(c.options.eol ? 2 : 0)) + QByteArray(2, '\0');
 }
 
 void writeCodecSeeds(const QString &root)
@@ -257,8 +267,9 @@ void writeCodecSeeds(const QString &root)
         jbig2.add(le16(int(b.jbig2Globals.size())) + b.jbig2Globals + b.jbig2);
 
     SeedFolder calculator(root, QStringLiteral("calculator"));
-    for (const char *program : {"{ 1 exch sub }", "{ exch dup 0.5 gt { pop 1 } { 2 mul } ifelse exch 0 3 1 roll 2 copy 1 index }",
-                                "{ 2 bitshift 3 and 4 idiv 7 mod cvr sqrt ln atan sin cos round truncate cvi not true xor }"})
+    for (const char *program :
+         {"{ 1 exch sub }", "{ exch dup 0.5 gt { pop 1 } { 2 mul } ifelse exch 0 3 1 roll 2 copy 1 index }",
+          "{ 2 bitshift 3 and 4 idiv 7 mod cvr sqrt ln atan sin cos round truncate cvi not true xor }"})
         calculator.add(QByteArray("\x01\x03") + program);
 
     SeedFolder raster(root, QStringLiteral("raster"));
@@ -275,7 +286,8 @@ void writeCodecSeeds(const QString &root)
     } samples[] = {{13, 5, 1, 2, 10}, {4, 3, 8, 0, 36}, {4, 3, 8, 0, 48}, {3, 2, 16, 1, 48}, {3, 4, 4, 2, 8}};
     int decodeBits = 0;
     for (const auto &s : samples)
-        raster.add(sizes(0 | (decodeBits++ << 5), s.w, s.h) + char(s.bpc) + char(s.mode) + le16(0) + ramp.left(s.bytes));
+        raster.add(sizes(0 | (decodeBits++ << 5), s.w, s.h) + char(s.bpc) + char(s.mode) + le16(0)
+                   + ramp.left(s.bytes));
     // expandIndexedImage: 1, 2, 4 and 8-bit indices into gray, RGB and CMYK lookups.
     const struct {
         int w, h, bits, model, entries;
@@ -312,8 +324,10 @@ void writePdfSeeds(const QString &root)
     const std::string gray = raw("\x00\x40\x80\xc0\xff\x10\x20\x30\x40\x50\x60\x70");
 
     addPdf([&](PdfFixture &pdf) {
-        pdf.setInfo({{"Title", string("seed")}, {"Author", string("\xfe\xff\x00Z\x00e")},
-                     {"CreationDate", string("D:20240102030405+01'00'")}, {"ModDate", string("D:1999")}});
+        pdf.setInfo({{"Title", string("seed")},
+                     {"Author", string("\xfe\xff\x00Z\x00e")},
+                     {"CreationDate", string("D:20240102030405+01'00'")},
+                     {"ModDate", string("D:1999")}});
         pdf.page({{"/A", pdf.image(4, 4, 8, name("DeviceRGB"), rgb, {"FlateDecode"})},
                   {"/B", pdf.image(4, 3, 8, name("DeviceGray"), gray, {"LZWDecode"})}});
         pdf.page({{"/C", pdf.image(4, 3, 8, name("DeviceGray"), gray, {"ASCIIHexDecode"})},
@@ -322,68 +336,97 @@ void writePdfSeeds(const QString &root)
     addPdf([&](PdfFixture &pdf) {
         const std::string png = pngPredict(rgb, 4, 3, 8, 4);
         const std::string tiff = tiffPredict(rgb, 4, 3, 8);
-        pdf.page({{"/P", pdf.stream(flate(png), {{"Type", name("XObject")}, {"Subtype", name("Image")},
-                                                 {"Width", integer(4)}, {"Height", integer(4)},
-                                                 {"BitsPerComponent", integer(8)}, {"ColorSpace", name("DeviceRGB")},
-                                                 {"Filter", name("FlateDecode")},
-                                                 {"DecodeParms", dict({{"Predictor", integer(15)}, {"Colors", integer(3)},
-                                                                       {"Columns", integer(4)}})}})},
-                  {"/T", pdf.stream(flate(tiff), {{"Type", name("XObject")}, {"Subtype", name("Image")},
-                                                  {"Width", integer(4)}, {"Height", integer(4)},
-                                                  {"BitsPerComponent", integer(8)}, {"ColorSpace", name("DeviceRGB")},
+        pdf.page({{"/P",
+                   pdf.stream(flate(png),
+                              {{"Type", name("XObject")},
+                               {"Subtype", name("Image")},
+                               {"Width", integer(4)},
+                               {"Height", integer(4)},
+                               {"BitsPerComponent", integer(8)},
+                               {"ColorSpace", name("DeviceRGB")},
+                               {"Filter", name("FlateDecode")},
+                               {"DecodeParms",
+                                dict({{"Predictor", integer(15)}, {"Colors", integer(3)}, {"Columns", integer(4)}})}})},
+                  {"/T", pdf.stream(flate(tiff), {{"Type", name("XObject")},
+                                                  {"Subtype", name("Image")},
+                                                  {"Width", integer(4)},
+                                                  {"Height", integer(4)},
+                                                  {"BitsPerComponent", integer(8)},
+                                                  {"ColorSpace", name("DeviceRGB")},
                                                   {"Filter", name("FlateDecode")},
-                                                  {"DecodeParms", dict({{"Predictor", integer(2)}, {"Colors", integer(3)},
+                                                  {"DecodeParms", dict({{"Predictor", integer(2)},
+                                                                        {"Colors", integer(3)},
                                                                         {"Columns", integer(4)}})}})}});
     });
     // Inline, annotation and pattern images (the all-images walk), and a real RGB profile.
     addPdf([&](PdfFixture &pdf) {
         QFile file(QStringLiteral("/usr/share/color/icc/ghostscript/ps_rgb.icc"));
         const std::string profile = file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "no profile";
-        Obj page = pdf.page({{"/A", pdf.image(4, 4, 8, array({name("ICCBased"), pdf.stream(profile, {{"N", integer(3)}})}), rgb)}});
-        page.getKey("/Contents").replaceStreamData("/A Do BI /W 2 /H 2 /BPC 8 /CS /G /F /AHx ID 10203040> EI",
-                                                   Obj::newNull(), Obj::newNull());
+        Obj page = pdf.page(
+            {{"/A", pdf.image(4, 4, 8, array({name("ICCBased"), pdf.stream(profile, {{"N", integer(3)}})}), rgb)}});
+        page.getKey("/Contents")
+            .replaceStreamData("/A Do BI /W 2 /H 2 /BPC 8 /CS /G /F /AHx ID 10203040> EI", Obj::newNull(),
+                               Obj::newNull());
         const Obj box = array({integer(0), integer(0), integer(4), integer(4)});
-        const Obj pattern = pdf.stream("/T Do", {{"PatternType", integer(1)}, {"PaintType", integer(1)}, {"TilingType", integer(1)},
-                                                 {"BBox", box}, {"XStep", integer(4)}, {"YStep", integer(4)},
-                                                 {"Resources", dict({{"XObject", dict({{"/T", pdf.image(4, 3, 8, name("DeviceGray"), gray)}})}})}});
+        const Obj pattern = pdf.stream(
+            "/T Do",
+            {{"PatternType", integer(1)},
+             {"PaintType", integer(1)},
+             {"TilingType", integer(1)},
+             {"BBox", box},
+             {"XStep", integer(4)},
+             {"YStep", integer(4)},
+             {"Resources", dict({{"XObject", dict({{"/T", pdf.image(4, 3, 8, name("DeviceGray"), gray)}})}})}});
         page.getKey("/Resources").replaceKey("/Pattern", dict({{"/P", pattern}}));
-        page.replaceKey("/Annots", array({dict({{"Subtype", name("Stamp")}, {"Rect", box},
-                                                {"AP", dict({{"N", pdf.form({{"/S", pdf.image(3, 4, 8, name("DeviceGray"), gray)}})}})}})}));
+        page.replaceKey(
+            "/Annots",
+            array({dict({{"Subtype", name("Stamp")},
+                         {"Rect", box},
+                         {"AP", dict({{"N", pdf.form({{"/S", pdf.image(3, 4, 8, name("DeviceGray"), gray)}})}})}})}));
     });
     // Colour spaces and depths.
     addPdf([&](PdfFixture &pdf) {
-        Obj icc = pdf.stream(flate("not a profile"), {{"N", integer(3)}, {"Alternate", name("DeviceRGB")},
-                                                      {"Filter", name("FlateDecode")}});
+        Obj icc = pdf.stream(flate("not a profile"),
+                             {{"N", integer(3)}, {"Alternate", name("DeviceRGB")}, {"Filter", name("FlateDecode")}});
         Obj tint = pdf.stream("{ pop 0 0 0 }", {{"FunctionType", integer(4)}});
         pdf.page({{"/I", pdf.image(4, 4, 8, array({name("ICCBased"), icc}), rgb)},
                   {"/K", pdf.image(3, 2, 8, name("DeviceCMYK"), std::string(24, '\x33'), {"FlateDecode"},
-                                   {{"Decode", array({integer(1), integer(0), integer(1), integer(0), integer(1), integer(0),
-                                                      integer(1), integer(0)})}})},
+                                   {{"Decode", array({integer(1), integer(0), integer(1), integer(0), integer(1),
+                                                      integer(0), integer(1), integer(0)})}})},
                   {"/S", pdf.image(4, 3, 8, array({name("Separation"), name("Spot"), name("DeviceCMYK"), tint}), gray)},
-                  {"/N", pdf.image(2, 2, 8, array({name("DeviceN"), array({name("Cyan"), name("Magenta")}),
-                                                   name("DeviceCMYK"), tint}),
-                                   "\x10\x20\x30\x40\x50\x60\x70\x80")}});
-        pdf.page({{"/L", pdf.image(2, 1, 8, array({name("Lab"), dict({{"WhitePoint", array({real(0.9642), integer(1),
-                                                                                             real(0.8249)})}})}),
-                                   "\x80\x80\x80\x40\x20\xe0")},
-                  {"/R", pdf.image(2, 2, 16, array({name("CalRGB"), dict({{"WhitePoint", array({real(0.95), integer(1),
-                                                                                              real(1.09)})}})}),
-                                   std::string(24, '\x7f'))},
-                  {"/G", pdf.image(7, 3, 1, name("DeviceGray"), "\xaa\x55\xf0\x0f\xcc\x33", {},
-                                   {{"Decode", array({integer(1), integer(0)})}})},
-                  {"/H", pdf.image(5, 2, 4, name("DeviceGray"), "\x01\x23\x45\x67\x89\xab")}});
+                  {"/N",
+                   pdf.image(2, 2, 8,
+                             array({name("DeviceN"), array({name("Cyan"), name("Magenta")}), name("DeviceCMYK"), tint}),
+                             "\x10\x20\x30\x40\x50\x60\x70\x80")}});
+        pdf.page(
+            {{"/L",
+              pdf.image(2, 1, 8,
+                        array({name("Lab"), dict({{"WhitePoint", array({real(0.9642), integer(1), real(0.8249)})}})}),
+                        "\x80\x80\x80\x40\x20\xe0")},
+             {"/R",
+              pdf.image(2, 2, 16,
+                        array({name("CalRGB"), dict({{"WhitePoint", array({real(0.95), integer(1), real(1.09)})}})}),
+                        std::string(24, '\x7f'))},
+             {"/G", pdf.image(7, 3, 1, name("DeviceGray"), "\xaa\x55\xf0\x0f\xcc\x33", {},
+                              {{"Decode", array({integer(1), integer(0)})}})},
+             {"/H", pdf.image(5, 2, 4, name("DeviceGray"), "\x01\x23\x45\x67\x89\xab")}});
     });
     addPdf([&](PdfFixture &pdf) {
         std::string palette;
         for (int i = 0; i < 16; ++i)
             palette += std::string{char(i * 16), char(255 - i * 16), char(i * 5)};
         Obj lookup = pdf.stream(asciiHex(palette.substr(0, 12)), {{"Filter", name("ASCIIHexDecode")}});
-        pdf.page({{"/X", pdf.image(6, 2, 4, array({name("Indexed"), name("DeviceRGB"), integer(15), string(palette)}),
-                                   "\x01\x23\x45\x67\x89\xab")},
-                  {"/Y", pdf.image(5, 2, 2, array({name("Indexed"), name("DeviceRGB"), integer(3), lookup}), "\x1b\x80\xe4\x40")},
-                  {"/Z", pdf.image(3, 2, 8, array({name("Indexed"), name("DeviceCMYK"), integer(1), string(raw("\x00\x10\x20\x30\xff\xee\xdd\xcc"))}),
-                                   raw("\x00\x01\x01\x00\x05\x00"), {"FlateDecode"})},
-                  {"/W", pdf.image(8, 1, 1, array({name("Indexed"), name("DeviceGray"), integer(1), string("\x20\xe0")}), "\xa5")}});
+        pdf.page(
+            {{"/X", pdf.image(6, 2, 4, array({name("Indexed"), name("DeviceRGB"), integer(15), string(palette)}),
+                              "\x01\x23\x45\x67\x89\xab")},
+             {"/Y",
+              pdf.image(5, 2, 2, array({name("Indexed"), name("DeviceRGB"), integer(3), lookup}), "\x1b\x80\xe4\x40")},
+             {"/Z", pdf.image(3, 2, 8,
+                              array({name("Indexed"), name("DeviceCMYK"), integer(1),
+                                     string(raw("\x00\x10\x20\x30\xff\xee\xdd\xcc"))}),
+                              raw("\x00\x01\x01\x00\x05\x00"), {"FlateDecode"})},
+             {"/W", pdf.image(8, 1, 1, array({name("Indexed"), name("DeviceGray"), integer(1), string("\x20\xe0")}),
+                              "\xa5")}});
     });
     // Spot colours: every tint function type, an Indexed lookup over a Separation.
     addPdf([&](PdfFixture &pdf) {
@@ -396,14 +439,23 @@ void writePdfSeeds(const QString &root)
         auto separation = [&](const char *alternate, Obj tint) {
             return array({name("Separation"), name("Spot"), name(alternate), tint});
         };
-        Obj inverse = pdf.stream("{ 1 exch sub }", {{"FunctionType", integer(4)}, {"Domain", pairs(1)}, {"Range", pairs(1)}});
-        Obj sampled = pdf.stream(raw("\xff\xff\xff\x00\x00\xff"), {{"FunctionType", integer(0)}, {"Domain", pairs(1)},
-                                 {"Range", pairs(3)}, {"Size", array({integer(2)})}, {"BitsPerSample", integer(8)}});
-        Obj exponential = dict({{"FunctionType", integer(2)}, {"Domain", pairs(1)},
+        Obj inverse =
+            pdf.stream("{ 1 exch sub }", {{"FunctionType", integer(4)}, {"Domain", pairs(1)}, {"Range", pairs(1)}});
+        Obj sampled = pdf.stream(raw("\xff\xff\xff\x00\x00\xff"), {{"FunctionType", integer(0)},
+                                                                   {"Domain", pairs(1)},
+                                                                   {"Range", pairs(3)},
+                                                                   {"Size", array({integer(2)})},
+                                                                   {"BitsPerSample", integer(8)}});
+        Obj exponential = dict({{"FunctionType", integer(2)},
+                                {"Domain", pairs(1)},
                                 {"C0", array({integer(0), integer(0), integer(0), integer(0)})},
-                                {"C1", array({integer(0), integer(1), integer(0), integer(0)})}, {"N", integer(2)}});
-        Obj stitched = dict({{"FunctionType", integer(3)}, {"Domain", pairs(1)}, {"Functions", array({exponential, exponential})},
-                             {"Bounds", array({real(0.5)})}, {"Encode", pairs(2)}});
+                                {"C1", array({integer(0), integer(1), integer(0), integer(0)})},
+                                {"N", integer(2)}});
+        Obj stitched = dict({{"FunctionType", integer(3)},
+                             {"Domain", pairs(1)},
+                             {"Functions", array({exponential, exponential})},
+                             {"Bounds", array({real(0.5)})},
+                             {"Encode", pairs(2)}});
         Obj twoInks = array({name("DeviceN"), array({name("A"), name("B")}), name("DeviceRGB"),
                              pdf.stream("{ exch dup 0.5 gt { pop 1 } { 2 mul } ifelse exch 0 }",
                                         {{"FunctionType", integer(4)}, {"Domain", pairs(2)}, {"Range", pairs(3)}})});
@@ -411,18 +463,25 @@ void writePdfSeeds(const QString &root)
                   {"/T", pdf.image(3, 1, 8, separation("DeviceRGB", sampled), raw("\x00\xff\x80"), {"FlateDecode"})},
                   {"/U", pdf.image(3, 1, 8, separation("DeviceCMYK", stitched), raw("\x00\xff\x80"))},
                   {"/V", pdf.image(2, 1, 8, twoInks, raw("\x33\xff\xcc\x00"))},
-                  {"/W", pdf.image(2, 1, 8, array({name("Indexed"), separation("DeviceGray", inverse), integer(1), string(raw("\x00\xff"))}),
+                  {"/W", pdf.image(2, 1, 8,
+                                   array({name("Indexed"), separation("DeviceGray", inverse), integer(1),
+                                          string(raw("\x00\xff"))}),
                                    raw("\x01\x00"))}});
     });
     // Masks, forms and shared resources.
     addPdf([&](PdfFixture &pdf) {
         Obj soft = pdf.image(4, 4, 8, name("DeviceGray"), std::string(16, '\x80'), {"FlateDecode"});
-        Obj stencil = pdf.stream("\x40\x80", {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(2)},
-                                              {"Height", integer(2)}, {"ImageMask", boolean(true)}});
+        Obj stencil = pdf.stream("\x40\x80", {{"Type", name("XObject")},
+                                              {"Subtype", name("Image")},
+                                              {"Width", integer(2)},
+                                              {"Height", integer(2)},
+                                              {"ImageMask", boolean(true)}});
         Obj masked = pdf.image(4, 4, 8, name("DeviceRGB"), rgb, {}, {{"SMask", soft}});
         Obj form = pdf.form({{"/In", masked}, {"/St", stencil}});
-        pdf.page({{"/F", form}, {"/M", pdf.image(4, 4, 8, name("DeviceRGB"), rgb, {}, {{"Mask", stencil}})},
-                  {"/C", pdf.image(4, 4, 8, name("DeviceRGB"), rgb, {}, {{"Mask", array({integer(0), integer(90)})}})}});
+        pdf.page(
+            {{"/F", form},
+             {"/M", pdf.image(4, 4, 8, name("DeviceRGB"), rgb, {}, {{"Mask", stencil}})},
+             {"/C", pdf.image(4, 4, 8, name("DeviceRGB"), rgb, {}, {{"Mask", array({integer(0), integer(90)})}})}});
         Obj node = pdf.pageTreeNode();
         pdf.page({{"/F", form}}, node);
     });
@@ -439,9 +498,13 @@ void writePdfSeeds(const QString &root)
     const std::vector<QByteArray> jpx = jpeg2000s();
     addPdf([&](PdfFixture &pdf) {
         pdf.page({{"/J", pdf.image(11, 6, 8, name("DeviceGray"), toStd(jpx[0]), {"JPXDecode"})},
-                  {"/K", pdf.image(11, 6, 8, name("DeviceRGB"), toStd(jpx[1]), {"JPXDecode"}, {{"SMaskInData", integer(1)}})},
-                  {"/L", pdf.stream(toStd(jpx[4]), {{"Type", name("XObject")}, {"Subtype", name("Image")},
-                                                    {"Width", integer(11)}, {"Height", integer(6)}, {"Filter", name("JPXDecode")}})}});
+                  {"/K",
+                   pdf.image(11, 6, 8, name("DeviceRGB"), toStd(jpx[1]), {"JPXDecode"}, {{"SMaskInData", integer(1)}})},
+                  {"/L", pdf.stream(toStd(jpx[4]), {{"Type", name("XObject")},
+                                                    {"Subtype", name("Image")},
+                                                    {"Width", integer(11)},
+                                                    {"Height", integer(6)},
+                                                    {"Filter", name("JPXDecode")}})}});
     });
     // CCITT and JBIG2.
     int c = 0;
@@ -450,8 +513,11 @@ void writePdfSeeds(const QString &root)
             continue;
         addPdf([&](PdfFixture &pdf) {
             const TestBitmap bitmap = TestBitmap::randomRuns(23, 9, 4, unsigned(c));
-            Dict parms{{"K", integer(fax.options.k)}, {"Columns", integer(23)}, {"BlackIs1", boolean(fax.blackIs1)},
-                       {"EndOfLine", boolean(fax.options.eol)}, {"EncodedByteAlign", boolean(fax.options.byteAlign)},
+            Dict parms{{"K", integer(fax.options.k)},
+                       {"Columns", integer(23)},
+                       {"BlackIs1", boolean(fax.blackIs1)},
+                       {"EndOfLine", boolean(fax.options.eol)},
+                       {"EncodedByteAlign", boolean(fax.options.byteAlign)},
                        {"EndOfBlock", boolean(fax.options.endMarker)}};
             if (fax.knownRows)
                 parms["Rows"] = integer(9);

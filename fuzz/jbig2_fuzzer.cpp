@@ -5,6 +5,8 @@
 
 #include "pdf/filters/Jbig2Decoder.h"
 
+using namespace zembrix;
+
 namespace {
 constexpr qint64 kMaxBytes = 64LL << 20;
 }

@@ -5,6 +5,8 @@
 
 #include "raster/JpegDecoder.h"
 
+using namespace zembrix;
+
 namespace {
 constexpr qint64 kMaxBytes = 64LL << 20;
 }

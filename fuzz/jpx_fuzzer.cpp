@@ -4,6 +4,8 @@
 
 #include "raster/Jpeg2000Decoder.h"
 
+using namespace zembrix;
+
 namespace {
 constexpr qint64 kMaxBytes = 64LL << 20;
 }

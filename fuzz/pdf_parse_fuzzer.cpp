@@ -1,6 +1,7 @@
 // A PDF file through what `zembrix --list --all-images` does (open, information text, page walk
-// with its second pass, every image built through its colour profiles), then every found image rendered with the neutral edits and the first one edited
-// (rotated, mirrored, colour-adjusted) and encoded as PNG in memory. Input: the file's bytes.
+// with its second pass, every image built through its colour profiles), then every found image rendered with the
+// neutral edits and the first one edited (rotated, mirrored, colour-adjusted) and encoded as PNG in memory. Input: the
+// file's bytes.
 //
 // The walk opens its document by path, so each input is written to one file per process, in
 // /dev/shm when it exists.
@@ -19,13 +20,15 @@
 #include <cstdio>
 #include <unistd.h>
 
+using namespace zembrix;
+
 namespace {
 
 const QString &inputPath()
 {
     static const QString path = [] {
-        const QString dir = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
-                                                                              : QDir::tempPath();
+        const QString dir =
+            QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
         const QString p = dir + QStringLiteral("/zembrix-pdf-fuzz-%1.pdf").arg(qint64(getpid()));
         std::atexit([] { QFile::remove(inputPath()); });
         return p;

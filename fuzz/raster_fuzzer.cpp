@@ -14,6 +14,8 @@
 
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 constexpr qint64 kMaxBytes = 64LL << 20;

@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QKeySequence>
 
+namespace zembrix {
+
 namespace {
 QAction *makeAction(QObject *parent, const QString &text, const QString &icon, const QKeySequence &shortcut,
                     const QString &tip = QString())
@@ -35,11 +37,12 @@ Actions::Actions(QObject *parent)
                             QKeySequence(Qt::CTRL | Qt::Key_K), tr("Show or hide the images of the selected files"));
     clearSelection = makeAction(this, tr("&Deselect Files"), QStringLiteral("clear"),
                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), tr("Deselect all files"));
-    reparseFiles = makeAction(this, tr("&Parse Selected Files Again"), QStringLiteral("reparse"),
-                              QKeySequence::Refresh, tr("Parse the selected files again"));
+    reparseFiles = makeAction(this, tr("&Parse Selected Files Again"), QStringLiteral("reparse"), QKeySequence::Refresh,
+                              tr("Parse the selected files again"));
     stop = makeAction(this, tr("&Stop"), QStringLiteral("stop"), QKeySequence(Qt::Key_Escape),
                       tr("Stop parsing, or clear the selection"));
-    selectAllFiles = makeAction(this, tr("Select All &Files"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    selectAllFiles =
+        makeAction(this, tr("Select All &Files"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
     zoomSmall = makeAction(this, tr("&Small Thumbnails"), QStringLiteral("small"), QKeySequence(Qt::CTRL | Qt::Key_1),
                            tr("Small thumbnails"));
     zoomMiddle = makeAction(this, tr("&Medium Thumbnails"), QStringLiteral("middle"),
@@ -76,10 +79,11 @@ Actions::Actions(QObject *parent)
     exportIcns = makeAction(this, tr("Export Selected as &Icon Family"), QString(), QKeySequence());
     copyImage = makeAction(this, tr("&Copy Image"), QString(), QKeySequence::Copy,
                            tr("Copy the selected image to the clipboard"));
-    openExportFolder = makeAction(this, tr("&Open Export Folder"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
-                                  tr("Show the export folder in the file manager"));
-    removeFilesButton = makeAction(this, removeFiles->text(), QStringLiteral("remove"), QKeySequence(),
-                                   removeFiles->toolTip());
+    openExportFolder =
+        makeAction(this, tr("&Open Export Folder"), QString(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+                   tr("Show the export folder in the file manager"));
+    removeFilesButton =
+        makeAction(this, removeFiles->text(), QStringLiteral("remove"), QKeySequence(), removeFiles->toolTip());
     undo = makeAction(this, tr("&Undo"), QString(), QKeySequence::Undo);
     redo = makeAction(this, tr("&Redo"), QString(), QKeySequence::Redo);
     redo->setShortcuts(QKeySequence::Redo); // every binding of the platform (Ctrl+Shift+Z, Ctrl+Y)
@@ -87,12 +91,14 @@ Actions::Actions(QObject *parent)
     selectAllImages = makeAction(this, tr("Select &All Images"), QString(), QKeySequence::SelectAll);
     rotateLeft = makeAction(this, tr("Rotate &Left"), QStringLiteral("rotateleft"), QKeySequence(Qt::CTRL | Qt::Key_L),
                             tr("Turn the selected images a quarter left"));
-    rotateRight = makeAction(this, tr("Rotate &Right"), QStringLiteral("rotateright"), QKeySequence(Qt::CTRL | Qt::Key_R),
-                             tr("Turn the selected images a quarter right"));
-    flipHorizontal = makeAction(this, tr("Mirror &Horizontally"), QStringLiteral("fliph"),
-                                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H), tr("Mirror the selected images left to right"));
-    flipVertical = makeAction(this, tr("Mirror &Vertically"), QStringLiteral("flipv"),
-                              QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_V), tr("Mirror the selected images top to bottom"));
+    rotateRight = makeAction(this, tr("Rotate &Right"), QStringLiteral("rotateright"),
+                             QKeySequence(Qt::CTRL | Qt::Key_R), tr("Turn the selected images a quarter right"));
+    flipHorizontal =
+        makeAction(this, tr("Mirror &Horizontally"), QStringLiteral("fliph"),
+                   QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_H), tr("Mirror the selected images left to right"));
+    flipVertical =
+        makeAction(this, tr("Mirror &Vertically"), QStringLiteral("flipv"),
+                   QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_V), tr("Mirror the selected images top to bottom"));
     resetAngle = makeAction(this, tr("Reset R&otation"), QString(), QKeySequence());
     resetFlip = makeAction(this, tr("Reset &Mirror"), QString(), QKeySequence());
     resetEffects = makeAction(this, tr("Reset &Colour Effects"), QString(), QKeySequence());
@@ -151,3 +157,5 @@ void Actions::applyState(const State &state)
     zoomMiddle->setChecked(state.zoomIdx == 1);
     zoomLarge->setChecked(state.zoomIdx == 2);
 }
+
+} // namespace zembrix

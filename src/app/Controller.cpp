@@ -26,9 +26,11 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
-constexpr int kLiveCountLimit = 30;       // files; above it counts refresh at the next reload
-constexpr int kBrowserRefreshMs = 500;    // while walks add images
+constexpr int kLiveCountLimit = 30;    // files; above it counts refresh at the next reload
+constexpr int kBrowserRefreshMs = 500; // while walks add images
 const QString kDefaultPattern = QStringLiteral("$_###");
 const QString kUpdatingPreviewTitle = QStringLiteral("Updating Preview...");
 } // namespace
@@ -77,9 +79,12 @@ Controller::Controller(QObject *parent)
     connect(m_actions->redo, &QAction::triggered, this, &Controller::redo);
     connect(m_actions->selectAllImages, &QAction::triggered, this, &Controller::selectAllImages);
     const std::pair<QAction *, EffectOperation> edits[] = {
-        {m_actions->rotateLeft, EffectOperation::Rotate},         {m_actions->rotateRight, EffectOperation::RotateRight},
-        {m_actions->flipHorizontal, EffectOperation::FlipHorizontal}, {m_actions->flipVertical, EffectOperation::FlipVertical},
-        {m_actions->resetAngle, EffectOperation::ResetAngle},     {m_actions->resetFlip, EffectOperation::ResetFlip},
+        {m_actions->rotateLeft, EffectOperation::Rotate},
+        {m_actions->rotateRight, EffectOperation::RotateRight},
+        {m_actions->flipHorizontal, EffectOperation::FlipHorizontal},
+        {m_actions->flipVertical, EffectOperation::FlipVertical},
+        {m_actions->resetAngle, EffectOperation::ResetAngle},
+        {m_actions->resetFlip, EffectOperation::ResetFlip},
     };
     for (const auto &[action, code] : edits)
         connect(action, &QAction::triggered, this, [this, code = code] { m_effects->selectedOperation(int(code)); });
@@ -214,9 +219,7 @@ void Controller::setStatusText(const QString &text)
 
 void Controller::setToolsButtonState()
 {
-    post([this] {
-        applyActionState();
-    });
+    post([this] { applyActionState(); });
 }
 
 void Controller::updateIKDatasource()
@@ -709,9 +712,10 @@ void Controller::selectAllBtn()
 {
     if (m_fileModel->rowCount() == 0)
         return;
-    m_fileSelection->select(QItemSelection(m_fileModel->index(0, 0),
-                                           m_fileModel->index(m_fileModel->rowCount() - 1, FileTableModel::ColumnCount - 1)),
-                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_fileSelection->select(
+        QItemSelection(m_fileModel->index(0, 0),
+                       m_fileModel->index(m_fileModel->rowCount() - 1, FileTableModel::ColumnCount - 1)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void Controller::stopAction(Focus focus)
@@ -941,8 +945,7 @@ void Controller::dpiEdited(const QString &text)
         if (m_dpi != ExportSettings::kHighestTypedDpi)
             setDpi(ExportSettings::kHighestTypedDpi);
         break;
-    case ExportSettings::DpiEdit::ShowCurrent:
-        break;
+    case ExportSettings::DpiEdit::ShowCurrent: break;
     }
     initDpiCombo();
 }
@@ -977,3 +980,5 @@ void Controller::modalOpenFolder(std::function<void(bool)> completion)
             completion(!self->exportFolder().isEmpty());
     });
 }
+
+} // namespace zembrix

@@ -22,9 +22,12 @@
 #include <memory>
 #include <optional>
 
+class QItemSelectionModel;
+
+namespace zembrix {
+
 class FileTableModel;
 class Preferences;
-class QItemSelectionModel;
 class ThumbnailLoader;
 class ThumbnailModel;
 class EffectsController;
@@ -96,8 +99,8 @@ public:
     // Asks for the password of the file named; `wrongBefore` when the last one
     // given did not open it. Calls back with the password, or none when
     // cancelled. Set by the window.
-    using PasswordAsker = std::function<void(const QString &fileName, bool wrongBefore,
-                                             std::function<void(std::optional<QByteArray>)>)>;
+    using PasswordAsker =
+        std::function<void(const QString &fileName, bool wrongBefore, std::function<void(std::optional<QByteArray>)>)>;
     void setPasswordAsker(PasswordAsker asker) { m_passwordAsker = std::move(asker); }
 
     // Busy periods: the spinner shows while at least one is open.
@@ -300,3 +303,5 @@ private:
     bool m_shiftPressed = false;
     bool m_exportRunning = false;
 };
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 #include <QPalette>
 #include <QStyleFactory>
 
+namespace zembrix {
+
 void applyDarkStyle(QApplication &app)
 {
     app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -37,14 +39,16 @@ void applyDarkStyle(QApplication &app)
     p.setColor(QPalette::Disabled, QPalette::Base, QColor(38, 38, 41));
     p.setColor(QPalette::Disabled, QPalette::Highlight, QColor(70, 70, 74));
     app.setPalette(p);
-    app.setStyleSheet(QStringLiteral(
-        "QLabel#sectionLabel { color: #9a9aa0; font-weight: bold; letter-spacing: 1px; padding: 2px 0; }"
-        "QTableView, QListView, QPlainTextEdit { border: 1px solid #1c1c1e; border-radius: 4px; }"
-        "QListView#imageBrowser { background: #242427; }"
-        "QPlainTextEdit#infoStatusText { background: #1e1e20; color: #d0d0d0; padding: 4px; }"
-        "QHeaderView::section { background: #333336; color: #b4b4b8; border: none;"
-        " border-bottom: 1px solid #1c1c1e; padding: 4px 6px; }"
-        "QLineEdit, QComboBox { min-height: 22px; }"
-        "QSplitter::handle { background: transparent; }"
-        "QToolTip { border: 1px solid #555; }"));
+    app.setStyleSheet(
+        QStringLiteral("QLabel#sectionLabel { color: #9a9aa0; font-weight: bold; letter-spacing: 1px; padding: 2px 0; }"
+                       "QTableView, QListView, QPlainTextEdit { border: 1px solid #1c1c1e; border-radius: 4px; }"
+                       "QListView#imageBrowser { background: #242427; }"
+                       "QPlainTextEdit#infoStatusText { background: #1e1e20; color: #d0d0d0; padding: 4px; }"
+                       "QHeaderView::section { background: #333336; color: #b4b4b8; border: none;"
+                       " border-bottom: 1px solid #1c1c1e; padding: 4px 6px; }"
+                       "QLineEdit, QComboBox { min-height: 22px; }"
+                       "QSplitter::handle { background: transparent; }"
+                       "QToolTip { border: 1px solid #555; }"));
 }
+
+} // namespace zembrix

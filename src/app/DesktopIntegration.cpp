@@ -9,6 +9,8 @@
 #include <QPixmap>
 #include <QUrl>
 
+namespace zembrix {
+
 namespace DesktopIntegration {
 
 QString helpPagePath()
@@ -45,3 +47,5 @@ QIcon applicationIcon()
 }
 
 } // namespace DesktopIntegration
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QString>
 
+namespace zembrix {
+
 // Where the installed pieces of the application are, and the help entry.
 namespace DesktopIntegration {
 
@@ -18,3 +20,5 @@ bool openHelp();
 QIcon applicationIcon();
 
 } // namespace DesktopIntegration
+
+} // namespace zembrix

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 QString operationName(int code)
 {
@@ -112,3 +114,5 @@ void EffectsController::setSliders(const EffectParameters &values)
     m_sliders.flip = 0;
     emit slidersChanged(m_sliders);
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+namespace zembrix {
+
 class Controller;
 class UndoManager;
 
@@ -50,3 +52,5 @@ private:
     EffectParameters m_sliders;
     bool m_dragging = false;
 };
+
+} // namespace zembrix

@@ -18,6 +18,8 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 constexpr int kFirst = int(EffectOperation::Brightness);
 
@@ -128,7 +130,8 @@ EffectsPanel::EffectsPanel(EffectsController *effects, Actions *actions, QWidget
     auto *edits = new QGridLayout;
     edits->setSpacing(6);
     int place = 0;
-    for (QAction *action : {actions->rotateLeft, actions->rotateRight, actions->flipHorizontal, actions->flipVertical}) {
+    for (QAction *action :
+         {actions->rotateLeft, actions->rotateRight, actions->flipHorizontal, actions->flipVertical}) {
         auto *button = new QToolButton;
         button->setDefaultAction(action);
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -188,3 +191,5 @@ void EffectsPanel::hideEvent(QHideEvent *event)
         m_effects->endDrag();
     emit visibilityChanged(false);
 }
+
+} // namespace zembrix

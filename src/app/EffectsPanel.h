@@ -4,10 +4,13 @@
 
 #include <QWidget>
 
-class Actions;
-class EffectsController;
 class QLabel;
 class QSlider;
+
+namespace zembrix {
+
+class Actions;
+class EffectsController;
 
 // The floating effects panel: five sliders (brightness, contrast,
 // saturation, gamma, hue in degrees) with their values, a reset button and
@@ -45,3 +48,5 @@ private:
     QSlider *m_sliders[5] = {};
     QLabel *m_values[5] = {};
 };
+
+} // namespace zembrix

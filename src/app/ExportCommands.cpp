@@ -28,6 +28,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 
 QByteArray encoded(const QImage &picture, const char *format)
@@ -55,14 +57,13 @@ ExportCommands::ExportCommands(Controller *controller, QObject *parent)
     QPointer<Controller> owner(controller);
     PostBox *const main = PostBox::application();
     m_mainThread = main;
-    m_writer = std::make_shared<QueuedExportWriter>(
-        [main](std::function<void()> work) { main->post(std::move(work)); },
-        [owner](std::function<void()> work) {
-            if (owner)
-                startOnPool(*owner->heicPool(), std::move(work));
-            else
-                work();
-        });
+    m_writer = std::make_shared<QueuedExportWriter>([main](std::function<void()> work) { main->post(std::move(work)); },
+                                                    [owner](std::function<void()> work) {
+                                                        if (owner)
+                                                            startOnPool(*owner->heicPool(), std::move(work));
+                                                        else
+                                                            work();
+                                                    });
     Actions *a = controller->actions();
     connect(a->exportSelected, &QAction::triggered, this, &ExportCommands::saveImg);
     connect(a->exportAll, &QAction::triggered, this, &ExportCommands::saveImgAll);
@@ -81,12 +82,14 @@ ExportCommands::~ExportCommands()
 
 void ExportCommands::saveImg()
 {
-    exportWithFolder({Kind::Selected, ExportFormat::indexOfName(m_controller->exportFormat()).value_or(ExportFormat::Png), {}});
+    exportWithFolder(
+        {Kind::Selected, ExportFormat::indexOfName(m_controller->exportFormat()).value_or(ExportFormat::Png), {}});
 }
 
 void ExportCommands::saveImgAll()
 {
-    exportWithFolder({Kind::All, ExportFormat::indexOfName(m_controller->exportFormat()).value_or(ExportFormat::Png), {}});
+    exportWithFolder(
+        {Kind::All, ExportFormat::indexOfName(m_controller->exportFormat()).value_or(ExportFormat::Png), {}});
 }
 
 void ExportCommands::saveAsJPG()
@@ -182,7 +185,8 @@ void ExportCommands::start(const Request &request)
     question->setObjectName(QStringLiteral("existingFilesQuestion"));
     question->setIcon(QMessageBox::Question);
     question->setWindowTitle(tr("Files Already There"));
-    question->setText(tr("Files of an earlier export are in %1.").arg(QDir::toNativeSeparators(m_controller->exportFolder())));
+    question->setText(
+        tr("Files of an earlier export are in %1.").arg(QDir::toNativeSeparators(m_controller->exportFolder())));
     QStringList shown = existing.mid(0, 3);
     if (existing.size() > 3)
         shown << QStringLiteral("\u2026");
@@ -257,8 +261,8 @@ void ExportCommands::run(const Request &request, ExportPathClaims::ExistingFiles
                                      m_controller->dpi(), std::move(settings));
         break;
     case Kind::IconFamilies:
-        m_job = startIconFamilyExport(m_controller->context(), m_controller->selectedImageRecords(),
-                                      std::move(settings));
+        m_job =
+            startIconFamilyExport(m_controller->context(), m_controller->selectedImageRecords(), std::move(settings));
         break;
     }
     m_total = m_job.result().total;
@@ -351,3 +355,5 @@ void ExportCommands::showFolder(const QString &folder)
         emit folderNotShown(folder);
     }
 }
+
+} // namespace zembrix

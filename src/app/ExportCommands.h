@@ -9,10 +9,14 @@
 #include <functional>
 #include <memory>
 
+class QWidget;
+
+namespace zembrix {
+
+class QueuedExportWriter;
+
 class Controller;
 class PostBox;
-class QueuedExportWriter;
-class QWidget;
 
 // The window's export commands: the selected images in the chosen format or
 // as JPEG, TIFF, PNG or icon families, all images of the checked files, the
@@ -35,8 +39,8 @@ public:
     // write nothing) on the main thread.
     ~ExportCommands() override;
 
-    void saveImg();     // selected, in the format of the format list
-    void saveImgAll();  // every image of the checked, parsed files
+    void saveImg();    // selected, in the format of the format list
+    void saveImgAll(); // every image of the checked, parsed files
     void saveAsJPG();
     void saveAsTIF();
     void saveAsPNG();
@@ -96,3 +100,5 @@ private:
     int m_total = 0;
     std::function<bool(const QUrl &)> m_openFolder;
 };
+
+} // namespace zembrix

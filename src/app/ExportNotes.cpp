@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+namespace zembrix {
+
 QString exportNotesText(const ExportJobResult &result, int maxLines)
 {
     QStringList lines;
@@ -22,3 +24,5 @@ QString exportNotesText(const ExportJobResult &result, int maxLines)
         lines << (more == 1 ? QStringLiteral("and 1 more image") : QStringLiteral("and %1 more images").arg(more));
     return lines.join(QLatin1Char('\n'));
 }
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 
 #include "images/PDFImageStruct.h"
 
+namespace zembrix {
+
 namespace {
 
 QString images(int count)
@@ -17,8 +19,8 @@ QString images(int count)
 QString failureLine(const ExportedImage &image, const QString &folder)
 {
     const QString name = !image.path.isEmpty() ? QFileInfo(image.path).fileName()
-                         : image.record       ? image.record->imagename()
-                                              : QStringLiteral("image %1").arg(image.position + 1);
+                         : image.record        ? image.record->imagename()
+                                               : QStringLiteral("image %1").arg(image.position + 1);
     QString reason = image.result.message();
     // The writers say "Couldn't create file PATH: REASON"; the reason is what is new.
     const QString prefix = QStringLiteral("Couldn't create file %1: ").arg(image.path);
@@ -42,9 +44,10 @@ ExportOutcome exportOutcome(const ExportJobResult &result, const QString &folder
         if (image.result.isFailure())
             failures << failureLine(image, folder);
     outcome.wroteFiles = result.filesWritten > 0;
-    outcome.text = result.cancelled
-        ? QStringLiteral("Export cancelled: %1 of %2 written to %3").arg(result.filesWritten).arg(images(result.total), where)
-        : QStringLiteral("%1 written to %2").arg(images(result.filesWritten), where);
+    outcome.text = result.cancelled ? QStringLiteral("Export cancelled: %1 of %2 written to %3")
+                                          .arg(result.filesWritten)
+                                          .arg(images(result.total), where)
+                                    : QStringLiteral("%1 written to %2").arg(images(result.filesWritten), where);
     if (result.duplicates > 0)
         outcome.text += QStringLiteral("; %1 skipped (equal to earlier ones)").arg(images(result.duplicates));
     if (result.skipped > 0)
@@ -57,3 +60,5 @@ ExportOutcome exportOutcome(const ExportJobResult &result, const QString &folder
     }
     return outcome;
 }
+
+} // namespace zembrix

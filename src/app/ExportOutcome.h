@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace zembrix {
+
 // The line the status area shows when an export ends: "12 images written to
 // FOLDER", what was cancelled, skipped or failed. A failure names its file,
 // the folder and the system's reason ("Permission denied"); the details hold
@@ -15,3 +17,5 @@ struct ExportOutcome {
 };
 
 ExportOutcome exportOutcome(const ExportJobResult &result, const QString &folder);
+
+} // namespace zembrix

@@ -6,11 +6,14 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 namespace ExportSettings {
 
 QStringList dpiChoices()
 {
-    return {QStringLiteral("72"), QStringLiteral("150"), QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("Auto")};
+    return {QStringLiteral("72"), QStringLiteral("150"), QStringLiteral("300"), QStringLiteral("600"),
+            QStringLiteral("Auto")};
 }
 
 int dpiChoiceIndex(float dpi)
@@ -57,3 +60,5 @@ DpiEdit classifyDpiText(const QString &text, float *value)
 }
 
 } // namespace ExportSettings
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace zembrix {
+
 // The export resolution field: its list and the check made when typing ends.
 namespace ExportSettings {
 
@@ -15,10 +17,10 @@ QString dpiText(float dpi);
 
 // What typing `text` into the field and leaving it does.
 enum class DpiEdit {
-    Apply,         // 72 to 3600: the value becomes the resolution
-    SelectFirst,   // above 0 and below 72: the field selects 72
-    ShowMaximum,   // above 3600: the field shows 3600
-    ShowCurrent,   // 0, below 0, or no number: the field shows the resolution in use
+    Apply,       // 72 to 3600: the value becomes the resolution
+    SelectFirst, // above 0 and below 72: the field selects 72
+    ShowMaximum, // above 3600: the field shows 3600
+    ShowCurrent, // 0, below 0, or no number: the field shows the resolution in use
 };
 // `value` is the number the text starts with (0 when it starts with none).
 DpiEdit classifyDpiText(const QString &text, float *value = nullptr);
@@ -27,3 +29,5 @@ inline constexpr float kLowestTypedDpi = 72.0f;
 inline constexpr float kHighestTypedDpi = 3600.0f;
 
 } // namespace ExportSettings
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+namespace zembrix {
+
 namespace FileIntake {
 
 bool isPdfFileName(const QString &path)
@@ -77,3 +79,5 @@ QStringList takePdfDrop(QDropEvent *event, const Alert &alert)
 }
 
 } // namespace FileIntake
+
+} // namespace zembrix

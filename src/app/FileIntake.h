@@ -9,6 +9,8 @@ class QDragEnterEvent;
 class QDropEvent;
 class QMimeData;
 
+namespace zembrix {
+
 // The rules every way of adding PDF files shares.
 namespace FileIntake {
 
@@ -36,3 +38,5 @@ QString openDialogFilter();
 QString parsingTitle(); // "Parsing PDF file(s)..."
 
 } // namespace FileIntake
+
+} // namespace zembrix

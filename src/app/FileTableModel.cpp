@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 FileTableModel::FileTableModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
@@ -95,7 +97,7 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const
             const State state = file->readStatus().state;
             if (state != State::Fine)
                 return QApplication::style()->standardIcon(state == State::Failed ? QStyle::SP_MessageBoxCritical
-                                                                                   : QStyle::SP_MessageBoxWarning);
+                                                                                  : QStyle::SP_MessageBoxWarning);
         }
         return {};
     case CountColumn:
@@ -109,8 +111,7 @@ QVariant FileTableModel::data(const QModelIndex &index, int role) const
         if (role == Qt::TextAlignmentRole)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return {};
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -136,15 +137,14 @@ QVariant FileTableModel::headerData(int section, Qt::Orientation orientation, in
         return {};
     if (role == Qt::DisplayRole) {
         switch (section) {
-        case NameColumn:
-            return tr("PDF File");
-        case CountColumn:
-            return tr("Images");
-        default:
-            return QString();
+        case NameColumn: return tr("PDF File");
+        case CountColumn: return tr("Images");
+        default: return QString();
         }
     }
     if (role == Qt::TextAlignmentRole)
         return int(section == CountColumn ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
     return {};
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <QAbstractTableModel>
 
+namespace zembrix {
+
 // The PDF file list, row for row: column 0 the check box, 1 the file name, 2
 // the image count ("-" for a row without a record). The model owns the list;
 // the controller changes it through append, removeRecords and the refresh
@@ -42,3 +44,5 @@ signals:
 private:
     FileRecordList m_files;
 };
+
+} // namespace zembrix

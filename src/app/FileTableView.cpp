@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+namespace zembrix {
+
 namespace {
 
 // Check boxes drawn to be seen on the dark table: a light frame, and a blue
@@ -99,8 +101,8 @@ void FileTableView::dragLeaveEvent(QDragLeaveEvent *)
 
 void FileTableView::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = m_drop.drop(
-        event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
+    const QStringList paths =
+        m_drop.drop(event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
     if (!paths.isEmpty())
         emit pdfFilesDropped(paths);
 }
@@ -116,3 +118,5 @@ void FileTableView::paintEvent(QPaintEvent *event)
     }
     m_drop.paintHighlight(p);
 }
+
+} // namespace zembrix

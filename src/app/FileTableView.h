@@ -4,6 +4,8 @@
 
 #include <QTableView>
 
+namespace zembrix {
+
 // The PDF file table. It is also a drop area: PDF files dropped on it are
 // announced by pdfFilesDropped, and a highlight frame shows while such a
 // drag is over it. Main thread.
@@ -31,3 +33,5 @@ protected:
 private:
     PdfDropArea m_drop{this};
 };
+
+} // namespace zembrix

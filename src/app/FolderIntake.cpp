@@ -8,6 +8,8 @@
 
 #include <vector>
 
+namespace zembrix {
+
 namespace FolderIntake {
 
 Found pdfFilesIn(const QString &folder, const Limits &limits)
@@ -31,8 +33,8 @@ Found pdfFilesIn(const QString &folder, const Limits &limits)
         if (canonical.isEmpty() || seenFolders.contains(canonical))
             continue;
         seenFolders.insert(canonical);
-        const QFileInfoList list = QDir(at.path).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
-                                                               QDir::Name | QDir::DirsLast);
+        const QFileInfoList list =
+            QDir(at.path).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::DirsLast);
         std::vector<Pending> subfolders;
         for (const QFileInfo &entry : list) {
             if (++entries > limits.entries) {
@@ -75,3 +77,5 @@ QString limitText(const QString &folder, const Found &found)
 }
 
 } // namespace FolderIntake
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace zembrix {
+
 // The PDF files inside a folder, for a dropped folder and File > Add Folder.
 // The walk goes into subfolders (symbolic links to folders included) down to
 // a depth limit, visits each real folder once (so a link back to a parent
@@ -11,13 +13,13 @@
 namespace FolderIntake {
 
 struct Limits {
-    int depth = 16;          // subfolder levels below the folder
-    int files = 2000;        // PDF files taken
-    int entries = 200000;    // directory entries looked at
+    int depth = 16;       // subfolder levels below the folder
+    int files = 2000;     // PDF files taken
+    int entries = 200000; // directory entries looked at
 };
 
 struct Found {
-    QStringList paths;       // absolute paths, in name order, folder by folder
+    QStringList paths; // absolute paths, in name order, folder by folder
     bool limitReached = false;
 };
 
@@ -26,3 +28,5 @@ Found pdfFilesIn(const QString &folder, const Limits &limits = {});
 QString limitText(const QString &folder, const Found &found);
 
 } // namespace FolderIntake
+
+} // namespace zembrix

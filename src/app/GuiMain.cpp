@@ -13,6 +13,8 @@
 
 #include <memory>
 
+namespace zembrix {
+
 namespace {
 
 // The command line's files, as the open dialog would give them: existing
@@ -66,3 +68,5 @@ int runWindow(int argc, char *argv[], const CommandLine &commandLine)
     controller.reset();
     return status;
 }
+
+} // namespace zembrix

@@ -18,6 +18,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 ImageBrowser::ImageBrowser(QWidget *parent)
     : QListView(parent)
     , m_delegate(new ThumbnailDelegate(this))
@@ -169,8 +171,8 @@ void ImageBrowser::dragLeaveEvent(QDragLeaveEvent *)
 
 void ImageBrowser::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = m_drop.drop(
-        event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
+    const QStringList paths =
+        m_drop.drop(event, [this](const QString &message, const QString &text) { emit alertRequested(message, text); });
     if (!paths.isEmpty())
         emit pdfFilesDropped(paths);
 }
@@ -246,3 +248,5 @@ void ImageBrowser::paintEvent(QPaintEvent *event)
     }
     m_drop.paintHighlight(p);
 }
+
+} // namespace zembrix

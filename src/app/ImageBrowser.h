@@ -6,6 +6,9 @@
 #include <QSet>
 
 class QThreadPool;
+
+namespace zembrix {
+
 class ThumbnailDelegate;
 
 // The thumbnail browser: a list view in icon mode over the ThumbnailModel,
@@ -59,3 +62,5 @@ private:
     QThreadPool *m_workPool = nullptr;
     QPoint m_pressedAt{-1, -1}; // on a thumbnail, with the left button
 };
+
+} // namespace zembrix

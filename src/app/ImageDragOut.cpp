@@ -16,6 +16,8 @@
 #include <mutex>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 const QString kUriList = QStringLiteral("text/uri-list");
@@ -24,7 +26,11 @@ const QString kUriList = QStringLiteral("text/uri-list");
 class DragFolder : public QObject
 {
 public:
-    DragFolder() : QObject(QCoreApplication::instance()), dir(QDir::tempPath() + QStringLiteral("/zembrix-drag-XXXXXX")) {}
+    DragFolder()
+        : QObject(QCoreApplication::instance())
+        , dir(QDir::tempPath() + QStringLiteral("/zembrix-drag-XXXXXX"))
+    {
+    }
     QTemporaryDir dir;
 };
 
@@ -51,7 +57,8 @@ ImageDragOut::ImageDragOut(const ImageRecordList &records, QThreadPool &pool)
     for (const auto &record : records) {
         if (!record || m_state->records.size() >= kMaxImages)
             continue;
-        const QString base = exportFileName(record->imagename().isEmpty() ? QStringLiteral("image") : record->imagename());
+        const QString base =
+            exportFileName(record->imagename().isEmpty() ? QStringLiteral("image") : record->imagename());
         QString name = fittedFileName(base, QStringLiteral(".png"));
         for (int n = 2; names.contains(name, Qt::CaseInsensitive); ++n)
             name = fittedFileName(base, QStringLiteral(" (%1).png").arg(n));
@@ -66,7 +73,7 @@ ImageDragOut::ImageDragOut(const ImageRecordList &records, QThreadPool &pool)
             const QImage picture = state->records.at(i)->applyAllEffects();
             QSaveFile file(state->files.at(i).toLocalFile());
             const bool written = !picture.isNull() && file.open(QIODevice::WriteOnly)
-                && QImageWriter(&file, "png").write(picture) && file.commit();
+                                 && QImageWriter(&file, "png").write(picture) && file.commit();
             std::lock_guard lock(state->mutex);
             state->written[size_t(i)] = written;
             if (--state->left == 0)
@@ -116,3 +123,5 @@ QVariant ImageDragOut::retrieveData(const QString &mimeType, QMetaType type) con
         urls << url;
     return urls;
 }
+
+} // namespace zembrix

@@ -9,6 +9,8 @@
 
 class QThreadPool;
 
+namespace zembrix {
+
 // What a drag of thumbnails out of the window carries: the images as PNG
 // files with their edits, in a folder of their own under the temporary
 // folder. The files are rendered and written on the application's pool from
@@ -42,3 +44,5 @@ protected:
 private:
     std::shared_ptr<State> m_state;
 };
+
+} // namespace zembrix

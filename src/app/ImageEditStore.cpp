@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 constexpr char kMagic[4] = {'Z', 'E', 'D', '1'};
@@ -46,7 +48,10 @@ void putText(QByteArray &out, const QString &text)
 class Reader
 {
 public:
-    explicit Reader(const QByteArray &bytes) : m_bytes(bytes) {}
+    explicit Reader(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+    }
     bool u32(quint32 *v)
     {
         if (m_bytes.size() - m_pos < 4)
@@ -255,3 +260,5 @@ void ImageEditStore::applyPending(const FileRecordList &files)
         }
     }
 }
+
+} // namespace zembrix

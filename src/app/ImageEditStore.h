@@ -11,6 +11,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 class PDFFileStruct;
 
 // The edits of the listed files' images, kept across restarts and parses.
@@ -68,3 +70,5 @@ public:
 private:
     QHash<QString, FileEdits> m_files;
 };
+
+} // namespace zembrix

@@ -13,14 +13,16 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 
 const char *const kLabels[] = {
-    QT_TRANSLATE_NOOP("InfoArea", "Name"),       QT_TRANSLATE_NOOP("InfoArea", "File"),
-    QT_TRANSLATE_NOOP("InfoArea", "Pages"), QT_TRANSLATE_NOOP("InfoArea", "Object"),
-    QT_TRANSLATE_NOOP("InfoArea", "Size"),       QT_TRANSLATE_NOOP("InfoArea", "Bits per component"),
+    QT_TRANSLATE_NOOP("InfoArea", "Name"),         QT_TRANSLATE_NOOP("InfoArea", "File"),
+    QT_TRANSLATE_NOOP("InfoArea", "Pages"),        QT_TRANSLATE_NOOP("InfoArea", "Object"),
+    QT_TRANSLATE_NOOP("InfoArea", "Size"),         QT_TRANSLATE_NOOP("InfoArea", "Bits per component"),
     QT_TRANSLATE_NOOP("InfoArea", "Colour space"), QT_TRANSLATE_NOOP("InfoArea", "Filter"),
-    QT_TRANSLATE_NOOP("InfoArea", "Placed at"),  QT_TRANSLATE_NOOP("InfoArea", "Compressed"),
+    QT_TRANSLATE_NOOP("InfoArea", "Placed at"),    QT_TRANSLATE_NOOP("InfoArea", "Compressed"),
 };
 constexpr int kFieldCount = int(std::size(kLabels));
 
@@ -169,3 +171,5 @@ void InfoArea::setCollapsed(bool collapsed)
     setMaximumHeight(collapsed ? m_toggle->sizeHint().height() + 2 : QWIDGETSIZE_MAX);
     emit collapsedChanged(collapsed);
 }
+
+} // namespace zembrix

@@ -4,10 +4,13 @@
 
 #include <memory>
 
-class PDFImageStruct;
 class QLabel;
 class QPlainTextEdit;
 class QToolButton;
+
+namespace zembrix {
+
+class PDFImageStruct;
 
 // The information area below the browser: the summary of files and images
 // on the left and, for one selected image, its facts laid out as labelled
@@ -43,3 +46,5 @@ private:
     bool m_showsImage = false;
     bool m_collapsed = false;
 };
+
+} // namespace zembrix

@@ -65,6 +65,8 @@
 #include <climits>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 QLabel *sectionLabel(const QString &text)
@@ -87,10 +89,10 @@ QList<qreal> summaryTabStops(const QFontMetricsF &m)
     const qreal gap = m.horizontalAdvance(QLatin1Char(' ')) * 2;
     QList<qreal> stops;
     stops << files * 0.5 << files + gap / 2;
-    stops << std::max(images, stops.last() + gap) << stops.last() + gap * 2;           // 3, 4: "All"
-    stops << stops.last() + digit * 3.5;                                              // 5
+    stops << std::max(images, stops.last() + gap) << stops.last() + gap * 2;                       // 3, 4: "All"
+    stops << stops.last() + digit * 3.5;                                                           // 5
     stops << stops.last() + std::max(digit * 4, m.horizontalAdvance(QStringLiteral("All")) + gap); // 6
-    stops << stops.last() + m.horizontalAdvance(QStringLiteral("  Se"));              // 7: under "Selected"
+    stops << stops.last() + m.horizontalAdvance(QStringLiteral("  Se")); // 7: under "Selected"
     return stops;
 }
 
@@ -175,10 +177,12 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
 
     // The controller's side.
     m_controller->setSpinView(m_spin);
-    m_controller->setFolderChooser([this](std::function<void(const QString &)> done) { chooseFolder(std::move(done)); });
-    m_controller->setPasswordAsker([this](const QString &name, bool wrong, std::function<void(std::optional<QByteArray>)> done) {
-        askPassword(name, wrong, std::move(done));
-    });
+    m_controller->setFolderChooser(
+        [this](std::function<void(const QString &)> done) { chooseFolder(std::move(done)); });
+    m_controller->setPasswordAsker(
+        [this](const QString &name, bool wrong, std::function<void(std::optional<QByteArray>)> done) {
+            askPassword(name, wrong, std::move(done));
+        });
     connect(m_controller, &Controller::statusTextChanged, this, &MainWindow::showStatusText);
     connect(m_controller, &Controller::exportFolderChanged, m_pathControl, &MyPathControl::setPath);
     connect(m_controller, &Controller::exportFormatShown, m_format, &QComboBox::setCurrentIndex);
@@ -192,7 +196,8 @@ MainWindow::MainWindow(Controller *controller, QWidget *parent)
     connect(m_controller, &Controller::namePatternShown, m_pattern, &QLineEdit::setText);
     connect(m_controller, &Controller::zoomChanged, this, [this](int, int edge) { m_browser->setThumbnailEdge(edge); });
     connect(m_controller, &Controller::alertRequested, this, &MainWindow::queueAlert);
-    connect(m_controller->thumbnailSelection(), &QItemSelectionModel::selectionChanged, this, &MainWindow::showImageInfo);
+    connect(m_controller->thumbnailSelection(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::showImageInfo);
     connect(m_controller, &Controller::browserReloaded, this, &MainWindow::showImageInfo);
     auto showCount = [this] {
         m_browserTitle->setText(tr("Images  \u00b7  %1").arg(m_controller->thumbnailModel()->rowCount()));
@@ -244,7 +249,8 @@ QWidget *MainWindow::buildFilePanel()
     m_pattern->setPlaceholderText(QStringLiteral("$_###"));
     m_pattern->setToolTip(tr("Image names of the selected file: $ is the file name, ### the image number"));
     m_pattern->setEnabled(false);
-    connect(m_pattern, &QLineEdit::editingFinished, this, [this] { m_controller->namePatternEdited(m_pattern->text()); });
+    connect(m_pattern, &QLineEdit::editingFinished, this,
+            [this] { m_controller->namePatternEdited(m_pattern->text()); });
     patternRow->addRow(tr("Name pattern"), m_pattern);
     layout->addLayout(patternRow);
 
@@ -263,7 +269,8 @@ QWidget *MainWindow::buildFilePanel()
     m_format = new QComboBox;
     m_format->setObjectName(QStringLiteral("mformatCombo"));
     m_format->addItems(ExportFormat::names());
-    connect(m_format, &QComboBox::activated, this, [this](int) { m_controller->setExportFormat(m_format->currentText()); });
+    connect(m_format, &QComboBox::activated, this,
+            [this](int) { m_controller->setExportFormat(m_format->currentText()); });
     form->addRow(tr("Format"), m_format);
 
     m_dpi = new QComboBox;
@@ -322,7 +329,8 @@ QWidget *MainWindow::buildBrowserArea()
     m_browserStack = new QStackedWidget;
     m_browserStack->addWidget(m_browser);
     m_browserStack->addWidget(m_viewer);
-    connect(m_browser, &ImageBrowser::viewRequested, this, [this](const QModelIndex &index) { openViewer(index.row()); });
+    connect(m_browser, &ImageBrowser::viewRequested, this,
+            [this](const QModelIndex &index) { openViewer(index.row()); });
     connect(m_viewer, &ViewerPage::closed, this, [this](int row) {
         m_browserStack->setCurrentWidget(m_browser);
         const QModelIndex index = m_controller->thumbnailModel()->index(row);
@@ -351,10 +359,10 @@ BaseColoredButton *MainWindow::actionButton(QAction *action, const QString &pict
     button->setCheckable(checkable);
     auto sync = [button, action] {
         button->setEnabled(action->isEnabled());
-        button->setToolTip(action->toolTip() + (action->shortcut().isEmpty()
-                                                    ? QString()
-                                                    : QStringLiteral("  (%1)").arg(action->shortcut().toString(
-                                                          QKeySequence::NativeText))));
+        button->setToolTip(action->toolTip()
+                           + (action->shortcut().isEmpty() ? QString()
+                                                           : QStringLiteral("  (%1)").arg(
+                                                               action->shortcut().toString(QKeySequence::NativeText))));
         if (action->isCheckable())
             button->setChecked(action->isChecked());
     };
@@ -375,11 +383,12 @@ void MainWindow::buildMenus()
         connect(menu, &QMenu::aboutToShow, this, &MainWindow::refreshMenuState);
 
     // Window-wide keys work while a menu is closed.
-    addActions({a->addFiles, a->addFolder, a->chooseExportFolder, a->reparseFiles, a->removeFiles, a->quit, a->selectAllFiles,
-                a->clearSelection, a->checkFiles, a->stop, a->zoomSmall, a->zoomMiddle, a->zoomLarge, a->help,
-                a->undo, a->redo, a->paste, a->selectAllImages, a->rotateLeft, a->rotateRight, a->flipHorizontal,
-                a->flipVertical, a->showEffectsPanel, a->minimize, a->exportSelected, a->exportAll, a->copyImage,
-                a->openExportFolder});
+    addActions({a->addFiles,       a->addFolder,      a->chooseExportFolder, a->reparseFiles, a->removeFiles,
+                a->quit,           a->selectAllFiles, a->clearSelection,     a->checkFiles,   a->stop,
+                a->zoomSmall,      a->zoomMiddle,     a->zoomLarge,          a->help,         a->undo,
+                a->redo,           a->paste,          a->selectAllImages,    a->rotateLeft,   a->rotateRight,
+                a->flipHorizontal, a->flipVertical,   a->showEffectsPanel,   a->minimize,     a->exportSelected,
+                a->exportAll,      a->copyImage,      a->openExportFolder});
 
     connect(a->addFiles, &QAction::triggered, this, &MainWindow::openFiles);
     connect(a->addFolder, &QAction::triggered, this, [this] {
@@ -709,8 +718,10 @@ void MainWindow::dropEvent(QDropEvent *event)
     }
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    m_controller->addPdfFiles(FileIntake::pdfPathsFromMime(
-        event->mimeData(), [this](const QString &message, const QString &text) { m_controller->showAlert(message, text); }));
+    m_controller->addPdfFiles(
+        FileIntake::pdfPathsFromMime(event->mimeData(), [this](const QString &message, const QString &text) {
+            m_controller->showAlert(message, text);
+        }));
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -738,6 +749,9 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         m_controller->flagsChanged(modifiers);
     }
     if (watched == m_browserArea && event->type() == QEvent::Resize && m_spin)
-        m_spin->move(m_browserArea->width() / 2 - m_spin->width() / 2, m_browserArea->height() / 2 - m_spin->height() / 2);
+        m_spin->move(m_browserArea->width() / 2 - m_spin->width() / 2,
+                     m_browserArea->height() / 2 - m_spin->height() / 2);
     return QMainWindow::eventFilter(watched, event);
 }
+
+} // namespace zembrix

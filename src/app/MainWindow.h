@@ -5,6 +5,17 @@
 #include <functional>
 #include <optional>
 
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QAction;
+class QDockWidget;
+class QDropEvent;
+class QStackedWidget;
+
+namespace zembrix {
+
 class BaseColoredButton;
 class EffectsPanel;
 class Controller;
@@ -17,14 +28,6 @@ class ImageBrowser;
 class MyPathControl;
 class MySpinView;
 class StatusLineView;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QAction;
-class QDockWidget;
-class QDropEvent;
-class QStackedWidget;
 class ViewerPage;
 
 // The main window: the file list and the export controls on the left, the
@@ -113,3 +116,5 @@ private:
     QList<QPair<QString, QString>> m_pendingAlerts;
     std::function<void()> m_afterAlerts; // a folder prompt waiting for the alerts to be read
 };
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 #include <QDragEnterEvent>
 #include <QPainter>
 
+namespace zembrix {
+
 void PdfDropArea::enter(QDragEnterEvent *event)
 {
     if (FileIntake::acceptPdfDrag(event))
@@ -46,3 +48,5 @@ void PdfDropArea::setHighlighted(bool highlighted)
     m_highlighted = highlighted;
     m_view->viewport()->update();
 }
+
+} // namespace zembrix

@@ -10,13 +10,18 @@ class QDragMoveEvent;
 class QDropEvent;
 class QPainter;
 
+namespace zembrix {
+
 // The drop area of a view that takes PDF files (the file table and the image browser): a drag
 // that carries PDF files is taken as a copy, and a highlight frame shows on the view's viewport
 // while it is over it. Main thread.
 class PdfDropArea
 {
 public:
-    explicit PdfDropArea(QAbstractScrollArea *view) : m_view(view) {}
+    explicit PdfDropArea(QAbstractScrollArea *view)
+        : m_view(view)
+    {
+    }
 
     void enter(QDragEnterEvent *event);
     static void move(QDragMoveEvent *event);
@@ -33,3 +38,5 @@ private:
     QAbstractScrollArea *m_view;
     bool m_highlighted = false;
 };
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 #include <QMetaObject>
 #include <QPointer>
 
+namespace zembrix {
+
 void PostBox::post(std::function<void()> work)
 {
     {
@@ -33,3 +35,5 @@ PostBox *PostBox::application()
         box = new PostBox(QCoreApplication::instance());
     return box;
 }
+
+} // namespace zembrix

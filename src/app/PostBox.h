@@ -6,6 +6,8 @@
 #include <functional>
 #include <mutex>
 
+namespace zembrix {
+
 // Runs closures posted from any thread on the thread the box lives on (the
 // main thread), one per event and in posting order. The closures wait in a
 // queue under a lock of our own and the event names a method, so the
@@ -29,3 +31,5 @@ private:
     std::mutex m_mutex; // guards m_queue
     std::deque<std::function<void()>> m_queue;
 };
+
+} // namespace zembrix

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <exception>
 
+namespace zembrix {
+
 const char *const Preferences::kPdfFiles = "PDF_FILES";
 const char *const Preferences::kPdfFilesArray = "PDF_FILES_ARRAY";
 const char *const Preferences::kExportFolder = "EXPORT_FOLDER";
@@ -119,8 +121,8 @@ StoredPreferences Preferences::read() const
     } catch (const std::exception &e) {
         // A damaged file can make the settings reader ask for absurd amounts
         // of memory while it decodes values we never asked for.
-        qWarning("The preferences file %s is damaged (%s); the defaults are used.",
-                 qPrintable(m_settings->fileName()), e.what());
+        qWarning("The preferences file %s is damaged (%s); the defaults are used.", qPrintable(m_settings->fileName()),
+                 e.what());
         return {};
     }
 }
@@ -209,3 +211,5 @@ void Preferences::setWindowFrame(const QByteArray &frame)
     m_settings->setValue(QLatin1String(kWindowFrame), frame);
     m_settings->sync();
 }
+
+} // namespace zembrix

@@ -11,6 +11,8 @@
 
 class QSettings;
 
+namespace zembrix {
+
 // What the preferences hold between runs.
 struct StoredPreferences {
     // "PDF_FILES" was there: only then is anything below restored.
@@ -54,20 +56,20 @@ public:
     Preferences(const Preferences &) = delete;
     Preferences &operator=(const Preferences &) = delete;
 
-    static const char *const kPdfFiles;         // "PDF_FILES"
-    static const char *const kPdfFilesArray;    // "PDF_FILES_ARRAY"
-    static const char *const kExportFolder;     // "EXPORT_FOLDER"
-    static const char *const kListZoom;         // "LIST_ZOOM"
-    static const char *const kExportFormat;     // "EXP_FORMAT"
-    static const char *const kExportDpi;        // "EXP_DPI"
-    static const char *const kBookmarks;        // "SecurityScopedBookmarks"
-    static const char *const kWindowFrame;      // "Zembrix"
-    static const char *const kColorManagement;  // "ColorManagement"
-    static const char *const kAllImages;        // "AllImages"
-    static const char *const kSkipDuplicates;   // "SkipDuplicates"
-    static const char *const kHideSmallImages;  // "HideSmallImages"
-    static const char *const kSmallImageSize;   // "SmallImageSize", "WxH"
-    static const char *const kImageEdits;       // "IMAGE_EDITS"
+    static const char *const kPdfFiles;        // "PDF_FILES"
+    static const char *const kPdfFilesArray;   // "PDF_FILES_ARRAY"
+    static const char *const kExportFolder;    // "EXPORT_FOLDER"
+    static const char *const kListZoom;        // "LIST_ZOOM"
+    static const char *const kExportFormat;    // "EXP_FORMAT"
+    static const char *const kExportDpi;       // "EXP_DPI"
+    static const char *const kBookmarks;       // "SecurityScopedBookmarks"
+    static const char *const kWindowFrame;     // "Zembrix"
+    static const char *const kColorManagement; // "ColorManagement"
+    static const char *const kAllImages;       // "AllImages"
+    static const char *const kSkipDuplicates;  // "SkipDuplicates"
+    static const char *const kHideSmallImages; // "HideSmallImages"
+    static const char *const kSmallImageSize;  // "SmallImageSize", "WxH"
+    static const char *const kImageEdits;      // "IMAGE_EDITS"
 
     // The stored values. When "PDF_FILES" is missing nothing else is read;
     // when it is there, a missing "EXP_DPI" gives 300. Values of the wrong
@@ -90,3 +92,5 @@ private:
 
     std::unique_ptr<QSettings> m_settings;
 };
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace zembrix {
+
 QuitConfirmation::QuitConfirmation(Controller *controller, QWidget *window)
     : QObject(window)
     , m_controller(controller)
@@ -43,3 +45,5 @@ bool QuitConfirmation::eventFilter(QObject *watched, QEvent *event)
     m_question->open();
     return true;
 }
+
+} // namespace zembrix

@@ -4,8 +4,11 @@
 #include <QObject>
 #include <QPointer>
 
-class Controller;
 class QWidget;
+
+namespace zembrix {
+
+class Controller;
 
 // Closing the window while some listed image has edits that no export has
 // written asks first: "Quit" closes, "Cancel" keeps the window. The edits
@@ -30,3 +33,5 @@ private:
     QPointer<QMessageBox> m_question;
     bool m_confirmed = false;
 };
+
+} // namespace zembrix

@@ -1,5 +1,7 @@
 #include "SummaryText.h"
 
+namespace zembrix {
+
 QString summaryText(const SummaryCounts &counts, const QString &detail)
 {
     QString text = QStringLiteral("\t\t\t\tAll\t\t  Selected\t\n");
@@ -20,3 +22,5 @@ QString imageDetail(const QString &name, const QString &info)
 {
     return QStringLiteral("Name: %1\n\n").arg(name) + info;
 }
+
+} // namespace zembrix

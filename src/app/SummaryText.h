@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+namespace zembrix {
+
 // The summary of files and images shown in the status area.
 struct SummaryCounts {
     qint64 files = 0;              // files in the list
@@ -17,3 +19,5 @@ QString summaryText(const SummaryCounts &counts, const QString &detail);
 
 // The detail for one selected image: "Name: <name>", a blank line, its text.
 QString imageDetail(const QString &name, const QString &info);
+
+} // namespace zembrix

@@ -7,10 +7,12 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 constexpr int kPadding = 6;
 constexpr int kTextGap = 6;
-}
+} // namespace
 
 ThumbnailDelegate::ThumbnailDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
@@ -56,8 +58,8 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
         if (image.width() <= m_edge && image.height() <= m_edge && image.width() * 2 > m_edge
             && image.height() * 2 > m_edge)
             size = image.size();
-        const QRectF target(square.left() + (m_edge - size.width()) / 2.0, square.top() + (m_edge - size.height()) / 2.0,
-                            size.width(), size.height());
+        const QRectF target(square.left() + (m_edge - size.width()) / 2.0,
+                            square.top() + (m_edge - size.height()) / 2.0, size.width(), size.height());
         // A checker board behind pictures with transparency.
         if (image.hasAlphaChannel()) {
             painter->save();
@@ -87,8 +89,10 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
 
     const QRect textRect(cell.left() + 4, square.bottom() + kTextGap, cell.width() - 8, option.fontMetrics.height());
     painter->setPen(selected ? QColor(255, 255, 255) : QColor(200, 200, 200));
-    painter->drawText(textRect, Qt::AlignHCenter | Qt::AlignVCenter,
-                      option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                                    textRect.width()));
+    painter->drawText(
+        textRect, Qt::AlignHCenter | Qt::AlignVCenter,
+        option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, textRect.width()));
     painter->restore();
 }
+
+} // namespace zembrix

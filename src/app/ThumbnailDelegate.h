@@ -2,6 +2,8 @@
 
 #include <QStyledItemDelegate>
 
+namespace zembrix {
+
 // Draws one thumbnail cell: the picture centred in a square of the current
 // edge, a frame while it is selected, and the image name below, cut at its
 // end when it is too long (the tooltip has the whole of it). A thumbnail
@@ -28,3 +30,5 @@ private:
     int m_edge = 96;
     int m_cellWidth = 0;
 };
+
+} // namespace zembrix

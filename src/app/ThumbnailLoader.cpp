@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 constexpr std::size_t kMaxQueued = 256;
 }
@@ -37,9 +39,9 @@ void ThumbnailLoader::request(const std::shared_ptr<PDFImageStruct> &record, qui
     m_pending.insert(id, {version, edge});
     {
         std::lock_guard lock(m_queueMutex);
-        m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(),
-                                     [id](const Request &r) { return r.recordId == id; }),
-                      m_queue.end());
+        m_queue.erase(
+            std::remove_if(m_queue.begin(), m_queue.end(), [id](const Request &r) { return r.recordId == id; }),
+            m_queue.end());
         m_queue.push_back({record, id, version, edge});
         ++m_tasks;
         // After a fast scroll the oldest requests are for thumbnails long
@@ -124,3 +126,5 @@ QImage ThumbnailLoader::render(const PDFImageStruct &record, int edge)
         picture = picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
+
+} // namespace zembrix

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <vector>
 
+namespace zembrix {
+
 class PDFImageStruct;
 
 // Renders thumbnails on worker threads. A request names a record, the
@@ -83,3 +85,5 @@ private:
     std::atomic<bool> m_closing{false};
     std::atomic<quint64> m_renderCount{0};
 };
+
+} // namespace zembrix

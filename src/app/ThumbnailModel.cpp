@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QLoggingCategory>
 
+namespace zembrix {
+
 // QT_LOGGING_RULES="zembrix.thumbnails.debug=true" prints when rows and
 // thumbnails arrive (wall-clock milliseconds), for timing the browser.
 Q_LOGGING_CATEGORY(lcThumbnails, "zembrix.thumbnails", QtWarningMsg)
@@ -14,7 +16,7 @@ Q_LOGGING_CATEGORY(lcThumbnails, "zembrix.thumbnails", QtWarningMsg)
 namespace {
 // Bytes of thumbnails kept: about 300 large or 7000 small ones.
 constexpr qsizetype kCacheBytes = 256 * 1024 * 1024;
-}
+} // namespace
 
 ThumbnailModel::ThumbnailModel(ThumbnailLoader *loader, QObject *parent)
     : QAbstractListModel(parent)
@@ -45,8 +47,7 @@ QVariant ThumbnailModel::data(const QModelIndex &index, int role) const
     if (!record || index.parent().isValid())
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return record->imagename();
+    case Qt::DisplayRole: return record->imagename();
     case Qt::ToolTipRole: {
         const ImageSource source = record->source();
         QStringList facts;
@@ -57,8 +58,7 @@ QVariant ThumbnailModel::data(const QModelIndex &index, int role) const
             facts << tr("object %1").arg(source.objectKey);
         return record->imagename() + QLatin1Char('\n') + facts.join(QStringLiteral("  \u00b7  "));
     }
-    case RecordIdRole:
-        return QVariant::fromValue(record->recordId());
+    case RecordIdRole: return QVariant::fromValue(record->recordId());
     case ThumbnailRole:
     case ThumbnailStateRole: {
         const quint64 version = record->imageVersion();
@@ -72,8 +72,7 @@ QVariant ThumbnailModel::data(const QModelIndex &index, int role) const
             return Waiting;
         return entry->image.isNull() ? (current ? NoPicture : Waiting) : Ready;
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -178,3 +177,5 @@ void ThumbnailModel::rebuildRowIndex()
     for (qsizetype r = 0; r < m_records.size(); ++r)
         m_rowOfRecord.insert(m_records[r]->recordId(), int(r));
 }
+
+} // namespace zembrix

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace zembrix {
+
 class ThumbnailLoader;
 
 // The thumbnail browser's model: one row per image of the thumbnail
@@ -67,3 +69,5 @@ private:
     mutable QCache<quint64, CacheEntry> m_cache;
     int m_edge = 96;
 };
+
+} // namespace zembrix

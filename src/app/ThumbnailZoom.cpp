@@ -4,17 +4,16 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 namespace ThumbnailZoom {
 
 float buttonZoomValue(int level)
 {
     switch (level) {
-    case 0:
-        return 0.25f;
-    case 1:
-        return 0.5f;
-    default:
-        return 1.2f;
+    case 0: return 0.25f;
+    case 1: return 0.5f;
+    default: return 1.2f;
     }
 }
 
@@ -26,3 +25,5 @@ int thumbnailEdge(float zoomValue)
 }
 
 } // namespace ThumbnailZoom
+
+} // namespace zembrix

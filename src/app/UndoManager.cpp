@@ -3,6 +3,8 @@
 #include <QTimer>
 #include <QUndoCommand>
 
+namespace zembrix {
+
 namespace {
 constexpr int kUndoLimit = 500; // steps
 }
@@ -12,7 +14,10 @@ constexpr int kUndoLimit = 500; // steps
 class ClosureStep : public QUndoCommand
 {
 public:
-    explicit ClosureStep(UndoManager *manager) : m_manager(manager) {}
+    explicit ClosureStep(UndoManager *manager)
+        : m_manager(manager)
+    {
+    }
 
     void add(std::function<void()> closure) { m_undo.push_back(std::move(closure)); }
 
@@ -148,3 +153,5 @@ void UndoManager::redo()
     m_held = false;
     m_stack.redo();
 }
+
+} // namespace zembrix

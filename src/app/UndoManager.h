@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+namespace zembrix {
+
 class ClosureStep;
 
 // The window's one undo history, over QUndoStack. The core registers
@@ -64,3 +66,5 @@ private:
     bool m_held = false;
     bool m_closeScheduled = false;
 };
+
+} // namespace zembrix

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 // The size of the whole image that `picture` (a reduced copy after the
@@ -33,7 +35,8 @@ QSize standsFor(const QImage &picture, int longEdge)
 // first (the viewer converts only the part shown of other pictures).
 QImage paintable(QImage picture)
 {
-    const QImage::Format format = picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    const QImage::Format format =
+        picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     return picture.format() == format ? picture : std::move(picture).convertToFormat(format);
 }
 
@@ -67,7 +70,7 @@ struct ViewerPage::Rendered {
     quint64 version = 0;
     QImage screenBase; // unedited, when made by this rendering
     QImage fullBase;
-    QImage picture;    // with the edits
+    QImage picture; // with the edits
     QSize imageSize;
     bool full = false;
 };
@@ -212,9 +215,7 @@ void ViewerPage::render(bool whole)
         const std::shared_ptr<PDFImageStruct> record = weak.lock();
         if (!record || m_generation.load() != generation)
             return;
-        auto post = [this](Rendered rendered) {
-            m_posts.post([this, rendered] { deliver(rendered); });
-        };
+        auto post = [this](Rendered rendered) { m_posts.post([this, rendered] { deliver(rendered); }); };
         Rendered reduced;
         reduced.generation = generation;
         reduced.recordId = record->recordId();
@@ -223,7 +224,8 @@ void ViewerPage::render(bool whole)
         if (reduced.screenBase.isNull())
             return;
         const QImage &base = reduced.screenBase;
-        const int longEdge = fullBase.isNull() ? declaredLongEdge(*record) : std::max(fullBase.width(), fullBase.height());
+        const int longEdge =
+            fullBase.isNull() ? declaredLongEdge(*record) : std::max(fullBase.width(), fullBase.height());
         reduced.full = longEdge <= std::max(base.width(), base.height());
         reduced.picture = paintable(applyAllEffects(base, edits));
         reduced.imageSize = standsFor(reduced.picture, longEdge);
@@ -262,3 +264,5 @@ void ViewerPage::deliver(const Rendered &rendered)
     m_wholeShown = rendered.full;
     emit pictureShown(rendered.full, rendered.version);
 }
+
+} // namespace zembrix

@@ -9,9 +9,12 @@
 #include <atomic>
 #include <memory>
 
+class QItemSelectionModel;
+
+namespace zembrix {
+
 class ImageViewer;
 class PDFImageStruct;
-class QItemSelectionModel;
 class ThumbnailModel;
 
 // The image viewer in the window: one image of the thumbnail browser, with
@@ -78,3 +81,5 @@ private:
     QImage m_reducedShown;     // the reduced picture with the edits shown
     bool m_wholeShown = false; // the whole picture of the current version shows
 };
+
+} // namespace zembrix

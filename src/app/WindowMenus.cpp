@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+namespace zembrix {
+
 namespace WindowMenus {
 
 QList<QMenu *> fillMenuBar(QMenuBar *bar, Actions *a)
@@ -89,3 +91,5 @@ QMenu *fileTableMenu(Actions *a, QWidget *parent)
 }
 
 } // namespace WindowMenus
+
+} // namespace zembrix

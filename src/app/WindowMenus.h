@@ -2,10 +2,13 @@
 
 #include <QList>
 
-class Actions;
 class QMenu;
 class QMenuBar;
 class QWidget;
+
+namespace zembrix {
+
+class Actions;
 
 // The window's menus, made of the shared actions: the menu bar (File, Edit,
 // Image, View, Window, Help) and the context menus of the thumbnails and of
@@ -17,3 +20,5 @@ QList<QMenu *> fillMenuBar(QMenuBar *bar, Actions *actions);
 QMenu *thumbnailMenu(Actions *actions, QWidget *parent);
 QMenu *fileTableMenu(Actions *actions, QWidget *parent);
 } // namespace WindowMenus
+
+} // namespace zembrix

@@ -13,6 +13,8 @@
 #include <malloc.h>
 #include <optional>
 
+using namespace zembrix;
+
 namespace {
 
 // True when a window can be shown: a platform plugin was chosen explicitly
@@ -54,15 +56,11 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     switch (cl.mode) {
-    case CommandLine::Mode::UsageError:
-        err << usageErrorText(cl.error);
-        return 2;
+    case CommandLine::Mode::UsageError: err << usageErrorText(cl.error); return 2;
     case CommandLine::Mode::Help:
         out << "Zembrix extracts the raster images of PDF files.\n\n" << usageText();
         return 0;
-    case CommandLine::Mode::Version:
-        out << "zembrix " << ZEMBRIX_VERSION << "\n";
-        return 0;
+    case CommandLine::Mode::Version: out << "zembrix " << ZEMBRIX_VERSION << "\n"; return 0;
     case CommandLine::Mode::Info: {
         QCoreApplication app(argc, argv);
         return runInfo(cl, out, err);
@@ -81,8 +79,7 @@ int main(int argc, char *argv[])
         HeadlessEvents events(err);
         return runExtract(cl, events.context(), out, err);
     }
-    case CommandLine::Mode::Window:
-        break;
+    case CommandLine::Mode::Window: break;
     }
     if (!displayAvailable()) {
         err << "zembrix: no display found (DISPLAY and WAYLAND_DISPLAY are not set), so the window cannot open.\n"

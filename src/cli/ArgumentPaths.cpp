@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
@@ -68,7 +70,8 @@ QString openable(const QString &text, bool folder)
     if (!hasEscapes(text))
         return text;
     const QByteArray bytes = argumentBytes(text);
-    struct stat info {};
+    struct stat info {
+    };
     if (folder && ::stat(bytes.constData(), &info) != 0 && errno == ENOENT)
         ::mkdir(bytes.constData(), 0777); // a missing parent leaves it missing: said later
     const int fd = ::open(bytes.constData(), O_PATH | O_CLOEXEC);
@@ -125,3 +128,5 @@ void resolveArgumentPaths(CommandLine &cl)
     cl.outDir = shown(cl.outDir);
     cl.pattern = shown(cl.pattern);
 }
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace zembrix {
+
 struct CommandLine;
 
 // Command line arguments are bytes, and a file name need not be UTF-8 (a name
@@ -23,3 +25,5 @@ QByteArray argumentBytes(const QString &text);
 // parent is), and `files` and `outDir` the arguments as they are shown, each
 // byte that is not UTF-8 as U+FFFD.
 void resolveArgumentPaths(CommandLine &cl);
+
+} // namespace zembrix

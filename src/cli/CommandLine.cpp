@@ -7,6 +7,8 @@
 #include "export/ExportResolution.h"
 #include "images/PDFImageStruct.h"
 
+namespace zembrix {
+
 namespace {
 
 CommandLine usageError(const QString &message)
@@ -88,8 +90,14 @@ struct OptionRead {
     bool taken = false;
     QString error;
 };
-OptionRead taken() { return {true, {}}; }
-OptionRead refused(const QString &error) { return {true, error}; }
+OptionRead taken()
+{
+    return {true, {}};
+}
+OptionRead refused(const QString &error)
+{
+    return {true, error};
+}
 
 // The value after the option at `i`, moving `i` onto it; nothing at the end.
 std::optional<QString> optionValue(const QStringList &arguments, qsizetype &i)
@@ -184,9 +192,9 @@ OptionRead readWalkOption(const QString &arg, const QStringList &arguments, qsiz
             return refused(QStringLiteral("only one of --password and --password-file may be given"));
         const std::optional<QString> text = optionValue(arguments, i);
         if (!text)
-            return refused(QStringLiteral("%1 needs a %2").arg(arg, arg == QLatin1String("--password")
-                                                                        ? QStringLiteral("password")
-                                                                        : QStringLiteral("file")));
+            return refused(QStringLiteral("%1 needs a %2")
+                               .arg(arg, arg == QLatin1String("--password") ? QStringLiteral("password")
+                                                                            : QStringLiteral("file")));
         if (arg == QLatin1String("--password")) {
             cl.password = text->toUtf8();
         } else {
@@ -255,7 +263,8 @@ QString combinationProblem(const CommandLine &cl, const OptionsSeen &seen)
 {
     const bool extractOptions = seen.out || seen.format || seen.dpi || seen.pattern || seen.overwrite;
     const QString extractOnly = QStringLiteral("--out, --format, --dpi, --pattern and --overwrite belong to --extract");
-    const QString walkOnly = QStringLiteral("--quiet, --max-pixels, --min-size, --no-color-management and --all-images belong to --list and --extract");
+    const QString walkOnly = QStringLiteral(
+        "--quiet, --max-pixels, --min-size, --no-color-management and --all-images belong to --list and --extract");
     const QString pagesOnly = QStringLiteral("--pages belongs to --list and --extract");
     if (cl.nullSeparated && !seen.filesFrom)
         return QStringLiteral("--null belongs to --files-from");
@@ -303,8 +312,7 @@ QString combinationProblem(const CommandLine &cl, const OptionsSeen &seen)
         break;
     case CommandLine::Mode::Help:
     case CommandLine::Mode::Version:
-    case CommandLine::Mode::UsageError:
-        break;
+    case CommandLine::Mode::UsageError: break;
     }
     return {};
 }
@@ -342,3 +350,5 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return usageError(problem);
     return cl;
 }
+
+} // namespace zembrix

@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 constexpr char kPrefix[] = "zembrix: ";
@@ -135,3 +137,5 @@ DiagnosticLines::~DiagnosticLines()
     while (::waitpid(m_prefixer, nullptr, 0) < 0 && errno == EINTR) {
     }
 }
+
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+namespace zembrix {
+
 // Standard error of the headless modes: every line carries the program's
 // "zembrix: " prefix. Qt's message log (the image plugins' warnings, the
 // export writers' messages) is written as prefixed lines by a message
@@ -26,3 +28,5 @@ private:
     int m_savedError = -1;
     pid_t m_prefixer = -1;
 };
+
+} // namespace zembrix

@@ -14,6 +14,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 QString systemError()
@@ -153,9 +155,7 @@ std::optional<ResumePlan> readResumePlan(const QString &argument, const QString 
     }
 
     const QString prefix = outFolder.endsWith(QLatin1Char('/')) ? outFolder : outFolder + QLatin1Char('/');
-    const auto inFolder = [&](const QJsonValue &path) {
-        return prefix + QFileInfo(path.toString()).fileName();
-    };
+    const auto inFolder = [&](const QJsonValue &path) { return prefix + QFileInfo(path.toString()).fileName(); };
     for (const QByteArray &key : order) {
         const Input &input = inputs[key];
         // Complete: as many lines as the file has, each of its own image.
@@ -173,7 +173,7 @@ std::optional<ResumePlan> readResumePlan(const QString &argument, const QString 
                 const QString path = inFolder(object.value(QLatin1String("output")));
                 const QFileInfo info(path);
                 done = info.isFile() && info.size() == object.value(QLatin1String("bytes")).toInteger(-1)
-                    && fileSha256(path) == object.value(QLatin1String("sha256")).toString();
+                       && fileSha256(path) == object.value(QLatin1String("sha256")).toString();
             } else {
                 done = status == QLatin1String("duplicate") || status == QLatin1String("skipped");
             }
@@ -199,3 +199,5 @@ std::optional<ResumePlan> readResumePlan(const QString &argument, const QString 
     }
     return plan;
 }
+
+} // namespace zembrix

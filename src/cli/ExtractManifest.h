@@ -10,6 +10,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // The manifest of --extract: a JSON Lines file, one object per image that was
 // written, found equal to an earlier one, skipped or failed. Every line is
 // written whole with one system call as its image is done, so a run that is
@@ -49,11 +51,11 @@ void setManifestFile(QJsonObject &line, const QString &shown, const QByteArray &
 
 // What an earlier run's manifest says for --resume.
 struct ResumePlan {
-    QSet<QByteArray> doneFiles;   // inputs (their bytes) complete, each written file unchanged on disk
-    QList<QByteArray> keptLines;  // their lines, as they were
-    QStringList reservedPaths;    // their files (and the names of their duplicates), in the output folder
+    QSet<QByteArray> doneFiles;  // inputs (their bytes) complete, each written file unchanged on disk
+    QList<QByteArray> keptLines; // their lines, as they were
+    QStringList reservedPaths;   // their files (and the names of their duplicates), in the output folder
     QHash<QByteArray, QJsonObject> writtenPictures; // by pixel SHA-256: the line that wrote it
-    int images = 0;               // their images written
+    int images = 0;                                 // their images written
 };
 
 // Reads the manifest for a resumed run writing into `outFolder` (a path Qt
@@ -63,3 +65,5 @@ std::optional<ResumePlan> readResumePlan(const QString &argument, const QString 
 
 // The SHA-256 of a file's bytes in hex, or empty when it cannot be read.
 QString fileSha256(const QString &path);
+
+} // namespace zembrix

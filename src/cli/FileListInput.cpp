@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 std::optional<QStringList> readFileList(const QString &argument, bool nullSeparated, QString *error)
 {
     const bool standardInput = argument == QLatin1String("-");
@@ -42,3 +44,5 @@ std::optional<QStringList> readFileList(const QString &argument, bool nullSepara
             files << argumentText(entry);
     return files;
 }
+
+} // namespace zembrix

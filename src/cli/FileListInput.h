@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // The file names of a --files-from list: one a line, or separated by NUL
 // bytes (as `find -print0` writes them). `argument` is the list's path as
 // argumentText() gives it, or "-" for standard input. Names are bytes: each
@@ -12,3 +14,5 @@
 // reaches its file. Empty entries are dropped. None (with the reason in
 // `error`) when the list cannot be read.
 std::optional<QStringList> readFileList(const QString &argument, bool nullSeparated, QString *error);
+
+} // namespace zembrix

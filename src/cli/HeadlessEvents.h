@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace zembrix {
+
 // The events of the headless modes: no window, so alerts become lines on
 // standard error and every refresh request is ignored. It owns the run's
 // context and pool; its end waits for every task of the pool.
@@ -40,3 +42,5 @@ private:
     QThreadPool m_pool;
     std::shared_ptr<CoreContext> m_context;
 };
+
+} // namespace zembrix

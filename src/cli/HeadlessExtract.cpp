@@ -25,6 +25,8 @@
 
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 // One input that could be read, with the count of its images finished so far.
@@ -133,7 +135,8 @@ void interrupt(int)
 ExportJobResult waitInterruptibly(const ExportJob &job)
 {
     runningJob.store(&job);
-    struct sigaction action {}, oldInterrupt {}, oldTerminate {};
+    struct sigaction action {
+    }, oldInterrupt{}, oldTerminate{};
     action.sa_handler = interrupt;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
@@ -152,8 +155,7 @@ ExportJobResult waitInterruptibly(const ExportJob &job)
 class ExtractRun
 {
 public:
-    ExtractRun(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out,
-               QTextStream &err)
+    ExtractRun(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out, QTextStream &err)
         : m_cl(cl)
         , m_context(context)
         , m_out(out)
@@ -480,8 +482,7 @@ int ExtractRun::finish()
     m_out << "Summary: " << m_filesRead << " of " << (m_cl.files.size() - m_filesDone) << " files read, "
           << imagesText(m_sums.filesWritten) << " written, ";
     if (m_sums.duplicates > 0)
-        m_out << m_sums.duplicates << (m_sums.duplicates == 1 ? " duplicate" : " duplicates")
-              << " not written again, ";
+        m_out << m_sums.duplicates << (m_sums.duplicates == 1 ? " duplicate" : " duplicates") << " not written again, ";
     m_out << m_sums.bytesWritten << " bytes, " << QString::number(m_clock.elapsed() / 1000.0, 'f', 2) << " seconds";
     if (m_cl.minSize)
         m_out << ", " << SmallImages::hiddenImagesText(m_hidden, *m_cl.minSize) << " hidden";
@@ -492,8 +493,7 @@ int ExtractRun::finish()
 
 } // namespace
 
-int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out,
-               QTextStream &err)
+int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out, QTextStream &err)
 {
     ExtractRun run(cl, context, out, err);
     if (const std::optional<int> failed = run.prepare())
@@ -502,3 +502,5 @@ int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &contex
         run.runBatch(batchStart);
     return run.finish();
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+namespace zembrix {
+
 int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err)
 {
     const QString file = cl.files.value(0);
@@ -30,3 +32,5 @@ int runInfo(const CommandLine &cl, QTextStream &out, QTextStream &err)
     out << record->info() << "\n";
     return 0;
 }
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 // Opens and walks one file (the command line's file `index`) on the calling
@@ -112,3 +114,5 @@ int runList(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, 
         err << "zembrix: " << SmallImages::hiddenImagesText(hidden, *cl.minSize) << " not listed\n";
     return status;
 }
+
+} // namespace zembrix

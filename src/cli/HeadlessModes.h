@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace zembrix {
+
 class CoreContext;
 class PDFFileStruct;
 
@@ -18,11 +20,12 @@ int runList(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, 
 // Writes every image of the files into the --out folder with the all-images
 // export job, one progress line per file and a summary on out. Status 2 for
 // an unknown format name.
-int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out,
-               QTextStream &err);
+int runExtract(const CommandLine &cl, const std::shared_ptr<CoreContext> &context, QTextStream &out, QTextStream &err);
 
 // Parses the command line's file `index` on the calling thread with the
 // given name pattern; none (after a line on err) when it cannot be read as a
 // PDF.
 std::shared_ptr<PDFFileStruct> parseFileHeadless(qsizetype index, const CommandLine &cl,
                                                  const std::shared_ptr<CoreContext> &context, QTextStream &err);
+
+} // namespace zembrix

@@ -1,5 +1,7 @@
 #include "ListField.h"
 
+namespace zembrix {
+
 QString listField(const QString &text)
 {
     QString field;
@@ -16,3 +18,5 @@ QString listField(const QString &text)
     }
     return field;
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <climits>
 
+namespace zembrix {
+
 namespace {
 
 std::optional<int> pageNumber(const QString &text)
@@ -57,3 +59,5 @@ bool PageRange::contains(int page) const
             return true;
     return false;
 }
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace zembrix {
+
 // A set of page numbers as the command line gives it: "1-20,31", "5-" (5 to
 // the end), "7". Pages are 1-based.
 class PageRange
@@ -21,3 +23,5 @@ public:
 private:
     std::vector<std::pair<int, int>> m_spans; // first, last (inclusive)
 };
+
+} // namespace zembrix

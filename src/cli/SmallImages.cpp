@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+namespace zembrix {
+
 namespace SmallImages {
 
 std::optional<QSize> parseSize(const QString &text)
@@ -54,3 +56,5 @@ QString hiddenImagesText(int count, QSize minimum)
 }
 
 } // namespace SmallImages
+
+} // namespace zembrix

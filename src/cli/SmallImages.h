@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 class PDFImageStruct;
 
 // Slivers and one-pixel images, hidden on request from the browser and from
@@ -27,3 +29,5 @@ ImageRecordList withoutSmall(const ImageRecordList &images, QSize minimum);
 QString hiddenImagesText(int count, QSize minimum);
 
 } // namespace SmallImages
+
+} // namespace zembrix

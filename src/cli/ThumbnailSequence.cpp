@@ -2,6 +2,8 @@
 
 #include "pdf/PDFFileStruct.h"
 
+namespace zembrix {
+
 namespace ThumbnailSequence {
 
 qint64 count(const FileRecordList &files)
@@ -40,3 +42,5 @@ ImageRecordList collect(const FileRecordList &files)
 }
 
 } // namespace ThumbnailSequence
+
+} // namespace zembrix

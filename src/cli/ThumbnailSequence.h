@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace zembrix {
+
 class PDFFileStruct;
 class PDFImageStruct;
 
@@ -22,3 +24,5 @@ std::shared_ptr<PDFImageStruct> imageAt(const FileRecordList &files, quint64 k);
 ImageRecordList collect(const FileRecordList &files);
 
 } // namespace ThumbnailSequence
+
+} // namespace zembrix

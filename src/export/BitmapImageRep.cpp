@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 BitmapImageRep copyRows(const QImage &image, int bitsPerSample, int samplesPerPixel, int bitsPerPixel,
@@ -29,30 +31,23 @@ BitmapImageRep BitmapImageRep::fromImage(const QImage &image)
     if (image.isNull())
         return {};
     switch (image.format()) {
-    case QImage::Format_Mono:
-        return copyRows(image, 1, 1, 1, false);
-    case QImage::Format_MonoLSB:
-        return copyRows(image.convertToFormat(QImage::Format_Mono), 1, 1, 1, false);
-    case QImage::Format_Grayscale8:
-        return copyRows(image, 8, 1, 8, false);
-    case QImage::Format_Grayscale16:
-        return copyRows(image, 16, 1, 16, false);
-    case QImage::Format_RGB888:
-        return copyRows(image, 8, 3, 24, false);
+    case QImage::Format_Mono: return copyRows(image, 1, 1, 1, false);
+    case QImage::Format_MonoLSB: return copyRows(image.convertToFormat(QImage::Format_Mono), 1, 1, 1, false);
+    case QImage::Format_Grayscale8: return copyRows(image, 8, 1, 8, false);
+    case QImage::Format_Grayscale16: return copyRows(image, 16, 1, 16, false);
+    case QImage::Format_RGB888: return copyRows(image, 8, 3, 24, false);
     case QImage::Format_RGBX64:
     case QImage::Format_RGBA64:
     case QImage::Format_RGBA64_Premultiplied:
         return copyRows(image.convertToFormat(QImage::Format_RGBA64_Premultiplied), 16, 4, 64, true);
-    default:
-        return copyRows(image.convertToFormat(QImage::Format_RGBA8888_Premultiplied), 8, 4, 32, true);
+    default: return copyRows(image.convertToFormat(QImage::Format_RGBA8888_Premultiplied), 8, 4, 32, true);
     }
 }
 
 QImage BitmapImageRep::toImage() const
 {
-    if (isNull() || planar || bitsPerSample != 8 || samplesPerPixel != 4 || bitsPerPixel != 32
-        || !alphaPremultiplied || bytesPerRow < qsizetype(pixelsWide) * 4
-        || bitmapData.size() < bytesPerRow * pixelsHigh)
+    if (isNull() || planar || bitsPerSample != 8 || samplesPerPixel != 4 || bitsPerPixel != 32 || !alphaPremultiplied
+        || bytesPerRow < qsizetype(pixelsWide) * 4 || bitmapData.size() < bytesPerRow * pixelsHigh)
         return {};
     QImage image(pixelsWide, pixelsHigh, QImage::Format_RGBA8888_Premultiplied);
     if (image.isNull())
@@ -62,3 +57,4 @@ QImage BitmapImageRep::toImage() const
     return image;
 }
 
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QImage>
 
+namespace zembrix {
+
 // A bitmap described the way the icon family extractions test it: bits per
 // sample, samples per pixel, bits per pixel, planar or meshed, premultiplied
 // alpha. Pixel bytes are meshed rows of `bytesPerRow` bytes, top row first;
@@ -39,3 +41,4 @@ struct BitmapImageRep {
     QImage toImage() const;
 };
 
+} // namespace zembrix

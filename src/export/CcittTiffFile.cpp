@@ -9,6 +9,8 @@
 
 #include <tiffio.h>
 
+namespace zembrix {
+
 namespace {
 
 // libtiff on a QBuffer, with its messages dropped.
@@ -37,11 +39,25 @@ toff_t seekProc(thandle_t h, toff_t offset, int whence)
     }
     return buffer->seek(target) ? toff_t(target) : toff_t(-1);
 }
-int closeProc(thandle_t) { return 0; }
-toff_t sizeProc(thandle_t h) { return toff_t(static_cast<QBuffer *>(h)->size()); }
-int mapProc(thandle_t, tdata_t *, toff_t *) { return 0; }
-void unmapProc(thandle_t, tdata_t, toff_t) {}
-int quiet(TIFF *, void *, const char *, const char *, va_list) { return 1; }
+int closeProc(thandle_t)
+{
+    return 0;
+}
+toff_t sizeProc(thandle_t h)
+{
+    return toff_t(static_cast<QBuffer *>(h)->size());
+}
+int mapProc(thandle_t, tdata_t *, toff_t *)
+{
+    return 0;
+}
+void unmapProc(thandle_t, tdata_t, toff_t)
+{
+}
+int quiet(TIFF *, void *, const char *, const char *, va_list)
+{
+    return 1;
+}
 
 TIFF *openTiff(QBuffer &buffer, const char *mode)
 {
@@ -51,8 +67,8 @@ TIFF *openTiff(QBuffer &buffer, const char *mode)
     TIFFOpenOptionsSetErrorHandlerExtR(options, quiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, quiet, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(64) << 20);
-    TIFF *tiff = TIFFClientOpenExt("fax", mode, &buffer, readProc, writeProc, seekProc, closeProc, sizeProc,
-                                   mapProc, unmapProc, options);
+    TIFF *tiff = TIFFClientOpenExt("fax", mode, &buffer, readProc, writeProc, seekProc, closeProc, sizeProc, mapProc,
+                                   unmapProc, options);
     TIFFOpenOptionsFree(options);
     return tiff;
 }
@@ -87,7 +103,8 @@ OriginalFile faxOriginalFile(const EmbeddedPicture &picture, float dpi)
     uint32_t t4Options = 0;
     if (picture.k < 0) {
         if (picture.endOfLine || picture.encodedByteAlign) {
-            file.obstacle = QStringLiteral("its Group 4 fax data has EOL codes or aligned rows, which a TIFF cannot describe");
+            file.obstacle =
+                QStringLiteral("its Group 4 fax data has EOL codes or aligned rows, which a TIFF cannot describe");
             return file;
         }
     } else if (picture.endOfLine && !picture.encodedByteAlign) {
@@ -114,23 +131,24 @@ OriginalFile faxOriginalFile(const EmbeddedPicture &picture, float dpi)
             return file;
         const float resolution = exportDpi(dpi);
         bool ok = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(picture.width))
-            && TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(picture.height))
-            && TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(1))
-            && TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1))
-            && TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression)
-            && TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
-                            uint16_t(picture.blackIs1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_MINISWHITE))
-            && TIFFSetField(tiff, TIFFTAG_FILLORDER, uint16_t(FILLORDER_MSB2LSB))
-            && TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(picture.height))
-            && TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG))
-            && TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, uint16_t(RESUNIT_INCH))
-            && TIFFSetField(tiff, TIFFTAG_XRESOLUTION, resolution)
-            && TIFFSetField(tiff, TIFFTAG_YRESOLUTION, resolution);
+                  && TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(picture.height))
+                  && TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(1))
+                  && TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1))
+                  && TIFFSetField(tiff, TIFFTAG_COMPRESSION, compression)
+                  && TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                                  uint16_t(picture.blackIs1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_MINISWHITE))
+                  && TIFFSetField(tiff, TIFFTAG_FILLORDER, uint16_t(FILLORDER_MSB2LSB))
+                  && TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(picture.height))
+                  && TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG))
+                  && TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, uint16_t(RESUNIT_INCH))
+                  && TIFFSetField(tiff, TIFFTAG_XRESOLUTION, resolution)
+                  && TIFFSetField(tiff, TIFFTAG_YRESOLUTION, resolution);
         if (ok && compression == COMPRESSION_CCITTFAX3)
             ok = TIFFSetField(tiff, TIFFTAG_GROUP3OPTIONS, t4Options);
         if (ok)
-            ok = TIFFWriteRawStrip(tiff, 0, const_cast<char *>(picture.bytes.constData()), tmsize_t(picture.bytes.size()))
-                == tmsize_t(picture.bytes.size());
+            ok = TIFFWriteRawStrip(tiff, 0, const_cast<char *>(picture.bytes.constData()),
+                                   tmsize_t(picture.bytes.size()))
+                 == tmsize_t(picture.bytes.size());
         if (ok)
             ok = TIFFWriteDirectory(tiff);
         TIFFClose(tiff);
@@ -145,3 +163,5 @@ OriginalFile faxOriginalFile(const EmbeddedPicture &picture, float dpi)
     file.bytes = std::move(out);
     return file;
 }
+
+} // namespace zembrix

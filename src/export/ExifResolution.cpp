@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numeric>
 
+namespace zembrix {
+
 namespace {
 
 constexpr quint16 kTagXResolution = 0x011A;
@@ -80,3 +82,4 @@ QByteArray exifResolutionBlock(float dpi)
     return out;
 }
 
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zembrix {
+
 // A minimal Exif block (a big-endian TIFF structure, TIFF 6.0 section 2) whose
 // IFD0 holds XResolution, YResolution (RATIONAL) and ResolutionUnit = 2 (inch).
 // It starts with the TIFF header "MM\0*"; containers that want an offset or
@@ -18,3 +20,4 @@ struct ExifRational {
 };
 ExifRational exifRationalForDpi(float dpi);
 
+} // namespace zembrix

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 constexpr qsizetype kChunk = qsizetype(1) << 20; // between two looks at `cancelled`
@@ -47,8 +49,8 @@ int createTemporaryBeside(const QByteArray &target, QByteArray *temporaryPath)
     const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
     // The umask applies to the mode, as for any file the user makes.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporaryPath = folder + ".zembrix-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(attempt)
-            + '-' + QByteArray::number(QRandomGenerator::global()->generate(), 16);
+        *temporaryPath = folder + ".zembrix-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(attempt) + '-'
+                         + QByteArray::number(QRandomGenerator::global()->generate(), 16);
         const int fd = ::open(temporaryPath->constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -62,8 +64,7 @@ int createTemporaryBeside(const QByteArray &target, QByteArray *temporaryPath)
 WriteResult writeExportFile(const QString &path, const QByteArray &bytes, const std::function<bool()> &cancelled)
 {
     const auto destinationFailure = [&](const QString &reason) {
-        return WriteResult::failed(QString::fromLatin1(WriteResult::kDestinationDomain),
-                                   WriteResult::kDestinationCode,
+        return WriteResult::failed(QString::fromLatin1(WriteResult::kDestinationDomain), WriteResult::kDestinationCode,
                                    QStringLiteral("Couldn't create file %1: %2").arg(path, reason));
     };
     const auto systemFailure = [&] { return destinationFailure(QString::fromLocal8Bit(std::strerror(errno))); };
@@ -100,3 +101,5 @@ WriteResult writeExportFile(const QString &path, const QByteArray &bytes, const 
     }
     return WriteResult::written();
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace zembrix {
+
 // Writes the finished bytes of an export file to `path`, replacing an existing
 // file. The bytes go to a new temporary file beside the target (created
 // exclusively, never through a link) that is renamed over it when complete. So two writers of the same
@@ -19,3 +21,4 @@
 WriteResult writeExportFile(const QString &path, const QByteArray &bytes,
                             const std::function<bool()> &cancelled = nullptr);
 
+} // namespace zembrix

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace zembrix {
+
 namespace {
 
 bool isDotsOnly(const QString &name)
@@ -76,3 +78,5 @@ QString fittedFileName(const QString &base, const QString &tail)
         return startWithin(base, budget) + tail;
     return startWithin(base.left(endStart), startBudget) + mark + end + tail;
 }
+
+} // namespace zembrix

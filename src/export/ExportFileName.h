@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace zembrix {
+
 // The file name an image name gives inside the export folder: always exactly one path component,
 // so that nothing an image name holds (a pattern "../x_###", a PDF called "...pdf" put in front
 // of "/img_###") can place a file outside the folder. A name with separators is reduced to its
@@ -16,3 +18,5 @@ inline constexpr qsizetype kMaxFileNameBytes = 255;
 // 16 characters, with "\u2026" (an ellipsis) where the middle was cut, at
 // characters' edges.
 QString fittedFileName(const QString &base, const QString &tail);
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace zembrix {
+
 bool ensureExportFolder(const QString &folder)
 {
     if (folder.isEmpty())
@@ -20,7 +22,8 @@ QString noFolderAlertMessage()
 
 QString noFolderAlertText(const QString &folder)
 {
-    return QStringLiteral("%1 %2 %3").arg(QStringLiteral("No folder"), folder,
-                                          QStringLiteral("found. Please set the export folder"));
+    return QStringLiteral("%1 %2 %3")
+        .arg(QStringLiteral("No folder"), folder, QStringLiteral("found. Please set the export folder"));
 }
 
+} // namespace zembrix

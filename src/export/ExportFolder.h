@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace zembrix {
+
 // Makes sure the export folder is there before a job writes into it: an
 // existing folder is used as it is; when nothing or something other than a
 // folder is at the path, a folder is created there. Parent folders are never
@@ -11,6 +13,7 @@
 bool ensureExportFolder(const QString &folder);
 
 // The alert a job shows when ensureExportFolder fails.
-QString noFolderAlertMessage();                      // "Error"
-QString noFolderAlertText(const QString &folder);    // "No folder <path> found. Please set the export folder"
+QString noFolderAlertMessage();                   // "Error"
+QString noFolderAlertText(const QString &folder); // "No folder <path> found. Please set the export folder"
 
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace zembrix {
+
 namespace ExportFormat {
 
 namespace {
@@ -74,3 +76,5 @@ std::optional<int> indexOfNameIgnoringCase(QStringView name)
 }
 
 } // namespace ExportFormat
+
+} // namespace zembrix

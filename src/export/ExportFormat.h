@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // The export format table. The position of a name in the table is the
 // format index used by the writers, the preferences and the format combo box.
 namespace ExportFormat {
@@ -50,6 +52,6 @@ std::optional<int> indexOfName(QStringView name);
 // The same, ignoring case: for names typed on the command line ("png", "Jpeg-2000").
 std::optional<int> indexOfNameIgnoringCase(QStringView name);
 
-
 } // namespace ExportFormat
 
+} // namespace zembrix

@@ -24,6 +24,8 @@
 #include <mutex>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 enum class JobKind { Images, IconFamilies };
@@ -67,10 +69,11 @@ struct ExportJob::State : std::enable_shared_from_this<ExportJob::State> {
     std::mutex progressMutex; // guards progressShown and orders the progress calls
     int progressShown = 0;
     std::atomic<bool> cancelled{false};
-    std::shared_ptr<ExportPathClaims> claims; // the job's file names, planned in run() and taken on disk before each write
+    std::shared_ptr<ExportPathClaims>
+        claims; // the job's file names, planned in run() and taken on disk before each write
     std::condition_variable doneChanged;
-    ExportJobResult result;   // images filled with record, file and position when planned
-    int reported = 0;         // images, in job order, whose imageFinished callback has returned
+    ExportJobResult result; // images filled with record, file and position when planned
+    int reported = 0;       // images, in job order, whose imageFinished callback has returned
     bool done = false;
 
     // The images' planned paths (written before the workers start) and the
@@ -145,9 +148,10 @@ void ExportJob::State::run()
             const std::shared_ptr<PDFImageStruct> &record = result.images[size_t(position)].record;
             if (!record)
                 continue;
-            paths[size_t(position)] = kind == JobKind::IconFamilies
-                ? claims->claimWithExtension(settings.folder, record->imagename(), QStringLiteral("icns"))
-                : claims->claim(settings.folder, record->imagename(), formatIndex);
+            paths[size_t(position)] =
+                kind == JobKind::IconFamilies
+                    ? claims->claimWithExtension(settings.folder, record->imagename(), QStringLiteral("icns"))
+                    : claims->claim(settings.folder, record->imagename(), formatIndex);
             result.images[size_t(position)].plannedPath = paths[size_t(position)];
         }
     }
@@ -282,7 +286,8 @@ void ExportJob::State::simplySave(int position, const QString &claimedPath)
         request.path = claimedPath;
     } else {
         if (!ExportFormat::isValidIndex(fileFormat)) {
-            finishImage(position, {}, WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(fileFormat)));
+            finishImage(position, {},
+                        WriteResult::nothingWritten(QStringLiteral("no export format %1").arg(fileFormat)));
             return;
         }
         request.formatIndex = fileFormat;
@@ -340,7 +345,7 @@ void ExportJob::State::reserveMemory(int position, const PDFImageStruct &record)
     if (limit > 0 && memoryWaits)
         memoryFreed.wait(lock, [&] {
             return bytesInFlight == 0 || bytesInFlight + bytes <= limit || cancelled.load()
-                || (settings.skipDuplicates && gateLow.load() >= position);
+                   || (settings.skipDuplicates && gateLow.load() >= position);
         });
     bytesInFlight += bytes;
     reservedBytes[size_t(position)] = bytes;
@@ -418,8 +423,7 @@ void ExportJob::State::releaseMemory(int position)
     memoryFreed.notify_all();
 }
 
-void ExportJob::State::finishImage(int position, const QString &path, const WriteResult &outcome,
-                                   const QString &note)
+void ExportJob::State::finishImage(int position, const QString &path, const WriteResult &outcome, const QString &note)
 {
     releaseMemory(position);
     const qint64 bytes = outcome.isWritten() ? QFileInfo(path).size() : 0;
@@ -458,7 +462,8 @@ void ExportJob::State::finishImage(int position, const QString &path, const Writ
         if (kind == JobKind::IconFamilies || formatIndex == ExportFormat::Heic)
             context->events().logImageFailure(outcome.message());
         else
-            context->events().showImageAlert(QStringLiteral("File System Error"), QStringLiteral("Couldn't create file."));
+            context->events().showImageAlert(QStringLiteral("File System Error"),
+                                             QStringLiteral("Couldn't create file."));
     }
     {
         // Counted again under a lock of its own, so the figures never go backwards.
@@ -566,8 +571,8 @@ std::shared_ptr<ExportJob::State> newState(std::shared_ptr<CoreContext> context,
     state->formatIndex = formatIndex;
     state->dpi = dpi;
     if (settings.spinTitle.isEmpty())
-        settings.spinTitle = kind == JobKind::IconFamilies ? exportingImagesAsTitle(QStringLiteral("ICNS"))
-                                                           : exportingImagesTitle();
+        settings.spinTitle =
+            kind == JobKind::IconFamilies ? exportingImagesAsTitle(QStringLiteral("ICNS")) : exportingImagesTitle();
     if (!settings.writer)
         settings.writer = std::make_shared<DirectExportWriter>();
     state->claims = settings.claims ? settings.claims : std::make_shared<ExportPathClaims>();
@@ -637,3 +642,4 @@ QString exportingImagesAsTitle(const QString &name)
     return QStringLiteral("Exporting images as %1...").arg(name);
 }
 
+} // namespace zembrix

@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+namespace zembrix {
+
 class CoreContext;
 class ExportPathClaims;
 class PDFFileStruct;
@@ -138,6 +140,7 @@ ExportJob startIconFamilyExport(std::shared_ptr<CoreContext> context, const Imag
                                 ExportJobSettings settings);
 
 // Spinner titles of the export commands.
-QString exportingImagesTitle();                         // "Exporting images..."
-QString exportingImagesAsTitle(const QString &name);    // "Exporting images as <name>..."
+QString exportingImagesTitle();                      // "Exporting images..."
+QString exportingImagesAsTitle(const QString &name); // "Exporting images as <name>..."
 
+} // namespace zembrix

@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 // How far a name is numbered on disk before the planned path is used as it is.
@@ -135,12 +137,13 @@ bool ExportPathClaims::takenByAnotherExport(const QByteArray &path) const
 {
     if (!m_alone && !m_replaceOlderFiles)
         return true;
-    struct stat info {};
+    struct stat info {
+    };
     if (::lstat(path.constData(), &info) != 0)
         return true;
     // Made or changed since this job began: by an export that started later.
     return info.st_mtim.tv_sec > m_startSeconds
-        || (info.st_mtim.tv_sec == m_startSeconds && info.st_mtim.tv_nsec >= m_startNanoseconds);
+           || (info.st_mtim.tv_sec == m_startSeconds && info.st_mtim.tv_nsec >= m_startNanoseconds);
 }
 
 QString ExportPathClaims::claimOnDisk(const QString &path)
@@ -157,7 +160,8 @@ QString ExportPathClaims::claimOnDisk(const QString &path)
         const QByteArray bytes = QFile::encodeName(candidate);
         const int fd = ::open(bytes.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            struct stat info {};
+            struct stat info {
+            };
             if (::fstat(fd, &info) == 0)
                 m_placeholders.insert(candidate, {info.st_dev, info.st_ino});
             ::close(fd);
@@ -181,7 +185,8 @@ void ExportPathClaims::release(const QString &path)
     if (found == m_placeholders.cend())
         return;
     const QByteArray bytes = QFile::encodeName(path);
-    struct stat info {};
+    struct stat info {
+    };
     // Still the empty file this job made: no writer has renamed a file over it.
     if (::lstat(bytes.constData(), &info) == 0 && info.st_dev == found->device && info.st_ino == found->inode
         && info.st_size == 0)
@@ -204,3 +209,5 @@ void ExportPathClaims::endOnDisk()
         m_folderLock = -1;
     }
 }
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 
 #include <sys/types.h>
 
+namespace zembrix {
+
 // The file names one export job takes. Two images of a job with the same
 // name must not overwrite each other: the first keeps "<name>.<ext>", later
 // ones get " (2)", " (3)", ... before the extension. A name whose file name
@@ -78,9 +80,9 @@ public:
 
 private:
     struct PlannedName {
-        QString folder;        // ends in "/"
-        QString base;          // the image name as one path component
-        QString dotExtension;  // ".png"; empty for a stem
+        QString folder;       // ends in "/"
+        QString base;         // the image name as one path component
+        QString dotExtension; // ".png"; empty for a stem
         int copy = 1;
     };
     struct Placeholder {
@@ -91,8 +93,8 @@ private:
     bool takenByAnotherExport(const QByteArray &path) const;
 
     mutable std::mutex m_mutex;
-    QSet<QString> m_claimed;               // cleaned absolute paths
-    QHash<QString, PlannedName> m_names;   // by the path claim() gave
+    QSet<QString> m_claimed;             // cleaned absolute paths
+    QHash<QString, PlannedName> m_names; // by the path claim() gave
     QHash<QString, Placeholder> m_placeholders;
     int m_folderLock = -1;
     bool m_alone = true;
@@ -102,3 +104,5 @@ private:
     qint64 m_startSeconds = std::numeric_limits<qint64>::max();
     long m_startNanoseconds = 0;
 };
+
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 float exportDpi(float dpi)
 {
     if (!std::isfinite(dpi) || dpi <= 0.0f)
@@ -16,3 +18,4 @@ int dotsPerMeterForDpi(float dpi)
     return static_cast<int>(std::lround(static_cast<double>(exportDpi(dpi)) / 0.0254));
 }
 
+} // namespace zembrix

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace zembrix {
+
 // The DPI written into export files. Stored settings can hold anything, so the
 // writers pass every DPI through here first: a value that is not a finite
 // positive number becomes 72, values below 1 become 1, and values above 65535
@@ -16,3 +18,4 @@ inline constexpr float kMaximumExportDpi = 65535.0f;
 // Dots per metre for a DPI (as QImage::setDotsPerMeterX wants it), rounded.
 int dotsPerMeterForDpi(float dpi);
 
+} // namespace zembrix

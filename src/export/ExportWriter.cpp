@@ -3,6 +3,8 @@
 #include "ExportFile.h"
 #include "ImageFileWriter.h"
 
+namespace zembrix {
+
 WriteResult saveImage(const ExportRequest &request)
 {
     if (request.cancelled && request.cancelled())
@@ -19,3 +21,4 @@ void DirectExportWriter::write(ExportRequest request, Done done)
     done(saveImage(request));
 }
 
+} // namespace zembrix

@@ -8,13 +8,15 @@
 
 #include <functional>
 
+namespace zembrix {
+
 // One image of an export job, rendered and named, ready to be written.
 struct ExportRequest {
-    QString path;         // the target file, extension included; unique within its job
-    int formatIndex = 0;  // ExportFormat index of the file
-    float dpi = 72.0f;    // resolution metadata (exportDpi() cleans it)
-    QImage image;         // the rendered picture, encoded by the writer ...
-    QByteArray encoded;   // ... unless the job already made the file's bytes (icon families)
+    QString path;        // the target file, extension included; unique within its job
+    int formatIndex = 0; // ExportFormat index of the file
+    float dpi = 72.0f;   // resolution metadata (exportDpi() cleans it)
+    QImage image;        // the rendered picture, encoded by the writer ...
+    QByteArray encoded;  // ... unless the job already made the file's bytes (icon families)
     // Asked before encoding and while writing: once it answers true nothing
     // more is written for the request (no file, not even a partial one).
     std::function<bool()> cancelled;
@@ -49,3 +51,4 @@ public:
     void write(ExportRequest request, Done done) override;
 };
 
+} // namespace zembrix

@@ -13,6 +13,8 @@
 
 #include <sys/resource.h>
 
+namespace zembrix {
+
 namespace {
 
 // libheif counts its users; each encode holds one reference so that the
@@ -20,7 +22,10 @@ namespace {
 class HeifLibrary
 {
 public:
-    HeifLibrary() : m_ok(heif_init(nullptr).code == heif_error_Ok) {}
+    HeifLibrary()
+        : m_ok(heif_init(nullptr).code == heif_error_Ok)
+    {
+    }
     ~HeifLibrary()
     {
         if (m_ok)
@@ -69,12 +74,10 @@ std::unique_ptr<heif_image, ImageDeleter> makeHeifImage(const QImage &source)
 
     heif_image *raw = nullptr;
     if (!succeeded(heif_image_create(image.width(), image.height(), heif_colorspace_RGB,
-                                     alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                                     &raw)))
+                                     alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &raw)))
         return nullptr;
     std::unique_ptr<heif_image, ImageDeleter> heifImage(raw);
-    if (!succeeded(heif_image_add_plane(heifImage.get(), heif_channel_interleaved, image.width(),
-                                        image.height(), 8)))
+    if (!succeeded(heif_image_add_plane(heifImage.get(), heif_channel_interleaved, image.width(), image.height(), 8)))
         return nullptr;
 
     int stride = 0;
@@ -163,8 +166,7 @@ QByteArray encodeHeic(const QImage &image, float dpi)
     // libheif finds the TIFF header in the block itself and stores the 4-byte
     // offset that the HEIF Exif item starts with.
     const QByteArray exif = exifResolutionBlock(exportDpi(dpi));
-    if (!succeeded(heif_context_add_exif_metadata(context.get(), handle.get(), exif.constData(),
-                                                  int(exif.size()))))
+    if (!succeeded(heif_context_add_exif_metadata(context.get(), handle.get(), exif.constData(), int(exif.size()))))
         return {};
 
     QByteArray bytes;
@@ -174,3 +176,4 @@ QByteArray encodeHeic(const QImage &image, float dpi)
     return bytes;
 }
 
+} // namespace zembrix

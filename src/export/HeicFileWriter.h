@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QImage>
 
+namespace zembrix {
+
 // Encodes an image as an HEIC file with libheif's HEVC (x265) encoder at
 // quality 90, alpha kept as an alpha auxiliary image when the image has an
 // alpha channel. The DPI goes into an Exif block (XResolution, YResolution,
@@ -19,3 +21,4 @@ inline constexpr int kHeicQuality = 90;
 inline constexpr qint64 kHeicDefaultPresetPixels = qint64(1) << 20;
 const char *heicPresetFor(qint64 pixels);
 
+} // namespace zembrix

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QImageWriter>
 
+namespace zembrix {
+
 namespace {
 
 constexpr qsizetype kMinRun = 3;
@@ -81,3 +83,4 @@ QByteArray pngFromArgb(const QByteArray &argb, int width, int height)
     return bytes;
 }
 
+} // namespace zembrix

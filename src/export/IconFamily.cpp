@@ -9,6 +9,8 @@
 #include <cstring>
 #include <limits>
 
+namespace zembrix {
+
 namespace {
 
 void logLine(const char *message)
@@ -81,8 +83,7 @@ std::optional<ElementRule> elementRule(quint32 type)
 // made by hand really holds the rows it claims.
 bool hasRequiredSize(const BitmapImageRep &bitmap, int requiredPixelSize)
 {
-    if (requiredPixelSize <= 0 || bitmap.pixelsWide != requiredPixelSize
-        || bitmap.pixelsHigh != requiredPixelSize)
+    if (requiredPixelSize <= 0 || bitmap.pixelsWide != requiredPixelSize || bitmap.pixelsHigh != requiredPixelSize)
         return false;
     if (bitmap.bitsPerPixel <= 0 || bitmap.bytesPerRow <= 0)
         return false;
@@ -104,8 +105,7 @@ std::optional<IconFamily> IconFamily::iconFamilyWithThumbnailsOfImage(const QIma
     return initWithThumbnailsOfImage(image, ImageInterpolation::High);
 }
 
-std::optional<IconFamily> IconFamily::initWithThumbnailsOfImage(const QImage &image,
-                                                                 ImageInterpolation interpolation)
+std::optional<IconFamily> IconFamily::initWithThumbnailsOfImage(const QImage &image, ImageInterpolation interpolation)
 {
     IconFamily family;
 
@@ -418,3 +418,4 @@ WriteResult simplySaveICNS(const QImage &image, const QString &pathWithoutExtens
     return writeExportFile(pathWithoutExtension + QStringLiteral(".icns"), family->data());
 }
 
+} // namespace zembrix

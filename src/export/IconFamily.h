@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // Interpolation levels for resampling, as the icon code has always numbered them.
 enum class ImageInterpolation { Default = 0, None = 1, Low = 2, High = 3 };
 
@@ -39,8 +41,7 @@ public:
     // The full family from an image with high-quality interpolation; none when
     // the 512 x 512 base image cannot be made (a null image).
     static std::optional<IconFamily> iconFamilyWithThumbnailsOfImage(const QImage &image);
-    static std::optional<IconFamily> initWithThumbnailsOfImage(const QImage &image,
-                                                               ImageInterpolation interpolation);
+    static std::optional<IconFamily> initWithThumbnailsOfImage(const QImage &image, ImageInterpolation interpolation);
 
     // A new `iconWidth` square image (ARGB32 premultiplied): the image fitted
     // with its aspect ratio kept (the longer side becomes iconWidth, the
@@ -92,3 +93,4 @@ private:
 // built (a null image). Any thread.
 WriteResult simplySaveICNS(const QImage &image, const QString &pathWithoutExtension);
 
+} // namespace zembrix

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 
 struct SingleIconElements {
@@ -50,3 +52,4 @@ QByteArray encodeSingleIconFile(const QImage &image)
     return family.data();
 }
 
+} // namespace zembrix

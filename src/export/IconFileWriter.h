@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QImage>
 
+namespace zembrix {
+
 // The ICNS file the image writer makes of one image: a single square icon of
 // the size getIconSize chooses for the image's smaller side, the image fitted
 // and centred in it (scaleImage). The element holding it:
@@ -13,3 +15,4 @@
 // Any thread.
 QByteArray encodeSingleIconFile(const QImage &image);
 
+} // namespace zembrix

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 int getIconSize(IconFileType type, int smallerSide)
 {
     if (type == IconFileType::Icns && smallerSide >= 1024)
@@ -41,9 +43,9 @@ QImage drawCentredInSquare(const QImage &image, int size, QSize drawnSize, bool 
 
     // QImage::scaled averages over the source when shrinking, where a painter
     // transform would only interpolate between neighbours.
-    const QImage scaled = image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                              .scaled(drawn, Qt::IgnoreAspectRatio,
-                                      smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
+    const QImage scaled =
+        image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+            .scaled(drawn, Qt::IgnoreAspectRatio, smooth ? Qt::SmoothTransformation : Qt::FastTransformation);
     if (scaled.isNull())
         return {};
 
@@ -63,3 +65,4 @@ QImage scaleImage(const QImage &image, int size)
     return drawCentredInSquare(image, size, drawn, true);
 }
 
+} // namespace zembrix

@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QTransform>
 
+namespace zembrix {
+
 // The icon file types whose square size the image writer chooses.
 enum class IconFileType { Icns, Ico };
 
@@ -29,3 +31,4 @@ QImage drawCentredInSquare(const QImage &image, int size, QSize drawnSize, bool 
 
 inline constexpr int kMaxIconEdge = 4096;
 
+} // namespace zembrix

@@ -8,6 +8,8 @@
 #include "PngFileWriter.h"
 #include "QtFileWriter.h"
 
+namespace zembrix {
+
 namespace {
 
 // The formats a rendered picture can be encoded in: all but Original, whose
@@ -26,18 +28,12 @@ QByteArray encodeImageFile(const QImage &image, int formatIndex, float dpi)
     switch (formatIndex) {
     case ExportFormat::Jpeg:
     case ExportFormat::Tiff:
-    case ExportFormat::Bmp:
-        return encodeWithQtWriter(image, formatIndex, dpi);
-    case ExportFormat::Png:
-        return encodePng(image, dpi);
-    case ExportFormat::Jpeg2000:
-        return encodeJpeg2000(image, dpi);
-    case ExportFormat::Icns:
-        return encodeSingleIconFile(image);
-    case ExportFormat::Heic:
-        return encodeHeic(image, dpi);
-    default:
-        return {};
+    case ExportFormat::Bmp: return encodeWithQtWriter(image, formatIndex, dpi);
+    case ExportFormat::Png: return encodePng(image, dpi);
+    case ExportFormat::Jpeg2000: return encodeJpeg2000(image, dpi);
+    case ExportFormat::Icns: return encodeSingleIconFile(image);
+    case ExportFormat::Heic: return encodeHeic(image, dpi);
+    default: return {};
     }
 }
 
@@ -53,9 +49,9 @@ WriteResult export1(const QImage &image, const QString &path, int formatIndex, f
     if (bytes.isEmpty()) {
         if (formatIndex == ExportFormat::Heic)
             qWarning("%s", "Error: Failed to finalize image destination.");
-        return WriteResult::failed(QString::fromLatin1(WriteResult::kEncoderDomain), WriteResult::kEncoderCode,
-                                   QStringLiteral("The %1 encoder failed for %2")
-                                       .arg(ExportFormat::name(formatIndex), path));
+        return WriteResult::failed(
+            QString::fromLatin1(WriteResult::kEncoderDomain), WriteResult::kEncoderCode,
+            QStringLiteral("The %1 encoder failed for %2").arg(ExportFormat::name(formatIndex), path));
     }
     return writeExportFile(path, bytes, cancelled);
 }
@@ -67,3 +63,4 @@ QString exportFilePath(const QString &pathWithoutExtension, int formatIndex)
     return pathWithoutExtension + QLatin1Char('.') + ExportFormat::extension(formatIndex);
 }
 
+} // namespace zembrix

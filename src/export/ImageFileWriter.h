@@ -8,6 +8,8 @@
 
 #include <functional>
 
+namespace zembrix {
+
 // Writing one image to one file in an export format (ExportFormat index),
 // with the DPI written as the format's resolution metadata; the pixels are
 // never scaled for it. Alpha is kept by PNG, TIFF, JPEG-2000, ICNS and HEIC
@@ -35,3 +37,4 @@ WriteResult export1(const QImage &image, const QString &path, int formatIndex, f
 // an index outside 0 .. 6.
 QString exportFilePath(const QString &pathWithoutExtension, int formatIndex);
 
+} // namespace zembrix

@@ -13,6 +13,8 @@
 
 #include <jpeglib.h>
 
+namespace zembrix {
+
 namespace {
 
 struct JpegHeader {
@@ -33,7 +35,9 @@ void quietExit(j_common_ptr info)
     std::longjmp(reinterpret_cast<QuietError *>(info->err)->jump, 1);
 }
 
-void quietMessage(j_common_ptr, int) {}
+void quietMessage(j_common_ptr, int)
+{
+}
 
 // Only the header is read: small and bounded work whatever the data.
 std::optional<JpegHeader> readHeader(QByteArrayView data)
@@ -49,7 +53,8 @@ std::optional<JpegHeader> readHeader(QByteArrayView data)
     }
     jpeg_create_decompress(&info);
     info.mem->max_memory_to_use = 16L << 20;
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(data.constData()), static_cast<unsigned long>(data.size()));
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(data.constData()),
+                 static_cast<unsigned long>(data.size()));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
         jpeg_destroy_decompress(&info);
         return std::nullopt;
@@ -126,8 +131,9 @@ OriginalFile jpegOriginalFile(const EmbeddedPicture &picture, float dpi)
     QByteArrayView data(picture.bytes);
     data = data.sliced(std::max<qsizetype>(0, jpegStartOffset(data)));
     qsizetype end = data.size();
-    while (end > 0 && (data[end - 1] == '\0' || data[end - 1] == '\n' || data[end - 1] == '\r'
-                       || data[end - 1] == ' ' || data[end - 1] == '\t'))
+    while (end > 0
+           && (data[end - 1] == '\0' || data[end - 1] == '\n' || data[end - 1] == '\r' || data[end - 1] == ' '
+               || data[end - 1] == '\t'))
         --end;
     data.truncate(end);
     if (data.size() < 4 || !data.startsWith("\xFF\xD8") || !data.endsWith("\xFF\xD9")) {
@@ -172,3 +178,5 @@ OriginalFile jpegOriginalFile(const EmbeddedPicture &picture, float dpi)
     file.bytes = std::move(out);
     return file;
 }
+
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include "OriginalFile.h"
 
+namespace zembrix {
+
 // JPEG data as a file of its own: complete (SOI first, EOI last; bytes
 // before SOI and blanks a PDF writer left after EOI are dropped), of the
 // image's size and read in the same colours by a standalone reader as by the
@@ -11,3 +13,5 @@
 // make readers take the colours differently (the file is then written
 // without a density, and the note says so).
 OriginalFile jpegOriginalFile(const EmbeddedPicture &picture, float dpi);
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+namespace zembrix {
+
 namespace {
 
 constexpr int kBoxHeaderSize = 8;
@@ -99,8 +101,7 @@ QByteArray insertJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &re
         if (memcmp(bytes + pos + 4, "jp2h", 4) == 0) {
             QByteArray out = jp2;
             if (box.extendedLength) {
-                qToBigEndian<quint64>(box.length + kResSuperboxSize,
-                                      reinterpret_cast<uchar *>(out.data()) + pos + 8);
+                qToBigEndian<quint64>(box.length + kResSuperboxSize, reinterpret_cast<uchar *>(out.data()) + pos + 8);
             } else {
                 if (box.length + kResSuperboxSize > std::numeric_limits<quint32>::max())
                     return {};
@@ -114,7 +115,6 @@ QByteArray insertJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &re
     }
     return {};
 }
-
 
 // One removal per pass; a file with more 'res ' boxes than this is refused.
 constexpr int kMaxResolutionBoxes = 4;
@@ -180,3 +180,5 @@ QByteArray setJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &resol
             return {};
     }
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zembrix {
+
 // JP2 resolution metadata (ISO/IEC 15444-1 Annex I.5.3.7). OpenJPEG writes no
 // resolution box, so the DPI is added to the encoded file afterwards as a
 // 'res ' superbox holding a capture resolution box 'resc'.
@@ -29,8 +31,9 @@ QByteArray jp2ResolutionSuperbox(const Jp2Resolution &resolution);
 // well-formed 'jp2h' box.
 QByteArray insertJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &resolution);
 
-
 // The same for a JP2 file that may already hold a 'res ' box in its 'jp2h':
 // that box is taken out first, so the file ends with exactly one. Empty when
 // the file has no well-formed 'jp2h' box, or its children are not well formed.
 QByteArray setJp2ResolutionBox(const QByteArray &jp2, const Jp2Resolution &resolution);
+
+} // namespace zembrix

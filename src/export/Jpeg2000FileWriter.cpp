@@ -12,6 +12,8 @@
 #include <limits>
 #include <memory>
 
+namespace zembrix {
+
 namespace {
 
 // An output stream for OpenJPEG over a growable byte array. The JP2 writer
@@ -72,14 +74,11 @@ Layout layoutFor(const QImage &image)
         return Layout::Rgba;
     switch (image.format()) {
     case QImage::Format_Grayscale8:
-    case QImage::Format_Grayscale16:
-        return Layout::Gray;
+    case QImage::Format_Grayscale16: return Layout::Gray;
     case QImage::Format_Mono:
     case QImage::Format_MonoLSB:
-    case QImage::Format_Indexed8:
-        return image.isGrayscale() ? Layout::Gray : Layout::Rgb;
-    default:
-        return Layout::Rgb;
+    case QImage::Format_Indexed8: return image.isGrayscale() ? Layout::Gray : Layout::Rgb;
+    default: return Layout::Rgb;
     }
 }
 
@@ -136,9 +135,8 @@ std::unique_ptr<opj_image_t, ImageDeleter> makeOpjImage(const QImage &source)
         parameters[c].prec = wide ? 16 : 8;
         parameters[c].sgnd = 0;
     }
-    std::unique_ptr<opj_image_t, ImageDeleter> opjImage(
-        opj_image_create(OPJ_UINT32(components), parameters,
-                         layout == Layout::Gray ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB));
+    std::unique_ptr<opj_image_t, ImageDeleter> opjImage(opj_image_create(
+        OPJ_UINT32(components), parameters, layout == Layout::Gray ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB));
     if (!opjImage)
         return nullptr;
     opjImage->x0 = 0;
@@ -197,8 +195,7 @@ QByteArray encodeJpeg2000(const QImage &image, float dpi)
 
     MemoryOutput output;
     {
-        std::unique_ptr<opj_stream_t, StreamDeleter> stream(
-            opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_FALSE));
+        std::unique_ptr<opj_stream_t, StreamDeleter> stream(opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_FALSE));
         if (!stream)
             return {};
         opj_stream_set_user_data(stream.get(), &output, nullptr);
@@ -206,8 +203,7 @@ QByteArray encodeJpeg2000(const QImage &image, float dpi)
         opj_stream_set_skip_function(stream.get(), memorySkip);
         opj_stream_set_seek_function(stream.get(), memorySeek);
 
-        if (!opj_start_compress(codec.get(), opjImage.get(), stream.get())
-            || !opj_encode(codec.get(), stream.get())
+        if (!opj_start_compress(codec.get(), opjImage.get(), stream.get()) || !opj_encode(codec.get(), stream.get())
             || !opj_end_compress(codec.get(), stream.get()))
             return {};
     }
@@ -217,3 +213,4 @@ QByteArray encodeJpeg2000(const QImage &image, float dpi)
     return insertJp2ResolutionBox(output.bytes, jp2ResolutionForDpi(exportDpi(dpi)));
 }
 
+} // namespace zembrix

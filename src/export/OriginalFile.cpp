@@ -7,6 +7,8 @@
 
 #include "raster/Jpeg2000Decoder.h"
 
+namespace zembrix {
+
 namespace {
 
 OriginalFile jpeg2000OriginalFile(const EmbeddedPicture &picture, float dpi)
@@ -47,17 +49,13 @@ OriginalFile originalFile(const EmbeddedPicture &picture, float dpi)
         return file;
     }
     switch (picture.coding) {
-    case EmbeddedPicture::Coding::Jpeg:
-        file = jpegOriginalFile(picture, dpi);
-        break;
-    case EmbeddedPicture::Coding::Jpeg2000:
-        file = jpeg2000OriginalFile(picture, dpi);
-        break;
-    case EmbeddedPicture::Coding::CcittFax:
-        file = faxOriginalFile(picture, dpi);
-        break;
+    case EmbeddedPicture::Coding::Jpeg: file = jpegOriginalFile(picture, dpi); break;
+    case EmbeddedPicture::Coding::Jpeg2000: file = jpeg2000OriginalFile(picture, dpi); break;
+    case EmbeddedPicture::Coding::CcittFax: file = faxOriginalFile(picture, dpi); break;
     }
     if (file.bytes.isEmpty() && file.obstacle.isEmpty())
         file.obstacle = QStringLiteral("its file could not be made");
     return file;
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 #include <QDataStream>
 #include <QIODevice>
 
+namespace zembrix {
+
 QByteArray pictureDigest(const QImage &picture)
 {
     QByteArray header;
@@ -21,3 +23,5 @@ QByteArray pictureDigest(const QImage &picture)
         hash.addData(QByteArrayView(reinterpret_cast<const char *>(picture.constScanLine(y)), rowBytes));
     return hash.result();
 }
+
+} // namespace zembrix

@@ -11,6 +11,8 @@
 #include <csetjmp>
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 // How the rows of a QImage format reach libpng: the PNG colour type and depth
@@ -44,14 +46,18 @@ void appendToBuffer(png_structp png, png_bytep data, png_size_t length)
     static_cast<QByteArray *>(png_get_io_ptr(png))->append(reinterpret_cast<const char *>(data), qsizetype(length));
 }
 
-void flushNothing(png_structp) {}
+void flushNothing(png_structp)
+{
+}
 
 void stopOnError(png_structp png, png_const_charp)
 {
     png_longjmp(png, 1);
 }
 
-void ignoreWarning(png_structp, png_const_charp) {}
+void ignoreWarning(png_structp, png_const_charp)
+{
+}
 
 // Writes the rows; false when libpng failed. No object with a destructor is
 // made between setjmp and the end, so the long jump of an error skips none.
@@ -65,8 +71,8 @@ bool writeRows(png_structp png, png_infop info, const QImage &image, const PngLa
     // level 6 for files at most a tenth larger.
     png_set_compression_level(png, 3);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, layout.bitDepth >= 8 ? PNG_FILTER_UP : PNG_FILTER_NONE);
-    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), layout.bitDepth,
-                 layout.colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), layout.bitDepth, layout.colorType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     png_set_pHYs(png, info, png_uint_32(dotsPerMeter), png_uint_32(dotsPerMeter), PNG_RESOLUTION_METER);
     png_write_info(png, info);
     if (layout.bgr)
@@ -102,3 +108,5 @@ QByteArray encodePng(const QImage &image, float dpi)
     png_destroy_write_struct(&png, info ? &info : nullptr);
     return written ? out : QByteArray();
 }
+
+} // namespace zembrix

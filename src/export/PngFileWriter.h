@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QImage>
 
+namespace zembrix {
+
 // Encodes an image as PNG with libpng, straight from its rows (no copy of the
 // picture), the DPI in the pHYs chunk as whole pels per metre. Each kind of
 // picture gets one fixed row filter instead of libpng's trial of every filter
@@ -13,3 +15,5 @@
 // a colour space, text or a format not listed in the source are left to Qt's
 // writer. Empty on failure. Any thread.
 QByteArray encodePng(const QImage &image, float dpi);
+
+} // namespace zembrix

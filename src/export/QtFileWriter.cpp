@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 // The picture with its own resolution, sharing `image`'s pixels, which it must
@@ -107,3 +109,4 @@ QByteArray encodeWithQtWriter(const QImage &image, int formatIndex, float dpi)
     return bytes;
 }
 
+} // namespace zembrix

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace zembrix {
+
 QueuedExportWriter::QueuedExportWriter(Post post, Post heicPost)
     : m_post(std::move(post))
     , m_heicPost(std::move(heicPost))
@@ -44,3 +46,4 @@ void QueuedExportWriter::write(ExportRequest request, Done done)
     done(saveImage(request));
 }
 
+} // namespace zembrix

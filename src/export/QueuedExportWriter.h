@@ -4,6 +4,8 @@
 
 #include <functional>
 
+namespace zembrix {
+
 // The window's writer: files are encoded on the job's worker threads and
 // written one after another in hand-over order on the thread that `post` runs
 // its closures on (the main thread, through a queued call), except HEIC files,
@@ -29,3 +31,4 @@ private:
     Post m_heicPost;
 };
 
+} // namespace zembrix

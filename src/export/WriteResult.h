@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace zembrix {
+
 // The outcome of writing one export file. Writers never throw; they return one of:
 //  - written: the file exists with the image in it;
 //  - nothing written: the input was not usable (null image, format index out of
@@ -41,7 +43,10 @@ public:
 
 private:
     WriteResult(Status status, const QString &domain, int code, const QString &message)
-        : m_status(status), m_domain(domain), m_code(code), m_message(message)
+        : m_status(status)
+        , m_domain(domain)
+        , m_code(code)
+        , m_message(message)
     {
     }
 
@@ -51,3 +56,4 @@ private:
     QString m_message;
 };
 
+} // namespace zembrix

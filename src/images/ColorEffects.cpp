@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -160,10 +162,8 @@ public:
     void processRow(uint32_t *row, int count) const
     {
         switch (m_mode) {
-        case Mode::Channel:
-            return channelRow(row, count);
-        case Mode::ChannelHue:
-            return forEachChunk(row, count, [this](uint32_t *px) { channelHueChunk(px); });
+        case Mode::Channel: return channelRow(row, count);
+        case Mode::ChannelHue: return forEachChunk(row, count, [this](uint32_t *px) { channelHueChunk(px); });
         case Mode::Luma:
             if (m_values.hasHue)
                 return forEachChunk(row, count, [this](uint32_t *px) { lumaChunk<true>(px); });
@@ -180,8 +180,8 @@ private:
         // Controls as t = diagonal * C + lumaR * R + lumaG * G + lumaB * B +
         // offset for 8-bit components.
         const double lumaFactor = v.contrast * (1.0 - v.saturation) / 255.0;
-        m_controls = {v.contrast * v.saturation / 255.0, lumaFactor * kLumaR, lumaFactor * kLumaG,
-                      lumaFactor * kLumaB, v.offset()};
+        m_controls = {v.contrast * v.saturation / 255.0, lumaFactor * kLumaR, lumaFactor * kLumaG, lumaFactor * kLumaB,
+                      v.offset()};
         for (int k = 0; k < 5; ++k)
             m_controlsInSteps[k] = float(m_controls[k] * kFineSteps);
 
@@ -189,7 +189,7 @@ private:
         // than bound * 2^-21. Beyond 2^20 (far outside any useful range) the
         // sums are taken in double precision instead.
         const double bound = std::abs(v.contrast * v.saturation) + std::abs(v.contrast * (1.0 - v.saturation))
-            + std::abs(v.offset()) + 1.0;
+                             + std::abs(v.offset()) + 1.0;
         m_singlePrecision = bound < double(1 << 20);
         const double sumError = m_singlePrecision ? std::ldexp(bound, -21) : 1e-12;
 
@@ -255,8 +255,8 @@ private:
     double controlsAt(uint32_t p, int shift) const
     {
         const std::array<double, 5> &c = m_controls;
-        return c[0] * double((p >> shift) & 0xff) + c[1] * double((p >> 16) & 0xff)
-            + c[2] * double((p >> 8) & 0xff) + c[3] * double(p & 0xff) + c[4];
+        return c[0] * double((p >> shift) & 0xff) + c[1] * double((p >> 16) & 0xff) + c[2] * double((p >> 8) & 0xff)
+               + c[3] * double(p & 0xff) + c[4];
     }
 
     // Curve table entry for t given in fine steps (t * 2^17); the same
@@ -381,3 +381,4 @@ QImage applyColorEffects(QImage image, const EffectParameters &parameters)
     return image;
 }
 
+} // namespace zembrix

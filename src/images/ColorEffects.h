@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+namespace zembrix {
+
 struct EffectParameters;
 
 // The colour stage of the effects chain: three filters in a fixed order, each
@@ -39,3 +41,4 @@ struct EffectParameters;
 // so passing an image that nothing else shares avoids a copy.
 QImage applyColorEffects(QImage image, const EffectParameters &parameters);
 
+} // namespace zembrix

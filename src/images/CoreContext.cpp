@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 namespace {
 
 // Never destroyed: a context may report from any thread while the process exits.
@@ -102,3 +104,5 @@ void CoreContext::parseEnded()
         next();
     }
 }
+
+} // namespace zembrix

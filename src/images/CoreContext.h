@@ -14,6 +14,8 @@
 
 class QThreadPool;
 
+namespace zembrix {
+
 // What the core's records and jobs share within one run of the application:
 // the events they report to, the worker threads they run on, the picture
 // cache, the run's budget for tint transforms and the count of running
@@ -73,3 +75,5 @@ private:
     std::shared_ptr<WorkBudget> m_tintBudget;
     PictureCache m_pictureCache;
 };
+
+} // namespace zembrix

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+namespace zembrix {
+
 class PDFFileStruct;
 
 // What the core tells the application: status text, the busy spinner,
@@ -57,3 +59,5 @@ public:
     // read). From the parse thread.
     virtual void fileReadEnded(std::shared_ptr<PDFFileStruct> file);
 };
+
+} // namespace zembrix

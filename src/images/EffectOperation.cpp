@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 float turnedLeft(float angle)
 {
     const float turned = angle + 90.0f;
@@ -39,43 +41,23 @@ int flippedVertically(int code)
 void applyEffectOperation(PDFImageStruct &record, int code, const EffectParameters &sliders)
 {
     switch (static_cast<EffectOperation>(code)) {
-    case EffectOperation::Rotate:
-        record.setAngle(turnedLeft(record.angle()));
-        break;
-    case EffectOperation::RotateRight:
-        record.setAngle(turnedRight(record.angle()));
-        break;
-    case EffectOperation::FlipHorizontal:
-        record.setFlip(flippedHorizontally(record.flip()));
-        break;
-    case EffectOperation::FlipVertical:
-        record.setFlip(flippedVertically(record.flip()));
-        break;
-    case EffectOperation::ResetAngle:
-        record.setAngle(0.0f);
-        break;
-    case EffectOperation::ResetFlip:
-        record.setFlip(0);
-        break;
+    case EffectOperation::Rotate: record.setAngle(turnedLeft(record.angle())); break;
+    case EffectOperation::RotateRight: record.setAngle(turnedRight(record.angle())); break;
+    case EffectOperation::FlipHorizontal: record.setFlip(flippedHorizontally(record.flip())); break;
+    case EffectOperation::FlipVertical: record.setFlip(flippedVertically(record.flip())); break;
+    case EffectOperation::ResetAngle: record.setAngle(0.0f); break;
+    case EffectOperation::ResetFlip: record.setFlip(0); break;
     case EffectOperation::ResetEffects: {
         const float five[5] = {sliders.brightness, sliders.contrast, sliders.saturation, sliders.gamma, sliders.hue};
         record.resetAll(five);
         break;
     }
-    case EffectOperation::Brightness:
-        record.setBrightness(sliders.brightness);
-        break;
-    case EffectOperation::Contrast:
-        record.setContrast(sliders.contrast);
-        break;
-    case EffectOperation::Saturation:
-        record.setSaturation(sliders.saturation);
-        break;
-    case EffectOperation::Gamma:
-        record.setGamma(sliders.gamma);
-        break;
-    case EffectOperation::Hue:
-        record.setHue(sliders.hue);
-        break;
+    case EffectOperation::Brightness: record.setBrightness(sliders.brightness); break;
+    case EffectOperation::Contrast: record.setContrast(sliders.contrast); break;
+    case EffectOperation::Saturation: record.setSaturation(sliders.saturation); break;
+    case EffectOperation::Gamma: record.setGamma(sliders.gamma); break;
+    case EffectOperation::Hue: record.setHue(sliders.hue); break;
     }
 }
+
+} // namespace zembrix

@@ -2,23 +2,25 @@
 
 #include "images/EffectParameters.h"
 
+namespace zembrix {
+
 class PDFImageStruct;
 
 // The edit commands that act on each selected image. The codes 0 to 10 are
 // the dispatcher's; RotateRight is the clockwise turn of the window's button.
 enum class EffectOperation {
-    Rotate = 0,        // angle + 90 (counter-clockwise), 360 becomes 0
+    Rotate = 0,         // angle + 90 (counter-clockwise), 360 becomes 0
     FlipHorizontal = 1, // switches the left-right mirror bit
-    FlipVertical = 2,  // switches the top-bottom mirror bit
+    FlipVertical = 2,   // switches the top-bottom mirror bit
     ResetAngle = 3,
     ResetFlip = 4,
-    ResetEffects = 5,  // all five colour values from the sliders, one step
+    ResetEffects = 5, // all five colour values from the sliders, one step
     Brightness = 6,
     Contrast = 7,
     Saturation = 8,
     Gamma = 9,
     Hue = 10,
-    RotateRight = 11,  // angle - 90, kept in 0 to 270
+    RotateRight = 11, // angle - 90, kept in 0 to 270
 };
 
 // The angle after one turn left (+90) or right (-90).
@@ -32,3 +34,5 @@ int flippedVertically(int code);
 // undo step). `sliders` gives the colour values the colour commands set.
 // Unknown codes do nothing. Main thread.
 void applyEffectOperation(PDFImageStruct &record, int code, const EffectParameters &sliders);
+
+} // namespace zembrix

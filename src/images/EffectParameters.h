@@ -1,5 +1,7 @@
 #pragma once
 
+namespace zembrix {
+
 // The edits of one image, in the units the effects chain takes them:
 // `angle` and `hue` in degrees, `brightness` an offset added to every colour
 // component (components range 0 to 1), `contrast` and `saturation` factors,
@@ -19,8 +21,7 @@ struct EffectParameters {
     // (brightness 0, contrast 1, saturation 1, gamma 1, hue 0).
     bool isColorNeutral() const
     {
-        return brightness == 0.0f && contrast == 1.0f && saturation == 1.0f && gamma == 1.0f
-            && hue == 0.0f;
+        return brightness == 0.0f && contrast == 1.0f && saturation == 1.0f && gamma == 1.0f && hue == 0.0f;
     }
 
     // True when angle 0, mirror code 0 and every colour value is neutral: the
@@ -28,3 +29,4 @@ struct EffectParameters {
     bool isNeutral() const { return angle == 0.0f && flip == 0 && isColorNeutral(); }
 };
 
+} // namespace zembrix

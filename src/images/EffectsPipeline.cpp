@@ -3,6 +3,8 @@
 #include "images/ColorEffects.h"
 #include "images/GeometryEffects.h"
 
+namespace zembrix {
+
 QImage applyImageEffects(QImage image, const EffectParameters &parameters)
 {
     return applyColorEffects(std::move(image), parameters);
@@ -17,3 +19,4 @@ QImage applyAllEffects(QImage source, const EffectParameters &parameters)
     return applyImageEffects(std::move(mirrored), parameters);
 }
 
+} // namespace zembrix

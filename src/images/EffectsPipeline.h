@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+namespace zembrix {
+
 // The rendering of an edited picture from its unedited image: rotate by
 // `angle`, then mirror by `flip` (so a mirror acts on the already turned
 // picture), then the colour stage. Nothing is cached; every call works from
@@ -17,3 +19,4 @@ QImage applyImageEffects(QImage image, const EffectParameters &parameters);
 // the source comes back unchanged (same pixels, same format).
 QImage applyAllEffects(QImage source, const EffectParameters &parameters);
 
+} // namespace zembrix

@@ -11,6 +11,8 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+
+namespace zembrix {
 #endif
 
 namespace {
@@ -74,7 +76,7 @@ struct FreeRotation {
     bool tooLarge() const
     {
         return boxWidth > kMaxRotatedSide || boxHeight > kMaxRotatedSide
-            || double(width()) * double(height()) > kMaxRotatedArea;
+               || double(width()) * double(height()) > kMaxRotatedArea;
     }
 };
 
@@ -238,8 +240,8 @@ QImage rotateFree(const QImage &input, float angleDegrees)
                     } else if (x0 < -1 || y0 < -1 || x0 >= w || y0 >= h) {
                         target[i] = 0;
                     } else {
-                        target[i] = bilinear(sourcePixel(x0, y0), sourcePixel(x0 + 1, y0),
-                                             sourcePixel(x0, y0 + 1), sourcePixel(x0 + 1, y0 + 1), wx, wy);
+                        target[i] = bilinear(sourcePixel(x0, y0), sourcePixel(x0 + 1, y0), sourcePixel(x0, y0 + 1),
+                                             sourcePixel(x0 + 1, y0 + 1), wx, wy);
                     }
                 }
             }
@@ -265,16 +267,11 @@ QImage rotate(QImage image, float angleDegrees)
     if (image.isNull())
         return {};
     switch (classify(angleDegrees)) {
-    case QuarterTurn::None:
-        return image;
-    case QuarterTurn::Ccw90:
-        return rotateQuarter(std::move(image), -90.0);
-    case QuarterTurn::Half:
-        return std::move(image).mirrored(true, true);
-    case QuarterTurn::Cw90:
-        return rotateQuarter(std::move(image), 90.0);
-    case QuarterTurn::Free:
-        break;
+    case QuarterTurn::None: return image;
+    case QuarterTurn::Ccw90: return rotateQuarter(std::move(image), -90.0);
+    case QuarterTurn::Half: return std::move(image).mirrored(true, true);
+    case QuarterTurn::Cw90: return rotateQuarter(std::move(image), 90.0);
+    case QuarterTurn::Free: break;
     }
     return rotateFree(image, angleDegrees);
 }
@@ -290,3 +287,4 @@ QImage mirror(QImage image, int code)
     return std::move(image).mirrored(leftToRight, topToBottom);
 }
 
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QSize>
 
+namespace zembrix {
+
 // Geometry steps of the effects chain. Both work in a y-up picture space, as
 // the picture is seen on screen: a positive angle turns it counter-clockwise.
 // A null image gives a null image. Safe on any thread; no state is kept.
@@ -22,10 +24,10 @@
 // the result is null.
 QImage rotate(QImage image, float angleDegrees);
 
-
 // Mirrors `image` by a mirror code: bit value 1 top to bottom, bit value 2 left
 // to right, 3 both (the same as a half turn). As in the chain's definition, only
 // the codes 1 to 3 mirror anything; 0 and any other value return `image` itself.
 // Keeps the pixel format.
 QImage mirror(QImage image, int code);
 
+} // namespace zembrix

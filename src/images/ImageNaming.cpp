@@ -1,5 +1,7 @@
 #include "images/PDFImageStruct.h"
 
+namespace zembrix {
+
 QString PDFImageStruct::makeNamePattern(const QString &pattern, qint32 value)
 {
     QString prefix;
@@ -42,6 +44,9 @@ QString PDFImageStruct::makeFileImageName(const QString &filePattern, const QStr
 QString PDFImageStruct::namePatternProblem(const QString &pattern)
 {
     if (pattern.contains(QLatin1Char('/')))
-        return QStringLiteral("a name pattern cannot contain \"/\": image names are file names inside the export folder");
+        return QStringLiteral(
+            "a name pattern cannot contain \"/\": image names are file names inside the export folder");
     return {};
 }
+
+} // namespace zembrix

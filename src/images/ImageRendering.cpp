@@ -4,9 +4,11 @@
 
 #include <algorithm>
 
+namespace zembrix {
+
 QImage PDFImageStruct::applyAllEffects() const
 {
-    return ::applyAllEffects(image(), effectParameters());
+    return zembrix::applyAllEffects(image(), effectParameters());
 }
 
 QImage PDFImageStruct::reducedImage() const
@@ -18,8 +20,8 @@ QImage PDFImageStruct::reducedImage() const
     }
     const QImage full = image();
     QImage reduced = full.isNull() || std::max(full.width(), full.height()) <= kReducedEdge
-        ? full
-        : full.scaled(kReducedEdge, kReducedEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                         ? full
+                         : full.scaled(kReducedEdge, kReducedEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     std::lock_guard lock(m_mutex);
     if (m_reduced.isNull())
         m_reduced = reduced;
@@ -28,9 +30,8 @@ QImage PDFImageStruct::reducedImage() const
 
 QImage PDFImageStruct::renderThumbnail() const
 {
-    return ::applyAllEffects(reducedImage(), effectParameters());
+    return zembrix::applyAllEffects(reducedImage(), effectParameters());
 }
-
 
 QImage PDFImageStruct::pictureReducedTo(int edge) const
 {
@@ -48,3 +49,5 @@ QImage PDFImageStruct::pictureReducedTo(int edge) const
         return picture;
     return picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
+
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include "images/CoreContext.h"
 
+namespace zembrix {
+
 namespace {
 quint64 nextRecordId()
 {
@@ -76,11 +78,11 @@ QString PDFImageStruct::info() const
     if (!m_info.isNull() || !(m_source.width > 0))
         return m_info;
     return QStringLiteral("Properties: {\n") + QString::asprintf("       Width\t\t\t- %.2f px\n", m_source.width)
-        + QString::asprintf("       Height\t\t- %.2f px\n", m_source.height)
-        + QString::asprintf("       Bits per sample\t- %ld bit\n", long(m_source.bitsPerComponent))
-        + QStringLiteral("       Colorspace\t- %1")
-              .arg(m_source.colorSpace.isEmpty() ? QStringLiteral("(null)") : m_source.colorSpace)
-        + QStringLiteral("\n}");
+           + QString::asprintf("       Height\t\t- %.2f px\n", m_source.height)
+           + QString::asprintf("       Bits per sample\t- %ld bit\n", long(m_source.bitsPerComponent))
+           + QStringLiteral("       Colorspace\t- %1")
+                 .arg(m_source.colorSpace.isEmpty() ? QStringLiteral("(null)") : m_source.colorSpace)
+           + QStringLiteral("\n}");
 }
 
 void PDFImageStruct::setInfo(const QString &info)
@@ -128,7 +130,7 @@ void PDFImageStruct::setSource(const ImageSource &source)
 // The step calls the setter again, so undoing registers the redo step in turn.
 // It holds the record weakly: once the record's file has dropped it, the step
 // does nothing.
-template <typename Argument, typename Value>
+template<typename Argument, typename Value>
 void PDFImageStruct::registerUndoOf(void (PDFImageStruct::*setter)(Argument), Value oldValue)
 {
     std::weak_ptr<PDFImageStruct> weak = weak_from_this();
@@ -204,8 +206,7 @@ void PDFImageStruct::resetAll1(const QList<float> &five)
 {
     if (five.size() != 5)
         return;
-    QList<float> old{m_brightness.load(), m_contrast.load(), m_saturation.load(),
-                           m_gamma.load(), m_hue.load()};
+    QList<float> old{m_brightness.load(), m_contrast.load(), m_saturation.load(), m_gamma.load(), m_hue.load()};
     registerUndoOf(&PDFImageStruct::resetAll1, old);
     m_brightness.store(five[0]);
     m_contrast.store(five[1]);
@@ -239,3 +240,5 @@ void PDFImageStruct::restoreEdits(const EffectParameters &edits)
     m_hue.store(edits.hue);
     invalidateVersion();
 }
+
+} // namespace zembrix

@@ -15,6 +15,8 @@
 #include <mutex>
 #include <optional>
 
+namespace zembrix {
+
 class CoreContext;
 
 // One raster image found in a PDF: the decoded picture, its description, the
@@ -178,7 +180,7 @@ public:
 private:
     explicit PDFImageStruct(std::shared_ptr<CoreContext> context);
 
-    template <typename Argument, typename Value>
+    template<typename Argument, typename Value>
     void registerUndoOf(void (PDFImageStruct::*setter)(Argument), Value oldValue);
     void editDone();
 
@@ -205,3 +207,5 @@ private:
     std::atomic<quint64> m_version{0};
     std::atomic<quint64> m_exportedVersion{~quint64(0)};
 };
+
+} // namespace zembrix

@@ -1,5 +1,7 @@
 #include "PictureCache.h"
 
+namespace zembrix {
+
 QImage PictureCache::picture(quint64 key, const std::function<QImage()> &build)
 {
     {
@@ -92,3 +94,5 @@ void PictureCache::setLimit(qint64 limitBytes)
     m_limit = limitBytes;
     evictLocked();
 }
+
+} // namespace zembrix

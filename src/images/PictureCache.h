@@ -8,6 +8,8 @@
 #include <mutex>
 #include <unordered_map>
 
+namespace zembrix {
+
 // The full-size pictures decoded on demand, shared by all image records and
 // keyed by record identity. The cache is bounded in bytes and evicts the
 // least recently used picture first. A picture somebody still holds (a
@@ -20,7 +22,10 @@ class PictureCache
 public:
     static constexpr qint64 kDefaultLimit = qint64(512) << 20;
 
-    explicit PictureCache(qint64 limitBytes = kDefaultLimit) : m_limit(limitBytes) {}
+    explicit PictureCache(qint64 limitBytes = kDefaultLimit)
+        : m_limit(limitBytes)
+    {
+    }
     PictureCache(const PictureCache &) = delete;
     PictureCache &operator=(const PictureCache &) = delete;
 
@@ -50,3 +55,5 @@ private:
     std::list<Entry> m_entries; // most recently used first
     std::unordered_map<quint64, std::list<Entry>::iterator> m_index;
 };
+
+} // namespace zembrix

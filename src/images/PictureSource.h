@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // What an image record keeps instead of its full-size picture: the recipe
 // that builds the picture again (for an image of a PDF, its document and
 // object with the decoding parameters the walk found). build() gives the
@@ -26,3 +28,5 @@ public:
     // coded data, or when the file can no longer be read.
     virtual std::optional<EmbeddedPicture> embeddedPicture() const { return std::nullopt; }
 };
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 #include <functional>
 #include <utility>
 
+namespace zembrix {
+
 // Starts `task` on a worker of `pool`. The pool hands the task over under a
 // lock of Qt's own; the task is also published through an atomic here, in
 // code the thread checker sees, so that everything written before the start
@@ -35,3 +37,5 @@ inline void startOnPool(QThreadPool &pool, std::function<void()> task)
     runnable->publish();
     pool.start(runnable); // the pool deletes it after its run
 }
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <exception>
 
+namespace zembrix {
+
 namespace {
 
 // Reads the saved list of texts written by savePref (a QDataStream list of
@@ -315,3 +317,5 @@ QList<PDFFileStruct::SkippedImage> PDFFileStruct::skippedImages() const
     std::lock_guard lock(m_mutex);
     return {m_skipped.cbegin(), m_skipped.cend()}; // not sharing the walk's list (see images())
 }
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 #include <QBuffer>
 #include <QImageReader>
 
+namespace zembrix {
+
 using namespace imagebuild;
 
 namespace {
@@ -46,8 +48,8 @@ QImage jpegPicture(const ImageDictionary &image, const PdfStreamData &data, cons
     if (!decoded.isNull()) {
         // The common /Decode of CMYK JPEGs, [1 0 1 0 1 0 1 0], is made within
         // the colour conversion rather than in a pass of its own.
-        const bool inverted = options.colorManaged && decoded.model == ColorModel::CMYK
-            && invertsEverySample(decoded, image.decode);
+        const bool inverted =
+            options.colorManaged && decoded.model == ColorModel::CMYK && invertsEverySample(decoded, image.decode);
         if (!inverted)
             applyImageDecode(decoded, image, false);
         return drawnAtSize(pictureOf(std::move(decoded), image, options.colorManaged, inverted), size);
@@ -139,3 +141,5 @@ bool codedPictureWouldBuild(const ImageDictionary &image, const PdfStreamData &d
     buffer.setData(data.bytes);
     return buffer.open(QIODevice::ReadOnly) && QImageReader(&buffer).canRead();
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 #include "OstrelNode.h"
 #include "PDFFileStruct.h"
 
+namespace zembrix {
+
 std::shared_ptr<TColorSpace> resolveColorSpace(const PdfObject &entry)
 {
     auto record = std::make_shared<TColorSpace>();
@@ -16,15 +18,9 @@ std::shared_ptr<TColorSpace> resolveColorSpace(const PdfObject &entry)
     for (size_t i = 0; i < elements->size() && i <= 3; ++i) {
         const PdfObject &element = (*elements)[i];
         switch (i) {
-        case 0:
-            record->setName(valueText(element));
-            break;
-        case 1:
-            resolveColorSpaceBase(*record, element);
-            break;
-        case 2:
-            record->setCount(wholeNumberOf(element));
-            break;
+        case 0: record->setName(valueText(element)); break;
+        case 1: resolveColorSpaceBase(*record, element); break;
+        case 2: record->setCount(wholeNumberOf(element)); break;
         case 3:
             if (element.type() == PdfTypeString) {
                 record->setStream(element.stringBytes().value_or(QByteArray()));
@@ -37,7 +33,6 @@ std::shared_ptr<TColorSpace> resolveColorSpace(const PdfObject &entry)
     }
     return record;
 }
-
 
 void resolveColorSpaceBase(TColorSpace &record, const PdfObject &parameter, int depth)
 {
@@ -79,3 +74,5 @@ void PDFFileStruct::getColorSpaceBase(TColorSpace &record, OstrelNode *node, int
     if (node)
         resolveColorSpaceBase(record, node->object(), depth);
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace zembrix {
+
 // The record of a /ColorSpace entry (TColorSpace.h): a name gives the family;
 // an array gives the family (element 0), the base (element 1), the third
 // element as a number (an Indexed space's highest index) and the fourth as
@@ -20,3 +22,5 @@ std::shared_ptr<TColorSpace> resolveColorSpace(const PdfObject &entry);
 // its own space nests forever, and past kMaxColorSpaceDepth the base stays unset.
 inline constexpr int kMaxColorSpaceDepth = 8;
 void resolveColorSpaceBase(TColorSpace &record, const PdfObject &parameter, int depth = 0);
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <exception>
 
+namespace zembrix {
+
 int colourSpaceComponents(QPDFObjectHandle space)
 {
     try {
@@ -31,3 +33,5 @@ int colourSpaceComponents(QPDFObjectHandle space)
     }
     return 0;
 }
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <exception>
 
+namespace zembrix {
+
 namespace {
 
 constexpr int kMaxNesting = 32;
@@ -22,7 +24,10 @@ bool isDelimiter(char c)
     return std::strchr("()<>[]{}/%", c) != nullptr && c != '\0';
 }
 
-bool isRegular(char c) { return !isWhite(c) && !isDelimiter(c); }
+bool isRegular(char c)
+{
+    return !isWhite(c) && !isDelimiter(c);
+}
 
 int hexValue(char c)
 {
@@ -39,7 +44,11 @@ int hexValue(char c)
 class ObjectReader
 {
 public:
-    ObjectReader(QByteArrayView bytes, qint64 pos) : m_b(bytes), m_pos(pos) {}
+    ObjectReader(QByteArrayView bytes, qint64 pos)
+        : m_b(bytes)
+        , m_pos(pos)
+    {
+    }
     qint64 pos() const { return m_pos; }
     bool atEnd() const { return m_pos >= m_b.size(); }
     char peek(qint64 ahead = 0) const { return m_pos + ahead < m_b.size() ? m_b[m_pos + ahead] : '\0'; }
@@ -200,10 +209,12 @@ public:
                         continue;
                     }
                     const std::string key = "/" + name().toStdString();
-                    QPDFObjectHandle value = depth < kMaxNesting ? object(depth + 1) : (skipOne(), QPDFObjectHandle::newNull());
+                    QPDFObjectHandle value =
+                        depth < kMaxNesting ? object(depth + 1) : (skipOne(), QPDFObjectHandle::newNull());
                     container.replaceKey(key, value);
                 } else {
-                    container.appendItem(depth < kMaxNesting ? object(depth + 1) : (skipOne(), QPDFObjectHandle::newNull()));
+                    container.appendItem(depth < kMaxNesting ? object(depth + 1)
+                                                             : (skipOne(), QPDFObjectHandle::newNull()));
                 }
             }
             return container;
@@ -247,10 +258,16 @@ private:
 
 std::string expandKey(const std::string &key)
 {
-    static const std::pair<const char *, const char *> keys[] = {
-        {"/BPC", "/BitsPerComponent"}, {"/CS", "/ColorSpace"}, {"/D", "/Decode"}, {"/DP", "/DecodeParms"},
-        {"/F", "/Filter"}, {"/H", "/Height"}, {"/IM", "/ImageMask"}, {"/I", "/Interpolate"},
-        {"/W", "/Width"}, {"/L", "/Length"}};
+    static const std::pair<const char *, const char *> keys[] = {{"/BPC", "/BitsPerComponent"},
+                                                                 {"/CS", "/ColorSpace"},
+                                                                 {"/D", "/Decode"},
+                                                                 {"/DP", "/DecodeParms"},
+                                                                 {"/F", "/Filter"},
+                                                                 {"/H", "/Height"},
+                                                                 {"/IM", "/ImageMask"},
+                                                                 {"/I", "/Interpolate"},
+                                                                 {"/W", "/Width"},
+                                                                 {"/L", "/Length"}};
     for (const auto &[shortKey, longKey] : keys)
         if (key == shortKey)
             return longKey;
@@ -271,7 +288,7 @@ QPDFObjectHandle expandName(QPDFObjectHandle value, const std::pair<const char *
 const std::pair<const char *, const char *> kSpaceNames[] = {
     {"/G", "/DeviceGray"}, {"/RGB", "/DeviceRGB"}, {"/CMYK", "/DeviceCMYK"}, {"/I", "/Indexed"}};
 const std::pair<const char *, const char *> kFilterNames[] = {
-    {"/AHx", "/ASCIIHexDecode"}, {"/A85", "/ASCII85Decode"}, {"/LZW", "/LZWDecode"}, {"/Fl", "/FlateDecode"},
+    {"/AHx", "/ASCIIHexDecode"}, {"/A85", "/ASCII85Decode"},  {"/LZW", "/LZWDecode"}, {"/Fl", "/FlateDecode"},
     {"/RL", "/RunLengthDecode"}, {"/CCF", "/CCITTFaxDecode"}, {"/DCT", "/DCTDecode"}};
 
 QPDFObjectHandle expandSpace(QPDFObjectHandle space)
@@ -471,7 +488,9 @@ qint64 searchEi(QByteArrayView b, qint64 begin, qint64 *eiEnd)
 } // namespace
 
 ContentLexer::ContentLexer(QByteArrayView bytes, NamedComponents namedComponents, qint64 *inflateBudget)
-    : m_bytes(bytes), m_namedComponents(std::move(namedComponents)), m_inflateBudget(inflateBudget)
+    : m_bytes(bytes)
+    , m_namedComponents(std::move(namedComponents))
+    , m_inflateBudget(inflateBudget)
 {
 }
 
@@ -626,3 +645,5 @@ QPDFObjectHandle readInlineImageDictionary(QByteArrayView bytes)
         return QPDFObjectHandle::newDictionary();
     }
 }
+
+} // namespace zembrix

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+namespace zembrix {
+
 // The tokens of a decoded content stream that a reader of image placements
 // needs: numbers, names and operators. Every other operand (strings, arrays
 // and dictionaries, piece by piece) comes as Other. An inline image comes as
@@ -47,7 +49,6 @@ private:
     NamedComponents m_namedComponents;
     QByteArray m_name; // a name whose escapes were undone
     qint64 *m_inflateBudget;
-
 };
 
 // The entries of an inline image's dictionary (the bytes between BI and ID)
@@ -57,3 +58,4 @@ private:
 // dropped. A name for another colour space stays as it is.
 QPDFObjectHandle readInlineImageDictionary(QByteArrayView bytes);
 
+} // namespace zembrix

@@ -1,5 +1,7 @@
 #include "PDFFileStruct.h"
 
+namespace zembrix {
+
 void PDFFileStruct::makeInfo()
 {
     if (!mOstrelData || !mOstrelData->document())
@@ -10,18 +12,15 @@ void PDFFileStruct::makeInfo()
     setInfo(QString(QLatin1String("")));
     appendInfo(QString::asprintf("    PDF Version\t- %d.%d\n", document.majorVersion(), document.minorVersion()));
     appendInfo(QString::asprintf("    Pages\t\t- %lu\n", static_cast<unsigned long>(document.numberOfPages())));
-    appendInfo(QStringLiteral("    Encrypted\t- %1\n").arg(document.isEncrypted() ? QStringLiteral("Yes") : QStringLiteral("No")));
+    appendInfo(QStringLiteral("    Encrypted\t- %1\n")
+                   .arg(document.isEncrypted() ? QStringLiteral("Yes") : QStringLiteral("No")));
 
     static const struct {
         const char *key;
         const char *label;
     } textLines[] = {
-        {"Title", "    Title\t\t- "},
-        {"Author", "    Author\t\t- "},
-        {"Subject", "    Subject\t\t- "},
-        {"Keywords", "    Keywords\t- "},
-        {"Creator", "    Creator\t\t- "},
-        {"Producer", "    Producer\t- "},
+        {"Title", "    Title\t\t- "},     {"Author", "    Author\t\t- "},   {"Subject", "    Subject\t\t- "},
+        {"Keywords", "    Keywords\t- "}, {"Creator", "    Creator\t\t- "}, {"Producer", "    Producer\t- "},
     };
     PdfObject string;
     for (const auto &line : textLines) {
@@ -50,3 +49,5 @@ void PDFFileStruct::addCGPDFStringValueAsDate(const PdfObject &string)
     if (std::optional<QDateTime> date = string.date())
         appendInfo(date->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
+
+} // namespace zembrix

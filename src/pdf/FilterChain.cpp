@@ -4,6 +4,8 @@
 
 #include "PdfStreamDecoder.h"
 
+namespace zembrix {
+
 QStringList filterNamesOf(const PdfObject &entry)
 {
     QStringList list;
@@ -55,3 +57,5 @@ QString PDFFileStruct::gerCurrFilter(std::int32_t &index, bool parse, const QStr
     index = std::int32_t(filters->size() - 1);
     return fullFilterName(filters->last());
 }
+
+} // namespace zembrix

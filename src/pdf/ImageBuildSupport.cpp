@@ -9,6 +9,8 @@
 
 #include <qpdf/QPDFObjectHandle.hh>
 
+namespace zembrix {
+
 namespace imagebuild {
 
 bool isName(const std::optional<QString> &name, const char *text)
@@ -124,7 +126,7 @@ int lookupEntrySize(const TBaseColor &base, bool *cmyk)
 bool packedFit(qint64 count, qint64 w, qint64 h, int components, int bpc, int rasterComponents)
 {
     return isSampleDepth(bpc) && count / h >= (w * components * bpc + 7) / 8
-        && w * h * rasterComponents * (bpc == 16 ? 2 : 1) <= rasterLimit();
+           && w * h * rasterComponents * (bpc == 16 ? 2 : 1) <= rasterLimit();
 }
 
 bool streamableSize(const ImageDictionary &image, std::int32_t *w, std::int32_t *h)
@@ -192,3 +194,5 @@ QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorMan
 }
 
 } // namespace imagebuild
+
+} // namespace zembrix

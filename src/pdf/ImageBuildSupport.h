@@ -10,6 +10,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 namespace imagebuild {
 
 // Every picture and raster is limited to the decoded-stream cap.
@@ -63,3 +65,5 @@ QImage drawnAtSize(const QImage &decoded, QSize size);
 QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorManaged, bool inverted = false);
 
 } // namespace imagebuild
+
+} // namespace zembrix

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+namespace zembrix {
+
 // The builders of an image's picture from its decoded data and its
 // dictionary (ImageDictionary.h): the routes by the decoded data's format
 // (JPEG, JPEG 2000, samples) and, for samples, by colour space. Each gives a
@@ -77,3 +79,5 @@ QImage streamedIndexedPicture(const ImageDictionary &image);
 // Whether an Indexed image's samples fit, as indexedRaster() lays them out,
 // over a table that is not a spot colour space.
 bool indexedSamplesFit(const ImageDictionary &image, qint64 count);
+
+} // namespace zembrix

@@ -5,6 +5,8 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
+namespace zembrix {
+
 namespace {
 
 constexpr qint64 kMaxProfileBytes = 32 * 1024 * 1024;
@@ -90,3 +92,5 @@ void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const P
     if (inverted)
         invertSamples(raster);
 }
+
+} // namespace zembrix

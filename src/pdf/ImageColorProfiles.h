@@ -3,6 +3,8 @@
 #include "PdfObject.h"
 #include "raster/RasterImage.h"
 
+namespace zembrix {
+
 // The profiles an image stream's samples are converted to sRGB through: the
 // embedded profile of the ICC-based space the samples are in; for CMYK
 // samples with none of their own, the document's output intent, then a CMYK
@@ -22,3 +24,5 @@ bool hasEmbeddedProfile(const PdfObject &colorSpace);
 // conversion, or on its own when none applies.
 void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes,
                        bool inverted = false);
+
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include "ImageBuilders.h"
 
+namespace zembrix {
+
 // The image construction operations of the record, over the picture builders
 // (ImageBuilders.h): the dictionary is read from the stream, with the facts
 // the caller gives in place of its own.
@@ -16,8 +18,8 @@ ImageDictionary describedImage(const PdfObject &stream, double width, double hei
     image.height = height;
     image.bitsPerComponent = bps;
     // Not owned: the caller's record outlives the call.
-    image.colorSpace = colorSpace ? std::shared_ptr<const TColorSpace>(std::shared_ptr<const TColorSpace>(), colorSpace)
-                                  : nullptr;
+    image.colorSpace =
+        colorSpace ? std::shared_ptr<const TColorSpace>(std::shared_ptr<const TColorSpace>(), colorSpace) : nullptr;
     return image;
 }
 
@@ -25,7 +27,7 @@ ImageDictionary describedImage(const PdfObject &stream, double width, double hei
 
 void PDFFileStruct::applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000)
 {
-    ::applyImageDecode(raster, ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip), jpeg2000);
+    zembrix::applyImageDecode(raster, ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip), jpeg2000);
 }
 
 RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const PdfStreamData &data, bool colorManaged)
@@ -34,8 +36,8 @@ RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const Pd
 }
 
 RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
-                                           const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged,
-                                           bool jpeg2000, DecodeCause *cause, WorkBudget *tintBudget)
+                                            const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged,
+                                            bool jpeg2000, DecodeCause *cause, WorkBudget *tintBudget)
 {
     return indexedRaster(describedImage(stream, width, height, bps, &colorSpace), data, width, height, bps, jpeg2000,
                          {0, colorManaged, tintBudget}, cause);
@@ -44,12 +46,12 @@ RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, i
 bool PDFFileStruct::samplesWouldBuild(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
                                       double width, double height, qint64 count, DecodeReport *report)
 {
-    return ::samplesWouldBuild(describedImage(stream, width, height, bps, colorSpace), count, report);
+    return zembrix::samplesWouldBuild(describedImage(stream, width, height, bps, colorSpace), count, report);
 }
 
 bool PDFFileStruct::endsInCodedPicture(const PdfObject &stream)
 {
-    return ::endsInCodedPicture(ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip));
+    return zembrix::endsInCodedPicture(ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip));
 }
 
 bool PDFFileStruct::codedPictureWouldBuild(const PdfStreamData &data, double width, double height,
@@ -58,7 +60,7 @@ bool PDFFileStruct::codedPictureWouldBuild(const PdfStreamData &data, double wid
     ImageDictionary image = ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip);
     image.width = width;
     image.height = height;
-    return ::codedPictureWouldBuild(image, data);
+    return zembrix::codedPictureWouldBuild(image, data);
 }
 
 QImage PDFFileStruct::streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
@@ -70,7 +72,7 @@ QImage PDFFileStruct::streamedIndexedImage(const PdfObject &stream, const TColor
 bool PDFFileStruct::indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,
                                       qint64 count, const PdfObject &stream)
 {
-    return ::indexedSamplesFit(describedImage(stream, width, height, bps, colorSpace), count);
+    return zembrix::indexedSamplesFit(describedImage(stream, width, height, bps, colorSpace), count);
 }
 
 QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width, double height, bool fourBytes)
@@ -107,3 +109,5 @@ QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStrin
     image.filters = filters ? std::optional(*filters) : std::nullopt;
     return buildPicture(image, data, {reduceToEdge, colorManaged, tintBudget}, report);
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 #include <climits>
 #include <cmath>
 
+namespace zembrix {
+
 std::int32_t wholeNumberOf(const PdfObject &value)
 {
     std::int32_t integer = 0;
@@ -90,3 +92,5 @@ ImageDictionary ImageDictionary::read(const PdfObject &stream, ColorSpaceRecord 
     image.length = integerEntry(stream, "Length");
     return image;
 }
+
+} // namespace zembrix

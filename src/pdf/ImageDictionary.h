@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // The dictionary of one candidate stream (an image, a form, a pattern),
 // read once, entry by entry, into typed values that the walk and the picture
 // builders take instead of looking the keys up again.
@@ -62,3 +64,5 @@ std::int32_t wholeNumberOf(const PdfObject &value);
 
 // The /Decode array of a stream, as ImageDictionary::decode reads it.
 std::vector<double> decodeArrayOf(const PdfObject &stream);
+
+} // namespace zembrix

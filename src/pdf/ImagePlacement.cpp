@@ -13,6 +13,8 @@
 #include <set>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 // [a b c d e f] as in the content stream: a point (x, y) goes to
@@ -24,7 +26,7 @@ struct Matrix {
 // First `m`, then `n`.
 Matrix concat(const Matrix &m, const Matrix &n)
 {
-    return {m.a * n.a + m.b * n.c, m.a * n.b + m.b * n.d, m.c * n.a + m.d * n.c,
+    return {m.a * n.a + m.b * n.c, m.a * n.b + m.b * n.d,       m.c * n.a + m.d * n.c,
             m.c * n.b + m.d * n.d, m.e * n.a + m.f * n.c + n.e, m.e * n.b + m.f * n.d + n.f};
 }
 
@@ -51,9 +53,9 @@ struct ScanState {
     ContentScan result;
     bool allImages = false;
     qsizetype inlineImages = 0;
-    qint64 objects = 0;  // operators and operands read
+    qint64 objects = 0;                                          // operators and operands read
     qint64 contentBudget = ImagePlacementScan::kMaxContentBytes; // decoded content still to be read
-    qint64 inflateBudget = qint64(256) << 20; // inline Flate data inflated to find its end
+    qint64 inflateBudget = qint64(256) << 20;                    // inline Flate data inflated to find its end
     int page = 0;
     std::function<bool()> mayContinue;
     std::set<QPDFObjGen> formsOnPath;
@@ -104,14 +106,17 @@ class ContentReader
 {
 public:
     ContentReader(ScanState &state, QPDFObjectHandle resources, const Matrix &start, bool extra)
-        : m_state(state), m_resources(std::move(resources)), m_ctm(start), m_extra(extra)
+        : m_state(state)
+        , m_resources(std::move(resources))
+        , m_ctm(start)
+        , m_extra(extra)
     {
     }
 
     void read(QByteArrayView bytes, QList<ScannedInlineImage> *inlineImages)
     {
-        ContentLexer lexer(bytes, [this](const QByteArray &name) { return namedComponents(name); },
-                           &m_state.inflateBudget);
+        ContentLexer lexer(
+            bytes, [this](const QByteArray &name) { return namedComponents(name); }, &m_state.inflateBudget);
         for (ContentLexer::Token token = lexer.next(); token.kind != ContentLexer::Token::End; token = lexer.next()) {
             if (m_state.stopped)
                 return;
@@ -257,8 +262,8 @@ private:
     void drawForm(QPDFObjectHandle form, bool extra)
     {
         const QPDFObjGen og = form.getObjGen();
-        if (m_state.formsOnPath.size() >= size_t(ImagePlacementScan::kMaxFormDepth)
-            || m_state.formsOnPath.count(og) || !m_state.formsRead.insert({og, extra}).second)
+        if (m_state.formsOnPath.size() >= size_t(ImagePlacementScan::kMaxFormDepth) || m_state.formsOnPath.count(og)
+            || !m_state.formsRead.insert({og, extra}).second)
             return;
         QPDFObjectHandle dict = form.getDict();
         Matrix matrix;
@@ -280,8 +285,7 @@ private:
     std::vector<ContentLexer::Token> m_operands;
 };
 
-void readContents(ScanState &state, QPDFObjectHandle owner, QPDFObjectHandle resources, const Matrix &start,
-                  bool extra)
+void readContents(ScanState &state, QPDFObjectHandle owner, QPDFObjectHandle resources, const Matrix &start, bool extra)
 {
     if (state.stopped)
         return;
@@ -444,3 +448,5 @@ std::optional<QByteArray> ImagePlacementScan::contentOf(const PdfObject &owner, 
         return std::nullopt;
     }
 }
+
+} // namespace zembrix

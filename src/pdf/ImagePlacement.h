@@ -11,6 +11,8 @@
 #include <functional>
 #include <optional>
 
+namespace zembrix {
+
 // Where an image is first drawn: its resolution on the page, in pixels per
 // inch along its own width and height, taken from the transformation matrix
 // in force where the content stream paints it.
@@ -76,3 +78,5 @@ public:
     // be read and is charged. None when there is no content.
     static std::optional<QByteArray> contentOf(const PdfObject &owner, qint64 *budget);
 };
+
+} // namespace zembrix

@@ -5,6 +5,8 @@
 #include "images/CoreContext.h"
 #include "raster/ImageMasking.h"
 
+namespace zembrix {
+
 // The walk builds reduced copies only: whether an image can be built is
 // decided from them, and the full picture is built again on demand. The
 // check of a walk without reduced copies decodes JPEG data only in part, at a
@@ -19,21 +21,24 @@ void PDFFileStruct::buildAndRecord(OstrelNode *node, const ImageDictionary &imag
     const bool kept = m_keepReducedCopies || (!partial && m_context->pictureCache().limit() > 0);
     const PictureOptions options{m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnlyEdge,
                                  m_colorManaged && kept, m_tintBudget.get()};
-    const QImage picture = fits ? QImage(1, 1, QImage::Format_Grayscale8) : buildPicture(image, *data, options, &report);
+    const QImage picture =
+        fits ? QImage(1, 1, QImage::Format_Grayscale8) : buildPicture(image, *data, options, &report);
     const ObjectKey key = node->objectKey();
     if (picture.isNull())
-        noteSkippedImage({key.text(), m_currentPage,
-                          report.cause != DecodeCause::None
-                              ? decodeCauseText(report.cause)
-                              : QStringLiteral("its samples, colour space or coded data cannot be made into a picture")});
+        noteSkippedImage(
+            {key.text(), m_currentPage,
+             report.cause != DecodeCause::None
+                 ? decodeCauseText(report.cause)
+                 : QStringLiteral("its samples, colour space or coded data cannot be made into a picture")});
     else if (report.paddedRows > 0)
-        noteSkippedImage({key.text(), m_currentPage,
-                          QStringLiteral("%1%2 of %3 rows missing, padded")
-                              .arg(report.cause != DecodeCause::None ? decodeCauseText(report.cause) + QStringLiteral(": ")
-                                                                     : QString())
-                              .arg(report.paddedRows)
-                              .arg(report.rows),
-                          true});
+        noteSkippedImage(
+            {key.text(), m_currentPage,
+             QStringLiteral("%1%2 of %3 rows missing, padded")
+                 .arg(report.cause != DecodeCause::None ? decodeCauseText(report.cause) + QStringLiteral(": ")
+                                                        : QString())
+                 .arg(report.paddedRows)
+                 .arg(report.rows),
+             true});
     if (picture.isNull())
         return; // not buildable: dropped without a message
     auto record = PDFImageStruct::create(m_context);
@@ -47,14 +52,15 @@ void PDFFileStruct::buildAndRecord(OstrelNode *node, const ImageDictionary &imag
     bool whole = !partial && picture.size() == fullSize && (!mask.recipe || m_keepReducedCopies);
     QImage reduced;
     if (m_keepReducedCopies || whole)
-        reduced = !mask.recipe ? picture
-                               : maskImage(picture, mask.picture.convertToFormat(QImage::Format_Grayscale8), image.softMask);
+        reduced = !mask.recipe
+                      ? picture
+                      : maskImage(picture, mask.picture.convertToFormat(QImage::Format_Grayscale8), image.softMask);
     whole = whole && (!mask.recipe || reduced.size() == QSize(int(pictureSize.width()), int(pictureSize.height())));
     ImageStreamRecipe recipe = ImageStreamRecipe::of(
         image, key, m_colorManaged, m_inlineImage.first == key ? m_inlineImage.second : nullptr, m_tintBudget);
-    record->setPictureSource(std::make_shared<PdfPictureRecipe>(m_documents, std::move(recipe), std::move(mask.recipe),
-                                                                image.softMask),
-                             m_keepReducedCopies ? reduced : QImage(), whole ? reduced : QImage());
+    record->setPictureSource(
+        std::make_shared<PdfPictureRecipe>(m_documents, std::move(recipe), std::move(mask.recipe), image.softMask),
+        m_keepReducedCopies ? reduced : QImage(), whole ? reduced : QImage());
     record->setSource(sourceOf(image, key));
     m_imageOfObject.insert(key, record);
     // Pictures of a repaired file are built from the walk's document.
@@ -88,3 +94,5 @@ ImageSource PDFFileStruct::sourceOf(const ImageDictionary &image, const ObjectKe
         source.compressedBytes = *image.length;
     return source;
 }
+
+} // namespace zembrix

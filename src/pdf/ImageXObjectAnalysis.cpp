@@ -10,15 +10,14 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 std::optional<QString> PDFFileStruct::getImageCreationDate(const PdfStreamData &data)
 {
     switch (data.format) {
-    case PdfStreamFormat::JPEG:
-        return jpegPropertiesText(QByteArrayView(data.bytes));
-    case PdfStreamFormat::JPEG2000:
-        return jpeg2000PropertiesText(QByteArrayView(data.bytes));
-    case PdfStreamFormat::Raw:
-        break;
+    case PdfStreamFormat::JPEG: return jpegPropertiesText(QByteArrayView(data.bytes));
+    case PdfStreamFormat::JPEG2000: return jpeg2000PropertiesText(QByteArrayView(data.bytes));
+    case PdfStreamFormat::Raw: break;
     }
     return std::nullopt;
 }
@@ -71,29 +70,29 @@ PDFFileStruct::BuildCheck PDFFileStruct::checkWithoutBuilding(const ImageDiction
                                                               DecodeReport &report) const
 {
     const PdfObject &stream = image.stream;
-    if (::endsInCodedPicture(image)) {
+    if (zembrix::endsInCodedPicture(image)) {
         // The headers are at the start of the data: its first bytes mostly
         // decide, and the whole is read only when they do not.
         for (const qint64 headBytes : kCodedPictureHeadBytes) {
             std::optional<PdfStreamData> head = codedPictureHead(stream, headBytes);
-            if (head && ::codedPictureWouldBuild(image, *head)) {
+            if (head && zembrix::codedPictureWouldBuild(image, *head)) {
                 data = std::move(head);
                 return BuildCheck::Builds;
             }
         }
         data = streamData(image, &report.cause);
-        return !data ? BuildCheck::Unreadable
-            : ::codedPictureWouldBuild(image, *data) ? BuildCheck::Builds
-                                                   : BuildCheck::Fails;
+        return !data                                           ? BuildCheck::Unreadable
+               : zembrix::codedPictureWouldBuild(image, *data) ? BuildCheck::Builds
+                                                               : BuildCheck::Fails;
     }
     if (const std::optional<qint64> pageBytes = m_headersOnly ? jbig2DecodedSizeFromHeaders(stream) : std::nullopt)
-        return ::samplesWouldBuild(image, *pageBytes, &report) ? BuildCheck::Builds : BuildCheck::Fails;
+        return zembrix::samplesWouldBuild(image, *pageBytes, &report) ? BuildCheck::Builds : BuildCheck::Fails;
     qint64 count = 0;
-    const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(),
-                                           [&count](QByteArrayView bytes) { count += bytes.size(); });
-    return !decoded ? BuildCheck::Unreadable
-        : ::samplesWouldBuild(image, count, &report) ? BuildCheck::Builds
-                                                   : BuildCheck::Fails;
+    const bool decoded =
+        decodePdfStreamTo(stream, stream.decodedSizeLimit(), [&count](QByteArrayView bytes) { count += bytes.size(); });
+    return !decoded                                            ? BuildCheck::Unreadable
+           : zembrix::samplesWouldBuild(image, count, &report) ? BuildCheck::Builds
+                                                               : BuildCheck::Fails;
 }
 
 QImage PDFFileStruct::parsePdfStream(OstrelNode *node, PDFFileStruct *owner)
@@ -160,13 +159,13 @@ PDFFileStruct::WalkMask PDFFileStruct::analyseMask(OstrelNode *node, QSize targe
         return mask;
     const std::optional<ImageDictionary> image = readStreamEntries(node, owner, std::move(known));
     if (image && image->isImage && owner->walkMayContinue() && image->width * image->height <= double(m_maxPixels)) {
-        ImageStreamRecipe recipe = ImageStreamRecipe::of(*image, node->objectKey(), m_colorManaged, nullptr,
-                                                         m_tintBudget);
+        ImageStreamRecipe recipe =
+            ImageStreamRecipe::of(*image, node->objectKey(), m_colorManaged, nullptr, m_tintBudget);
         if (!target.isValid())
             target = maskTargetFor(QSizeF(image->width, image->height));
         mask.picture = m_keepReducedCopies
-            ? recipe.buildMask(node->stream(), target, node->name() == QLatin1String("/SMask"))
-            : QImage(1, 1, QImage::Format_Grayscale8);
+                           ? recipe.buildMask(node->stream(), target, node->name() == QLatin1String("/SMask"))
+                           : QImage(1, 1, QImage::Format_Grayscale8);
         if (!mask.picture.isNull())
             mask.recipe = std::move(recipe);
     }
@@ -198,7 +197,7 @@ void PDFFileStruct::analyseImage(OstrelNode *node, const ImageDictionary &image,
     // rows of whole 32-bit words, as pictures are stored) is checked before
     // the stream is even decoded, as the pixel budget is.
     const bool pictureTooLarge = image.isImage && !overBudget && image.height >= 1 && image.width >= 1
-        && image.height * std::ceil(image.width / 32.0) * 4.0 > double(kMaxDecodedStreamBytes);
+                                 && image.height * std::ceil(image.width / 32.0) * 4.0 > double(kMaxDecodedStreamBytes);
     // Without reduced copies, whether a large image builds is decided without building it.
     std::optional<PdfStreamData> data;
     BuildCheck check = BuildCheck::NotMade;
@@ -218,10 +217,10 @@ void PDFFileStruct::analyseImage(OstrelNode *node, const ImageDictionary &image,
                || (image.isImage && check == BuildCheck::NotMade && !(data = streamData(image, &report.cause)))) {
         // JBIG2 data is decoded again for jbig2dec's own account of what failed.
         const QString jbig2 = report.cause == DecodeCause::BadJbig2Data
-            ? jbig2StreamFailure(image.stream, image.stream.decodedSizeLimit())
-            : QString();
+                                  ? jbig2StreamFailure(image.stream, image.stream.decodedSizeLimit())
+                                  : QString();
         skip(report.cause == DecodeCause::None ? QStringLiteral("its stream data cannot be read")
-                 : jbig2.isEmpty()             ? decodeCauseText(report.cause)
+             : jbig2.isEmpty()                 ? decodeCauseText(report.cause)
                                                : decodeCauseText(report.cause) + QStringLiteral(": ") + jbig2);
     } else if (check == BuildCheck::Fails) {
         data.reset();
@@ -232,3 +231,5 @@ void PDFFileStruct::analyseImage(OstrelNode *node, const ImageDictionary &image,
     if ((data || fits) && !testNodeInUse(node))
         buildAndRecord(node, image, data, fits, std::move(mask), pictureSize, report);
 }
+
+} // namespace zembrix

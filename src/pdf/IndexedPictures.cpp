@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace zembrix {
+
 using namespace imagebuild;
 
 namespace {
@@ -46,8 +48,9 @@ std::optional<RasterImage> convertedTableRaster(const ImageDictionary &image, co
         const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(baseSpace, cause);
         if (!spot)
             return RasterImage();
-        RasterImage table = spot->convertLookup(QByteArrayView(lookup), std::clamp(image.colorSpace->count(), 0, 255) + 1,
-                                                cause, tintBudgets(options.tintBudget));
+        RasterImage table =
+            spot->convertLookup(QByteArrayView(lookup), std::clamp(image.colorSpace->count(), 0, 255) + 1, cause,
+                                tintBudgets(options.tintBudget));
         if (!table.isNull() && spot->alternateIsLab())
             table = labRaster(table, spot->alternate(), options.colorManaged);
         if (table.isNull())
@@ -73,8 +76,8 @@ std::optional<RasterImage> convertedTableRaster(const ImageDictionary &image, co
 
 } // namespace
 
-RasterImage indexedRaster(const ImageDictionary &image, const QByteArray &data, int width, int height,
-                          std::int32_t bps, bool jpeg2000, const PictureOptions &options, DecodeCause *cause)
+RasterImage indexedRaster(const ImageDictionary &image, const QByteArray &data, int width, int height, std::int32_t bps,
+                          bool jpeg2000, const PictureOptions &options, DecodeCause *cause)
 {
     if (!image.colorSpace || !image.colorSpace->getStream())
         return {};
@@ -94,8 +97,8 @@ RasterImage indexedRaster(const ImageDictionary &image, const QByteArray &data, 
         indices = *mapped;
         bitsPerIndex = 8;
     }
-    if (std::optional<RasterImage> converted = convertedTableRaster(image, lookup, QByteArrayView(indices), width,
-                                                                     height, bitsPerIndex, options, cause))
+    if (std::optional<RasterImage> converted =
+            convertedTableRaster(image, lookup, QByteArrayView(indices), width, height, bitsPerIndex, options, cause))
         return std::move(*converted);
     bool cmyk = false;
     const int entry = lookupEntrySize(colorSpace.getBase(), &cmyk);
@@ -173,3 +176,5 @@ bool indexedSamplesFit(const ImageDictionary &image, qint64 count)
     const qint64 indices = bits == 8 ? count : count * (8 / bits);
     return colorSpace->getStream()->size() >= entry && indices >= w * h && w * h * entry <= rasterLimit();
 }
+
+} // namespace zembrix

@@ -6,12 +6,14 @@
 
 #include <exception>
 
+namespace zembrix {
+
 namespace {
 
 bool isDeviceSpace(const std::string &name)
 {
     return name == "/DeviceGray" || name == "/DeviceRGB" || name == "/DeviceCMYK" || name == "/Indexed"
-        || name == "/Pattern";
+           || name == "/Pattern";
 }
 
 // A colour space given by a name of the resources: the space they hold.
@@ -33,7 +35,8 @@ InlineImageOrigin makeInlineImageOrigin(const ObjectKey &ownerKey, QByteArrayVie
     origin.dataBegin = span.dataBegin;
     origin.dataEnd = span.dataEnd;
     try {
-        QPDFObjectHandle dict = readInlineImageDictionary(content.sliced(span.dictBegin, span.dictEnd - span.dictBegin));
+        QPDFObjectHandle dict =
+            readInlineImageDictionary(content.sliced(span.dictBegin, span.dictEnd - span.dictBegin));
         QPDFObjectHandle all = resources.handle() ? *resources.handle() : QPDFObjectHandle::newNull();
         QPDFObjectHandle spaces = all.isDictionary() ? all.getKey("/ColorSpace") : QPDFObjectHandle::newNull();
         QPDFObjectHandle space = dict.getKey("/ColorSpace");
@@ -50,3 +53,5 @@ InlineImageOrigin makeInlineImageOrigin(const ObjectKey &ownerKey, QByteArrayVie
     }
     return origin;
 }
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+namespace zembrix {
+
 // Where one inline image (BI dictionary ID data EI) lies in a decoded
 // content stream, as offsets into it.
 struct InlineImageSpan {
@@ -33,3 +35,5 @@ struct InlineImageOrigin {
 // of the page or form `ownerKey`, whose resources are `resources`.
 InlineImageOrigin makeInlineImageOrigin(const ObjectKey &ownerKey, QByteArrayView content, const InlineImageSpan &span,
                                         const PdfObject &resources);
+
+} // namespace zembrix

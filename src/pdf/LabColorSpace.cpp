@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 constexpr qint64 kMaxProfileBytes = 32 * 1024 * 1024;
@@ -30,7 +32,7 @@ IccDataSpace dataSpaceOf(const QByteArray &profile)
     return iccProfileDataSpace(profile.constData(), size_t(profile.size()));
 }
 
-template <size_t N>
+template<size_t N>
 void readNumbers(const PdfObject &dict, const char *key, size_t skip, std::array<double, N> *values)
 {
     PdfObject array;
@@ -88,10 +90,12 @@ std::vector<double> LabColorSpace::encodedDecode(const std::vector<double> &deco
 RasterImage LabColorSpace::toRgb(const RasterImage &samples, bool colorManaged, qint64 maxBytes) const
 {
     if (colorManaged) {
-        RasterImage managed = ColorTransformCache::shared().labToSrgb(samples, range, white, maxBytes,
-                                                                             QByteArrayView(profile));
+        RasterImage managed =
+            ColorTransformCache::shared().labToSrgb(samples, range, white, maxBytes, QByteArrayView(profile));
         if (!managed.isNull())
             return managed;
     }
     return labToRgb(samples, range, white);
 }
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // The data colour space that the profile of an ICC-based space declares in
 // its header; Unknown when the space is not ICC-based or its profile cannot
 // be read.
@@ -22,7 +24,7 @@ IccDataSpace iccDataSpace(const PdfObject &iccBasedSpace);
 struct LabColorSpace {
     std::array<double, 4> range{-100, 100, -100, 100}; // a min, a max, b min, b max
     std::array<double, 3> white{0.9642, 1.0, 0.8249};  // XYZ; D50 for a profile
-    QByteArray profile;                                  // empty for /Lab
+    QByteArray profile;                                // empty for /Lab
 
     // None for any other space. The range of an ICC-based space is its /Range
     // (a and b from its last four values), else -128..127 as the profile's
@@ -40,3 +42,5 @@ struct LabColorSpace {
     // samples are not 8-bit with three components.
     RasterImage toRgb(const RasterImage &samples, bool colorManaged, qint64 maxBytes) const;
 };
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 bool isGraySpace(const TColorSpace *colorSpace)
@@ -15,7 +17,7 @@ bool isGraySpace(const TColorSpace *colorSpace)
         return false;
     const QString &name = *colorSpace->getName();
     return name == QLatin1String("/DeviceGray") || name == QLatin1String("/CalGray")
-        || (name == QLatin1String("/ICCBased") && colorSpace->getBase().count() == 1);
+           || (name == QLatin1String("/ICCBased") && colorSpace->getBase().count() == 1);
 }
 
 // The 256 expanded sample values after the stream's /Decode array.
@@ -61,8 +63,8 @@ QImage streamedMaskPicture(const PdfObject &stream, const TColorSpace *colorSpac
                            decodeLevels(stream));
     if (!reducer.isValid())
         return {};
-    const bool decoded = decodePdfStreamTo(stream, stream.decodedSizeLimit(),
-                                           [&reducer](QByteArrayView bytes) { reducer.add(bytes); });
+    const bool decoded =
+        decodePdfStreamTo(stream, stream.decodedSizeLimit(), [&reducer](QByteArrayView bytes) { reducer.add(bytes); });
     return decoded ? reducer.result() : QImage();
 }
 
@@ -87,7 +89,8 @@ bool applyStreamedMask(QImage &picture, const PdfObject &stream, const TColorSpa
             QRgb *pixel = reinterpret_cast<QRgb *>(picture.scanLine(y++));
             for (int x = 0; x < width; ++x) {
                 const qint64 bit = qint64(x) * bits;
-                const uchar level = levels[size_t(((row[size_t(bit / 8)] >> (8 - bits - bit % 8)) & largest) * 255 / largest)];
+                const uchar level =
+                    levels[size_t(((row[size_t(bit / 8)] >> (8 - bits - bit % 8)) & largest) * 255 / largest)];
                 const int alpha = softMask ? level : (level >= 128 ? 0 : 255);
                 pixel[x] = (pixel[x] & 0x00ffffffu) | (QRgb(alpha) << 24);
             }
@@ -103,3 +106,5 @@ bool applyStreamedMask(QImage &picture, const PdfObject &stream, const TColorSpa
     }
     return false;
 }
+
+} // namespace zembrix

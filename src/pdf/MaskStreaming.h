@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QSize>
 
+namespace zembrix {
+
 // A mask stream of more pixels than this, and than the picture it masks, is
 // brought to the picture's size while it decodes instead of being built at
 // its own size (a 20000 x 20000 soft mask on a 4 x 4 image is 400 MB of
@@ -36,3 +38,5 @@ QImage streamedMaskPicture(const PdfObject &stream, const TColorSpace *colorSpac
 // data cannot be read or is short; the picture is then opaque as it was.
 bool applyStreamedMask(QImage &picture, const PdfObject &stream, const TColorSpace *colorSpace, int bitsPerComponent,
                        bool softMask);
+
+} // namespace zembrix

@@ -5,6 +5,8 @@
 #include <QHashFunctions>
 #include <QString>
 
+namespace zembrix {
+
 // The identity of an object of an open document, as the walk and the
 // placement scan key objects: the number and generation of an indirect
 // object; a direct object, which has none, by its storage address (unique
@@ -30,3 +32,5 @@ inline size_t qHash(const ObjectKey &key, size_t seed = 0)
 {
     return qHashMulti(seed, key.objGen.getObj(), key.objGen.getGen(), key.direct);
 }
+
+} // namespace zembrix

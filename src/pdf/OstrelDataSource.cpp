@@ -1,5 +1,7 @@
 #include "OstrelDataSource.h"
 
+namespace zembrix {
+
 std::unique_ptr<OstrelDataSource> OstrelDataSource::initWithPdfDocument(std::shared_ptr<PdfDocument> document)
 {
     if (!document)
@@ -10,3 +12,5 @@ std::unique_ptr<OstrelDataSource> OstrelDataSource::initWithPdfDocument(std::sha
     source->m_root = OstrelNode::initWithCatalog(source->m_catalog);
     return source;
 }
+
+} // namespace zembrix

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace zembrix {
+
 // Holds an open document and the tree of its objects, rooted at the catalog.
 // The document stays open as long as the holder lives.
 class OstrelDataSource
@@ -23,3 +25,5 @@ private:
     PdfObject m_catalog;
     std::unique_ptr<OstrelNode> m_root;
 };
+
+} // namespace zembrix

@@ -1,5 +1,6 @@
 #include "OstrelNode.h"
 
+namespace zembrix {
 
 std::unique_ptr<OstrelNode> OstrelNode::initWithCatalog(const PdfObject &catalog)
 {
@@ -74,8 +75,7 @@ QString OstrelNode::value() const
 QString valueText(const PdfObject &object)
 {
     switch (object.type()) {
-    case PdfTypeNull:
-        return QStringLiteral("null");
+    case PdfTypeNull: return QStringLiteral("null");
     case PdfTypeBoolean: {
         bool b = false;
         object.getBoolean(&b);
@@ -91,12 +91,9 @@ QString valueText(const PdfObject &object)
         object.getNumber(&v);
         return QString::asprintf("%g", v);
     }
-    case PdfTypeName:
-        return QLatin1Char('/') + QString::fromLatin1(object.name().value_or(QByteArray()));
-    case PdfTypeString:
-        return object.textString().value_or(QString());
-    default:
-        return QString();
+    case PdfTypeName: return QLatin1Char('/') + QString::fromLatin1(object.name().value_or(QByteArray()));
+    case PdfTypeString: return object.textString().value_or(QString());
+    default: return QString();
     }
 }
 
@@ -149,3 +146,5 @@ ObjectKey OstrelNode::objectKey() const
 {
     return m_identity ? *m_identity : m_object.objectKey();
 }
+
+} // namespace zembrix

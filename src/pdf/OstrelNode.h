@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // One PDF object of the document tree, with the name under which its parent
 // holds it ("/Pages" for a dictionary entry, "0", "1", ... for an array
 // element; the root has no name). Children are built on first request and
@@ -77,3 +79,5 @@ QString valueText(const PdfObject &object);
 // dictionary's (or stream's) values in key order, an array's elements; the
 // invalid ones left out. None for an object that cannot have children.
 std::optional<std::vector<PdfObject>> childObjectsOf(const PdfObject &object);
+
+} // namespace zembrix

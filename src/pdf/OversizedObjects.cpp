@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <string_view>
 
+namespace zembrix {
+
 namespace {
 
 bool isWhite(unsigned char c)
@@ -49,8 +51,8 @@ bool readNumber(std::string_view text, size_t *at, std::int64_t *value)
 bool headerMatches(std::string_view text, int number, int generation, size_t *at)
 {
     std::int64_t n = 0, g = 0;
-    if (!readNumber(text, at, &n) || !readNumber(text, at, &g) || n != number || g != generation
-        || !skipWhite(text, at) || text.substr(*at, 3) != "obj")
+    if (!readNumber(text, at, &n) || !readNumber(text, at, &g) || n != number || g != generation || !skipWhite(text, at)
+        || text.substr(*at, 3) != "obj")
         return false;
     *at += 3;
     return true;
@@ -150,8 +152,8 @@ void measureObjectStream(QPDF &pdf, int number, const std::vector<int> &held, st
         return;
     // Deflate expands at most 1032 times: a short stream cannot hold a long object.
     const bool flateOnly = filter.isNull() || (filter.isName() && filter.getName() == "/FlateDecode")
-        || (filter.isArray() && filter.getArrayNItems() == 1 && filter.getArrayItem(0).isName()
-            && filter.getArrayItem(0).getName() == "/FlateDecode");
+                           || (filter.isArray() && filter.getArrayNItems() == 1 && filter.getArrayItem(0).isName()
+                               && filter.getArrayItem(0).getName() == "/FlateDecode");
     if (flateOnly && length.isInteger() && length.getIntValue() >= 0 && length.getIntValue() <= limit / 1032)
         return;
     constexpr std::int64_t kCountCap = std::int64_t(256) << 20;
@@ -210,7 +212,8 @@ std::vector<OversizedObject> findOversizedObjects(const QString &path, QPDF &pdf
         // Measured after the objects in the file: an object stream left
         // unread is not decoded.
         for (const auto &[number, held] : objectStreams)
-            if (std::none_of(found.begin(), found.end(), [n = number](const OversizedObject &o) { return o.number == n; }))
+            if (std::none_of(found.begin(), found.end(),
+                             [n = number](const OversizedObject &o) { return o.number == n; }))
                 measureObjectStream(pdf, number, held, limit, &found);
     } catch (const std::exception &) {
         found.clear();
@@ -218,3 +221,5 @@ std::vector<OversizedObject> findOversizedObjects(const QString &path, QPDF &pdf
     file.unmap(const_cast<uchar *>(mapped));
     return found;
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 
 class QPDF;
 
+namespace zembrix {
+
 // Objects of the file whose text is too long to be parsed: the library builds
 // a parsed dictionary or array at some thirty times its text's size, so a
 // resource dictionary of a million entries (15 MB of text) would take half a
@@ -32,3 +34,5 @@ inline constexpr std::int64_t kMaxObjectTextBytes = 8 << 20;
 // None when the file cannot be mapped or the table cannot be read.
 std::vector<OversizedObject> findOversizedObjects(const QString &path, QPDF &pdf,
                                                   std::int64_t limit = kMaxObjectTextBytes);
+
+} // namespace zembrix

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+namespace zembrix {
+
 PDFFileStruct::PDFFileStruct(std::shared_ptr<CoreContext> context)
     : m_context(context ? std::move(context) : std::make_shared<CoreContext>())
 {
@@ -100,14 +102,10 @@ void PDFFileStruct::appendImage(const std::shared_ptr<PDFImageStruct> &image)
 QString PDFFileStruct::ReadStatus::text() const
 {
     switch (state) {
-    case State::Fine:
-        return {};
-    case State::Failed:
-        return reason;
-    case State::Locked:
-        return QStringLiteral("locked (%1)").arg(reason);
-    case State::Stopped:
-        return QStringLiteral("stopped at %1 of %2").arg(stoppedAt).arg(pages);
+    case State::Fine: return {};
+    case State::Failed: return reason;
+    case State::Locked: return QStringLiteral("locked (%1)").arg(reason);
+    case State::Stopped: return QStringLiteral("stopped at %1 of %2").arg(stoppedAt).arg(pages);
     }
     return {};
 }
@@ -138,3 +136,5 @@ void PDFFileStruct::describe(std::shared_ptr<PdfDocument> document)
         mOstrelData.reset();
     }
 }
+
+} // namespace zembrix

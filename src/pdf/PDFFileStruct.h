@@ -29,6 +29,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 class CoreContext;
 class PageNumbering;
 
@@ -142,9 +144,9 @@ public:
     struct ReadStatus {
         enum class State { Fine, Failed, Locked, Stopped };
         State state = State::Fine;
-        QString reason;     // Failed and Locked: why
-        int stoppedAt = 0;  // Stopped: the page the walk was on
-        int pages = 0;      // Stopped: the pages of the file
+        QString reason;    // Failed and Locked: why
+        int stoppedAt = 0; // Stopped: the page the walk was on
+        int pages = 0;     // Stopped: the pages of the file
         bool isProblem() const { return state != State::Fine; }
         // "not a PDF file", "locked (needs a password)", "stopped at 3 of 12"; empty when fine.
         QString text() const;
@@ -180,7 +182,7 @@ public:
     // Colour spaces, over ColorSpaceResolution.h.
     static std::shared_ptr<TColorSpace> getColorSpace(OstrelNode *node);
     static void getColorSpaceBase(TColorSpace &record, OstrelNode *node, int depth = 0);
-    static constexpr int kMaxColorSpaceDepth = ::kMaxColorSpaceDepth;
+    static constexpr int kMaxColorSpaceDepth = zembrix::kMaxColorSpaceDepth;
 
     // Image construction, over the picture builders (ImageBuilders.h, where
     // each is described): the stream's dictionary is read, with the facts
@@ -190,16 +192,14 @@ public:
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
                                      int reduceToEdge = 0, bool colorManaged = true, DecodeReport *report = nullptr,
                                      WorkBudget *tintBudget = nullptr);
-    static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                            int reduceToEdge, bool colorManaged = true, DecodeCause *cause = nullptr,
-                            WorkBudget *tintBudget = nullptr);
+    static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream, int reduceToEdge,
+                            bool colorManaged = true, DecodeCause *cause = nullptr, WorkBudget *tintBudget = nullptr);
     static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
                                 int reduceToEdge, bool colorManaged = true, const TColorSpace *colorSpace = nullptr,
                                 DecodeCause *cause = nullptr);
     static bool samplesWouldBuild(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
                                   double width, double height, qint64 count, DecodeReport *report = nullptr);
-    static bool codedPictureWouldBuild(const PdfStreamData &data, double width, double height,
-                                       const PdfObject &stream);
+    static bool codedPictureWouldBuild(const PdfStreamData &data, double width, double height, const PdfObject &stream);
     static bool endsInCodedPicture(const PdfObject &stream);
     static QImage streamedSampleImage(const PdfObject &stream, double width, double height, bool fourBytes = false);
     static QImage streamedIndexedImage(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
@@ -273,20 +273,20 @@ private:
     QString m_info;
     QList<std::shared_ptr<PDFImageStruct>> m_images;
 
-    std::mutex m_parseMutex;                // held by the thread that walks
-    std::mutex m_stateMutex;                // start of a parse against the end of an older one
-    std::atomic<quint64> m_generation{0};   // raised by every parse start
+    std::mutex m_parseMutex;              // held by the thread that walks
+    std::mutex m_stateMutex;              // start of a parse against the end of an older one
+    std::atomic<quint64> m_generation{0}; // raised by every parse start
     std::atomic<quint64> m_walkGeneration{0};
     std::chrono::milliseconds m_parsePause{1000};
-    std::condition_variable m_pauseEnded;   // with m_stateMutex: a stop or a newer parse
+    std::condition_variable m_pauseEnded; // with m_stateMutex: a stop or a newer parse
 
     // Walk state (parse thread only).
     std::unique_ptr<PageNumbering> m_pageNumbers;
     QSet<ObjectKey> m_entered;
     QHash<ObjectKey, ImagePlacement> m_placements; // first placement of each image drawn
-    ContentScan m_scan;                          // what the reading of the contents learned
-    PdfObject m_pageResources;                   // of the page walked (second pass)
-    int m_nextInlineNumber = 0;                  // the object number the next inline image is given
+    ContentScan m_scan;                            // what the reading of the contents learned
+    PdfObject m_pageResources;                     // of the page walked (second pass)
+    int m_nextInlineNumber = 0;                    // the object number the next inline image is given
     std::pair<ObjectKey, std::shared_ptr<const InlineImageOrigin>> m_inlineImage; // the one analysed
     int m_currentPage = 0;
     int m_depth = 0;
@@ -297,6 +297,8 @@ private:
     ReadStatus m_readStatus;       // guarded by m_mutex
     QByteArray m_password;         // guarded by m_mutex
     int m_pageReached = 0;
-    std::shared_ptr<PdfDocumentPool> m_documents;     // the file, for building pictures again
-    std::shared_ptr<WorkBudget> m_tintBudget;         // of the file's tint transforms, walk and builds together
+    std::shared_ptr<PdfDocumentPool> m_documents; // the file, for building pictures again
+    std::shared_ptr<WorkBudget> m_tintBudget;     // of the file's tint transforms, walk and builds together
 };
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <climits>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 // One page tree node whose kids are being counted.
@@ -82,3 +84,5 @@ qsizetype PageNumbering::visit(const PdfObject &root)
     }
     return total;
 }
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 #include <QSet>
 #include <QString>
 
+namespace zembrix {
+
 // Page numbers of the page tree: for every page and page tree node, the
 // 1-based number of the first page at or below it, in document order. A page
 // referenced twice counts twice, as viewers count it; a cycle is cut where it
@@ -27,3 +29,5 @@ private:
     QSet<ObjectKey> m_onPath;
     qsizetype m_count = 0;
 };
+
+} // namespace zembrix

@@ -10,10 +10,12 @@
 
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 // Deeper than any real nesting of forms; protects the stack.
 constexpr int kMaxWalkDepth = 400;
-}
+} // namespace
 
 void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
 {
@@ -28,8 +30,8 @@ void PDFFileStruct::cgPdfParsing(PDFFileStruct *owner)
     m_currentPage = 0;
     m_depth = 0;
     // With all images, this one reading of the contents serves both passes.
-    m_scan = ImagePlacementScan::scan(mOstrelData->document()->catalog(),
-                                      [owner] { return owner->walkMayContinue(); }, m_allImages.load());
+    m_scan = ImagePlacementScan::scan(
+        mOstrelData->document()->catalog(), [owner] { return owner->walkMayContinue(); }, m_allImages.load());
     m_placements = std::move(m_scan.placements);
     m_nextInlineNumber = 0;
     const OstrelNode::ChildList *children = root->children();
@@ -90,12 +92,15 @@ void PDFFileStruct::walkInlineImages(const PdfObject &content, const PdfObject &
     if (!scanned) {
         m_scan.contentsRead.insert(key);
         const PdfObject spaces = resources.get("ColorSpace");
-        ContentLexer lexer(QByteArrayView(*bytes), [&spaces](const QByteArray &name) {
-            QPDFObjectHandle all = spaces.handle() ? *spaces.handle() : QPDFObjectHandle::newNull();
-            return all.isDictionary() ? colourSpaceComponents(all.getKey("/" + name.toStdString())) : 0;
-        }, &m_scan.unreadInflateBudget);
-        for (ContentLexer::Token token = lexer.next(); token.kind != ContentLexer::Token::End
-             && images.size() < ImagePlacementScan::kMaxInlineImages;
+        ContentLexer lexer(
+            QByteArrayView(*bytes),
+            [&spaces](const QByteArray &name) {
+                QPDFObjectHandle all = spaces.handle() ? *spaces.handle() : QPDFObjectHandle::newNull();
+                return all.isDictionary() ? colourSpaceComponents(all.getKey("/" + name.toStdString())) : 0;
+            },
+            &m_scan.unreadInflateBudget);
+        for (ContentLexer::Token token = lexer.next();
+             token.kind != ContentLexer::Token::End && images.size() < ImagePlacementScan::kMaxInlineImages;
              token = lexer.next())
             if (token.kind == ContentLexer::Token::InlineImage)
                 images.append({token.image, {}});
@@ -220,8 +225,8 @@ void PDFFileStruct::parsePdfPages(OstrelNode *node, PDFFileStruct *owner)
             const bool own = container->object().get("Resources").type() == PdfTypeDictionary;
             frame.resourcesFrame = own ? int(stack.size()) : stack.empty() ? -1 : stack.back().resourcesFrame;
             m_pageResources = frame.resourcesFrame < 0 ? PdfObject()
-                : own ? container->object().get("Resources")
-                      : stack[size_t(frame.resourcesFrame)].node->object().get("Resources");
+                              : own                    ? container->object().get("Resources")
+                                    : stack[size_t(frame.resourcesFrame)].node->object().get("Resources");
         } else if (!stack.empty()) {
             frame.resourcesFrame = stack.back().resourcesFrame;
         }
@@ -274,13 +279,16 @@ bool PDFFileStruct::testNodeNameExit(const OstrelNode *node, const QString &pare
     // dictionaries (normal, rollover, down) with their states, patterns, and
     // the graphics states whose soft masks draw a group.
     if (name == QLatin1String("/Annots") || name == QLatin1String("/AP") || name == QLatin1String("/Pattern")
-        || name == QLatin1String("/ExtGState") || (name == QLatin1String("/SMask") && node->type() == PdfTypeDictionary))
+        || name == QLatin1String("/ExtGState")
+        || (name == QLatin1String("/SMask") && node->type() == PdfTypeDictionary))
         return false;
-    const bool appearance = parentName == QLatin1String("/AP")
+    const bool appearance =
+        parentName == QLatin1String("/AP")
         && (name == QLatin1String("/N") || name == QLatin1String("/R") || name == QLatin1String("/D"));
-    const bool state = parentName == QLatin1String("/N") || parentName == QLatin1String("/R")
-        || parentName == QLatin1String("/D");
-    return !(appearance || state || parentName == QLatin1String("/Pattern") || parentName == QLatin1String("/ExtGState"));
+    const bool state =
+        parentName == QLatin1String("/N") || parentName == QLatin1String("/R") || parentName == QLatin1String("/D");
+    return !(appearance || state || parentName == QLatin1String("/Pattern")
+             || parentName == QLatin1String("/ExtGState"));
 }
 
 bool PDFFileStruct::testNodeInUse(const OstrelNode *node)
@@ -292,3 +300,4 @@ bool PDFFileStruct::testNodeInUse(const OstrelNode *node)
     return false;
 }
 
+} // namespace zembrix

@@ -1,5 +1,7 @@
 #include "PdfDate.h"
 
+namespace zembrix {
+
 namespace {
 
 // Reads exactly `digits` decimal digits at pos; false when they are not there.
@@ -65,3 +67,5 @@ std::optional<QDateTime> parsePdfDate(const QByteArray &raw)
         return std::nullopt;
     return local.toUTC();
 }
+
+} // namespace zembrix

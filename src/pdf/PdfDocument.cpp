@@ -19,6 +19,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace zembrix {
+
 namespace {
 
 // "1.7" -> (1, 7); false when the text is not a version.
@@ -48,8 +50,7 @@ bool parseVersion(const std::string &text, int *major, int *minor)
 PdfDocument::PdfDocument() = default;
 PdfDocument::~PdfDocument() = default;
 
-std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, const QByteArray &password,
-                                               PdfOpenFailure *failure)
+std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, const QByteArray &password, PdfOpenFailure *failure)
 {
     using Kind = PdfOpenFailure::Kind;
     const auto fail = [failure](Kind kind, const QString &reason) -> std::shared_ptr<PdfDocument> {
@@ -64,7 +65,8 @@ std::shared_ptr<PdfDocument> PdfDocument::open(const QString &path, const QByteA
         const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return fail(Kind::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
-        struct stat info {};
+        struct stat info {
+        };
         if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
             const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
             ::close(fd);
@@ -284,3 +286,4 @@ PdfObject PdfDocument::inlineImage(const InlineImageOrigin &origin) const
     }
 }
 
+} // namespace zembrix

@@ -13,6 +13,8 @@
 
 class QPDF;
 
+namespace zembrix {
+
 // Why a file could not be opened as a PDF document.
 struct PdfOpenFailure {
     enum class Kind { None, Unreadable, Empty, NotPdf, Damaged, NeedsPassword, WrongPassword };
@@ -82,3 +84,5 @@ private:
     mutable std::unique_ptr<QPDF> m_scratch; // after m_pdf: its copied streams read the file
     mutable std::deque<PdfObject> m_inlineStreams;
 };
+
+} // namespace zembrix

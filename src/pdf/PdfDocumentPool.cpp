@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+namespace zembrix {
+
 PdfDocumentPool::PdfDocumentPool(const QString &path, const QByteArray &password)
     : m_path(path)
     , m_password(password)
@@ -82,7 +84,8 @@ void PdfDocumentPool::giveBack(std::shared_ptr<PdfDocument> document)
 }
 
 PdfDocumentPool::Lease::Lease(std::shared_ptr<PdfDocumentPool> pool, std::shared_ptr<PdfDocument> document)
-    : m_pool(std::move(pool)), m_document(std::move(document))
+    : m_pool(std::move(pool))
+    , m_document(std::move(document))
 {
 }
 
@@ -91,3 +94,5 @@ PdfDocumentPool::Lease::~Lease()
     if (m_pool && m_document)
         m_pool->giveBack(std::move(m_document));
 }
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+namespace zembrix {
+
 // Open copies of one PDF file for the threads that build its pictures again
 // after the walk. A document belongs to one thread at a time, so each build
 // leases a copy of its own: an idle one, or a newly opened one. A few idle
@@ -70,3 +72,5 @@ private:
     std::shared_ptr<PdfDocument> m_repaired;
     bool m_repairedBusy = false;
 };
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <exception>
 
+namespace zembrix {
+
 struct PdfFunction::Node {
     virtual ~Node() = default;
     int inputs = 0;
@@ -175,7 +177,10 @@ struct StitchingNode final : Node {
 struct CalculatorNode final : Node {
     PostScriptCalculator program;
 
-    explicit CalculatorNode(PostScriptCalculator p) : program(std::move(p)) {}
+    explicit CalculatorNode(PostScriptCalculator p)
+        : program(std::move(p))
+    {
+    }
 
     bool compute(const double *in, double *out, qint64 *budget) const override
     {
@@ -208,15 +213,9 @@ public:
             return nullptr;
         std::shared_ptr<Node> node;
         switch (type) {
-        case 0:
-            node = sampled(object, domain, range);
-            break;
-        case 2:
-            node = exponential(object, domain);
-            break;
-        case 3:
-            node = stitching(object, domain, depth);
-            break;
+        case 0: node = sampled(object, domain, range); break;
+        case 2: node = exponential(object, domain); break;
+        case 3: node = stitching(object, domain, depth); break;
         case 4:
             node = calculator(object, hasDomain ? int(domain.size() / 2) : inputsHint,
                               hasRange ? int(range.size() / 2) : outputsHint);
@@ -225,8 +224,7 @@ public:
                 fillUnitPairs(domain);
             }
             break;
-        default:
-            return nullptr;
+        default: return nullptr;
         }
         if (!node || domain.empty() || int(domain.size()) != 2 * node->inputs || node->inputs < 1
             || node->inputs > PdfFunction::kMaxInputs || node->outputs < 1 || node->outputs > PdfFunction::kMaxOutputs
@@ -395,3 +393,5 @@ bool PdfFunction::evaluate(const double *in, double *out, qint64 *budget) const
 {
     return m_root && m_root->evaluate(in, out, budget);
 }
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // A PDF function of m inputs and n outputs: sampled (type 0), exponential
 // (type 2), stitching (type 3) or a PostScript calculator program (type 4).
 // Parsed once from its dictionary or stream; evaluated many times from any
@@ -43,3 +45,5 @@ public:
 private:
     std::shared_ptr<const Node> m_root;
 };
+
+} // namespace zembrix

@@ -8,6 +8,8 @@
 #include <climits>
 #include <exception>
 
+namespace zembrix {
+
 namespace {
 
 // The PDF library reports damage by exceptions; they stop here.
@@ -51,94 +53,108 @@ std::int32_t PdfObject::type() const
 {
     if (!m_handle)
         return PdfTypeInvalid;
-    return guarded([&] {
-        switch (m_handle->getTypeCode()) {
-        case ::ot_null: return PdfTypeNull;
-        case ::ot_boolean: return PdfTypeBoolean;
-        case ::ot_integer: return PdfTypeInteger;
-        case ::ot_real: return PdfTypeReal;
-        case ::ot_name: return PdfTypeName;
-        case ::ot_string: return PdfTypeString;
-        case ::ot_array: return PdfTypeArray;
-        case ::ot_dictionary: return PdfTypeDictionary;
-        case ::ot_stream: return PdfTypeStream;
-        default: return PdfTypeInvalid;
-        }
-    }, PdfTypeInvalid);
+    return guarded(
+        [&] {
+            switch (m_handle->getTypeCode()) {
+            case ::ot_null: return PdfTypeNull;
+            case ::ot_boolean: return PdfTypeBoolean;
+            case ::ot_integer: return PdfTypeInteger;
+            case ::ot_real: return PdfTypeReal;
+            case ::ot_name: return PdfTypeName;
+            case ::ot_string: return PdfTypeString;
+            case ::ot_array: return PdfTypeArray;
+            case ::ot_dictionary: return PdfTypeDictionary;
+            case ::ot_stream: return PdfTypeStream;
+            default: return PdfTypeInvalid;
+            }
+        },
+        PdfTypeInvalid);
 }
 
 bool PdfObject::getBoolean(bool *value) const
 {
     if (!m_handle)
         return false;
-    return guarded([&] {
-        if (!m_handle->isBool())
-            return false;
-        *value = m_handle->getBoolValue();
-        return true;
-    }, false);
+    return guarded(
+        [&] {
+            if (!m_handle->isBool())
+                return false;
+            *value = m_handle->getBoolValue();
+            return true;
+        },
+        false);
 }
 
 bool PdfObject::getInteger(std::int32_t *value) const
 {
     if (!m_handle)
         return false;
-    return guarded([&] {
-        if (!m_handle->isInteger())
-            return false;
-        *value = m_handle->getIntValueAsInt();
-        return true;
-    }, false);
+    return guarded(
+        [&] {
+            if (!m_handle->isInteger())
+                return false;
+            *value = m_handle->getIntValueAsInt();
+            return true;
+        },
+        false);
 }
 
 bool PdfObject::getNumber(double *value) const
 {
     if (!m_handle)
         return false;
-    return guarded([&] {
-        if (!m_handle->isNumber())
-            return false;
-        *value = m_handle->getNumericValue();
-        return true;
-    }, false);
+    return guarded(
+        [&] {
+            if (!m_handle->isNumber())
+                return false;
+            *value = m_handle->getNumericValue();
+            return true;
+        },
+        false);
 }
 
 std::optional<QByteArray> PdfObject::name() const
 {
     if (!m_handle)
         return std::nullopt;
-    return guarded([&]() -> std::optional<QByteArray> {
-        if (!m_handle->isName())
-            return std::nullopt;
-        std::string n = m_handle->getName(); // with its leading slash
-        if (!n.empty() && n[0] == '/')
-            n.erase(0, 1);
-        return QByteArray(n.data(), qsizetype(n.size()));
-    }, std::optional<QByteArray>());
+    return guarded(
+        [&]() -> std::optional<QByteArray> {
+            if (!m_handle->isName())
+                return std::nullopt;
+            std::string n = m_handle->getName(); // with its leading slash
+            if (!n.empty() && n[0] == '/')
+                n.erase(0, 1);
+            return QByteArray(n.data(), qsizetype(n.size()));
+        },
+        std::optional<QByteArray>());
 }
 
 std::optional<QByteArray> PdfObject::stringBytes() const
 {
     if (!m_handle)
         return std::nullopt;
-    return guarded([&]() -> std::optional<QByteArray> {
-        if (!m_handle->isString())
-            return std::nullopt;
-        std::string s = m_handle->getStringValue();
-        return QByteArray(s.data(), qsizetype(s.size()));
-    }, std::optional<QByteArray>());
+    return guarded(
+        [&]() -> std::optional<QByteArray> {
+            if (!m_handle->isString())
+                return std::nullopt;
+            std::string s = m_handle->getStringValue();
+            return QByteArray(s.data(), qsizetype(s.size()));
+        },
+        std::optional<QByteArray>());
 }
 
 std::optional<QString> PdfObject::textString() const
 {
     if (!m_handle)
         return std::nullopt;
-    return guarded([&]() -> std::optional<QString> {
-        if (!m_handle->isString())
-            return std::nullopt;
-        std::string s = m_handle->getUTF8Value();
-        return QString::fromUtf8(s.data(), qsizetype(s.size()));
-    }, std::optional<QString>());
+    return guarded(
+        [&]() -> std::optional<QString> {
+            if (!m_handle->isString())
+                return std::nullopt;
+            std::string s = m_handle->getUTF8Value();
+            return QString::fromUtf8(s.data(), qsizetype(s.size()));
+        },
+        std::optional<QString>());
 }
 
 std::optional<QDateTime> PdfObject::date() const
@@ -153,12 +169,14 @@ int PdfObject::dictionaryCount() const
 {
     if (!m_handle)
         return 0;
-    return guarded([&] {
-        QPDFObjectHandle dict = m_handle->isStream() ? m_handle->getDict() : *m_handle;
-        if (!dict.isDictionary())
-            return 0;
-        return int(dict.getKeys().size());
-    }, 0);
+    return guarded(
+        [&] {
+            QPDFObjectHandle dict = m_handle->isStream() ? m_handle->getDict() : *m_handle;
+            if (!dict.isDictionary())
+                return 0;
+            return int(dict.getKeys().size());
+        },
+        0);
 }
 
 void PdfObject::forEachEntry(const std::function<void(const QByteArray &, const PdfObject &)> &visit) const
@@ -194,15 +212,17 @@ PdfObject PdfObject::get(const char *key) const
 {
     if (!m_handle)
         return {};
-    return guarded([&] {
-        QPDFObjectHandle dict = m_handle->isStream() ? m_handle->getDict() : *m_handle;
-        if (!dict.isDictionary())
-            return PdfObject();
-        const std::string k = std::string("/") + key;
-        if (!dict.hasKey(k))
-            return PdfObject();
-        return PdfObject(dict.getKey(k));
-    }, PdfObject());
+    return guarded(
+        [&] {
+            QPDFObjectHandle dict = m_handle->isStream() ? m_handle->getDict() : *m_handle;
+            if (!dict.isDictionary())
+                return PdfObject();
+            const std::string k = std::string("/") + key;
+            if (!dict.hasKey(k))
+                return PdfObject();
+            return PdfObject(dict.getKey(k));
+        },
+        PdfObject());
 }
 
 bool PdfObject::getString(const char *key, PdfObject *value) const
@@ -253,11 +273,13 @@ PdfObject PdfObject::at(int index) const
 {
     if (!m_handle || index < 0)
         return {};
-    return guarded([&] {
-        if (!m_handle->isArray() || index >= m_handle->getArrayNItems())
-            return PdfObject();
-        return PdfObject(m_handle->getArrayItem(index));
-    }, PdfObject());
+    return guarded(
+        [&] {
+            if (!m_handle->isArray() || index >= m_handle->getArrayNItems())
+                return PdfObject();
+            return PdfObject(m_handle->getArrayItem(index));
+        },
+        PdfObject());
 }
 
 bool PdfObject::getNumberAt(int index, double *value) const
@@ -286,12 +308,14 @@ ObjectKey PdfObject::objectKey() const
 {
     if (!m_handle)
         return {};
-    return guarded([&] {
-        const QPDFObjGen og = m_handle->getObjGen();
-        if (og.isIndirect())
-            return ObjectKey{og, 0};
-        return ObjectKey{QPDFObjGen(), quintptr(m_handle->getObjectPtr())};
-    }, ObjectKey());
+    return guarded(
+        [&] {
+            const QPDFObjGen og = m_handle->getObjGen();
+            if (og.isIndirect())
+                return ObjectKey{og, 0};
+            return ObjectKey{QPDFObjGen(), quintptr(m_handle->getObjectPtr())};
+        },
+        ObjectKey());
 }
 
 bool PdfObject::isIndirect() const
@@ -300,3 +324,5 @@ bool PdfObject::isIndirect() const
         return false;
     return guarded([&] { return m_handle->isIndirect(); }, false);
 }
+
+} // namespace zembrix

@@ -14,6 +14,8 @@
 
 class QPDFObjectHandle;
 
+namespace zembrix {
+
 // Type codes of PDF objects as the rest of the system sees them.
 enum PdfObjectType : std::int32_t {
     PdfTypeInvalid = 0,
@@ -62,8 +64,8 @@ public:
     bool getNumber(double *value) const;        // integer or real
     std::optional<QByteArray> name() const;     // without the slash
     std::optional<QByteArray> stringBytes() const;
-    std::optional<QString> textString() const;  // PDFDocEncoding or UTF-16BE with BOM
-    std::optional<QDateTime> date() const;      // a PDF date string, as UTC
+    std::optional<QString> textString() const; // PDFDocEncoding or UTF-16BE with BOM
+    std::optional<QDateTime> date() const;     // a PDF date string, as UTC
 
     // Dictionaries (a stream answers for its own dictionary).
     int dictionaryCount() const;
@@ -102,3 +104,5 @@ public:
 private:
     std::unique_ptr<QPDFObjectHandle> m_handle;
 };
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <exception>
 
+namespace zembrix {
+
 namespace {
 
 // True when the stream has a /Decode array that maps some component other
@@ -103,8 +105,9 @@ ImageStreamRecipe ImageStreamRecipe::of(const ImageDictionary &image, const Obje
                                         std::shared_ptr<const InlineImageOrigin> inlineImage,
                                         std::shared_ptr<WorkBudget> tintBudget)
 {
-    return {objectKey,         image.filters, image.width,      image.height,         image.bitsPerComponent,
-            image.colorSpace,  colorManaged,  std::move(inlineImage), std::move(tintBudget)};
+    return {objectKey,    image.filters,          image.width,
+            image.height, image.bitsPerComponent, image.colorSpace,
+            colorManaged, std::move(inlineImage), std::move(tintBudget)};
 }
 
 ImageDictionary ImageStreamRecipe::dictionaryOf(const PdfObject &stream) const
@@ -147,7 +150,8 @@ QImage ImageStreamRecipe::buildMask(const PdfObject &stream, QSize size, bool so
     if (mask.isNull())
         mask = build(stream, 0);
     // Never finer than the picture it masks (a reduced copy's).
-    if (!mask.isNull() && qint64(mask.width()) * mask.height() > qint64(size.width()) * size.height() && !size.isEmpty())
+    if (!mask.isNull() && qint64(mask.width()) * mask.height() > qint64(size.width()) * size.height()
+        && !size.isEmpty())
         mask = mask.convertToFormat(QImage::Format_Grayscale8)
                    .scaled(size, Qt::IgnoreAspectRatio, softMask ? Qt::SmoothTransformation : Qt::FastTransformation);
     return mask;
@@ -173,7 +177,10 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge, bool 
 
 PdfPictureRecipe::PdfPictureRecipe(std::shared_ptr<PdfDocumentPool> documents, ImageStreamRecipe image,
                                    std::optional<ImageStreamRecipe> mask, bool softMask)
-    : m_documents(std::move(documents)), m_image(std::move(image)), m_mask(std::move(mask)), m_softMask(softMask)
+    : m_documents(std::move(documents))
+    , m_image(std::move(image))
+    , m_mask(std::move(mask))
+    , m_softMask(softMask)
 {
 }
 
@@ -245,12 +252,12 @@ std::optional<EmbeddedPicture> PdfPictureRecipe::embeddedPicture() const
 
         EmbeddedPicture picture;
         const QByteArray &filter = coded->coding.name;
-        picture.coding = filter == "DCTDecode" ? EmbeddedPicture::Coding::Jpeg
-            : filter == "JPXDecode"            ? EmbeddedPicture::Coding::Jpeg2000
-                                               : EmbeddedPicture::Coding::CcittFax;
+        picture.coding = filter == "DCTDecode"   ? EmbeddedPicture::Coding::Jpeg
+                         : filter == "JPXDecode" ? EmbeddedPicture::Coding::Jpeg2000
+                                                 : EmbeddedPicture::Coding::CcittFax;
         picture.bytes = std::move(coded->bytes);
-        if (std::isfinite(m_image.width) && std::isfinite(m_image.height) && m_image.width >= 1
-            && m_image.height >= 1 && m_image.width <= 1e6 && m_image.height <= 1e6) {
+        if (std::isfinite(m_image.width) && std::isfinite(m_image.height) && m_image.width >= 1 && m_image.height >= 1
+            && m_image.width <= 1e6 && m_image.height <= 1e6) {
             picture.width = int(m_image.width);
             picture.height = int(m_image.height);
         }
@@ -274,3 +281,5 @@ std::optional<EmbeddedPicture> PdfPictureRecipe::embeddedPicture() const
         return std::nullopt;
     }
 }
+
+} // namespace zembrix

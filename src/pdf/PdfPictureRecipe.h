@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 
+namespace zembrix {
+
 // One image stream as the walk analysed it: its object and what its
 // dictionary said, resolved as the walk resolved it.
 struct ImageStreamRecipe {
@@ -72,3 +74,5 @@ private:
     std::optional<ImageStreamRecipe> m_mask;
     bool m_softMask = true;
 };
+
+} // namespace zembrix

@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <string_view>
 
+namespace zembrix {
+
 namespace {
 
 // Collects a pipeline's output and refuses to grow past a limit. Throwing
@@ -46,7 +48,7 @@ public:
 bool isGeneralFilter(const QByteArray &name)
 {
     return name == "FlateDecode" || name == "LZWDecode" || name == "ASCII85Decode" || name == "ASCIIHexDecode"
-        || name == "RunLengthDecode";
+           || name == "RunLengthDecode";
 }
 
 std::int32_t intParam(const PdfObject &parms, const char *key, std::int32_t fallback)
@@ -155,8 +157,7 @@ bool pipeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qin
         QPDFObjectHandle dict = stream.getDict();
         dict.replaceKey("/Filter", filters);
         dict.replaceKey("/DecodeParms", parms);
-        if (!stream.pipeStreamData(&out, &attempted, 0, qpdf_dl_specialized, true, false)
-            || scratch.anyWarnings())
+        if (!stream.pipeStreamData(&out, &attempted, 0, qpdf_dl_specialized, true, false) || scratch.anyWarnings())
             noteDecodeCause(cause, DecodeCause::DamagedFile);
     } catch (const std::length_error &) {
         // The size limit: no damage.
@@ -164,7 +165,8 @@ bool pipeGeneral(const QByteArray &input, const QList<PdfFilterStep> &steps, qin
         // Falls through: the output so far is what could be decoded.
         const std::string_view what(e.what());
         const bool lzwFull = what.find("LZW") != std::string_view::npos
-            && (what.find("table full") != std::string_view::npos || what.find("table overflow") != std::string_view::npos);
+                             && (what.find("table full") != std::string_view::npos
+                                 || what.find("table overflow") != std::string_view::npos);
         noteDecodeCause(cause, lzwFull ? DecodeCause::LzwTableOverflow : DecodeCause::DamagedFile);
     }
     return attempted;
@@ -535,7 +537,8 @@ bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::func
         return false;
     QList<PdfFilterStep> steps = pdfStreamFilters(stream);
     steps.removeIf([](const PdfFilterStep &step) { return step.name == "Crypt"; });
-    if (!std::all_of(steps.begin(), steps.end(), [](const PdfFilterStep &step) { return isGeneralFilter(step.name); })) {
+    if (!std::all_of(steps.begin(), steps.end(),
+                     [](const PdfFilterStep &step) { return isGeneralFilter(step.name); })) {
         // CCITT and JBIG2 decode whole; coded pictures are no samples.
         const std::optional<PdfStreamData> data = decodePdfStream(stream, maxBytes, cause);
         if (!data || data->format != PdfStreamFormat::Raw)
@@ -555,3 +558,5 @@ bool decodePdfStreamTo(const PdfObject &stream, qint64 maxBytes, const std::func
     ForwardingSink out(maxBytes, sink);
     return pipeGeneral(*raw, steps, maxBytes, out, cause) && !out.m_overflow && (out.m_total > 0 || raw->isEmpty());
 }
+
+} // namespace zembrix

@@ -10,11 +10,13 @@
 #include <functional>
 #include <optional>
 
+namespace zembrix {
+
 // The chain of filters of one stream, as its dictionary names them, with the
 // abbreviated names of inline images expanded (/Fl -> FlateDecode).
 struct PdfFilterStep {
-    QByteArray name;   // without slash, full name
-    PdfObject parms;   // its /DecodeParms dictionary, or invalid
+    QByteArray name; // without slash, full name
+    PdfObject parms; // its /DecodeParms dictionary, or invalid
 };
 QList<PdfFilterStep> pdfStreamFilters(const PdfObject &stream);
 QByteArray expandFilterAbbreviation(const QByteArray &name);
@@ -27,8 +29,7 @@ QByteArray expandFilterAbbreviation(const QByteArray &name);
 // none. Nothing larger than maxBytes is ever allocated. `cause`, when given,
 // gets what stopped a filter (LZW table overflow, bad fax data, damaged data),
 // also when what came before was returned.
-std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes,
-                                             DecodeCause *cause = nullptr);
+std::optional<PdfStreamData> decodePdfStream(const PdfObject &stream, qint64 maxBytes, DecodeCause *cause = nullptr);
 
 // Why decodePdfStream() gives none for `stream` when its JBIG2 data is at fault (decoded again
 // to find out; see decodeJbig2()); empty when it gives a result or fails for another reason.
@@ -73,3 +74,5 @@ qint64 pdfStreamDecodedSizeLimit(const PdfObject &stream);
 
 inline constexpr qint64 kMaxDecodedStreamBytes = qint64(1) << 30;
 inline constexpr qint64 kMaxAuxiliaryStreamBytes = qint64(64) << 20;
+
+} // namespace zembrix

@@ -6,14 +6,56 @@
 #include <string>
 #include <utility>
 
+namespace zembrix {
+
 enum class PostScriptCalculator::Op : std::uint8_t {
-    PushInt, PushReal, JumpIfFalse, Jump,
-    Abs, Add, Atan, Ceiling, Cos, Cvi, Cvr, Div, Exp, Floor, Idiv, Ln, Log, Mod, Mul, Neg, Round, Sin, Sqrt, Sub,
+    PushInt,
+    PushReal,
+    JumpIfFalse,
+    Jump,
+    Abs,
+    Add,
+    Atan,
+    Ceiling,
+    Cos,
+    Cvi,
+    Cvr,
+    Div,
+    Exp,
+    Floor,
+    Idiv,
+    Ln,
+    Log,
+    Mod,
+    Mul,
+    Neg,
+    Round,
+    Sin,
+    Sqrt,
+    Sub,
     Truncate,
-    And, Bitshift, Eq, False, Ge, Gt, Le, Lt, Ne, Not, Or, True, Xor,
-    Copy, Dup, Exch, Index, Pop, Roll,
+    And,
+    Bitshift,
+    Eq,
+    False,
+    Ge,
+    Gt,
+    Le,
+    Lt,
+    Ne,
+    Not,
+    Or,
+    True,
+    Xor,
+    Copy,
+    Dup,
+    Exch,
+    Index,
+    Pop,
+    Roll,
     // Markers the compiler replaces by jumps; never executed.
-    If, IfElse,
+    If,
+    IfElse,
 };
 
 namespace {
@@ -27,14 +69,48 @@ struct NamedOp {
 };
 
 constexpr NamedOp kOperators[] = {
-    {"abs", Op::Abs}, {"add", Op::Add}, {"atan", Op::Atan}, {"ceiling", Op::Ceiling}, {"cos", Op::Cos},
-    {"cvi", Op::Cvi}, {"cvr", Op::Cvr}, {"div", Op::Div}, {"exp", Op::Exp}, {"floor", Op::Floor},
-    {"idiv", Op::Idiv}, {"ln", Op::Ln}, {"log", Op::Log}, {"mod", Op::Mod}, {"mul", Op::Mul}, {"neg", Op::Neg},
-    {"round", Op::Round}, {"sin", Op::Sin}, {"sqrt", Op::Sqrt}, {"sub", Op::Sub}, {"truncate", Op::Truncate},
-    {"and", Op::And}, {"bitshift", Op::Bitshift}, {"eq", Op::Eq}, {"false", Op::False}, {"ge", Op::Ge},
-    {"gt", Op::Gt}, {"le", Op::Le}, {"lt", Op::Lt}, {"ne", Op::Ne}, {"not", Op::Not}, {"or", Op::Or},
-    {"true", Op::True}, {"xor", Op::Xor}, {"copy", Op::Copy}, {"dup", Op::Dup}, {"exch", Op::Exch},
-    {"index", Op::Index}, {"pop", Op::Pop}, {"roll", Op::Roll}, {"if", Op::If}, {"ifelse", Op::IfElse},
+    {"abs", Op::Abs},
+    {"add", Op::Add},
+    {"atan", Op::Atan},
+    {"ceiling", Op::Ceiling},
+    {"cos", Op::Cos},
+    {"cvi", Op::Cvi},
+    {"cvr", Op::Cvr},
+    {"div", Op::Div},
+    {"exp", Op::Exp},
+    {"floor", Op::Floor},
+    {"idiv", Op::Idiv},
+    {"ln", Op::Ln},
+    {"log", Op::Log},
+    {"mod", Op::Mod},
+    {"mul", Op::Mul},
+    {"neg", Op::Neg},
+    {"round", Op::Round},
+    {"sin", Op::Sin},
+    {"sqrt", Op::Sqrt},
+    {"sub", Op::Sub},
+    {"truncate", Op::Truncate},
+    {"and", Op::And},
+    {"bitshift", Op::Bitshift},
+    {"eq", Op::Eq},
+    {"false", Op::False},
+    {"ge", Op::Ge},
+    {"gt", Op::Gt},
+    {"le", Op::Le},
+    {"lt", Op::Lt},
+    {"ne", Op::Ne},
+    {"not", Op::Not},
+    {"or", Op::Or},
+    {"true", Op::True},
+    {"xor", Op::Xor},
+    {"copy", Op::Copy},
+    {"dup", Op::Dup},
+    {"exch", Op::Exch},
+    {"index", Op::Index},
+    {"pop", Op::Pop},
+    {"roll", Op::Roll},
+    {"if", Op::If},
+    {"ifelse", Op::IfElse},
 };
 
 bool isBlank(char c)
@@ -50,7 +126,10 @@ bool isDelimiter(char c)
 class Compiler
 {
 public:
-    explicit Compiler(QByteArrayView text) : m_text(text) {}
+    explicit Compiler(QByteArrayView text)
+        : m_text(text)
+    {
+    }
 
     std::optional<std::vector<Step>> program()
     {
@@ -237,9 +316,7 @@ bool PostScriptCalculator::run(const double *in, int inputs, double *out, int ou
             if (b->v == 0)
                 pc += std::size_t(step.jump);
             break;
-        case Op::Jump:
-            pc += std::size_t(step.jump);
-            break;
+        case Op::Jump: pc += std::size_t(step.jump); break;
         case Op::Add:
         case Op::Sub:
         case Op::Mul: {
@@ -297,8 +374,8 @@ bool PostScriptCalculator::run(const double *in, int inputs, double *out, int ou
                 return false;
             const double v = b->v;
             b->v = step.op == Op::Ceiling ? std::ceil(v)
-                : step.op == Op::Floor    ? std::floor(v)
-                : step.op == Op::Round    ? std::floor(v + 0.5)
+                   : step.op == Op::Floor ? std::floor(v)
+                   : step.op == Op::Round ? std::floor(v + 0.5)
                                           : std::trunc(v);
             break;
         }
@@ -343,10 +420,10 @@ bool PostScriptCalculator::run(const double *in, int inputs, double *out, int ou
         case Op::Lt: {
             if (!numeric2())
                 return false;
-            const bool r = step.op == Op::Ge ? a->v >= b->v
-                : step.op == Op::Gt          ? a->v > b->v
-                : step.op == Op::Le          ? a->v <= b->v
-                                             : a->v < b->v;
+            const bool r = step.op == Op::Ge   ? a->v >= b->v
+                           : step.op == Op::Gt ? a->v > b->v
+                           : step.op == Op::Le ? a->v <= b->v
+                                               : a->v < b->v;
             *a = {r ? 1.0 : 0.0, Kind::Bool};
             --top;
             break;
@@ -430,8 +507,7 @@ bool PostScriptCalculator::run(const double *in, int inputs, double *out, int ou
             break;
         }
         case Op::If:
-        case Op::IfElse:
-            return false;
+        case Op::IfElse: return false;
         }
     }
     if (executed)
@@ -446,3 +522,5 @@ bool PostScriptCalculator::run(const double *in, int inputs, double *out, int ou
     }
     return true;
 }
+
+} // namespace zembrix

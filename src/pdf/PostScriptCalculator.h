@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // The program of a PostScript calculator function (type 4): the operator set
 // of arithmetic, boolean, bitwise, comparison, stack and conditional
 // operators, compiled to a flat list of steps where `if` and `ifelse` are
@@ -38,3 +40,5 @@ public:
 private:
     std::vector<Step> m_steps;
 };
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include "LabColorSpace.h"
 #include "raster/SampleImageBuilder.h"
 
+namespace zembrix {
+
 using namespace imagebuild;
 
 namespace {
@@ -55,7 +57,7 @@ bool rawSamplesFit(const ImageDictionary &image, qint64 w, qint64 h, qint64 coun
     // Over a spot colour space: the table's tints are evaluated when built.
     const std::optional<SpotColorSpace> spot = SpotColorSpace::fromObject(image.colorSpaceEntry.at(1));
     return spot && colorSpace->getStream() && bps >= 1 && bps <= 8
-        && packedFit(count, w, h, 1, bps, spot->alternateComponents());
+           && packedFit(count, w, h, 1, bps, spot->alternateComponents());
 }
 
 } // namespace
@@ -88,3 +90,5 @@ bool samplesWouldBuild(const ImageDictionary &image, qint64 count, DecodeReport 
     }
     return rawSamplesFit(image, w, h, count);
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+namespace zembrix {
+
 using namespace imagebuild;
 
 // The /Decode array is applied here, on every route, as renderers apply it
@@ -86,7 +88,9 @@ QImage directImageOfSize(const ImageDictionary &image, int width, int height, qi
         return {};
     *rowBytesOut = rowBytes;
     return QImage(width, height,
-                  fourBytes ? QImage::Format_RGB32 : components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+                  fourBytes         ? QImage::Format_RGB32
+                  : components == 1 ? QImage::Format_Grayscale8
+                                    : QImage::Format_RGB888);
 }
 
 // Eight-bit gray or RGB samples copied straight into the picture the
@@ -116,7 +120,8 @@ QImage monoImage(const QByteArray &data, int width, int height, const ImageDicti
         return {};
     const std::vector<double> &decode = image.decode;
     const bool inverted = decode.size() >= 2 && decode[0] > decode[1];
-    picture.setColorTable({inverted ? qRgb(255, 255, 255) : qRgb(0, 0, 0), inverted ? qRgb(0, 0, 0) : qRgb(255, 255, 255)});
+    picture.setColorTable(
+        {inverted ? qRgb(255, 255, 255) : qRgb(0, 0, 0), inverted ? qRgb(0, 0, 0) : qRgb(255, 255, 255)});
     for (int y = 0; y < height; ++y)
         memcpy(picture.scanLine(y), data.constData() + rowBytes * y, size_t(rowBytes));
     return picture;
@@ -230,8 +235,8 @@ QImage samplePicture(const ImageDictionary &image, const PdfStreamData &stored, 
     // cannot (Indexed, and data of another length).
     if (image.integerWidth == w && image.integerHeight == h) {
         const QImage direct = options.colorManaged && hasEmbeddedProfile(image.colorSpaceEntry)
-            ? QImage()
-            : directImage(image, data.bytes, w, h);
+                                  ? QImage()
+                                  : directImage(image, data.bytes, w, h);
         if (!direct.isNull())
             return direct;
     }
@@ -250,12 +255,9 @@ QImage buildFullPicture(const ImageDictionary &image, const PdfStreamData &data,
     const int w = int(image.width), h = int(image.height);
     DecodeCause *const cause = report ? &report->cause : nullptr;
     switch (data.format) {
-    case PdfStreamFormat::JPEG:
-        return jpegPicture(image, data, options, cause);
-    case PdfStreamFormat::JPEG2000:
-        return jpeg2000Picture(image, data, options, image.colorSpace.get(), cause);
-    case PdfStreamFormat::Raw:
-        break;
+    case PdfStreamFormat::JPEG: return jpegPicture(image, data, options, cause);
+    case PdfStreamFormat::JPEG2000: return jpeg2000Picture(image, data, options, image.colorSpace.get(), cause);
+    case PdfStreamFormat::Raw: break;
     }
     return samplePicture(image, data, w, h, options, report);
 }
@@ -274,8 +276,8 @@ QImage buildPicture(const ImageDictionary &image, const PdfStreamData &data, con
         return built;
     if (reduceToEdge == kCheckOnlyEdge)
         return built.width() <= PDFImageStruct::kReducedEdge && built.height() <= PDFImageStruct::kReducedEdge
-            ? built
-            : QImage(1, 1, QImage::Format_Grayscale8);
+                   ? built
+                   : QImage(1, 1, QImage::Format_Grayscale8);
     return drawnAtSize(built, builtSize(built.width(), built.height(), reduceToEdge));
 }
 
@@ -308,10 +310,13 @@ QImage streamedSamplePicture(const ImageDictionary &image, bool fourBytes)
             if (fourBytes && column + n == rowBytes) {
                 QRgb *pixel = reinterpret_cast<QRgb *>(picture.scanLine(y));
                 for (int x = 0; x < w; ++x)
-                    pixel[x] = gray ? qRgb(samples[size_t(x)], samples[size_t(x)], samples[size_t(x)])
-                                    : qRgb(samples[size_t(3 * x)], samples[size_t(3 * x + 1)], samples[size_t(3 * x + 2)]);
+                    pixel[x] =
+                        gray ? qRgb(samples[size_t(x)], samples[size_t(x)], samples[size_t(x)])
+                             : qRgb(samples[size_t(3 * x)], samples[size_t(3 * x + 1)], samples[size_t(3 * x + 2)]);
             }
         }
     });
     return decoded && filled == needed ? picture : QImage();
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <unordered_map>
 
+namespace zembrix {
+
 namespace {
 
 // The model of an alternate space; false for a space that cannot be one.
@@ -185,7 +187,8 @@ bool SpotColorSpace::tintToAlternate(const double *tints, uchar *out, qint64 *bu
         double v = values[i];
         if (m_lab) // to the 8-bit encoding the Lab conversion reads
             v = i == 0 ? v / 100.0
-                       : (v - m_labRange[size_t(2 * i - 2)]) / (m_labRange[size_t(2 * i - 1)] - m_labRange[size_t(2 * i - 2)]);
+                       : (v - m_labRange[size_t(2 * i - 2)])
+                             / (m_labRange[size_t(2 * i - 1)] - m_labRange[size_t(2 * i - 2)]);
         out[i] = uchar(std::lround(std::clamp(std::isfinite(v) ? v : 0.0, 0.0, 1.0) * 255.0));
     }
     return true;
@@ -275,7 +278,8 @@ RasterImage SpotColorSpace::convertLookup(QByteArrayView lookup, int entries, De
     const int n = componentsOf(m_model);
     TintAllowance allowance(budgets);
     for (int i = 0; i < entries; ++i) {
-        const auto *entry = reinterpret_cast<const uchar *>(lookup.data()) + std::min<qint64>(i, stored - 1) * m_colourants;
+        const auto *entry =
+            reinterpret_cast<const uchar *>(lookup.data()) + std::min<qint64>(i, stored - 1) * m_colourants;
         double tints[kMaxColourants];
         for (int c = 0; c < m_colourants; ++c)
             tints[c] = entry[c] / 255.0;
@@ -287,3 +291,5 @@ RasterImage SpotColorSpace::convertLookup(QByteArrayView lookup, int entries, De
     }
     return raster;
 }
+
+} // namespace zembrix

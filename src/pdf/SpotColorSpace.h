@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // The budgets a tint conversion spends from: its file's and the run's.
 // Without any, a conversion gets SpotColorSpace::kFileBudget units of its own.
 struct TintBudgets {
@@ -32,7 +34,7 @@ public:
     // one file may spend together, every build of its images included; past
     // them, or past the run's budget, an image is refused.
     static constexpr qint64 kFileBudget = qint64(1) << 30;
-    using TintBudgets = ::TintBudgets;
+    using TintBudgets = zembrix::TintBudgets;
 
     // Whether the object names a Separation or DeviceN space.
     static bool isSpotSpace(const PdfObject &colorSpace);
@@ -74,3 +76,5 @@ private:
     PdfObject m_alternate;
     PdfFunction m_tint;
 };
+
+} // namespace zembrix

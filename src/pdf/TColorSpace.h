@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+namespace zembrix {
+
 // The base of a colour space record: the name of the base space of an
 // Indexed or DeviceN space, or the /N of an ICC-based space's profile.
 class TBaseColor
@@ -45,3 +47,5 @@ private:
     std::optional<QByteArray> m_stream;
     TBaseColor m_base;
 };
+
+} // namespace zembrix

@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 // Profiles larger than this are not read: real ones are a few megabytes at most.
@@ -143,9 +145,9 @@ cmsUInt32Number inputFormat(const RasterImage &raster)
 {
     const int bytes = raster.bitsPerComponent == 16 ? 2 : 1;
     const int channels = raster.colorComponents();
-    cmsUInt32Number space = raster.model == ColorModel::Gray ? PT_GRAY
-        : raster.model == ColorModel::RGB                    ? PT_RGB
-                                                             : PT_CMYK;
+    cmsUInt32Number space = raster.model == ColorModel::Gray  ? PT_GRAY
+                            : raster.model == ColorModel::RGB ? PT_RGB
+                                                              : PT_CMYK;
     return COLORSPACE_SH(space) | CHANNELS_SH(channels) | BYTES_SH(bytes) | EXTRA_SH(raster.hasAlpha ? 1 : 0);
 }
 
@@ -196,7 +198,7 @@ struct ColorTransformCache::Private {
 
     // The cached transform for the key, or one made by `make` (null handles
     // are cached too, so a bad profile is tried once).
-    template <typename Make>
+    template<typename Make>
     std::shared_ptr<Transform> find(QByteArrayView profile, std::uint64_t format, Make make)
     {
         const auto key = std::make_tuple(profile.size(), qHash(profile, 0), format);
@@ -281,12 +283,12 @@ bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView prof
     };
     // A large picture is converted on every core (the transform keeps no
     // state between calls: it is made without lcms2's cache).
-    const int parts = qint64(raster.width) * raster.height >= (qint64(1) << 20)
-        ? std::clamp(QThread::idealThreadCount(), 1, 16)
-        : 1;
+    const int parts =
+        qint64(raster.width) * raster.height >= (qint64(1) << 20) ? std::clamp(QThread::idealThreadCount(), 1, 16) : 1;
     std::vector<std::thread> helpers;
     for (int part = 1; part < parts; ++part) {
-        const int from = int(qint64(raster.height) * part / parts), to = int(qint64(raster.height) * (part + 1) / parts);
+        const int from = int(qint64(raster.height) * part / parts),
+                  to = int(qint64(raster.height) * (part + 1) / parts);
         try {
             helpers.emplace_back(convertRows, from, to);
         } catch (const std::system_error &) {
@@ -315,13 +317,12 @@ RasterImage ColorTransformCache::labToSrgb(const RasterImage &lab, const std::ar
     const cmsCIExyY whitePoint{white[0] / sum, white[1] / sum, 1.0};
     // The key of the engine's own Lab profile is its white point: it has no bytes.
     const QByteArray whiteKey = QByteArray("Lab:") + QByteArray::number(whitePoint.x, 'g', 17) + ','
-        + QByteArray::number(whitePoint.y, 'g', 17);
+                                + QByteArray::number(whitePoint.y, 'g', 17);
     const cmsUInt32Number outFormat = outputFormat(8, false);
     const QByteArrayView key = profile.isEmpty() ? QByteArrayView(whiteKey) : profile;
     const auto transform = d->find(key, (std::uint64_t(TYPE_Lab_DBL) << 32) | outFormat, [&]() -> Made {
-        cmsHPROFILE source = profile.isEmpty()
-            ? cmsCreateLab4Profile(&whitePoint)
-            : cmsOpenProfileFromMem(profile.data(), cmsUInt32Number(profile.size()));
+        cmsHPROFILE source = profile.isEmpty() ? cmsCreateLab4Profile(&whitePoint)
+                                               : cmsOpenProfileFromMem(profile.data(), cmsUInt32Number(profile.size()));
         if (!source)
             return Made{};
         Made made;
@@ -406,3 +407,5 @@ QByteArray ColorTransformCache::fallbackCmykProfile()
     });
     return d->fallback;
 }
+
+} // namespace zembrix

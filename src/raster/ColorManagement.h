@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace zembrix {
+
 // The files a CMYK profile is looked up in when a document gives none, most
 // preferred first.
 QStringList fallbackCmykProfilePaths();
@@ -65,3 +67,5 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+} // namespace zembrix

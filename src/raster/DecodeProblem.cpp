@@ -1,5 +1,7 @@
 #include "DecodeProblem.h"
 
+namespace zembrix {
+
 QString decodeCauseText(DecodeCause cause)
 {
     switch (cause) {
@@ -14,3 +16,5 @@ QString decodeCauseText(DecodeCause cause)
     }
     return {};
 }
+
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace zembrix {
+
 // Why an image's data could not be made into a picture, as the decoders and
 // builders find it. Causes are values handed up through an optional out
 // parameter (never exceptions); the first one met is the one kept.
@@ -33,3 +35,5 @@ struct DecodeReport {
     int paddedRows = 0; // of `rows`; the picture was still made
     int rows = 0;
 };
+
+} // namespace zembrix

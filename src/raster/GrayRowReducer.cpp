@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zembrix {
+
 GrayRowReducer::GrayRowReducer(int width, int height, int bitsPerComponent, QSize target, Sampling sampling,
                                const std::array<uchar, 256> &levels)
-    : m_width(width), m_height(height), m_bits(bitsPerComponent), m_sampling(sampling), m_levels(levels)
+    : m_width(width)
+    , m_height(height)
+    , m_bits(bitsPerComponent)
+    , m_sampling(sampling)
+    , m_levels(levels)
 {
     const bool depthOk = m_bits == 1 || m_bits == 2 || m_bits == 4 || m_bits == 8;
     if (width <= 0 || height <= 0 || target.isEmpty() || !depthOk)
@@ -119,3 +125,5 @@ QImage GrayRowReducer::result() const
         return {};
     return m_result;
 }
+
+} // namespace zembrix

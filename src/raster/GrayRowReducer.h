@@ -8,6 +8,8 @@
 #include <deque>
 #include <vector>
 
+namespace zembrix {
+
 // Brings a one-component picture to another size while its packed rows
 // arrive, so that a huge mask never exists at its own size: only one source
 // row and the open rows of the result are held.
@@ -46,10 +48,10 @@ private:
     Sampling m_sampling = Sampling::Averaged;
     std::array<uchar, 256> m_levels{};
     qint64 m_rowBytes = 0;
-    std::vector<uchar> m_row;         // the source row being filled
+    std::vector<uchar> m_row; // the source row being filled
     qint64 m_rowFill = 0;
-    std::vector<uchar> m_expanded;    // its samples, 0..255 after the levels
-    std::vector<int> m_columnStart;   // target column ox covers [start[ox], end[ox])
+    std::vector<uchar> m_expanded;  // its samples, 0..255 after the levels
+    std::vector<int> m_columnStart; // target column ox covers [start[ox], end[ox])
     std::vector<int> m_columnEnd;
     std::vector<quint64> m_columnSums;
     std::deque<std::vector<quint64>> m_open; // sums of the unfinished target rows, from m_firstOpen on
@@ -57,3 +59,5 @@ private:
     int m_sourceRow = 0;
     QImage m_result;
 };
+
+} // namespace zembrix

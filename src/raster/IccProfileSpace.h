@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+namespace zembrix {
+
 // The colour space of an ICC profile's data, from its header's signature.
 enum class IccDataSpace { Unknown, Gray, RGB, CMYK, Lab, Other };
 
@@ -22,3 +24,5 @@ inline IccDataSpace iccProfileDataSpace(const void *profile, size_t size)
             return named.space;
     return IccDataSpace::Other;
 }
+
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 // The soft mask at the image's size: the mask itself, or the mask scaled
@@ -83,3 +85,5 @@ QImage maskImage(QImage image, const QImage &mask, bool softMask)
     }
     return result;
 }
+
+} // namespace zembrix

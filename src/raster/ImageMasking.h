@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+namespace zembrix {
+
 // Combines a built image with its mask picture (ISO 32000-1 11.6.5.2 soft
 // masks, 8.9.6.2 stencil masks) into a picture with transparency.
 //
@@ -32,3 +34,5 @@ QImage maskImage(QImage image, const QImage &mask, bool softMask);
 
 // The size maskImage() gives for an image and a mask of these sizes.
 QSize maskedPictureSize(QSize image, QSize mask);
+
+} // namespace zembrix

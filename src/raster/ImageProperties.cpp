@@ -6,17 +6,16 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 QString modelName(ColorModel model)
 {
     switch (model) {
-    case ColorModel::Gray:
-        return QStringLiteral("Gray");
-    case ColorModel::RGB:
-        return QStringLiteral("RGB");
-    case ColorModel::CMYK:
-        return QStringLiteral("CMYK");
+    case ColorModel::Gray: return QStringLiteral("Gray");
+    case ColorModel::RGB: return QStringLiteral("RGB");
+    case ColorModel::CMYK: return QStringLiteral("CMYK");
     }
     return {};
 }
@@ -40,9 +39,8 @@ QString formatPropertiesText(const ImageProperties &properties)
         entries.append({QStringLiteral("DPIWidth"), resolutionText(*properties.dpiWidth)});
     if (properties.dpiHeight)
         entries.append({QStringLiteral("DPIHeight"), resolutionText(*properties.dpiHeight)});
-    std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
-        return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
-    });
+    std::sort(entries.begin(), entries.end(),
+              [](const auto &a, const auto &b) { return a.first.compare(b.first, Qt::CaseInsensitive) < 0; });
 
     QString text = QStringLiteral("{\n");
     for (const auto &[key, value] : entries)
@@ -50,3 +48,5 @@ QString formatPropertiesText(const ImageProperties &properties)
     text += QLatin1Char('}');
     return text;
 }
+
+} // namespace zembrix

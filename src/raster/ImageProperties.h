@@ -6,14 +6,16 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // What a codec's header tells about an image, for the description shown to
 // the user ("Properties: " followed by formatPropertiesText()).
 struct ImageProperties {
     ColorModel model = ColorModel::Gray;
-    int depth = 8;  // bits per component as stored
+    int depth = 8; // bits per component as stored
     int pixelWidth = 0;
     int pixelHeight = 0;
-    std::optional<double> dpiWidth;   // only when the file records a resolution
+    std::optional<double> dpiWidth; // only when the file records a resolution
     std::optional<double> dpiHeight;
 };
 
@@ -29,3 +31,5 @@ struct ImageProperties {
 //   }
 // Resolutions are given with at most two decimals.
 QString formatPropertiesText(const ImageProperties &properties);
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+namespace zembrix {
+
 namespace {
 
 using Palette = std::array<std::array<uchar, 4>, 256>;
@@ -23,7 +25,7 @@ Palette clampedPalette(QByteArrayView lookup, int entrySize, qint64 entries)
 
 // Writes the entries of the indices into the zero-filled image, row by row.
 // The caller has checked that the data holds width * height index positions.
-template <int EntrySize>
+template<int EntrySize>
 void expandRows(const Palette &palette, QByteArrayView indices, int width, int height, int bitsPerIndex,
                 RasterImage &image)
 {
@@ -61,8 +63,8 @@ void expandRows(const Palette &palette, QByteArrayView indices, int width, int h
 
 } // namespace
 
-RasterImage expandIndexedImage(QByteArrayView lookup, ColorModel entryModel, QByteArrayView indices,
-                               int width, int height, int bitsPerIndex, qint64 maxBytes)
+RasterImage expandIndexedImage(QByteArrayView lookup, ColorModel entryModel, QByteArrayView indices, int width,
+                               int height, int bitsPerIndex, qint64 maxBytes)
 {
     if (width <= 0 || height <= 0)
         return {};
@@ -90,27 +92,23 @@ RasterImage expandIndexedImage(QByteArrayView lookup, ColorModel entryModel, QBy
 
     const auto palette = clampedPalette(lookup, entrySize, entries);
     switch (entrySize) {
-    case 1:
-        expandRows<1>(palette, indices, width, height, bitsPerIndex, image);
-        break;
-    case 3:
-        expandRows<3>(palette, indices, width, height, bitsPerIndex, image);
-        break;
-    default:
-        expandRows<4>(palette, indices, width, height, bitsPerIndex, image);
-        break;
+    case 1: expandRows<1>(palette, indices, width, height, bitsPerIndex, image); break;
+    case 3: expandRows<3>(palette, indices, width, height, bitsPerIndex, image); break;
+    default: expandRows<4>(palette, indices, width, height, bitsPerIndex, image); break;
     }
     return image;
 }
 
-RasterImage makeRgbIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height,
-                                int bitsPerIndex, qint64 maxBytes)
+RasterImage makeRgbIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height, int bitsPerIndex,
+                                qint64 maxBytes)
 {
     return expandIndexedImage(lookup, ColorModel::RGB, indices, width, height, bitsPerIndex, maxBytes);
 }
 
-RasterImage makeCmykIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height,
-                                 int bitsPerIndex, qint64 maxBytes)
+RasterImage makeCmykIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height, int bitsPerIndex,
+                                 qint64 maxBytes)
 {
     return expandIndexedImage(lookup, ColorModel::CMYK, indices, width, height, bitsPerIndex, maxBytes);
 }
+
+} // namespace zembrix

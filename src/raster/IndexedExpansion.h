@@ -4,6 +4,8 @@
 
 #include <QByteArrayView>
 
+namespace zembrix {
+
 // Expansion of Indexed images (ISO 32000-1 8.6.6.3): every index is replaced
 // by its lookup entry, taken as stored (no colour conversion, no tint
 // transform). The lookup holds entry after entry, 1 byte per entry for a
@@ -25,14 +27,16 @@
 // lookup shorter than one entry gives null. Sizes are checked before the
 // result is allocated, which must fit in maxBytes. The result has 8-bit
 // samples in the entry model and no alpha. Thread-safe.
-RasterImage expandIndexedImage(QByteArrayView lookup, ColorModel entryModel, QByteArrayView indices,
-                               int width, int height, int bitsPerIndex, qint64 maxBytes);
+RasterImage expandIndexedImage(QByteArrayView lookup, ColorModel entryModel, QByteArrayView indices, int width,
+                               int height, int bitsPerIndex, qint64 maxBytes);
 
 // The RGB expansion: 3-byte entries, an RGB result.
-RasterImage makeRgbIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height,
-                                int bitsPerIndex, qint64 maxBytes);
+RasterImage makeRgbIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height, int bitsPerIndex,
+                                qint64 maxBytes);
 
 // The CMYK expansion: 4-byte entries (C, M, Y, K), a CMYK result. Rows are
 // read as by the RGB expansion, so odd widths of packed indices work.
-RasterImage makeCmykIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height,
-                                 int bitsPerIndex, qint64 maxBytes);
+RasterImage makeCmykIndexedImage(QByteArrayView lookup, QByteArrayView indices, int width, int height, int bitsPerIndex,
+                                 qint64 maxBytes);
+
+} // namespace zembrix

@@ -4,12 +4,14 @@
 
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 constexpr quint32 boxType(const char (&name)[5])
 {
-    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16
-        | quint32(uchar(name[2])) << 8 | quint32(uchar(name[3]));
+    return quint32(uchar(name[0])) << 24 | quint32(uchar(name[1])) << 16 | quint32(uchar(name[2])) << 8
+           | quint32(uchar(name[3]));
 }
 
 struct Box {
@@ -125,3 +127,5 @@ std::optional<Jp2HeaderBoxes> readJp2HeaderBoxes(QByteArrayView data)
     }
     return std::nullopt;
 }
+
+} // namespace zembrix

@@ -14,6 +14,8 @@
 
 #include "OpenJpegHandles.h"
 
+namespace zembrix {
+
 namespace {
 
 constexpr OPJ_SIZE_T kStreamChunk = 1 << 20;
@@ -90,7 +92,7 @@ qint64 tileSetupBytes(QByteArrayView data, Container container)
         return 0; // OpenJPEG refuses these itself
     const quint64 across = (xsiz - xtosiz + xtsiz - 1) / xtsiz, down = (ysiz - ytosiz + ytsiz - 1) / ytsiz;
     constexpr quint64 kPerTile = 6 << 10, kPerTileComponent = 2 << 10;
-    const long double bytes = (long double)(across) * down * (kPerTile + kPerTileComponent * components);
+    const long double bytes = (long double)(across)*down * (kPerTile + kPerTileComponent * components);
     return bytes > 0x1p62 ? qint64(1) << 62 : qint64(bytes);
 }
 
@@ -140,7 +142,8 @@ using namespace openjpeg;
 
 // One OpenJPEG decoder over one buffer. Members are destroyed image first,
 // codec last, as OpenJPEG requires.
-class OpenJpegReader {
+class OpenJpegReader
+{
 public:
     // paletteIndices: a JP2 palette and channel definitions are left unapplied.
     // forDecoding: the codec gets its worker threads (a header alone needs none).
@@ -183,20 +186,16 @@ public:
         const bool ok = opj_read_header(stream_.get(), codec_.get(), &image);
         image_.reset(image);
         return ok && image && image->numcomps > 0 && image->x1 > image->x0 && image->y1 > image->y0
-            && image->x1 - image->x0 <= uint(INT_MAX) && image->y1 - image->y0 <= uint(INT_MAX);
+               && image->x1 - image->x0 <= uint(INT_MAX) && image->y1 - image->y0 <= uint(INT_MAX);
     }
 
     // Decodes the resolution level `factor` steps below the full one; false
     // when the codestream has not that many levels.
-    bool setResolutionFactor(int factor)
-    {
-        return opj_set_decoded_resolution_factor(codec_.get(), OPJ_UINT32(factor));
-    }
+    bool setResolutionFactor(int factor) { return opj_set_decoded_resolution_factor(codec_.get(), OPJ_UINT32(factor)); }
 
     bool decode()
     {
-        return opj_decode(codec_.get(), stream_.get(), image_.get())
-            && opj_end_decompress(codec_.get(), stream_.get());
+        return opj_decode(codec_.get(), stream_.get(), image_.get()) && opj_end_decompress(codec_.get(), stream_.get());
     }
 
     const opj_image_t &image() const { return *image_; }
@@ -217,34 +216,24 @@ enum class Space { Unspecified, Gray, RGB, YCC, EYCC, CMYK };
 Space spaceOf(const opj_image_t &image)
 {
     switch (image.color_space) {
-    case OPJ_CLRSPC_SRGB:
-        return Space::RGB;
-    case OPJ_CLRSPC_GRAY:
-        return Space::Gray;
-    case OPJ_CLRSPC_SYCC:
-        return Space::YCC;
-    case OPJ_CLRSPC_EYCC:
-        return Space::EYCC;
-    case OPJ_CLRSPC_CMYK:
-        return Space::CMYK;
-    default:
-        break;
+    case OPJ_CLRSPC_SRGB: return Space::RGB;
+    case OPJ_CLRSPC_GRAY: return Space::Gray;
+    case OPJ_CLRSPC_SYCC: return Space::YCC;
+    case OPJ_CLRSPC_EYCC: return Space::EYCC;
+    case OPJ_CLRSPC_CMYK: return Space::CMYK;
+    default: break;
     }
     switch (iccProfileDataSpace(image.icc_profile_buf, image.icc_profile_len)) {
-    case IccDataSpace::Gray:
-        return Space::Gray;
-    case IccDataSpace::RGB:
-        return Space::RGB;
-    case IccDataSpace::CMYK:
-        return Space::CMYK;
-    default:
-        return Space::Unspecified;
+    case IccDataSpace::Gray: return Space::Gray;
+    case IccDataSpace::RGB: return Space::RGB;
+    case IccDataSpace::CMYK: return Space::CMYK;
+    default: return Space::Unspecified;
     }
 }
 
 struct Layout {
     ColorModel model = ColorModel::Gray;
-    std::vector<int> channels;  // component indices: colour ones, then alpha if any
+    std::vector<int> channels; // component indices: colour ones, then alpha if any
     bool hasAlpha = false;
 };
 
@@ -265,19 +254,12 @@ std::optional<Layout> chooseLayout(int count, const std::vector<bool> &isAlpha, 
     }
     const size_t spaceComponents = space == Space::Gray ? 1 : rgbSpace ? 3 : space == Space::CMYK ? 4 : 0;
     if (layout.channels.size() > 4 && spaceComponents)
-        layout.channels.resize(spaceComponents);  // extra channels are not shown
+        layout.channels.resize(spaceComponents); // extra channels are not shown
     switch (layout.channels.size()) {
-    case 1:
-        layout.model = ColorModel::Gray;
-        break;
-    case 3:
-        layout.model = ColorModel::RGB;
-        break;
-    case 4:
-        layout.model = ColorModel::CMYK;
-        break;
-    default:
-        return std::nullopt;
+    case 1: layout.model = ColorModel::Gray; break;
+    case 3: layout.model = ColorModel::RGB; break;
+    case 4: layout.model = ColorModel::CMYK; break;
+    default: return std::nullopt;
     }
     if (alpha >= 0) {
         layout.channels.push_back(alpha);
@@ -290,11 +272,11 @@ std::optional<Layout> chooseLayout(int count, const std::vector<bool> &isAlpha, 
 struct Plane {
     const OPJ_INT32 *data = nullptr;
     int width = 0;
-    std::vector<int> column;  // component column for each output column
-    std::vector<int> row;     // component row for each output row
-    int offset = 0;           // added to signed samples
-    int max = 0;              // 2^prec - 1
-    std::vector<quint16> scale;  // value -> output sample
+    std::vector<int> column;    // component column for each output column
+    std::vector<int> row;       // component row for each output row
+    int offset = 0;             // added to signed samples
+    int max = 0;                // 2^prec - 1
+    std::vector<quint16> scale; // value -> output sample
 };
 
 // Component sample (x, y) covers the image points [x * dx, (x + 1) * dx),
@@ -466,7 +448,7 @@ bool headerFits(const OpenJpegReader &reader, const std::optional<Jp2HeaderBoxes
     const int channels = std::min(5, std::max(int(reader.image().numcomps), paletteChannels));
     const int sampleBytes = reader.image().comps[0].prec > 8 ? 2 : 1;
     return planes >= 0 && planes <= maxBytes && !qMulOverflow(qint64(reader.width()), qint64(reader.height()), &pixels)
-        && !qMulOverflow(pixels, qint64(channels * sampleBytes), &rasterBytes) && rasterBytes <= maxBytes;
+           && !qMulOverflow(pixels, qint64(channels * sampleBytes), &rasterBytes) && rasterBytes <= maxBytes;
 }
 
 // The channels the decode will have, from the header: the codestream's
@@ -596,3 +578,5 @@ std::optional<QString> jpeg2000PropertiesText(QByteArrayView data)
     properties.model = layout->model;
     return formatPropertiesText(properties);
 }
+
+} // namespace zembrix

@@ -9,6 +9,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // Decodes a JPEG 2000 codestream (J2K) or JP2 file, told apart by their
 // signatures, with OpenJPEG.
 //
@@ -58,3 +60,5 @@ std::optional<QSize> jpeg2000AcceptedSize(QByteArrayView data, qint64 maxBytes =
 // first component (of the palette for a paletted JP2), pixel size, and the
 // resolution of a JP2 'res ' box. std::nullopt when the header cannot be read.
 std::optional<QString> jpeg2000PropertiesText(QByteArrayView data);
+
+} // namespace zembrix

@@ -13,6 +13,8 @@
 
 #include <jpeglib.h>
 
+namespace zembrix {
+
 namespace {
 
 // A progressive file may repeat scans; each pass over the coefficients costs
@@ -34,13 +36,16 @@ struct ErrorManager {
 
 // Warnings are libjpeg recovering from damaged data (a fake EOI at the end
 // of a short file, a corrupt restart interval); the decoded rows are kept.
-void ignoreMessage(j_common_ptr, int) {}
-void ignoreOutput(j_common_ptr) {}
+void ignoreMessage(j_common_ptr, int)
+{
+}
+void ignoreOutput(j_common_ptr)
+{
+}
 
 void limitScans(j_common_ptr cinfo)
 {
-    if (cinfo->is_decompressor
-        && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
         errorExit(cinfo);
 }
 
@@ -82,7 +87,7 @@ struct Decompressor {
 bool hasRgbComponentIds(const jpeg_decompress_struct &cinfo)
 {
     return cinfo.comp_info[0].component_id == 'R' && cinfo.comp_info[1].component_id == 'G'
-        && cinfo.comp_info[2].component_id == 'B';
+           && cinfo.comp_info[2].component_id == 'B';
 }
 
 // Sets the stored and wanted colour spaces; false for component counts that
@@ -115,8 +120,7 @@ bool chooseColorSpaces(jpeg_decompress_struct &cinfo, int colorTransform, ColorM
         model = ColorModel::CMYK;
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -129,8 +133,7 @@ bool runLibjpeg(Decompressor &d, QByteArrayView data, const JpegDecodeOptions *o
     if (setjmp(d.error.jump))
         return false;
     jpeg_decompress_struct &cinfo = d.cinfo;
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(data.data()),
-                 static_cast<unsigned long>(data.size()));
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(data.data()), static_cast<unsigned long>(data.size()));
     jpeg_read_header(&cinfo, TRUE);
     if (!options)
         return true;
@@ -141,14 +144,13 @@ bool runLibjpeg(Decompressor &d, QByteArrayView data, const JpegDecodeOptions *o
     // libjpeg checks this only when it places the whole-image coefficient
     // buffers of a progressive or multi-scan image; its fixed tables and row
     // buffers get a small allowance on top.
-    cinfo.mem->max_memory_to_use = long(std::min<qint64>(options->maxBytes, LONG_MAX - kWorkingAllowance)
-                                        + kWorkingAllowance);
+    cinfo.mem->max_memory_to_use =
+        long(std::min<qint64>(options->maxBytes, LONG_MAX - kWorkingAllowance) + kWorkingAllowance);
     // The full-size picture must fit the limit even when a smaller one is
     // decoded, so that a reduced copy is refused exactly when the full
     // picture would be.
     qint64 fullBytes = 0;
-    if (qMulOverflow(qint64(cinfo.image_width) * qint64(cinfo.image_height), qint64(cinfo.num_components),
-                     &fullBytes)
+    if (qMulOverflow(qint64(cinfo.image_width) * qint64(cinfo.image_height), qint64(cinfo.num_components), &fullBytes)
         || fullBytes > options->maxBytes)
         return false;
     if (options->reduceToEdge > 0) {
@@ -169,8 +171,8 @@ bool runLibjpeg(Decompressor &d, QByteArrayView data, const JpegDecodeOptions *o
     jpeg_calc_output_dimensions(&cinfo);
     if (cinfo.output_width > uint(INT_MAX) || cinfo.output_height > uint(INT_MAX))
         return false;
-    d.image = RasterImage::create(int(cinfo.output_width), int(cinfo.output_height), model, 8,
-                                  false, options->maxBytes);
+    d.image =
+        RasterImage::create(int(cinfo.output_width), int(cinfo.output_height), model, 8, false, options->maxBytes);
     if (d.image.isNull() || cinfo.output_components != d.image.colorComponents())
         return false;
 
@@ -250,17 +252,10 @@ std::optional<QString> jpegPropertiesText(QByteArrayView data)
 
     ImageProperties properties;
     switch (cinfo.num_components) {
-    case 1:
-        properties.model = ColorModel::Gray;
-        break;
-    case 3:
-        properties.model = ColorModel::RGB;
-        break;
-    case 4:
-        properties.model = ColorModel::CMYK;
-        break;
-    default:
-        return std::nullopt;
+    case 1: properties.model = ColorModel::Gray; break;
+    case 3: properties.model = ColorModel::RGB; break;
+    case 4: properties.model = ColorModel::CMYK; break;
+    default: return std::nullopt;
     }
     properties.depth = cinfo.data_precision;
     properties.pixelWidth = int(cinfo.image_width);
@@ -274,3 +269,5 @@ std::optional<QString> jpegPropertiesText(QByteArrayView data)
     }
     return formatPropertiesText(properties);
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 struct JpegDecodeOptions {
     // /ColorTransform of the stream's /DecodeParms: -1 absent, 0 no
     // transform, 1 YCbCr (3 components) or YCCK (4 components). An Adobe
@@ -66,3 +68,5 @@ std::optional<JpegHeaderFacts> jpegHeaderFacts(QByteArrayView data, const JpegDe
 // size, and the JFIF density when its unit is inch or centimetre.
 // std::nullopt when the header cannot be read.
 std::optional<QString> jpegPropertiesText(QByteArrayView data);
+
+} // namespace zembrix

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 
 double labInverse(double t)
@@ -33,8 +35,8 @@ Matrix multiply(const Matrix &a, const Matrix &b)
 Matrix xyzToLinearSrgb(const std::array<double, 3> &white)
 {
     const Matrix bradford{{{0.8951, 0.2664, -0.1614}, {-0.7502, 1.7135, 0.0367}, {0.0389, -0.0685, 1.0296}}};
-    const Matrix bradfordInv{{{0.9869929, -0.1470543, 0.1599627}, {0.4323053, 0.5183603, 0.0492912},
-                              {-0.0085287, 0.0400428, 0.9684867}}};
+    const Matrix bradfordInv{
+        {{0.9869929, -0.1470543, 0.1599627}, {0.4323053, 0.5183603, 0.0492912}, {-0.0085287, 0.0400428, 0.9684867}}};
     const std::array<double, 3> d65{0.95047, 1.0, 1.08883};
     std::array<double, 3> src{}, dst{};
     for (int i = 0; i < 3; ++i) {
@@ -45,14 +47,15 @@ Matrix xyzToLinearSrgb(const std::array<double, 3> &white)
     for (int i = 0; i < 3; ++i)
         scale[i][i] = src[i] != 0 ? dst[i] / src[i] : 1;
     const Matrix adapt = multiply(bradfordInv, multiply(scale, bradford));
-    const Matrix toSrgb{{{3.2404542, -1.5371385, -0.4985314}, {-0.9692660, 1.8760108, 0.0415560},
-                         {0.0556434, -0.2040259, 1.0572252}}};
+    const Matrix toSrgb{
+        {{3.2404542, -1.5371385, -0.4985314}, {-0.9692660, 1.8760108, 0.0415560}, {0.0556434, -0.2040259, 1.0572252}}};
     return multiply(toSrgb, adapt);
 }
 
 } // namespace
 
-RasterImage labToRgb(const RasterImage &lab, const std::array<double, 4> &range, const std::array<double, 3> &whitePoint)
+RasterImage labToRgb(const RasterImage &lab, const std::array<double, 4> &range,
+                     const std::array<double, 3> &whitePoint)
 {
     if (lab.isNull() || lab.bitsPerComponent != 8 || lab.colorComponents() != 3 || lab.hasAlpha)
         return {};
@@ -60,8 +63,8 @@ RasterImage labToRgb(const RasterImage &lab, const std::array<double, 4> &range,
     if (!(white[1] > 0))
         white = {0.9642, 1.0, 0.8249}; // D50
     const Matrix m = xyzToLinearSrgb(white);
-    RasterImage out = RasterImage::create(lab.width, lab.height, ColorModel::RGB, 8, false,
-                                          qint64(lab.samples.size()) + 1);
+    RasterImage out =
+        RasterImage::create(lab.width, lab.height, ColorModel::RGB, 8, false, qint64(lab.samples.size()) + 1);
     if (out.isNull())
         return {};
     for (int y = 0; y < lab.height; ++y) {
@@ -83,3 +86,5 @@ RasterImage labToRgb(const RasterImage &lab, const std::array<double, 4> &range,
     }
     return out;
 }
+
+} // namespace zembrix

@@ -6,9 +6,13 @@
 
 #include <openjpeg.h>
 
+namespace zembrix {
+
 namespace openjpeg {
 
-inline void ignoreMessage(const char *, void *) {}
+inline void ignoreMessage(const char *, void *)
+{
+}
 
 struct CodecDeleter {
     void operator()(opj_codec_t *codec) const { opj_destroy_codec(codec); }
@@ -21,3 +25,5 @@ struct ImageDeleter {
 };
 
 } // namespace openjpeg
+
+} // namespace zembrix

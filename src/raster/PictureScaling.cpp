@@ -3,6 +3,8 @@
 #include <bit>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 // Area average of a one-bit picture into gray, for a size no larger than it.
@@ -63,3 +65,5 @@ QImage scaledPicture(const QImage &picture, QSize size)
         return reducedMono(picture, size);
     return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
+
+} // namespace zembrix

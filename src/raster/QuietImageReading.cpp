@@ -1,5 +1,7 @@
 #include "QuietImageReading.h"
 
+namespace zembrix {
+
 namespace {
 
 thread_local int t_depth = 0;
@@ -20,3 +22,5 @@ bool QuietImageReading::active()
 {
     return t_depth > 0;
 }
+
+} // namespace zembrix

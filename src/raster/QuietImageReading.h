@@ -1,5 +1,7 @@
 #pragma once
 
+namespace zembrix {
+
 // Qt's image readers report damaged or unsupported data through Qt's message
 // log ("Unsupported JPEG data precision 12"), without a word of which file or
 // object it was; the code that reads with them says the failure itself, as
@@ -16,3 +18,5 @@ public:
     // True on a thread inside such a scope.
     static bool active();
 };
+
+} // namespace zembrix

@@ -11,12 +11,14 @@
 #include <limits>
 #include <new>
 
+namespace zembrix {
+
 namespace {
 
 // Converts one row of gray, RGB or CMYK pixels (with alpha when Alpha) into
 // RGB, or RGBA when OutAlpha (opaque when the raster has no alpha). The model
 // is a template parameter so that the per-pixel loop has no branches.
-template <typename T, ColorModel Model, bool Alpha, bool OutAlpha>
+template<typename T, ColorModel Model, bool Alpha, bool OutAlpha>
 void convertRow(const T *in, T *out, int width)
 {
     constexpr quint32 max = sizeof(T) == 1 ? 255u : 65535u;
@@ -42,7 +44,7 @@ void convertRow(const T *in, T *out, int width)
     }
 }
 
-template <typename T, ColorModel Model, bool Alpha, bool OutAlpha>
+template<typename T, ColorModel Model, bool Alpha, bool OutAlpha>
 void convertRowsAs(const RasterImage &raster, QImage &image)
 {
     for (int y = 0; y < raster.height; ++y)
@@ -51,7 +53,7 @@ void convertRowsAs(const RasterImage &raster, QImage &image)
 }
 
 // 16-bit QImage formats all have four channels; 8-bit ones three without alpha.
-template <typename T, ColorModel Model>
+template<typename T, ColorModel Model>
 void convertRowsOf(const RasterImage &raster, QImage &image)
 {
     constexpr bool wide = sizeof(T) == 2;
@@ -61,19 +63,13 @@ void convertRowsOf(const RasterImage &raster, QImage &image)
         convertRowsAs<T, Model, false, wide>(raster, image);
 }
 
-template <typename T>
+template<typename T>
 void convertRows(const RasterImage &raster, QImage &image)
 {
     switch (raster.model) {
-    case ColorModel::Gray:
-        convertRowsOf<T, ColorModel::Gray>(raster, image);
-        break;
-    case ColorModel::RGB:
-        convertRowsOf<T, ColorModel::RGB>(raster, image);
-        break;
-    case ColorModel::CMYK:
-        convertRowsOf<T, ColorModel::CMYK>(raster, image);
-        break;
+    case ColorModel::Gray: convertRowsOf<T, ColorModel::Gray>(raster, image); break;
+    case ColorModel::RGB: convertRowsOf<T, ColorModel::RGB>(raster, image); break;
+    case ColorModel::CMYK: convertRowsOf<T, ColorModel::CMYK>(raster, image); break;
     }
 }
 
@@ -88,7 +84,7 @@ void copyRows(const RasterImage &raster, QImage &image)
 
 // Sample values of one component after the decode mapping, indexed by the
 // stored sample (2^bpc entries).
-template <typename T>
+template<typename T>
 std::vector<T> decodeTable(double dmin, double dmax, int bpc)
 {
     const quint32 max = (1u << bpc) - 1;
@@ -100,7 +96,7 @@ std::vector<T> decodeTable(double dmin, double dmax, int bpc)
     return table;
 }
 
-template <typename T>
+template<typename T>
 void mapComponent(RasterImage &raster, int component, const std::vector<T> &table)
 {
     const int spp = raster.samplesPerPixel();
@@ -145,8 +141,8 @@ bool RasterImage::isNull() const
         return true;
     qint64 rowBytes = 0, total = 0;
     return qMulOverflow(qint64(width), qint64(samplesPerPixel() * bitsPerComponent / 8), &rowBytes)
-        || bytesPerRow < rowBytes || qMulOverflow(qint64(bytesPerRow), qint64(height), &total)
-        || samples.size() < total;
+           || bytesPerRow < rowBytes || qMulOverflow(qint64(bytesPerRow), qint64(height), &total)
+           || samples.size() < total;
 }
 
 RasterImage RasterImage::create(int w, int h, ColorModel model, int bpc, bool alpha, qint64 maxBytes, bool zeroFilled)
@@ -277,22 +273,14 @@ bool invertsEverySample(const RasterImage &raster, const std::vector<double> &de
     return true;
 }
 
-RasterImage unpackSamples(QByteArrayView packed, int w, int h, int components, int bpc,
-                          qint64 maxBytes)
+RasterImage unpackSamples(QByteArrayView packed, int w, int h, int components, int bpc, qint64 maxBytes)
 {
     ColorModel model;
     switch (components) {
-    case 1:
-        model = ColorModel::Gray;
-        break;
-    case 3:
-        model = ColorModel::RGB;
-        break;
-    case 4:
-        model = ColorModel::CMYK;
-        break;
-    default:
-        return {};
+    case 1: model = ColorModel::Gray; break;
+    case 3: model = ColorModel::RGB; break;
+    case 4: model = ColorModel::CMYK; break;
+    default: return {};
     }
     if (bpc != 1 && bpc != 2 && bpc != 4 && bpc != 8 && bpc != 16)
         return {};
@@ -300,8 +288,7 @@ RasterImage unpackSamples(QByteArrayView packed, int w, int h, int components, i
         return {};
 
     qint64 rowSamples = 0, rowBits = 0, needed = 0;
-    if (qMulOverflow(qint64(w), qint64(components), &rowSamples)
-        || qMulOverflow(rowSamples, qint64(bpc), &rowBits))
+    if (qMulOverflow(qint64(w), qint64(components), &rowSamples) || qMulOverflow(rowSamples, qint64(bpc), &rowBits))
         return {};
     const qint64 rowBytes = (rowBits + 7) / 8;
     if (qMulOverflow(rowBytes, qint64(h), &needed) || packed.size() < needed)
@@ -338,3 +325,5 @@ RasterImage unpackSamples(QByteArrayView packed, int w, int h, int components, i
     }
     return raster;
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace zembrix {
+
 // Decoded samples of an image before they become a QImage. QImage has no
 // CMYK format, so the codec wrappers and the sample builders deliver this
 // type and rasterToQImage() turns it into pixels as the last step.
@@ -22,20 +24,17 @@ constexpr int componentsOf(ColorModel model)
 struct RasterImage {
     int width = 0, height = 0;
     ColorModel model = ColorModel::Gray;
-    int bitsPerComponent = 8;   // 8 or 16; 16-bit samples are native-endian quint16
-    bool hasAlpha = false;      // alpha is the last sample of a pixel, not premultiplied
-    qsizetype bytesPerRow = 0;  // rows are packed: width * samplesPerPixel * bytes per sample
-    QByteArray samples;         // rows top to bottom, pixels interleaved
+    int bitsPerComponent = 8;  // 8 or 16; 16-bit samples are native-endian quint16
+    bool hasAlpha = false;     // alpha is the last sample of a pixel, not premultiplied
+    qsizetype bytesPerRow = 0; // rows are packed: width * samplesPerPixel * bytes per sample
+    QByteArray samples;        // rows top to bottom, pixels interleaved
 
-    int colorComponents() const;  // 1, 3 or 4
-    int samplesPerPixel() const;  // colorComponents() + hasAlpha
+    int colorComponents() const; // 1, 3 or 4
+    int samplesPerPixel() const; // colorComponents() + hasAlpha
     bool isNull() const;
 
     uchar *row(int y) { return reinterpret_cast<uchar *>(samples.data()) + y * bytesPerRow; }
-    const uchar *row(int y) const
-    {
-        return reinterpret_cast<const uchar *>(samples.constData()) + y * bytesPerRow;
-    }
+    const uchar *row(int y) const { return reinterpret_cast<const uchar *>(samples.constData()) + y * bytesPerRow; }
 
     // A zero-filled image. Null when a size is not positive, bpc is not 8 or 16,
     // the byte count overflows, or it exceeds maxBytes.
@@ -56,8 +55,7 @@ QImage rasterToQImage(RasterImage &&raster);
 // The uncalibrated CMYK to RGB conversion: r = max - min(max, c + k), and so
 // for g (m) and b (y), where max is 255 or 65535. Colour-managed conversion
 // replaces this where a profile is known.
-inline void cmykToRgbNaive(quint32 c, quint32 m, quint32 y, quint32 k, quint32 max,
-                           quint32 &r, quint32 &g, quint32 &b)
+inline void cmykToRgbNaive(quint32 c, quint32 m, quint32 y, quint32 k, quint32 max, quint32 &r, quint32 &g, quint32 &b)
 {
     r = max - std::min(max, c + k);
     g = max - std::min(max, m + k);
@@ -92,5 +90,6 @@ bool invertsEverySample(const RasterImage &raster, const std::vector<double> &de
 // 4 CMYK; bpc 1, 2, 4 and 8 give 8-bit samples, 1, 2 and 4-bit values scaled
 // to 0..255 (v * 255 / (2^bpc - 1)); bpc 16 gives 16-bit samples. Null when
 // the data is shorter than height rows, or on any size problem.
-RasterImage unpackSamples(QByteArrayView packed, int w, int h, int components, int bpc,
-                          qint64 maxBytes);
+RasterImage unpackSamples(QByteArrayView packed, int w, int h, int components, int bpc, qint64 maxBytes);
+
+} // namespace zembrix

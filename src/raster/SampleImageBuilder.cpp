@@ -6,6 +6,8 @@
 #include <cstring>
 #include <optional>
 
+namespace zembrix {
+
 namespace {
 
 bool isSampleDepth(qint64 bits)
@@ -86,7 +88,8 @@ std::optional<SampleLayout> sampleLayout(qint64 count, int bitsPerComponent, Sam
 
 bool rasterFits(int width, int height, const SampleLayout &layout, qint64 maxBytes)
 {
-    const qint64 pixelBytes = (componentsOf(layout.model) + (layout.alpha ? 1 : 0)) * (layout.bitsPerSample == 16 ? 2 : 1);
+    const qint64 pixelBytes =
+        (componentsOf(layout.model) + (layout.alpha ? 1 : 0)) * (layout.bitsPerSample == 16 ? 2 : 1);
     return qint64(width) * height <= maxBytes / pixelBytes;
 }
 
@@ -99,8 +102,8 @@ bool sampleLayoutAccepted(qint64 count, int bitsPerComponent, SampleColorMode mo
     return layout && rasterFits(width, height, *layout, maxBytes);
 }
 
-RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPerComponent,
-                                 SampleColorMode mode, int width, int height, qint64 maxBytes)
+RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPerComponent, SampleColorMode mode,
+                                 int width, int height, qint64 maxBytes)
 {
     if (count > bytes.size() || bytes.data() == nullptr)
         return {};
@@ -131,3 +134,5 @@ RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPer
     }
     return image;
 }
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <QByteArrayView>
 
+namespace zembrix {
+
 // The colour model asked of the raw-sample builder. The numeric values are
 // those the image construction has always used.
 enum class SampleColorMode { RGB = 0, CMYK = 1, Gray = 2 };
@@ -37,10 +39,12 @@ enum class SampleColorMode { RGB = 0, CMYK = 1, Gray = 2 };
 // beyond bytes.size() is refused. Nothing is allocated unless width and
 // height are positive and the result's size is at most maxBytes.
 // Thread-safe.
-RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPerComponent,
-                                 SampleColorMode mode, int width, int height, qint64 maxBytes);
+RasterImage makeImageFromSamples(QByteArrayView bytes, qint64 count, int bitsPerComponent, SampleColorMode mode,
+                                 int width, int height, qint64 maxBytes);
 
 // Whether makeImageFromSamples() accepts the layout of `count` bytes (and so
 // builds an image from any bytes of that count), decided without them.
 bool sampleLayoutAccepted(qint64 count, int bitsPerComponent, SampleColorMode mode, int width, int height,
                           qint64 maxBytes);
+
+} // namespace zembrix

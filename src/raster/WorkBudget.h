@@ -5,6 +5,8 @@
 #include <atomic>
 #include <memory>
 
+namespace zembrix {
+
 // A count of work units that several threads spend from (the operators of
 // tint transforms, for one file and for the whole run). Units are taken in
 // chunks and what a caller did not use is given back. A budget may name an
@@ -43,3 +45,5 @@ private:
     std::atomic<qint64> m_left;
     const std::shared_ptr<WorkBudget> m_outer;
 };
+
+} // namespace zembrix

@@ -5,6 +5,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+namespace zembrix {
+
 namespace {
 const QColor kVeil(43, 43, 46, 160);
 } // namespace
@@ -94,3 +96,5 @@ void BaseColoredButton::paintEvent(QPaintEvent *)
         option.state |= QStyle::State_Sunken;
     style.drawControl(QStyle::CE_PushButton, option);
 }
+
+} // namespace zembrix

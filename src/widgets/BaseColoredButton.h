@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QPixmap>
 
+namespace zembrix {
+
 // A button that draws only a picture chosen by its state: the image when it
 // is off, the alternate image when it is selected (pressed, or on), and for a
 // disabled button the image under a translucent grey veil. Without a picture
@@ -38,3 +40,5 @@ private:
     QPixmap m_alternateImage;
     bool m_stateOn = false;
 };
+
+} // namespace zembrix

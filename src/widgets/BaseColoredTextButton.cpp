@@ -3,6 +3,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+namespace zembrix {
+
 BaseColoredTextButton::BaseColoredTextButton(QWidget *parent)
     : BaseColoredButton(parent)
 {
@@ -37,3 +39,5 @@ void BaseColoredTextButton::paintEvent(QPaintEvent *)
     painter.setFont(font());
     painter.drawText(rect().translated(0, 2), Qt::AlignCenter, text());
 }
+
+} // namespace zembrix

@@ -2,6 +2,8 @@
 
 #include "BaseColoredButton.h"
 
+namespace zembrix {
+
 // An image button with a light grey text over its picture that turns on while
 // the mouse is over it. The text is the button's text(); its title() still
 // names the picture of the disabled state. Main thread only.
@@ -18,3 +20,5 @@ protected:
     void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 };
+
+} // namespace zembrix

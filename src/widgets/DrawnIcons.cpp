@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QtMath>
 
+namespace zembrix {
+
 namespace {
 
 // Every glyph is drawn on a 24 x 24 grid and scaled to the requested edge.
@@ -100,9 +102,9 @@ void drawGlyph(QPainter &p, const QString &name, const QColor &color)
 
 const QStringList &glyphNames()
 {
-    static const QStringList names = {"add",   "remove", "check", "clear", "folder", "reparse", "stop",
-                                      "help",  "small",  "middle", "large", "export", "rotateleft",
-                                      "rotateright", "fliph", "flipv", "effects"};
+    static const QStringList names = {"add",        "remove",      "check", "clear",  "folder", "reparse",
+                                      "stop",       "help",        "small", "middle", "large",  "export",
+                                      "rotateleft", "rotateright", "fliph", "flipv",  "effects"};
     return names;
 }
 
@@ -225,8 +227,8 @@ QImage applicationImage(int edge)
     p.setBrush(QColor(0xff, 0xd3, 0x4d));
     p.drawEllipse(QPointF(156, 128), 12, 12);
     p.setBrush(QColor(0x3c, 0x9a, 0x5f));
-    p.drawPolygon(QPolygonF({QPointF(80, 184), QPointF(116, 140), QPointF(140, 166), QPointF(156, 150),
-                             QPointF(184, 184)}));
+    p.drawPolygon(
+        QPolygonF({QPointF(80, 184), QPointF(116, 140), QPointF(140, 166), QPointF(156, 150), QPointF(184, 184)}));
     p.setBrush(QColor(0xe8, 0x83, 0x3a));
     p.drawEllipse(QPointF(196, 196), 36, 36);
     p.setPen(QPen(Qt::white, 8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -236,3 +238,5 @@ QImage applicationImage(int edge)
 }
 
 } // namespace DrawnIcons
+
+} // namespace zembrix

@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+namespace zembrix {
+
 // The window's pictures, drawn in code so that no icon theme is needed and no
 // picture can be missing. Names: "add", "remove", "check", "clear", "folder",
 // "reparse", "stop", "help", "small", "middle", "large", "export",
@@ -33,3 +35,5 @@ QImage spinnerImage(int edge);
 QImage applicationImage(int edge);
 
 } // namespace DrawnIcons
+
+} // namespace zembrix

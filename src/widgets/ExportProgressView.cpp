@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+namespace zembrix {
+
 namespace {
 constexpr int kShowAfterMs = 600;
 } // namespace
@@ -58,3 +60,5 @@ void ExportProgressView::end()
     m_delay->stop();
     hide();
 }
+
+} // namespace zembrix

@@ -7,6 +7,8 @@ class QProgressBar;
 class QTimer;
 class QToolButton;
 
+namespace zembrix {
+
 // The progress of a long export in the status area: "Exporting 12 of 340",
 // a bar and a cancel button beside it. It appears only once a job has run
 // for a moment, so short exports leave the status area alone. Main thread.
@@ -30,3 +32,5 @@ private:
     QToolButton *m_cancel;
     QTimer *m_delay;
 };
+
+} // namespace zembrix

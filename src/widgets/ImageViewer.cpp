@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace zembrix {
+
 namespace {
 constexpr qreal kMinZoom = 0.01;
 constexpr qreal kMaxZoom = 32.0;
@@ -136,17 +138,16 @@ void ImageViewer::paintEvent(QPaintEvent *)
         const int tile = 10;
         for (int y = int(shown.top()) / tile * tile; y < shown.bottom(); y += tile)
             for (int x = int(shown.left()) / tile * tile; x < shown.right(); x += tile)
-                p.fillRect(QRect(x, y, tile, tile), ((x / tile + y / tile) & 1) ? QColor(96, 96, 96) : QColor(72, 72, 72));
+                p.fillRect(QRect(x, y, tile, tile),
+                           ((x / tile + y / tile) & 1) ? QColor(96, 96, 96) : QColor(72, 72, 72));
         p.restore();
     }
     // Only the part on screen is drawn, from the smallest picture that has
     // the pixels for it.
-    const QImage &picture = !m_reduced.isNull() && m_zoom <= qreal(m_reduced.width()) / m_imageSize.width()
-        ? m_reduced
-        : m_picture;
+    const QImage &picture =
+        !m_reduced.isNull() && m_zoom <= qreal(m_reduced.width()) / m_imageSize.width() ? m_reduced : m_picture;
     const qreal perPicture = qreal(picture.width()) / m_imageSize.width();
-    const QRectF source((shown.topLeft() - target.topLeft()) / scale * perPicture,
-                        shown.size() / scale * perPicture);
+    const QRectF source((shown.topLeft() - target.topLeft()) / scale * perPicture, shown.size() / scale * perPicture);
     // Enlarged pixels stay sharp; reduced ones are smoothed.
     p.setRenderHint(QPainter::SmoothPixmapTransform, m_zoom / perPicture < 2.0);
     const QImage::Format format = picture.format();
@@ -172,8 +173,8 @@ void ImageViewer::paintEvent(QPaintEvent *)
         p.setPen(QColor(225, 225, 225));
         p.drawText(box, Qt::AlignCenter, shownText);
         const QString keys = tr("\u2190 \u2192 previous, next    Esc thumbnails");
-        const QRect hint(width() - metrics.horizontalAdvance(keys) - 28, box.top(), metrics.horizontalAdvance(keys) + 16,
-                         box.height());
+        const QRect hint(width() - metrics.horizontalAdvance(keys) - 28, box.top(),
+                         metrics.horizontalAdvance(keys) + 16, box.height());
         if (hint.left() > box.right() + 12) {
             p.setPen(Qt::NoPen);
             p.drawRoundedRect(hint, 5, 5);
@@ -250,21 +251,14 @@ ImageViewer::KeyCommand ImageViewer::commandOf(const QKeyEvent *event)
     if (modifiers != Qt::NoModifier && !control)
         return KeyCommand::None;
     switch (event->key()) {
-    case Qt::Key_Left:
-        return control ? KeyCommand::None : KeyCommand::Previous;
-    case Qt::Key_Right:
-        return control ? KeyCommand::None : KeyCommand::Next;
-    case Qt::Key_Escape:
-        return control ? KeyCommand::None : KeyCommand::Close;
-    case Qt::Key_0:
-        return control ? KeyCommand::ActualSize : KeyCommand::None;
+    case Qt::Key_Left: return control ? KeyCommand::None : KeyCommand::Previous;
+    case Qt::Key_Right: return control ? KeyCommand::None : KeyCommand::Next;
+    case Qt::Key_Escape: return control ? KeyCommand::None : KeyCommand::Close;
+    case Qt::Key_0: return control ? KeyCommand::ActualSize : KeyCommand::None;
     case Qt::Key_Plus:
-    case Qt::Key_Equal:
-        return KeyCommand::ZoomIn;
-    case Qt::Key_Minus:
-        return KeyCommand::ZoomOut;
-    default:
-        return KeyCommand::None;
+    case Qt::Key_Equal: return KeyCommand::ZoomIn;
+    case Qt::Key_Minus: return KeyCommand::ZoomOut;
+    default: return KeyCommand::None;
     }
 }
 
@@ -281,27 +275,15 @@ bool ImageViewer::event(QEvent *event)
 void ImageViewer::keyPressEvent(QKeyEvent *event)
 {
     switch (commandOf(event)) {
-    case KeyCommand::Previous:
-        emit previousRequested();
-        break;
-    case KeyCommand::Next:
-        emit nextRequested();
-        break;
-    case KeyCommand::Close:
-        emit closeRequested();
-        break;
-    case KeyCommand::ActualSize:
-        actualSize();
-        break;
-    case KeyCommand::ZoomIn:
-        zoomIn();
-        break;
-    case KeyCommand::ZoomOut:
-        zoomOut();
-        break;
-    case KeyCommand::None:
-        QWidget::keyPressEvent(event);
-        return;
+    case KeyCommand::Previous: emit previousRequested(); break;
+    case KeyCommand::Next: emit nextRequested(); break;
+    case KeyCommand::Close: emit closeRequested(); break;
+    case KeyCommand::ActualSize: actualSize(); break;
+    case KeyCommand::ZoomIn: zoomIn(); break;
+    case KeyCommand::ZoomOut: zoomOut(); break;
+    case KeyCommand::None: QWidget::keyPressEvent(event); return;
     }
     event->accept();
 }
+
+} // namespace zembrix

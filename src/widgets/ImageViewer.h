@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace zembrix {
+
 // Shows one picture at a zoom: fitted to the widget by default, at 100 %
 // (one image pixel on one device pixel), or zoomed with the wheel (about the
 // pointer) and the keys; dragged with the mouse to pan. The picture drawn may
@@ -82,3 +84,5 @@ private:
     QPointF m_dragFrom;
     bool m_dragging = false;
 };
+
+} // namespace zembrix

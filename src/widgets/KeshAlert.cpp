@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+namespace zembrix {
+
 namespace {
 const QString kFirstTitle = QStringLiteral("Yes");
 const QString kSecondTitle = QStringLiteral("No");
@@ -148,8 +150,8 @@ bool KeshAlert::eventFilter(QObject *watched, QEvent *event)
     if (button && (event->type() == QEvent::Enter || event->type() == QEvent::Leave)) {
         // After the button's own hover handling, which would undo this.
         const bool entered = event->type() == QEvent::Enter;
-        QMetaObject::invokeMethod(this, [this, button, entered] { highlight(entered ? button : m_first); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, button, entered] { highlight(entered ? button : m_first); }, Qt::QueuedConnection);
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -176,3 +178,5 @@ void KeshAlert::keyPressEvent(QKeyEvent *event)
     }
     QDialog::keyPressEvent(event);
 }
+
+} // namespace zembrix

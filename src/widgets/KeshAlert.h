@@ -2,8 +2,11 @@
 
 #include <QDialog>
 
-class BaseColoredTextButton;
 class QLabel;
+
+namespace zembrix {
+
+class BaseColoredTextButton;
 
 // The alert panel for failed operations: a message line, an informative text,
 // the application picture and up to three buttons chosen by a mask. It is
@@ -17,13 +20,13 @@ class KeshAlert : public QDialog
 public:
     // Bits of the button mask.
     enum Button {
-        Ok = 1,         // first button "OK"
-        Yes = 2,        // first button "Yes"
-        No = 4,         // second button "No"
-        Cancel = 8,     // second button "Cancel"
-        Third = 16,     // third button "Cancel"
-        Save = 32,      // first button "Save..."
-        DontSave = 64,  // third button "Don't Save"
+        Ok = 1,        // first button "OK"
+        Yes = 2,       // first button "Yes"
+        No = 4,        // second button "No"
+        Cancel = 8,    // second button "Cancel"
+        Third = 16,    // third button "Cancel"
+        Save = 32,     // first button "Save..."
+        DontSave = 64, // third button "Don't Save"
     };
 
     explicit KeshAlert(QWidget *parent = nullptr);
@@ -54,3 +57,5 @@ private:
     QLabel *m_icon;
     int m_mask = 0;
 };
+
+} // namespace zembrix

@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QUrl>
 
+namespace zembrix {
+
 namespace {
 
 QString firstLocalPath(const QMimeData *mime)
@@ -198,3 +200,5 @@ void MyPathControl::dropEvent(QDropEvent *event)
     if (const std::optional<QString> folder = folderFromDrop(event->mimeData()))
         emit folderDropped(*folder);
 }
+
+} // namespace zembrix

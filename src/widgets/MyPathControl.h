@@ -7,6 +7,8 @@
 
 class QMimeData;
 
+namespace zembrix {
+
 // Shows the export folder as its path components ("home › ann › Pictures"),
 // or a placeholder when no folder is set. A click asks for a folder
 // (clicked); a folder dropped on it sets the folder (folderDropped). Only a
@@ -51,3 +53,5 @@ private:
     QString m_path;
     bool m_dragEnter = false;
 };
+
+} // namespace zembrix

@@ -7,10 +7,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+namespace zembrix {
+
 namespace {
 constexpr int kPictureEdge = 120;
 constexpr int kStartTicks = 12;
-}
+} // namespace
 
 MySpinView::MySpinView(QWidget *parent)
     : QWidget(parent)
@@ -118,3 +120,5 @@ void MySpinView::paintEvent(QPaintEvent *)
     p.drawImage(QPointF(-kPictureEdge / 2.0, -kPictureEdge / 2.0), m_image);
     p.setOpacity(1.0);
 }
+
+} // namespace zembrix

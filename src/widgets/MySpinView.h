@@ -7,6 +7,8 @@
 class QLabel;
 class QTimer;
 
+namespace zembrix {
+
 // The busy spinner: a rotating picture with a title label below it. After
 // go() it stays invisible for the first eleven ticks (a tick every 0.1 s), so
 // busy periods shorter than 1.2 s never show it; then each tick turns the
@@ -55,3 +57,5 @@ private:
     bool m_paused = false;
     QStringList m_strings;
 };
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QToolButton>
 
+namespace zembrix {
+
 StatusLineView::StatusLineView(QWidget *parent)
     : QWidget(parent)
     , m_label(new QLabel)
@@ -42,3 +44,5 @@ QString StatusLineView::text() const
 {
     return m_label->text();
 }
+
+} // namespace zembrix

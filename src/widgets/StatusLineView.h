@@ -5,6 +5,8 @@
 class QLabel;
 class QToolButton;
 
+namespace zembrix {
+
 // A line in the status area that stays until the next one: what an export
 // did ("12 images written to FOLDER", with a Show button), or what could not
 // be done. Its tooltip holds the details. Main thread.
@@ -27,3 +29,5 @@ private:
     QLabel *m_label;
     QToolButton *m_show;
 };
+
+} // namespace zembrix

@@ -46,7 +46,7 @@ inline void writePdf(const QString &path, int count, int first = 0, QSize size =
 inline bool near(QColor a, QColor b, int tolerance = 6)
 {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
-        && std::abs(a.blue() - b.blue()) <= tolerance;
+           && std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 inline std::unique_ptr<QMimeData> mimeOf(const QStringList &paths)

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 using apptest::waitUntil;
 
 namespace {
@@ -161,8 +163,7 @@ TEST_F(ControllerTest, ViewMenuChoicesParseAgainAndAreStored)
     fixture::PdfFixture pdf;
     fixture::Obj page =
         pdf.page({{"/I0", pdf.image(2, 1, 8, fixture::name("DeviceCMYK"), std::string("\xff\0\0\0\xff\0\0\0", 8))}});
-    page.getKey("/Contents").replaceStreamData("/I0 Do BI /W 1 /H 1 /BPC 8 /CS /G /F /AHx ID 80> EI", fixture::Obj::newNull(),
-                                               fixture::Obj::newNull());
+    page.getKey("/Contents").replaceStreamData("/I0 Do BI /W 1 /H 1 /BPC 8 /CS /G /F /AHx ID 80> EI", fixture::Obj::newNull(), fixture::Obj::newNull());
     const QString path = dir.filePath("cmyk.pdf");
     pdf.write(path);
     controller.addPdfFile(path);

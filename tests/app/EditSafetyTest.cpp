@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 using apptest::waitUntil;
 
 namespace {

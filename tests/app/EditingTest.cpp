@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 using apptest::waitUntil;
 
 namespace {
@@ -46,7 +48,7 @@ protected:
         window.show();
         ASSERT_TRUE(waitUntil([this] {
             return controller.runningParses() == 0 && !controller.pdfFiles()[0]->isThreading()
-                && controller.thumbnailModel()->rowCount() == 3;
+                   && controller.thumbnailModel()->rowCount() == 3;
         }));
         settle();
     }
@@ -139,8 +141,8 @@ TEST_F(EditingTest, CommandOnSeveralImagesIsOneStep)
     // the mirror then leaves top and bottom where they are.
     ASSERT_TRUE(thumbnailShows(1, [](const QImage &t) {
         return t.height() > t.width()
-            && apptest::near(t.pixelColor(t.width() / 2, t.height() - 2), apptest::fixtureColor(1))
-            && apptest::near(t.pixelColor(t.width() / 2, 1), Qt::black);
+               && apptest::near(t.pixelColor(t.width() / 2, t.height() - 2), apptest::fixtureColor(1))
+               && apptest::near(t.pixelColor(t.width() / 2, 1), Qt::black);
     }));
 }
 

@@ -28,6 +28,8 @@
 
 #include <algorithm>
 
+using namespace zembrix;
+
 using apptest::waitUntil;
 
 namespace {
@@ -93,7 +95,8 @@ protected:
         controller.addPdfFile(path);
         ASSERT_TRUE(waitUntil([&] {
             return !controller.pdfFiles().first()->isThreading() && controller.thumbnailModel()->rowCount() == count;
-        }, 60000));
+        },
+                              60000));
         for (int row : rows)
             controller.thumbnailSelection()->select(controller.thumbnailModel()->index(row), QItemSelectionModel::Select);
         QCoreApplication::processEvents(); // the actions follow the selection

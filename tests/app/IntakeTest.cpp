@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 namespace {
 
 using apptest::dragAndDrop;
@@ -49,7 +51,7 @@ TEST(Intake, PathControlTakesFolders)
     ASSERT_TRUE(fixture::writeFile(pdf, ""));
     struct Case {
         QString path;
-        bool accepted;             // at drag entry
+        bool accepted;                 // at drag entry
         std::optional<QString> folder; // what a drop sets
     };
     const Case cases[] = {

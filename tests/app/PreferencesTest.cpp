@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 using apptest::waitUntil;
 
 namespace {
@@ -131,9 +133,7 @@ TEST(ExportSettings, ResolutionFieldChecksTypedValues)
         E edit;
         float dpiAfter; // starting from 150
     };
-    const Case cases[] = {{"300", E::Apply, 300}, {"96 dpi", E::Apply, 96},   {"50", E::SelectFirst, 72},
-                          {"5000", E::ShowMaximum, 3600}, {"abc", E::ShowCurrent, 150}, {"-4", E::ShowCurrent, 150},
-                          {"Auto", E::Apply, kPlacedDpi}};
+    const Case cases[] = {{"300", E::Apply, 300}, {"96 dpi", E::Apply, 96}, {"50", E::SelectFirst, 72}, {"5000", E::ShowMaximum, 3600}, {"abc", E::ShowCurrent, 150}, {"-4", E::ShowCurrent, 150}, {"Auto", E::Apply, kPlacedDpi}};
     for (const Case &c : cases) {
         EXPECT_EQ(ExportSettings::classifyDpiText(c.text), c.edit) << c.text;
         Controller controller;

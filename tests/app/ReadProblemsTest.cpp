@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 using apptest::waitUntil;
 using State = PDFFileStruct::ReadStatus::State;
 

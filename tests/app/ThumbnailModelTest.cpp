@@ -5,12 +5,13 @@
 
 #include "images/PDFImageStruct.h"
 
-
 #include <QPainter>
 #include <QSignalSpy>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
+
+using namespace zembrix;
 
 namespace {
 

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 using apptest::waitUntil;
 
 namespace {
@@ -38,7 +40,7 @@ protected:
         window.show();
         ASSERT_TRUE(waitUntil([this] {
             return controller.runningParses() == 0 && !controller.pdfFiles()[0]->isThreading()
-                && controller.thumbnailModel()->rowCount() == 60;
+                   && controller.thumbnailModel()->rowCount() == 60;
         }));
     }
     QModelIndex index(int row) { return controller.thumbnailModel()->index(row); }

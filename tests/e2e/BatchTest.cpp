@@ -84,9 +84,8 @@ TEST_F(Batch, FilesFrom)
         writeFile(path("list"), (QFile::encodeName(path("a.pdf")) + end + QFile::encodeName(path("b c.pdf")) + end + latin1).toStdString());
         const QStringList fromFile = {"--list", "--files-from", path("list")};
         for (const QStringList &args : {fromFile + (nul ? QStringList{"--null"} : QStringList{}),
-                                        QStringList{"-c", QStringLiteral("exec \"$0\" --list --files-from - %1 < \"$1\"")
-                                                              .arg(nul ? "--null" : ""), ZEMBRIX_BINARY, path("list")}}) {
-            const ProcessResult r = args[0] == "-c" ? runProcess("/bin/sh", args) : zembrix(args);
+                                        QStringList{"-c", QStringLiteral("exec \"$0\" --list --files-from - %1 < \"$1\"").arg(nul ? "--null" : ""), ZEMBRIX_BINARY, path("list")}}) {
+            const ProcessResult r = args[0] == "-c" ? runProcess("/bin/sh", args) : runZembrix(args);
             EXPECT_EQ(r.status, 0) << r.err.toStdString();
             EXPECT_EQ(r.out.count('\n'), 5) << r.out.toStdString();
             EXPECT_TRUE(r.out.contains(path("caf") + QChar(0xfffd) + ".pdf\t0\t")) << r.out.toStdString();
@@ -103,16 +102,14 @@ TEST_F(Batch, ManifestAndResume)
     for (const auto &[name, seeds] : std::vector<std::pair<QString, std::vector<int>>>{{"a", {1, 2}}, {"b", {3, -1}}, {"c", {4, 5}}, {"d", {6}}})
         writePdf(path(name + ".pdf"), seeds);
     const QStringList files = {path("a.pdf"), path("b.pdf"), path("c.pdf"), path("d.pdf"), "--pattern", "img-##"};
-    const ProcessResult full = zembrix(QStringList{"--extract", "--out", path("out"), "--manifest", path("m.jsonl")} + files);
+    const ProcessResult full = runZembrix(QStringList{"--extract", "--out", path("out"), "--manifest", path("m.jsonl")} + files);
     EXPECT_EQ(full.status, 0) << full.err.toStdString();
     const QList<QJsonObject> lines = manifestLines(path("m.jsonl"));
     ASSERT_EQ(lines.size(), 7);
     EXPECT_EQ(lines[0]["status"], "skipped");
     EXPECT_TRUE(lines[0]["reason"].toString().startsWith("not decoded (")) << lines[0]["reason"].toString().toStdString();
     const QJsonObject c1 = lines[5];
-    const QJsonObject expected{{"file", path("c.pdf")}, {"index", 1}, {"name", "img-01"}, {"output", path("out/img-01 (2).png")},
-                               {"width", 6}, {"height", 4}, {"bpc", 8}, {"colorspace", "/DeviceGray"}, {"page", 1},
-                               {"status", "written"}, {"file_images", 2}};
+    const QJsonObject expected{{"file", path("c.pdf")}, {"index", 1}, {"name", "img-01"}, {"output", path("out/img-01 (2).png")}, {"width", 6}, {"height", 4}, {"bpc", 8}, {"colorspace", "/DeviceGray"}, {"page", 1}, {"status", "written"}, {"file_images", 2}};
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(c1[it.key()], it.value()) << it.key().toStdString();
     EXPECT_EQ(c1["sha256"].toString(), runProcess("/usr/bin/sha256sum", {path("out/img-01 (2).png")}).out.section(' ', 0, 0));
@@ -120,7 +117,13 @@ TEST_F(Batch, ManifestAndResume)
 
     const QByteArray manifest = readFile(path("m.jsonl"));
     // An output file made different or removed, and the files the resumed run skips.
-    struct Row { const char *what; QByteArray manifest; const char *damaged; bool remove; int done; };
+    struct Row {
+        const char *what;
+        QByteArray manifest;
+        const char *damaged;
+        bool remove;
+        int done;
+    };
     const qsizetype fifthLine = manifest.indexOf('\n', manifest.indexOf("/img-00 (3).png\"")) - 30;
     for (const Row &row : {Row{"torn in c's first line", manifest.left(fifthLine), nullptr, false, 2},
                            Row{"a changed output", manifest, "img-01 (2).png", false, 3},
@@ -135,7 +138,7 @@ TEST_F(Batch, ManifestAndResume)
         else if (row.damaged)
             writeFile(out + "/" + row.damaged, "changed");
         const ProcessResult r =
-            zembrix(QStringList{"--extract", "--out", out, "--manifest", out + ".jsonl", "--resume"} + files);
+            runZembrix(QStringList{"--extract", "--out", out, "--manifest", out + ".jsonl", "--resume"} + files);
         EXPECT_EQ(r.status, 0) << row.what << r.err.toStdString();
         EXPECT_TRUE(r.out.startsWith(QStringLiteral("Resume: %1 of 4 files done").arg(row.done))) << row.what << r.out.toStdString();
         EXPECT_EQ(comparable(manifestLines(out + ".jsonl")), comparable(lines)) << row.what;
@@ -162,9 +165,9 @@ TEST_F(Batch, SkipDuplicates)
     const QStringList args = {"--extract", path("x.pdf"), path("y.pdf"), "--out", path("out"), "--skip-duplicates",
                               "--manifest", path("m.jsonl")};
     const QStringList written = {"x_000.png", "x_002.png", "x_003.png", "x_004.png"};
-    zembrix(args + QStringList{"--format", "Original"}); // these go as PNG, through the same lookup
+    runZembrix(args + QStringList{"--format", "Original"}); // these go as PNG, through the same lookup
     EXPECT_EQ(filesIn(path("out")), written);
-    const ProcessResult r = zembrix(args + QStringList{"--overwrite"});
+    const ProcessResult r = runZembrix(args + QStringList{"--overwrite"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(filesIn(path("out")), written);
     EXPECT_TRUE(r.out.contains("Summary: 2 of 2 files read, 4 images written, 2 duplicates not written again, ")) << r.out.toStdString();
@@ -178,7 +181,7 @@ TEST_F(Batch, SkipDuplicates)
     EXPECT_EQ(lines[5]["reason"], "same pixels as image 0 of " + path("x.pdf"));
 
     writeFile(path("m.jsonl"), readFile(path("m.jsonl")).left(readFile(path("m.jsonl")).lastIndexOf('{')).toStdString());
-    const ProcessResult resumed = zembrix(args + QStringList{"--resume"});
+    const ProcessResult resumed = runZembrix(args + QStringList{"--resume"});
     EXPECT_TRUE(resumed.out.startsWith("Resume: 1 of 2 files done")) << resumed.out.toStdString();
     EXPECT_EQ(comparable(manifestLines(path("m.jsonl"))), comparable(lines));
     EXPECT_EQ(filesIn(path("out")).size(), 4);
@@ -197,14 +200,13 @@ TEST_F(Batch, ParallelRecipeEqualsOneRun)
         list += QFile::encodeName(file) + '\0';
     }
     writeFile(path("list"), list.toStdString());
-    const ProcessResult one = zembrix({"--extract", "--files-from", path("list"), "--null", "--out", path("one"),
-                                       "--manifest", path("one.jsonl")});
+    const ProcessResult one = runZembrix({"--extract", "--files-from", path("list"), "--null", "--out", path("one"),
+                                          "--manifest", path("one.jsonl")});
     ASSERT_EQ(one.status, 0) << one.err.toStdString();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("ZEMBRIX", ZEMBRIX_BINARY);
     const ProcessResult recipe = runProcess(
-        "/bin/sh", {"-c", "exec \"$0\" \"$2/many\" \"$2/many.jsonl\" -N 10 -j 2 < \"$1\"",
-                    ZEMBRIX_SOURCE_DIR "/tools/extract-parallel.sh", path("list"), m_dir.path()}, 120000, env);
+        "/bin/sh", {"-c", "exec \"$0\" \"$2/many\" \"$2/many.jsonl\" -N 10 -j 2 < \"$1\"", ZEMBRIX_SOURCE_DIR "/tools/extract-parallel.sh", path("list"), m_dir.path()}, 120000, env);
     ASSERT_EQ(recipe.status, 0) << recipe.err.toStdString();
     EXPECT_EQ(QDir(path("many.jsonl.d")).entryList(QDir::Files).size(), 2);
     EXPECT_EQ(comparable(manifestLines(path("many.jsonl"))), comparable(manifestLines(path("one.jsonl"))));
@@ -222,8 +224,8 @@ TEST_F(Batch, NamesAndDuplicatesAcrossBatches)
     }
     writeFile(path("list"), list.toStdString());
     const QStringList args = {"--extract", "--files-from", path("list"), "--pattern", "img"}; // every name "img0"
-    EXPECT_EQ(zembrix(args + QStringList{"--out", path("all")}).status, 0);
+    EXPECT_EQ(runZembrix(args + QStringList{"--out", path("all")}).status, 0);
     EXPECT_TRUE(filesIn(path("all")).size() == 201 && filesIn(path("all")).contains("img0 (201).png"));
-    const ProcessResult once = zembrix(args + QStringList{"--out", path("once"), "--skip-duplicates"});
+    const ProcessResult once = runZembrix(args + QStringList{"--out", path("once"), "--skip-duplicates"});
     EXPECT_TRUE(once.out.contains("7 images written, 194 duplicates not written again")) << once.out.toStdString();
 }

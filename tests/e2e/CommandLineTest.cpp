@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace fixture;
 
 TEST(CommandLine, InfoPrintsTheDocumentText)
@@ -21,7 +20,7 @@ TEST(CommandLine, InfoPrintsTheDocumentText)
     pdf.write(dir.filePath("a.pdf"), options);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TZ", "UTC");
-    const ProcessResult r = zembrix({"--info", dir.filePath("a.pdf")}, 120000, env);
+    const ProcessResult r = runZembrix({"--info", dir.filePath("a.pdf")}, 120000, env);
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty());
     EXPECT_TRUE(r.out.startsWith("    PDF Version\t- 1.6\n    Pages\t\t- 2\n    Encrypted\t- No\n    Title\t\t- Report\n"));
@@ -42,9 +41,11 @@ TEST(CommandLine, ErrorsAndUsage)
     pdf.write(dir.filePath("locked.pdf"), locked);
 
     const std::pair<QString, const char *> unreadable[] = {{dir.filePath("missing.pdf"), "no such file"},
-        {dir.filePath("noise.pdf"), "not a PDF file"}, {dir.filePath("locked.pdf"), "needs a password"}, {dir.path(), "cannot be read"}};
+                                                           {dir.filePath("noise.pdf"), "not a PDF file"},
+                                                           {dir.filePath("locked.pdf"), "needs a password"},
+                                                           {dir.path(), "cannot be read"}};
     for (const auto &[file, reason] : unreadable) {
-        const ProcessResult r = zembrix({"--info", file});
+        const ProcessResult r = runZembrix({"--info", file});
         EXPECT_EQ(r.status, 1) << file.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_EQ(r.err, QStringLiteral("zembrix: %1: %2\n").arg(file, reason));
@@ -53,7 +54,7 @@ TEST(CommandLine, ErrorsAndUsage)
     writeFile(dir.filePath("pw.txt"), "pw\nnot this line\n");
     for (const QStringList &given : {QStringList{"--password", "pw"}, QStringList{"--password-file", dir.filePath("pw.txt")},
                                      QStringList{"--password", "nope"}}) {
-        const ProcessResult r = zembrix(QStringList{"--list", dir.filePath("locked.pdf")} + given);
+        const ProcessResult r = runZembrix(QStringList{"--list", dir.filePath("locked.pdf")} + given);
         EXPECT_EQ(r.status, given[1] == "nope" ? 1 : 0) << r.err.toStdString();
         EXPECT_EQ(r.err, given[1] == "nope" ? QStringLiteral("zembrix: %1: wrong password\n").arg(dir.filePath("locked.pdf")) : "");
     }
@@ -71,16 +72,17 @@ TEST(CommandLine, ErrorsAndUsage)
                                     QStringList{"--extract", "a.pdf", "--out", dir.filePath("o"), "--resume"},
                                     QStringList{"--list", "a.pdf", "--overwrite"}, QStringList{"a.pdf", "--password", "x"},
                                     QStringList{"--info", "a.pdf", "--password-file", dir.filePath("none.txt")}}) {
-        const ProcessResult r = zembrix(args);
+        const ProcessResult r = runZembrix(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.err.startsWith("zembrix: ") && r.err.count('\n') == 2
-                    && r.err.endsWith("\nTry 'zembrix --help' for more information.\n")) << r.err.toStdString();
+                    && r.err.endsWith("\nTry 'zembrix --help' for more information.\n"))
+            << r.err.toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("o")) || QFileInfo::exists(dir.filePath("p")));
-    const ProcessResult help = zembrix({"--help"});
+    const ProcessResult help = runZembrix({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("--extract"));
-    const ProcessResult version = zembrix({"--version"});
+    const ProcessResult version = runZembrix({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(version.out.startsWith("zembrix "));
 }
@@ -92,7 +94,7 @@ TEST(CommandLine, WindowNeedsADisplay)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(variable);
-    const ProcessResult r = zembrix({}, 120000, env);
+    const ProcessResult r = runZembrix({}, 120000, env);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.contains("no display") && r.err.contains("--extract")) << r.err.toStdString();
 

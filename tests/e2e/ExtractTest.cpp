@@ -80,7 +80,7 @@ protected:
 TEST_F(Extract, WritesPngAndTiffWithNamesPixelsAndSummary)
 {
     // PNG by default into a folder that does not exist yet.
-    const ProcessResult png = zembrix({"--extract", path("report.pdf"), path("other.pdf"), "--out", path("png")});
+    const ProcessResult png = runZembrix({"--extract", path("report.pdf"), path("other.pdf"), "--out", path("png")});
     EXPECT_EQ(png.status, 0) << png.err.toStdString();
     EXPECT_TRUE(png.err.isEmpty()) << png.err.toStdString();
     EXPECT_EQ(filesIn(path("png")), (QStringList{"other_000.png", "report_000.png", "report_001.png"}));
@@ -97,15 +97,15 @@ TEST_F(Extract, WritesPngAndTiffWithNamesPixelsAndSummary)
         << lines[2].toStdString();
     EXPECT_TRUE(lines[2].endsWith(" seconds"));
     // A second run keeps the first one's file (" (2)"); --overwrite replaces it.
-    EXPECT_EQ(zembrix({"--extract", path("other.pdf"), "--out", path("png")}).status, 0);
+    EXPECT_EQ(runZembrix({"--extract", path("other.pdf"), "--out", path("png")}).status, 0);
     ASSERT_TRUE(writeFile(path("png/other_000.png"), "earlier"));
-    EXPECT_EQ(zembrix({"--extract", path("other.pdf"), "--out", path("png"), "--overwrite"}).status, 0);
+    EXPECT_EQ(runZembrix({"--extract", path("other.pdf"), "--out", path("png"), "--overwrite"}).status, 0);
     EXPECT_EQ(filesIn(path("png")), (QStringList{"other_000 (2).png", "other_000.png", "report_000.png", "report_001.png"}));
     expectPicture(path("png/other_000.png"), kOther);
 
     // TIFF named case-insensitively, at 150 DPI, under another pattern.
-    const ProcessResult tiff = zembrix({"--extract", path("report.pdf"), "--out", path("tiff"), "--format", "tiff",
-                                        "--dpi", "150", "--pattern", "img-$-##"});
+    const ProcessResult tiff = runZembrix({"--extract", path("report.pdf"), "--out", path("tiff"), "--format", "tiff",
+                                           "--dpi", "150", "--pattern", "img-$-##"});
     EXPECT_EQ(tiff.status, 0) << tiff.err.toStdString();
     EXPECT_EQ(filesIn(path("tiff")), (QStringList{"img-report-00.tiff", "img-report-01.tiff"}));
     expectPicture(path("tiff/img-report-00.tiff"), kReportA);
@@ -117,7 +117,7 @@ TEST_F(Extract, WritesPngAndTiffWithNamesPixelsAndSummary)
 TEST_F(Extract, FailuresGiveStatusOneAndTheRestIsWritten)
 {
     // An unreadable input: the other file is still exported.
-    const ProcessResult missing = zembrix({"--extract", path("missing.pdf"), path("other.pdf"), "--out", path("a")});
+    const ProcessResult missing = runZembrix({"--extract", path("missing.pdf"), path("other.pdf"), "--out", path("a")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains(path("missing.pdf"))) << missing.err.toStdString();
     EXPECT_EQ(filesIn(path("a")), QStringList{"other_000.png"});
@@ -126,14 +126,14 @@ TEST_F(Extract, FailuresGiveStatusOneAndTheRestIsWritten)
 
     // A file that cannot be written (a folder holds its name): said, and the rest goes on.
     ASSERT_TRUE(QDir(m_dir.path()).mkpath("b/report_000.png"));
-    const ProcessResult blocked = zembrix({"--extract", path("report.pdf"), "--out", path("b"), "--overwrite"});
+    const ProcessResult blocked = runZembrix({"--extract", path("report.pdf"), "--out", path("b"), "--overwrite"});
     EXPECT_EQ(blocked.status, 1);
     EXPECT_TRUE(blocked.err.count(QLatin1Char('\n')) == 1 && blocked.err.contains(": report_000 not written (")) << blocked.err.toStdString();
     expectPicture(path("b/report_001.png"), kReportB);
     EXPECT_TRUE(blocked.out.contains(path("report.pdf") + ": 1 image written, 1 not written")) << blocked.out.toStdString();
 
     // An output folder whose parent is missing: nothing is made.
-    const ProcessResult noParent = zembrix({"--extract", path("other.pdf"), "--out", path("none/out")});
+    const ProcessResult noParent = runZembrix({"--extract", path("other.pdf"), "--out", path("none/out")});
     EXPECT_EQ(noParent.status, 1);
     EXPECT_TRUE(noParent.err.contains(path("none/out"))) << noParent.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(path("none")));
@@ -144,7 +144,7 @@ TEST_F(Extract, FailuresGiveStatusOneAndTheRestIsWritten)
 TEST_F(Extract, MinSizeLeavesOutSmallImages)
 {
     const QString out = path("small");
-    const ProcessResult r = zembrix({"--extract", path("report.pdf"), "--out", out, "--min-size", "5x4"});
+    const ProcessResult r = runZembrix({"--extract", path("report.pdf"), "--out", out, "--min-size", "5x4"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList({"report_000.png"}));
     expectPicture(QDir(out).filePath("report_000.png"), kReportA);

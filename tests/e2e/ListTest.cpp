@@ -16,7 +16,7 @@ struct Listing : ProcessResult {
 
 Listing list(const QStringList &files)
 {
-    Listing l{zembrix(QStringList{"--list"} + files), {}};
+    Listing l{runZembrix(QStringList{"--list"} + files), {}};
     l.rows = l.out.split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(l.rows.value(0), "file\tindex\tname\twidth\theight\tbpc\tcolorspace\tfilter\tobject\tpage\tx-ppi\ty-ppi");
     if (!l.rows.isEmpty())
@@ -93,7 +93,7 @@ TEST(ListMode, PagesLimitTheImages)
     }
     EXPECT_TRUE(list({file, "--pages", "2"}).rows.value(0).contains("\tp_001\t"));
     for (const char *bad : {"0", "3-1", "", "a", "1,,2"})
-        EXPECT_EQ(zembrix({"--list", file, "--pages", bad}).status, 2) << bad;
+        EXPECT_EQ(runZembrix({"--list", file, "--pages", bad}).status, 2) << bad;
 
     // --min-size leaves out images narrower or lower than it, and says how many.
     const Listing small = list({file, "--min-size", "4x2"});
@@ -104,5 +104,5 @@ TEST(ListMode, PagesLimitTheImages)
     EXPECT_TRUE(small.err.contains("zembrix: 2 images smaller than 4x2 not listed")) << small.err.toStdString();
     EXPECT_TRUE(list({file, "--min-size", "1x3"}).rows.isEmpty());
     for (const char *bad : {"0x4", "4", "4x", "axb", "4x-1"})
-        EXPECT_EQ(zembrix({"--list", file, "--min-size", bad}).status, 2) << bad;
+        EXPECT_EQ(runZembrix({"--list", file, "--min-size", bad}).status, 2) << bad;
 }

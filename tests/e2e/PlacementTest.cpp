@@ -46,11 +46,11 @@ QString writeFixture(const QDir &dir)
         ++n;
         Obj image = pdf.image(100, 50, 8, name("DeviceGray"), std::string(5000, char(10 * n)));
         Obj page = p.formMatrix != 0
-            ? pdf.page({{"/F", pdf.form({{"/Im", image}}, {{"Matrix", array({real(std::fabs(p.formMatrix)), integer(0),
-                                                                              integer(0), real(std::fabs(p.formMatrix)),
-                                                                              integer(0), integer(0)})}})},
-                        {"/Im", image}})
-            : pdf.page({{"/Im", image}});
+                       ? pdf.page({{"/F", pdf.form({{"/Im", image}}, {{"Matrix", array({real(std::fabs(p.formMatrix)), integer(0),
+                                                                                        integer(0), real(std::fabs(p.formMatrix)),
+                                                                                        integer(0), integer(0)})}})},
+                                   {"/Im", image}})
+                       : pdf.page({{"/Im", image}});
         page.replaceKey("/Contents", pdf.stream(p.content));
         if (p.formMatrix < 0) {
             Obj form = page.getKey("/Resources").getKey("/XObject").getKey("/F");
@@ -71,13 +71,13 @@ TEST(Placement, ResolutionWhereFirstDrawn)
 {
     QTemporaryDir dir;
     const QString file = writeFixture(QDir(dir.path()));
-    const ProcessResult listed = zembrix({"--list", file});
+    const ProcessResult listed = runZembrix({"--list", file});
     ASSERT_EQ(listed.status, 0) << listed.err.toStdString();
     QStringList rows = listed.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 1 + int(std::size(kPages)));
     EXPECT_TRUE(rows.takeFirst().endsWith("\tpage\tx-ppi\ty-ppi"));
 
-    const ProcessResult extracted = zembrix({"--extract", file, "--out", dir.filePath("out"), "--dpi", "auto"});
+    const ProcessResult extracted = runZembrix({"--extract", file, "--out", dir.filePath("out"), "--dpi", "auto"});
     ASSERT_EQ(extracted.status, 0) << extracted.err.toStdString();
 
     std::map<QString, std::pair<double, double>> reference; // object key -> pdfimages' x-ppi, y-ppi

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 // The names are what the command line, the preferences and the combo box store, so their
 // spelling and order are the contract, as are the extensions the export files get.
 TEST(ExportFormat, NameLookups)

@@ -26,6 +26,8 @@
 #include <utility>
 #include <vector>
 
+using namespace zembrix;
+
 using namespace exporttest;
 using fixture::filesIn;
 
@@ -99,7 +101,10 @@ TEST(ExportJobs, JobsAtOnceNumberFurtherJobsAfterwardsReplace)
     // The first job holds "c.png" while its writer waits: the second one takes "c (2).png", or,
     // with "c (2).png" there from the round before, "c (3).png".
     struct GateWriter final : ExportWriter { // writes once `open` is ready
-        explicit GateWriter(std::shared_future<void> gate) : open(std::move(gate)) {}
+        explicit GateWriter(std::shared_future<void> gate)
+            : open(std::move(gate))
+        {
+        }
         std::shared_future<void> open;
         void write(ExportRequest r, Done done) override { open.wait(), DirectExportWriter().write(std::move(r), std::move(done)); }
     };
@@ -124,11 +129,18 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
 {
     ExportPathClaims claims;
     const std::pair<const char *, const char *> rows[] = {
-        {"x.v1", "/out/x.v1.png"},          {"x.v1", "/out/x.v1 (2).png"},
-        {"100%1", "/out/100%1.png"},        {"100%1", "/out/100%1 (2).png"},
-        {"/etc/passwd", "/out/passwd.png"}, {"../../up_000", "/out/up_000.png"},
-        {"..", "/out/__.png"},              {"a/..", "/out/a___.png"},  {".._000", "/out/.._000.png"},
-        {"dir/", "/out/dir.png"},           {"", "/out/_.png"}, {"x.v1 (2)", "/out/x.v1 (2) (2).png"},
+        {"x.v1", "/out/x.v1.png"},
+        {"x.v1", "/out/x.v1 (2).png"},
+        {"100%1", "/out/100%1.png"},
+        {"100%1", "/out/100%1 (2).png"},
+        {"/etc/passwd", "/out/passwd.png"},
+        {"../../up_000", "/out/up_000.png"},
+        {"..", "/out/__.png"},
+        {"a/..", "/out/a___.png"},
+        {".._000", "/out/.._000.png"},
+        {"dir/", "/out/dir.png"},
+        {"", "/out/_.png"},
+        {"x.v1 (2)", "/out/x.v1 (2) (2).png"},
     };
     for (const auto &[name, path] : rows)
         EXPECT_EQ(claims.claim(QStringLiteral("/out/"), QString::fromLatin1(name), ExportFormat::Png),
@@ -144,7 +156,8 @@ TEST(ExportJobs, PathClaimsStayInTheFolder)
     for (const char *end : {"\u00e9_007.png", "\u00e9_007 (2).png"}) {
         const QString path = claims.claim("/out", QString(300, u'\u00e9') + "_007", ExportFormat::Png);
         EXPECT_TRUE(path.startsWith("/out/\u00e9") && path.contains(u'\u2026') && path.endsWith(QString::fromUtf8(end))
-                    && QFile::encodeName(QFileInfo(path).fileName()).size() == 255) << path.toStdString();
+                    && QFile::encodeName(QFileInfo(path).fileName()).size() == 255)
+            << path.toStdString();
     }
 }
 
@@ -157,7 +170,8 @@ TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
     const auto unchecked = fileRecord({record("unchecked_000", solid(0xFF300000))}, false, false);
     const auto parsing = fileRecord({record("parsing_000", solid(0xFF400000))}, true, true);
     const auto two = fileRecord({record("two_000", solid(0xFF500000)), record("two_001", solid(0xFF600000)),
-                                 record("two_002", solid(0xFF700000))}, true, false);
+                                 record("two_002", solid(0xFF700000))},
+                                true, false);
     ExportJobSettings settings = into(dir.path());
     std::vector<int> finishedOrder;
     settings.imageFinished = [&finishedOrder](const ExportedImage &image) { finishedOrder.push_back(image.position); };
@@ -169,7 +183,11 @@ TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
     EXPECT_EQ(filesIn(dir.path()), (QStringList{"one_000.png", "one_001.png", "two_000.png", "two_001.png", "two_002.png"}));
     ASSERT_EQ(result.images.size(), 5u);
     const std::pair<std::shared_ptr<PDFFileStruct>, QRgb> expected[] = {
-        {one, 0xFF100000}, {one, 0xFF200000}, {two, 0xFF500000}, {two, 0xFF600000}, {two, 0xFF700000},
+        {one, 0xFF100000},
+        {one, 0xFF200000},
+        {two, 0xFF500000},
+        {two, 0xFF600000},
+        {two, 0xFF700000},
     };
     for (size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(result.images[i].file, expected[i].first) << i;
@@ -189,8 +207,11 @@ TEST(ExportJobs, AllImagesOfCheckedParsedFiles)
 // passed over in silence.
 TEST(ExportJobs, FailedWritesAreReportedAndTheJobGoesOn)
 {
-    const std::tuple<int, const char *, int> rows[] = { // format (-1: icon families), extension, alerts
-        {ExportFormat::Png, "png", 1}, {ExportFormat::Tiff, "tiff", 1}, {ExportFormat::Heic, "heic", 0}, {-1, "icns", 0}};
+    const std::tuple<int, const char *, int> rows[] = {// format (-1: icon families), extension, alerts
+                                                       {ExportFormat::Png, "png", 1},
+                                                       {ExportFormat::Tiff, "tiff", 1},
+                                                       {ExportFormat::Heic, "heic", 0},
+                                                       {-1, "icns", 0}};
     for (const auto &[format, extension, alerts] : rows) {
         SCOPED_TRACE(extension);
         RecordingEvents events;

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <memory>
 
+using namespace zembrix;
+
 namespace exporttest {
 
 namespace {
@@ -82,7 +84,8 @@ QImage gradientImage(int width, int height)
     QImage image(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const int a = x < width / 4 && y < height / 4 ? 0 : y >= height - height / 8 ? 128 : 255;
+            const int a = x < width / 4 && y < height / 4 ? 0 : y >= height - height / 8 ? 128
+                                                                                         : 255;
             image.setPixel(x, y, qRgba(width > 1 ? x * 255 / (width - 1) : 0, height > 1 ? y * 255 / (height - 1) : 0, 96, a));
         }
     return image;

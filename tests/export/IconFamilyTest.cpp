@@ -11,6 +11,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+using namespace zembrix;
+
 using namespace exporttest;
 
 namespace {
@@ -109,7 +111,8 @@ TEST(IconFamily, ElementsOfAHalfTransparentPicture)
         (mono ? monoSizes : colourSizes) << w;
         for (int y = 0; y < w; y += 5)
             for (int x = 0; x < w; ++x)
-                ASSERT_EQ(image.pixel(x, y), x < w / 2 ? qRgba(0, 0, 0, 0) : mono ? qRgb(0, 0, 0) : orange)
+                ASSERT_EQ(image.pixel(x, y), x < w / 2 ? qRgba(0, 0, 0, 0) : mono ? qRgb(0, 0, 0)
+                                                                                  : orange)
                     << w << ": " << x << "," << y;
     } while (reader.jumpToNextImage());
     std::sort(colourSizes.begin(), colourSizes.end());
@@ -148,10 +151,18 @@ TEST(IconFamily, ExtractionRules)
     // 2 x 2 pictures; the premultiplied one: transparent, half-transparent red, opaque green and
     // black. Bits are set by the first (red) byte.
     const std::tuple<QImage::Format, std::vector<QRgb>, const char *, const char *, const char *> rows[] = {
-        {QImage::Format_RGBA8888_Premultiplied, {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 128), qRgb(0, 255, 0), qRgb(0, 0, 0)},
-         "00000000" "80ff0000" "ff00ff00" "ff000000", "0080ffff", "40004000"},
-        {QImage::Format_RGB888, {qRgb(1, 2, 3), qRgb(0, 0, 0), qRgb(4, 5, 6), qRgb(7, 8, 9)},
-         "ff010203" "ff000000" "ff040506" "ff070809", "ffffffff", "c0c0c0c0"},
+        {QImage::Format_RGBA8888_Premultiplied, {qRgba(0, 0, 0, 0), qRgba(255, 0, 0, 128), qRgb(0, 255, 0), qRgb(0, 0, 0)}, "00000000"
+                                                                                                                            "80ff0000"
+                                                                                                                            "ff00ff00"
+                                                                                                                            "ff000000",
+         "0080ffff",
+         "40004000"},
+        {QImage::Format_RGB888, {qRgb(1, 2, 3), qRgb(0, 0, 0), qRgb(4, 5, 6), qRgb(7, 8, 9)}, "ff010203"
+                                                                                              "ff000000"
+                                                                                              "ff040506"
+                                                                                              "ff070809",
+         "ffffffff",
+         "c0c0c0c0"},
         {QImage::Format_Grayscale8, {qRgb(0, 0, 0), qRgb(7, 7, 7), qRgb(200, 200, 200), qRgb(0, 0, 0)}, nullptr, "0007c800", "40804080"},
     };
     for (const auto &[format, pixels, argb, mask, bits] : rows) {
@@ -187,9 +198,16 @@ TEST(IconFamily, ExtractionRefusals)
     truncated.bitmapData.chop(1);
     const BitmapImageRep good = handMadeRep(4, 8, 4, 32);
     const std::tuple<BitmapImageRep, Extract, int> rows[] = {
-        {good, rgb, 2}, {good, mask, 1}, {good, bits, 3}, {good, indexed, 4}, {truncated, rgb, 4},
-        {handMadeRep(4, 8, 4, 32, true), rgb, 4}, {handMadeRep(4, 8, 3, 32), rgb, 4}, {handMadeRep(4, 8, 2, 16), mask, 4},
-        {BitmapImageRep::fromImage(QImage(8, 8, QImage::Format_RGBA64)), bits, 8}, {handMadeRep(8, 2, 1, 2), bits, 8},
+        {good, rgb, 2},
+        {good, mask, 1},
+        {good, bits, 3},
+        {good, indexed, 4},
+        {truncated, rgb, 4},
+        {handMadeRep(4, 8, 4, 32, true), rgb, 4},
+        {handMadeRep(4, 8, 3, 32), rgb, 4},
+        {handMadeRep(4, 8, 2, 16), mask, 4},
+        {BitmapImageRep::fromImage(QImage(8, 8, QImage::Format_RGBA64)), bits, 8},
+        {handMadeRep(8, 2, 1, 2), bits, 8},
     };
     for (size_t i = 0; i < std::size(rows); ++i)
         EXPECT_TRUE(std::get<1>(rows[i])(std::get<0>(rows[i]), std::get<2>(rows[i])).isEmpty()) << i;
@@ -200,14 +218,15 @@ TEST(IconFamily, PackedChannelRuns)
     QByteArray distinct;
     for (int i = 0; i < 129; ++i)
         distinct.append(char(i));
-    const std::pair<QByteArray, qsizetype> rows[] = { // samples, packed size
-        {QByteArray(130, 'a'), 2},          // one run of 130
-        {QByteArray(131, 'a'), 4},          // a run of 131 needs a literal
-        {"aaabbb", 4},                      // runs of 3 are packed
-        {"aabbcc", 7},                      // pairs stay literal
-        {distinct.left(128), 129},          // 128 literals in one chunk
-        {distinct, 131},                    // 129 in two
-        {"xyzzzzzzq", 2 + 1 + 2 + 2},       // literal, run, literal
+    const std::pair<QByteArray, qsizetype> rows[] = {
+        // samples, packed size
+        {QByteArray(130, 'a'), 2},    // one run of 130
+        {QByteArray(131, 'a'), 4},    // a run of 131 needs a literal
+        {"aaabbb", 4},                // runs of 3 are packed
+        {"aabbcc", 7},                // pairs stay literal
+        {distinct.left(128), 129},    // 128 literals in one chunk
+        {distinct, 131},              // 129 in two
+        {"xyzzzzzzq", 2 + 1 + 2 + 2}, // literal, run, literal
     };
     QRandomGenerator random(7);
     for (int round = 0; round < int(std::size(rows)) + 50; ++round) {

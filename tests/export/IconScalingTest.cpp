@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 TEST(IconScaling, ScaleImageFitsAndCentresInATransparentSquare)
 {
     QImage source(300, 100, QImage::Format_RGB32);

@@ -14,6 +14,8 @@
 #include <limits>
 #include <vector>
 
+using namespace zembrix;
+
 using namespace exporttest;
 
 namespace {
@@ -87,8 +89,8 @@ TEST_F(ImageFileWriterTest, PngReadsBackAsQtsWriterWouldHaveWrittenIt)
 {
     const QImage translucent = gradientImage(67, 45);
     const QImage::Format formats[] = {QImage::Format_Grayscale8, QImage::Format_Grayscale16, QImage::Format_RGB888,
-                                      QImage::Format_RGBA8888,   QImage::Format_RGBX64,      QImage::Format_RGBA64,
-                                      QImage::Format_RGB32,      QImage::Format_ARGB32,      QImage::Format_Mono};
+                                      QImage::Format_RGBA8888, QImage::Format_RGBX64, QImage::Format_RGBA64,
+                                      QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_Mono};
     for (const QImage::Format format : formats) {
         SCOPED_TRACE(testing::Message() << "format " << int(format));
         QImage source = translucent.convertToFormat(format);
@@ -120,9 +122,7 @@ TEST_F(ImageFileWriterTest, WritesTheDpiIntoEachFormatsResolutionField)
     };
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     // 254 DPI is exactly 10000 pels per metre, where a TIFF writer may switch to centimetres.
-    const std::pair<float, double> dpis[] = {{72, 72},     {150, 150}, {254, 254},    {300, 300}, {600, 600},
-                                             {3600, 3600}, {72.5f, 72.5}, {0, 72},    {-300, 72}, {nan, 72},
-                                             {inf, 72},    {0.25f, 1}, {1e9f, 65535}};
+    const std::pair<float, double> dpis[] = {{72, 72}, {150, 150}, {254, 254}, {300, 300}, {600, 600}, {3600, 3600}, {72.5f, 72.5}, {0, 72}, {-300, 72}, {nan, 72}, {inf, 72}, {0.25f, 1}, {1e9f, 65535}};
     for (const auto &[format, tolerance] : formats) {
         const QImage at72 = decodeExportFile(format, writeAndRead(source, format, 72.0f));
         ASSERT_FALSE(at72.isNull());
@@ -153,7 +153,11 @@ TEST_F(ImageFileWriterTest, Jpeg2000LayoutsAndBoxes)
             deep.setPixelColor(x, y, QColor::fromRgba64(quint16(x * 3001), quint16(y * 9000 + 7), 0x1234, quint16(65535 - x * 1000)));
     tiny.fill(qRgb(10, 200, 30));
     const std::tuple<QImage, int, int> rows[] = {// source, components, precision
-        {gray, 1, 8}, {opaqueGradientImage(30, 20), 3, 8}, {gradientImage(30, 20), 4, 8}, {deep, 4, 16}, {tiny, 3, 8}};
+                                                 {gray, 1, 8},
+                                                 {opaqueGradientImage(30, 20), 3, 8},
+                                                 {gradientImage(30, 20), 4, 8},
+                                                 {deep, 4, 16},
+                                                 {tiny, 3, 8}};
     for (const auto &[source, components, precision] : rows) {
         SCOPED_TRACE(components * 100 + precision);
         const QByteArray file = writeAndRead(source, ExportFormat::Jpeg2000, 150.0f);
@@ -223,8 +227,12 @@ TEST_F(ImageFileWriterTest, CancelledWriteKeepsTheEarlierFile)
 TEST_F(ImageFileWriterTest, IcnsHoldsOneSquareIconOfTheChosenSize)
 {
     const std::tuple<QSize, int, QList<QByteArray>> rows[] = {
-        {{1100, 1024}, 1024, {"ic10"}}, {{1000, 600}, 512, {"ic09"}},      {{300, 256}, 256, {"ic08"}},
-        {{200, 130}, 128, {"ic07"}},    {{100, 60}, 48, {"ih32", "h8mk"}}, {{40, 30}, 16, {"is32", "s8mk"}},
+        {{1100, 1024}, 1024, {"ic10"}},
+        {{1000, 600}, 512, {"ic09"}},
+        {{300, 256}, 256, {"ic08"}},
+        {{200, 130}, 128, {"ic07"}},
+        {{100, 60}, 48, {"ih32", "h8mk"}},
+        {{40, 30}, 16, {"is32", "s8mk"}},
         {{5, 9}, 16, {"is32", "s8mk"}},
     };
     for (const auto &[size, edge, elements] : rows) {

@@ -17,12 +17,17 @@
 
 #include <tiffio.h>
 
+using namespace zembrix;
+
 using namespace fixture;
 using namespace exporttest;
 
 namespace {
 
-std::string bytes(const QByteArray &data) { return data.toStdString(); }
+std::string bytes(const QByteArray &data)
+{
+    return data.toStdString();
+}
 
 // Each image is told apart by its width and says what the export must make of it.
 struct Row {
@@ -75,8 +80,7 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
     const TestBitmap page = TestBitmap::randomRuns(40, 30, 5, 7), wide = TestBitmap::randomRuns(41, 30, 5, 8);
     const QByteArray g4 = faxEncode(page, {}), g3 = faxEncode(wide, {0, true});
     const auto fax = [&](int w, int k, bool blackIs1) {
-        return Dict{{"DecodeParms", dict({{"K", integer(k)}, {"Columns", integer(w)}, {"Rows", integer(30)},
-                                          {"BlackIs1", boolean(blackIs1)}, {"EndOfLine", boolean(k >= 0)}})}};
+        return Dict{{"DecodeParms", dict({{"K", integer(k)}, {"Columns", integer(w)}, {"Rows", integer(30)}, {"BlackIs1", boolean(blackIs1)}, {"EndOfLine", boolean(k >= 0)}})}};
     };
     const Obj gray = name("DeviceGray"), rgb = name("DeviceRGB");
     const Obj smask = pdf.image(22, 12, 8, gray, std::string(22 * 12, '\x80'));
@@ -95,8 +99,7 @@ TEST(OriginalFormat, StoredDataUnchangedButItsResolutionElsePng)
         {"no JFIF for RGB", 29, pdf.image(29, 12, 8, rgb, bytes(plainRgb), {"DCTDecode"}), "jpg", plainRgb},
         {"edited", 25, pdf.image(25, 12, 8, rgb, bytes(jpeg(25, JpegStorage::YCbCr)), {"DCTDecode"}), "png", {}},
         {"masked", 22, pdf.image(22, 12, 8, rgb, bytes(jpeg(22, JpegStorage::YCbCr)), {"DCTDecode"}, {{"SMask", smask}}), "png", {}},
-        {"decode array", 26, pdf.image(26, 12, 8, gray, bytes(jpeg(26, JpegStorage::Gray)), {"DCTDecode"},
-                                       {{"Decode", array({integer(1), integer(0)})}}), "png", {}},
+        {"decode array", 26, pdf.image(26, 12, 8, gray, bytes(jpeg(26, JpegStorage::Gray)), {"DCTDecode"}, {{"Decode", array({integer(1), integer(0)})}}), "png", {}},
         {"no EOI", 27, pdf.image(27, 12, 8, gray, bytes(jpeg(27, JpegStorage::Gray).chopped(2)), {"DCTDecode"}), "png", {}},
         {"samples", 28, pdf.image(28, 12, 8, gray, std::string(28 * 12, 'x'), {"FlateDecode"}), "png", {}},
     };

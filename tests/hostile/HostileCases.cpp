@@ -28,7 +28,10 @@ QRgb goodPixel(int index, int x, int y)
     return qRgb((x * 40 + index * 70) % 256, (y * 50 + index * 30) % 256, (x * y * 9 + index) % 256);
 }
 
-int goodWidth(int index) { return 5 + index; }
+int goodWidth(int index)
+{
+    return 5 + index;
+}
 constexpr int kGoodHeight = 4;
 
 // An image dictionary of a gray image; one filter is named, several are listed; `entries` added
@@ -36,8 +39,7 @@ constexpr int kGoodHeight = 4;
 Dict gray(long long width, long long height, long long bpc = 8, const std::vector<std::string> &filters = {},
           const Dict &entries = {})
 {
-    Dict d{{"Width", integer(width)}, {"Height", integer(height)}, {"BitsPerComponent", integer(bpc)},
-           {"ColorSpace", name("DeviceGray")}};
+    Dict d{{"Width", integer(width)}, {"Height", integer(height)}, {"BitsPerComponent", integer(bpc)}, {"ColorSpace", name("DeviceGray")}};
     for (const auto &[key, value] : entries)
         d[key] = value;
     std::vector<Obj> names;
@@ -73,14 +75,14 @@ HostileCase imageCase(std::string name, int images, std::function<Dict(PdfFixtur
 
 HostileCase imageCase(std::string name, int images, Dict dictionary, Bytes bytes)
 {
-    return imageCase(std::move(name), images, [dictionary](PdfFixture &) { return dictionary; }, std::move(bytes));
+    return imageCase(
+        std::move(name), images, [dictionary](PdfFixture &) { return dictionary; }, std::move(bytes));
 }
 
 // A case whose hostile file is exactly these bytes: a file that does not open fails both runs.
 HostileCase bytesCase(std::string name, Bytes bytes, bool opens)
 {
-    return {std::move(name), [bytes](HostileSetup &s) { ASSERT_TRUE(writeFile(s.bad, bytes())); }, {},
-            opens ? 0 : 1, opens ? 1 : 0, opens ? 0 : 1, opens ? 1 : 0, nullptr};
+    return {std::move(name), [bytes](HostileSetup &s) { ASSERT_TRUE(writeFile(s.bad, bytes())); }, {}, opens ? 0 : 1, opens ? 1 : 0, opens ? 0 : 1, opens ? 1 : 0, nullptr};
 }
 
 // One page with one 4 x 4 gray image (or `images` of them).
@@ -138,13 +140,16 @@ std::string emptyJ2k(int size, int tile, int components)
         u16(v); // SIZ: Rsiz, 32-bit sizes, offsets and tile sizes, components
     for (int i = 0; i < components; ++i)
         c.append("\x07\x01\x01", 3);
-    c.append("\xff\x52\x00\x0c\x00\x00\x00\x01\x00\x00\x04\x04\x00\x01", 14); // COD: no levels, 5-3
-    c.append("\xff\x5c\x00\x04\x40\x40", 6);                                         // QCD: no quantisation
+    c.append("\xff\x52\x00\x0c\x00\x00\x00\x01\x00\x00\x04\x04\x00\x01", 14);             // COD: no levels, 5-3
+    c.append("\xff\x5c\x00\x04\x40\x40", 6);                                              // QCD: no quantisation
     c.append("\xff\x90\x00\x0a\x00\x00\x00\x00\x00\x0f\x00\x01\xff\x93\x00\xff\xd9", 17); // tile 0, empty
     return c.toStdString();
 }
 
-std::string firstHalf(const std::string &bytes) { return bytes.substr(0, bytes.size() / 2); }
+std::string firstHalf(const std::string &bytes)
+{
+    return bytes.substr(0, bytes.size() / 2);
+}
 
 // A PNG whose image data fails its checksum: the PNG reader complains through Qt.
 std::string pngWithBadChecksum()
@@ -226,13 +231,16 @@ std::vector<HostileCase> hostileCases()
 
     // Damaged files the library repairs, and says nothing of: offsets that lead nowhere, a length
     // too small.
-    cases.push_back(bytesCase("CrossReferenceOffsetsLeadNowhere", [] {
-        std::string bytes = sevenByNine();
-        for (size_t at = bytes.find(" 00000 n", bytes.rfind("\nxref")); at != std::string::npos; at = bytes.find(" 00000 n", at + 1))
-            bytes.replace(at - 10, 10, "0000000001");
-        return bytes;
-    }, true));
-    cases.push_back(bytesCase("LengthTooSmall", [] { return replaced(sevenByNine(), "/Length 63", "/Length 10"); }, true));
+    cases.push_back(bytesCase(
+        "CrossReferenceOffsetsLeadNowhere", [] {
+            std::string bytes = sevenByNine();
+            for (size_t at = bytes.find(" 00000 n", bytes.rfind("\nxref")); at != std::string::npos; at = bytes.find(" 00000 n", at + 1))
+                bytes.replace(at - 10, 10, "0000000001");
+            return bytes;
+        },
+        true));
+    cases.push_back(bytesCase(
+        "LengthTooSmall", [] { return replaced(sevenByNine(), "/Length 63", "/Length 10"); }, true));
 
     // Costs known before decoding: a picture or a tile header too large, a file's tint transforms.
     // Large images are checked from their headers and decoded lengths (--list builds none of them);
@@ -242,24 +250,26 @@ std::vector<HostileCase> hostileCases()
             d[key] = value;
         return d;
     };
-    const Obj inverse = dict({{"FunctionType", integer(2)}, {"Domain", numbers({0, 1})}, {"C0", numbers({1})},
-                              {"C1", numbers({0})}, {"N", integer(1)}});
+    const Obj inverse = dict({{"FunctionType", integer(2)}, {"Domain", numbers({0, 1})}, {"C0", numbers({1})}, {"C1", numbers({0})}, {"N", integer(1)}});
     const QString unbuilt = "not decoded (its samples, colour space or coded data cannot be made into a picture)";
     const std::pair<Row, QString> budgetRows[] = {
         {{"SeparationWithCryptInItsChain", 1,
           with(gray(16000, 16000, 8, {"FlateDecode", "Crypt", "FlateDecode"}),
                {{"ColorSpace", array({name("Separation"), name("Spot"), name("DeviceGray"), inverse})},
                 {"DecodeParms", array({dict({}), dict({{"Name", name("Identity")}}), dict({})})}}),
-          zeros(256000000)}, ""},
+          zeros(256000000)},
+         ""},
         {{"Lab16BitOfHugeSize", 1,
           with(gray(8000, 8000, 16, twoFlates), {{"ColorSpace", array({name("Lab"), dict({{"WhitePoint", numbers({0.95, 1, 1.09})}})})}}),
-          zeros(384000000)}, ""},
+          zeros(384000000)},
+         ""},
         {{"Jpeg2000Of49Megapixels", 1, gray(7000, 7000, 8, {"JPXDecode"}), [] { return emptyJ2k(7000, 7000, 3); }}, ""},
         {{"Jpeg2000Of64516Tiles", 0, gray(20000, 20000, 8, {"JPXDecode"}), [] { return emptyJ2k(20000, 79, 1); }}, unbuilt},
         {{"CcittOneColumnOf400MillionRows", 0,
           with(gray(1, 400000000, 1, {"FlateDecode", "CCITTFaxDecode"}),
                {{"DecodeParms", array({dict({}), dict({{"K", integer(-1)}, {"Columns", integer(1)}, {"Rows", integer(400000000)}})})}}),
-          [] { return flate(std::string(50000000, '\xff')); }}, "not decoded (its picture would take more than 1024 MB)"},
+          [] { return flate(std::string(50000000, '\xff')); }},
+         "not decoded (its picture would take more than 1024 MB)"},
     };
     for (const auto &[row, said] : budgetRows) {
         cases.push_back(imageCase(row.name, row.images, row.dictionary, row.bytes));
@@ -320,29 +330,31 @@ std::vector<HostileCase> hostileCases()
         for (int i = 0; i < 1000000; ++i)
             references += std::to_string(100 + i) + " 0 R ";
         return rawPage("q 9 0 0 9 0 0 cm /I Do Q", "/XObject << /I 4 0 R >>", 0, {{4, grayImageObject()}, {5, "[" + references + "]"}});
-    }, {"--all-images"}));
+    },
+                            {"--all-images"}));
     cases.push_back(linkCase("LinkToAFileOutside", true));
     cases.push_back(linkCase("DanglingLinkOutside", false));
 
     // A file name not in UTF-8, given as bytes through a shell. (Patterns that would leave the
     // folder are usage errors, and names of dots or too long for a file are claimed in the folder:
     // the command line's and the export jobs' tests.)
-    cases.push_back(imagesCase("Latin1FileName", 1, [](HostileSetup &s) { writeGrayImage(s.bad); }, [](const HostileSetup &s) {
+    cases.push_back(imagesCase(
+        "Latin1FileName", 1, [](HostileSetup &s) { writeGrayImage(s.bad); }, [](const HostileSetup &s) {
         ASSERT_EQ(::rename(QFile::encodeName(s.bad).constData(), (QFile::encodeName(s.root) + "/caf\xe9.pdf").constData()), 0);
         const ProcessResult r = runProcess("/bin/sh", {"-c", R"sh(exec "$0" --extract "$1/$(printf 'caf\351.pdf')" --out "$1/out/latin")sh",
                                                        ZEMBRIX_BINARY, s.root});
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
-        EXPECT_EQ(QImage(s.out + "/latin/caf\ufffd_000.png").pixel(0, 0), qRgb(1, 1, 1));
-    }));
+        EXPECT_EQ(QImage(s.out + "/latin/caf\ufffd_000.png").pixel(0, 0), qRgb(1, 1, 1)); }));
     // Two runs into one folder at once (the first stopped while it holds it): every image twice, the
     // second run's under " (2)" names. An interrupted run leaves no placeholder or temporary file.
-    cases.push_back(imagesCase("TwoRunsAtOnce", 1, [](HostileSetup &s) { writeGrayImage(s.bad); }, [](const HostileSetup &s) {
+    cases.push_back(imagesCase(
+        "TwoRunsAtOnce", 1, [](HostileSetup &s) { writeGrayImage(s.bad); }, [](const HostileSetup &s) {
         writeGrayImage(s.root + "/many.pdf", name("DeviceGray"), 1000);
         QProcess first;
         first.start(ZEMBRIX_BINARY, {"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"});
         ASSERT_TRUE(waitUntil([&] { return QDir(s.out + "/twice").entryList(QDir::Files).size() > 1; }, kCaseTimeLimitMs));
         ::kill(pid_t(first.processId()), SIGSTOP);
-        EXPECT_EQ(zembrix({"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"}).status, 0);
+        EXPECT_EQ(runZembrix({"--extract", s.root + "/many.pdf", "--out", s.out + "/twice"}).status, 0);
         ::kill(pid_t(first.processId()), SIGCONT);
         EXPECT_TRUE(first.waitForFinished(kCaseTimeLimitMs) && first.exitCode() == 0);
         EXPECT_EQ(QDir(s.out + "/twice").entryList(QDir::Files).size(), 2000);
@@ -352,7 +364,6 @@ std::vector<HostileCase> hostileCases()
         ::kill(pid_t(first.processId()), SIGINT);
         EXPECT_TRUE(first.waitForFinished(kCaseTimeLimitMs) && first.readAllStandardError().contains("zembrix: interrupted: "));
         for (const QFileInfo &file : QDir(s.out + "/stopped").entryInfoList(QDir::Files | QDir::Hidden))
-            EXPECT_TRUE(file.size() > 0 && !file.fileName().startsWith('.')) << file.fileName().toStdString();
-    }));
+            EXPECT_TRUE(file.size() > 0 && !file.fileName().startsWith('.')) << file.fileName().toStdString(); }));
     return cases;
 }

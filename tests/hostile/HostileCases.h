@@ -23,13 +23,13 @@ struct HostileSetup {
 struct HostileCase {
     std::string name;
     std::function<void(HostileSetup &)> make;
-    QStringList extraArgs;   // for --extract
+    QStringList extraArgs; // for --extract
     int listStatus = 0;
-    int listed = -1;         // image lines of --list
+    int listed = -1; // image lines of --list
     int extractStatus = 0;
-    int written = -1;        // files in the output folder besides the good file's
+    int written = -1; // files in the output folder besides the good file's
     std::function<void(const HostileSetup &)> check;
-    QString said = {};       // a text both runs write on standard error, when not empty
+    QString said = {}; // a text both runs write on standard error, when not empty
 };
 
 constexpr int kGoodImages = 3;
@@ -43,4 +43,7 @@ void expectGoodImage(const QString &path, int index);
 
 std::vector<HostileCase> hostileCases();
 
-inline void PrintTo(const HostileCase &c, std::ostream *os) { *os << c.name; }
+inline void PrintTo(const HostileCase &c, std::ostream *os)
+{
+    *os << c.name;
+}

@@ -47,7 +47,7 @@ TEST_P(HostileCatalog, EndsAsStated)
     const QSet<QString> before = treeOf(root);
 
     // --list of the hostile file alone.
-    const ProcessResult list = zembrix(QStringList{"--list", setup.bad} + c.extraArgs.filter("--all-images"), kCaseTimeLimitMs);
+    const ProcessResult list = runZembrix(QStringList{"--list", setup.bad} + c.extraArgs.filter("--all-images"), kCaseTimeLimitMs);
     EXPECT_EQ(list.status, c.listStatus) << list.err.toStdString();
     const int rows = int(list.out.count(QLatin1Char('\n'))) - 1;
     if (c.listed >= 0) {
@@ -55,9 +55,9 @@ TEST_P(HostileCatalog, EndsAsStated)
     }
 
     // --extract of the good file and the hostile one.
-    const ProcessResult extract = zembrix(QStringList{"--extract", root + "/good.pdf", setup.bad, "--out", setup.out}
-                                              + c.extraArgs,
-                                          kCaseTimeLimitMs);
+    const ProcessResult extract = runZembrix(QStringList{"--extract", root + "/good.pdf", setup.bad, "--out", setup.out}
+                                                 + c.extraArgs,
+                                             kCaseTimeLimitMs);
     EXPECT_EQ(extract.status, c.extractStatus) << extract.err.toStdString();
     for (int i = 0; setup.goodNamedByDefault && i < kGoodImages; ++i)
         expectGoodImage(setup.out + QStringLiteral("/good_%1.png").arg(i, 3, 10, QLatin1Char('0')), i);

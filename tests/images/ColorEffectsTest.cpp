@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+using namespace zembrix;
+
 using testpictures::distance;
 using testpictures::make;
 
@@ -52,24 +54,24 @@ TEST(ColorEffects, FastKernelsOnChunksAndTails)
         QRgb out[4];
     };
     const Row rows[] = {
-        {colour(0.1f, 1.3f, 1, 1.4f, 0), {0xff000000, 0xff8631ff, 0x4dff0850, 0xffffffdb}},    // one table a component
-        {colour(-0.2f, 0.7f, 1, 0.45f, 0), {0xff202024, 0xffa178c4, 0x4dd94a8a, 0xffd1d5bb}},  // same, steep gamma
-        {colour(0, 1, 1, 1, 40), {0xff010001, 0xffbf3394, 0x4ddb2900, 0xffc4f8c3}},            // hue alone
-        {colour(0.1f, 1.5f, 1, 0.3f, -120), {0xff000000, 0xff75d4bb, 0x4d009ac8, 0xfffffeff}}, // table and hue
-        {colour(0, 1.2f, 1.5f, 1, 0), {0xff000000, 0xff9825ff, 0x4dff005c, 0xfff8ff9e}},       // saturation
-        {colour(0, 1, 0.5f, 0.6f, 0), {0xff010106, 0xff987bb5, 0x4dc25c81, 0xfff1f4e1}},       // and steep gamma
+        {colour(0.1f, 1.3f, 1, 1.4f, 0), {0xff000000, 0xff8631ff, 0x4dff0850, 0xffffffdb}},      // one table a component
+        {colour(-0.2f, 0.7f, 1, 0.45f, 0), {0xff202024, 0xffa178c4, 0x4dd94a8a, 0xffd1d5bb}},    // same, steep gamma
+        {colour(0, 1, 1, 1, 40), {0xff010001, 0xffbf3394, 0x4ddb2900, 0xffc4f8c3}},              // hue alone
+        {colour(0.1f, 1.5f, 1, 0.3f, -120), {0xff000000, 0xff75d4bb, 0x4d009ac8, 0xfffffeff}},   // table and hue
+        {colour(0, 1.2f, 1.5f, 1, 0), {0xff000000, 0xff9825ff, 0x4dff005c, 0xfff8ff9e}},         // saturation
+        {colour(0, 1, 0.5f, 0.6f, 0), {0xff010106, 0xff987bb5, 0x4dc25c81, 0xfff1f4e1}},         // and steep gamma
         {colour(0.05f, 1.2f, 1.3f, 0.8f, 30), {0xff000000, 0xffed40cc, 0x4dff0914, 0xffe4ffcc}}, // all five
-        {colour(0.3f, 0.5f, 0, 0.1f, 0), {0xffe9e9e9, 0xfff1f1f1, 0x4df0f0f0, 0xfffbfbfb}},    // very steep near black
-        {colour(0, 1, 0.9f, 0.02f, 75), {0xffe3cad7, 0xfffef8f8, 0x4dfcf5ef, 0xfffdfffe}},     // steepest, with hue
-        {colour(-0.4f, 3, 2.5f, 25, 0), {0xff000000, 0xff0000ff, 0x4dff0000, 0xff000000}},     // steep near white
-        {colour(0.2f, 4, 3, 6, 180), {0xff000000, 0xff009100, 0x4d009100, 0xffdbdbff}},        // strong, hue 180
-        {colour(0, 1, -1, 1, 0), {0xff000000, 0xff2f6f00, 0x4d00803a, 0xffede3ff}},            // negative saturation
-        {colour(0, -1, 0.5f, 1, 0), {0xfffffffe, 0xff93b36f, 0x4d5dd0ad, 0xff171230}},         // negative contrast
-        {colour(0.5f, 60, 3, 1.7f, 0), {0xff4646ff, 0xffffffff, 0x4dff00ff, 0xffffffff}},      // large contrast
-        {colour(0.1f, 2e7f, 0.5f, 1, 10), {0xff000000, 0xffff00dd, 0x4df30700, 0xffffffff}},   // beyond any slider
-        {colour(0.1f, 1e35f, 0.5f, 1, 0), {0xff000000, 0xffff00ff, 0x4dff0000, 0xffffffff}},   // beyond single precision
-        {colour(0, 1, 0.5f, 0, 0), {0xffffffff, 0xffffffff, 0x4dffffff, 0xffffffff}},          // gamma 0
-        {colour(0, 1, 0.5f, -2, 0), {0xffffffff, 0xffffffff, 0x4dffffff, 0xffffffff}},         // negative gamma
+        {colour(0.3f, 0.5f, 0, 0.1f, 0), {0xffe9e9e9, 0xfff1f1f1, 0x4df0f0f0, 0xfffbfbfb}},      // very steep near black
+        {colour(0, 1, 0.9f, 0.02f, 75), {0xffe3cad7, 0xfffef8f8, 0x4dfcf5ef, 0xfffdfffe}},       // steepest, with hue
+        {colour(-0.4f, 3, 2.5f, 25, 0), {0xff000000, 0xff0000ff, 0x4dff0000, 0xff000000}},       // steep near white
+        {colour(0.2f, 4, 3, 6, 180), {0xff000000, 0xff009100, 0x4d009100, 0xffdbdbff}},          // strong, hue 180
+        {colour(0, 1, -1, 1, 0), {0xff000000, 0xff2f6f00, 0x4d00803a, 0xffede3ff}},              // negative saturation
+        {colour(0, -1, 0.5f, 1, 0), {0xfffffffe, 0xff93b36f, 0x4d5dd0ad, 0xff171230}},           // negative contrast
+        {colour(0.5f, 60, 3, 1.7f, 0), {0xff4646ff, 0xffffffff, 0x4dff00ff, 0xffffffff}},        // large contrast
+        {colour(0.1f, 2e7f, 0.5f, 1, 10), {0xff000000, 0xffff00dd, 0x4df30700, 0xffffffff}},     // beyond any slider
+        {colour(0.1f, 1e35f, 0.5f, 1, 0), {0xff000000, 0xffff00ff, 0x4dff0000, 0xffffffff}},     // beyond single precision
+        {colour(0, 1, 0.5f, 0, 0), {0xffffffff, 0xffffffff, 0x4dffffff, 0xffffffff}},            // gamma 0
+        {colour(0, 1, 0.5f, -2, 0), {0xffffffff, 0xffffffff, 0x4dffffff, 0xffffffff}},           // negative gamma
         // Brightness a hair above 0 under a gamma below 1: far too steep for any table.
         {colour(1e-7f, 1, 1, 0.02f, 0), {0xffb9b9e4, 0xfffcf8fe, 0x4dfff2fa, 0xfffefffd}},
         {colour(3e-5f, 1, 1, 0.1f, 60), {0xff8a4e7c, 0xfffbdce5, 0x4df9ccb8, 0xfff7fffa}},
@@ -103,7 +105,8 @@ TEST(ColorEffects, OtherPixelFormats)
     EXPECT_EQ(qAlpha(out.pixel(1, 0)), 0);
 
     const EffectParameters q = colour(0.05f, 1.2f, 1.0f, 1.5f, 0);
-    const QImage grey = make(16, 2, [](int x, int y) { return qRgb(x * 16 + y, x * 16 + y, x * 16 + y); }, QImage::Format_RGB32);
+    const QImage grey = make(
+        16, 2, [](int x, int y) { return qRgb(x * 16 + y, x * 16 + y, x * 16 + y); }, QImage::Format_RGB32);
     for (QImage::Format format : {QImage::Format_Grayscale8, QImage::Format_RGB888, QImage::Format_Grayscale16,
                                   QImage::Format_RGBA64, QImage::Format_Indexed8, QImage::Format_RGB32}) {
         SCOPED_TRACE(int(format));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 using testpictures::numbered;
 
 TEST(EffectsPipeline, NullAndNeutral)

@@ -8,6 +8,8 @@
 #include <functional>
 #include <vector>
 
+using namespace zembrix;
+
 using testpictures::distance;
 using testpictures::make;
 using testpictures::numbered;
@@ -73,7 +75,10 @@ TEST(GeometryEffects, MirrorCodes)
         {3, [](int x, int y) { return QPoint(2 - x, 1 - y); }}, // both
         // Other codes mirror nothing: their value without bit 1 is not 2 and
         // without bit 2 is not 1.
-        {0, same}, {4, same}, {7, same}, {-1, same},
+        {0, same},
+        {4, same},
+        {7, same},
+        {-1, same},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.code);
@@ -109,8 +114,7 @@ TEST(GeometryEffects, FreeAngleSizeIsTheRoundedUpBoundingBox)
         float angle;
         QSize expected;
     };
-    const Case cases[] = {{41, 31, -33.0f, {52, 49}}, {41, 31, 123.0f, {49, 52}}, {41, 31, 359.0f, {42, 32}},
-                          {1, 1, 10.0f, {2, 2}}, {64, 3, 200.5f, {61, 26}}};
+    const Case cases[] = {{41, 31, -33.0f, {52, 49}}, {41, 31, 123.0f, {49, 52}}, {41, 31, 359.0f, {42, 32}}, {1, 1, 10.0f, {2, 2}}, {64, 3, 200.5f, {61, 26}}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.angle);
         const QImage turned = rotate(make(c.width, c.height, [](int, int) { return qRgb(10, 200, 30); }), c.angle);
@@ -155,7 +159,8 @@ TEST(GeometryEffects, FreeAngleFromPremultipliedAndGreySources)
     const QRgb centre = turned.pixel(turned.width() / 2, turned.height() / 2);
     EXPECT_LE(distance(qUnpremultiply(centre), qRgba(255, 0, 0, 128)), 2);
 
-    const QImage grey = make(20, 10, [](int, int) { return qRgb(77, 77, 77); }, QImage::Format_Grayscale8);
+    const QImage grey = make(
+        20, 10, [](int, int) { return qRgb(77, 77, 77); }, QImage::Format_Grayscale8);
     const QImage turnedGrey = rotate(grey, 45.0f);
     EXPECT_EQ(turnedGrey.pixel(turnedGrey.width() / 2, turnedGrey.height() / 2), qRgb(77, 77, 77));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 // Names of the images of report.pdf (or of the PDF named in the row), the "#" runs expanded
 // before the first "$" becomes the PDF's name.
 TEST(ImageNaming, NamePatternTable)

@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+using namespace zembrix;
 
 namespace {
 
@@ -129,8 +130,8 @@ TEST_F(ImageRecord, ReadersOnOtherThreadsSeeWrittenValues)
             const EffectParameters parameters = record->effectParameters();
             const QImage rendering = record->applyAllEffects();
             oddValues += (parameters.brightness != 0.0f && parameters.brightness != 0.5f)
-                + (parameters.angle != 0.0f && parameters.angle != 90.0f) + (rendering.size() != QSize(8, 8))
-                + !record->imagename().startsWith(QLatin1String("name"));
+                         + (parameters.angle != 0.0f && parameters.angle != 90.0f) + (rendering.size() != QSize(8, 8))
+                         + !record->imagename().startsWith(QLatin1String("name"));
             (void)record->imageVersion();
         }
     });

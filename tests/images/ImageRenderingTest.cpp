@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
 
 // Without a picture nothing is rendered; with neutral edits (also edits set back to neutral)
 // the picture itself. Otherwise the record hands every edit to the effects pipeline (whose

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 namespace {
 
 QImage picture(int side, QRgb colour)
@@ -40,7 +42,7 @@ TEST(PictureCache, EvictsLeastRecentlyUsedUnheldPictures)
     const QImage held2 = cache.picture(2, build(2));
     cache.setLimit(0);
     EXPECT_EQ(cache.bytes(), 2 * one); // both in use
-    cache.picture(4, build(4)); // kept until the next eviction: it was held while it was put in
+    cache.picture(4, build(4));        // kept until the next eviction: it was held while it was put in
     cache.setLimit(0);
     EXPECT_EQ(cache.bytes(), 2 * one);
     EXPECT_EQ(cache.picture(1, build(9)).pixel(0, 0), held1.pixel(0, 0));

@@ -23,7 +23,8 @@ inline QImage make(int width, int height, const std::function<QRgb(int, int)> &c
 // Every pixel different: red and green tell the column and row.
 inline QImage numbered(int width, int height, QImage::Format format = QImage::Format_ARGB32)
 {
-    return make(width, height, [](int x, int y) { return qRgba(10 + 20 * x, 10 + 20 * y, 90, 255); }, format);
+    return make(
+        width, height, [](int x, int y) { return qRgba(10 + 20 * x, 10 + 20 * y, 90, 255); }, format);
 }
 
 // Largest difference of one component between two colours (alpha included).

@@ -5,13 +5,18 @@
 
 #include <mutex>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 class BackgroundParsingTest : public PdfTest
 {
 protected:
     // Parses hold their records; wait for them before the events go away.
-    void TearDown() override { waitUntil([&] { return events.runningParses() == 0; }); }
+    void TearDown() override
+    {
+        waitUntil([&] { return events.runningParses() == 0; });
+    }
     QString fivePages(const QString &fileName)
     {
         PdfFixture pdf;
@@ -89,7 +94,9 @@ TEST_F(BackgroundParsingTest, PatternsAndMalformedSavedForms)
     // Malformed saved forms restore nothing and start nothing.
     for (const QVariant &bad : {QVariant(), QVariant(QStringLiteral("x")), QVariant(QVariantList{}),
                                 QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("junk")}}}),
-                                QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("\0\0\0\2\x7f\xff\xff\xf0" "ab", 10)}}})}) {
+                                QVariant(QVariantList{QVariantMap{{"PDF_FILE", QByteArray("\0\0\0\2\x7f\xff\xff\xf0"
+                                                                                          "ab",
+                                                                                          10)}}})}) {
         auto r = std::make_shared<PDFFileStruct>(m_context);
         r->readPref(bad);
         EXPECT_TRUE(r->filePath().isEmpty());

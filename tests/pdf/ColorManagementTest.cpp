@@ -9,6 +9,8 @@
 
 #include <tiffio.h>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {
@@ -86,12 +88,12 @@ TEST_F(ColorManagementTest, CmykAndIccImagesMatchTheColourEngine)
     for (int i = 0; i < kPixels; ++i)
         paletteIndices += char(i);
     const std::vector<Obj> images = {
-        pdf.image(kPixels, 1, 8, iccCmyk, row, {"FlateDecode"}),                                          // 0
-        pdf.image(kPixels, 1, 8, name("DeviceCMYK"), row),                                                 // 1: system profile
+        pdf.image(kPixels, 1, 8, iccCmyk, row, {"FlateDecode"}),                                                        // 0
+        pdf.image(kPixels, 1, 8, name("DeviceCMYK"), row),                                                              // 1: system profile
         pdf.image(kPixels, 1, 8, array({name("Indexed"), iccCmyk, integer(kPixels - 1), string(row)}), paletteIndices), // 2
-        pdf.image(2, 1, 8, broken, bytes({255, 0, 0, 10, 20, 30})),                                        // 3
+        pdf.image(2, 1, 8, broken, bytes({255, 0, 0, 10, 20, 30})),                                                     // 3
         pdf.image(2, 1, 8, array({name("Lab"), dict({{"WhitePoint", numbers({0.9642, 1, 0.8249})}})}),
-                  bytes({255, 128, 128, 0, 128, 128})),                                                    // 4
+                  bytes({255, 128, 128, 0, 128, 128})), // 4
     };
     auto managed = parsePage(pdf, images, true);
     ASSERT_EQ(managed->images().size(), qsizetype(images.size()));
@@ -140,9 +142,7 @@ TEST_F(ColorManagementTest, LabAndIccAlternatesMatchGhostscript)
         spot(icc("default_gray.icc", 1), {1}, {0}),
     };
     const std::vector<std::vector<QRgb>> expected = {
-        {0xffffff, 0x000000, 0xde227b, 0x007fff}, {0xffffff, 0x000000, 0xde227b, 0x007fff},
-        {0xffffff, 0x000000, 0xde227b, 0x007fff}, {0xffffff, 0x000000, 0xde227b, 0x007fff},
-        {0xffffff, 0xe2a5de, 0xbd44bd}, {0xffffff}, {0xffffff, 0x7f7f7f, 0x000000}};
+        {0xffffff, 0x000000, 0xde227b, 0x007fff}, {0xffffff, 0x000000, 0xde227b, 0x007fff}, {0xffffff, 0x000000, 0xde227b, 0x007fff}, {0xffffff, 0x000000, 0xde227b, 0x007fff}, {0xffffff, 0xe2a5de, 0xbd44bd}, {0xffffff}, {0xffffff, 0x7f7f7f, 0x000000}};
     auto record = parsePage(pdf, images, true);
     ASSERT_EQ(record->images().size(), qsizetype(images.size()));
     for (size_t i = 0; i < images.size(); ++i) {
@@ -150,7 +150,9 @@ TEST_F(ColorManagementTest, LabAndIccAlternatesMatchGhostscript)
         for (size_t x = 0; x < expected[i].size(); ++x) {
             const QRgb got = picture.pixel(int(x), 0), want = expected[i][x];
             EXPECT_LE(std::max({std::abs(qRed(got) - qRed(want)), std::abs(qGreen(got) - qGreen(want)),
-                                std::abs(qBlue(got) - qBlue(want))}), 2) << "image " << i << " x " << x << std::hex << " " << got;
+                                std::abs(qBlue(got) - qBlue(want))}),
+                      2)
+                << "image " << i << " x " << x << std::hex << " " << got;
         }
     }
 }
@@ -165,8 +167,7 @@ TEST_F(ColorManagementTest, OutputIntentComesBeforeTheSystemProfile)
 
     PdfFixture pdf;
     const Obj profile = pdf.stream(readFile(kOtherCmykProfile).toStdString(), {{"N", integer(4)}});
-    pdf.catalog().replaceKey("/OutputIntents", array({dict({{"Type", name("OutputIntent")}, {"S", name("GTS_PDFX")},
-                                                   {"DestOutputProfile", profile}})}));
+    pdf.catalog().replaceKey("/OutputIntents", array({dict({{"Type", name("OutputIntent")}, {"S", name("GTS_PDFX")}, {"DestOutputProfile", profile}})}));
     auto record = parsePage(pdf, {pdf.image(kPixels, 1, 8, name("DeviceCMYK"), row, {"FlateDecode"})}, true);
     ASSERT_EQ(record->images().size(), 1);
     EXPECT_LE(largestDifference(picture(*record, 0), intent), 1);

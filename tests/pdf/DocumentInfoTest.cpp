@@ -2,6 +2,8 @@
 
 #include "pdf/PdfDate.h"
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {
@@ -25,10 +27,10 @@ TEST_F(PdfTest, InfoTextEntriesDatesAndEncryption)
     PdfFixture pdf;
     pdf.page({});
     // UTF-16BE with a byte order mark: "Grüße €".
-    const std::string utf16("\xfe\xff\x00G\x00r\x00\xfc\x00\xdf\x00""e\x00 \x20\xac", 16);
-    pdf.setInfo({{"Title", string(utf16)}, {"Author", string("Ann")}, {"Subject", integer(5)},
-                 {"Producer", string("qpdf")}, {"CreationDate", string("D:20240131120000Z")},
-                 {"ModDate", string("not a date")}});
+    const std::string utf16("\xfe\xff\x00G\x00r\x00\xfc\x00\xdf\x00"
+                            "e\x00 \x20\xac",
+                            16);
+    pdf.setInfo({{"Title", string(utf16)}, {"Author", string("Ann")}, {"Subject", integer(5)}, {"Producer", string("qpdf")}, {"CreationDate", string("D:20240131120000Z")}, {"ModDate", string("not a date")}});
     WriteOptions options;
     options.encrypt = true;
     const QString file = writeFixture(pdf, QStringLiteral("enc.pdf"), options);

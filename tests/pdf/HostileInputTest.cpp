@@ -5,6 +5,8 @@
 #include "HostileInputs.h"
 #include "PdfTestSupport.h"
 
+using namespace zembrix;
+
 TEST_F(PdfTest, HostileFilesGiveTheImagesTheyState)
 {
     for (const HostileInput &c : hostileInputs()) {

@@ -89,8 +89,7 @@ std::vector<HostileInput> hostileInputs()
              return pdf.image(8, 8, 8, array({name("ICCBased"), pdf.stream("profile", {{"N", integer(255)}})}), samples);
          }},
         {"DeviceNWith1000Colourants", 0, [=](PdfFixture &pdf) {
-             return pdf.image(8, 8, 8, array({name("DeviceN"), array(std::vector<Obj>(1000, name("C"))), name("DeviceGray"),
-                                              pdf.stream("{pop}", {{"FunctionType", integer(4)}})}), samples);
+             return pdf.image(8, 8, 8, array({name("DeviceN"), array(std::vector<Obj>(1000, name("C"))), name("DeviceGray"), pdf.stream("{pop}", {{"FunctionType", integer(4)}})}), samples);
          }},
         // Large pictures from small files: built at their own size, or refused past the cap.
         {"IndexedExpandingPastTheCap", 0, [=](PdfFixture &pdf) {
@@ -147,12 +146,10 @@ std::vector<HostileInput> hostileInputs()
                  samples += char(i % 600 % 251);
              return rawPdf({{3, "<< /Older true >>"}, {1, "<< /Type /Catalog /Pages 2 0 R >>"}, {2, "<< /Type /Pages /Kids [4 0 R] /Count 1 >>"},
                             {4, "<< /Type /Page /Resources << /XObject << /I 3 0 R >> >> >>"},
-                            {3, streamObject("/Subtype /Image /Width 600 /Height 600 /BitsPerComponent 8 /ColorSpace /DeviceGray", samples)}}, 4);
-         }, [](const QList<QImage> &pictures) {
+                            {3, streamObject("/Subtype /Image /Width 600 /Height 600 /BitsPerComponent 8 /ColorSpace /DeviceGray", samples)}}, 4); }, [](const QList<QImage> &pictures) {
              ASSERT_EQ(pictures[0].size(), QSize(600, 600));
              for (int i : {0, 250, 599 * 601})
-                 EXPECT_EQ(qGray(pictures[0].pixel(i % 600, i / 600)), i % 600 % 251) << i;
-         }},
+                 EXPECT_EQ(qGray(pictures[0].pixel(i % 600, i / 600)), i % 600 % 251) << i; }},
         // Damaged files: noise, a length too large, an unknown security handler.
         {"RandomBytes", 0, nullptr, [] {
              std::mt19937 rng(7);
@@ -168,20 +165,20 @@ std::vector<HostileInput> hostileInputs()
         // Masks far larger than their two tiny images: a soft mask of blocks of four values and a
         // stencil whose left half is set (removes). (Masks of other sizes: the image
         // construction tests.)
-        sharedMask("HugeSoftMaskSharedByTinyImages", 4800, 8, [] {
+        sharedMask(
+            "HugeSoftMaskSharedByTinyImages", 4800, 8, [] {
             std::string row;
             for (int block = 0; block < 4; ++block)
                 row += std::string(1200, char(block * 80));
-            return repeated(row, 4800);
-        }, [](int i) { return i % 4 * 80; }),
-        sharedMask("HugeStencilMaskOnTinyImages", 4800, 1, [] { return repeated(std::string(300, '\xff') + std::string(300, '\0'), 4800); },
-                   [](int i) { return i % 4 < 2 ? 0 : 255; }),
+            return repeated(row, 4800); }, [](int i) { return i % 4 * 80; }),
+        sharedMask(
+            "HugeStencilMaskOnTinyImages", 4800, 1, [] { return repeated(std::string(300, '\xff') + std::string(300, '\0'), 4800); }, [](int i) { return i % 4 < 2 ? 0 : 255; }),
     };
     // A file cut anywhere has lost its trailer, without which it has no root to walk from.
     for (int tenth = 1; tenth < 10; ++tenth)
         all.push_back({"CutAfter" + std::to_string(tenth) + "Tenths", 0, nullptr, [tenth] {
-            const std::string bytes = sevenByNine(3);
-            return bytes.substr(0, bytes.size() * size_t(tenth) / 10);
-        }});
+                           const std::string bytes = sevenByNine(3);
+                           return bytes.substr(0, bytes.size() * size_t(tenth) / 10);
+                       }});
     return all;
 }

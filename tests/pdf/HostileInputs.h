@@ -13,9 +13,9 @@
 // through the program by hostile_memory_bench.
 struct HostileInput {
     std::string name;
-    int images; // found and built
-    std::function<fixture::Obj(fixture::PdfFixture &)> image; // the one image of the file's one page
-    std::function<std::string()> file = nullptr; // else the whole file
+    int images;                                                 // found and built
+    std::function<fixture::Obj(fixture::PdfFixture &)> image;   // the one image of the file's one page
+    std::function<std::string()> file = nullptr;                // else the whole file
     std::function<void(const QList<QImage> &)> check = nullptr; // of the pictures, in walk order
 };
 

@@ -4,12 +4,16 @@
 
 #include <algorithm>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {
 
-int maxDifference(const QImage &a, const QImage &b) { return compareImages(a, b, true).maximum; }
-
+int maxDifference(const QImage &a, const QImage &b)
+{
+    return compareImages(a, b, true).maximum;
+}
 
 // A scan-like page: a smooth gradient that differs from page to page.
 QByteArray pageSamples(int width, int height, int page)
@@ -96,9 +100,7 @@ TEST_F(OnDemandPictures, DamagedAndChangedFiles)
         flated[i] = char(~flated[i]);
 
     PdfFixture pdf;
-    pdf.page({{"/A", pdf.stream(flated, {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(64)},
-                                         {"Height", integer(64)}, {"BitsPerComponent", integer(8)},
-                                         {"ColorSpace", name("DeviceRGB")}, {"Filter", name("FlateDecode")}})},
+    pdf.page({{"/A", pdf.stream(flated, {{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(64)}, {"Height", integer(64)}, {"BitsPerComponent", integer(8)}, {"ColorSpace", name("DeviceRGB")}, {"Filter", name("FlateDecode")}})},
               {"/B", pdf.image(640, 480, 8, name("DeviceRGB"), toStd(damagedLate), {"DCTDecode"})},
               {"/C", pdf.image(120, 80, 8, name("DeviceRGB"), toStd(small), {"DCTDecode"})}});
     const QString file = writeFixture(pdf);

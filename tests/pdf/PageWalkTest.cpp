@@ -6,6 +6,8 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFWriter.hh>
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {

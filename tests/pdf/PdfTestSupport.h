@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zembrix;
+
 // A fresh temporary folder per test, and helpers to walk a written fixture.
 class PdfTest : public ::testing::Test
 {

@@ -2,11 +2,16 @@
 
 #include "JpegFixtures.h"
 
+using namespace zembrix;
+
 using namespace fixture;
 
 namespace {
 
-QRgb px(const QImage &image, int x) { return image.convertToFormat(QImage::Format_ARGB32).pixel(x, 0); }
+QRgb px(const QImage &image, int x)
+{
+    return image.convertToFormat(QImage::Format_ARGB32).pixel(x, 0);
+}
 
 struct Case {
     Obj image;
@@ -40,18 +45,14 @@ TEST_F(SpotColourTest, TintTransformsGiveTheAlternateColours)
     const Obj icc3 = pdf.stream("profile", {{"N", integer(3)}});
     // White to blue in two samples; tint 128/255 interpolates to 127.
     const Obj sampledRgb = pdf.stream(bytes({255, 255, 255, 0, 0, 255}),
-        {{"FunctionType", integer(0)}, {"Domain", unit}, {"Range", rgbRange}, {"Size", array({integer(2)})},
-         {"BitsPerSample", integer(8)}});
+                                      {{"FunctionType", integer(0)}, {"Domain", unit}, {"Range", rgbRange}, {"Size", array({integer(2)})}, {"BitsPerSample", integer(8)}});
     // Two inputs, exclusive or of the corners.
     const Obj sampledXor = pdf.stream(bytes({0, 255, 255, 0}),
-        {{"FunctionType", integer(0)}, {"Domain", numbers({0, 1, 0, 1})}, {"Range", unit},
-         {"Size", array({integer(2), integer(2)})}, {"BitsPerSample", integer(8)}});
+                                      {{"FunctionType", integer(0)}, {"Domain", numbers({0, 1, 0, 1})}, {"Range", unit}, {"Size", array({integer(2), integer(2)})}, {"BitsPerSample", integer(8)}});
     // Up to 0.5 rising, then falling, each half encoded to 0..1.
-    const Obj stitched = dict({{"FunctionType", integer(3)}, {"Domain", unit},
-        {"Functions", array({exponential(numbers({0}), numbers({1}), 1), exponential(numbers({1}), numbers({0}), 1)})},
-        {"Bounds", numbers({0.5})}, {"Encode", numbers({0, 1, 0, 1})}});
+    const Obj stitched = dict({{"FunctionType", integer(3)}, {"Domain", unit}, {"Functions", array({exponential(numbers({0}), numbers({1}), 1), exponential(numbers({1}), numbers({0}), 1)})}, {"Bounds", numbers({0.5})}, {"Encode", numbers({0, 1, 0, 1})}});
     const Obj twoInks = array({name("DeviceN"), array({name("A"), name("B")}), name("DeviceRGB"),
-        calculator(pdf, "{ exch dup 0.5 gt { pop 1 } { 2 mul } ifelse exch 0 }", numbers({0, 1, 0, 1}), rgbRange)});
+                               calculator(pdf, "{ exch dup 0.5 gt { pop 1 } { 2 mul } ifelse exch 0 }", numbers({0, 1, 0, 1}), rgbRange)});
     const QByteArray coded = encodeJpeg(QByteArray(64, char(200)), {.width = 8, .height = 8, .storage = JpegStorage::Gray});
 
     const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0);
@@ -77,10 +78,10 @@ TEST_F(SpotColourTest, TintTransformsGiveTheAlternateColours)
                    {{"Decode", array({integer(1), integer(0)})}}),
          {black, white, qRgb(100, 100, 100)}},
         // L* from 100 down to 0 in a Lab alternate.
-        {pdf.image(2, 1, 8, separation(array({name("Lab"), dict({{"WhitePoint", numbers({0.9642, 1, 0.8249})}})}),
-                                       exponential(numbers({100, 0, 0}), numbers({0, 0, 0}), 1)),
+        {pdf.image(2, 1, 8, separation(array({name("Lab"), dict({{"WhitePoint", numbers({0.9642, 1, 0.8249})}})}), exponential(numbers({100, 0, 0}), numbers({0, 0, 0}), 1)),
                    bytes({0, 255})),
-         {white, black}, 5},
+         {white, black},
+         5},
         // Indexed entries go through the tint: index 1 is full ink (black), 0 none.
         {pdf.image(2, 1, 8, array({name("Indexed"), separation(name("DeviceGray"), inverse), integer(1), string(bytes({0, 255}))}),
                    bytes({1, 0})),
@@ -88,7 +89,8 @@ TEST_F(SpotColourTest, TintTransformsGiveTheAlternateColours)
         // Coded tint 200 inverted: 55.
         {pdf.image(8, 8, 8, separation(name("DeviceGray"), inverse), std::string(coded.constData(), size_t(coded.size())),
                    {"DCTDecode"}),
-         {qRgb(55, 55, 55)}, 2},
+         {qRgb(55, 55, 55)},
+         2},
     };
     std::vector<Obj> images;
     for (const Case &c : cases)
@@ -113,8 +115,7 @@ TEST_F(SpotColourTest, HostileTintTransformsAreDropped)
     const Obj unit = numbers({0, 1});
     const std::string deepStack = "{" + repeated(" dup", 200), manyOperators = "{ true {" + repeated(" dup pop", 6000),
                       nested = "{" + repeated(" true {", 5000) + repeated(" } if", 5000);
-    Obj shortTable = pdf.stream(std::string(10, '\x7f'), {{"FunctionType", integer(0)}, {"Domain", unit}, {"Range", unit},
-                                                          {"Size", array({integer(1000)})}, {"BitsPerSample", integer(8)}});
+    Obj shortTable = pdf.stream(std::string(10, '\x7f'), {{"FunctionType", integer(0)}, {"Domain", unit}, {"Range", unit}, {"Size", array({integer(1000)})}, {"BitsPerSample", integer(8)}});
     // A stitching function that lists itself, fifty times over.
     Obj self = pdf.stream("", {{"FunctionType", integer(3)}, {"Domain", unit}});
     std::vector<Obj> copies(50, self);

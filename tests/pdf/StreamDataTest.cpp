@@ -4,6 +4,8 @@
 #include "TestFaxEncoder.h"
 #include "pdf/PdfStreamDecoder.h"
 
+using namespace zembrix;
+
 using namespace fixture;
 
 class StreamDataTest : public PdfTest
@@ -45,7 +47,7 @@ TEST_F(StreamDataTest, FilterChains)
     using namespace jbig2test;
     const TestBitmap text = textPage(textSymbols());
     const QByteArray jbig2 = segment(1, PageInformation, 1, pageInformation(40, 16))
-        + segment(2, ImmediateTextRegion, 1, textRegion(), {0}) + segment(3, EndOfPage, 1, QByteArray());
+                             + segment(2, ImmediateTextRegion, 1, textRegion(), {0}) + segment(3, EndOfPage, 1, QByteArray());
 
     PdfFixture pdf;
     auto image = [&](const std::vector<std::string> &chain, const std::string &samples = {}) {
@@ -61,9 +63,7 @@ TEST_F(StreamDataTest, FilterChains)
     };
     std::vector<Row> rows;
     for (const std::vector<std::string> &chain : std::vector<std::vector<std::string>>{
-             {}, {"FlateDecode"}, {"LZWDecode"}, {"ASCII85Decode"}, {"ASCIIHexDecode"}, {"RunLengthDecode"}, {"Fl"},
-             {"AHx"}, {"A85"}, {"LZW"}, {"RL"}, {"ASCII85Decode", "FlateDecode"},
-             {"ASCIIHexDecode", "RunLengthDecode", "LZWDecode"}})
+             {}, {"FlateDecode"}, {"LZWDecode"}, {"ASCII85Decode"}, {"ASCIIHexDecode"}, {"RunLengthDecode"}, {"Fl"}, {"AHx"}, {"A85"}, {"LZW"}, {"RL"}, {"ASCII85Decode", "FlateDecode"}, {"ASCIIHexDecode", "RunLengthDecode", "LZWDecode"}})
         rows.push_back({image(chain), PdfStreamFormat::Raw, data});
     for (int type = 0; type <= 4; ++type)
         rows.push_back({flated(pngPredict(data, columns, colors, 8, type), parms(10 + type)), PdfStreamFormat::Raw, data});
@@ -114,10 +114,11 @@ TEST_F(StreamDataTest, LimitsAndDamage)
     truncated.resize(truncated.size() / 2);
     PdfFixture pdf;
     const auto results = decodeAll(pdf, {
-        pdf.image(10, 10, 8, name("DeviceGray"), std::string(64 << 20, '\0'), {"FlateDecode"}),
-        pdf.stream(truncated, {{"Filter", name("FlateDecode")}}),
-        pdf.image(10, 10, 8, name("DeviceGray"), std::string(100, '\x11'), {"FlateDecode"}),
-    }, qint64(16) << 20);
+                                            pdf.image(10, 10, 8, name("DeviceGray"), std::string(64 << 20, '\0'), {"FlateDecode"}),
+                                            pdf.stream(truncated, {{"Filter", name("FlateDecode")}}),
+                                            pdf.image(10, 10, 8, name("DeviceGray"), std::string(100, '\x11'), {"FlateDecode"}),
+                                        },
+                                   qint64(16) << 20);
     EXPECT_FALSE(results[0]);
     ASSERT_TRUE(results[1]);
     EXPECT_GT(results[1]->bytes.size(), 1000);

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 QImage filled(int width, int height, QImage::Format format, QRgb colour)
@@ -34,7 +36,7 @@ QImage colourPicture(int width, int height)
 }
 
 // Each pixel of `masked` has alpha `alpha(x, y)` and, where visible, the colour of `original`.
-template <typename Alpha>
+template<typename Alpha>
 void expectMasked(const QImage &masked, const QImage &original, Alpha alpha)
 {
     ASSERT_EQ(masked.format(), QImage::Format_ARGB32);

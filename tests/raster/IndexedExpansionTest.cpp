@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 constexpr qint64 kLimit = 64LL << 20;

@@ -7,6 +7,8 @@
 #include <tuple>
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 // A component of a w x h image, sampled every dx, dy, with values of a varied pattern.
@@ -52,7 +54,11 @@ void expectSamples(const RasterImage &image, const J2kImage &fixture)
 QString propertiesText(const char *model, int depth, int height, int width, const char *dpi = "")
 {
     return QStringLiteral("{\n    ColorModel = %1;\n    Depth = %2;\n%3    PixelHeight = %4;\n    PixelWidth = %5;\n}")
-        .arg(QLatin1String(model)).arg(depth).arg(QLatin1String(dpi)).arg(height).arg(width);
+        .arg(QLatin1String(model))
+        .arg(depth)
+        .arg(QLatin1String(dpi))
+        .arg(height)
+        .arg(width);
 }
 
 } // namespace
@@ -76,20 +82,18 @@ TEST(Jpeg2000Decoder, DecodesLosslessImagesExactly)
         {"RGB J2K", {w, h, {c8(0), c8(1), c8(2)}, none, false}, ColorModel::RGB, 8, false},
         {"CMYK JP2", {w, h, {c8(0), c8(1), c8(2), c8(3)}, J2kSpace::CMYK, true}, ColorModel::CMYK, 8, false},
         {"four components J2K", {w, h, {c8(0), c8(1), c8(2), c8(3)}, none, false}, ColorModel::CMYK, 8, false},
-        {"RGBA JP2 with cdef", {w, h, {c8(0), c8(1), c8(2), component(w, h, 8, 3, false, 1, 1, true)}, J2kSpace::SRGB, true},
-         ColorModel::RGB, 8, true},
-        {"gray + alpha JP2 with cdef", {w, h, {c8(0), component(w, h, 8, 1, false, 1, 1, true)}, J2kSpace::Gray, true},
-         ColorModel::Gray, 8, true},
+        {"RGBA JP2 with cdef", {w, h, {c8(0), c8(1), c8(2), component(w, h, 8, 3, false, 1, 1, true)}, J2kSpace::SRGB, true}, ColorModel::RGB, 8, true},
+        {"gray + alpha JP2 with cdef", {w, h, {c8(0), component(w, h, 8, 1, false, 1, 1, true)}, J2kSpace::Gray, true}, ColorModel::Gray, 8, true},
         {"two components J2K", {w, h, {c8(0), c8(1)}, none, false}, ColorModel::Gray, 8, true},
         {"12-bit gray", {w, h, {component(w, h, 12, 0)}, none, false}, ColorModel::Gray, 16, false},
-        {"16-bit RGB JP2", {w, h, {component(w, h, 16, 0), component(w, h, 16, 1), component(w, h, 16, 2)}, J2kSpace::SRGB, true},
-         ColorModel::RGB, 16, false},
+        {"16-bit RGB JP2", {w, h, {component(w, h, 16, 0), component(w, h, 16, 1), component(w, h, 16, 2)}, J2kSpace::SRGB, true}, ColorModel::RGB, 16, false},
         {"4-bit gray", {w, h, {component(w, h, 4, 0)}, none, false}, ColorModel::Gray, 8, false},
         {"signed 8-bit gray", {w, h, {component(w, h, 8, 0, true)}, none, false}, ColorModel::Gray, 8, false},
         {"CMYK with subsampled CMY",
-         {w, h, {component(w, h, 8, 0, false, 2, 2), component(w, h, 8, 1, false, 2, 1), component(w, h, 8, 2, false, 1, 2), c8(3)},
-          J2kSpace::CMYK, true},
-         ColorModel::CMYK, 8, false},
+         {w, h, {component(w, h, 8, 0, false, 2, 2), component(w, h, 8, 1, false, 2, 1), component(w, h, 8, 2, false, 1, 2), c8(3)}, J2kSpace::CMYK, true},
+         ColorModel::CMYK,
+         8,
+         false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,12 +140,22 @@ TEST(Jpeg2000Decoder, FollowsJp2PaletteAndChannelDefinitions)
     J2kComponent indices;
     for (int i = 0; i < w * h; ++i)
         indices.values.push_back(i % 4);
-    const QByteArray entries("\xff\x00\x00" "\x00\xff\x00" "\x00\x00\xff" "\x10\x20\x30", 12);
+    const QByteArray entries("\xff\x00\x00"
+                             "\x00\xff\x00"
+                             "\x00\x00\xff"
+                             "\x10\x20\x30",
+                             12);
     const QByteArray palette = jp2Box("pclr", QByteArray("\x00\x04\x03\x07\x07\x07", 6) + entries)
-        + jp2Box("cmap", QByteArray("\x00\x00\x01\x00" "\x00\x00\x01\x01" "\x00\x00\x01\x02", 12));
+                               + jp2Box("cmap", QByteArray("\x00\x00\x01\x00"
+                                                           "\x00\x00\x01\x01"
+                                                           "\x00\x00\x01\x02",
+                                                           12));
     const QByteArray paletted = wrapJp2(encodeJpeg2000({w, h, {indices}}), w, h, 1, 8, 16, palette);
     const J2kComponent opacity = component(w, h, 8, 5), gray = component(w, h, 8, 9);
-    const QByteArray definitions = jp2Box("cdef", QByteArray("\x00\x02" "\x00\x00\x00\x01\x00\x00" "\x00\x01\x00\x00\x00\x01", 14));
+    const QByteArray definitions = jp2Box("cdef", QByteArray("\x00\x02"
+                                                             "\x00\x00\x00\x01\x00\x00"
+                                                             "\x00\x01\x00\x00\x00\x01",
+                                                             14));
     const QByteArray defined = wrapJp2(encodeJpeg2000({w, h, {opacity, gray}}), w, h, 2, 8, 17, definitions);
 
     const RasterImage rgb = decodeJpeg2000(paletted), grayAlpha = decodeJpeg2000(defined);
@@ -165,8 +179,7 @@ TEST(Jpeg2000Decoder, PropertiesTextDescribesTheHeader)
 {
     const QByteArray gray = encodeJpeg2000({7, 5, {component(7, 5, 8, 0)}});
     const QByteArray rgba = encodeJpeg2000(
-        {7, 5, {component(7, 5, 12, 0), component(7, 5, 12, 1), component(7, 5, 12, 2), component(7, 5, 12, 3, false, 1, 1, true)},
-         J2kSpace::SRGB, true});
+        {7, 5, {component(7, 5, 12, 0), component(7, 5, 12, 1), component(7, 5, 12, 2), component(7, 5, 12, 3, false, 1, 1, true)}, J2kSpace::SRGB, true});
     EXPECT_EQ(jpeg2000PropertiesText(rgba), propertiesText("RGB", 12, 5, 7));
 
     // 'resd' (display) wins over 'resc' (capture). 300 dpi is 30000 / 254 x 10^2 points per

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+using namespace zembrix;
 
 namespace {
 
@@ -20,7 +21,10 @@ QByteArray turboDecode(const QByteArray &jpeg, int components)
     if (tjDecompressHeader3(handle, data, (unsigned long)jpeg.size(), &width, &height, &subsampling, &colorspace) == 0) {
         out.resize(width * height * components);
         if (tjDecompress2(handle, data, (unsigned long)jpeg.size(), reinterpret_cast<unsigned char *>(out.data()), width, 0,
-                          height, components == 1 ? TJPF_GRAY : components == 3 ? TJPF_RGB : TJPF_CMYK, 0) != 0)
+                          height, components == 1 ? TJPF_GRAY : components == 3 ? TJPF_RGB
+                                                                                : TJPF_CMYK,
+                          0)
+            != 0)
             out.clear();
     }
     tjDestroy(handle);

@@ -4,6 +4,8 @@
 
 #include <climits>
 
+using namespace zembrix;
+
 namespace {
 
 RasterImage rasterOf(int w, int h, ColorModel model, int bpc, bool alpha, const std::vector<int> &samples)
@@ -46,26 +48,16 @@ TEST(RasterImage, ConvertsEveryLayoutToTheMatchingQImage)
     auto rgba8 = [](int r, int g, int b, int a = 255) { return QRgba64::fromRgba(uchar(r), uchar(g), uchar(b), uchar(a)); };
     const Case cases[] = {
         {"gray 8", ColorModel::Gray, 8, false, {0}, {200}, QImage::Format_Grayscale8, rgba8(0, 0, 0), rgba8(200, 200, 200)},
-        {"gray 16", ColorModel::Gray, 16, false, {1000}, {65535}, QImage::Format_Grayscale16,
-         QRgba64::fromRgba64(1000, 1000, 1000, 65535), QRgba64::fromRgba64(65535, 65535, 65535, 65535)},
-        {"rgb 8", ColorModel::RGB, 8, false, {1, 2, 3}, {250, 251, 252}, QImage::Format_RGB888, rgba8(1, 2, 3),
-         rgba8(250, 251, 252)},
-        {"rgba 8", ColorModel::RGB, 8, true, {10, 20, 30, 40}, {200, 100, 50, 255}, QImage::Format_RGBA8888,
-         rgba8(10, 20, 30, 40), rgba8(200, 100, 50)},
-        {"rgb 16", ColorModel::RGB, 16, false, {1, 2, 65535}, {300, 40000, 0}, QImage::Format_RGBX64,
-         QRgba64::fromRgba64(1, 2, 65535, 65535), QRgba64::fromRgba64(300, 40000, 0, 65535)},
-        {"rgba 16", ColorModel::RGB, 16, true, {1, 2, 3, 4}, {5, 6, 7, 65535}, QImage::Format_RGBA64,
-         QRgba64::fromRgba64(1, 2, 3, 4), QRgba64::fromRgba64(5, 6, 7, 65535)},
-        {"gray + alpha 8", ColorModel::Gray, 8, true, {100, 50}, {7, 255}, QImage::Format_RGBA8888, rgba8(100, 100, 100, 50),
-         rgba8(7, 7, 7)},
-        {"gray + alpha 16", ColorModel::Gray, 16, true, {1000, 2000}, {3, 65535}, QImage::Format_RGBA64,
-         QRgba64::fromRgba64(1000, 1000, 1000, 2000), QRgba64::fromRgba64(3, 3, 3, 65535)},
-        {"cmyk 8", ColorModel::CMYK, 8, false, {10, 20, 30, 40}, {200, 0, 255, 100}, QImage::Format_RGB888,
-         rgba8(205, 195, 185), rgba8(0, 155, 0)},
-        {"cmyk + alpha 8", ColorModel::CMYK, 8, true, {0, 0, 0, 0, 128}, {0, 0, 0, 255, 255}, QImage::Format_RGBA8888,
-         rgba8(255, 255, 255, 128), rgba8(0, 0, 0)},
-        {"cmyk 16", ColorModel::CMYK, 16, false, {0, 0, 0, 65535}, {1000, 2000, 3000, 500}, QImage::Format_RGBX64,
-         QRgba64::fromRgba64(0, 0, 0, 65535), QRgba64::fromRgba64(64035, 63035, 62035, 65535)},
+        {"gray 16", ColorModel::Gray, 16, false, {1000}, {65535}, QImage::Format_Grayscale16, QRgba64::fromRgba64(1000, 1000, 1000, 65535), QRgba64::fromRgba64(65535, 65535, 65535, 65535)},
+        {"rgb 8", ColorModel::RGB, 8, false, {1, 2, 3}, {250, 251, 252}, QImage::Format_RGB888, rgba8(1, 2, 3), rgba8(250, 251, 252)},
+        {"rgba 8", ColorModel::RGB, 8, true, {10, 20, 30, 40}, {200, 100, 50, 255}, QImage::Format_RGBA8888, rgba8(10, 20, 30, 40), rgba8(200, 100, 50)},
+        {"rgb 16", ColorModel::RGB, 16, false, {1, 2, 65535}, {300, 40000, 0}, QImage::Format_RGBX64, QRgba64::fromRgba64(1, 2, 65535, 65535), QRgba64::fromRgba64(300, 40000, 0, 65535)},
+        {"rgba 16", ColorModel::RGB, 16, true, {1, 2, 3, 4}, {5, 6, 7, 65535}, QImage::Format_RGBA64, QRgba64::fromRgba64(1, 2, 3, 4), QRgba64::fromRgba64(5, 6, 7, 65535)},
+        {"gray + alpha 8", ColorModel::Gray, 8, true, {100, 50}, {7, 255}, QImage::Format_RGBA8888, rgba8(100, 100, 100, 50), rgba8(7, 7, 7)},
+        {"gray + alpha 16", ColorModel::Gray, 16, true, {1000, 2000}, {3, 65535}, QImage::Format_RGBA64, QRgba64::fromRgba64(1000, 1000, 1000, 2000), QRgba64::fromRgba64(3, 3, 3, 65535)},
+        {"cmyk 8", ColorModel::CMYK, 8, false, {10, 20, 30, 40}, {200, 0, 255, 100}, QImage::Format_RGB888, rgba8(205, 195, 185), rgba8(0, 155, 0)},
+        {"cmyk + alpha 8", ColorModel::CMYK, 8, true, {0, 0, 0, 0, 128}, {0, 0, 0, 255, 255}, QImage::Format_RGBA8888, rgba8(255, 255, 255, 128), rgba8(0, 0, 0)},
+        {"cmyk 16", ColorModel::CMYK, 16, false, {0, 0, 0, 65535}, {1000, 2000, 3000, 500}, QImage::Format_RGBX64, QRgba64::fromRgba64(0, 0, 0, 65535), QRgba64::fromRgba64(64035, 63035, 62035, 65535)},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -128,8 +120,7 @@ TEST(RasterImage, UnpacksPdfSamples)
     };
     const Case cases[] = {
         // 10 pixels in two bytes per row; the padding bits are not samples.
-        {"1-bit rows padded", 10, 2, 1, 1, QByteArray("\xb0\x7f\x40\x80", 4), 8,
-         {255, 0, 255, 255, 0, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0, 0, 0, 0, 255, 0}},
+        {"1-bit rows padded", 10, 2, 1, 1, QByteArray("\xb0\x7f\x40\x80", 4), 8, {255, 0, 255, 255, 0, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0, 0, 0, 0, 255, 0}},
         {"1-bit inverted", 4, 1, 1, 1, QByteArray("\xa0", 1), 8, {255, 0, 255, 0}, {1, 0}, {0, 255, 0, 255}},
         {"2-bit", 4, 1, 1, 2, QByteArray("\x1b", 1), 8, {0, 85, 170, 255}, {1, 0}, {255, 170, 85, 0}},
         {"4-bit, half range", 2, 1, 1, 4, QByteArray("\xf0", 1), 8, {255, 0}, {0, 0.5}, {128, 0}},
@@ -151,8 +142,8 @@ TEST(RasterImage, UnpacksPdfSamples)
         // One byte less than the rows need is refused.
         EXPECT_TRUE(unpackSamples(QByteArrayView(c.packed).chopped(1), c.w, c.h, c.components, c.bpc, 1 << 20).isNull());
     }
-    EXPECT_TRUE(unpackSamples(QByteArray(8, 0), 2, 2, 2, 8, 1 << 20).isNull());   // no model has 2 components
-    EXPECT_TRUE(unpackSamples(QByteArray(8, 0), 2, 2, 1, 3, 1 << 20).isNull());   // 3 bits
-    EXPECT_TRUE(unpackSamples(QByteArray(8, 0), 2, 2, 1, 8, 3).isNull());         // over the limit
+    EXPECT_TRUE(unpackSamples(QByteArray(8, 0), 2, 2, 2, 8, 1 << 20).isNull()); // no model has 2 components
+    EXPECT_TRUE(unpackSamples(QByteArray(8, 0), 2, 2, 1, 3, 1 << 20).isNull()); // 3 bits
+    EXPECT_TRUE(unpackSamples(QByteArray(8, 0), 2, 2, 1, 8, 3).isNull());       // over the limit
     EXPECT_TRUE(unpackSamples(QByteArray(8, 0), INT_MAX, INT_MAX, 4, 16, LLONG_MAX).isNull());
 }

@@ -8,6 +8,8 @@
 
 #include <climits>
 
+using namespace zembrix;
+
 namespace {
 
 constexpr qint64 kLimit = 64LL << 20;

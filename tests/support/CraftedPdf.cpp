@@ -30,12 +30,13 @@ std::string rawPdf(const std::vector<std::pair<int, std::string>> &objects, int 
     }
     for (int n = 0; n <= at.rbegin()->first; ++n) {
         char line[32];
-        std::snprintf(line, sizeof line, "%010zu %s \n", n == misplaced ? 2 : at.count(n) ? at[n] : 0,
+        std::snprintf(line, sizeof line, "%010zu %s \n", n == misplaced ? 2 : at.count(n) ? at[n]
+                                                                                          : 0,
                       at.count(n) ? "00000 n" : "65535 f");
         table += line;
     }
     return pdf + "xref\n0 " + std::to_string(at.rbegin()->first + 1) + "\n" + table + "trailer\n<< /Size "
-        + std::to_string(at.rbegin()->first + 1) + " /Root 1 0 R >>\nstartxref\n" + std::to_string(pdf.size()) + "\n%%EOF\n";
+           + std::to_string(at.rbegin()->first + 1) + " /Root 1 0 R >>\nstartxref\n" + std::to_string(pdf.size()) + "\n%%EOF\n";
 }
 
 std::string rawPage(const std::string &content, const std::string &resources, int levels,

@@ -23,4 +23,3 @@ PixelDifference compareImages(const QImage &a, const QImage &b, bool premultipli
     result.mean = ia.isNull() ? 0.0 : total / (4.0 * ia.width() * ia.height());
     return result;
 }
-

@@ -10,4 +10,3 @@ struct PixelDifference {
 // with `premultiplied`, as ARGB32 premultiplied (where the colour of a fully transparent pixel
 // no longer counts).
 PixelDifference compareImages(const QImage &a, const QImage &b, bool premultiplied = false);
-

@@ -25,7 +25,8 @@ QByteArray segment(std::uint32_t number, int type, std::uint32_t page, const QBy
 {
     QByteArray out = be(number, 4) + char((type & 0x3f) | (page > 255 ? 0x40 : 0)) + char(referredTo.size() << 5);
     for (std::uint32_t r : referredTo)
-        out += be(r, number <= 256 ? 1 : number <= 65536 ? 2 : 4);
+        out += be(r, number <= 256 ? 1 : number <= 65536 ? 2
+                                                         : 4);
     return out + be(page, page > 255 ? 4 : 1) + be(std::uint32_t(data.size()), 4) + data;
 }
 

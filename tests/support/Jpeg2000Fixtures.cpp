@@ -10,7 +10,9 @@
 
 namespace {
 
-void quiet(const char *, void *) {}
+void quiet(const char *, void *)
+{
+}
 
 // `bytes` bytes of v, big-endian.
 QByteArray be(quint32 v, int bytes)
@@ -73,7 +75,7 @@ QByteArray encodeJpeg2000(const J2kImage &fixture)
         return {};
     opj_stream_t *stream = opj_stream_create_default_file_stream(QFile::encodeName(file.fileName()).constData(), OPJ_FALSE);
     const bool ok = opj_setup_encoder(codec, &encoder, image) && opj_start_compress(codec, image, stream)
-        && opj_encode(codec, stream) && opj_end_compress(codec, stream);
+                    && opj_encode(codec, stream) && opj_end_compress(codec, stream);
     opj_stream_destroy(stream);
     opj_destroy_codec(codec);
     opj_image_destroy(image);
@@ -92,7 +94,7 @@ QByteArray wrapJp2(const QByteArray &codestream, int width, int height, int comp
                                                  + char(bitsPerComponent - 1) + QByteArray("\x07\x00\x00", 3));
     const QByteArray colour = jp2Box("colr", QByteArray("\x01\x00\x00", 3) + be(quint32(enumeratedSpace), 4));
     return jp2Box("jP  ", QByteArray("\x0d\x0a\x87\x0a", 4)) + jp2Box("ftyp", QByteArray("jp2 \0\0\0\0jp2 ", 12))
-        + jp2Box("jp2h", header + colour + extraHeaderBoxes) + jp2Box("jp2c", codestream);
+           + jp2Box("jp2h", header + colour + extraHeaderBoxes) + jp2Box("jp2c", codestream);
 }
 
 QByteArray jp2ResolutionBox(const std::vector<int> &capture, const std::vector<int> &display)

@@ -16,7 +16,11 @@ struct J2kComponent {
     std::vector<int> values; // ceil(width/dx) * ceil(height/dy), row by row
 };
 
-enum class J2kSpace { Unspecified, Gray, SRGB, SYCC, CMYK };
+enum class J2kSpace { Unspecified,
+                      Gray,
+                      SRGB,
+                      SYCC,
+                      CMYK };
 
 struct J2kImage {
     int width = 0;

@@ -26,7 +26,8 @@ QByteArray encodeJpeg(const QByteArray &samples, const JpegFixture &fixture)
     cinfo.image_width = JDIMENSION(fixture.width);
     cinfo.image_height = JDIMENSION(fixture.height);
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB
+                                                                             : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
     static constexpr J_COLOR_SPACE stored[] = {JCS_GRAYSCALE, JCS_YCbCr, JCS_RGB, JCS_CMYK, JCS_YCCK};
     jpeg_set_colorspace(&cinfo, stored[int(fixture.storage)]);
@@ -49,7 +50,7 @@ QByteArray encodeJpeg(const QByteArray &samples, const JpegFixture &fixture)
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = reinterpret_cast<JSAMPROW>(const_cast<char *>(samples.constData()))
-            + cinfo.next_scanline * fixture.width * components;
+                       + cinfo.next_scanline * fixture.width * components;
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);

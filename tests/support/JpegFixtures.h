@@ -3,19 +3,23 @@
 #include <QByteArray>
 
 // JPEG files made with libjpeg's encoder for the decoder tests.
-enum class JpegStorage { Gray, YCbCr, RGB, CMYK, YCCK };
+enum class JpegStorage { Gray,
+                         YCbCr,
+                         RGB,
+                         CMYK,
+                         YCCK };
 
 struct JpegFixture {
     int width = 16;
     int height = 16;
     JpegStorage storage = JpegStorage::YCbCr;
-    bool subsampleChroma = false;  // 2x2 chroma for YCbCr / YCCK, else 1x1
+    bool subsampleChroma = false; // 2x2 chroma for YCbCr / YCCK, else 1x1
     bool progressive = false;
-    int restartInterval = 0;       // in MCUs, 0 none
+    int restartInterval = 0; // in MCUs, 0 none
     int quality = 100;
-    bool writeJfif = true;         // libjpeg writes JFIF only for gray and YCbCr
-    bool writeAdobe = true;        // libjpeg writes APP14 for RGB, CMYK and YCCK
-    int densityUnit = 0;           // JFIF: 0 aspect only, 1 dpi, 2 dots per cm
+    bool writeJfif = true;  // libjpeg writes JFIF only for gray and YCbCr
+    bool writeAdobe = true; // libjpeg writes APP14 for RGB, CMYK and YCCK
+    int densityUnit = 0;    // JFIF: 0 aspect only, 1 dpi, 2 dots per cm
     int xDensity = 1;
     int yDensity = 1;
 };

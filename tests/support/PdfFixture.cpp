@@ -15,15 +15,36 @@
 namespace fixture {
 
 namespace {
-std::string slashed(const std::string &n) { return n.empty() || n[0] != '/' ? "/" + n : n; }
+std::string slashed(const std::string &n)
+{
+    return n.empty() || n[0] != '/' ? "/" + n : n;
+}
 } // namespace
 
-Obj name(const std::string &n) { return QPDFObjectHandle::newName(slashed(n)); }
-Obj integer(long long v) { return QPDFObjectHandle::newInteger(v); }
-Obj real(double v) { return QPDFObjectHandle::newReal(v, 6); }
-Obj boolean(bool v) { return QPDFObjectHandle::newBool(v); }
-Obj string(const std::string &bytes) { return QPDFObjectHandle::newString(bytes); }
-Obj array(const std::vector<Obj> &items) { return QPDFObjectHandle::newArray(items); }
+Obj name(const std::string &n)
+{
+    return QPDFObjectHandle::newName(slashed(n));
+}
+Obj integer(long long v)
+{
+    return QPDFObjectHandle::newInteger(v);
+}
+Obj real(double v)
+{
+    return QPDFObjectHandle::newReal(v, 6);
+}
+Obj boolean(bool v)
+{
+    return QPDFObjectHandle::newBool(v);
+}
+Obj string(const std::string &bytes)
+{
+    return QPDFObjectHandle::newString(bytes);
+}
+Obj array(const std::vector<Obj> &items)
+{
+    return QPDFObjectHandle::newArray(items);
+}
 Obj numbers(const std::vector<double> &values)
 {
     std::vector<Obj> items;
@@ -41,7 +62,7 @@ Obj dict(const Dict &items)
 
 namespace {
 // Runs bytes through one of the PDF library's encoding pipelines.
-template <typename Encoder, typename... Args>
+template<typename Encoder, typename... Args>
 std::string encoded(const std::string &data, Args... args)
 {
     std::string out;
@@ -53,8 +74,14 @@ std::string encoded(const std::string &data, Args... args)
 }
 } // namespace
 
-std::string flate(const std::string &data) { return encoded<Pl_Flate>(data, Pl_Flate::a_deflate); }
-std::string runLength(const std::string &data) { return encoded<Pl_RunLength>(data, Pl_RunLength::a_encode); }
+std::string flate(const std::string &data)
+{
+    return encoded<Pl_Flate>(data, Pl_Flate::a_deflate);
+}
+std::string runLength(const std::string &data)
+{
+    return encoded<Pl_RunLength>(data, Pl_RunLength::a_encode);
+}
 std::string asciiHex(const std::string &data)
 {
     return QByteArray::fromStdString(data).toHex().toUpper().toStdString() + '>';
@@ -102,7 +129,9 @@ std::string lzw(const std::string &data, bool earlyChange)
     };
     auto grow = [&] {
         const int n = ++next + (earlyChange ? 1 : 0);
-        width = n > 2048 ? 12 : n > 1024 ? 11 : n > 512 ? 10 : 9;
+        width = n > 2048 ? 12 : n > 1024 ? 11
+                            : n > 512    ? 10
+                                         : 9;
     };
     clear();
     std::string w;
@@ -166,8 +195,14 @@ PdfFixture::PdfFixture()
     m_pdf->emptyPDF();
 }
 
-Obj PdfFixture::catalog() { return m_pdf->getRoot(); }
-Obj PdfFixture::pagesRoot() { return m_pdf->getRoot().getKey("/Pages"); }
+Obj PdfFixture::catalog()
+{
+    return m_pdf->getRoot();
+}
+Obj PdfFixture::pagesRoot()
+{
+    return m_pdf->getRoot().getKey("/Pages");
+}
 
 Obj PdfFixture::stream(const std::string &bytes, const Dict &dictionary)
 {
@@ -185,15 +220,19 @@ Obj PdfFixture::image(int width, int height, int bpc, const Obj &colorSpace, con
     // PDF lists filters in decoding order, so the last one was applied first.
     for (auto it = filters.rbegin(); it != filters.rend(); ++it) {
         const std::string &f = *it;
-        if (f == "FlateDecode" || f == "Fl") data = flate(data);
-        else if (f == "ASCIIHexDecode" || f == "AHx") data = asciiHex(data);
-        else if (f == "ASCII85Decode" || f == "A85") data = ascii85(data);
-        else if (f == "RunLengthDecode" || f == "RL") data = runLength(data);
-        else if (f == "LZWDecode" || f == "LZW") data = lzw(data);
+        if (f == "FlateDecode" || f == "Fl")
+            data = flate(data);
+        else if (f == "ASCIIHexDecode" || f == "AHx")
+            data = asciiHex(data);
+        else if (f == "ASCII85Decode" || f == "A85")
+            data = ascii85(data);
+        else if (f == "RunLengthDecode" || f == "RL")
+            data = runLength(data);
+        else if (f == "LZWDecode" || f == "LZW")
+            data = lzw(data);
         // Anything else (DCT, JPX, CCITT, JBIG2): samples are already coded.
     }
-    Dict d{{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(width)},
-           {"Height", integer(height)}};
+    Dict d{{"Type", name("XObject")}, {"Subtype", name("Image")}, {"Width", integer(width)}, {"Height", integer(height)}};
     if (bpc > 0)
         d["BitsPerComponent"] = integer(bpc);
     if (Obj cs = colorSpace; cs.isInitialized() && !cs.isNull())
@@ -227,9 +266,7 @@ std::string paintAll(const Dict &xobjects)
 
 Obj PdfFixture::form(const Dict &xobjects, const Dict &extra)
 {
-    Dict d{{"Type", name("XObject")}, {"Subtype", name("Form")},
-           {"BBox", array({integer(0), integer(0), integer(10), integer(10)})},
-           {"Resources", dict({{"XObject", dict(xobjects)}})}};
+    Dict d{{"Type", name("XObject")}, {"Subtype", name("Form")}, {"BBox", array({integer(0), integer(0), integer(10), integer(10)})}, {"Resources", dict({{"XObject", dict(xobjects)}})}};
     for (const auto &[k, v] : extra)
         d[k] = v;
     return stream(paintAll(xobjects), d);
@@ -239,9 +276,7 @@ Obj PdfFixture::page(const Dict &xobjects, Obj parent)
 {
     if (parent.isNull() || !parent.isInitialized())
         parent = pagesRoot();
-    Dict d{{"Type", name("Page")}, {"Parent", parent},
-           {"MediaBox", array({integer(0), integer(0), integer(612), integer(792)})},
-           {"Contents", stream(paintAll(xobjects))}};
+    Dict d{{"Type", name("Page")}, {"Parent", parent}, {"MediaBox", array({integer(0), integer(0), integer(612), integer(792)})}, {"Contents", stream(paintAll(xobjects))}};
     if (!xobjects.empty())
         d["Resources"] = dict({{"XObject", dict(xobjects)}});
     Obj p = m_pdf->makeIndirectObject(dict(d));

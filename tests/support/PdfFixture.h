@@ -19,11 +19,11 @@ namespace fixture {
 using Obj = QPDFObjectHandle;
 using Dict = std::map<std::string, QPDFObjectHandle>;
 
-Obj name(const std::string &n);           // "/DeviceRGB" or "DeviceRGB"
+Obj name(const std::string &n); // "/DeviceRGB" or "DeviceRGB"
 Obj integer(long long v);
 Obj real(double v);
 Obj boolean(bool v);
-Obj string(const std::string &bytes);     // a literal string of these bytes
+Obj string(const std::string &bytes); // a literal string of these bytes
 Obj array(const std::vector<Obj> &items);
 Obj numbers(const std::vector<double> &values); // an array of reals
 Obj dict(const Dict &items);
@@ -41,10 +41,10 @@ std::string tiffPredict(const std::string &data, int columns, int colors, int bp
 
 struct WriteOptions {
     bool encrypt = false;
-    std::string userPassword;    // "" opens with the empty password
+    std::string userPassword; // "" opens with the empty password
     std::string ownerPassword = "owner";
     bool aes256 = true;
-    std::string version;         // forced header version ("1.7"); empty = library default
+    std::string version; // forced header version ("1.7"); empty = library default
 };
 
 class PdfFixture

@@ -5,7 +5,7 @@
 
 namespace {
 
-template <typename Black>
+template<typename Black>
 TestBitmap drawn(int w, int h, Black black)
 {
     TestBitmap t(w, h);

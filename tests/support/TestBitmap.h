@@ -11,7 +11,12 @@ struct TestBitmap {
     int height = 0;
     std::vector<std::uint8_t> black;
 
-    TestBitmap(int w, int h) : width(w), height(h), black(std::size_t(w) * std::size_t(h), 0) {}
+    TestBitmap(int w, int h)
+        : width(w)
+        , height(h)
+        , black(std::size_t(w) * std::size_t(h), 0)
+    {
+    }
 
     bool at(int x, int y) const { return black[std::size_t(y) * width + x] != 0; }
     void set(int x, int y, bool b) { black[std::size_t(y) * width + x] = b ? 1 : 0; }

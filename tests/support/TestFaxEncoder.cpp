@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 struct BitWriter {
@@ -37,7 +39,7 @@ struct BitWriter {
     }
 };
 
-template <std::size_t N>
+template<std::size_t N>
 const char *codeFor(const ccitt::RunCode (&codes)[N], int run)
 {
     for (const ccitt::RunCode &c : codes)

@@ -69,7 +69,8 @@ ProcessResult runProcess(const QString &program, const QStringList &args, int ti
             QThread::msleep(5);
         }
     }
-    r.status = killed ? -2 : WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.status = killed ? -2 : WIFEXITED(status) ? WEXITSTATUS(status)
+                                               : -1;
     r.peakRssKiB = killed ? 0 : usage.ru_maxrss;
     out.seek(0);
     err.seek(0);

@@ -18,8 +18,8 @@ ProcessResult runProcess(const QString &program, const QStringList &args, int ti
                          const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
 #ifdef ZEMBRIX_BINARY
-inline ProcessResult zembrix(const QStringList &args, int timeoutMs = 120000,
-                             const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+inline ProcessResult runZembrix(const QStringList &args, int timeoutMs = 120000,
+                                const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     return runProcess(QStringLiteral(ZEMBRIX_BINARY), args, timeoutMs, env);
 }

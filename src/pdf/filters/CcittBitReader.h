@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdint>
 
+namespace zembrix {
+
 // Reads a byte string as a bit string, most significant bit first, the bit order of
 // CCITT fax data in PDF. Positions are bit offsets; bits past the end read as 0, and
 // overrun() tells that a code was taken from beyond the end.
@@ -12,7 +14,9 @@ class CcittBitReader
 {
 public:
     CcittBitReader(const std::uint8_t *data, qint64 size)
-        : m_data(data), m_size(size), m_bitCount(size * 8)
+        : m_data(data)
+        , m_size(size)
+        , m_bitCount(size * 8)
     {
     }
 
@@ -65,3 +69,5 @@ private:
     qint64 m_bitCount;
     qint64 m_pos = 0;
 };
+
+} // namespace zembrix

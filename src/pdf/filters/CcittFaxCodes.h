@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zembrix {
+
 namespace ccitt {
 
 struct RunCode {
@@ -212,3 +214,5 @@ static_assert(detail::coversAllRuns(kWhiteCodes) && detail::coversAllRuns(kBlack
               "CCITT run tables must hold each terminating and make-up code once");
 
 } // namespace ccitt
+
+} // namespace zembrix

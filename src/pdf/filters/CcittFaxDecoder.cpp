@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+namespace zembrix {
+
 namespace {
 
 // Wider rows are refused; positions then fit an int with room for the vertical-mode arithmetic.
@@ -30,11 +32,11 @@ class CcittFaxDecoder
 {
 public:
     CcittFaxDecoder(QByteArrayView data, const CcittFaxParams &p, qint64 maxOutputBytes)
-        : m_in(reinterpret_cast<const std::uint8_t *>(data.data()), data.size()),
-          m_p(p),
-          m_columns(p.columns),
-          m_rowBytes((qint64(p.columns) + 7) / 8),
-          m_maxOutputBytes(maxOutputBytes)
+        : m_in(reinterpret_cast<const std::uint8_t *>(data.data()), data.size())
+        , m_p(p)
+        , m_columns(p.columns)
+        , m_rowBytes((qint64(p.columns) + 7) / 8)
+        , m_maxOutputBytes(maxOutputBytes)
     {
         setWhiteReference();
     }
@@ -279,9 +281,7 @@ bool CcittFaxDecoder::decodeTwoDimensional(bool strict)
         m_in.skip(mode.length);
 
         switch (mode.mode) {
-        case ccitt::Mode::Pass:
-            a0 = b2;
-            break;
+        case ccitt::Mode::Pass: a0 = b2; break;
         case ccitt::Mode::Horizontal: {
             int first = 0;
             int second = 0;
@@ -311,8 +311,7 @@ bool CcittFaxDecoder::decodeTwoDimensional(bool strict)
             break;
         }
         case ccitt::Mode::Extension: // uncompressed mode is not supported
-        case ccitt::Mode::Invalid:
-            return false;
+        case ccitt::Mode::Invalid: return false;
         }
         if (m_in.overrun())
             return false;
@@ -396,3 +395,5 @@ std::optional<QByteArray> decodeCcittFax(QByteArrayView data, const CcittFaxPara
         *damaged = decoder.damaged();
     return rows;
 }
+
+} // namespace zembrix

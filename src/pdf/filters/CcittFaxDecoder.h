@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // The /DecodeParms of a CCITTFaxDecode filter (ISO 32000-1, 7.4.6, table 11), with its defaults.
 struct CcittFaxParams {
     int k = 0;                      // /K: <0 pure 2-D (G4), 0 pure 1-D (G3), >0 mixed 1-D/2-D (G3 2-D)
@@ -32,3 +34,5 @@ struct CcittFaxParams {
 // decoding stopped at a line that did not decode. Thread-safe: no shared state.
 std::optional<QByteArray> decodeCcittFax(QByteArrayView data, const CcittFaxParams &p, qint64 maxOutputBytes,
                                          bool *damaged = nullptr);
+
+} // namespace zembrix

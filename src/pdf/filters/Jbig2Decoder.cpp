@@ -15,6 +15,8 @@ extern "C" {
 #include <jbig2.h>
 }
 
+namespace zembrix {
+
 namespace {
 
 // The memory jbig2dec may use: it copies the input (twice over while its buffer grows), holds a
@@ -48,8 +50,8 @@ struct BlockHeader {
     BlockHeader *next;
     std::size_t size;
 };
-constexpr std::size_t kHeader = (sizeof(BlockHeader) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t)
-    * alignof(std::max_align_t);
+constexpr std::size_t kHeader =
+    (sizeof(BlockHeader) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
 
 // An allocator that refuses to hand out more than `budget` bytes in total, so that a segment
 // claiming a huge image (a striped page of unknown height, a region, a symbol) fails inside
@@ -170,8 +172,8 @@ struct Jbig2DecodeState {
 // other warnings.)
 bool isMissingSymbolsWarning(const char *message)
 {
-    for (const char *start : {"text region refers to no symbol dictionaries", "ignoring out of range symbol ID",
-                              "missing glyph"})
+    for (const char *start :
+         {"text region refers to no symbol dictionaries", "ignoring out of range symbol ID", "missing glyph"})
         if (std::strncmp(message, start, std::strlen(start)) == 0)
             return true;
     return false;
@@ -185,7 +187,8 @@ void countJbig2Message(void *data, const char *message, Jbig2Severity severity, 
 {
     Jbig2DecodeState *state = static_cast<Jbig2DecodeState *>(data);
     if (state->error[0] == '\0' && message != nullptr
-        && (severity == JBIG2_SEVERITY_FATAL || (severity == JBIG2_SEVERITY_WARNING && isMissingSymbolsWarning(message))))
+        && (severity == JBIG2_SEVERITY_FATAL
+            || (severity == JBIG2_SEVERITY_WARNING && isMissingSymbolsWarning(message))))
         std::snprintf(state->error.data(), state->error.size(), "%s", message);
     if (state->armed && ++state->messages > state->messageLimit)
         std::longjmp(state->escape, 1);
@@ -219,7 +222,8 @@ std::size_t memoryBudget(const Jbig2StreamScan &scan, const Jbig2StreamScan &glo
     std::uint64_t budget = kFixedBudget;
     if (scan.huffmanSegments + globalsScan.huffmanSegments > 0)
         budget += kHuffmanBudget;
-    budget = saturatingMulAdd(budget, kCustomTableBudget, std::uint64_t(scan.tableSegments) + globalsScan.tableSegments);
+    budget =
+        saturatingMulAdd(budget, kCustomTableBudget, std::uint64_t(scan.tableSegments) + globalsScan.tableSegments);
     budget = saturatingMulAdd(budget, kInputCopies, std::uint64_t(dataBytes) + std::uint64_t(globalsBytes));
     budget = saturatingMulAdd(budget, kGlobalsExpansion, std::uint64_t(globalsBytes));
     budget = saturatingMulAdd(budget, kPageImages, pageBytes);
@@ -362,3 +366,5 @@ std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView global
         return fail(error);
     return result;
 }
+
+} // namespace zembrix

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace zembrix {
+
 // Undoes JBIG2Decode (ISO 32000-1, 7.4.7): `data` is an embedded JBIG2 stream (segments without
 // the file header), `globals` the decoded /JBIG2Globals stream or empty. Gives page 1 as packed
 // rows of ceil(width / 8) bytes, most significant bit first, with 0 for black and 1 for white;
@@ -23,3 +25,5 @@
 // Thread-safe: no shared state.
 std::optional<QByteArray> decodeJbig2(QByteArrayView data, QByteArrayView globals, qint64 maxOutputBytes,
                                       QString *failure = nullptr);
+
+} // namespace zembrix

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zembrix {
+
 namespace {
 
 // A text region may announce this many symbol instances, plus kInstancesPerByte for each byte
@@ -16,7 +18,10 @@ constexpr std::uint32_t kUnknownLength = 0xffffffff;
 class Reader
 {
 public:
-    explicit Reader(QByteArrayView data) : m_data(data) {}
+    explicit Reader(QByteArrayView data)
+        : m_data(data)
+    {
+    }
 
     qsizetype position() const { return m_pos; }
     bool skip(qsizetype n)
@@ -101,8 +106,7 @@ Jbig2StreamScan scanJbig2Stream(QByteArrayView stream, const std::vector<std::ui
         }
         scan.numbers.push_back(number);
         defined.insert(number);
-        if (!r.read((flags & 0x40) ? 4 : 1, page)
-            || !r.read(4, length) || length == kUnknownLength)
+        if (!r.read((flags & 0x40) ? 4 : 1, page) || !r.read(4, length) || length == kUnknownLength)
             return scan;
         const qsizetype dataStart = r.position();
         if (!r.skip(length))
@@ -134,3 +138,5 @@ Jbig2StreamScan scanJbig2Stream(QByteArrayView stream, const std::vector<std::ui
         scan.tableSegments += type == kTables;
     }
 }
+
+} // namespace zembrix

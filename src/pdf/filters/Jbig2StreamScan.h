@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+namespace zembrix {
+
 // What the segment headers of an embedded JBIG2 stream (segments without the file header) tell
 // before the stream is decoded.
 struct Jbig2StreamScan {
@@ -31,3 +33,5 @@ struct Jbig2StreamScan {
 
 // Segment headers that cannot be read end the scan and leave the rest to the decoder.
 Jbig2StreamScan scanJbig2Stream(QByteArrayView stream, const std::vector<std::uint32_t> &known = {});
+
+} // namespace zembrix

@@ -13,10 +13,14 @@
 #include <string>
 #include <vector>
 
+using namespace zembrix;
+
 namespace {
 
 // CCITT fax data written by libtiff: an encoder independent of ours.
-enum class TiffFax { Group3OneD, Group3TwoD, Group4 };
+enum class TiffFax { Group3OneD,
+                     Group3TwoD,
+                     Group4 };
 
 struct TiffFaxOptions {
     TiffFax scheme = TiffFax::Group4;
@@ -44,8 +48,7 @@ QByteArray tiffFaxEncode(const TestBitmap &bitmap, const TiffFaxOptions &options
     TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
     TIFFSetField(out, TIFFTAG_COMPRESSION, g4 ? COMPRESSION_CCITTFAX4 : COMPRESSION_CCITTFAX3);
     if (!g4)
-        TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, uint32_t((options.scheme == TiffFax::Group3TwoD ? GROUP3OPT_2DENCODING : 0)
-                                                          | (options.fillBits ? GROUP3OPT_FILLBITS : 0)));
+        TIFFSetField(out, TIFFTAG_GROUP3OPTIONS, uint32_t((options.scheme == TiffFax::Group3TwoD ? GROUP3OPT_2DENCODING : 0) | (options.fillBits ? GROUP3OPT_FILLBITS : 0)));
     if (options.faxMode >= 0)
         TIFFSetField(out, TIFFTAG_FAXMODE, options.faxMode);
     QByteArray rows = bitmap.packed(true);
@@ -141,8 +144,7 @@ TEST(CcittFaxDecode, EveryLayout)
         {"G3 2-D with fill bits", T{TiffFax::Group3TwoD, true}, {}, p(4, true, true)},
         {"G4", T{TiffFax::Group4}, {}, p(-1, false, false)},
         {"G3 1-D, EndOfBlock false", T{TiffFax::Group3OneD}, {}, p(0, true, false, false)},
-        {"MH rows: byte-aligned, no EOL, no RTC", T{TiffFax::Group3OneD, false, FAXMODE_BYTEALIGN | FAXMODE_NOEOL | FAXMODE_NORTC},
-         {}, p(0, false, true, false), true},
+        {"MH rows: byte-aligned, no EOL, no RTC", T{TiffFax::Group3OneD, false, FAXMODE_BYTEALIGN | FAXMODE_NOEOL | FAXMODE_NORTC}, {}, p(0, false, true, false), true},
         {"G4 byte-aligned", {}, {.k = -1, .byteAlign = true}, p(-1, false, true)},
         {"G4 with EOLs", {}, {.k = -1, .eol = true}, p(-1, true, false)},
         {"G4 byte-aligned with EOLs", {}, {.k = -1, .eol = true, .byteAlign = true}, p(-1, true, true)},

@@ -19,6 +19,8 @@
 #include <chrono>
 #include <string>
 
+using namespace zembrix;
+
 using namespace jbig2test;
 
 namespace {
@@ -38,7 +40,10 @@ TestBitmap compose(TestBitmap page, const TestBitmap &region, int x, int y, int 
             if (x + rx >= page.width || y + ry >= page.height)
                 continue;
             const bool p = page.at(x + rx, y + ry), r = region.at(rx, ry);
-            page.set(x + rx, y + ry, op == 0 ? p || r : op == 1 ? p && r : op == 2 ? p != r : op == 3 ? p == r : r);
+            page.set(x + rx, y + ry, op == 0 ? p || r : op == 1 ? p && r
+                                                    : op == 2   ? p != r
+                                                    : op == 3   ? p == r
+                                                                : r);
         }
     return page;
 }
@@ -52,7 +57,7 @@ QByteArray g4(const TestBitmap &bitmap)
 QByteArray singleRegionPage(int pageWidth, int pageHeight, const QByteArray &regionData, bool endOfPage = true)
 {
     return segment(0, PageInformation, 1, pageInformation(pageWidth, pageHeight))
-        + segment(1, ImmediateLosslessGenericRegion, 1, regionData) + (endOfPage ? segment(2, EndOfPage, 1, {}) : QByteArray());
+           + segment(1, ImmediateLosslessGenericRegion, 1, regionData) + (endOfPage ? segment(2, EndOfPage, 1, {}) : QByteArray());
 }
 
 // The page as the jbig2dec command-line tool decodes the embedded stream and its globals, in
@@ -123,9 +128,9 @@ TEST(Jbig2Decode, PagesAsJbig2decDecodesThem)
         return singleRegionPage(pageWidth, pageHeight, mmrGenericRegion(region, x, y, g4(region)), false);
     };
     const QByteArray huffmanSymbols = segment(1, SymbolDictionary, 0,
-        QByteArray::fromHex("00010000000200000002e3cff00054a854a854bafe00ffffffffffffff0080"));
+                                              QByteArray::fromHex("00010000000200000002e3cff00054a854a854bafe00ffffffffffffff0080"));
     const QByteArray aggregate = segment(2, SymbolDictionary, 0,
-        QByteArray::fromHex("100203fffdff02fefefe00000002000000014d2efa2dde8b8937e256ff7fffac"), {1});
+                                         QByteArray::fromHex("100203fffdff02fefefe00000002000000014d2efa2dde8b8937e256ff7fffac"), {1});
     const QByteArray table = segment(3, 53, 0, QByteArray::fromHex("140000000000000010329f20"));
     const QByteArray textHead = QByteArray::fromHex("000000280000001000000000000000000000");
     const QByteArray standardText = QByteArray::fromHex("1100000000000701000000000000000000000000000000000040135412a051d58f008244");
@@ -138,8 +143,8 @@ TEST(Jbig2Decode, PagesAsJbig2decDecodesThem)
     // Checker as region 11 (on the page, or intermediate: type 36), refined as region 12.
     auto refinedPage = [&](int checkerType, const std::vector<std::uint32_t> &referred) {
         return segment(10, PageInformation, 1, pageInformation(24, 12, 0x42))
-            + segment(11, checkerType, 1, mmrGenericRegion(checker, 0, 0, g4(checker)))
-            + segment(12, 42, 1, pageRefinement, referred);
+               + segment(11, checkerType, 1, mmrGenericRegion(checker, 0, 0, g4(checker)))
+               + segment(12, 42, 1, pageRefinement, referred);
     };
     QByteArray combined = segment(0, PageInformation, 1, pageInformation(32, 16, 0x44));
     TestBitmap combinedPage = compose(TestBitmap(32, 16), TestBitmap::filled(32, 16, true), 0, 0);
@@ -153,10 +158,10 @@ TEST(Jbig2Decode, PagesAsJbig2decDecodesThem)
     // A striped page of unknown height ends at the last row of its last stripe.
     const TestBitmap top = TestBitmap::random(50, 16, 0.4, 25), bottom = TestBitmap::random(50, 10, 0.4, 26);
     const QByteArray striped = segment(0, PageInformation, 1, pageInformation(50, 0xffffffff, 0, 0x8000 | 16))
-        + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(top, 0, 0, g4(top)))
-        + segment(2, EndOfStripe, 1, endOfStripe(15))
-        + segment(3, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(bottom, 0, 16, g4(bottom)))
-        + segment(4, EndOfStripe, 1, endOfStripe(25));
+                               + segment(1, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(top, 0, 0, g4(top)))
+                               + segment(2, EndOfStripe, 1, endOfStripe(15))
+                               + segment(3, ImmediateLosslessGenericRegion, 1, mmrGenericRegion(bottom, 0, 16, g4(bottom)))
+                               + segment(4, EndOfStripe, 1, endOfStripe(25));
     const TestBitmap runs = TestBitmap::randomRuns(1728, 40, 15, 23), random = TestBitmap::random(61, 17, 0.3, 22),
                      inside = TestBitmap::randomRuns(20, 10, 3, 24), garbageFree = TestBitmap::random(30, 9, 0.5, 28);
 
@@ -243,7 +248,7 @@ TEST(Jbig2Decode, LimitsAndRefusedInput)
             regionData[4 + i] = char(c.regionHeight >> (24 - 8 * i));
         }
         const QByteArray huge = segment(0, PageInformation, 1, pageInformation(c.pageWidth, c.pageHeight, 0, c.striping))
-            + segment(1, ImmediateLosslessGenericRegion, 1, regionData) + segment(2, EndOfPage, 1, {});
+                                + segment(1, ImmediateLosslessGenericRegion, 1, regionData) + segment(2, EndOfPage, 1, {});
         const auto out = decodeJbig2(huge, {}, 1 << 20);
         EXPECT_TRUE(!out || out->size() <= (1 << 20));
     }
@@ -283,8 +288,8 @@ TEST(Jbig2Decode, FuzzFindingsEndAtOnce)
     const QByteArray regionData = mmrGenericRegion(region, 0, 0, g4(region));
     const QByteArray regionPage = singleRegionPage(40, 21, regionData);
     const QByteArray pageWithRunaway = segment(0, PageInformation, 1, pageInformation(40, 21))
-        + runaway.sliced(4).prepend(QByteArray::fromHex("00000005"))
-        + segment(1, ImmediateLosslessGenericRegion, 1, regionData) + segment(2, EndOfPage, 1, {});
+                                       + runaway.sliced(4).prepend(QByteArray::fromHex("00000005"))
+                                       + segment(1, ImmediateLosslessGenericRegion, 1, regionData) + segment(2, EndOfPage, 1, {});
 
     struct Case {
         const char *name;
@@ -318,7 +323,7 @@ TEST(Jbig2StreamScan, HeaderForms)
     // Long form: count 9 in a 4-byte field with the top bits 111, two bytes of retention bits,
     // one-byte referred-to numbers, one-byte page association, data length 0.
     const QByteArray longForm = QByteArray("\0\0\0\x05\x31\xe0\0\0\x09\0\0", 11) + QByteArray(9, '\x01')
-        + QByteArray("\x01\0\0\0\0", 5);
+                                + QByteArray("\x01\0\0\0\0", 5);
     EXPECT_EQ(scanJbig2Stream(longForm + bad).acceptedLength, longForm.size());
 
     // The first page information segment gives the page size.
