@@ -2,7 +2,12 @@
 
 // Pages of a book scan for the benchmarks that write scan-like workloads.
 
+#include "PdfFixture.h"
+#include "TestBitmap.h"
+#include "TestFaxEncoder.h"
+
 #include <QByteArray>
+#include <QString>
 
 #include <algorithm>
 #include <cstdlib>
@@ -44,4 +49,23 @@ inline QByteArray scanPage(int width, int height, int page)
         }
     }
     return rgb;
+}
+
+// Pages of random black runs as CCITT G4 images of width x height, written to `file`.
+inline void writeFaxPages(const QString &file, int width, int height, int pages)
+{
+    using namespace fixture;
+    PdfFixture pdf;
+    FaxEncodeOptions g4;
+    g4.endMarker = false;
+    for (int page = 0; page < pages; ++page) {
+        const TestBitmap bits = TestBitmap::randomRuns(width, height, 12, unsigned(page) + 3);
+        pdf.page(
+            {{"/Im", pdf.image(width, height, 1, name("DeviceGray"), toStd(faxEncode(bits, g4)), {"CCITTFaxDecode"},
+                               {{"DecodeParms", dict({{"K", integer(-1)},
+                                                      {"Columns", integer(width)},
+                                                      {"Rows", integer(height)},
+                                                      {"BlackIs1", boolean(true)}})}})}});
+    }
+    pdf.write(file);
 }

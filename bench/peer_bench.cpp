@@ -86,19 +86,7 @@ void writeCmyk(const QString &file)
 
 void writeCcitt(const QString &file)
 {
-    PdfFixture pdf;
-    FaxEncodeOptions g4;
-    g4.endMarker = false;
-    for (int page = 0; page < 100; ++page) {
-        const TestBitmap bits = TestBitmap::randomRuns(kScanW, kScanH, 12, unsigned(page) + 3);
-        pdf.page(
-            {{"/Im", pdf.image(kScanW, kScanH, 1, name("DeviceGray"), toStd(faxEncode(bits, g4)), {"CCITTFaxDecode"},
-                               {{"DecodeParms", dict({{"K", integer(-1)},
-                                                      {"Columns", integer(kScanW)},
-                                                      {"Rows", integer(kScanH)},
-                                                      {"BlackIs1", boolean(true)}})}})}});
-    }
-    pdf.write(file);
+    writeFaxPages(file, kScanW, kScanH, 100);
 }
 
 void writeJbig2(const QString &file)

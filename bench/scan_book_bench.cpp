@@ -99,21 +99,7 @@ int writeFixtures(const QString &folder, int bookPages)
         pdf.write(book);
     }
     const QString fax = QDir(folder).filePath("fax.pdf");
-    {
-        PdfFixture pdf;
-        FaxEncodeOptions g4;
-        g4.endMarker = false;
-        for (int page = 0; page < 100; ++page) {
-            const TestBitmap bits = TestBitmap::randomRuns(scanW, scanH, 12, unsigned(page) + 3);
-            pdf.page(
-                {{"/Im", pdf.image(scanW, scanH, 1, name("DeviceGray"), toStd(faxEncode(bits, g4)), {"CCITTFaxDecode"},
-                                   {{"DecodeParms", dict({{"K", integer(-1)},
-                                                          {"Columns", integer(scanW)},
-                                                          {"Rows", integer(scanH)},
-                                                          {"BlackIs1", boolean(true)}})}})}});
-        }
-        pdf.write(fax);
-    }
+    writeFaxPages(fax, scanW, scanH, 100);
     const QString small = QDir(folder).filePath("small.pdf");
     {
         PdfFixture pdf;
