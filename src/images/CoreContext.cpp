@@ -29,6 +29,7 @@ CoreContext::CoreContext(CoreEvents *events, QThreadPool *pool)
     : m_events(events)
     , m_pool(pool)
     , m_tintBudget(std::make_shared<WorkBudget>(kRunTintUnits))
+    , m_colorTransforms(std::make_shared<ColorTransformCache>())
 {
 }
 

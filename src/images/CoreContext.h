@@ -2,6 +2,7 @@
 
 #include "images/CoreEvents.h"
 #include "images/PictureCache.h"
+#include "raster/ColorManagement.h"
 #include "raster/WorkBudget.h"
 
 #include <QtGlobal>
@@ -18,8 +19,8 @@ namespace zembrix {
 
 // What the core's records and jobs share within one run of the application:
 // the events they report to, the worker threads they run on, the picture
-// cache, the run's budget for tint transforms and the count of running
-// parses. A file record gets it when it is made and hands it to its image
+// cache, the colour transforms, the run's budget for tint transforms and the
+// count of running parses. A file record gets it when it is made and hands it to its image
 // records; an export job gets it when it starts. Shared: the records hold it.
 //
 // The events and the pool belong to whoever made the context (the window's
@@ -58,6 +59,10 @@ public:
     // The full-size pictures of all image records, decoded on demand.
     PictureCache &pictureCache() { return m_pictureCache; }
 
+    // The colour transforms of managed conversions. Shared: a picture's
+    // recipe holds it, so that it outlives the context while a build runs.
+    const std::shared_ptr<ColorTransformCache> &colorTransforms() const { return m_colorTransforms; }
+
     // The work all tint transforms of the run may do together (each file
     // has its own, smaller budget besides, whose outer budget this is).
     static constexpr qint64 kRunTintUnits = qint64(1) << 32;
@@ -73,6 +78,7 @@ private:
     std::deque<std::function<void()>> m_waitingParses;
     int m_parsesOnWorkers = 0;
     std::shared_ptr<WorkBudget> m_tintBudget;
+    std::shared_ptr<ColorTransformCache> m_colorTransforms;
     PictureCache m_pictureCache;
 };
 

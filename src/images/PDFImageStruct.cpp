@@ -5,16 +5,20 @@
 namespace zembrix {
 
 namespace {
+
+// Unique in the process, not only in a context: a view may show records of
+// several contexts (each record made without one has its own).
 quint64 nextRecordId()
 {
     static std::atomic<quint64> next{1};
-    return next.fetch_add(1);
+    return next.fetch_add(1, std::memory_order_relaxed);
 }
+
 } // namespace
 
 PDFImageStruct::PDFImageStruct(std::shared_ptr<CoreContext> context)
-    : m_recordId(nextRecordId())
-    , m_context(context ? std::move(context) : std::make_shared<CoreContext>())
+    : m_context(context ? std::move(context) : std::make_shared<CoreContext>())
+    , m_recordId(nextRecordId())
 {
 }
 
@@ -85,24 +89,6 @@ QString PDFImageStruct::info() const
            + QStringLiteral("\n}");
 }
 
-void PDFImageStruct::setInfo(const QString &info)
-{
-    std::lock_guard lock(m_mutex);
-    m_info = info;
-}
-
-QString PDFImageStruct::imagename() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_imagename;
-}
-
-void PDFImageStruct::setImagename(const QString &name)
-{
-    std::lock_guard lock(m_mutex);
-    m_imagename = name;
-}
-
 ImageSource PDFImageStruct::source() const
 {
     std::lock_guard lock(m_mutex);
@@ -119,12 +105,6 @@ void PDFImageStruct::addPage(int page)
     QList<int> &pages = m_source.pages;
     if ((pages.isEmpty() || pages.last() != page) && pages.size() < ImageSource::kMaxPages && !pages.contains(page))
         pages.append(page);
-}
-
-void PDFImageStruct::setSource(const ImageSource &source)
-{
-    std::lock_guard lock(m_mutex);
-    m_source = source;
 }
 
 // The step calls the setter again, so undoing registers the redo step in turn.

@@ -2,6 +2,7 @@
 
 #include "images/EffectParameters.h"
 #include "images/ImageSource.h"
+#include "images/LockedAccess.h"
 #include "images/PictureSource.h"
 
 #include <QByteArray>
@@ -89,15 +90,15 @@ public:
     // of its source (size, depth, colour space) once that is set; null before.
     // Made when asked, so that a hundred thousand records do not each hold one.
     QString info() const;
-    void setInfo(const QString &info);
+    void setInfo(const QString &info) { lockedSet(m_mutex, m_info, info); }
 
     // Base name of the exported file, without extension; null until set.
-    QString imagename() const;
-    void setImagename(const QString &name);
+    QString imagename() const { return lockedCopy(m_mutex, m_imagename); }
+    void setImagename(const QString &name) { lockedSet(m_mutex, m_imagename, name); }
 
     // The image's object and its dictionary's facts.
     ImageSource source() const;
-    void setSource(const ImageSource &source);
+    void setSource(const ImageSource &source) { lockedSet(m_mutex, m_source, source); }
     // Notes one more page that uses the image (once each, up to the limit
     // of ImageSource::pages). Any thread.
     void addPage(int page);
@@ -184,8 +185,8 @@ private:
     void registerUndoOf(void (PDFImageStruct::*setter)(Argument), Value oldValue);
     void editDone();
 
-    const quint64 m_recordId;
     const std::shared_ptr<CoreContext> m_context;
+    const quint64 m_recordId;
     std::atomic<bool> m_changed{false};
 
     mutable std::mutex m_mutex; // guards the pictures, m_info, m_imagename, m_source

@@ -76,18 +76,6 @@ void PictureCache::clear()
     m_bytes = 0;
 }
 
-qint64 PictureCache::bytes() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_bytes;
-}
-
-qint64 PictureCache::limit() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_limit;
-}
-
 void PictureCache::setLimit(qint64 limitBytes)
 {
     std::lock_guard lock(m_mutex);

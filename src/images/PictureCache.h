@@ -1,5 +1,7 @@
 #pragma once
 
+#include "images/LockedAccess.h"
+
 #include <QImage>
 #include <QtGlobal>
 
@@ -37,8 +39,8 @@ public:
     void remove(quint64 key);
     void clear();
 
-    qint64 bytes() const;
-    qint64 limit() const;
+    qint64 bytes() const { return lockedCopy(m_mutex, m_bytes); }
+    qint64 limit() const { return lockedCopy(m_mutex, m_limit); }
     void setLimit(qint64 limitBytes);
 
 private:

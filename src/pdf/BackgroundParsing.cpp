@@ -159,6 +159,7 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     const quint64 generation = m_walkGeneration.load();
     m_documents = PdfDocumentPool::create(filePath(), key);
     m_tintBudget = std::make_shared<WorkBudget>(SpotColorSpace::kFileBudget, m_context->tintBudget());
+    m_colors = m_colorManaged.load() ? m_context->colorTransforms() : nullptr;
     {
         std::lock_guard lock(m_mutex);
         m_skipped.clear();
@@ -211,20 +212,9 @@ void PDFFileStruct::fillImageListArray(PDFFileStruct *owner)
     }
     m_documents.reset();
     m_tintBudget.reset();
+    m_colors.reset();
     if (IsSelected())
         m_context->events().updateIKDatasource();
-}
-
-QString PDFFileStruct::namePattern() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_namePattern;
-}
-
-void PDFFileStruct::setNamePatternDirect(const QString &pattern)
-{
-    std::lock_guard lock(m_mutex);
-    m_namePattern = pattern;
 }
 
 void PDFFileStruct::setNamePattern(const QString &pattern)

@@ -43,16 +43,16 @@ QImage jpegPicture(const ImageDictionary &image, const PdfStreamData &data, cons
         RasterImage converted = spotRaster(QByteArrayView(decoded.samples), decoded.width, decoded.height, 8, image,
                                            options, decoded.colorComponents(), cause);
         return converted.isNull() ? QImage()
-                                  : drawnAtSize(pictureOf(std::move(converted), image, options.colorManaged), size);
+                                  : drawnAtSize(pictureOf(std::move(converted), image, options.colors), size);
     }
     if (!decoded.isNull()) {
         // The common /Decode of CMYK JPEGs, [1 0 1 0 1 0 1 0], is made within
         // the colour conversion rather than in a pass of its own.
         const bool inverted =
-            options.colorManaged && decoded.model == ColorModel::CMYK && invertsEverySample(decoded, image.decode);
+            options.colors && decoded.model == ColorModel::CMYK && invertsEverySample(decoded, image.decode);
         if (!inverted)
             applyImageDecode(decoded, image, false);
-        return drawnAtSize(pictureOf(std::move(decoded), image, options.colorManaged, inverted), size);
+        return drawnAtSize(pictureOf(std::move(decoded), image, options.colors, inverted), size);
     }
     const QImage jpx = jpeg2000Picture(image, data, options);
     if (!jpx.isNull())
@@ -88,7 +88,7 @@ QImage jpeg2000Picture(const ImageDictionary &image, const PdfStreamData &data, 
         PictureOptions own = options;
         own.tintBudget = nullptr;
         return pictureOf(indexedRaster(image, indices.samples, width, height, 8, true, own, cause), image,
-                         options.colorManaged);
+                         options.colors);
     }
     // A smaller copy comes from a lower resolution level of the data (the
     // caller draws it at its size); the picture itself from the whole.
@@ -98,13 +98,13 @@ QImage jpeg2000Picture(const ImageDictionary &image, const PdfStreamData &data, 
         if (reduced.isNull() || reduced.width > width || reduced.height > height)
             return damaged();
         applyImageDecode(reduced, image, true);
-        return pictureOf(std::move(reduced), image, options.colorManaged);
+        return pictureOf(std::move(reduced), image, options.colors);
     }
     RasterImage decoded = decodeJpeg2000(QByteArrayView(data.bytes), rasterLimit());
     if (decoded.isNull() || decoded.width != width || decoded.height != height)
         return damaged();
     applyImageDecode(decoded, image, true);
-    return pictureOf(std::move(decoded), image, options.colorManaged);
+    return pictureOf(std::move(decoded), image, options.colors);
 }
 
 bool endsInCodedPicture(const ImageDictionary &image)

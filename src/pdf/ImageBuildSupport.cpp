@@ -143,10 +143,10 @@ bool streamableSize(const ImageDictionary &image, std::int32_t *w, std::int32_t 
     return true;
 }
 
-RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace, bool colorManaged)
+RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace, ColorTransformCache *colors)
 {
     const std::optional<LabColorSpace> lab = LabColorSpace::of(colorSpace);
-    return lab ? lab->toRgb(samples, colorManaged, rasterLimit()) : RasterImage();
+    return lab ? lab->toRgb(samples, colors, rasterLimit()) : RasterImage();
 }
 
 SpotColorSpace::TintBudgets tintBudgets(WorkBudget *file)
@@ -163,7 +163,7 @@ RasterImage spotRaster(QByteArrayView samples, int width, int height, int bpc, c
     RasterImage raster = space->convertSamples(samples, width, height, bpc, image.decode, rasterLimit(), cause,
                                                tintBudgets(options.tintBudget));
     if (!raster.isNull() && space->alternateIsLab())
-        raster = labRaster(raster, space->alternate(), options.colorManaged);
+        raster = labRaster(raster, space->alternate(), options.colors);
     return raster;
 }
 
@@ -184,10 +184,10 @@ QImage drawnAtSize(const QImage &decoded, QSize size)
     return scaledPicture(decoded, size);
 }
 
-QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorManaged, bool inverted)
+QImage pictureOf(RasterImage raster, const ImageDictionary &image, ColorTransformCache *colors, bool inverted)
 {
-    if (colorManaged)
-        manageImageColour(raster, image.colorSpaceEntry, image.stream, rasterLimit(), inverted);
+    if (colors)
+        manageImageColour(*colors, raster, image.colorSpaceEntry, image.stream, rasterLimit(), inverted);
     else if (inverted)
         invertSamples(raster);
     return rasterToQImage(std::move(raster));

@@ -44,7 +44,7 @@ bool packedFit(qint64 count, qint64 w, qint64 h, int components, int bpc, int ra
 bool streamableSize(const ImageDictionary &image, std::int32_t *w, std::int32_t *h);
 
 // Samples of a Lab space, /Lab or ICC-based, in RGB (LabColorSpace.h).
-RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace, bool colorManaged);
+RasterImage labRaster(const RasterImage &samples, const PdfObject &colorSpace, ColorTransformCache *colors);
 SpotColorSpace::TintBudgets tintBudgets(WorkBudget *file);
 // Samples of a Separation or DeviceN image (packed, or a decoded JPEG's
 // interleaved 8-bit samples) through the tint transform into the alternate
@@ -59,10 +59,10 @@ QSize builtSize(int width, int height, int reduceToEdge);
 // Scales a decoded photograph to the size the dictionary gives (or its
 // reduced size), as the image is drawn into a rectangle of that size.
 QImage drawnAtSize(const QImage &decoded, QSize size);
-// The picture of decoded samples, converted through their profile when
-// colour management is on. `inverted`: the samples' /Decode inversion is
+// The picture of decoded samples, converted through their profile with the
+// transforms of `colors` (null: not converted). `inverted`: the samples' /Decode inversion is
 // still to be made (by the conversion, when there is one).
-QImage pictureOf(RasterImage raster, const ImageDictionary &image, bool colorManaged, bool inverted = false);
+QImage pictureOf(RasterImage raster, const ImageDictionary &image, ColorTransformCache *colors, bool inverted = false);
 
 } // namespace imagebuild
 

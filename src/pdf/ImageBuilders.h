@@ -11,6 +11,8 @@
 
 namespace zembrix {
 
+class ColorTransformCache;
+
 // The builders of an image's picture from its decoded data and its
 // dictionary (ImageDictionary.h): the routes by the decoded data's format
 // (JPEG, JPEG 2000, samples) and, for samples, by colour space. Each gives a
@@ -24,9 +26,9 @@ struct PictureOptions {
     // image can be built: a 1 x 1 stand-in when it can (small pictures, which
     // are built whole anyway, come as they are).
     int reduceToEdge = 0;
-    // Converted through the image's colour profiles (ImageColorProfiles.h);
-    // off gives the uncalibrated conversions.
-    bool colorManaged = true;
+    // The transforms the image's colour profiles are applied with
+    // (ImageColorProfiles.h); null gives the uncalibrated conversions.
+    ColorTransformCache *colors = nullptr;
     // The file's budget for tint transforms (the run's is spent too); null
     // gives the image a budget of its own.
     WorkBudget *tintBudget = nullptr;
@@ -51,7 +53,7 @@ QImage jpeg2000Picture(const ImageDictionary &image, const PdfStreamData &data, 
 // Samples laid out by the dictionary's own integer entries, in a device,
 // calibrated, ICC-based or Lab space; null for the others (the raw route of
 // buildPicture() takes them).
-RasterImage samplesRaster(const ImageDictionary &image, const PdfStreamData &data, bool colorManaged = true);
+RasterImage samplesRaster(const ImageDictionary &image, const PdfStreamData &data, ColorTransformCache *colors);
 // Indices of `bps` bits (JPEG 2000 indices: the codestream's own) expanded
 // through the image's Indexed space.
 RasterImage indexedRaster(const ImageDictionary &image, const QByteArray &indices, int width, int height,

@@ -75,12 +75,11 @@ bool hasEmbeddedProfile(const PdfObject &colorSpace)
     return isIccBased(samplesColorSpace(colorSpace));
 }
 
-void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes,
-                       bool inverted)
+void manageImageColour(ColorTransformCache &cache, RasterImage &raster, const PdfObject &colorSpace,
+                       const PdfObject &stream, qint64 maxBytes, bool inverted)
 {
     if (raster.isNull())
         return;
-    ColorTransformCache &cache = ColorTransformCache::shared();
     const auto converted = [&](const QByteArray &profile) {
         return !profile.isEmpty() && cache.convertToSrgb(raster, QByteArrayView(profile), maxBytes, inverted);
     };

@@ -5,6 +5,8 @@
 
 namespace zembrix {
 
+class ColorTransformCache;
+
 // The profiles an image stream's samples are converted to sRGB through: the
 // embedded profile of the ICC-based space the samples are in; for CMYK
 // samples with none of their own, the document's output intent, then a CMYK
@@ -18,11 +20,12 @@ namespace zembrix {
 bool hasEmbeddedProfile(const PdfObject &colorSpace);
 
 // Converts the decoded samples of the image stream, whose /ColorSpace entry is
-// `colorSpace`, to sRGB through the profile that applies (see above). The
+// `colorSpace`, to sRGB through the profile that applies (see above), with
+// the transforms of `colors`. The
 // raster is left as it is when none applies or none loads. `inverted`: the
 // samples are still to be inverted (a /Decode of [1 0 ...]); done within the
 // conversion, or on its own when none applies.
-void manageImageColour(RasterImage &raster, const PdfObject &colorSpace, const PdfObject &stream, qint64 maxBytes,
-                       bool inverted = false);
+void manageImageColour(ColorTransformCache &colors, RasterImage &raster, const PdfObject &colorSpace,
+                       const PdfObject &stream, qint64 maxBytes, bool inverted = false);
 
 } // namespace zembrix

@@ -30,17 +30,19 @@ void PDFFileStruct::applyImageDecode(RasterImage &raster, const PdfObject &strea
     zembrix::applyImageDecode(raster, ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip), jpeg2000);
 }
 
-RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const PdfStreamData &data, bool colorManaged)
+RasterImage PDFFileStruct::makeImageFromStream(const PdfObject &stream, const PdfStreamData &data,
+                                               ColorTransformCache *colors)
 {
-    return samplesRaster(ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip), data, colorManaged);
+    return samplesRaster(ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip), data, colors);
 }
 
 RasterImage PDFFileStruct::makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
-                                            const TColorSpace &colorSpace, const PdfObject &stream, bool colorManaged,
-                                            bool jpeg2000, DecodeCause *cause, WorkBudget *tintBudget)
+                                            const TColorSpace &colorSpace, const PdfObject &stream,
+                                            ColorTransformCache *colors, bool jpeg2000, DecodeCause *cause,
+                                            WorkBudget *tintBudget)
 {
     return indexedRaster(describedImage(stream, width, height, bps, &colorSpace), data, width, height, bps, jpeg2000,
-                         {0, colorManaged, tintBudget}, cause);
+                         {0, colors, tintBudget}, cause);
 }
 
 bool PDFFileStruct::samplesWouldBuild(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
@@ -84,30 +86,31 @@ QImage PDFFileStruct::streamedSampleImage(const PdfObject &stream, double width,
 }
 
 QImage PDFFileStruct::jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                int reduceToEdge, bool colorManaged, DecodeCause *cause, WorkBudget *tintBudget)
+                                int reduceToEdge, ColorTransformCache *colors, DecodeCause *cause,
+                                WorkBudget *tintBudget)
 {
     ImageDictionary image = ImageDictionary::read(stream, ImageDictionary::ColorSpaceRecord::Skip);
     image.width = width;
     image.height = height;
-    return jpegPicture(image, data, {reduceToEdge, colorManaged, tintBudget}, cause);
+    return jpegPicture(image, data, {reduceToEdge, colors, tintBudget}, cause);
 }
 
 QImage PDFFileStruct::jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                    int reduceToEdge, bool colorManaged, const TColorSpace *colorSpace,
+                                    int reduceToEdge, ColorTransformCache *colors, const TColorSpace *colorSpace,
                                     DecodeCause *cause)
 {
-    return jpeg2000Picture(describedImage(stream, width, height, 0, colorSpace), data, {reduceToEdge, colorManaged},
+    return jpeg2000Picture(describedImage(stream, width, height, 0, colorSpace), data, {reduceToEdge, colors},
                            colorSpace, cause);
 }
 
 QImage PDFFileStruct::addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width,
                                          double height, const TColorSpace *colorSpace, std::int32_t bps,
-                                         const PdfObject &stream, int reduceToEdge, bool colorManaged,
+                                         const PdfObject &stream, int reduceToEdge, ColorTransformCache *colors,
                                          DecodeReport *report, WorkBudget *tintBudget)
 {
     ImageDictionary image = describedImage(stream, width, height, bps, colorSpace);
     image.filters = filters ? std::optional(*filters) : std::nullopt;
-    return buildPicture(image, data, {reduceToEdge, colorManaged, tintBudget}, report);
+    return buildPicture(image, data, {reduceToEdge, colors, tintBudget}, report);
 }
 
 } // namespace zembrix

@@ -20,7 +20,7 @@ void PDFFileStruct::buildAndRecord(OstrelNode *node, const ImageDictionary &imag
     // check's whole picture when the picture cache keeps any (not --list).
     const bool kept = m_keepReducedCopies || (!partial && m_context->pictureCache().limit() > 0);
     const PictureOptions options{m_keepReducedCopies ? PDFImageStruct::kReducedEdge : kCheckOnlyEdge,
-                                 m_colorManaged && kept, m_tintBudget.get()};
+                                 kept ? m_colors.get() : nullptr, m_tintBudget.get()};
     const QImage picture =
         fits ? QImage(1, 1, QImage::Format_Grayscale8) : buildPicture(image, *data, options, &report);
     const ObjectKey key = node->objectKey();
@@ -57,7 +57,7 @@ void PDFFileStruct::buildAndRecord(OstrelNode *node, const ImageDictionary &imag
                       : maskImage(picture, mask.picture.convertToFormat(QImage::Format_Grayscale8), image.softMask);
     whole = whole && (!mask.recipe || reduced.size() == QSize(int(pictureSize.width()), int(pictureSize.height())));
     ImageStreamRecipe recipe = ImageStreamRecipe::of(
-        image, key, m_colorManaged, m_inlineImage.first == key ? m_inlineImage.second : nullptr, m_tintBudget);
+        image, key, m_colors, m_inlineImage.first == key ? m_inlineImage.second : nullptr, m_tintBudget);
     record->setPictureSource(
         std::make_shared<PdfPictureRecipe>(m_documents, std::move(recipe), std::move(mask.recipe), image.softMask),
         m_keepReducedCopies ? reduced : QImage(), whole ? reduced : QImage());

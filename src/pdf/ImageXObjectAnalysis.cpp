@@ -159,8 +159,7 @@ PDFFileStruct::WalkMask PDFFileStruct::analyseMask(OstrelNode *node, QSize targe
         return mask;
     const std::optional<ImageDictionary> image = readStreamEntries(node, owner, std::move(known));
     if (image && image->isImage && owner->walkMayContinue() && image->width * image->height <= double(m_maxPixels)) {
-        ImageStreamRecipe recipe =
-            ImageStreamRecipe::of(*image, node->objectKey(), m_colorManaged, nullptr, m_tintBudget);
+        ImageStreamRecipe recipe = ImageStreamRecipe::of(*image, node->objectKey(), m_colors, nullptr, m_tintBudget);
         if (!target.isValid())
             target = maskTargetFor(QSizeF(image->width, image->height));
         mask.picture = m_keepReducedCopies

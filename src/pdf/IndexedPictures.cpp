@@ -52,7 +52,7 @@ std::optional<RasterImage> convertedTableRaster(const ImageDictionary &image, co
             spot->convertLookup(QByteArrayView(lookup), std::clamp(image.colorSpace->count(), 0, 255) + 1, cause,
                                 tintBudgets(options.tintBudget));
         if (!table.isNull() && spot->alternateIsLab())
-            table = labRaster(table, spot->alternate(), options.colorManaged);
+            table = labRaster(table, spot->alternate(), options.colors);
         if (table.isNull())
             return RasterImage();
         return expandIndexedImage(QByteArrayView(table.samples), table.model, indices, width, height, bitsPerIndex,
@@ -65,7 +65,7 @@ std::optional<RasterImage> convertedTableRaster(const ImageDictionary &image, co
         if (table.isNull())
             return RasterImage();
         memcpy(table.samples.data(), lookup.constData(), size_t(table.samples.size()));
-        table = lab->toRgb(table, options.colorManaged, rasterLimit());
+        table = lab->toRgb(table, options.colors, rasterLimit());
         if (table.isNull())
             return RasterImage();
         return expandIndexedImage(QByteArrayView(table.samples), ColorModel::RGB, indices, width, height, bitsPerIndex,

@@ -87,11 +87,10 @@ std::vector<double> LabColorSpace::encodedDecode(const std::vector<double> &deco
     return unit;
 }
 
-RasterImage LabColorSpace::toRgb(const RasterImage &samples, bool colorManaged, qint64 maxBytes) const
+RasterImage LabColorSpace::toRgb(const RasterImage &samples, ColorTransformCache *colors, qint64 maxBytes) const
 {
-    if (colorManaged) {
-        RasterImage managed =
-            ColorTransformCache::shared().labToSrgb(samples, range, white, maxBytes, QByteArrayView(profile));
+    if (colors) {
+        RasterImage managed = colors->labToSrgb(samples, range, white, maxBytes, QByteArrayView(profile));
         if (!managed.isNull())
             return managed;
     }

@@ -12,6 +12,8 @@
 
 namespace zembrix {
 
+class ColorTransformCache;
+
 // The data colour space that the profile of an ICC-based space declares in
 // its header; Unknown when the space is not ICC-based or its profile cannot
 // be read.
@@ -37,10 +39,10 @@ struct LabColorSpace {
     std::vector<double> encodedDecode(const std::vector<double> &decode) const;
 
     // 8-bit samples in the encoding above to RGB: through the colour engine
-    // (the profile, or a Lab profile of the white point) when colorManaged,
-    // else, or when the engine fails, by the CIE formulas. Null when the
+    // (the profile, or a Lab profile of the white point) with the transforms
+    // of `colors` when given, else, or when the engine fails, by the CIE formulas. Null when the
     // samples are not 8-bit with three components.
-    RasterImage toRgb(const RasterImage &samples, bool colorManaged, qint64 maxBytes) const;
+    RasterImage toRgb(const RasterImage &samples, ColorTransformCache *colors, qint64 maxBytes) const;
 };
 
 } // namespace zembrix

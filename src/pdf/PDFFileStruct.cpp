@@ -14,24 +14,6 @@ PDFFileStruct::PDFFileStruct(std::shared_ptr<CoreContext> context)
 
 PDFFileStruct::~PDFFileStruct() = default;
 
-QString PDFFileStruct::filePath() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_filePath;
-}
-
-QString PDFFileStruct::fileName() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_fileName;
-}
-
-void PDFFileStruct::setFileName(const QString &name)
-{
-    std::lock_guard lock(m_mutex);
-    m_fileName = name;
-}
-
 void PDFFileStruct::setFilePathOnly(const QString &path)
 {
     {
@@ -53,18 +35,6 @@ bool PDFFileStruct::IsValid() const
     return QFileInfo::exists(filePath());
 }
 
-QString PDFFileStruct::info() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_info;
-}
-
-void PDFFileStruct::setInfo(const QString &info)
-{
-    std::lock_guard lock(m_mutex);
-    m_info = info;
-}
-
 void PDFFileStruct::appendInfo(const QString &text)
 {
     std::lock_guard lock(m_mutex);
@@ -79,12 +49,6 @@ QList<std::shared_ptr<PDFImageStruct>> PDFFileStruct::images() const
     // while the walk moves its entries.
     std::lock_guard lock(m_mutex);
     return {m_images.cbegin(), m_images.cend()};
-}
-
-void PDFFileStruct::setImages(const QList<std::shared_ptr<PDFImageStruct>> &images)
-{
-    std::lock_guard lock(m_mutex);
-    m_images = images;
 }
 
 qsizetype PDFFileStruct::imageCount() const
@@ -108,24 +72,6 @@ QString PDFFileStruct::ReadStatus::text() const
     case State::Stopped: return QStringLiteral("stopped at %1 of %2").arg(stoppedAt).arg(pages);
     }
     return {};
-}
-
-PDFFileStruct::ReadStatus PDFFileStruct::readStatus() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_readStatus;
-}
-
-void PDFFileStruct::setPassword(const QByteArray &password)
-{
-    std::lock_guard lock(m_mutex);
-    m_password = password;
-}
-
-QByteArray PDFFileStruct::password() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_password;
 }
 
 void PDFFileStruct::describe(std::shared_ptr<PdfDocument> document)

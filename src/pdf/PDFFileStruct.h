@@ -7,6 +7,7 @@
 #include "OstrelDataSource.h"
 #include "PdfPictureRecipe.h"
 #include "TColorSpace.h"
+#include "images/LockedAccess.h"
 #include "images/PDFImageStruct.h"
 #include "raster/DecodeProblem.h"
 #include "raster/RasterImage.h"
@@ -66,19 +67,19 @@ public:
     void setIsThreading(bool running);
     const std::shared_ptr<CoreContext> &context() const { return m_context; }
 
-    QString filePath() const;
-    QString fileName() const;
-    void setFileName(const QString &name);
+    QString filePath() const { return lockedCopy(m_mutex, m_filePath); }
+    QString fileName() const { return lockedCopy(m_mutex, m_fileName); }
+    void setFileName(const QString &name) { lockedSet(m_mutex, m_fileName, name); }
     // New empty lists, the path and name, then a background parse.
     void setFilePath(const QString &path);
     // The same without starting a parse (the headless modes parse at once).
     void setFilePathOnly(const QString &path);
     bool IsValid() const;
 
-    QString namePattern() const;
+    QString namePattern() const { return lockedCopy(m_mutex, m_namePattern); }
     // Registers an undo step, stores the pattern and renames every image.
     void setNamePattern(const QString &pattern);
-    void setNamePatternDirect(const QString &pattern);
+    void setNamePatternDirect(const QString &pattern) { lockedSet(m_mutex, m_namePattern, pattern); }
     QString parsePatternNameFor$() const;
     // The name of image number `value` of this file under its pattern
     // (PDFImageStruct::makeFileImageName with the file's name without its
@@ -86,11 +87,11 @@ public:
     QString imageNameFor(qint32 value) const;
     void updateImageListPatternName();
 
-    QString info() const;
-    void setInfo(const QString &info);
+    QString info() const { return lockedCopy(m_mutex, m_info); }
+    void setInfo(const QString &info) { lockedSet(m_mutex, m_info, info); }
 
     QList<std::shared_ptr<PDFImageStruct>> images() const;
-    void setImages(const QList<std::shared_ptr<PDFImageStruct>> &images);
+    void setImages(const QList<std::shared_ptr<PDFImageStruct>> &images) { lockedSet(m_mutex, m_images, images); }
     qsizetype imageCount() const;
 
     // Background parsing: one task on the context's pool per parse, which
@@ -151,11 +152,11 @@ public:
         // "not a PDF file", "locked (needs a password)", "stopped at 3 of 12"; empty when fine.
         QString text() const;
     };
-    ReadStatus readStatus() const;
+    ReadStatus readStatus() const { return lockedCopy(m_mutex, m_readStatus); }
     // The password the file is opened with: in memory only, never saved.
     // Set before a parse starts.
-    void setPassword(const QByteArray &password);
-    QByteArray password() const;
+    void setPassword(const QByteArray &password) { lockedSet(m_mutex, m_password, password); }
+    QByteArray password() const { return lockedCopy(m_mutex, m_password); }
 
     // Saved form: a list holding one map whose "PDF_FILE" entry holds the
     // path and the name pattern.
@@ -186,17 +187,19 @@ public:
 
     // Image construction, over the picture builders (ImageBuilders.h, where
     // each is described): the stream's dictionary is read, with the facts
-    // given here in place of its own. kCheckOnly: kCheckOnlyEdge.
+    // given here in place of its own; `colors` converts through the colour
+    // profiles (null: the uncalibrated conversions). kCheckOnly: kCheckOnlyEdge.
     static constexpr int kCheckOnly = kCheckOnlyEdge;
     static QImage addOnlyPdfNewImage(const PdfStreamData &data, const QStringList *filters, double width, double height,
                                      const TColorSpace *colorSpace, std::int32_t bps, const PdfObject &stream,
-                                     int reduceToEdge = 0, bool colorManaged = true, DecodeReport *report = nullptr,
-                                     WorkBudget *tintBudget = nullptr);
+                                     int reduceToEdge = 0, ColorTransformCache *colors = nullptr,
+                                     DecodeReport *report = nullptr, WorkBudget *tintBudget = nullptr);
     static QImage jpegImage(const PdfStreamData &data, int width, int height, const PdfObject &stream, int reduceToEdge,
-                            bool colorManaged = true, DecodeCause *cause = nullptr, WorkBudget *tintBudget = nullptr);
+                            ColorTransformCache *colors = nullptr, DecodeCause *cause = nullptr,
+                            WorkBudget *tintBudget = nullptr);
     static QImage jpeg2000Image(const PdfStreamData &data, int width, int height, const PdfObject &stream,
-                                int reduceToEdge, bool colorManaged = true, const TColorSpace *colorSpace = nullptr,
-                                DecodeCause *cause = nullptr);
+                                int reduceToEdge, ColorTransformCache *colors = nullptr,
+                                const TColorSpace *colorSpace = nullptr, DecodeCause *cause = nullptr);
     static bool samplesWouldBuild(const PdfObject &stream, const TColorSpace *colorSpace, std::int32_t bps,
                                   double width, double height, qint64 count, DecodeReport *report = nullptr);
     static bool codedPictureWouldBuild(const PdfStreamData &data, double width, double height, const PdfObject &stream);
@@ -207,11 +210,11 @@ public:
     static bool indexedSamplesFit(const TColorSpace *colorSpace, std::int32_t bps, double width, double height,
                                   qint64 count, const PdfObject &stream);
     static RasterImage makeImageFromStream(const PdfObject &stream, const PdfStreamData &data,
-                                           bool colorManaged = true);
+                                           ColorTransformCache *colors = nullptr);
     static RasterImage makeIndexedImage(const QByteArray &data, int width, int height, std::int32_t bps,
                                         const TColorSpace &colorSpace, const PdfObject &stream,
-                                        bool colorManaged = true, bool jpeg2000 = false, DecodeCause *cause = nullptr,
-                                        WorkBudget *tintBudget = nullptr);
+                                        ColorTransformCache *colors = nullptr, bool jpeg2000 = false,
+                                        DecodeCause *cause = nullptr, WorkBudget *tintBudget = nullptr);
     static void applyImageDecode(RasterImage &raster, const PdfObject &stream, bool jpeg2000);
 
     // Filter lists.
@@ -297,8 +300,9 @@ private:
     ReadStatus m_readStatus;       // guarded by m_mutex
     QByteArray m_password;         // guarded by m_mutex
     int m_pageReached = 0;
-    std::shared_ptr<PdfDocumentPool> m_documents; // the file, for building pictures again
-    std::shared_ptr<WorkBudget> m_tintBudget;     // of the file's tint transforms, walk and builds together
+    std::shared_ptr<PdfDocumentPool> m_documents;  // the file, for building pictures again
+    std::shared_ptr<WorkBudget> m_tintBudget;      // of the file's tint transforms, walk and builds together
+    std::shared_ptr<ColorTransformCache> m_colors; // the context's colour transforms; null when not managed
 };
 
 } // namespace zembrix

@@ -101,13 +101,14 @@ QString dictionaryObstacle(const PdfObject &stream, const PdfCodedPicture &coded
 
 } // namespace
 
-ImageStreamRecipe ImageStreamRecipe::of(const ImageDictionary &image, const ObjectKey &objectKey, bool colorManaged,
+ImageStreamRecipe ImageStreamRecipe::of(const ImageDictionary &image, const ObjectKey &objectKey,
+                                        std::shared_ptr<ColorTransformCache> colors,
                                         std::shared_ptr<const InlineImageOrigin> inlineImage,
                                         std::shared_ptr<WorkBudget> tintBudget)
 {
-    return {objectKey,    image.filters,          image.width,
-            image.height, image.bitsPerComponent, image.colorSpace,
-            colorManaged, std::move(inlineImage), std::move(tintBudget)};
+    return {objectKey,         image.filters,          image.width,
+            image.height,      image.bitsPerComponent, image.colorSpace,
+            std::move(colors), std::move(inlineImage), std::move(tintBudget)};
 }
 
 ImageDictionary ImageStreamRecipe::dictionaryOf(const PdfObject &stream) const
@@ -162,7 +163,7 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge, bool 
     if (stream.type() != PdfTypeStream)
         return {};
     const ImageDictionary image = dictionaryOf(stream);
-    if (reduceToEdge == 0 && !(colorManaged && hasEmbeddedProfile(image.colorSpaceEntry))) {
+    if (reduceToEdge == 0 && !(colors && hasEmbeddedProfile(image.colorSpaceEntry))) {
         QImage streamed = streamedSamplePicture(image, fourBytes);
         if (streamed.isNull())
             streamed = streamedIndexedPicture(image);
@@ -172,7 +173,7 @@ QImage ImageStreamRecipe::build(const PdfObject &stream, int reduceToEdge, bool 
     const std::optional<PdfStreamData> data = stream.copyStreamData(stream.decodedSizeLimit());
     if (!data)
         return {};
-    return buildPicture(image, *data, {reduceToEdge, colorManaged, tintBudget.get()});
+    return buildPicture(image, *data, {reduceToEdge, colors.get(), tintBudget.get()});
 }
 
 PdfPictureRecipe::PdfPictureRecipe(std::shared_ptr<PdfDocumentPool> documents, ImageStreamRecipe image,

@@ -4,6 +4,7 @@
 #include "PdfDocumentPool.h"
 #include "TColorSpace.h"
 #include "images/PictureSource.h"
+#include "raster/ColorManagement.h"
 #include "raster/WorkBudget.h"
 
 #include <QString>
@@ -24,16 +25,17 @@ struct ImageStreamRecipe {
     double height = 0;
     std::int32_t bitsPerComponent = 0;
     std::shared_ptr<const TColorSpace> colorSpace;
-    // Converted through the image's colour profiles; off keeps the
-    // uncalibrated conversions.
-    bool colorManaged = true;
+    // The transforms the image's colour profiles are applied with; null
+    // keeps the uncalibrated conversions.
+    std::shared_ptr<ColorTransformCache> colors;
     // Set for an inline image, which is found by where it lies instead.
     std::shared_ptr<const InlineImageOrigin> inlineImage;
     // The file's budget for tint transforms, shared by all its images.
     std::shared_ptr<WorkBudget> tintBudget;
 
     // The walk's facts of an image dictionary.
-    static ImageStreamRecipe of(const ImageDictionary &image, const ObjectKey &objectKey, bool colorManaged,
+    static ImageStreamRecipe of(const ImageDictionary &image, const ObjectKey &objectKey,
+                                std::shared_ptr<ColorTransformCache> colors,
                                 std::shared_ptr<const InlineImageOrigin> inlineImage,
                                 std::shared_ptr<WorkBudget> tintBudget);
     // The dictionary of `stream` with these facts in place of its own.

@@ -25,7 +25,7 @@ void applyImageDecode(RasterImage &raster, const ImageDictionary &image, bool jp
         applyDecodeArray(raster, image.decode);
 }
 
-RasterImage samplesRaster(const ImageDictionary &image, const PdfStreamData &data, bool colorManaged)
+RasterImage samplesRaster(const ImageDictionary &image, const PdfStreamData &data, ColorTransformCache *colors)
 {
     if (!image.isImage || !image.integerWidth || !image.integerHeight || !image.integerBitsPerComponent)
         return {};
@@ -65,7 +65,7 @@ RasterImage samplesRaster(const ImageDictionary &image, const PdfStreamData &dat
             narrow.samples[i] = char(wide[i] >> 8);
         raster = std::move(narrow);
     }
-    return space->toRgb(raster, colorManaged, rasterLimit());
+    return space->toRgb(raster, colors, rasterLimit());
 }
 
 namespace {
@@ -169,7 +169,7 @@ QImage rawSamplePicture(const ImageDictionary &image, const PdfStreamData &data,
     if (!colorSpace || bps < 1) {
         raster = makeImageFromSamples(bytes, count, 8, SampleColorMode::RGB, w, h, rasterLimit());
         applyImageDecode(raster, image, false);
-        return pictureOf(std::move(raster), image, options.colorManaged);
+        return pictureOf(std::move(raster), image, options.colors);
     }
     const std::optional<QString> &name = colorSpace->getName();
     if (bps < 8) {
@@ -179,7 +179,7 @@ QImage rawSamplePicture(const ImageDictionary &image, const PdfStreamData &data,
             if (!raster.isNull()) {
                 raster.model = modelWithComponents(components);
                 applyImageDecode(raster, image, false);
-                return pictureOf(std::move(raster), image, options.colorManaged);
+                return pictureOf(std::move(raster), image, options.colors);
             }
         }
     }
@@ -196,13 +196,12 @@ QImage rawSamplePicture(const ImageDictionary &image, const PdfStreamData &data,
                 break;
         }
     } else if (*name == QLatin1String("/Indexed")) {
-        return pictureOf(indexedRaster(image, data.bytes, w, h, bps, false, options, cause), image,
-                         options.colorManaged);
+        return pictureOf(indexedRaster(image, data.bytes, w, h, bps, false, options, cause), image, options.colors);
     } else {
         return {};
     }
     applyImageDecode(raster, image, false);
-    return pictureOf(std::move(raster), image, options.colorManaged);
+    return pictureOf(std::move(raster), image, options.colors);
 }
 
 // Decoded samples: an image mask, spot colours, one-bit gray, samples the
@@ -224,7 +223,7 @@ QImage samplePicture(const ImageDictionary &image, const PdfStreamData &stored, 
     }
     if (SpotColorSpace::isSpotSpace(image.colorSpaceEntry))
         return pictureOf(spotRaster(QByteArrayView(data.bytes), w, h, bps, image, options, 0, cause), image,
-                         options.colorManaged);
+                         options.colors);
     // One-bit gray stays at one bit per pixel.
     if (image.colorSpace && bps == 1 && deviceComponents(*image.colorSpace) == 1) {
         QImage mono = monoImage(data.bytes, w, h, image);
@@ -234,15 +233,15 @@ QImage samplePicture(const ImageDictionary &image, const PdfStreamData &stored, 
     // The dictionary builder lays the samples out; the raw path takes what it
     // cannot (Indexed, and data of another length).
     if (image.integerWidth == w && image.integerHeight == h) {
-        const QImage direct = options.colorManaged && hasEmbeddedProfile(image.colorSpaceEntry)
+        const QImage direct = options.colors && hasEmbeddedProfile(image.colorSpaceEntry)
                                   ? QImage()
                                   : directImage(image, data.bytes, w, h);
         if (!direct.isNull())
             return direct;
     }
-    RasterImage built = samplesRaster(image, data, options.colorManaged);
+    RasterImage built = samplesRaster(image, data, options.colors);
     if (!built.isNull())
-        return pictureOf(std::move(built), image, options.colorManaged);
+        return pictureOf(std::move(built), image, options.colors);
     return rawSamplePicture(image, data, w, h, options, cause);
 }
 

@@ -236,13 +236,6 @@ ColorTransformCache::ColorTransformCache(QStringList fallbackPaths)
 
 ColorTransformCache::~ColorTransformCache() = default;
 
-ColorTransformCache &ColorTransformCache::shared()
-{
-    // Never destroyed: decoding threads may still convert while the process exits.
-    static ColorTransformCache *const cache = new ColorTransformCache;
-    return *cache;
-}
-
 bool ColorTransformCache::convertToSrgb(RasterImage &raster, QByteArrayView profile, qint64 maxBytes, bool inverted)
 {
     if (raster.isNull() || profile.isEmpty() || profile.size() > kMaxProfileBytes)

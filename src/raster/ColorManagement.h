@@ -23,14 +23,11 @@ QStringList fallbackCmykProfilePaths();
 // on every page, so they are kept in a small cache keyed by a hash of the
 // profile bytes and the pixel layout they convert. The cache is safe to use
 // from several threads; a profile that fails to load is remembered as such.
-// Image decoding shares one for the whole process (shared()): what it holds
-// depends only on the profiles, never on who asks.
+// One run of the application shares one (CoreContext): what it holds depends
+// only on the profiles, never on who asks.
 class ColorTransformCache
 {
 public:
-    // The one image decoding uses.
-    static ColorTransformCache &shared();
-
     // `fallbackPaths`: where fallbackCmykProfile() looks, most preferred first.
     explicit ColorTransformCache(QStringList fallbackPaths = fallbackCmykProfilePaths());
     ~ColorTransformCache();

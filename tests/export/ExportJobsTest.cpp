@@ -7,6 +7,7 @@
 #include "export/ExportPathClaims.h"
 #include "export/QueuedExportWriter.h"
 #include "images/PDFImageStruct.h"
+#include "images/PoolStart.h"
 #include "pdf/PDFFileStruct.h"
 
 #include <gtest/gtest.h>
@@ -287,18 +288,21 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
     QThreadPool queue;
     queue.setMaxThreadCount(1);
     queue.setExpiryTimeout(-1);
+    std::mutex mutex;
     std::thread::id queueThread;
     QThreadPool heicPool;
     auto writer = std::make_shared<QueuedExportWriter>(
         [&](std::function<void()> task) {
-            queue.start([&, task = std::move(task)] {
-                queueThread = std::this_thread::get_id();
+            startOnPool(queue, [&, task = std::move(task)] {
+                {
+                    std::lock_guard lock(mutex);
+                    queueThread = std::this_thread::get_id();
+                }
                 task();
             });
         },
-        [&](std::function<void()> task) { heicPool.start(std::move(task)); });
+        [&](std::function<void()> task) { startOnPool(heicPool, std::move(task)); });
 
-    std::mutex mutex;
     std::vector<std::pair<int, std::thread::id>> finished;
     ExportJobSettings settings = into(dir.path());
     settings.writer = writer;
@@ -317,6 +321,7 @@ TEST(ExportJobs, QueuedWriterWritesOnThePostingThread)
     EXPECT_EQ(pngJob.wait().filesWritten, 6);
     EXPECT_EQ(heicJob.wait().filesWritten, 2);
     queue.waitForDone();
+    std::lock_guard lock(mutex);
     ASSERT_EQ(finished.size(), 6u);
     for (size_t i = 0; i < finished.size(); ++i) {
         EXPECT_EQ(finished[i].first, int(i));

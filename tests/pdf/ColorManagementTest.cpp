@@ -66,7 +66,6 @@ protected:
     {
         if (!QFile::exists(kCmykProfile) || !QFile::exists(kOtherCmykProfile))
             GTEST_SKIP() << "the CMYK profiles of libgs-common are not installed";
-        ColorTransformCache::shared().clear();
     }
     static QImage picture(const PDFFileStruct &record, int index) { return record.images().value(index)->image(); }
 };
@@ -184,7 +183,7 @@ TEST_F(ColorManagementTest, OneTransformPerProfile)
     auto record = parse(writeFixture(pdf));
     ASSERT_EQ(record->images().size(), 30);
     EXPECT_FALSE(record->images().back()->image().isNull());
-    const ColorTransformCache &cache = ColorTransformCache::shared();
+    const ColorTransformCache &cache = *m_context->colorTransforms();
     EXPECT_EQ(cache.builds(), 1u);
     EXPECT_GE(cache.hits(), 29u);
 }
@@ -208,7 +207,7 @@ TEST_F(ColorManagementTest, InversionWithinTheConversion)
         }
         RasterImage invertedFirst = samples;
         invertSamples(invertedFirst);
-        ColorTransformCache &cache = ColorTransformCache::shared();
+        ColorTransformCache cache;
         ASSERT_TRUE(cache.convertToSrgb(invertedFirst, QByteArrayView(profile), 1 << 20));
         ASSERT_TRUE(cache.convertToSrgb(samples, QByteArrayView(profile), 1 << 20, true));
         EXPECT_EQ(samples.samples, invertedFirst.samples);
