@@ -20,8 +20,9 @@ namespace zembrix {
 // What the core's records and jobs share within one run of the application:
 // the events they report to, the worker threads they run on, the picture
 // cache, the colour transforms, the run's budget for tint transforms and the
-// count of running parses. A file record gets it when it is made and hands it to its image
-// records; an export job gets it when it starts. Shared: the records hold it.
+// count of running parses. A file record gets it when it is made and hands it
+// to its image records; an export job gets it when it starts. Shared: the
+// records hold it.
 //
 // The events and the pool belong to whoever made the context (the window's
 // controller, a headless run, a test); that owner joins its pool and then
