@@ -19,8 +19,6 @@
 #include <functional>
 #include <vector>
 
-using namespace zembrix;
-
 using namespace fixture;
 
 namespace {
@@ -336,27 +334,20 @@ void writePdfSeeds(const QString &root)
     addPdf([&](PdfFixture &pdf) {
         const std::string png = pngPredict(rgb, 4, 3, 8, 4);
         const std::string tiff = tiffPredict(rgb, 4, 3, 8);
-        pdf.page({{"/P",
-                   pdf.stream(flate(png),
-                              {{"Type", name("XObject")},
-                               {"Subtype", name("Image")},
-                               {"Width", integer(4)},
-                               {"Height", integer(4)},
-                               {"BitsPerComponent", integer(8)},
-                               {"ColorSpace", name("DeviceRGB")},
-                               {"Filter", name("FlateDecode")},
-                               {"DecodeParms",
-                                dict({{"Predictor", integer(15)}, {"Colors", integer(3)}, {"Columns", integer(4)}})}})},
-                  {"/T", pdf.stream(flate(tiff), {{"Type", name("XObject")},
-                                                  {"Subtype", name("Image")},
-                                                  {"Width", integer(4)},
-                                                  {"Height", integer(4)},
-                                                  {"BitsPerComponent", integer(8)},
-                                                  {"ColorSpace", name("DeviceRGB")},
-                                                  {"Filter", name("FlateDecode")},
-                                                  {"DecodeParms", dict({{"Predictor", integer(2)},
-                                                                        {"Colors", integer(3)},
-                                                                        {"Columns", integer(4)}})}})}});
+        // A 4 x 4 RGB image of the given predicted rows, with that predictor.
+        const auto predicted = [&pdf](const std::string &rows, int predictor) {
+            return pdf.stream(flate(rows), {{"Type", name("XObject")},
+                                            {"Subtype", name("Image")},
+                                            {"Width", integer(4)},
+                                            {"Height", integer(4)},
+                                            {"BitsPerComponent", integer(8)},
+                                            {"ColorSpace", name("DeviceRGB")},
+                                            {"Filter", name("FlateDecode")},
+                                            {"DecodeParms", dict({{"Predictor", integer(predictor)},
+                                                                  {"Colors", integer(3)},
+                                                                  {"Columns", integer(4)}})}});
+        };
+        pdf.page({{"/P", predicted(png, 15)}, {"/T", predicted(tiff, 2)}});
     });
     // Inline, annotation and pattern images (the all-images walk), and a real RGB profile.
     addPdf([&](PdfFixture &pdf) {
