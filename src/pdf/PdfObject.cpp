@@ -23,6 +23,21 @@ R guarded(F &&f, R fallback)
     }
 }
 
+// `*value` set to get(handle) when is(handle) says the object is of that type.
+template<typename T, typename Is, typename Get>
+bool readValue(QPDFObjectHandle *handle, T *value, Is is, Get get)
+{
+    return handle
+           && guarded(
+               [&] {
+                   if (!is(*handle))
+                       return false;
+                   *value = get(*handle);
+                   return true;
+               },
+               false);
+}
+
 } // namespace
 
 PdfObject::PdfObject() = default;
@@ -73,44 +88,23 @@ std::int32_t PdfObject::type() const
 
 bool PdfObject::getBoolean(bool *value) const
 {
-    if (!m_handle)
-        return false;
-    return guarded(
-        [&] {
-            if (!m_handle->isBool())
-                return false;
-            *value = m_handle->getBoolValue();
-            return true;
-        },
-        false);
+    return readValue(
+        m_handle.get(), value, [](QPDFObjectHandle &h) { return h.isBool(); },
+        [](QPDFObjectHandle &h) { return h.getBoolValue(); });
 }
 
 bool PdfObject::getInteger(std::int32_t *value) const
 {
-    if (!m_handle)
-        return false;
-    return guarded(
-        [&] {
-            if (!m_handle->isInteger())
-                return false;
-            *value = m_handle->getIntValueAsInt();
-            return true;
-        },
-        false);
+    return readValue(
+        m_handle.get(), value, [](QPDFObjectHandle &h) { return h.isInteger(); },
+        [](QPDFObjectHandle &h) { return h.getIntValueAsInt(); });
 }
 
 bool PdfObject::getNumber(double *value) const
 {
-    if (!m_handle)
-        return false;
-    return guarded(
-        [&] {
-            if (!m_handle->isNumber())
-                return false;
-            *value = m_handle->getNumericValue();
-            return true;
-        },
-        false);
+    return readValue(
+        m_handle.get(), value, [](QPDFObjectHandle &h) { return h.isNumber(); },
+        [](QPDFObjectHandle &h) { return h.getNumericValue(); });
 }
 
 std::optional<QByteArray> PdfObject::name() const
